@@ -1,0 +1,14 @@
+#include "vorn_cam.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    // Must be set before the application object exists; Qt ignores it
+    // afterwards.
+    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QApplication app(argc, argv);
+    Vorn_Cam window;
+    window.show();
+    return app.exec();
+}

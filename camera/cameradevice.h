@@ -1,0 +1,24 @@
+#pragma once
+
+#include "audioinputinfo.h"
+#include "videoinputinfo.h"
+
+#include <QMap>
+
+// One USB camera of a discovery pass with the microphone of the same device.
+struct CameraDevice
+{
+    VideoInputInfo camera;
+    AudioInputInfo microphone; // null when none was found
+    int cameraIndex = -1;      // zero-based position among the USB cameras
+    int deviceId = -1;         // the same position, sent with cameraId
+};
+
+// Key k belongs to combo box entry k (1 .. N).
+using CameraTable = QMap<int, CameraDevice>;
+
+// Number of entries with keys below `key` whose camera description equals
+// that of entry `key`: tells identical cameras apart.
+int sameNameCameraOrdinal(const CameraTable& table, int key);
+// The same for the entries' microphone device names.
+int sameNameMicrophoneOrdinal(const CameraTable& table, int key);

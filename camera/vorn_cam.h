@@ -1,0 +1,112 @@
+#pragma once
+
+#include "cameradevice.h"
+#include "videoinputinfo.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QString>
+#include <QTime>
+
+#include <cstdint>
+
+class QButtonGroup;
+class QLabel;
+class QMovie;
+class QSlider;
+class QTimer;
+class Vorn_FFmpeglib;
+class Vorn_SettingVideo;
+class Vorn_settingAudio;
+class Vorn_settingAI;
+class Vorn_SharedMemory;
+struct Vorn_CamInspector;
+
+namespace Ui {
+class Vorn_Cam;
+}
+
+// The program's one window: settings pages on the left, the live preview
+// with its switches and media buttons on the right, the camera choice at
+// the bottom.
+class Vorn_Cam : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit Vorn_Cam(QWidget* parent = nullptr);
+    ~Vorn_Cam() override;
+
+signals:
+    void checkValidCameraList(VideoInputList& listCamera);
+    void signalReboot(bool);
+    void cameraListChange();
+    void cameraId(int);
+
+private slots:
+    void on_CameraView(uint8_t* buffer, int width, int height);
+    void on_ChangeSettingUI(int id);
+    void comboBox_activated(int index);
+    void label_version_TextChange(QString info);
+    void label_check_for_new_firmware_Change(bool visible);
+    void bt_shot_Clicked();
+    void bt_record_Clicked(bool state);
+    void pushButton_preview_checked(bool status);
+    void checkValidCamerasList();
+    void captureState(bool state);
+    void on_CameraListChange();
+    void horizontalSlider_Volume_sliderMoved(int position);
+    void horizontalSlider_MicVolume_sliderMoved(int position);
+    void pushButton_register_checked(bool status);
+
+private:
+    friend struct Vorn_CamInspector;
+
+    // Discovery and selection
+    void fillCameraComboBox(VideoInputList& listCamera);
+    void openCamera(int key);
+    void pollCameraList();
+    void reselectOpenCamera();
+
+    // Preview
+    void closeCamera();
+    void setMediaButtonsEnabled(bool enabled);
+    void showCameraInUse();
+    void startCaptureDeferred();
+    void styleComboBox();
+
+    // Recording clock
+    void updateRecordClock();
+
+    // Speaker and microphone volume pop-ups
+    void setupVolumeControls();
+    void refreshVolumePopup();
+    void refreshMicPopup();
+    void restartHideTimer(QTimer* timer, int interval);
+
+    Ui::Vorn_Cam* ui = nullptr;
+    QButtonGroup* settingGroup = nullptr;
+    Vorn_SettingVideo* settingVideo = nullptr;
+    Vorn_settingAudio* settingAudio = nullptr;
+    Vorn_settingAI* settingAI = nullptr;
+    Vorn_FFmpeglib* captureLib = nullptr;
+    Vorn_SharedMemory* sharedMemory = nullptr;
+    QSlider* volumeSlider = nullptr;
+    QLabel* volumeLabel = nullptr;
+    QTimer* volumeHideTimer = nullptr;
+    QSlider* micSlider = nullptr;
+    QLabel* micLabel = nullptr;
+    QTimer* micHideTimer = nullptr;
+    VideoInputInfo cameraInfo;
+    VideoInputList cameraList;
+    CameraTable cameraTable;
+    QImage lastFrame;
+    QTimer* cameraListTimer = nullptr;
+    int currentIndex = -1;
+    QString recordFileName;
+    bool captureOn = false;
+    QTimer* recordTimer = nullptr;
+    QTime recordStartTime = QTime(0, 0, 0, 0);
+    QMovie* loadingMovie = nullptr;
+    QString virtualCameraName = QStringLiteral("Vorn DShow VCamera");
+    bool virtualCameraPresent = false;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct AVFrame;
+
+// Writes one recording: H.264 video from the capture worker's decoded
+// frames and AAC audio from the camera's microphone, in an MP4 that stays
+// playable when the program dies mid-way. Encoding and writing run on the
+// recorder's own threads; pushVideoFrame only queues.
+class Mp4Recorder
+{
+public:
+    Mp4Recorder();
+    ~Mp4Recorder();
+    Mp4Recorder(const Mp4Recorder&) = delete;
+    Mp4Recorder& operator=(const Mp4Recorder&) = delete;
+
+    // path: 8-bit file name as the platform takes it. microphoneName /
+    // microphoneOrdinal: the audio input as the device catalog lists it
+    // (empty name: record without sound). width / height / fps: the
+    // capture's frames.
+    bool start(const std::string& path, const std::string& microphoneName, int microphoneOrdinal,
+               int width, int height, double fps);
+
+    // Called from the capture worker for every decoded frame (any pixel
+    // format the decoder gives); captureTimeUs is av_gettime_relative() at
+    // the moment the frame was captured. Thread-safe; returns at once.
+    void pushVideoFrame(const AVFrame* frame, int64_t captureTimeUs);
+
+    // Ends the recording and completes the file; true when it was written
+    // completely. Harmless when not recording.
+    bool stop();
+
+    bool isRecording() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

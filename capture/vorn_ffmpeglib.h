@@ -1,0 +1,56 @@
+#pragma once
+
+#include "vorn_ffmpeglib_export.h"
+
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CaptureSession;
+class Mp4Recorder;
+
+// Camera capture and MP4 recording. Frames are decoded and converted on a
+// worker thread and handed to the GUI thread, where frameBuffer is emitted;
+// when the GUI is slow the newest frame replaces an undelivered one.
+class VORN_FFMPEGLIB_EXPORT Vorn_FFmpeglib : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Vorn_FFmpeglib(QObject* parent = nullptr);
+    ~Vorn_FFmpeglib() override;
+
+    // "WIDTHxHEIGHT", e.g. "1280x720": the size asked of the camera.
+    void SetVideoSize(std::string size);
+    // The camera by description (UTF-8) and same-name ordinal.
+    void SetCapture(std::string name, int ordinal);
+    bool StartCapture();
+    // True while the device delivers frames.
+    bool CaptureIsOpen();
+    void StopCapture();
+
+    // Target file of the next StartRecord, in the platform's 8-bit
+    // file-name encoding.
+    void SetRecordFileName(std::string fileName);
+    // The microphone by device name (UTF-8) and same-name ordinal.
+    void SetCaptureMicrophone(std::string name, int ordinal);
+    bool StartRecord();
+    // True when the file was completed.
+    bool StopRecord();
+
+signals:
+    // RGB888 rows, each starting on a multiple of 4 bytes; valid only
+    // during the emission. Always emitted on the thread that owns this
+    // object (the GUI thread).
+    void frameBuffer(uint8_t* buffer, int width, int height);
+
+private:
+    // Shared with the capture worker, which hands every decoded frame to
+    // it while a recording runs.
+    std::shared_ptr<Mp4Recorder> m_recorder;
+    std::unique_ptr<CaptureSession> m_session;
+    std::string m_recordFileName;
+    std::string m_microphoneName;
+    int m_microphoneOrdinal = 0;
+};

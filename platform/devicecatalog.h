@@ -1,0 +1,27 @@
+#pragma once
+
+#include "audioinputinfo.h"
+#include "lumora_platform_export.h"
+#include "videoinputinfo.h"
+
+// The system's video and audio inputs, in the system's order. Both calls
+// run on the GUI thread once a second, so they must be cheap and must never
+// block on a dead audio server.
+class LUMORA_PLATFORM_EXPORT DeviceCatalog
+{
+public:
+    virtual ~DeviceCatalog();
+
+    // Every video capture input, USB or not.
+    virtual VideoInputList videoInputs() = 0;
+    // Every audio input that is a real source (no monitors of outputs).
+    virtual AudioInputList audioInputs() = 0;
+
+    // The process-wide catalog: the simulated one when
+    // LUMORA_SIMULATED_CAMERAS asks for simulated cameras, else the
+    // system's own.
+    static DeviceCatalog& instance();
+    // Replaces the process-wide catalog (not owned; null restores the
+    // default). For tests that bring their own simulated hub setup.
+    static void setInstance(DeviceCatalog* catalog);
+};

@@ -1,0 +1,113 @@
+#include "linuxdevicecatalog.h"
+
+#include "pulsesourcelist.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/videodev2.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+int nodeNumber(const QString& name)
+{
+    return name.mid(5).toInt(); // "video12" -> 12
+}
+
+QStringList videoNodesInOrder()
+{
+    QStringList names = QDir(QStringLiteral("/dev"))
+                            .entryList({QStringLiteral("video*")}, QDir::System | QDir::Files);
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const QString& n) {
+                                   bool ok = false;
+                                   n.mid(5).toInt(&ok);
+                                   return !ok;
+                               }),
+                names.end());
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return nodeNumber(a) < nodeNumber(b);
+    });
+    return names;
+}
+
+int xioctl(int fd, unsigned long request, void* arg)
+{
+    int r;
+    do {
+        r = ioctl(fd, request, arg);
+    } while (r == -1 && errno == EINTR);
+    return r;
+}
+
+} // namespace
+
+bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info)
+{
+    // O_NONBLOCK: a node held by a streaming client must not stall the pass.
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    v4l2_capability cap;
+    std::memset(&cap, 0, sizeof cap);
+    const int r = xioctl(fd, VIDIOC_QUERYCAP, &cap);
+    ::close(fd);
+    if (r < 0) {
+        return false;
+    }
+    const quint32 caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps
+                                                                    : cap.capabilities;
+    // uvcvideo exposes a metadata node beside every capture node; it has no
+    // V4L2_CAP_VIDEO_CAPTURE and is skipped here.
+    if (!(caps & V4L2_CAP_VIDEO_CAPTURE)) {
+        return false;
+    }
+    const QString card = QString::fromUtf8(reinterpret_cast<const char*>(cap.card),
+                                           int(strnlen(reinterpret_cast<const char*>(cap.card),
+                                                       sizeof cap.card)));
+    const QByteArray bus(reinterpret_cast<const char*>(cap.bus_info),
+                         int(strnlen(reinterpret_cast<const char*>(cap.bus_info),
+                                     sizeof cap.bus_info)));
+    *info = VideoInputInfo(card, path, bus.startsWith("usb-"));
+    return true;
+}
+
+VideoInputList LinuxDeviceCatalog::videoInputs()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    VideoInputList inputs;
+    QHash<QString, CachedNode> seen;
+    for (const QString& name : videoNodesInOrder()) {
+        const QString path = QStringLiteral("/dev/") + name;
+        struct stat st;
+        if (::stat(path.toLocal8Bit().constData(), &st) != 0 || !S_ISCHR(st.st_mode)) {
+            continue;
+        }
+        CachedNode node = m_cache.value(path);
+        const qint64 changeTime = qint64(st.st_ctim.tv_sec) * 1000000000LL + st.st_ctim.tv_nsec;
+        if (node.device != st.st_rdev || node.inode != st.st_ino || node.changeTime != changeTime) {
+            node.device = st.st_rdev;
+            node.inode = st.st_ino;
+            node.changeTime = changeTime;
+            node.capture = queryNode(path, &node.info);
+        }
+        seen.insert(path, node);
+        if (node.capture) {
+            inputs.append(node.info);
+        }
+    }
+    m_cache.swap(seen);
+    return inputs;
+}
+
+AudioInputList LinuxDeviceCatalog::audioInputs()
+{
+    return PulseSourceList::instance().sources();
+}

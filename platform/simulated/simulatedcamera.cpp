@@ -1,0 +1,70 @@
+#include "simulatedcamera.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Speeds are in control units per second, as a real PTZ head moves a few
+// degrees a second at the default relative speed.
+constexpr double kPanUnitsPerSpeedSecond = 12.0;
+constexpr double kTiltUnitsPerSpeedSecond = 12.0;
+constexpr double kZoomUnitsPerSpeedSecond = 5.0;
+
+int takeWhole(double& accumulator)
+{
+    const double whole = std::trunc(accumulator);
+    accumulator -= whole;
+    return static_cast<int>(whole);
+}
+
+} // namespace
+
+SimulatedCamera::SimulatedCamera(const QString& deviceName, const SimulatedCameraConfig& config)
+    : m_deviceName(deviceName), m_config(config)
+{
+}
+
+bool SimulatedCamera::acquireStream()
+{
+    if (!isPlugged() || inUseByOtherProgram()) {
+        return false;
+    }
+    bool expected = false;
+    return m_streaming.compare_exchange_strong(expected, true);
+}
+
+void SimulatedCamera::releaseStream()
+{
+    m_streaming.store(false);
+}
+
+SimulatedCameraState SimulatedCamera::state() const
+{
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    return m_state;
+}
+
+void SimulatedCamera::setState(const SimulatedCameraState& state)
+{
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    m_state = state;
+}
+
+void SimulatedCamera::modifyState(const std::function<void(SimulatedCameraState&)>& change)
+{
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    change(m_state);
+}
+
+void SimulatedCamera::advanceMotion(double seconds)
+{
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    SimulatedCameraState& s = m_state;
+    m_panAccumulator += s.panSpeed * kPanUnitsPerSpeedSecond * seconds;
+    m_tiltAccumulator += s.tiltSpeed * kTiltUnitsPerSpeedSecond * seconds;
+    m_zoomAccumulator += s.zoomDirection * s.zoomSpeed * kZoomUnitsPerSpeedSecond * seconds;
+    s.pan = std::clamp(s.pan + takeWhole(m_panAccumulator), -180, 180);
+    s.tilt = std::clamp(s.tilt + takeWhole(m_tiltAccumulator), -90, 90);
+    s.zoom = std::clamp(s.zoom + takeWhole(m_zoomAccumulator), 0, 100);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "lumora_platform_export.h"
+#include "simulatedcamerastate.h"
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+
+// How a simulated camera presents itself. Tests build cameras with
+// identical or empty descriptions, without microphones, and so on.
+struct SimulatedCameraConfig
+{
+    QString description = QStringLiteral("Lumora Simulated Camera");
+    // Empty: the camera has no microphone.
+    QString microphoneName = QStringLiteral("Microphone (Lumora Simulated Camera)");
+    bool usb = true;
+    int width = 1280;
+    int height = 720;
+    int fps = 30;
+};
+
+// One simulated USB camera. Shared between the GUI thread (catalog,
+// controls) and the capture worker (frames), hence the lock around the
+// state.
+class LUMORA_PLATFORM_EXPORT SimulatedCamera
+{
+public:
+    SimulatedCamera(const QString& deviceName, const SimulatedCameraConfig& config);
+
+    QString deviceName() const { return m_deviceName; }
+    const SimulatedCameraConfig& config() const { return m_config; }
+
+    bool isPlugged() const { return m_plugged.load(); }
+    void setPlugged(bool plugged) { m_plugged.store(plugged); }
+
+    // Another program holds the camera: opening a stream fails.
+    bool inUseByOtherProgram() const { return m_inUse.load(); }
+    void setInUseByOtherProgram(bool inUse) { m_inUse.store(inUse); }
+
+    // The capture side takes the camera exclusively, as a real device
+    // allows one streaming client at a time.
+    bool acquireStream();
+    void releaseStream();
+    bool isStreaming() const { return m_streaming.load(); }
+
+    SimulatedCameraState state() const;
+    void setState(const SimulatedCameraState& state);
+    void modifyState(const std::function<void(SimulatedCameraState&)>& change);
+
+    // Moves pan, tilt and zoom by their relative speeds over the given time,
+    // within their limits. Called by whoever renders frames.
+    void advanceMotion(double seconds);
+
+private:
+    const QString m_deviceName;
+    const SimulatedCameraConfig m_config;
+    std::atomic<bool> m_plugged{true};
+    std::atomic<bool> m_inUse{false};
+    std::atomic<bool> m_streaming{false};
+    mutable std::mutex m_stateMutex;
+    SimulatedCameraState m_state;
+    double m_panAccumulator = 0.0;
+    double m_tiltAccumulator = 0.0;
+    double m_zoomAccumulator = 0.0;
+};

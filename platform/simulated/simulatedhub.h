@@ -1,0 +1,59 @@
+#pragma once
+
+#include "audioinputinfo.h"
+#include "lumora_platform_export.h"
+#include "simulatedcamera.h"
+#include "videoinputinfo.h"
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+
+// The process-wide registry of simulated devices: cameras with their
+// microphones, plus foreign inputs (a non-USB camera, a stray microphone)
+// for the discovery tests. Plugging and unplugging happen at run time, from
+// any thread.
+class LUMORA_PLATFORM_EXPORT SimulatedHub
+{
+public:
+    static SimulatedHub& instance();
+
+    // Number of simulated cameras the environment asks for
+    // (LUMORA_SIMULATED_CAMERAS; unset, invalid or 0 means none).
+    static int requestedCameraCount();
+
+    // Plugs in a camera and, when it has one, its microphone. The device
+    // name is new for every plug-in, as a replugged USB device gets a new
+    // node.
+    std::shared_ptr<SimulatedCamera> plugCamera(const SimulatedCameraConfig& config = {});
+    // Unplugs the camera with that device name; a stream on it ends.
+    void unplug(const QString& deviceName);
+    void unplugAll();
+
+    void addForeignVideoInput(const VideoInputInfo& input);
+    void addForeignAudioInput(const AudioInputInfo& input);
+
+    // Forgets every device: tests start from an empty hub.
+    void reset();
+
+    VideoInputList videoInputs() const;
+    AudioInputList audioInputs() const;
+    std::shared_ptr<SimulatedCamera> camera(const QString& deviceName) const;
+    QList<std::shared_ptr<SimulatedCamera>> cameras() const;
+
+private:
+    SimulatedHub() = default;
+
+    struct VideoEntry
+    {
+        VideoInputInfo info;
+        std::shared_ptr<SimulatedCamera> camera; // null for a foreign input
+    };
+
+    mutable std::mutex m_mutex;
+    QList<VideoEntry> m_video;
+    AudioInputList m_audio;
+    int m_nextNode = 0;
+};
