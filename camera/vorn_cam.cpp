@@ -1,32 +1,512 @@
 #include "vorn_cam.h"
 
+#include "devicecatalog.h"
+#include "framescaler.h"
 #include "ui_vorn_cam.h"
+#include "vorn_ffmpeglib.h"
+#include "vorn_settingai.h"
+#include "vorn_settingaudio.h"
+#include "vorn_settingupgrade.h"
+#include "vorn_settingvideo.h"
+#include "vorn_sharedmemory.h"
+
+#include <QButtonGroup>
+#include <QDebug>
+#include <QListView>
+#include <QMovie>
+#include <QPixmap>
+#include <QSlider>
+#include <QTimer>
+
+#include <cstring>
+
+namespace {
+
+const char kComboBoxStyle[] =
+    "QComboBox{color:#F0F0F0; font: 12px \"Arial\"; padding: 1px 15px 1px 3px;"
+    " background-color: rgb(29, 29, 29); border: 1px solid rgb(60, 60, 60);"
+    " border-radius: 3px;}"
+    "QComboBox::drop-down{subcontrol-origin: padding; subcontrol-position: top right;"
+    " width: 15px; border: none;}"
+    "QComboBox::down-arrow{image: url(:/UI/Combox/cbxdown.png);}"
+    "QComboBox QAbstractItemView{background:rgba(255,255,255,1); border: none; outline: 1px;}"
+    "QComboBox QAbstractItemView::item{height: 32px; color:#F0F0F0; background-color:#1D1D1D;"
+    " image: url(:/UI/Combox/cbxrowpic.png); image-position: right;}"
+    "QComboBox QAbstractItemView::item:hover{color:#F0F0F0; background-color:#1D1D1D;}"
+    "QComboBox QAbstractItemView::item:selected{color:#F0F0F0; background-color:#1D1D1D;}";
+
+const QString kInUseStyle =
+    QStringLiteral("color: rgb(255, 255, 255);font: 20px \"Brandon Grotesque Regular\";");
+
+// Rows of the library's frames start on multiples of 4 bytes.
+int alignedRowBytes(int width)
+{
+    return (width * 3 + 3) & ~3;
+}
+
+bool tableHoldsCamera(const CameraTable& table, const VideoInputInfo& camera)
+{
+    for (const CameraDevice& device : table) {
+        if (device.camera == camera) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
 {
     ui->setupUi(this);
+
+    // First discovery pass: nothing is connected yet, so it only fills the
+    // camera table.
+    checkValidCamerasList();
+
+    // Qt::AA_EnableHighDpiScaling is set by the entry point before the
+    // application object exists; Qt ignores it afterwards.
+    setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
+    setFixedSize(size());
+    setWindowIcon(QIcon(QStringLiteral(":/UI/Icon/icon_title.png")));
+    setWindowTitle(QStringLiteral("Lumora_V1.0.0.1"));
+
+    settingGroup = new QButtonGroup(this);
+    settingGroup->addButton(ui->bt_video, 0);
+    settingGroup->addButton(ui->bt_audio, 1);
+    settingGroup->addButton(ui->bt_AI, 2);
+    settingGroup->addButton(ui->bt_upgrade, 3);
+
+    settingVideo = new Vorn_SettingVideo(this);
+    settingVideo->connectControls(cameraInfo);
+    settingAudio = new Vorn_settingAudio(this);
+    settingAI = new Vorn_settingAI(this);
+    ui->settingWidget->addWidget(settingVideo);
+    ui->settingWidget->addWidget(settingAudio);
+    ui->settingWidget->addWidget(settingAI);
+    ui->settingWidget->addWidget(Vorn_settingUpgrade::getInstance());
+
+    captureLib = new Vorn_FFmpeglib;
+    captureLib->SetVideoSize("1280x720");
+    connect(captureLib, &Vorn_FFmpeglib::frameBuffer, this, &Vorn_Cam::on_CameraView,
+            Qt::DirectConnection);
+    sharedMemory = new Vorn_SharedMemory;
+
+    ui->bt_video->setChecked(true);
+    ui->pushButton_preview->setCheckable(true);
+    ui->bt_volume->setCheckable(true);
+    ui->bt_microphone->setCheckable(true);
+    ui->bt_record->setCheckable(true);
+    ui->pushButton_register->setCheckable(true);
+    ui->pushButton_preview->hide();
+    ui->label_PreView->hide();
+    ui->pushButton_register->hide();
+    ui->label_register->hide();
+
+    styleComboBox();
+    ui->label_check_for_new_firmware->hide();
+    ui->label_version->setText(QString());
+    ui->label_recordTime->setText(QString());
+
+    setupVolumeControls();
+    captureState(captureOn);
+    loadingMovie = new QMovie(QStringLiteral(":/UI/Icon/load.gif"));
+
+    for (const VideoInputInfo& input : DeviceCatalog::instance().videoInputs()) {
+        if (input.description() == virtualCameraName) {
+            virtualCameraPresent = true;
+        }
+    }
+    ui->pushButton_register->setChecked(virtualCameraPresent);
+    if (virtualCameraPresent) {
+        connect(captureLib, &Vorn_FFmpeglib::frameBuffer, sharedMemory,
+                &Vorn_SharedMemory::ImageFrame);
+    }
+
+    connect(settingGroup, SIGNAL(buttonClicked(int)), this, SLOT(on_ChangeSettingUI(int)));
+    connect(ui->pushButton_preview, SIGNAL(toggled(bool)), this,
+            SLOT(pushButton_preview_checked(bool)));
+    connect(ui->comboBox, SIGNAL(activated(int)), this, SLOT(comboBox_activated(int)));
+    cameraListTimer = new QTimer(this);
+    connect(cameraListTimer, &QTimer::timeout, this, &Vorn_Cam::pollCameraList);
+    cameraListTimer->start(1000);
+    connect(this, &Vorn_Cam::cameraListChange, this, &Vorn_Cam::on_CameraListChange);
+    connect(this, &Vorn_Cam::checkValidCameraList, this, &Vorn_Cam::fillCameraComboBox);
+    connect(settingVideo, &Vorn_SettingVideo::versionInfo, this,
+            &Vorn_Cam::label_version_TextChange);
+    connect(settingVideo, &Vorn_SettingVideo::checkUpStatus, this,
+            &Vorn_Cam::label_check_for_new_firmware_Change);
+    connect(ui->bt_shot, &QPushButton::clicked, this, &Vorn_Cam::bt_shot_Clicked);
+    connect(ui->bt_record, &QPushButton::toggled, this, &Vorn_Cam::bt_record_Clicked);
+    Vorn_settingUpgrade* upgradePage = Vorn_settingUpgrade::getInstance();
+    connect(upgradePage, &Vorn_settingUpgrade::disConnectDevice, this, &Vorn_Cam::closeCamera);
+    connect(this, &Vorn_Cam::cameraId, upgradePage, &Vorn_settingUpgrade::onCameraIDChange);
+    connect(settingAudio, &Vorn_settingAudio::audioReboot, this, &Vorn_Cam::closeCamera);
+    connect(this, &Vorn_Cam::signalReboot, settingVideo, &Vorn_SettingVideo::captureState);
+    connect(this, &Vorn_Cam::signalReboot, settingAudio, &Vorn_settingAudio::captureState);
+    connect(this, &Vorn_Cam::signalReboot, upgradePage, &Vorn_settingUpgrade::captureState);
+    connect(this, &Vorn_Cam::signalReboot, this, &Vorn_Cam::captureState);
+    connect(ui->pushButton_register, &QPushButton::toggled, this,
+            &Vorn_Cam::pushButton_register_checked);
+
+    if (cameraTable.size() == 1) {
+        cameraInfo = cameraTable.first().camera;
+        comboBox_activated(1);
+    }
 }
 
 Vorn_Cam::~Vorn_Cam()
 {
+    if (captureLib) {
+        // A recording is completed before its frames stop coming.
+        if (captureLib->CaptureIsOpen()) {
+            captureLib->StopRecord();
+        }
+        captureLib->StopCapture();
+        delete captureLib;
+        captureLib = nullptr;
+    }
+    for (QTimer** timer : {&cameraListTimer, &volumeHideTimer, &micHideTimer, &recordTimer}) {
+        if (*timer) {
+            (*timer)->stop();
+            delete *timer;
+            *timer = nullptr;
+        }
+    }
+    delete loadingMovie;
+    loadingMovie = nullptr;
+    delete sharedMemory;
+    sharedMemory = nullptr;
+    delete settingGroup;
+    delete settingVideo;
+    delete settingAudio;
+    delete settingAI;
+    delete volumeSlider;
+    settingGroup = nullptr;
+    settingVideo = nullptr;
+    settingAudio = nullptr;
+    settingAI = nullptr;
+    volumeSlider = nullptr;
     delete ui;
 }
 
-void Vorn_Cam::on_CameraView(uint8_t*, int, int) {}
-void Vorn_Cam::on_ChangeSettingUI(int) {}
-void Vorn_Cam::comboBox_activated(int) {}
-void Vorn_Cam::label_version_TextChange(QString) {}
-void Vorn_Cam::label_check_for_new_firmware_Change(bool) {}
-void Vorn_Cam::pushButton_preview_checked(bool) {}
-void Vorn_Cam::checkValidCamerasList() {}
-void Vorn_Cam::captureState(bool) {}
-void Vorn_Cam::on_CameraListChange() {}
-void Vorn_Cam::fillCameraComboBox(VideoInputList&) {}
-void Vorn_Cam::openCamera(int) {}
-void Vorn_Cam::pollCameraList() {}
-void Vorn_Cam::reselectOpenCamera() {}
-void Vorn_Cam::closeCamera() {}
-void Vorn_Cam::setMediaButtonsEnabled(bool) {}
-void Vorn_Cam::showCameraInUse() {}
-void Vorn_Cam::startCaptureDeferred() {}
-void Vorn_Cam::styleComboBox() {}
+void Vorn_Cam::styleComboBox()
+{
+    ui->comboBox->setView(new QListView(ui->comboBox));
+    ui->comboBox->setStyleSheet(QString::fromLatin1(kComboBoxStyle));
+}
+
+// ---------------------------------------------------------------------------
+// Discovery and selection
+
+void Vorn_Cam::checkValidCamerasList()
+{
+    DeviceCatalog& catalog = DeviceCatalog::instance();
+    const VideoInputList videoInputs = catalog.videoInputs();
+    const AudioInputList audioInputs = catalog.audioInputs();
+
+    cameraTable.clear();
+    VideoInputList found;
+    int key = 1;
+    for (const VideoInputInfo& input : videoInputs) {
+        if (!input.isUsbCamera()) {
+            continue;
+        }
+        found.append(input);
+        cameraTable.insert(key, CameraDevice{input, AudioInputInfo(), key - 1, key - 1});
+        ++key;
+    }
+
+    // A microphone goes to the first free camera whose description its name
+    // holds; walking the microphones backwards gives identical cameras their
+    // microphones in the order the system pairs them.
+    for (int i = audioInputs.size() - 1; i >= 0; --i) {
+        const QString name = audioInputs.at(i).deviceName();
+        for (CameraDevice& device : cameraTable) {
+            if (device.microphone.isNull() &&
+                name.contains(device.camera.description(), Qt::CaseSensitive)) {
+                device.microphone = audioInputs.at(i);
+                break;
+            }
+        }
+    }
+
+    reselectOpenCamera();
+    emit checkValidCameraList(found);
+
+    const bool countChanged = found.size() != cameraList.size();
+    if (countChanged) {
+        emit cameraListChange();
+    }
+    // The open camera is released as soon as it is gone, also when another
+    // one arrived in the same second and the count stayed the same.
+    if ((countChanged || currentIndex > 0) && !tableHoldsCamera(cameraTable, cameraInfo)) {
+        comboBox_activated(0);
+    }
+    cameraList = found;
+
+    if (cameraTable.isEmpty()) {
+        qDebug() << "no device find....";
+    }
+}
+
+void Vorn_Cam::reselectOpenCamera()
+{
+    // When a camera listed before the open one goes, the open one moves up:
+    // follow it, so the combo box and the microphone lookup keep naming it.
+    if (currentIndex <= 0 || cameraInfo.isNull()) {
+        return;
+    }
+    for (auto it = cameraTable.cbegin(); it != cameraTable.cend(); ++it) {
+        if (it.value().camera == cameraInfo) {
+            currentIndex = it.key();
+            return;
+        }
+    }
+}
+
+void Vorn_Cam::pollCameraList()
+{
+    checkValidCamerasList();
+}
+
+void Vorn_Cam::fillCameraComboBox(VideoInputList& listCamera)
+{
+    ui->comboBox->clear();
+    ui->comboBox->addItem(QStringLiteral("No camera selected"));
+    for (const VideoInputInfo& camera : listCamera) {
+        ui->comboBox->addItem(camera.description());
+    }
+    ui->comboBox->setCurrentIndex(currentIndex);
+    // Only the camera that is really open is marked; a vanished one is
+    // released right after this pass has rebuilt the list.
+    if (currentIndex > 0 && currentIndex < ui->comboBox->count() &&
+        cameraTable.value(currentIndex).camera == cameraInfo) {
+        ui->comboBox->setItemText(currentIndex, ui->comboBox->itemText(currentIndex) +
+                                                    QStringLiteral(" connected"));
+    }
+}
+
+void Vorn_Cam::on_CameraListChange()
+{
+    if (!captureOn && cameraTable.size() == 1) {
+        comboBox_activated(1);
+    }
+}
+
+void Vorn_Cam::comboBox_activated(int index)
+{
+    ui->label_cameraview->clear();
+    if (index == currentIndex) {
+        return;
+    }
+    currentIndex = index;
+    if (index != 0) {
+        const CameraDevice device = cameraTable.value(index);
+        qDebug() << "\033[32m camera: " << device.camera.description() << "\033[m";
+        qDebug() << "\033[32m cameraid: " << device.cameraIndex << "\033[m";
+        if (captureLib) {
+            emit cameraId(device.deviceId);
+            openCamera(index);
+        }
+        return;
+    }
+    if (captureLib) {
+        captureLib->StopCapture();
+    }
+    ui->bt_microphone->setStyleSheet(
+        QStringLiteral("border-image: url(:/UI/Button/mic_mute.png);"));
+    ui->bt_volume->setStyleSheet(QStringLiteral("border-image: url(:/UI/Button/mute.png);"));
+    ui->comboBox->setCurrentIndex(0);
+    ui->label_cameraview->clear();
+    ui->pushButton_preview->setChecked(false);
+    ui->pushButton_preview->hide();
+    ui->label_PreView->hide();
+    currentIndex = 0;
+    emit signalReboot(false);
+    emit cameraId(-1);
+}
+
+void Vorn_Cam::openCamera(int key)
+{
+    if (!captureLib) {
+        return;
+    }
+    const CameraDevice device = cameraTable.value(key);
+    const int ordinal = sameNameCameraOrdinal(cameraTable, key);
+    qDebug() << "open camera name: " << device.camera.description() << " id: " << ordinal;
+    qDebug() << "microphone name: " << device.microphone.deviceName() << " id: " << ordinal;
+    captureLib->SetCapture(device.camera.description().toUtf8().toStdString(), ordinal);
+    cameraInfo = device.camera;
+
+    settingVideo->setCameraInfo(cameraInfo);
+    settingVideo->captureState(true);
+    settingVideo->openDevice();
+    settingAudio->loadAudioState();
+
+    ui->pushButton_preview->show();
+    ui->label_PreView->show();
+    ui->pushButton_preview->setChecked(false);
+    ui->label_register->show();
+    ui->pushButton_register->show();
+    emit signalReboot(true);
+}
+
+// ---------------------------------------------------------------------------
+// Preview
+
+void Vorn_Cam::pushButton_preview_checked(bool status)
+{
+    if (status) {
+        qDebug() << "start camera....\n";
+        ui->label_cameraview->show();
+        ui->label_cameraview->setMovie(loadingMovie);
+        loadingMovie->start();
+        ui->label_cameraview->show();
+        QTimer::singleShot(800, Qt::PreciseTimer, this, &Vorn_Cam::startCaptureDeferred);
+        setMediaButtonsEnabled(true);
+        return;
+    }
+    qDebug() << "stop camera....";
+    ui->label_cameraview->hide();
+    loadingMovie->stop();
+    if (recordTimer) {
+        if (recordTimer->isActive()) {
+            recordTimer->stop();
+            captureLib->StopRecord();
+        }
+        delete recordTimer;
+        recordTimer = nullptr;
+    }
+    captureLib->StopCapture();
+    ui->label_recordTime->setText(QString());
+    if (sharedMemory) {
+        sharedMemory->detachSegment();
+    }
+    setMediaButtonsEnabled(false);
+}
+
+void Vorn_Cam::startCaptureDeferred()
+{
+    // The switch may have gone off (or the camera away) within the 800 ms:
+    // then there is nothing to start.
+    if (!ui->pushButton_preview->isChecked() || !captureOn) {
+        loadingMovie->stop();
+        return;
+    }
+    captureLib->StartCapture();
+    if (captureLib && !captureLib->CaptureIsOpen()) {
+        if (!DeviceCatalog::instance().videoInputs().isEmpty()) {
+            showCameraInUse();
+        }
+    }
+    loadingMovie->stop();
+}
+
+void Vorn_Cam::showCameraInUse()
+{
+    if (ui->pushButton_preview->isChecked()) {
+        QLabel* label = ui->label_cameraview;
+        label->setText(QStringLiteral("Camera in use - no preview available"));
+        // Set once: repeated failed starts must not grow the style sheet.
+        if (!label->styleSheet().contains(kInUseStyle)) {
+            label->setStyleSheet(label->styleSheet() + kInUseStyle);
+        }
+        label->setAlignment(Qt::AlignCenter);
+        label->setPixmap(QPixmap::fromImage(
+            QImage(QStringLiteral(":/UI/Word/inuse.png"))
+                .scaled(285, 29, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    }
+    ui->label_cameraview->show();
+    ui->pushButton_preview->show();
+    ui->label_PreView->show();
+}
+
+void Vorn_Cam::setMediaButtonsEnabled(bool enabled)
+{
+    ui->bt_volume->setEnabled(enabled);
+    ui->bt_microphone->setEnabled(enabled);
+    ui->bt_shot->setEnabled(enabled);
+    ui->bt_record->setEnabled(enabled);
+}
+
+void Vorn_Cam::on_CameraView(uint8_t* buffer, int width, int height)
+{
+    const bool open = captureLib->CaptureIsOpen();
+    sharedMemory->captureOpen = open;
+    if (!open || !buffer || width <= 0 || height <= 0) {
+        return;
+    }
+    const QImage frame(buffer, width, height, alignedRowBytes(width), QImage::Format_RGB888);
+
+    // The snapshot source keeps its buffer from frame to frame: one copy, no
+    // allocation, unless a snapshot still holds the previous picture.
+    if (lastFrame.size() != frame.size() || lastFrame.format() != frame.format()) {
+        lastFrame = QImage(width, height, QImage::Format_RGB888);
+    }
+    const int rowBytes = width * 3;
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(lastFrame.scanLine(y), frame.constScanLine(y), size_t(rowBytes));
+    }
+
+    QImage preview = scaleNearest(frame, 800, 530);
+    settingAI->applyEffects(preview);
+    ui->label_cameraview->setPixmap(QPixmap::fromImage(preview));
+}
+
+void Vorn_Cam::captureState(bool state)
+{
+    captureOn = state;
+    if (!state) {
+        ui->bt_volume->setEnabled(false);
+        ui->bt_microphone->setEnabled(false);
+        ui->bt_shot->setEnabled(false);
+        ui->bt_record->setEnabled(false);
+        ui->label_PreView->hide();
+        ui->pushButton_preview->setChecked(false);
+        ui->pushButton_preview->hide();
+        ui->label_version->hide();
+        ui->pushButton_register->hide();
+        ui->label_register->hide();
+        ui->comboBox->setCurrentIndex(0);
+        currentIndex = 0;
+        return;
+    }
+    ui->label_version->show();
+    ui->label_PreView->show();
+    ui->pushButton_preview->show();
+    ui->pushButton_register->show();
+    ui->label_register->show();
+    refreshMicPopup();
+    refreshVolumePopup();
+}
+
+void Vorn_Cam::closeCamera()
+{
+    if (captureLib) {
+        captureLib->StopCapture();
+    }
+    ui->label_cameraview->clear();
+    ui->pushButton_preview->hide();
+    ui->label_PreView->hide();
+    ui->comboBox->setCurrentIndex(0);
+    currentIndex = 0;
+    emit signalReboot(false);
+}
+
+void Vorn_Cam::on_ChangeSettingUI(int id)
+{
+    ui->settingWidget->setCurrentIndex(id);
+}
+
+void Vorn_Cam::label_version_TextChange(QString info)
+{
+    qDebug() << "label_version_TextChange: " << info;
+    ui->label_version->show();
+    ui->label_version->setText(info);
+}
+
+void Vorn_Cam::label_check_for_new_firmware_Change(bool)
+{
+    // The update link stays hidden: there is no update service to ask.
+}

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Sets up, builds and starts Lumora. Without a USB camera it runs with the
+# simulated camera; without a display it runs under Xvfb, switches the
+# preview on and saves a screenshot.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$(pwd)
+
+bash scripts/setup.sh
+cmake -S . -B build/app -DCMAKE_BUILD_TYPE=Release -DLUMORA_BUILD_TESTS=OFF -DLUMORA_BUILD_BENCH=OFF >/dev/null
+cmake --build build/app -j"$(nproc)"
+
+has_usb_camera() {
+    local node
+    for node in /sys/class/video4linux/video*; do
+        [ -e "$node" ] || continue
+        if readlink -f "$node/device" | grep -q '/usb'; then
+            return 0
+        fi
+    done
+    return 1
+}
+
+if [ -z "${LUMORA_SIMULATED_CAMERAS:-}" ] && ! has_usb_camera; then
+    echo "run: no USB camera attached, using the simulated camera"
+    export LUMORA_SIMULATED_CAMERAS=1
+fi
+
+# The program finds its companion libraries and its virtual camera component
+# relative to where it is started.
+cd build/app/bin
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    exec ./Lumora
+fi
+
+echo "run: no display, starting Xvfb"
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+trap 'kill "$app_pid" 2>/dev/null || true; kill "$xvfb_pid" 2>/dev/null || true' EXIT INT TERM
+export DISPLAY=":$display"
+for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$display" ] && break
+    sleep 0.1
+done
+
+./Lumora &
+app_pid=$!
+
+window=""
+for _ in $(seq 100); do
+    window=$(xdotool search --name "Lumora_V1.0.0.1" 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+done
+if [ -z "$window" ]; then
+    echo "run: the window did not appear" >&2
+    exit 1
+fi
+
+# Give discovery a pass to open the camera, then switch the preview on the
+# way a user does.
+sleep 2
+xdotool mousemove --window "$window" 393 591 click 1 2>/dev/null || true
+sleep 3
+mkdir -p "$ROOT/out"
+import -window root "$ROOT/out/screenshot.png"
+echo "run: screenshot saved to $ROOT/out/screenshot.png"
+echo "run: Lumora is running headless on DISPLAY=$DISPLAY (Ctrl-C to stop)"
+wait "$app_pid"
