@@ -12,6 +12,7 @@ using SystemDeviceCatalog = LinuxDeviceCatalog;
 #endif
 
 #include <atomic>
+#include <memory>
 
 namespace {
 std::atomic<DeviceCatalog*> g_override{nullptr};
@@ -26,7 +27,7 @@ DeviceCatalog& defaultCatalog()
             for (int i = 0; i < simulated; ++i) {
                 SimulatedHub::instance().plugCamera();
             }
-            return new SimulatedDeviceCatalog;
+            return new SimulatedDeviceCatalog(std::make_unique<SystemDeviceCatalog>());
         }
         return new SystemDeviceCatalog;
     }();
