@@ -1,6 +1,9 @@
 #pragma once
 
+#include "vorn_ffmpeglib_export.h"
+
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -10,7 +13,7 @@ struct AVFrame;
 // frames and AAC audio from the camera's microphone, in an MP4 that stays
 // playable when the program dies mid-way. Encoding and writing run on the
 // recorder's own threads; pushVideoFrame only queues.
-class Mp4Recorder
+class VORN_FFMPEGLIB_EXPORT Mp4Recorder
 {
 public:
     Mp4Recorder();
@@ -34,7 +37,22 @@ public:
     // completely. Harmless when not recording.
     bool stop();
 
+    // True from a successful start until stop, or until a write error
+    // ended the recording early.
     bool isRecording() const;
+
+    // Called once, from a recorder thread, when a write error has ended
+    // the recording (what was written up to then stays playable). Set
+    // before start.
+    void setFailureHandler(std::function<void(const std::string&)> handler);
+
+    // Why the last start or the recording failed; empty when it did not.
+    std::string errorText() const;
+
+    // Frames not recorded because the encoder fell behind, and frames
+    // recorded, since start.
+    int64_t droppedFrames() const;
+    int64_t recordedFrames() const;
 
 private:
     struct Impl;

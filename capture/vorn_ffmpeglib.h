@@ -44,6 +44,10 @@ signals:
     // during the emission. Always emitted on the thread that owns this
     // object (the GUI thread).
     void frameBuffer(uint8_t* buffer, int width, int height);
+    // A write error (a full disk) ended the recording early; what was
+    // written up to then stays playable. Emitted on the thread that owns
+    // this object.
+    void recordFailed();
 
 private:
     // Shared with the capture worker, which hands every decoded frame to

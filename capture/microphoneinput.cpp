@@ -1,0 +1,87 @@
+#include "microphoneinput.h"
+
+#include "devicecatalog.h"
+#include "pulsemicrophone.h"
+#include "simulatedhub.h"
+#include "simulatedmicrophone.h"
+
+#include <QString>
+
+namespace {
+
+const QString kSimulatedMicSuffix = QStringLiteral(":mic");
+
+// The camera's tone, ending when the camera is unplugged.
+class ToneMicrophone : public MicrophoneInput
+{
+public:
+    ToneMicrophone(std::shared_ptr<SimulatedCamera> camera, double frequency)
+        : m_camera(std::move(camera)), m_tone(frequency, kMicrophoneSampleRate, kMicrophoneChannels)
+    {
+    }
+
+    int sampleRate() const override { return m_tone.sampleRate(); }
+    int channels() const override { return m_tone.channels(); }
+
+    bool read(std::vector<int16_t>& samples, int64_t* firstSampleUs) override
+    {
+        // 20 ms blocks, the period a USB audio device typically delivers.
+        const int frames = m_tone.sampleRate() / 50;
+        samples.resize(size_t(frames) * size_t(m_tone.channels()));
+        if (!m_camera->isPlugged()) {
+            samples.clear();
+            return false;
+        }
+        return m_tone.read(samples.data(), frames, firstSampleUs);
+    }
+
+    void interrupt() override { m_tone.interrupt(); }
+
+private:
+    std::shared_ptr<SimulatedCamera> m_camera;
+    SimulatedMicrophone m_tone;
+};
+
+// Every simulated camera sings its own note (A4 upwards by node number), so
+// a recording shows which microphone it came from.
+double toneFrequencyFor(const QString& cameraDeviceName)
+{
+    const int node =
+        cameraDeviceName.mid(cameraDeviceName.lastIndexOf(QLatin1String("video")) + 5).toInt();
+    return 440.0 + 110.0 * (node % 8);
+}
+
+} // namespace
+
+std::unique_ptr<MicrophoneInput> openMicrophone(const std::string& name, int ordinal,
+                                                std::string* error)
+{
+    const QString wanted = QString::fromStdString(name);
+    int seen = 0;
+    AudioInputInfo chosen;
+    for (const AudioInputInfo& input : DeviceCatalog::instance().audioInputs()) {
+        if (input.deviceName() == wanted) {
+            if (seen == ordinal) {
+                chosen = input;
+                break;
+            }
+            ++seen;
+        }
+    }
+    if (chosen.isNull()) {
+        *error = "no audio input named \"" + name + "\" with ordinal " + std::to_string(ordinal);
+        return nullptr;
+    }
+    const QString id = chosen.systemId();
+    if (id.endsWith(kSimulatedMicSuffix)) {
+        const QString cameraName = id.left(id.size() - kSimulatedMicSuffix.size());
+        if (auto camera = SimulatedHub::instance().camera(cameraName)) {
+            return std::make_unique<ToneMicrophone>(camera, toneFrequencyFor(cameraName));
+        }
+    }
+    auto pulse = std::make_unique<PulseMicrophone>();
+    if (!pulse->open(id.toStdString(), error)) {
+        return nullptr;
+    }
+    return pulse;
+}

@@ -1,0 +1,193 @@
+#include "tst_recording_support.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/time.h>
+}
+
+#include <QFile>
+
+#include <cmath>
+#include <vector>
+
+SyntheticFrames::SyntheticFrames(int width, int height) : m_frame(av_frame_alloc())
+{
+    m_frame->format = AV_PIX_FMT_YUVJ422P;
+    m_frame->width = width;
+    m_frame->height = height;
+    av_frame_get_buffer(m_frame, 0);
+}
+
+SyntheticFrames::~SyntheticFrames()
+{
+    av_frame_free(&m_frame);
+}
+
+const AVFrame* SyntheticFrames::next()
+{
+    av_frame_make_writable(m_frame);
+    const int64_t n = m_index++;
+    uint32_t seed = uint32_t(n * 2654435761u);
+    for (int y = 0; y < m_frame->height; ++y) {
+        uint8_t* row = m_frame->data[0] + y * m_frame->linesize[0];
+        for (int x = 0; x < m_frame->width; ++x) {
+            // A moving gradient with a little noise: like a camera picture,
+            // it neither compresses to nothing nor is pure noise.
+            seed = seed * 1664525u + 1013904223u;
+            row[x] = uint8_t(((x + y + n * 4) & 0xff) / 2 + 64 + (seed >> 28));
+        }
+    }
+    for (int plane = 1; plane < 3; ++plane) {
+        for (int y = 0; y < m_frame->height; ++y) {
+            uint8_t* row = m_frame->data[plane] + y * m_frame->linesize[plane];
+            for (int x = 0; x < m_frame->width / 2; ++x) {
+                row[x] = uint8_t(128 + ((x / 8 + n) % 32) - 16);
+            }
+        }
+    }
+    return m_frame;
+}
+
+int64_t nowUs()
+{
+    return av_gettime_relative();
+}
+
+namespace {
+
+struct Decoder
+{
+    AVCodecContext* codec = nullptr;
+    ~Decoder() { avcodec_free_context(&codec); }
+};
+
+bool openDecoder(Decoder& d, const AVStream* stream)
+{
+    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!codec) {
+        return false;
+    }
+    d.codec = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(d.codec, stream->codecpar);
+    return avcodec_open2(d.codec, codec, nullptr) >= 0;
+}
+
+// Frequency of the sound from its rising zero crossings, over the part
+// that is not the padding at the ends.
+double toneFrequency(const std::vector<float>& samples, int sampleRate)
+{
+    if (samples.size() < size_t(sampleRate)) {
+        return 0.0;
+    }
+    const size_t from = samples.size() / 4;
+    const size_t to = samples.size() * 3 / 4;
+    int rising = 0;
+    float peak = 0.0f;
+    for (size_t i = from + 1; i < to; ++i) {
+        peak = std::max(peak, std::fabs(samples[i]));
+        if (samples[i - 1] < 0.0f && samples[i] >= 0.0f) {
+            ++rising;
+        }
+    }
+    if (peak < 0.01f) {
+        return 0.0;
+    }
+    return rising / (double(to - from) / sampleRate);
+}
+
+void fillStream(StreamFacts& facts, const AVStream* stream)
+{
+    facts.codec = QString::fromLatin1(avcodec_get_name(stream->codecpar->codec_id));
+    facts.width = stream->codecpar->width;
+    facts.height = stream->codecpar->height;
+    facts.sampleRate = stream->codecpar->sample_rate;
+    facts.channels = stream->codecpar->ch_layout.nb_channels;
+}
+
+} // namespace
+
+FileFacts inspectRecording(const QString& path)
+{
+    FileFacts facts;
+    AVFormatContext* format = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    if (avformat_open_input(&format, name.constData(), nullptr, nullptr) < 0) {
+        facts.error = QStringLiteral("cannot open");
+        return facts;
+    }
+    if (avformat_find_stream_info(format, nullptr) < 0) {
+        facts.error = QStringLiteral("no stream info");
+        avformat_close_input(&format);
+        return facts;
+    }
+    facts.opened = true;
+    int videoIndex = -1;
+    int audioIndex = -1;
+    Decoder video;
+    Decoder audio;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream* stream = format->streams[i];
+        if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+            ++facts.videoStreams;
+            videoIndex = int(i);
+            fillStream(facts.video, stream);
+            openDecoder(video, stream);
+        } else if (stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+            ++facts.audioStreams;
+            audioIndex = int(i);
+            fillStream(facts.audio, stream);
+            openDecoder(audio, stream);
+        }
+    }
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    std::vector<float> sound;
+    int64_t firstPts[2] = {AV_NOPTS_VALUE, AV_NOPTS_VALUE};
+    int64_t endPts[2] = {0, 0};
+    int r = 0;
+    while ((r = av_read_frame(format, packet)) >= 0) {
+        const int which = packet->stream_index == videoIndex   ? 0
+                          : packet->stream_index == audioIndex ? 1
+                                                               : -1;
+        if (which >= 0) {
+            StreamFacts& s = which == 0 ? facts.video : facts.audio;
+            ++s.packets;
+            if (firstPts[which] == AV_NOPTS_VALUE || packet->pts < firstPts[which]) {
+                firstPts[which] = packet->pts;
+            }
+            endPts[which] = std::max(endPts[which], packet->pts + packet->duration);
+            AVCodecContext* codec = which == 0 ? video.codec : audio.codec;
+            if (codec && avcodec_send_packet(codec, packet) < 0) {
+                ++facts.decodeErrors;
+            }
+            while (codec && avcodec_receive_frame(codec, frame) >= 0) {
+                if (which == 0) {
+                    ++facts.videoFramesDecoded;
+                } else if (frame->format == AV_SAMPLE_FMT_FLTP) {
+                    const auto* left = reinterpret_cast<const float*>(frame->data[0]);
+                    sound.insert(sound.end(), left, left + frame->nb_samples);
+                }
+            }
+        }
+        av_packet_unref(packet);
+    }
+    facts.readToEnd = r == AVERROR_EOF;
+    for (int which = 0; which < 2; ++which) {
+        const int index = which == 0 ? videoIndex : audioIndex;
+        if (index < 0 || firstPts[which] == AV_NOPTS_VALUE) {
+            continue;
+        }
+        const double tb = av_q2d(format->streams[index]->time_base);
+        StreamFacts& s = which == 0 ? facts.video : facts.audio;
+        s.start = firstPts[which] * tb;
+        s.duration = (endPts[which] - firstPts[which]) * tb;
+    }
+    if (audio.codec) {
+        facts.toneHz = toneFrequency(sound, audio.codec->sample_rate);
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avformat_close_input(&format);
+    return facts;
+}
