@@ -65,7 +65,7 @@ fi
 # Give discovery a pass to open the camera, then switch the preview on the
 # way a user does.
 sleep 2
-xdotool mousemove --window "$window" 393 591 click 1 2>/dev/null || true
+xdotool mousemove --window "$window" 440 604 click 1 2>/dev/null || true
 sleep 3
 mkdir -p "$ROOT/out"
 import -window root "$ROOT/out/screenshot.png"
