@@ -42,15 +42,6 @@ private:
     SimulatedMicrophone m_tone;
 };
 
-// Every simulated camera sings its own note (A4 upwards by node number), so
-// a recording shows which microphone it came from.
-double toneFrequencyFor(const QString& cameraDeviceName)
-{
-    const int node =
-        cameraDeviceName.mid(cameraDeviceName.lastIndexOf(QLatin1String("video")) + 5).toInt();
-    return 440.0 + 110.0 * (node % 8);
-}
-
 } // namespace
 
 std::unique_ptr<MicrophoneInput> openMicrophone(const std::string& name, int ordinal,
@@ -76,7 +67,7 @@ std::unique_ptr<MicrophoneInput> openMicrophone(const std::string& name, int ord
     if (id.endsWith(kSimulatedMicSuffix)) {
         const QString cameraName = id.left(id.size() - kSimulatedMicSuffix.size());
         if (auto camera = SimulatedHub::instance().camera(cameraName)) {
-            return std::make_unique<ToneMicrophone>(camera, toneFrequencyFor(cameraName));
+            return std::make_unique<ToneMicrophone>(camera, simulatedToneFrequency(cameraName));
         }
     }
     auto pulse = std::make_unique<PulseMicrophone>();

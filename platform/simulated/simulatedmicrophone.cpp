@@ -64,3 +64,10 @@ void SimulatedMicrophone::interrupt()
     }
     m_wake.notify_all();
 }
+
+double simulatedToneFrequency(const QString& cameraDeviceName)
+{
+    const int at = cameraDeviceName.lastIndexOf(QLatin1String("video"));
+    const int node = at < 0 ? 0 : cameraDeviceName.mid(at + 5).toInt();
+    return 440.0 + 110.0 * (node % 8);
+}

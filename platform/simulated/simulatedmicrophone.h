@@ -2,6 +2,8 @@
 
 #include "lumora_platform_export.h"
 
+#include <QString>
+
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -43,3 +45,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
 };
+
+// Every simulated camera sings its own note (A4 and upwards by its node
+// number), so a recording tells which camera's microphone it came from.
+LUMORA_PLATFORM_EXPORT double simulatedToneFrequency(const QString& cameraDeviceName);

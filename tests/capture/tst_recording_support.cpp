@@ -73,27 +73,35 @@ bool openDecoder(Decoder& d, const AVStream* stream)
     return avcodec_open2(d.codec, codec, nullptr) >= 0;
 }
 
-// Frequency of the sound from its rising zero crossings, over the part
-// that is not the padding at the ends.
-double toneFrequency(const std::vector<float>& samples, int sampleRate)
+// Frequency of the sound from its rising zero crossings (with a little
+// hysteresis, so coding noise around zero does not count), over the 10 ms
+// windows that are not silent (padding, a late first block).
+void measureTone(const std::vector<float>& samples, int sampleRate, FileFacts* facts)
 {
-    if (samples.size() < size_t(sampleRate)) {
-        return 0.0;
-    }
-    const size_t from = samples.size() / 4;
-    const size_t to = samples.size() * 3 / 4;
+    const size_t window = size_t(sampleRate / 100);
+    const float hysteresis = 0.02f;
     int rising = 0;
-    float peak = 0.0f;
-    for (size_t i = from + 1; i < to; ++i) {
-        peak = std::max(peak, std::fabs(samples[i]));
-        if (samples[i - 1] < 0.0f && samples[i] >= 0.0f) {
-            ++rising;
+    size_t soundSamples = 0;
+    bool armed = false;
+    for (size_t at = 0; at + window <= samples.size(); at += window) {
+        float peak = 0.0f;
+        int windowRising = 0;
+        for (size_t i = at; i < at + window; ++i) {
+            peak = std::max(peak, std::fabs(samples[i]));
+            if (samples[i] < -hysteresis) {
+                armed = true;
+            } else if (armed && samples[i] > hysteresis) {
+                armed = false;
+                ++windowRising;
+            }
+        }
+        if (peak >= 0.05f) {
+            rising += windowRising;
+            soundSamples += window;
         }
     }
-    if (peak < 0.01f) {
-        return 0.0;
-    }
-    return rising / (double(to - from) / sampleRate);
+    facts->soundSeconds = double(soundSamples) / sampleRate;
+    facts->toneHz = soundSamples ? rising / facts->soundSeconds : 0.0;
 }
 
 void fillStream(StreamFacts& facts, const AVStream* stream)
@@ -184,7 +192,7 @@ FileFacts inspectRecording(const QString& path)
         s.duration = (endPts[which] - firstPts[which]) * tb;
     }
     if (audio.codec) {
-        facts.toneHz = toneFrequency(sound, audio.codec->sample_rate);
+        measureTone(sound, audio.codec->sample_rate, &facts);
     }
     av_frame_free(&frame);
     av_packet_free(&packet);

@@ -48,8 +48,9 @@ struct FileFacts
     StreamFacts audio;
     int decodeErrors = 0; // packets a decoder refused
     int videoFramesDecoded = 0;
-    double toneHz = 0.0;    // from the decoded sound, 0 when silent
-    bool readToEnd = false; // demuxing ended with end-of-file, not an error
+    double toneHz = 0.0;       // of the decoded sound where it is not silent
+    double soundSeconds = 0.0; // how much of the sound is not silent
+    bool readToEnd = false;    // demuxing ended with end-of-file, not an error
 };
 
 // Opens, demuxes and decodes the whole file.
