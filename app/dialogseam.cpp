@@ -24,8 +24,8 @@ void setResponder(Responder* responder)
     g_responder.store(responder);
 }
 
-QMessageBox::StandardButton information(QWidget* parent, const QString& title,
-                                        const QString& text, QMessageBox::StandardButtons buttons,
+QMessageBox::StandardButton information(QWidget* parent, const QString& title, const QString& text,
+                                        QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton)
 {
     Answer answer;
@@ -48,13 +48,16 @@ QMessageBox::StandardButton question(QWidget* parent, const QString& title, cons
 }
 
 QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                        const QString& filter)
+                        const QString& filter, QString* selectedFilter)
 {
     Answer answer;
     if (respond({Kind::SaveFile, parent, caption, {}, dir, filter, {}, {}}, &answer)) {
+        if (selectedFilter) {
+            *selectedFilter = answer.selectedFilter;
+        }
         return answer.fileName;
     }
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter, selectedFilter);
 }
 
 QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,

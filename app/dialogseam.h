@@ -10,16 +10,22 @@ class QWidget;
 // real Qt dialogs are shown.
 namespace DialogSeam {
 
-enum class Kind { Information, Question, SaveFile, OpenFile };
+enum class Kind
+{
+    Information,
+    Question,
+    SaveFile,
+    OpenFile
+};
 
 struct Request
 {
     Kind kind = Kind::Information;
     QWidget* parent = nullptr;
-    QString title;   // box title or dialog caption
-    QString text;    // box text
-    QString dir;     // file dialogs: proposed path
-    QString filter;  // file dialogs: filter string
+    QString title;  // box title or dialog caption
+    QString text;   // box text
+    QString dir;    // file dialogs: proposed path
+    QString filter; // file dialogs: filter string
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
@@ -27,7 +33,8 @@ struct Request
 struct Answer
 {
     QMessageBox::StandardButton button = QMessageBox::Ok; // message boxes
-    QString fileName;                                       // file dialogs; null = cancelled
+    QString fileName;                                     // file dialogs; null = cancelled
+    QString selectedFilter; // save dialog: the filter chosen (empty: the first)
 };
 
 class Responder
@@ -40,19 +47,19 @@ public:
 // Installs a responder (not owned); null restores the real dialogs.
 void setResponder(Responder* responder);
 
-QMessageBox::StandardButton information(QWidget* parent, const QString& title,
-                                        const QString& text,
-                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                        QMessageBox::StandardButton defaultButton =
-                                            QMessageBox::NoButton);
+QMessageBox::StandardButton
+information(QWidget* parent, const QString& title, const QString& text,
+            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
-                                     QMessageBox::StandardButtons buttons =
-                                         QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::StandardButtons buttons = QMessageBox::Yes |
+                                                                            QMessageBox::No,
                                      QMessageBox::StandardButton defaultButton = QMessageBox::Yes);
 
+// selectedFilter, when given, receives the filter the user chose.
 QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                        const QString& filter);
+                        const QString& filter, QString* selectedFilter = nullptr);
 
 QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                         const QString& filter);
