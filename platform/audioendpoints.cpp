@@ -1,0 +1,17 @@
+#include "audioendpoints.h"
+
+#if defined(_WIN32)
+#include "windows/coreaudioendpoints.h"
+using SystemAudioEndpoints = CoreAudioEndpoints;
+#else
+#include "linux/pulseaudioendpoints.h"
+using SystemAudioEndpoints = PulseAudioEndpoints;
+#endif
+
+AudioEndpoints::~AudioEndpoints() = default;
+
+AudioEndpoints& AudioEndpoints::instance()
+{
+    static SystemAudioEndpoints endpoints;
+    return endpoints;
+}
