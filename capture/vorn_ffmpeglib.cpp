@@ -1,15 +1,50 @@
 #include "vorn_ffmpeglib.h"
 
-class CaptureSession
+#include "capturedevice.h"
+#include "capturesession.h"
+
+#include <QDebug>
+
+Vorn_FFmpeglib::Vorn_FFmpeglib(QObject* parent)
+    : QObject(parent), m_session(std::make_unique<CaptureSession>(
+                           this,
+                           [this](uint8_t* buffer, int width, int height) {
+                               emit frameBuffer(buffer, width, height);
+                           },
+                           &m_recorder))
 {
-};
+}
 
-Vorn_FFmpeglib::Vorn_FFmpeglib(QObject* parent) : QObject(parent) {}
+Vorn_FFmpeglib::~Vorn_FFmpeglib()
+{
+    // The worker reads m_recorder; it has to be gone before the members.
+    StopCapture();
+}
 
-Vorn_FFmpeglib::~Vorn_FFmpeglib() = default;
+void Vorn_FFmpeglib::SetVideoSize(std::string size)
+{
+    if (!parseVideoSize(size, m_videoWidth, m_videoHeight)) {
+        qWarning().noquote() << "capture: ignoring video size" << QString::fromStdString(size);
+    }
+}
 
-void Vorn_FFmpeglib::SetVideoSize(std::string) {}
-void Vorn_FFmpeglib::SetCapture(std::string, int) {}
-bool Vorn_FFmpeglib::StartCapture() { return false; }
-bool Vorn_FFmpeglib::CaptureIsOpen() { return false; }
-void Vorn_FFmpeglib::StopCapture() {}
+void Vorn_FFmpeglib::SetCapture(std::string name, int ordinal)
+{
+    m_captureName = std::move(name);
+    m_captureOrdinal = ordinal;
+}
+
+bool Vorn_FFmpeglib::StartCapture()
+{
+    return m_session->start(m_captureName, m_captureOrdinal, m_videoWidth, m_videoHeight);
+}
+
+bool Vorn_FFmpeglib::CaptureIsOpen()
+{
+    return m_session->isOpen();
+}
+
+void Vorn_FFmpeglib::StopCapture()
+{
+    m_session->stop();
+}

@@ -57,4 +57,10 @@ private:
     std::string m_recordFileName;
     std::string m_microphoneName;
     int m_microphoneOrdinal = 0;
+
+    // What the next StartCapture opens, and at which size.
+    std::string m_captureName;
+    int m_captureOrdinal = 0;
+    int m_videoWidth = 1280;
+    int m_videoHeight = 720;
 };

@@ -1,0 +1,55 @@
+#include "capturedevice.h"
+
+#include "devicecatalog.h"
+#include "simulatedhub.h"
+
+#include <QRegularExpression>
+
+int findCaptureInput(const VideoInputList& inputs, const QString& name, int ordinal)
+{
+    if (ordinal < 0) {
+        return -1;
+    }
+    int seen = 0;
+    for (int i = 0; i < inputs.size(); ++i) {
+        if (inputs[i].isUsbCamera() && inputs[i].description() == name) {
+            if (seen == ordinal) {
+                return i;
+            }
+            ++seen;
+        }
+    }
+    return -1;
+}
+
+CaptureDevice resolveCaptureDevice(const std::string& name, int ordinal)
+{
+    const VideoInputList inputs = DeviceCatalog::instance().videoInputs();
+    const int index = findCaptureInput(inputs, QString::fromStdString(name), ordinal);
+    if (index < 0) {
+        return {};
+    }
+    CaptureDevice device;
+    device.deviceName = inputs[index].deviceName();
+    device.simulated = SimulatedHub::instance().camera(device.deviceName);
+    return device;
+}
+
+bool parseVideoSize(const std::string& text, int& width, int& height)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*(\\d{1,5})\\s*[xX*]\\s*(\\d{1,5})\\s*$"));
+    const QRegularExpressionMatch match = pattern.match(QString::fromStdString(text));
+    if (!match.hasMatch()) {
+        return false;
+    }
+    const int w = match.captured(1).toInt();
+    const int h = match.captured(2).toInt();
+    // 8K is past anything a UVC camera sends; beyond it a typo is likelier.
+    if (w < 16 || h < 16 || w > 7680 || h > 4320) {
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
+}

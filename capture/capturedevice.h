@@ -1,0 +1,32 @@
+#pragma once
+
+#include "videoinputinfo.h"
+
+#include <QString>
+
+#include <memory>
+#include <string>
+
+class SimulatedCamera;
+
+// The device a (description, same-name ordinal) pair names: among the USB
+// video inputs whose description is exactly the name, the ordinal-th in
+// the system's order. Identical cameras are told apart only this way.
+struct CaptureDevice
+{
+    QString deviceName; // /dev/videoN, or a simulated camera's name
+    std::shared_ptr<SimulatedCamera> simulated;
+
+    bool isNull() const { return deviceName.isEmpty(); }
+};
+
+// Index into inputs, or -1 when no such device is listed.
+int findCaptureInput(const VideoInputList& inputs, const QString& name, int ordinal);
+
+// Looks the pair up in the process-wide device catalog and the simulated
+// hub.
+CaptureDevice resolveCaptureDevice(const std::string& name, int ordinal);
+
+// "1280x720" -> 1280, 720. False (and nothing written) for anything that is
+// not two positive numbers within what a camera can deliver.
+bool parseVideoSize(const std::string& text, int& width, int& height);

@@ -1,0 +1,188 @@
+#include "capturesession.h"
+
+#include "capturedevice.h"
+#include "framedecoder.h"
+#include "mp4recorder.h"
+#include "rgbconverter.h"
+#include "simulatedsource.h"
+#include "v4l2source.h"
+
+#include <QDebug>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/time.h>
+}
+
+#include <pthread.h>
+
+#include <chrono>
+
+namespace {
+
+struct PacketDeleter
+{
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+
+} // namespace
+
+CaptureSession::CaptureSession(QObject* context, FrameHandoff::Deliver deliver,
+                               const std::shared_ptr<Mp4Recorder>* recorderSlot)
+    : m_handoff(context, std::move(deliver)), m_recorderSlot(recorderSlot)
+{
+}
+
+CaptureSession::~CaptureSession()
+{
+    stop();
+}
+
+bool CaptureSession::start(const std::string& name, int ordinal, int width, int height)
+{
+    stop();
+    const CaptureDevice device = resolveCaptureDevice(name, ordinal);
+    if (device.isNull()) {
+        qDebug().noquote() << "capture: no camera" << QString::fromStdString(name) << "#"
+                           << ordinal;
+        return false;
+    }
+    std::unique_ptr<FrameSource> source;
+    if (device.simulated) {
+        source = std::make_unique<SimulatedSource>(device.simulated);
+    } else {
+        source = std::make_unique<V4l2Source>(device.deviceName);
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_phase = Phase::Opening;
+        m_source = source.get();
+    }
+    m_stop.store(false);
+    m_workerRunning.store(true);
+    m_worker = std::thread(&CaptureSession::run, this, device.deviceName, std::move(source), width,
+                           height);
+
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const bool settled = m_phaseChanged.wait_for(lock, std::chrono::milliseconds(kOpenTimeoutMs),
+                                                 [this] { return m_phase != Phase::Opening; });
+    const bool running = m_phase == Phase::Running;
+    lock.unlock();
+    if (!settled) {
+        qWarning().noquote() << "capture:" << device.deviceName << "gave no picture in"
+                             << kOpenTimeoutMs << "ms";
+    }
+    if (!running) {
+        stop();
+    }
+    return running;
+}
+
+void CaptureSession::stop()
+{
+    m_stop.store(true);
+    m_open.store(false);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_source) {
+            m_source->interrupt();
+        }
+    }
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+    m_handoff.clear();
+    m_frameWidth.store(0);
+    m_frameHeight.store(0);
+    m_frameRate.store(0);
+}
+
+void CaptureSession::setPhase(Phase phase)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_phase = phase;
+    }
+    m_phaseChanged.notify_all();
+}
+
+void CaptureSession::run(QString deviceLabel, std::unique_ptr<FrameSource> source, int width,
+                         int height)
+{
+    pthread_setname_np(pthread_self(), "lumora-capture");
+    if (source->open(width, height, 30) && !m_stop.load()) {
+        readLoop(*source, width, height);
+    } else {
+        qDebug().noquote() << "capture:" << deviceLabel << "could not be opened";
+    }
+    m_open.store(false);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_source = nullptr;
+        if (m_phase == Phase::Opening) {
+            m_phase = Phase::Failed;
+        } else {
+            m_phase = Phase::Ended;
+        }
+    }
+    m_phaseChanged.notify_all();
+    source.reset(); // gives the device back before the thread is seen to end
+    m_workerRunning.store(false);
+}
+
+void CaptureSession::readLoop(FrameSource& source, int width, int height)
+{
+    FrameDecoder decoder;
+    if (!decoder.open(source.codecParameters(), 1)) {
+        qWarning().noquote() << "capture:" << source.describe() << "sends an undecodable format";
+        return;
+    }
+    m_frameRate.store(source.frameRate());
+    RgbConverter converter;
+    RgbFrame rgb;
+    std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
+    int64_t lastPicture = av_gettime_relative();
+    bool first = true;
+
+    while (!m_stop.load()) {
+        const FrameSource::ReadResult result = source.read(packet.get());
+        if (result == FrameSource::ReadResult::Ended) {
+            break;
+        }
+        const int64_t now = av_gettime_relative();
+        const AVFrame* frame =
+            result == FrameSource::ReadResult::Packet ? decoder.decode(packet.get()) : nullptr;
+        av_packet_unref(packet.get());
+        if (!frame) {
+            if (now - lastPicture > int64_t(kStallTimeoutMs) * 1000) {
+                qDebug().noquote() << "capture:" << source.describe() << "stopped sending";
+                break;
+            }
+            continue;
+        }
+        lastPicture = now;
+        m_frameWidth.store(frame->width);
+        m_frameHeight.store(frame->height);
+        pushToRecorder(frame, now);
+        if (!converter.convert(frame, width, height, rgb)) {
+            continue;
+        }
+        if (first) {
+            first = false;
+            m_open.store(!m_stop.load());
+            setPhase(Phase::Running);
+        }
+        m_handoff.publish(rgb);
+    }
+}
+
+void CaptureSession::pushToRecorder(const AVFrame* frame, int64_t captureTimeUs)
+{
+    if (!m_recorderSlot) {
+        return;
+    }
+    const std::shared_ptr<Mp4Recorder> recorder = std::atomic_load(m_recorderSlot);
+    if (recorder && recorder->isRecording()) {
+        recorder->pushVideoFrame(frame, captureTimeUs);
+    }
+}

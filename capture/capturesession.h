@@ -1,0 +1,88 @@
+#pragma once
+
+#include "framehandoff.h"
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class FrameSource;
+class Mp4Recorder;
+class QObject;
+
+// One capture at a time, run by a worker thread: open the device, read,
+// decode, hand every decoded frame to a running recording, convert to
+// RGB888 at the requested size and pass it to the GUI thread.
+//
+// Recorder seam: the session reads the recorder slot it was given with
+// std::atomic_load, once per frame, so whoever sets or resets that slot
+// while a capture runs must do so with std::atomic_store. The frame is
+// pushed before RGB conversion, in the decoder's pixel format.
+class CaptureSession
+{
+public:
+    CaptureSession(QObject* context, FrameHandoff::Deliver deliver,
+                   const std::shared_ptr<Mp4Recorder>* recorderSlot);
+    ~CaptureSession();
+    CaptureSession(const CaptureSession&) = delete;
+    CaptureSession& operator=(const CaptureSession&) = delete;
+
+    // Stops a running capture, then opens the named device and waits for
+    // its first frame, for at most kOpenTimeoutMs. True when frames flow.
+    bool start(const std::string& name, int ordinal, int width, int height);
+    // Ends the capture and waits for the worker. Harmless at any time.
+    void stop();
+    // True from the first frame until the capture stops or the device
+    // goes away.
+    bool isOpen() const { return m_open.load(); }
+
+    // The decoded frames as the recorder gets them (the camera's own size,
+    // which may differ from the requested one) and the camera's rate.
+    // Callable from any thread; 0 while no capture is open.
+    int frameWidth() const { return m_frameWidth.load(); }
+    int frameHeight() const { return m_frameHeight.load(); }
+    double frameRate() const { return m_frameRate.load(); }
+
+    // True while the worker thread runs (it ends by itself when the device
+    // goes away).
+    bool isWorkerRunning() const { return m_workerRunning.load(); }
+
+    static constexpr int kOpenTimeoutMs = 5000;
+    // A camera that sends nothing decodable this long counts as gone.
+    static constexpr int kStallTimeoutMs = 5000;
+
+private:
+    enum class Phase
+    {
+        Opening,
+        Running,
+        Failed,
+        Ended,
+    };
+
+    void run(QString deviceLabel, std::unique_ptr<FrameSource> source, int width, int height);
+    void readLoop(FrameSource& source, int width, int height);
+    void setPhase(Phase phase);
+    void pushToRecorder(const struct AVFrame* frame, int64_t captureTimeUs);
+
+    FrameHandoff m_handoff;
+    const std::shared_ptr<Mp4Recorder>* m_recorderSlot;
+
+    std::thread m_worker;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_open{false};
+    std::atomic<bool> m_workerRunning{false};
+    std::atomic<int> m_frameWidth{0};
+    std::atomic<int> m_frameHeight{0};
+    std::atomic<double> m_frameRate{0};
+
+    std::mutex m_mutex;
+    std::condition_variable m_phaseChanged;
+    Phase m_phase = Phase::Ended;    // guarded by m_mutex
+    FrameSource* m_source = nullptr; // guarded by m_mutex, for interrupt()
+};

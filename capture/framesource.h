@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+struct AVCodecParameters;
+struct AVPacket;
+
+// Where the capture worker's compressed or raw pictures come from: a V4L2
+// node through libavdevice, or a simulated camera. Opened, read and closed
+// on the worker thread; interrupt() may come from any thread.
+class FrameSource
+{
+public:
+    enum class ReadResult
+    {
+        Packet,  // the packet holds one picture
+        Nothing, // no picture this time (late, damaged): read again
+        Ended,   // the device is gone or the source was interrupted
+    };
+
+    virtual ~FrameSource() = default;
+
+    // Opens the device asking for the given size and rate; the source
+    // settles for what the device offers.
+    virtual bool open(int width, int height, int fps) = 0;
+    virtual ReadResult read(AVPacket* packet) = 0;
+    virtual void interrupt() = 0;
+
+    // Valid after a successful open().
+    virtual const AVCodecParameters* codecParameters() const = 0;
+    virtual double frameRate() const = 0;
+
+    // For diagnostic lines.
+    virtual QString describe() const = 0;
+};

@@ -1,0 +1,66 @@
+#include "simulatedsource.h"
+
+#include "simulatedcamera.h"
+#include "simulatedvideostream.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+SimulatedSource::SimulatedSource(std::shared_ptr<SimulatedCamera> camera)
+    : m_camera(std::move(camera)), m_stream(std::make_unique<SimulatedVideoStream>(m_camera)),
+      m_parameters(avcodec_parameters_alloc())
+{
+}
+
+SimulatedSource::~SimulatedSource()
+{
+    m_stream->close();
+    avcodec_parameters_free(&m_parameters);
+}
+
+bool SimulatedSource::open(int, int, int)
+{
+    if (!m_parameters || !m_stream->open()) {
+        return false;
+    }
+    m_parameters->codec_type = AVMEDIA_TYPE_VIDEO;
+    m_parameters->codec_id = AV_CODEC_ID_MJPEG;
+    m_parameters->width = m_stream->width();
+    m_parameters->height = m_stream->height();
+    m_parameters->format = AV_PIX_FMT_YUVJ420P;
+    m_parameters->color_range = AVCOL_RANGE_JPEG;
+    return true;
+}
+
+FrameSource::ReadResult SimulatedSource::read(AVPacket* packet)
+{
+    switch (m_stream->read(packet)) {
+    case SimulatedVideoStream::ReadResult::Frame:
+        return ReadResult::Packet;
+    case SimulatedVideoStream::ReadResult::Ended:
+    case SimulatedVideoStream::ReadResult::Interrupted:
+        break;
+    }
+    return ReadResult::Ended;
+}
+
+void SimulatedSource::interrupt()
+{
+    m_stream->interrupt();
+}
+
+const AVCodecParameters* SimulatedSource::codecParameters() const
+{
+    return m_stream->isOpen() ? m_parameters : nullptr;
+}
+
+double SimulatedSource::frameRate() const
+{
+    return m_stream->fps();
+}
+
+QString SimulatedSource::describe() const
+{
+    return m_camera->deviceName();
+}

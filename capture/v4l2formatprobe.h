@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+
+// One way a V4L2 camera can stream: pixel format, size, frame rate.
+struct V4l2Mode
+{
+    uint32_t fourcc = 0;
+    int width = 0;
+    int height = 0;
+    double fps = 0; // 0 when the camera does not list its rates
+};
+
+// Every mode the node lists (VIDIOC_ENUM_FMT / _FRAMESIZES /
+// _FRAMEINTERVALS); empty when it lists nothing or cannot be opened.
+QList<V4l2Mode> enumerateV4l2Modes(const QString& devicePath);
+
+// libavdevice's name for the pixel format ("mjpeg", "yuyv422"), empty for
+// formats the capture does not take.
+QString v4l2InputFormatName(uint32_t fourcc);
+
+// The mode to ask for: the requested size if offered at all, else the
+// nearest in area; at that size MJPEG before YUYV before other formats
+// (MJPEG is the only one that reaches 720p at 30 fps over USB 2); then the
+// rate nearest the requested one. False when nothing usable is offered.
+bool chooseV4l2Mode(const QList<V4l2Mode>& modes, int width, int height, double fps,
+                    V4l2Mode& chosen);

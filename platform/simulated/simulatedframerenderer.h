@@ -1,0 +1,64 @@
+#pragma once
+
+#include "lumora_platform_export.h"
+#include "simulatedcamerastate.h"
+
+#include <cstdint>
+#include <memory>
+
+// Planes of one 4:2:0 picture in full (JPEG) range, as the camera's MJPEG
+// encoder takes them. The chroma planes are half the width and height.
+struct SimulatedYuvPlanes
+{
+    uint8_t* y = nullptr;
+    uint8_t* u = nullptr;
+    uint8_t* v = nullptr;
+    int yStride = 0;
+    int uStride = 0;
+    int vStride = 0;
+};
+
+// Draws the simulated camera's picture: a conference room several times
+// larger than the view, seen through a crop window that pan, tilt and zoom
+// move, with the picture controls applied as tone curves, flips applied to
+// the sensor read-out, and an on-screen clock plus a moving marker so a
+// live picture is told apart from a frozen one at a glance.
+//
+// The room is drawn once per picture size and shared by every renderer of
+// that size; a frame then costs one table-driven crop and scale, three
+// 256-entry look-ups per pixel and a small overlay.
+class LUMORA_PLATFORM_EXPORT SimulatedFrameRenderer
+{
+public:
+    // width and height are rounded down to even numbers (4:2:0 chroma).
+    SimulatedFrameRenderer(int width, int height);
+    ~SimulatedFrameRenderer();
+
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+
+    // msecsOfDay drives the clock, elapsedSeconds the moving marker.
+    void render(const SimulatedCameraState& state, int msecsOfDay, double elapsedSeconds,
+                const SimulatedYuvPlanes& out) const;
+
+    struct Scene;
+
+private:
+    int m_width;
+    int m_height;
+    std::shared_ptr<const Scene> m_scene;
+};
+
+// The crop window over the room for a pan / tilt / zoom state, in room
+// pixels. Exposed for tests that check where the camera looks.
+struct SimulatedViewWindow
+{
+    double left = 0;
+    double top = 0;
+    double width = 0;
+    double height = 0;
+};
+
+LUMORA_PLATFORM_EXPORT SimulatedViewWindow simulatedViewWindow(const SimulatedCameraState& state,
+                                                               int sceneWidth, int sceneHeight,
+                                                               int outWidth, int outHeight);
