@@ -1,0 +1,141 @@
+#include "systemvolume.h"
+
+#include <QDebug>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+using Flow = AudioEndpoints::Flow;
+using Status = AudioEndpoints::Status;
+
+// The operations' failure texts go to standard output, as they always have;
+// "/n" is part of the text.
+bool reportStatus(Status status, bool withCount)
+{
+    switch (status) {
+    case Status::Ok:
+        return true;
+    case Status::Unavailable:
+        std::printf("CoCreateInstance Failed!/n");
+        break;
+    case Status::EnumerationFailed:
+        std::printf("EnumAudioEndpoints Failed!/n");
+        break;
+    case Status::CountFailed:
+        if (withCount) {
+            std::printf("GetCount Failed!/n");
+        }
+        break;
+    }
+    std::fflush(stdout);
+    return false;
+}
+
+// A float scalar times 100 lands a hair below the whole value for some
+// settings (0.53 gives 52.99999), and the pop-up truncates: rounding the
+// value to a thousandth keeps what was set without hiding small volumes.
+float toValue(float scalar)
+{
+    return float(std::round(double(scalar) * 100000.0) / 1000.0);
+}
+
+float bounded(float scalar)
+{
+    return std::min(1.0f, std::max(0.0f, scalar));
+}
+
+} // namespace
+
+bool isMicrophoneName(const QString& friendlyName)
+{
+    return friendlyName.contains(QStringLiteral("麦克风")) ||
+           friendlyName.contains(QLatin1String("Microphone"), Qt::CaseInsensitive);
+}
+
+float speakerScalar(float value)
+{
+    const int whole = int(value);
+    if (whole < 0) {
+        return 0.0f;
+    }
+    if (whole > 100) {
+        return 1.0f;
+    }
+    // 100.5 or -0.5 pass the whole-value test; the scalar itself must still
+    // stay within what the endpoint accepts.
+    return bounded(value / 100.0f);
+}
+
+SystemVolume::SystemVolume(AudioEndpoints& endpoints) : m_endpoints(endpoints) {}
+
+void SystemVolume::getSpeakerVolume(float& value)
+{
+    value = 0.0f;
+    QList<AudioEndpointInfo> endpoints;
+    if (!reportStatus(m_endpoints.activeEndpoints(Flow::Render, &endpoints), true)) {
+        return;
+    }
+    for (const AudioEndpointInfo& endpoint : endpoints) {
+        for (int channel = 0; channel < endpoint.channelCount; ++channel) {
+            float scalar = 0.0f;
+            if (!m_endpoints.masterVolume(Flow::Render, endpoint.id, &scalar)) {
+                break;
+            }
+            qDebug() << "fVolumeTemp: " << scalar;
+            value = toValue(scalar);
+        }
+    }
+}
+
+void SystemVolume::setSpeakerVolume(float value)
+{
+    QList<AudioEndpointInfo> endpoints;
+    if (!reportStatus(m_endpoints.activeEndpoints(Flow::Render, &endpoints), true)) {
+        return;
+    }
+    const float scalar = speakerScalar(value);
+    for (const AudioEndpointInfo& endpoint : endpoints) {
+        for (int channel = 0; channel < endpoint.channelCount; ++channel) {
+            if (!m_endpoints.setMasterVolume(Flow::Render, endpoint.id, scalar)) {
+                break;
+            }
+        }
+    }
+}
+
+qint32 SystemVolume::getMicVolume(float& value)
+{
+    value = 0.0f;
+    QList<AudioEndpointInfo> endpoints;
+    if (!reportStatus(m_endpoints.activeEndpoints(Flow::Capture, &endpoints), false)) {
+        return -1;
+    }
+    qint32 result = 0;
+    for (const AudioEndpointInfo& endpoint : endpoints) {
+        float scalar = 0.0f;
+        if (m_endpoints.masterVolume(Flow::Capture, endpoint.id, &scalar)) {
+            value = toValue(scalar);
+            result = 0;
+        } else {
+            result = -1;
+        }
+    }
+    return result;
+}
+
+void SystemVolume::setMicVolume(float value)
+{
+    QList<AudioEndpointInfo> endpoints;
+    if (!reportStatus(m_endpoints.activeEndpoints(Flow::Capture, &endpoints), false)) {
+        return;
+    }
+    const float scalar = bounded(value / 100.0f);
+    for (const AudioEndpointInfo& endpoint : endpoints) {
+        if (isMicrophoneName(endpoint.friendlyName)) {
+            m_endpoints.setMasterVolume(Flow::Capture, endpoint.id, scalar);
+        }
+    }
+}
