@@ -1,19 +1,9 @@
+#include "capturesession.h"
 #include "mp4recorder.h"
 #include "vorn_ffmpeglib.h"
 
 #include <QDebug>
 #include <QMetaObject>
-
-namespace {
-
-void recordingFormat(int* width, int* height, double* fps)
-{
-    *width = 1280;
-    *height = 720;
-    *fps = 30.0;
-}
-
-} // namespace
 
 void Vorn_FFmpeglib::SetRecordFileName(std::string fileName)
 {
@@ -30,7 +20,7 @@ bool Vorn_FFmpeglib::StartRecord()
 {
     // Pictures come only from a running capture; a recording without them
     // would be an empty file.
-    if (!CaptureIsOpen()) {
+    if (!CaptureIsOpen() || !m_session) {
         qDebug() << "no recording: capture is not running";
         return false;
     }
@@ -38,20 +28,21 @@ bool Vorn_FFmpeglib::StartRecord()
         return false;
     }
     if (!m_recorder) {
-        m_recorder = std::make_shared<Mp4Recorder>();
+        auto recorder = std::make_shared<Mp4Recorder>();
         // Runs on a recorder thread; the GUI hears of it through the
         // event loop of this object's thread.
-        m_recorder->setFailureHandler([this](const std::string&) {
+        recorder->setFailureHandler([this](const std::string&) {
             QMetaObject::invokeMethod(
                 this, [this] { emit recordFailed(); }, Qt::QueuedConnection);
         });
+        // The capture worker reads the slot while it runs.
+        std::atomic_store(&m_recorder, recorder);
     }
-    int width = 0;
-    int height = 0;
-    double fps = 0.0;
-    recordingFormat(&width, &height, &fps);
-    return m_recorder->start(m_recordFileName, m_microphoneName, m_microphoneOrdinal, width, height,
-                             fps);
+    // The camera's own frame size and rate, which may differ from what was
+    // asked of it.
+    return m_recorder->start(m_recordFileName, m_microphoneName, m_microphoneOrdinal,
+                             m_session->frameWidth(), m_session->frameHeight(),
+                             m_session->frameRate());
 }
 
 bool Vorn_FFmpeglib::StopRecord()
