@@ -69,8 +69,17 @@ bool CaptureSession::start(const std::string& name, int ordinal, int width, int 
     const bool running = m_phase == Phase::Running;
     lock.unlock();
     if (!settled) {
+        // A driver stuck in open() must not hold the GUI thread as well:
+        // the worker is told to give up and is joined by the next stop.
         qWarning().noquote() << "capture:" << device.deviceName << "gave no picture in"
                              << kOpenTimeoutMs << "ms";
+        m_stop.store(true);
+        m_open.store(false);
+        std::lock_guard<std::mutex> sourceLock(m_mutex);
+        if (m_source) {
+            m_source->interrupt();
+        }
+        return false;
     }
     if (!running) {
         stop();

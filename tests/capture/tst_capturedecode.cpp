@@ -4,7 +4,9 @@
 #include "rgbconverter.h"
 #include "rgbframe.h"
 #include "v4l2formatprobe.h"
+#include "v4l2source.h"
 
+#include <QDir>
 #include <QtTest>
 
 extern "C" {
@@ -305,6 +307,42 @@ private slots:
         // Formats the capture cannot take are skipped.
         QVERIFY(!chooseV4l2Mode({{V4L2_PIX_FMT_H264, 1280, 720, 30}}, 1280, 720, 30, m));
         QVERIFY(!chooseV4l2Mode({}, 1280, 720, 30, m));
+    }
+
+    void realV4l2CameraStreams()
+    {
+        const QStringList nodes =
+            QDir(QStringLiteral("/dev")).entryList({QStringLiteral("video*")}, QDir::System);
+        if (nodes.isEmpty()) {
+            QSKIP("no /dev/video* node on this machine: the V4L2 path needs a real camera");
+        }
+        int tried = 0;
+        for (const QString& node : nodes) {
+            const QString path = QStringLiteral("/dev/") + node;
+            if (enumerateV4l2Modes(path).isEmpty()) {
+                continue; // metadata or output node
+            }
+            ++tried;
+            V4l2Source source(path);
+            QVERIFY2(source.open(1280, 720, 30), qPrintable(path));
+            FrameDecoder decoder;
+            QVERIFY(decoder.open(source.codecParameters()));
+            AVPacket* packet = av_packet_alloc();
+            const AVFrame* frame = nullptr;
+            for (int i = 0; i < 100 && !frame; ++i) {
+                if (source.read(packet) == FrameSource::ReadResult::Packet) {
+                    frame = decoder.decode(packet);
+                }
+            }
+            QVERIFY2(frame, qPrintable(path));
+            RgbConverter converter;
+            RgbFrame rgb;
+            QVERIFY(converter.convert(frame, 1280, 720, rgb));
+            av_packet_free(&packet);
+        }
+        if (tried == 0) {
+            QSKIP("no /dev/video* node is a capture device");
+        }
     }
 };
 
