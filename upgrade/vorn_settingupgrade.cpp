@@ -1,34 +1,223 @@
 #include "vorn_settingupgrade.h"
 
+#include "dialogseam.h"
+#include "ui_vorn_settingupgrade.h"
+#include "upgradebridge.h"
+#include "upgrademessage.h"
+#include "vorn_progressdialog.h"
+
+#include <QAtomicPointer>
+#include <QDebug>
+#include <QDir>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QTextCursor>
+#include <QThreadPool>
+#include <QtConcurrent>
+
+#include <cmath>
+
 namespace {
+// Built before main runs, so the first getInstance never races its
+// construction.
+QMutex s_creationMutex;
 // The page goes with the main window's widget tree; the pointer is cleared
 // then, so a later window (tests build many) gets a fresh page.
-Vorn_settingUpgrade* s_instance = nullptr;
+QAtomicPointer<Vorn_settingUpgrade> s_instance;
+
+const char kComplete[] = "<font color=green>Upgrade complete!</font>";
+
+QString failureStatus(const QString& reason)
+{
+    const QString text = reason.isEmpty() ? QStringLiteral("Upgrade failed!")
+                                          : QStringLiteral("Upgrade failed: %1").arg(reason);
+    return QStringLiteral("<font color=red>%1</font>").arg(text.toHtmlEscaped());
+}
 } // namespace
 
 Vorn_settingUpgrade* Vorn_settingUpgrade::getInstance()
 {
-    if (!s_instance) {
-        s_instance = new Vorn_settingUpgrade;
+    Vorn_settingUpgrade* page = s_instance.loadAcquire();
+    if (page) {
+        return page;
     }
-    return s_instance;
+    QMutexLocker lock(&s_creationMutex);
+    page = s_instance.loadAcquire();
+    if (!page) {
+        page = new Vorn_settingUpgrade;
+        s_instance.storeRelease(page);
+    }
+    return page;
 }
 
-Vorn_settingUpgrade::Vorn_settingUpgrade(QWidget* parent) : QWidget(parent) {}
+Vorn_settingUpgrade::Vorn_settingUpgrade(QWidget* parent)
+    : QWidget(parent), ui(new Ui::Vorn_settingUpgrade)
+{
+    ui->setupUi(this);
+    ui->textEdit->setReadOnly(true);
+
+    progressDialog = new Vorn_ProgressDialog(this);
+    progressDialog->setWindowFlags(Qt::Drawer | Qt::WindowCloseButtonHint);
+    progressDialog->setWindowModality(Qt::WindowModal);
+    progressDialog->hide();
+
+    captureState(captureOn);
+
+    connect(ui->pushButton_info, &QPushButton::clicked, this,
+            &Vorn_settingUpgrade::pushButton_info_clicked);
+    connect(ui->pushButton_upgrade, &QPushButton::clicked, this,
+            &Vorn_settingUpgrade::pushButton_upgrade_clicked);
+    connect(this, &Vorn_settingUpgrade::updateUpgradeInfo, this,
+            &Vorn_settingUpgrade::on_updateUpgradeInfo);
+    connect(this, &Vorn_settingUpgrade::upgradeProgress, this,
+            &Vorn_settingUpgrade::upgrade_progressBar);
+    connect(this, &Vorn_settingUpgrade::sendFileProgress, this,
+            &Vorn_settingUpgrade::upgrade_progressBar);
+    connect(this, &Vorn_settingUpgrade::upgradeTaskEnded, this,
+            &Vorn_settingUpgrade::upgradeTask_ended);
+}
 
 Vorn_settingUpgrade::~Vorn_settingUpgrade()
 {
-    if (s_instance == this) {
-        s_instance = nullptr;
-    }
+    s_instance.testAndSetOrdered(this, nullptr);
+    delete progressDialog;
+    delete ui;
 }
 
 void Vorn_settingUpgrade::captureState(bool state)
 {
     captureOn = state;
+    ui->pushButton_info->setEnabled(state);
+    ui->pushButton_upgrade->setEnabled(state);
 }
 
 void Vorn_settingUpgrade::onCameraIDChange(int id)
 {
+    qDebug() << "CameraId: " << id;
     cameraId = id;
+}
+
+void Vorn_settingUpgrade::pushButton_info_clicked()
+{
+    ui->textEdit->clear();
+    readUpgradeInformation(cameraId);
+}
+
+void Vorn_settingUpgrade::upgrade_progressBar(int value)
+{
+    progressDialog->setProgressValue(value);
+}
+
+void Vorn_settingUpgrade::pushButton_upgrade_clicked()
+{
+    upgrading = false;
+    ui->textEdit->clear();
+    if (cameraId == -1) {
+        DialogSeam::information(nullptr, QStringLiteral("Notice"),
+                                QStringLiteral("No camera selected, can't upgrade!"),
+                                QMessageBox::Ok);
+        return;
+    }
+    const QMessageBox::StandardButton answer = DialogSeam::information(
+        nullptr, QStringLiteral("Notice"),
+        QStringLiteral("This will shut down the device, Do you want to upgrade?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer != QMessageBox::Yes) {
+        return;
+    }
+    const QString fileName =
+        DialogSeam::getOpenFileName(nullptr, QStringLiteral("选择升级文件"), QDir::currentPath(),
+                                    QStringLiteral("Files(*.pkg *.img)"));
+    qDebug() << "filename is:" << fileName;
+    if (fileName.isEmpty()) {
+        return;
+    }
+    emit disConnectDevice();
+    QtConcurrent::run(QThreadPool::globalInstance(), upgradeTask, fileName, cameraId);
+    upgrading = true;
+    upgradeFailed = false;
+    progressDialog->show();
+}
+
+void Vorn_settingUpgrade::on_updateUpgradeInfo(QString data)
+{
+    qDebug() << "data: " << data;
+    if (isSendFileMessage(data)) {
+        handleSendFile(data);
+    } else if (isFlashWriteMessage(data)) {
+        handleFlashWrite(data);
+    }
+    const bool exitMessage = isExitMessage(data);
+    if (!exitMessage && !isSendFileMessage(data) && !isFlashWriteMessage(data)) {
+        ui->textEdit->append(data);
+    }
+    if (upgrading && isFailureMessage(data)) {
+        upgradeFailed = true;
+    }
+    if (exitMessage && upgrading) {
+        finishUpgrade();
+    }
+    scrollToEnd();
+}
+
+void Vorn_settingUpgrade::handleSendFile(const QString& data)
+{
+    const QString number = firstNumber(data);
+    if (number.isEmpty()) {
+        return;
+    }
+    const int percent = sendFilePercent(number);
+    qDebug("file progress: %d", percent);
+    emit sendFileProgress(percent);
+    progressDialog->setStatusText(QStringLiteral("send file..."));
+}
+
+void Vorn_settingUpgrade::handleFlashWrite(const QString& data)
+{
+    const QString number = firstNumber(data);
+    if (number.isEmpty()) {
+        return;
+    }
+    const float percent = flashWritePercent(number);
+    qDebug("write progress: %f", percent);
+    emit upgradeProgress(static_cast<int>(percent));
+    if (std::fabs(percent - 100.0f) < 0.00001f) {
+        progressDialog->setStatusText(QStringLiteral("Please wait device reboot..."));
+    } else {
+        progressDialog->setStatusText(QStringLiteral("upgrade..."));
+    }
+}
+
+void Vorn_settingUpgrade::finishUpgrade()
+{
+    upgrading = false;
+    qDebug() << "ok--";
+    progressDialog->setStatusText(upgradeFailed ? failureStatus(QString())
+                                                : QString::fromLatin1(kComplete));
+}
+
+void Vorn_settingUpgrade::failUpgrade(const QString& reason)
+{
+    upgrading = false;
+    qDebug() << "upgrade failed: " << reason;
+    progressDialog->setStatusText(failureStatus(reason));
+}
+
+void Vorn_settingUpgrade::upgradeTask_ended(QString failure)
+{
+    // Every message the task sent was queued before this, so an upgrade
+    // still running here never got its final message.
+    if (!upgrading) {
+        return;
+    }
+    failUpgrade(failure.isEmpty()
+                    ? QStringLiteral("the upgrade library ended without finishing the upgrade")
+                    : failure);
+}
+
+void Vorn_settingUpgrade::scrollToEnd()
+{
+    QTextCursor cursor = ui->textEdit->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    ui->textEdit->setTextCursor(cursor);
 }

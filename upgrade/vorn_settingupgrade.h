@@ -1,8 +1,16 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
-// The firmware upgrade page; one per process.
+class Vorn_ProgressDialog;
+
+namespace Ui {
+class Vorn_settingUpgrade;
+}
+
+// The firmware upgrade page; one per process, found by the upgrade
+// library's message callback from any thread.
 class Vorn_settingUpgrade : public QWidget
 {
     Q_OBJECT
@@ -11,15 +19,42 @@ public:
     ~Vorn_settingUpgrade() override;
 
 signals:
+    void updateUpgradeInfo(QString data);
     void disConnectDevice();
+    void sendFileProgress(int value);
+    void upgradeProgress(int value);
+    // Sent by the upgrade task when it ends; failure is empty when the
+    // library was called, else why it could not be.
+    void upgradeTaskEnded(QString failure);
 
 public slots:
     void captureState(bool state);
     void onCameraIDChange(int cameraId);
 
+private slots:
+    void pushButton_info_clicked();
+    void on_updateUpgradeInfo(QString data);
+    void pushButton_upgrade_clicked();
+    void upgrade_progressBar(int value);
+    void upgradeTask_ended(QString failure);
+
 private:
     explicit Vorn_settingUpgrade(QWidget* parent = nullptr);
 
+    void handleSendFile(const QString& data);
+    void handleFlashWrite(const QString& data);
+    void finishUpgrade();
+    void failUpgrade(const QString& reason);
+    void scrollToEnd();
+
+    friend struct Vorn_settingUpgradeInspector;
+
+    Ui::Vorn_settingUpgrade* ui;
+    bool upgrading = false;
     bool captureOn = false;
     int cameraId = -1;
+    Vorn_ProgressDialog* progressDialog;
+    // A library message during this upgrade reported an error: its end is
+    // then no success.
+    bool upgradeFailed = false;
 };

@@ -1,0 +1,203 @@
+#include "upgradebridge.h"
+
+#include "dialogseam.h"
+#include "uvc_upgrade.h"
+#include "vorn_settingupgrade.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLibrary>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QTextCodec>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const char kNotLoaded[] = "DLL is not loaded!";
+const char kNoEntryPoint[] = "Linke to Function is not OK!!!!";
+
+QMutex& folderMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+QString& folderOverride()
+{
+    static QString folder;
+    return folder;
+}
+
+QString libraryFileName()
+{
+#if defined(Q_OS_WIN)
+    return QStringLiteral("uvc_upgrade.dll");
+#elif defined(Q_OS_MACOS)
+    return QStringLiteral("libuvc_upgrade.dylib");
+#else
+    return QStringLiteral("libuvc_upgrade.so");
+#endif
+}
+
+// The library is looked up by its full path: the system's search would
+// otherwise prefer any copy on the library path over the one we ship.
+struct LoadedLibrary
+{
+    std::unique_ptr<QLibrary> library;
+    UpgradeEntryPoint entry = nullptr;
+    const char* failure = nullptr;
+};
+
+LoadedLibrary loadUpgradeLibrary()
+{
+    LoadedLibrary loaded;
+    loaded.library = std::make_unique<QLibrary>(upgradeLibraryPath());
+    if (!loaded.library->load()) {
+        qDebug() << loaded.library->errorString();
+        loaded.failure = kNotLoaded;
+        return loaded;
+    }
+    loaded.entry = reinterpret_cast<UpgradeEntryPoint>(loaded.library->resolve("upgrade"));
+    if (!loaded.entry) {
+        loaded.failure = kNoEntryPoint;
+    }
+    return loaded;
+}
+
+QString returnedText(const char* text)
+{
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+void reportTaskEnd(const QString& failure)
+{
+    emit Vorn_settingUpgrade::getInstance()->upgradeTaskEnded(failure);
+}
+
+} // namespace
+
+extern "C" int upgradeMessageCallback(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int produced = 0;
+    const QString message = formatUpgradeMessage(format, args, &produced);
+    va_end(args);
+    emit Vorn_settingUpgrade::getInstance()->updateUpgradeInfo(message);
+    return produced;
+}
+
+QString formatUpgradeMessage(const char* format, va_list args, int* produced)
+{
+    char buffer[kUpgradeMessageBytes + 1] = {};
+    const int result = format ? std::vsnprintf(buffer, sizeof buffer, format, args) : 0;
+    if (produced) {
+        *produced = result;
+    }
+    return QString::fromLocal8Bit(buffer);
+}
+
+QString upgradeLibraryFolder()
+{
+    QMutexLocker lock(&folderMutex());
+    if (!folderOverride().isEmpty()) {
+        return folderOverride();
+    }
+    return QCoreApplication::applicationDirPath();
+}
+
+void setUpgradeLibraryFolder(const QString& folder)
+{
+    QMutexLocker lock(&folderMutex());
+    folderOverride() = folder;
+}
+
+QString upgradeLibraryPath()
+{
+    return QDir(upgradeLibraryFolder()).filePath(libraryFileName());
+}
+
+QByteArray cameraIndexText(int cameraId)
+{
+    return QByteArray::number(cameraId);
+}
+
+QByteArray upgradeFilePathBytes(const QString& fileName)
+{
+#if defined(Q_OS_WIN)
+    // The Windows library opens the file through the ANSI API of a Chinese
+    // code page.
+    if (QTextCodec* codec = QTextCodec::codecForName("GBK")) {
+        return codec->fromUnicode(fileName);
+    }
+#endif
+    // Elsewhere the file system's own encoding is the only one that names
+    // the same file again.
+    return QFile::encodeName(fileName);
+}
+
+UpgradeFileKind upgradeFileKind(const QString& fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix();
+    if (suffix.compare(QLatin1String("img"), Qt::CaseInsensitive) == 0) {
+        return UpgradeFileKind::Image;
+    }
+    if (suffix.compare(QLatin1String("pkg"), Qt::CaseInsensitive) == 0) {
+        return UpgradeFileKind::Package;
+    }
+    return UpgradeFileKind::Unknown;
+}
+
+void readUpgradeInformation(int cameraId)
+{
+    LoadedLibrary loaded = loadUpgradeLibrary();
+    if (loaded.failure) {
+        DialogSeam::information(nullptr, QStringLiteral("Notice"),
+                                QString::fromLatin1(loaded.failure), QMessageBox::Ok);
+    } else {
+        const QByteArray index = cameraIndexText(cameraId);
+        const char* result =
+            loaded.entry(1, "-I", index.constData(), "", "", &upgradeMessageCallback);
+        qDebug() << returnedText(result);
+    }
+    loaded.library->unload();
+    qDebug() << "uvc get info exit";
+}
+
+void upgradeTask(QString fileName, int cameraId)
+{
+    QString failure;
+    LoadedLibrary loaded = loadUpgradeLibrary();
+    if (loaded.failure) {
+        qDebug() << loaded.failure;
+        failure = QString::fromLatin1(loaded.failure);
+    } else {
+        const QString suffix = QFileInfo(fileName).suffix();
+        const QByteArray path = upgradeFilePathBytes(fileName);
+        const QByteArray index = cameraIndexText(cameraId);
+        qDebug() << "file suffix is: " << suffix;
+        switch (upgradeFileKind(fileName)) {
+        case UpgradeFileKind::Image:
+            qDebug() << "start_upgrade ok: "
+                     << returnedText(loaded.entry(2, "-M", path.constData(), "-I",
+                                                  index.constData(), &upgradeMessageCallback));
+            break;
+        case UpgradeFileKind::Package:
+            qDebug() << returnedText(loaded.entry(2, "-P", path.constData(), "-I",
+                                                  index.constData(), &upgradeMessageCallback));
+            break;
+        case UpgradeFileKind::Unknown:
+            failure = QStringLiteral("unknown file type \"%1\"").arg(suffix);
+            break;
+        }
+    }
+    loaded.library->unload();
+    qDebug() << "uvc upgrade exit";
+    reportTaskEnd(failure);
+}

@@ -1,0 +1,140 @@
+#include "firmwarewriter.h"
+
+#include "simulatedcamera.h"
+#include "simulatedhub.h"
+
+#include <QtGlobal>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kTransferSteps = 40;
+constexpr int kFlashSteps = 20;
+constexpr long long kLargestChunk = 256 * 1024;
+
+void pause(int steps = 1)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(upgradeStepMilliseconds() * steps));
+}
+
+// Checks the file before anything is sent; reports why it cannot be used.
+bool checkFile(const std::string& path, long long* size, UpgradeMessageCallback report)
+{
+    struct stat info = {};
+    if (::stat(path.c_str(), &info) != 0) {
+        report("Error: cannot use the firmware file %s: %s", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        report("Error: %s is not a firmware file", path.c_str());
+        return false;
+    }
+    if (info.st_size == 0) {
+        report("Error: the firmware file %s is empty", path.c_str());
+        return false;
+    }
+    *size = static_cast<long long>(info.st_size);
+    return true;
+}
+
+unsigned int crc32Update(unsigned int crc, const unsigned char* data, size_t length)
+{
+    crc = ~crc;
+    for (size_t i = 0; i < length; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
+// Sends the file in chunks; the percentage is that of the bytes read.
+bool transfer(const std::string& path, long long size, unsigned int* crc,
+              UpgradeMessageCallback report)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        report("Error: cannot open the firmware file %s: %s", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    const long long chunk =
+        std::clamp((size + kTransferSteps - 1) / kTransferSteps, 1LL, kLargestChunk);
+    std::vector<unsigned char> buffer(static_cast<size_t>(chunk));
+    long long sent = 0;
+    int lastPercent = -1;
+    *crc = 0;
+    while (sent < size) {
+        const size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+        if (got == 0) {
+            break;
+        }
+        *crc = crc32Update(*crc, buffer.data(), got);
+        sent += static_cast<long long>(got);
+        const int percent = static_cast<int>(std::min(sent, size) * 100 / size);
+        if (percent != lastPercent) {
+            report("send file: %d%%", percent);
+            lastPercent = percent;
+        }
+        pause();
+    }
+    const bool failed = std::ferror(file) != 0 || sent < size;
+    std::fclose(file);
+    if (failed) {
+        report("Error: reading the firmware file %s failed after %lld of %lld bytes", path.c_str(),
+               sent, size);
+        return false;
+    }
+    return true;
+}
+
+// The camera restarts with its new firmware: it leaves the bus and comes
+// back as a new device, as a real one does.
+void reboot(const UpgradeCamera& camera, UpgradeMessageCallback report)
+{
+    report("Device rebooting...");
+    const SimulatedCameraConfig config = camera.simulated->config();
+    SimulatedHub::instance().unplug(camera.deviceName);
+    pause(25);
+    SimulatedHub::instance().plugCamera(config);
+    report("Device is back, firmware version %s", kSimulatedFirmwareVersion);
+}
+
+} // namespace
+
+int upgradeStepMilliseconds()
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue("LUMORA_UPGRADE_STEP_MS", &ok);
+    return ok && value >= 0 ? value : 40;
+}
+
+bool writeFirmware(const std::string& path, const UpgradeCamera& camera,
+                   UpgradeMessageCallback report)
+{
+    long long size = 0;
+    unsigned int crc = 0;
+    if (!checkFile(path, &size, report)) {
+        return false;
+    }
+    report("Firmware size: %lld bytes", size);
+    if (!transfer(path, size, &crc, report)) {
+        return false;
+    }
+    report("Transfer checksum: %08X", crc);
+    for (int step = 1; step <= kFlashSteps; ++step) {
+        pause(2);
+        report("flash write: %.1f%%", 100.0 * step / kFlashSteps);
+    }
+    reboot(camera, report);
+    return true;
+}
