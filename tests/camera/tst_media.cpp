@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <vector>
 
 struct Vorn_CamInspector
@@ -132,6 +134,7 @@ private slots:
     void failedStartUnchecksAndForgets();
     void recordingRunsTheClockAndSavesTheFile();
     void recordingUsesTheChosenCamerasMicrophone();
+    void fullDiskEndsTheRecordingWithANotice();
 
 private:
     bool startPreview(Vorn_Cam& window);
@@ -392,10 +395,10 @@ void TestMedia::recordingUsesTheChosenCamerasMicrophone()
     // Three cameras whose microphones are all named alike; each sings its
     // own note, so the file tells which microphone was recorded.
     SimulatedCameraConfig config;
+    config.description = QStringLiteral("USB Camera");
     config.microphoneName = QStringLiteral("Microphone (USB Camera)");
     QList<double> notes;
     for (int i = 0; i < 3; ++i) {
-        config.description = QStringLiteral("USB Camera %1").arg(i + 1);
         notes << simulatedToneFrequency(SimulatedHub::instance().plugCamera(config)->deviceName());
     }
     QCOMPARE(QSet<double>(notes.begin(), notes.end()).size(), 3);
@@ -417,6 +420,42 @@ void TestMedia::recordingUsesTheChosenCamerasMicrophone()
         QVERIFY2(qAbs(f.toneHz - notes[key - 1]) < 10.0,
                  qPrintable(QStringLiteral("key %1: %2 Hz").arg(key).arg(f.toneHz)));
     }
+}
+
+void TestMedia::fullDiskEndsTheRecordingWithANotice()
+{
+    SimulatedHub::instance().plugCamera();
+    Vorn_Cam window;
+    Vorn_CamInspector inspect(window);
+    QVERIFY(startPreview(window));
+
+    // Past the limit the kernel refuses writes (EFBIG), as a full disk
+    // does; the signal it would send instead is ignored.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 2 * 1024 * 1024;
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+
+    m_user.saveAs = m_dir.filePath(QStringLiteral("full-disk.mp4"));
+    inspect.ui()->bt_record->setChecked(true);
+    QVERIFY(inspect.recordTimer());
+    // The library ends the recording itself; the button follows.
+    QTRY_VERIFY_WITH_TIMEOUT(!inspect.ui()->bt_record->isChecked(), 60000);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QCOMPARE(m_user.notices().size(), 1);
+    QVERIFY(m_user.notices().first() != kVideoSaved);
+    QVERIFY(!inspect.recordTimer());
+    QCOMPARE(inspect.ui()->label_recordTime->text(), QString());
+    // What was written before the disk filled plays.
+    const FileFacts f = inspectRecording(m_user.saveAs);
+    QVERIFY2(f.opened, qPrintable(f.error));
+    QVERIFY(f.readToEnd);
+    QCOMPARE(f.decodeErrors, 0);
+    QVERIFY(f.video.duration >= 1.0);
 }
 
 QTEST_MAIN(TestMedia)
