@@ -217,9 +217,12 @@ private slots:
         // The GUI thread is busy for a while; about 15 frames are captured.
         const int before = sink.count;
         QThread::msleep(500);
-        // One pass of the event loop: at most the one queued delivery.
+        // One pass of the event loop: the one queued delivery, plus at most
+        // one for a frame that happened to arrive during that pass. A
+        // queue per frame would deliver all of them.
         QCoreApplication::processEvents();
-        QVERIFY2(sink.count - before <= 1, qPrintable(QString::number(sink.count - before)));
+        QVERIFY2(sink.count - before <= 2, qPrintable(QString::number(sink.count - before)));
+        QVERIFY(sink.count - before >= 1);
     }
 
     void recorderSideReadsTheFrameFormat()
