@@ -104,7 +104,7 @@ void reboot(const UpgradeCamera& camera, UpgradeMessageCallback report)
     report("Device rebooting...");
     const SimulatedCameraConfig config = camera.simulated->config();
     SimulatedHub::instance().unplug(camera.deviceName);
-    pause(25);
+    pause(75);
     SimulatedHub::instance().plugCamera(config);
     report("Device is back, firmware version %s", kSimulatedFirmwareVersion);
 }
