@@ -87,8 +87,9 @@ void TestRecording::recordsH264AndAacInStep()
     QVERIFY(recorder.isRecording());
     const int64_t began = nowUs();
     const int pushed = pushFor(recorder, 4.0);
-    QVERIFY(recorder.stop());
+    // Recorded time: from start to the moment stop is asked for.
     const double recordedSeconds = (nowUs() - began) / 1e6;
+    QVERIFY(recorder.stop());
     QVERIFY(!recorder.isRecording());
     QCOMPARE(recorder.droppedFrames(), int64_t(0));
     QCOMPARE(recorder.recordedFrames(), int64_t(pushed));

@@ -180,8 +180,8 @@ void TestRecordingPulse::ordinalPicksAmongAlikeMicrophones()
              recorder.errorText().c_str());
     const int64_t began = nowUs();
     pushFor(recorder, 4.0);
-    QVERIFY(recorder.stop());
     const double recorded = (nowUs() - began) / 1e6;
+    QVERIFY(recorder.stop());
     DeviceCatalog::setInstance(nullptr);
 
     const FileFacts f = inspectRecording(path);
