@@ -77,7 +77,9 @@ QString returnedText(const char* text)
 
 void reportTaskEnd(const QString& failure)
 {
-    emit Vorn_settingUpgrade::getInstance()->upgradeTaskEnded(failure);
+    if (Vorn_settingUpgrade* page = Vorn_settingUpgrade::existingInstance()) {
+        emit page->upgradeTaskEnded(failure);
+    }
 }
 
 } // namespace
@@ -89,7 +91,13 @@ extern "C" int upgradeMessageCallback(const char* format, ...)
     int produced = 0;
     const QString message = formatUpgradeMessage(format, args, &produced);
     va_end(args);
-    emit Vorn_settingUpgrade::getInstance()->updateUpgradeInfo(message);
+    // The main window creates the page while it is built; a message that
+    // arrives once it is gone (an upgrade outliving the window) is dropped.
+    if (Vorn_settingUpgrade* page = Vorn_settingUpgrade::existingInstance()) {
+        emit page->updateUpgradeInfo(message);
+    } else {
+        qDebug() << "upgrade message without a page: " << message;
+    }
     return produced;
 }
 

@@ -50,6 +50,11 @@ Vorn_settingUpgrade* Vorn_settingUpgrade::getInstance()
     return page;
 }
 
+Vorn_settingUpgrade* Vorn_settingUpgrade::existingInstance()
+{
+    return s_instance.loadAcquire();
+}
+
 Vorn_settingUpgrade::Vorn_settingUpgrade(QWidget* parent)
     : QWidget(parent), ui(new Ui::Vorn_settingUpgrade)
 {

@@ -16,6 +16,9 @@ class Vorn_settingUpgrade : public QWidget
     Q_OBJECT
 public:
     static Vorn_settingUpgrade* getInstance();
+    // The page if it exists, without creating it: a pool thread must never
+    // build a widget, and after the window is gone nobody is listening.
+    static Vorn_settingUpgrade* existingInstance();
     ~Vorn_settingUpgrade() override;
 
 signals:
