@@ -435,7 +435,7 @@ void TestMedia::fullDiskEndsTheRecordingWithANotice()
     getrlimit(RLIMIT_FSIZE, &saved);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit limited = saved;
-    limited.rlim_cur = 2 * 1024 * 1024;
+    limited.rlim_cur = 512 * 1024;
     QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
 
     m_user.saveAs = m_dir.filePath(QStringLiteral("full-disk.mp4"));
