@@ -223,7 +223,7 @@ private slots:
         // Odd sizes, so that row padding and the last column are exercised.
         for (const QSize size : {QSize(1, 1), QSize(33, 17), QSize(256, 3)}) {
             const QImage source = reference::randomPicture(size.width(), size.height(), format,
-                                                           quint32(size.width() + amount));
+                                                           quint32(size.width()) + quint32(amount));
             QVERIFY(reference::samePixels(warmTone(amount, source),
                                           reference::warmTone(amount, source)));
             QVERIFY(reference::samePixels(coolTone(amount, source),
