@@ -153,6 +153,9 @@ Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
         cameraInfo = cameraTable.first().camera;
         comboBox_activated(1);
     }
+    // The first pass ran before the combo box was connected to discovery;
+    // show its result now rather than an empty box for the first second.
+    fillCameraComboBox(cameraList);
 }
 
 Vorn_Cam::~Vorn_Cam()

@@ -7,7 +7,7 @@ PACKAGES=(
     qtbase5-dev qtbase5-dev-tools qtmultimedia5-dev
     libopencv-core-dev libopencv-imgproc-dev
     libavformat-dev libavcodec-dev libavdevice-dev libswscale-dev libswresample-dev libavutil-dev
-    ffmpeg
+    ffmpeg qt5-image-formats-plugins ccache
     libpulse-dev pulseaudio pulseaudio-utils
     xvfb xauth xdotool imagemagick fonts-dejavu-core
     libgtest-dev libbenchmark-dev

@@ -108,10 +108,10 @@ private slots:
         hub.plugCamera(cameraNamed("Cam B", "Microphone (Cam B)"));
         auto window = makeWindow();
         Vorn_CamInspector inspect(*window);
-        // Two cameras at start: nothing is chosen.
+        // Two cameras at start: nothing is chosen, and the list shows at once.
         QCOMPARE(inspect.currentIndex(), 0);
         QVERIFY(!inspect.captureOn());
-        QCOMPARE(comboTexts(*window), QStringList());
+        QCOMPARE(comboTexts(*window), QStringList({"No camera selected", "Cam A", "Cam B"}));
 
         inspect.discoveryPass();
         QCOMPARE(comboTexts(*window), QStringList({"No camera selected", "Cam A", "Cam B"}));
@@ -154,7 +154,8 @@ private slots:
             QCOMPARE(inspect.currentIndex(), 1);
             QVERIFY(inspect.captureOn());
             QCOMPARE(inspect.cameraInfo().description(), QString("Solo"));
-            QCOMPARE(inspect.ui()->comboBox->count(), 0); // filled by the first timer pass
+            QCOMPARE(comboTexts(*window), QStringList({"No camera selected", "Solo connected"}));
+            QCOMPARE(inspect.ui()->comboBox->currentIndex(), 1);
             inspect.discoveryPass();
             QCOMPARE(comboTexts(*window), QStringList({"No camera selected", "Solo connected"}));
         }
@@ -259,6 +260,13 @@ private slots:
         QCOMPARE(inspect.currentIndex(), 0);
         QCOMPARE(ids.count(), 0); // closing sends no camera id
         QVERIFY(!inspect.ui()->pushButton_preview->isVisibleTo(window.get()));
+        // The combo box names no camera, also after the next pass rebuilt it,
+        // and the closed camera is not opened again behind the user's back.
+        QCOMPARE(inspect.ui()->comboBox->currentIndex(), 0);
+        inspect.discoveryPass();
+        QCOMPARE(inspect.ui()->comboBox->currentIndex(), 0);
+        QCOMPARE(inspect.ui()->comboBox->currentText(), QStringLiteral("No camera selected"));
+        QVERIFY(!inspect.captureOn());
 
         inspect.activate(1);
         QVERIFY(inspect.captureOn());

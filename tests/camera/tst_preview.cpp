@@ -21,8 +21,7 @@ private:
 
     static QSize pixmapSize(QLabel* label)
     {
-        const QPixmap* pixmap = label->pixmap();
-        return pixmap ? pixmap->size() : QSize();
+        return label->pixmap(Qt::ReturnByValue).size();
     }
 
 private slots:
