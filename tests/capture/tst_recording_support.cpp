@@ -75,19 +75,23 @@ bool openDecoder(Decoder& d, const AVStream* stream)
 
 // Frequency of the sound from its rising zero crossings (with a little
 // hysteresis, so coding noise around zero does not count), over the 10 ms
-// windows that are not silent (padding, a late first block).
+// windows that sound throughout: a window only partly filled (padding, a
+// late first block, a gap the audio server left) would count too few
+// crossings for its length.
 void measureTone(const std::vector<float>& samples, int sampleRate, FileFacts* facts)
 {
     const size_t window = size_t(sampleRate / 100);
+    const size_t half = window / 2;
     const float hysteresis = 0.02f;
     int rising = 0;
     size_t soundSamples = 0;
     bool armed = false;
     for (size_t at = 0; at + window <= samples.size(); at += window) {
-        float peak = 0.0f;
+        float peak[2] = {0.0f, 0.0f};
         int windowRising = 0;
         for (size_t i = at; i < at + window; ++i) {
-            peak = std::max(peak, std::fabs(samples[i]));
+            float& halfPeak = peak[i - at < half ? 0 : 1];
+            halfPeak = std::max(halfPeak, std::fabs(samples[i]));
             if (samples[i] < -hysteresis) {
                 armed = true;
             } else if (armed && samples[i] > hysteresis) {
@@ -95,7 +99,7 @@ void measureTone(const std::vector<float>& samples, int sampleRate, FileFacts* f
                 ++windowRising;
             }
         }
-        if (peak >= 0.05f) {
+        if (peak[0] >= 0.05f && peak[1] >= 0.05f) {
             rising += windowRising;
             soundSamples += window;
         }
