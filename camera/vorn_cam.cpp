@@ -59,6 +59,12 @@ bool tableHoldsCamera(const CameraTable& table, const VideoInputInfo& camera)
 Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
 {
     ui->setupUi(this);
+    // The preview label is hidden while the preview is off; its place stays
+    // black instead of the whole window closing up around it and the media
+    // bar jumping under the user's mouse.
+    QSizePolicy previewPolicy = ui->label_cameraview->sizePolicy();
+    previewPolicy.setRetainSizeWhenHidden(true);
+    ui->label_cameraview->setSizePolicy(previewPolicy);
 
     // First discovery pass: nothing is connected yet, so it only fills the
     // camera table.

@@ -7,7 +7,13 @@ cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 
 bash scripts/setup.sh
-cmake -S . -B build/app -DCMAKE_BUILD_TYPE=Release -DLUMORA_BUILD_TESTS=OFF -DLUMORA_BUILD_BENCH=OFF >/dev/null
+# ccache keeps rebuilds after small changes short; a clean machine gains nothing
+# and loses nothing.
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B build/app -DCMAKE_BUILD_TYPE=Release -DLUMORA_BUILD_TESTS=OFF -DLUMORA_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build build/app -j"$(nproc)"
 
 has_usb_camera() {

@@ -9,7 +9,7 @@ PACKAGES=(
     libavformat-dev libavcodec-dev libavdevice-dev libswscale-dev libswresample-dev libavutil-dev
     ffmpeg qt5-image-formats-plugins ccache
     libpulse-dev pulseaudio pulseaudio-utils
-    xvfb xauth xdotool imagemagick fonts-dejavu-core
+    xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2
     libgtest-dev libbenchmark-dev
 )
 

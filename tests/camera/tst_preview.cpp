@@ -19,10 +19,7 @@ private:
     SimulatedHub& hub = SimulatedHub::instance();
     SimulatedDeviceCatalog catalog;
 
-    static QSize pixmapSize(QLabel* label)
-    {
-        return label->pixmap(Qt::ReturnByValue).size();
-    }
+    static QSize pixmapSize(QLabel* label) { return label->pixmap(Qt::ReturnByValue).size(); }
 
 private slots:
     void initTestCase() { DeviceCatalog::setInstance(&catalog); }
@@ -54,10 +51,15 @@ private slots:
         const QImage first = inspect.lastFrame().copy();
         QTRY_VERIFY_WITH_TIMEOUT(inspect.lastFrame() != first, 5000);
 
+        const QPoint mediaBarOn = inspect.ui()->mediaCtrl->mapTo(&window, QPoint());
         inspect.ui()->pushButton_preview->setChecked(false);
         QVERIFY(log.lines().contains("stop camera...."));
         QVERIFY(!inspect.captureLib()->CaptureIsOpen());
         QVERIFY(!inspect.ui()->label_cameraview->isVisible());
+        // The window keeps its layout: the media bar stays where it was once
+        // the layout requests, which travel up the widget tree, are through.
+        QTest::qWait(200);
+        QCOMPARE(inspect.ui()->mediaCtrl->mapTo(&window, QPoint()), mediaBarOn);
         QVERIFY(!inspect.ui()->bt_record->isEnabled());
         QVERIFY(!inspect.ui()->bt_volume->isEnabled());
         QCOMPARE(inspect.ui()->label_recordTime->text(), QString());
