@@ -169,20 +169,7 @@ bool AudioEncoder::encodePending(bool all, const PacketSink& sink)
 
 bool AudioEncoder::drainPackets(const PacketSink& sink)
 {
-    for (;;) {
-        const int r = avcodec_receive_packet(m_codec, m_packet);
-        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) {
-            return true;
-        }
-        if (r < 0) {
-            return false;
-        }
-        const bool written = sink(m_packet);
-        av_packet_unref(m_packet);
-        if (!written) {
-            return false;
-        }
-    }
+    return drainEncodedPackets(m_codec, m_packet, sink);
 }
 
 bool AudioEncoder::finish(const PacketSink& sink)

@@ -6,13 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "packetsink.h"
+
 struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
-
-// Receives every encoded packet, in the encoder's time base; false when
-// the packet could not be written (the recording then ends).
-using PacketSink = std::function<bool(AVPacket*)>;
 
 // AAC (FFmpeg's own encoder) from interleaved 16-bit samples. Keeps the
 // sound on the recording's clock: samples are placed by their capture time

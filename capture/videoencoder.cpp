@@ -132,23 +132,12 @@ bool VideoEncoder::encode(const AVFrame* frame, int64_t timeUs, const PacketSink
 
 bool VideoEncoder::drainPackets(const PacketSink& sink)
 {
-    for (;;) {
-        const int r = avcodec_receive_packet(m_codec, m_packet);
-        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) {
-            return true;
-        }
-        if (r < 0) {
-            return false;
-        }
+    return drainEncodedPackets(m_codec, m_packet, [this, &sink](AVPacket* packet) {
         // The last picture lasts one frame period, so the file's length is
         // the recorded time.
-        m_packet->duration = av_rescale_q(m_framePeriodUs, AVRational{1, 1000000}, kTimeBase);
-        const bool written = sink(m_packet);
-        av_packet_unref(m_packet);
-        if (!written) {
-            return false;
-        }
-    }
+        packet->duration = av_rescale_q(m_framePeriodUs, AVRational{1, 1000000}, kTimeBase);
+        return sink(packet);
+    });
 }
 
 bool VideoEncoder::finish(const PacketSink& sink)
