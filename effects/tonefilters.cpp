@@ -108,16 +108,17 @@ QImage coolTone(int amount, const QImage& source)
     return mapped(source, RgbTables{same, same, shiftTable(amount)});
 }
 
-void shiftChannelsInPlace(QImage& rgb888, int redGreenAmount, int blueAmount)
+bool shiftChannels(const QImage& source, QImage& target, int redGreenAmount, int blueAmount)
 {
-    if (rgb888.format() != QImage::Format_RGB888 || rgb888.isNull()) {
-        return;
+    if (source.isNull() || source.format() != QImage::Format_RGB888 ||
+        target.format() != QImage::Format_RGB888 || target.size() != source.size()) {
+        return false;
     }
     const ChannelTable redGreen = shiftTable(redGreenAmount);
     const RgbTables t{redGreen, redGreen, shiftTable(blueAmount)};
-    const int width = rgb888.width();
-    for (int y = 0; y < rgb888.height(); ++y) {
-        uchar* row = rgb888.scanLine(y);
-        mapRow(row, row, width, t);
+    const int width = source.width();
+    for (int y = 0; y < source.height(); ++y) {
+        mapRow(source.constScanLine(y), target.scanLine(y), width, t);
     }
+    return true;
 }

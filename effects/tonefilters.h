@@ -17,7 +17,9 @@ QImage warmTone(int amount, const QImage& source);
 // A new RGB888 picture of the source's size: blue raised by amount.
 QImage coolTone(int amount, const QImage& source);
 
-// Both tones in one pass, in place, on an RGB888 picture: red and green
-// shifted by redGreenAmount, blue by blueAmount. The two tones touch
-// different channels, so this equals coolTone(blue, warmTone(redGreen, p)).
-void shiftChannelsInPlace(QImage& rgb888, int redGreenAmount, int blueAmount);
+// Both tones in one pass from an RGB888 picture into target, another RGB888
+// picture of the same size: red and green shifted by redGreenAmount, blue by
+// blueAmount. The two tones touch different channels, so this equals
+// coolTone(blue, warmTone(redGreen, source)). Returns false, leaving target
+// alone, when the pictures do not fit.
+bool shiftChannels(const QImage& source, QImage& target, int redGreenAmount, int blueAmount);

@@ -126,13 +126,20 @@ QImage Vorn_settingAI::applyEffects(QImage& image)
     return image;
 }
 
-void Vorn_settingAI::applyTones(QImage& image) const
+void Vorn_settingAI::applyTones(QImage& image)
 {
     const int warm = isOn(EffectKind::Warm) ? warmAmount : 0;
     const int cool = isOn(EffectKind::Cool) ? coolAmount : 0;
     if (runsOnPictureMemory(image)) {
-        // Warm and cool touch different channels: one pass does both.
-        shiftChannelsInPlace(image, warm, cool);
+        // Warm and cool touch different channels: one pass does both. It
+        // writes into the page's own buffer, never into the picture: that
+        // may lie over memory the caller lent (a capture buffer that other
+        // receivers read after us), and a shared picture would first be
+        // copied only to be overwritten.
+        QImage& target = reusableBuffer(toneBuffer, image.size());
+        if (shiftChannels(image, target, warm, cool)) {
+            image = target;
+        }
         return;
     }
     if (isOn(EffectKind::Warm)) {

@@ -46,7 +46,7 @@ private:
     void setEffect(EffectKind kind, int& strength, QLineEdit* edit, int value);
     void connectTypedValue(QLineEdit* edit, QSlider* slider);
     bool isOn(EffectKind kind) const { return effectEnabled.value(kind, false); }
-    void applyTones(QImage& image) const;
+    void applyTones(QImage& image);
     void applyBlur(QImage& image);
     void applySmoothing(QImage& image);
 
@@ -56,8 +56,8 @@ private:
     int vagueSigma = -1;
     int smoothSigma = -1;
     QMap<EffectKind, bool> effectEnabled;
-    // Output pictures of the two filters that cannot work in place, reused
-    // from frame to frame.
+    // Output pictures of the steps, reused from frame to frame.
+    QImage toneBuffer;
     QImage blurBuffer;
     QImage smoothBuffer;
 };

@@ -190,6 +190,53 @@ private slots:
         QVERIFY(owner.pixel(0, 0) == qRgb(0, 0, 0));
     }
 
+    void lentMemoryIsNeverWritten_data()
+    {
+        QTest::addColumn<int>("warm");
+        QTest::addColumn<int>("cool");
+        QTest::addColumn<int>("vague");
+        QTest::addColumn<int>("smooth");
+        QTest::newRow("warm") << 70 << 0 << 0 << 0;
+        QTest::newRow("cool") << 0 << 70 << 0 << 0;
+        QTest::newRow("all four") << 70 << 70 << 4 << 50;
+    }
+
+    void lentMemoryIsNeverWritten()
+    {
+        // The main window could hand over a picture over the capture
+        // library's buffer, which receivers after it (the virtual camera)
+        // must still see unfiltered; and a picture shared with a caller's
+        // other reference must stay as it was for that reference.
+        QFETCH(int, warm);
+        QFETCH(int, cool);
+        QFETCH(int, vague);
+        QFETCH(int, smooth);
+        Vorn_settingAI page(nullptr);
+        set(page, 0, warm);
+        set(page, 1, cool);
+        set(page, 2, vague);
+        set(page, 3, smooth);
+        // 101 pixels wide: rows of 303 bytes with one byte of padding.
+        QImage owner = reference::scenePicture(101, 67);
+        const QImage original = owner.copy();
+        const QImage expected = literalChain(original, warm, cool, vague, smooth);
+        for (int frame = 0; frame < 2; ++frame) {
+            QImage wrapped(owner.bits(), owner.width(), owner.height(), owner.bytesPerLine(),
+                           QImage::Format_RGB888);
+            const QImage result = page.applyEffects(wrapped);
+            QVERIFY(reference::samePixels(wrapped, expected));
+            QVERIFY(reference::samePixels(result, expected));
+            QVERIFY(wrapped.constBits() != owner.constBits());
+            QVERIFY(reference::samePixels(owner, original));
+        }
+
+        const QImage shared = owner;
+        QImage picture = shared;
+        page.applyEffects(picture);
+        QVERIFY(reference::samePixels(picture, expected));
+        QVERIFY(reference::samePixels(shared, original));
+    }
+
     void otherFormatsFollowThePlainPath()
     {
         Vorn_settingAI page(nullptr);

@@ -258,17 +258,32 @@ private slots:
     {
         const QImage source = reference::randomPicture(41, 23, QImage::Format_RGB888, 9);
         const QImage expected = coolTone(90, warmTone(35, source));
-        QImage shifted = source;
-        shiftChannelsInPlace(shifted, 35, 90);
-        QVERIFY(reference::samePixels(shifted, expected));
-        // The shared original was detached, not written through.
+        QImage target(source.size(), QImage::Format_RGB888);
+        QVERIFY(shiftChannels(source, target, 35, 90));
+        QVERIFY(reference::samePixels(target, expected));
         QVERIFY(reference::samePixels(source,
                                       reference::randomPicture(41, 23, QImage::Format_RGB888, 9)));
 
+        // A target sharing the source's pixels is detached, not written
+        // through.
+        QImage shared = source;
+        QVERIFY(shiftChannels(source, shared, 35, 90));
+        QVERIFY(reference::samePixels(shared, expected));
+        QVERIFY(reference::samePixels(source,
+                                      reference::randomPicture(41, 23, QImage::Format_RGB888, 9)));
+
+        // Pictures that do not fit are refused and the target stays.
         QImage other = reference::randomPicture(8, 8, QImage::Format_RGB32, 4);
-        const QImage before = other.copy();
-        shiftChannelsInPlace(other, 35, 90);
-        QCOMPARE(other, before);
+        QImage wrongFormat(8, 8, QImage::Format_RGB888);
+        wrongFormat.fill(Qt::red);
+        const QImage before = wrongFormat.copy();
+        QVERIFY(!shiftChannels(other, wrongFormat, 35, 90));
+        QCOMPARE(wrongFormat, before);
+        QImage small(40, 23, QImage::Format_RGB888);
+        QVERIFY(!shiftChannels(source, small, 35, 90));
+        QImage argbTarget(source.size(), QImage::Format_ARGB32);
+        QVERIFY(!shiftChannels(source, argbTarget, 35, 90));
+        QVERIFY(!shiftChannels(QImage(), small, 35, 90));
     }
 };
 
