@@ -1,0 +1,135 @@
+#include "linuxpropertydevices.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/videodev2.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+bool nodeNumber(const QString& name, int* number)
+{
+    bool ok = false;
+    *number = name.mid(5).toInt(&ok); // "video12" -> 12
+    return ok && *number >= 0;
+}
+
+// The video nodes of devRoot in numeric order (video2 before video10).
+QStringList videoNodes(const QDir& devRoot)
+{
+    QStringList names =
+        devRoot.entryList({QStringLiteral("video*")}, QDir::System | QDir::Files | QDir::Hidden);
+    int unused = 0;
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [&unused](const QString& n) { return !nodeNumber(n, &unused); }),
+                names.end());
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        int na = 0;
+        int nb = 0;
+        nodeNumber(a, &na);
+        nodeNumber(b, &nb);
+        return na < nb;
+    });
+    return names;
+}
+
+int queryCapability(int fd, v4l2_capability* cap)
+{
+    std::memset(cap, 0, sizeof *cap);
+    int r;
+    do {
+        r = ::ioctl(fd, VIDIOC_QUERYCAP, cap);
+    } while (r == -1 && errno == EINTR);
+    return r < 0 ? -errno : 0;
+}
+
+QString cardName(const v4l2_capability& cap)
+{
+    const char* card = reinterpret_cast<const char*>(cap.card);
+    return QString::fromUtf8(card, int(strnlen(card, sizeof cap.card)));
+}
+
+bool isCapture(const v4l2_capability& cap)
+{
+    const quint32 caps =
+        (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+    return caps & V4L2_CAP_VIDEO_CAPTURE;
+}
+
+enum class NodeKind
+{
+    Capture,
+    Other,
+    Unreadable
+};
+
+NodeKind queryNode(const QString& path, QString* card)
+{
+    // O_NONBLOCK: a node held by a streaming client must not stall the search.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return NodeKind::Unreadable;
+    }
+    v4l2_capability cap;
+    const int r = queryCapability(fd, &cap);
+    ::close(fd);
+    if (r < 0) {
+        return NodeKind::Unreadable;
+    }
+    if (!isCapture(cap)) {
+        return NodeKind::Other;
+    }
+    *card = cardName(cap);
+    return NodeKind::Capture;
+}
+
+} // namespace
+
+LinuxPropertyDevices::LinuxPropertyDevices(const QString& devRoot, const QString& sysfsRoot)
+    : m_devRoot(devRoot), m_sysfsRoot(sysfsRoot)
+{
+}
+
+long LinuxPropertyDevices::enumerate(QList<PropertyDeviceEntry>* devices)
+{
+    devices->clear();
+    const QDir root(m_devRoot);
+    if (!root.exists() || !root.isReadable()) {
+        return -ENOENT;
+    }
+    for (const QString& name : videoNodes(root)) {
+        PropertyDeviceEntry entry;
+        entry.devicePath = root.filePath(name);
+        QString card;
+        switch (queryNode(entry.devicePath, &card)) {
+        case NodeKind::Capture:
+            entry.friendlyName = card;
+            devices->append(entry);
+            break;
+        case NodeKind::Unreadable:
+            // Listed so the search can report it; its path leads nowhere.
+            entry.pathReadable = false;
+            devices->append(entry);
+            break;
+        case NodeKind::Other:
+            // uvcvideo's metadata node beside every capture node.
+            break;
+        }
+    }
+    return 0;
+}
+
+std::unique_ptr<PropertyTransport> LinuxPropertyDevices::bind(const QString& devicePath,
+                                                              long* result)
+{
+    Q_UNUSED(devicePath);
+    if (result) {
+        *result = -ENOSYS;
+    }
+    return nullptr;
+}
