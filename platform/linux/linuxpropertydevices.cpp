@@ -1,5 +1,9 @@
 #include "linuxpropertydevices.h"
 
+#include "uvcpropertytransport.h"
+#include "uvcsysfs.h"
+
+#include <QDebug>
 #include <QDir>
 
 #include <algorithm>
@@ -45,7 +49,7 @@ int queryCapability(int fd, v4l2_capability* cap)
     do {
         r = ::ioctl(fd, VIDIOC_QUERYCAP, cap);
     } while (r == -1 && errno == EINTR);
-    return r < 0 ? -errno : 0;
+    return r < 0 ? int(resultFromErrno(errno)) : 0;
 }
 
 QString cardName(const v4l2_capability& cap)
@@ -99,8 +103,11 @@ long LinuxPropertyDevices::enumerate(QList<PropertyDeviceEntry>* devices)
 {
     devices->clear();
     const QDir root(m_devRoot);
-    if (!root.exists() || !root.isReadable()) {
+    if (!root.exists()) {
         return -ENOENT;
+    }
+    if (!root.isReadable()) {
+        return -EACCES;
     }
     for (const QString& name : videoNodes(root)) {
         PropertyDeviceEntry entry;
@@ -127,9 +134,28 @@ long LinuxPropertyDevices::enumerate(QList<PropertyDeviceEntry>* devices)
 std::unique_ptr<PropertyTransport> LinuxPropertyDevices::bind(const QString& devicePath,
                                                               long* result)
 {
-    Q_UNUSED(devicePath);
-    if (result) {
-        *result = -ENOSYS;
+    long unused = 0;
+    long& status = result ? *result : unused;
+    const int fd =
+        ::open(QFile::encodeName(devicePath).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        status = resultFromErrno(errno);
+        return nullptr;
     }
-    return nullptr;
+    v4l2_capability cap;
+    status = queryCapability(fd, &cap);
+    if (status >= 0 && !isCapture(cap)) {
+        status = -ENODEV;
+    }
+    if (status < 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    const QList<UvcExtensionUnit> units = UvcSysfs::extensionUnits(m_sysfsRoot, devicePath);
+    if (units.isEmpty()) {
+        // Standard controls still work; extension-unit requests will fail.
+        qDebug() << "no extension units found for" << devicePath;
+    }
+    status = 0;
+    return std::make_unique<UvcPropertyTransport>(fd, devicePath, cardName(cap), units);
 }

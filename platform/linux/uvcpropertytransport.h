@@ -1,0 +1,65 @@
+#pragma once
+
+#include "propertytransport.h"
+#include "uvcdescriptors.h"
+#include "vendordialogdevice.h"
+
+#include <QByteArray>
+
+#include <functional>
+
+// The result of a failed system call: -errno, and never 0, so a call that
+// failed without setting errno is still reported as a failure.
+LUMORA_PLATFORM_EXPORT long resultFromErrno(int error);
+
+// The flags word of the white-balance property from the value of the
+// automatic white-balance control.
+LUMORA_PLATFORM_EXPORT long whiteBalanceFlags(int automaticValue);
+
+// One V4L2 node of a UVC camera: extension-unit requests through the
+// uvcvideo driver's UVCIOC_CTRL_QUERY, standard properties through V4L2
+// controls. Owns the node's file descriptor.
+class LUMORA_PLATFORM_EXPORT UvcPropertyTransport final : public PropertyTransport
+{
+public:
+    // One ioctl on the node: 0 or -errno.
+    using Ioctl = std::function<int(unsigned long request, void* arg)>;
+
+    // fd is closed by the transport. units are the node's extension units
+    // from its descriptors. ioctl replaces the system call, for tests.
+    UvcPropertyTransport(int fd, const QString& devicePath, const QString& cardName,
+                         const QList<UvcExtensionUnit>& units, Ioctl ioctl = Ioctl());
+    ~UvcPropertyTransport() override;
+    UvcPropertyTransport(const UvcPropertyTransport&) = delete;
+    UvcPropertyTransport& operator=(const UvcPropertyTransport&) = delete;
+
+    long nodeProperty(const QUuid& propertySet, unsigned long id, unsigned long flags,
+                      unsigned long node, void* data, unsigned long length,
+                      unsigned long* bytesReturned) override;
+
+    long cameraControlSet(long property, long value, long flags) override;
+    long cameraControlGetRange(long property, PropertyRange* range) override;
+
+    long videoProcAmpGet(long property, long* value, long* flags) override;
+    long videoProcAmpSet(long property, long value, long flags) override;
+    long videoProcAmpGetRange(long property, PropertyRange* range) override;
+
+    VendorDialogDevice* dialogDevice() override;
+
+private:
+    long unitQuery(unsigned long unit, unsigned long selector, quint8 query, void* data,
+                   unsigned long size);
+    bool isExtensionUnit(const QUuid& propertySet, unsigned long node) const;
+    long getControl(quint32 id, long* value);
+    long setControl(quint32 id, long value);
+    long queryRange(quint32 id, quint32 automaticId, PropertyRange* range);
+    long whiteBalance(long* value, long* flags);
+    long setWhiteBalance(long value, long flags);
+
+    int m_fd;
+    QByteArray m_devicePath;
+    QByteArray m_cardName;
+    QList<UvcExtensionUnit> m_units;
+    Ioctl m_ioctl;
+    VendorDialogDevice m_dialogDevice;
+};

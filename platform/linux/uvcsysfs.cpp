@@ -1,0 +1,77 @@
+#include "uvcsysfs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+
+namespace {
+
+// The node's name under /sys/class/video4linux; a link such as
+// /dev/v4l/by-id/... names the node it points to.
+QString nodeName(const QString& devicePath)
+{
+    const QString target = QFileInfo(devicePath).canonicalFilePath();
+    return QFileInfo(target.isEmpty() ? devicePath : target).fileName();
+}
+
+// sysfs attribute files hold one number and a line feed; -1 when missing or
+// empty (an unconfigured device has an empty bConfigurationValue).
+int readNumber(const QString& path, int base)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    bool ok = false;
+    const int value = file.readLine(32).trimmed().toInt(&ok, base);
+    return ok ? value : -1;
+}
+
+} // namespace
+
+long UvcSysfs::locate(const QString& sysfsRoot, const QString& devicePath,
+                      UvcSysfsLocation* location)
+{
+    *location = UvcSysfsLocation();
+    const QString name = nodeName(devicePath);
+    if (name.isEmpty()) {
+        return -ENOENT;
+    }
+    const QString link =
+        sysfsRoot + QStringLiteral("/class/video4linux/") + name + QStringLiteral("/device");
+    const QString interfaceDir = QFileInfo(link).canonicalFilePath();
+    if (interfaceDir.isEmpty()) {
+        return -ENOENT;
+    }
+    const int interfaceNumber = readNumber(interfaceDir + QStringLiteral("/bInterfaceNumber"), 16);
+    const QString usbDeviceDir = QFileInfo(interfaceDir).absolutePath();
+    if (interfaceNumber < 0 || !QFileInfo::exists(usbDeviceDir + QStringLiteral("/descriptors"))) {
+        return -ENODEV;
+    }
+    location->interfaceDir = interfaceDir;
+    location->usbDeviceDir = usbDeviceDir;
+    location->interfaceNumber = interfaceNumber;
+    location->configurationValue =
+        readNumber(usbDeviceDir + QStringLiteral("/bConfigurationValue"), 10);
+    return 0;
+}
+
+QList<UvcExtensionUnit> UvcSysfs::extensionUnits(const QString& sysfsRoot,
+                                                 const QString& devicePath)
+{
+    UvcSysfsLocation location;
+    if (locate(sysfsRoot, devicePath, &location) < 0) {
+        return {};
+    }
+    QFile file(location.usbDeviceDir + QStringLiteral("/descriptors"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    // sysfs reports a size of 4096 or so for attribute files whatever they
+    // hold; read to the end instead of trusting it.
+    const QByteArray raw = file.readAll();
+    return UvcDescriptors::extensionUnits(raw, location.interfaceNumber,
+                                          location.configurationValue);
+}

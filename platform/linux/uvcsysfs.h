@@ -1,0 +1,30 @@
+#pragma once
+
+#include "uvcdescriptors.h"
+
+#include <QString>
+
+// Where sysfs keeps the USB side of a video node: the node's device link
+// leads to the USB interface (bInterfaceNumber), whose parent is the USB
+// device with its raw descriptors and active configuration.
+struct UvcSysfsLocation
+{
+    QString interfaceDir;
+    QString usbDeviceDir;
+    int interfaceNumber = -1;
+    int configurationValue = -1;
+};
+
+namespace UvcSysfs {
+
+// sysfsRoot is normally "/sys". Negative -errno when the node has no USB
+// interface behind it (a virtual or platform video device).
+LUMORA_PLATFORM_EXPORT long locate(const QString& sysfsRoot, const QString& devicePath,
+                                   UvcSysfsLocation* location);
+
+// The extension units of the node's own VideoControl interface; an empty
+// list when the node has none or is no USB device.
+LUMORA_PLATFORM_EXPORT QList<UvcExtensionUnit> extensionUnits(const QString& sysfsRoot,
+                                                              const QString& devicePath);
+
+} // namespace UvcSysfs
