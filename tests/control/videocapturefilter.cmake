@@ -1,4 +1,7 @@
 # The vendor dialog library, loaded as the program loads it.
+if(NOT TARGET VideoCaptureFilter)
+    return()
+endif()
 lumora_add_test(tst_videocapturefilter
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_videocapturefilter.cpp
     LIBS Qt5::Widgets)
