@@ -11,6 +11,7 @@
 #include <cstdint>
 
 class QButtonGroup;
+class QByteArray;
 class QLabel;
 class QMovie;
 class QSlider;
@@ -76,6 +77,10 @@ private:
 
     // Recording clock
     void updateRecordClock();
+
+    // Virtual camera
+    int runElevated(const QByteArray& file, const QByteArray& parameters,
+                    const QByteArray& directory, int showCommand);
 
     // Speaker and microphone volume pop-ups
     void setupVolumeControls();

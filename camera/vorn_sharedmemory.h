@@ -1,16 +1,24 @@
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QSharedMemory>
 
 #include <cstdint>
 
 // Publishes camera frames, scaled to 640 x 480 and stored bottom-up, in the
-// shared-memory segment "shareFrame" for the virtual camera.
+// shared-memory segment "shareFrame" for the virtual camera. The record is
+// three 32-bit little-endian integers (width, height, record size) followed
+// by the RGB pixels, the last picture row first.
 class Vorn_SharedMemory : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr int kWidth = 640;
+    static constexpr int kHeight = 480;
+    static constexpr int kHeaderBytes = 12;
+    static constexpr int kRecordBytes = kWidth * kHeight * 3 + kHeaderBytes;
+
     explicit Vorn_SharedMemory(QObject* parent = nullptr);
     ~Vorn_SharedMemory() override;
 
@@ -23,6 +31,8 @@ public slots:
     void ImageFrame(uint8_t* buffer, int width, int height);
 
 private:
+    void writeRecord(const QImage& picture);
+
     QSharedMemory m_sharedMem;
     int segmentSize = 0;
 };

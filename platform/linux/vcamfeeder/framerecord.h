@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QtGlobal>
+
+// The record that Lumora writes into the shared segment "shareFrame": three
+// 32-bit little-endian integers (width, height, record size in bytes), then
+// width * height RGB pixels of 3 bytes, the last picture row first.
+namespace FrameRecord {
+
+constexpr int kHeaderBytes = 12;
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+constexpr int kPixelBytes = kWidth * kHeight * 3;
+constexpr int kRecordBytes = kPixelBytes + kHeaderBytes;
+
+struct Header
+{
+    qint32 width = 0;
+    qint32 height = 0;
+    qint32 size = 0;
+};
+
+enum class Status
+{
+    Valid,
+    Unwritten,         // all zero: the segment exists, no frame is in it yet
+    BadDimensions,     // zero, negative or beyond any camera
+    SizeMismatch,      // the size field disagrees with width and height
+    LargerThanSegment, // the record would run past the end of the segment
+    UnexpectedPicture  // a sound record, but not of the picture size fed
+};
+
+Header readHeader(const uchar* data);
+// segmentBytes is the size of the segment the header was read from.
+Status check(const Header& header, qint64 segmentBytes);
+const char* describe(Status status);
+
+} // namespace FrameRecord
