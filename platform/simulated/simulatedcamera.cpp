@@ -68,3 +68,40 @@ void SimulatedCamera::advanceMotion(double seconds)
     s.tilt = std::clamp(s.tilt + takeWhole(m_tiltAccumulator), -90, 90);
     s.zoom = std::clamp(s.zoom + takeWhole(m_zoomAccumulator), 0, 100);
 }
+
+SimulatedControlConfig SimulatedCamera::controlConfig() const
+{
+    std::lock_guard<std::mutex> lock(m_controlMutex);
+    return m_controlConfig;
+}
+
+void SimulatedCamera::modifyControlConfig(
+    const std::function<void(SimulatedControlConfig&)>& change)
+{
+    std::lock_guard<std::mutex> lock(m_controlMutex);
+    change(m_controlConfig);
+}
+
+QList<SimulatedControlRequest> SimulatedCamera::requests() const
+{
+    std::lock_guard<std::mutex> lock(m_controlMutex);
+    return m_requests;
+}
+
+void SimulatedCamera::clearRequests()
+{
+    std::lock_guard<std::mutex> lock(m_controlMutex);
+    m_requests.clear();
+}
+
+void SimulatedCamera::logRequest(const SimulatedControlRequest& request)
+{
+    // A demo left running for hours must not grow without end; tests read
+    // far fewer requests than this.
+    constexpr int kMaxLogged = 100000;
+    std::lock_guard<std::mutex> lock(m_controlMutex);
+    if (m_requests.size() >= kMaxLogged) {
+        m_requests.erase(m_requests.begin(), m_requests.begin() + kMaxLogged / 2);
+    }
+    m_requests.append(request);
+}

@@ -2,7 +2,9 @@
 
 #include "lumora_platform_export.h"
 #include "simulatedcamerastate.h"
+#include "simulatedcontrolconfig.h"
 
+#include <QList>
 #include <QString>
 
 #include <atomic>
@@ -54,6 +56,14 @@ public:
     // within their limits. Called by whoever renders frames.
     void advanceMotion(double seconds);
 
+    SimulatedControlConfig controlConfig() const;
+    void modifyControlConfig(const std::function<void(SimulatedControlConfig&)>& change);
+
+    // Every control request the camera received, oldest first.
+    QList<SimulatedControlRequest> requests() const;
+    void clearRequests();
+    void logRequest(const SimulatedControlRequest& request);
+
 private:
     const QString m_deviceName;
     const SimulatedCameraConfig m_config;
@@ -65,4 +75,7 @@ private:
     double m_panAccumulator = 0.0;
     double m_tiltAccumulator = 0.0;
     double m_zoomAccumulator = 0.0;
+    mutable std::mutex m_controlMutex;
+    SimulatedControlConfig m_controlConfig;
+    QList<SimulatedControlRequest> m_requests;
 };

@@ -1,0 +1,63 @@
+#include "propertytransport.h"
+
+#include "simulated/simulatedhub.h"
+#include "simulated/simulatedpropertydevices.h"
+
+#if !defined(_WIN32)
+#include "linux/linuxpropertydevices.h"
+#endif
+
+#include <QtGlobal>
+
+#include <atomic>
+#include <cerrno>
+
+namespace {
+
+std::atomic<PropertyDevices*> g_override{nullptr};
+
+std::unique_ptr<PropertyDevices> systemDevices()
+{
+#if defined(_WIN32)
+    // The DirectShow side of the property transport is not part of this
+    // build; the simulated cameras still answer.
+    return nullptr;
+#else
+    return std::make_unique<LinuxPropertyDevices>();
+#endif
+}
+
+PropertyDevices& defaultDevices()
+{
+    // The same rule as the device catalog: simulated cameras when the
+    // environment asks for them, listed before the system's own.
+    static PropertyDevices* const devices = []() -> PropertyDevices* {
+        if (SimulatedHub::requestedCameraCount() > 0) {
+            return new SimulatedPropertyDevices(systemDevices());
+        }
+        if (auto system = systemDevices()) {
+            return system.release();
+        }
+        return new SimulatedPropertyDevices;
+    }();
+    return *devices;
+}
+
+} // namespace
+
+PropertyTransport::~PropertyTransport() = default;
+
+PropertyDevices::~PropertyDevices() = default;
+
+PropertyDevices& PropertyDevices::instance()
+{
+    if (PropertyDevices* overridden = g_override.load()) {
+        return *overridden;
+    }
+    return defaultDevices();
+}
+
+void PropertyDevices::setInstance(PropertyDevices* devices)
+{
+    g_override.store(devices);
+}
