@@ -1,12 +1,104 @@
 #include "vorn_settingaudio.h"
 
-Vorn_settingAudio::Vorn_settingAudio(QWidget* parent) : QWidget(parent) {}
+#include "dialogseam.h"
+#include "propertytransport.h"
+#include "ui_vorn_settingaudio.h"
+#include "vorn_cameraproperty.h"
 
-Vorn_settingAudio::~Vorn_settingAudio() = default;
+namespace {
 
-void Vorn_settingAudio::loadAudioState() {}
+constexpr unsigned long kAudioFunction = 26;
+constexpr unsigned long kAudioProcessing = 27;
+
+const QString kActiveLabel = QStringLiteral("color: rgb(255, 255, 255);\n"
+                                            "font: 16px \"Brandon Text Medium\";\n"
+                                            "border: none;\n"
+                                            "background: transparent;");
+const QString kInactiveLabel = QStringLiteral("color: grey;\n"
+                                              "font: 16px \"Brandon Text Medium\";\n"
+                                              "border: none;\n"
+                                              "background: transparent;");
+
+// A switch shows on only for a byte the camera really returned as 1: a
+// failed read (no camera bound yet) shows off rather than a stale state.
+bool readSwitch(unsigned long selector)
+{
+    unsigned char byte = 0;
+    if (cameraProperty.extensionUnitRequest(selector, PropertyFlags::Get, &byte, 1) < 0) {
+        return false;
+    }
+    return byte == 1;
+}
+
+void writeSwitch(unsigned long selector, bool on)
+{
+    unsigned char byte = on ? 1 : 0;
+    cameraProperty.extensionUnitRequest(selector, PropertyFlags::Set, &byte, 1);
+}
+
+} // namespace
+
+Vorn_settingAudio::Vorn_settingAudio(QWidget* parent)
+    : QWidget(parent), ui(new Ui::Vorn_settingAudio)
+{
+    ui->setupUi(this);
+    captureState(captureOn);
+    loadAudioState();
+    connect(ui->pushButton_Audio, &QPushButton::clicked, this,
+            &Vorn_settingAudio::pushButton_Audio_Checked);
+    connect(ui->pushButton_Audio_Algo, &QPushButton::clicked, this,
+            &Vorn_settingAudio::pushButton_Audio_Algo_Checked);
+}
+
+Vorn_settingAudio::~Vorn_settingAudio()
+{
+    delete ui;
+}
+
+void Vorn_settingAudio::loadAudioState()
+{
+    // setChecked does not emit clicked: reading never writes back.
+    ui->pushButton_Audio->setChecked(readSwitch(kAudioFunction));
+    ui->pushButton_Audio_Algo->setChecked(readSwitch(kAudioProcessing));
+}
+
+void Vorn_settingAudio::setLabelsLook(bool active)
+{
+    const QString& look = active ? kActiveLabel : kInactiveLabel;
+    ui->label_Audio->setStyleSheet(look);
+    ui->label_Audio_Algo->setStyleSheet(look);
+}
 
 void Vorn_settingAudio::captureState(bool state)
 {
     captureOn = state;
+    setLabelsLook(state);
+    ui->pushButton_Audio->setEnabled(state);
+    ui->pushButton_Audio_Algo->setEnabled(state);
+    if (!state) {
+        ui->pushButton_Audio->setChecked(false);
+        ui->pushButton_Audio_Algo->setChecked(false);
+    }
+}
+
+void Vorn_settingAudio::pushButton_Audio_Checked(bool check)
+{
+    const QString question = QStringLiteral("Reboot to ") +
+                             (check ? QStringLiteral("turn on") : QStringLiteral("turn off")) +
+                             QStringLiteral(" Audio?");
+    const QMessageBox::StandardButton answer =
+        DialogSeam::information(nullptr, QStringLiteral("Notice"), question,
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer == QMessageBox::No) {
+        ui->pushButton_Audio->setChecked(!check);
+        return;
+    }
+    // The camera restarts on this write: the window lets go of it first.
+    emit audioReboot();
+    writeSwitch(kAudioFunction, check);
+}
+
+void Vorn_settingAudio::pushButton_Audio_Algo_Checked(bool check)
+{
+    writeSwitch(kAudioProcessing, check);
 }

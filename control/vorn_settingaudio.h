@@ -2,7 +2,12 @@
 
 #include <QWidget>
 
-// The audio settings page: the camera's audio function and processing.
+namespace Ui {
+class Vorn_settingAudio;
+}
+
+// The audio settings page: the camera's own audio function and its audio
+// processing, each one byte of the main extension unit.
 class Vorn_settingAudio : public QWidget
 {
     Q_OBJECT
@@ -10,6 +15,7 @@ public:
     explicit Vorn_settingAudio(QWidget* parent = nullptr);
     ~Vorn_settingAudio() override;
 
+    // Reads both switches from the camera opened last.
     void loadAudioState();
 
 signals:
@@ -18,6 +24,13 @@ signals:
 public slots:
     void captureState(bool state);
 
+private slots:
+    void pushButton_Audio_Checked(bool check);
+    void pushButton_Audio_Algo_Checked(bool check);
+
 private:
+    void setLabelsLook(bool active);
+
+    Ui::Vorn_settingAudio* ui = nullptr;
     bool captureOn = false;
 };

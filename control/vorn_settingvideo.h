@@ -2,10 +2,21 @@
 
 #include "videoinputinfo.h"
 
+#include <QString>
 #include <QWidget>
 
+class QEvent;
+class QLabel;
+class QSlider;
+
+namespace Ui {
+class Vorn_SettingVideo;
+}
+
 // The video settings page: motion, picture and style controls of the
-// opened camera.
+// opened camera. Every control goes to the camera at once; whenever a
+// camera is opened (and after the advanced dialog or a factory reset) the
+// page reads the camera's settings back onto its controls.
 class Vorn_SettingVideo : public QWidget
 {
     Q_OBJECT
@@ -13,9 +24,13 @@ public:
     explicit Vorn_SettingVideo(QWidget* parent = nullptr);
     ~Vorn_SettingVideo() override;
 
+    // Called once, right after construction.
     void connectControls(const VideoInputInfo& camera);
     void setCameraInfo(const VideoInputInfo& camera);
+    // Binds both property instances to selectedCamera and reads its settings.
     void openDevice();
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     void versionInfo(QString info);
@@ -24,7 +39,58 @@ signals:
 public slots:
     void captureState(bool state);
 
+private slots:
+    void pushButton_home_pressed();
+    void pushButton_left_pressed();
+    void pushButton_left_released();
+    void pushButton_right_pressed();
+    void pushButton_right_released();
+    void pushButton_up_pressed();
+    void pushButton_up_released();
+    void pushButton_down_pressed();
+    void pushButton_down_released();
+    void pushButton_zoomin_pressed();
+    void pushButton_zoomin_released();
+    void pushButton_zoomout_pressed();
+    void pushButton_zoomout_released();
+    void pushButton_FlipV_checked(bool status);
+    void pushButton_FlipH_checked(bool status);
+    void horizontalSlider_sliderMoved(int position);
+    void horizontalSlider_DRC_sliderMoved(int position);
+    void horizontalSlider_BG_sliderMoved(int position);
+    void horizontalSlider_RG_sliderMoved(int position);
+    void on_checkBox_Meeting_stateChanged(int arg1);
+    void on_checkBox_Live_stateChanged(int arg1);
+    void Get_style();
+
 private:
-    VideoInputInfo selectedCamera;
+    void readCameraSettings();
+    void readLastCameraName();
+    void readVersion();
+    void readFlips();
+    void readExposure();
+    void readContrast();
+    void readColourShift(unsigned long selector, QSlider* slider,
+                         void (Vorn_SettingVideo::*handler)(int));
+
+    void startRelativeMotion(long property, int direction, bool* moving);
+    void stopRelativeMotion(long property, bool* moving);
+    void sendZoom(unsigned char direction, unsigned char speed);
+    void goHome();
+    void restoreFactorySettings();
+    void colourShiftMoved(unsigned long selector, QSlider* slider, QLabel* valueLabel,
+                          int position);
+    void hideValueLabelAfterRelease(QSlider* slider, QLabel* valueLabel);
+    void setSliderInactive(QSlider* slider, QLabel* title, QWidget* box, QLabel* valueLabel);
+
+    Ui::Vorn_SettingVideo* ui = nullptr;
+    QString lastCameraName;
     bool captureOn = false;
+    VideoInputInfo selectedCamera;
+    // A motion started by a press is stopped by its release even when the
+    // capture went off while the button was held; the camera would go on
+    // moving otherwise.
+    bool panMoving = false;
+    bool tiltMoving = false;
+    bool zoomMoving = false;
 };

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <QUuid>
+
+#include <memory>
+
+class PropertyTransport;
+
+// The camera-control calls the pages make directly (pan, tilt, zoom and
+// their relative forms). Null in Vorn_CameraProperty while it is unbound.
+class CameraControl
+{
+public:
+    explicit CameraControl(PropertyTransport* transport);
+
+    long Set(long property, long value, long flags);
+    // Any output may be null.
+    long GetRange(long property, long* min, long* max, long* step, long* def, long* capsFlags);
+
+private:
+    PropertyTransport* m_transport;
+};
+
+// Binds the program to one extension unit of the opened camera and to the
+// camera's standard properties. The program holds exactly two instances,
+// cameraProperty and zoomProperty; all calls run on the GUI thread.
+class Vorn_CameraProperty
+{
+public:
+    explicit Vorn_CameraProperty(const QUuid& propertySet);
+    ~Vorn_CameraProperty();
+    Vorn_CameraProperty(const Vorn_CameraProperty&) = delete;
+    Vorn_CameraProperty& operator=(const Vorn_CameraProperty&) = delete;
+
+    // Binds the capture device whose path occurs in deviceName; 0 when
+    // bound, negative (and unbound) otherwise.
+    long open(QString deviceName);
+    // One GET (flags 1) or SET (flags 2) of an extension-unit control; data
+    // is the caller's buffer, length its size.
+    long extensionUnitRequest(unsigned long selector, unsigned long flags, void* data,
+                              unsigned long length);
+    long readWhiteBalanceMode();
+    long setVideoProcAmp(long property, long value, long flags);
+    long getVideoProcAmp(long property, long* value, long* flags);
+    long getVideoProcAmpRange(long property, long* minimum, long* maximum);
+    // True when an attempt to show the vendor dialog was made; the caller
+    // then reads the camera's settings again.
+    bool showPropertyDialog();
+
+    // Where the vendor dialog library is loaded from. Empty (the default):
+    // libVideoCaptureFilter.so beside the program, then the system's library
+    // search. Tests point it at their own libraries.
+    void setDialogLibraryFile(const QString& file) { m_dialogLibraryFile = file; }
+
+    // The white-balance flags last read: 1 automatic, 2 manual, 3 until the
+    // first successful read.
+    long whiteBalanceMode = 3;
+    CameraControl* cameraControl = nullptr;
+    const QUuid propertySet;
+    bool dialogOpen = false;
+
+private:
+    void unbind();
+    bool bound() const { return m_transport != nullptr; }
+
+    std::unique_ptr<PropertyTransport> m_transport;
+    std::unique_ptr<CameraControl> m_cameraControl;
+    QString m_dialogLibraryFile;
+};
+
+extern const QUuid MainUnitSet;
+extern const QUuid ZoomUnitSet;
+
+extern Vorn_CameraProperty cameraProperty;
+extern Vorn_CameraProperty zoomProperty;
