@@ -143,6 +143,19 @@ private slots:
         QVERIFY(!camera->state().audioFunction);
     }
 
+    void framesSendNoRequests()
+    {
+        auto camera = fixture.plug("Lumora Simulated Camera");
+        Vorn_Cam window;
+        window.show();
+        Vorn_CamInspector inspect(window);
+        inspect.ui()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 10000);
+        WireLog wire(camera);
+        QVERIFY(!nextFrames(inspect, 15).isNull());
+        QCOMPARE(camera->requests().size(), 0);
+    }
+
     void controlsChangeThePicture()
     {
         auto camera = fixture.plug("Lumora Simulated Camera");
