@@ -44,8 +44,20 @@ QImage scaleNearest(const QImage& source, int width, int height)
         return source.scaled(width, height, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     }
     QImage target(width, height, QImage::Format_RGB888);
-    if (target.isNull()) {
-        return target;
+    if (!target.isNull()) {
+        scaleNearestInto(source, target);
+    }
+    return target;
+}
+
+void scaleNearestInto(const QImage& source, QImage& target)
+{
+    const int width = target.width();
+    const int height = target.height();
+    if (source.format() != QImage::Format_RGB888 || target.format() != QImage::Format_RGB888 ||
+        source.isNull() || target.isNull()) {
+        target = scaleNearest(source, width, height);
+        return;
     }
     std::vector<int> columns;
     std::vector<int> rows;
@@ -64,5 +76,4 @@ QImage scaleNearest(const QImage& source, int width, int height)
             out[2] = pixel[2];
         }
     }
-    return target;
 }

@@ -9,3 +9,8 @@
 // every row is a plain gather, where Qt goes through its generic transform
 // path. Any other format is handed to QImage::scaled.
 QImage scaleNearest(const QImage& source, int width, int height);
+
+// The same into an existing RGB888 picture of the wanted size, whose memory
+// is reused: for a caller that scales every frame to one size. Any other
+// target becomes scaleNearest's result.
+void scaleNearestInto(const QImage& source, QImage& target);

@@ -1,6 +1,7 @@
 #include "vorn_sharedmemory.h"
 
 #include "framescaler.h"
+#include "memoryprefault.h"
 
 #include <QDebug>
 #include <QtEndian>
@@ -32,14 +33,18 @@ void Vorn_SharedMemory::ImageFrame(uint8_t* buffer, int width, int height)
         return;
     }
     const QImage frame(buffer, width, height, alignedRowBytes(width), QImage::Format_RGB888);
-    const QImage picture = scaleNearest(frame, kWidth, kHeight);
+    // The scaled picture keeps its memory from frame to frame.
+    if (m_picture.isNull()) {
+        m_picture = QImage(kWidth, kHeight, QImage::Format_RGB888);
+    }
+    scaleNearestInto(frame, m_picture);
 
     segmentSize = kRecordBytes;
     attachOrCreate(segmentSize);
     if (!m_sharedMem.isAttached()) {
         return;
     }
-    writeRecord(picture);
+    writeRecord(m_picture);
 }
 
 void Vorn_SharedMemory::writeRecord(const QImage& picture)
@@ -51,6 +56,10 @@ void Vorn_SharedMemory::writeRecord(const QImage& picture)
                  m_sharedMem.size());
         return;
     }
+    // The segment is attached anew for every frame; its pages are mapped in
+    // one call before the lock is taken, so the lock is held for the copy
+    // alone.
+    prefaultForWriting(m_sharedMem.data(), kRecordBytes);
     if (!m_sharedMem.lock()) {
         qDebug() << m_sharedMem.errorString();
         return;

@@ -35,4 +35,5 @@ private:
 
     QSharedMemory m_sharedMem;
     int segmentSize = 0;
+    QImage m_picture;
 };

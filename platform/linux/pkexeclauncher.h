@@ -8,7 +8,7 @@
 // the user answers the authentication prompt of the session's polkit agent
 // first, as with the Windows elevation prompt. The program's own exit code
 // counts, since the virtual camera tool reports a module that would not load.
-class PkexecLauncher : public ElevatedLauncher
+class LUMORA_PLATFORM_EXPORT PkexecLauncher : public ElevatedLauncher
 {
 public:
     // Results below 33, after the shell's codes where one fits.
