@@ -1,12 +1,15 @@
 // The Linux virtual camera's feeder: the record checks, the YUV conversions
-// against the BT.601 formulas, and the feeder program itself reading a
-// segment that this process writes, into a plain file.
+// against the BT.601 formulas, the reader holding the segment against
+// Lumora's own writer, and the feeder program itself reading a segment that
+// this process writes, into a plain file.
 #include "framerecord.h"
 #include "placeholderpicture.h"
+#include "sharedframereader.h"
 #include "vorn_sharedmemory.h"
 #include "yuvconversion.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
 #include <QSharedMemory>
@@ -15,8 +18,11 @@
 #include <QtTest>
 
 #include <cmath>
+#include <memory>
 
 namespace {
+
+using Result = SharedFrameReader::Result;
 
 constexpr int kW = 640;
 constexpr int kH = 480;
@@ -138,6 +144,47 @@ void writeHeader(QSharedMemory& memory, qint32 width, qint32 height, qint32 size
         qToLittleEndian(size, data + 8);
     }
     memory.unlock();
+}
+
+// Collects what is logged while it lives: the writer tells in its log
+// whether it found the segment or had to create it.
+class MessageLog
+{
+public:
+    MessageLog() : m_previous(qInstallMessageHandler(collect)) { s_messages.clear(); }
+    ~MessageLog() { qInstallMessageHandler(m_previous); }
+
+    bool contains(const QString& text) const { return s_messages.contains(text); }
+    QString all() const { return s_messages.join('\n'); }
+
+private:
+    static void collect(QtMsgType, const QMessageLogContext&, const QString& message)
+    {
+        s_messages.append(message);
+    }
+
+    static QStringList s_messages;
+    QtMessageHandler m_previous;
+};
+
+QStringList MessageLog::s_messages;
+
+// The last whole I420 frame the feeder has written into a file so far.
+QByteArray lastI420Frame(const QString& path)
+{
+    constexpr qint64 kFrameBytes = kW * kH * 3 / 2;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < kFrameBytes) {
+        return QByteArray();
+    }
+    file.seek((file.size() / kFrameBytes - 1) * kFrameBytes);
+    return file.read(kFrameBytes);
+}
+
+bool feederShows(const QString& path, const QImage& picture)
+{
+    const QByteArray frame = lastI420Frame(path);
+    return !frame.isEmpty() && i420Error(frame, picture) <= 1.0;
 }
 
 } // namespace
@@ -367,6 +414,112 @@ private slots:
         QCOMPARE(frames.size(), 3);
         QVERIFY(yuyvError(frames[2], placeholderUpright()) <= 1.0);
         QVERIFY2(feederStderr.contains("record rejected"), qPrintable(feederStderr));
+    }
+
+    void aHeldSegmentOutlivesTheWritersDetach()
+    {
+        QImage first = uprightPicture(21);
+        QImage second = uprightPicture(22);
+        SharedFrameReader reader;
+        reader.setReattachInterval(60000);
+        Vorn_SharedMemory writer;
+        writer.captureOpen = true;
+        QByteArray pixels;
+        {
+            MessageLog log;
+            writer.ImageFrame(first.bits(), kW, kH);
+            QCOMPARE(int(reader.read(pixels)), int(Result::Frame));
+            QVERIFY(pixels == bottomUp(first));
+        }
+        // The writer detaches before it attaches; the reader's hold keeps
+        // the segment, so the writer finds it and fills the same one.
+        MessageLog log;
+        writer.ImageFrame(second.bits(), kW, kH);
+        QVERIFY2(log.contains("shared memory is exist"), qPrintable(log.all()));
+        QVERIFY(!log.contains("WriteSharedMemory::Unable to create shared memory segment."));
+        QCOMPARE(int(reader.read(pixels)), int(Result::Frame));
+        QVERIFY(pixels == bottomUp(second));
+    }
+
+    void aGoneWriterIsNoticedWithinAReattachInterval()
+    {
+        MessageLog log;
+        QImage picture = uprightPicture(23);
+        SharedFrameReader reader;
+        reader.setReattachInterval(100);
+        QByteArray pixels;
+        {
+            // Across several reattaches, a writer that still publishes keeps
+            // its segment alive: every read finds a frame.
+            Vorn_SharedMemory writer;
+            writer.captureOpen = true;
+            QElapsedTimer publishing;
+            publishing.start();
+            int reads = 0;
+            while (!publishing.hasExpired(450) || reads < 5) {
+                writer.ImageFrame(picture.bits(), kW, kH);
+                QCOMPARE(int(reader.read(pixels)), int(Result::Frame));
+                ++reads;
+                QTest::qSleep(10);
+            }
+            QVERIFY(pixels == bottomUp(picture));
+        }
+        // The writer is gone, only the reader holds the segment: the next
+        // reattach destroys it and finds nothing.
+        QTRY_COMPARE_WITH_TIMEOUT(int(reader.read(pixels)), int(Result::NoSegment), 5000);
+        QSharedMemory probe("shareFrame");
+        QVERIFY(!probe.attach(QSharedMemory::ReadOnly));
+        QCOMPARE(int(reader.read(pixels)), int(Result::NoSegment));
+
+        // A writer that comes back is found by the next read.
+        QImage later = uprightPicture(24);
+        Vorn_SharedMemory writer;
+        writer.captureOpen = true;
+        writer.ImageFrame(later.bits(), kW, kH);
+        QCOMPARE(int(reader.read(pixels)), int(Result::Frame));
+        QVERIFY(pixels == bottomUp(later));
+    }
+
+    void theRunningFeederHoldsTheSegmentUntilTheWriterGoes()
+    {
+        QImage first = uprightPicture(31);
+        QImage second = uprightPicture(32);
+        auto writer = std::make_unique<Vorn_SharedMemory>();
+        writer->captureOpen = true;
+        {
+            MessageLog log;
+            writer->ImageFrame(first.bits(), kW, kH);
+        }
+        const QString output = work.filePath("held.raw");
+        QFile::remove(output);
+        QProcess feeder;
+        feeder.start(QCoreApplication::applicationDirPath() + "/virtual/lumora-vcam-feeder",
+                     {"--output", output, "--format", "i420", "--fps", "20"});
+        QVERIFY(feeder.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(feederShows(output, first), 10000);
+
+        // Another process holds the segment now, so the writer's detach
+        // leaves it and its attach finds it.
+        {
+            MessageLog log;
+            writer->ImageFrame(second.bits(), kW, kH);
+            QVERIFY2(log.contains("shared memory is exist"), qPrintable(log.all()));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(feederShows(output, second), 10000);
+
+        // Lumora closes: the feeder must not show its last frame for good.
+        writer.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(feederShows(output, placeholderUpright()), 10000);
+        QSharedMemory probe("shareFrame");
+        QVERIFY(!probe.attach(QSharedMemory::ReadOnly));
+
+        feeder.terminate();
+        QVERIFY(feeder.waitForFinished(10000));
+        QCOMPARE(feeder.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(feeder.exitCode(), 0);
+        const QString messages = QString::fromLocal8Bit(feeder.readAllStandardError());
+        QVERIFY2(messages.contains("no shared frame, showing the placeholder"),
+                 qPrintable(messages));
     }
 
     void aDeviceThatIsNoLoopbackOutputIsRefused()

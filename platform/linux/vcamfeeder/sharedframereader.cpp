@@ -6,12 +6,34 @@ SharedFrameReader::SharedFrameReader(const QString& key) : m_memory(key) {}
 
 SharedFrameReader::Result SharedFrameReader::read(QByteArray& pixels)
 {
-    if (!m_memory.attach(QSharedMemory::ReadOnly)) {
+    if (!holdSegment()) {
         return Result::NoSegment;
     }
     const Result result = copyRecord(pixels);
-    m_memory.detach();
+    if (m_reattachIntervalMs <= 0) {
+        m_memory.detach();
+    }
     return result;
+}
+
+bool SharedFrameReader::holdSegment()
+{
+    // A segment that only this reader holds any more belongs to a Lumora
+    // that has gone, cleanly or not. Letting go of it now and then destroys
+    // such a segment, and the attach that follows fails; while Lumora runs,
+    // its own attachment keeps the segment alive and the attach finds it
+    // again. The interval bounds how long a gone Lumora's last frame shows.
+    if (m_memory.isAttached() && m_heldSince.hasExpired(m_reattachIntervalMs)) {
+        m_memory.detach();
+    }
+    if (m_memory.isAttached()) {
+        return true;
+    }
+    if (!m_memory.attach(QSharedMemory::ReadOnly)) {
+        return false;
+    }
+    m_heldSince.start();
+    return true;
 }
 
 SharedFrameReader::Result SharedFrameReader::copyRecord(QByteArray& pixels)

@@ -3,13 +3,18 @@
 #include "framerecord.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QSharedMemory>
 #include <QString>
 
-// Reads Lumora's frame record from the segment "shareFrame". The segment is
-// attached only for the read: held open between frames, it would outlive
-// Lumora and keep showing its last frame. QSharedMemory with the same key
-// gives the same native segment and lock as the writer.
+// Reads Lumora's frame record from the segment "shareFrame". Lumora detaches
+// and attaches the segment for every frame, so the segment lives only while
+// someone else holds it; the reader holds it between reads, and Lumora then
+// finds it again each frame instead of destroying and creating it. Held for
+// good, though, the segment would outlive Lumora and its last frame would
+// show forever, so the reader lets go of it regularly: see read().
+// QSharedMemory with the same key gives the same native segment and lock as
+// the writer.
 class SharedFrameReader
 {
 public:
@@ -23,14 +28,22 @@ public:
 
     explicit SharedFrameReader(const QString& key = QStringLiteral("shareFrame"));
 
+    // How long the segment is held before it is let go of and attached
+    // again; 0 lets go of it after every read.
+    void setReattachInterval(int milliseconds) { m_reattachIntervalMs = milliseconds; }
+    int reattachInterval() const { return m_reattachIntervalMs; }
+
     // pixels receives width * height * 3 bytes, rows bottom-up as stored.
     Result read(QByteArray& pixels);
     FrameRecord::Status lastStatus() const { return m_lastStatus; }
     QString errorString() const { return m_memory.errorString(); }
 
 private:
+    bool holdSegment();
     Result copyRecord(QByteArray& pixels);
 
     QSharedMemory m_memory;
+    QElapsedTimer m_heldSince;
+    int m_reattachIntervalMs = 1000;
     FrameRecord::Status m_lastStatus = FrameRecord::Status::Unwritten;
 };

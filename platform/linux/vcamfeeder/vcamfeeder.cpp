@@ -31,6 +31,7 @@ void sleepUntil(qint64 nanoseconds)
 VcamFeeder::VcamFeeder(SharedFrameReader& reader, FrameSink& sink, const FeederOptions& options)
     : m_reader(reader), m_sink(sink), m_options(options)
 {
+    m_reader.setReattachInterval(options.reattachIntervalMs);
     const int bytes =
         YuvConversion::frameBytes(options.format, FrameRecord::kWidth, FrameRecord::kHeight);
     m_frame.resize(bytes);

@@ -15,10 +15,12 @@ struct FeederOptions
     int framesPerSecond = 30;
     // -1: until stopped.
     qint64 frameCount = -1;
-    // A record missed for a moment (Lumora re-creates the segment between
-    // frames when nobody else holds it) repeats the last frame for this
-    // long before the placeholder shows.
+    // A record missed for a moment (the reader lets go of the segment just
+    // as Lumora re-attaches to it, and Lumora creates it anew) repeats the
+    // last frame for this long before the placeholder shows.
     int holdMilliseconds = 500;
+    // The reader's check for a gone Lumora, see SharedFrameReader::read().
+    int reattachIntervalMs = 1000;
 };
 
 // Turns the shared frame record into the virtual camera's picture at a
