@@ -20,7 +20,7 @@ int alignedRowBytes(int width)
 
 } // namespace
 
-Vorn_SharedMemory::Vorn_SharedMemory(QObject* parent) : QObject(parent) {}
+Vorn_SharedMemory::Vorn_SharedMemory(QObject* parent) : QObject(parent), m_frameLock(kKey) {}
 
 Vorn_SharedMemory::~Vorn_SharedMemory()
 {
@@ -56,15 +56,16 @@ void Vorn_SharedMemory::writeRecord(const QImage& picture)
                  m_sharedMem.size());
         return;
     }
-    // The segment is attached anew for every frame; its pages are mapped in
-    // one call before the lock is taken, so the lock is held for the copy
-    // alone.
-    prefaultForWriting(m_sharedMem.data(), kRecordBytes);
-    if (!m_sharedMem.lock()) {
-        qDebug() << m_sharedMem.errorString();
+    uchar* record = recordMemory();
+    if (!m_frameLock.lockForWriting()) {
+        qWarning("WriteSharedMemory : cannot lock %s.", qPrintable(m_frameLock.filePath()));
         return;
     }
-    auto* record = static_cast<uchar*>(m_sharedMem.data());
+    if (!m_sharedMem.lock()) {
+        qDebug() << m_sharedMem.errorString();
+        m_frameLock.unlock();
+        return;
+    }
     qToLittleEndian<qint32>(kWidth, record);
     qToLittleEndian<qint32>(kHeight, record + 4);
     qToLittleEndian<qint32>(kRecordBytes, record + 8);
@@ -76,6 +77,22 @@ void Vorn_SharedMemory::writeRecord(const QImage& picture)
     }
     qWarning("m_sharedMem len=%d", int(qstrlen(reinterpret_cast<const char*>(record))));
     m_sharedMem.unlock();
+    m_frameLock.unlock();
+}
+
+uchar* Vorn_SharedMemory::recordMemory()
+{
+    // The segment is attached anew for every frame, and the first touch of
+    // each page of a new mapping costs more than the copy itself, most of
+    // all on virtual machines. The holder's mapping of the same segment
+    // lasts from frame to frame, so the record goes in through it.
+    if (m_holder.isAttached() && m_holder.size() == m_sharedMem.size()) {
+        return static_cast<uchar*>(m_holder.data());
+    }
+    // Otherwise the new mapping's pages are mapped in one call before the
+    // lock is taken, so that the lock is held for the copy alone.
+    prefaultForWriting(m_sharedMem.data(), kRecordBytes);
+    return static_cast<uchar*>(m_sharedMem.data());
 }
 
 int Vorn_SharedMemory::attachOrCreate(int size)
@@ -85,20 +102,42 @@ int Vorn_SharedMemory::attachOrCreate(int size)
         qWarning("WriteSharedMemory : detach failed.");
         return -1;
     }
-    if (m_sharedMem.attach(QSharedMemory::ReadWrite)) {
-        qWarning("shared memory is exist");
-        return 0;
+    const Hold hold = holdSegment(size);
+    if (hold == Hold::Failed) {
+        qDebug() << m_holder.errorString();
+        qWarning("WriteSharedMemory::Unable to create shared memory segment.");
+        return -1;
     }
-    if (!m_sharedMem.create(size, QSharedMemory::ReadWrite)) {
+    if (!m_sharedMem.attach(QSharedMemory::ReadWrite)) {
         qDebug() << m_sharedMem.errorString();
         qWarning("WriteSharedMemory::Unable to create shared memory segment.");
         return -1;
     }
+    if (hold == Hold::Existing) {
+        qWarning("shared memory is exist");
+    }
     return 0;
+}
+
+Vorn_SharedMemory::Hold Vorn_SharedMemory::holdSegment(int size)
+{
+    if (m_holder.isAttached()) {
+        return Hold::Existing;
+    }
+    m_holder.setKey(kKey);
+    if (m_holder.attach(QSharedMemory::ReadWrite)) {
+        return Hold::Existing;
+    }
+    return m_holder.create(size, QSharedMemory::ReadWrite) ? Hold::Created : Hold::Failed;
 }
 
 int Vorn_SharedMemory::detachSegment()
 {
+    // The hold goes first, so that the segment is destroyed with the
+    // detachment below unless a reader still has it.
+    if (m_holder.isAttached()) {
+        m_holder.detach();
+    }
     if (!m_sharedMem.isAttached()) {
         return 0;
     }

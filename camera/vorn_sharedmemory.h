@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QSharedMemory>
 
+#include "sharedframelock.h"
+
 #include <cstdint>
 
 // Publishes camera frames, scaled to 640 x 480 and stored bottom-up, in the
@@ -31,9 +33,24 @@ public slots:
     void ImageFrame(uint8_t* buffer, int width, int height);
 
 private:
+    enum class Hold
+    {
+        Existing,
+        Created,
+        Failed
+    };
+    Hold holdSegment(int size);
     void writeRecord(const QImage& picture);
+    uchar* recordMemory();
 
+    // Keeps the segment from the first frame until sharing stops, so that a
+    // reader always finds it and it is not destroyed and made anew with every
+    // frame. It also makes the segment, so that the per-frame attachment
+    // below never owns the segment's lock: Qt replaces a lock whenever the
+    // object that made it attaches again.
+    QSharedMemory m_holder;
     QSharedMemory m_sharedMem;
+    SharedFrameLock m_frameLock;
     int segmentSize = 0;
     QImage m_picture;
 };

@@ -50,8 +50,8 @@ void BM_PublishFrame(benchmark::State& state)
     QImage frame = cameraFrame();
     Vorn_SharedMemory shared;
     shared.captureOpen = true;
-    // With a reader holding the segment the writer re-attaches to it each
-    // frame; without one it destroys and creates it each frame.
+    // The writer keeps the segment itself; a reader holding it as well
+    // must cost it nothing.
     QSharedMemory reader(QStringLiteral("shareFrame"));
     if (state.range(0)) {
         shared.ImageFrame(frame.bits(), 1280, 720);

@@ -1,10 +1,13 @@
 // The frame-sharing object writing the segment "shareFrame", read back by a
 // separate process with the same key and lock.
 #include "logcapture.h"
+#include "sharedframelock.h"
 #include "sharedframeprobe.h"
 #include "vorn_sharedmemory.h"
 
 #include <QImage>
+#include <QProcess>
+#include <QSystemSemaphore>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -48,6 +51,31 @@ QByteArray scaledRow(const QImage& frame, int y)
 {
     const QImage scaled = frame.scaled(640, 480, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     return QByteArray(reinterpret_cast<const char*>(scaled.constScanLine(y)), 640 * 3);
+}
+
+// Publishes pictures of one grey level each while a reader in another
+// process reads records as fast as it can; gives the reader's account.
+QByteArray hammer(Vorn_SharedMemory& shared, int reads)
+{
+    QProcess reader;
+    reader.start(QCoreApplication::applicationDirPath() + "/sharedframe_reader",
+                 {"watch", QString::number(reads)});
+    if (!reader.waitForStarted()) {
+        return "not started";
+    }
+    QImage frame(1280, 720, QImage::Format_RGB888);
+    for (int i = 0; i < 20000 && reader.state() != QProcess::NotRunning; ++i) {
+        const int grey = i % 200 + 20;
+        frame.fill(QColor::fromRgb(grey, grey, grey));
+        deliver(shared, frame);
+        if (i % 8 == 0) {
+            reader.waitForFinished(1);
+        }
+    }
+    if (reader.state() != QProcess::NotRunning && !reader.waitForFinished(60000)) {
+        return "still reading";
+    }
+    return reader.readAllStandardOutput().trimmed();
 }
 
 } // namespace
@@ -181,6 +209,53 @@ private slots:
         QVERIFY(!log.contains("m_sharedMem len"));
         QCOMPARE(shared.detachSegment(), 0);
         QVERIFY(SharedFrameProbe::absent());
+    }
+
+    void aReaderInAnotherProcessNeverSharesTheLock()
+    {
+        // The writer lets go of the segment and attaches again for every
+        // frame, and the reader does so every few reads: neither may take
+        // the lock away from the other, or the reader sees half a frame.
+        Vorn_SharedMemory shared;
+        shared.captureOpen = true;
+        QCOMPARE(hammer(shared, 400), QByteArray("reads 400 torn 0 lockfailed 0"));
+    }
+
+    void framesStayWholeWhenTheSegmentLockLetsTwoIn()
+    {
+        // A program that released the segment's semaphore once too often
+        // leaves it letting two in at a time; the frame lock still keeps
+        // the reader out while a frame is written.
+        Vorn_SharedMemory shared;
+        shared.captureOpen = true;
+        QImage frame = cameraFrame(1280, 720);
+        deliver(shared, frame);
+        QSystemSemaphore segmentLock(QStringLiteral("shareFrame"));
+        QVERIFY(segmentLock.release());
+        QCOMPARE(hammer(shared, 400), QByteArray("reads 400 torn 0 lockfailed 0"));
+    }
+
+    void aReaderStuckInARecordCostsFramesNotTheCamera()
+    {
+        Vorn_SharedMemory shared;
+        shared.captureOpen = true;
+        QImage first = cameraFrame(1280, 720, 1);
+        deliver(shared, first);
+
+        // A reader that stopped with the lock taken.
+        SharedFrameLock stuck(QStringLiteral("shareFrame"));
+        QVERIFY(stuck.lockForReading());
+        LogCapture log;
+        QImage second = cameraFrame(1280, 720, 2);
+        deliver(shared, second);
+        QVERIFY2(log.contains("WriteSharedMemory : cannot lock " + stuck.filePath() + "."),
+                 qPrintable(log.lines().join('\n')));
+        QVERIFY(!log.contains("m_sharedMem len=2"));
+        stuck.unlock();
+        QVERIFY(SharedFrameProbe::read().pixels == expectedPixels(first));
+
+        deliver(shared, second);
+        QVERIFY(SharedFrameProbe::read().pixels == expectedPixels(second));
     }
 
     void aForeignSegmentTooSmallIsNotOverrun()

@@ -4,6 +4,7 @@
 // this process writes, into a plain file.
 #include "framerecord.h"
 #include "placeholderpicture.h"
+#include "sharedframelock.h"
 #include "sharedframereader.h"
 #include "vorn_sharedmemory.h"
 #include "yuvconversion.h"
@@ -14,6 +15,7 @@
 #include <QProcess>
 #include <QSharedMemory>
 #include <QTemporaryDir>
+#include <QtConcurrent>
 #include <QtEndian>
 #include <QtTest>
 
@@ -439,6 +441,29 @@ private slots:
         QVERIFY(!log.contains("WriteSharedMemory::Unable to create shared memory segment."));
         QCOMPARE(int(reader.read(pixels)), int(Result::Frame));
         QVERIFY(pixels == bottomUp(second));
+    }
+
+    void theReaderWaitsWhileAFrameIsWritten()
+    {
+        QImage picture = uprightPicture(23);
+        Vorn_SharedMemory writer;
+        writer.captureOpen = true;
+        MessageLog log;
+        writer.ImageFrame(picture.bits(), kW, kH);
+
+        // The writer's frame lock, as it is held while a record is copied in.
+        SharedFrameLock writing(QStringLiteral("shareFrame"));
+        QVERIFY(writing.lockForWriting());
+        SharedFrameReader reader;
+        QByteArray pixels;
+        QFuture<SharedFrameReader::Result> read =
+            QtConcurrent::run([&reader, &pixels] { return reader.read(pixels); });
+        QTest::qWait(200);
+        QVERIFY(!read.isFinished());
+        writing.unlock();
+        read.waitForFinished();
+        QCOMPARE(int(read.result()), int(Result::Frame));
+        QVERIFY(pixels == bottomUp(picture));
     }
 
     void aGoneWriterIsNoticedWithinAReattachInterval()

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-SharedFrameReader::SharedFrameReader(const QString& key) : m_memory(key) {}
+SharedFrameReader::SharedFrameReader(const QString& key) : m_memory(key), m_frameLock(key) {}
 
 SharedFrameReader::Result SharedFrameReader::read(QByteArray& pixels)
 {
@@ -43,7 +43,11 @@ SharedFrameReader::Result SharedFrameReader::copyRecord(QByteArray& pixels)
         m_lastStatus = FrameRecord::Status::LargerThanSegment;
         return Result::Rejected;
     }
+    if (!m_frameLock.lockForReading()) {
+        return Result::LockFailed;
+    }
     if (!m_memory.lock()) {
+        m_frameLock.unlock();
         return Result::LockFailed;
     }
     const auto* record = static_cast<const uchar*>(m_memory.constData());
@@ -55,5 +59,6 @@ SharedFrameReader::Result SharedFrameReader::copyRecord(QByteArray& pixels)
                     size_t(FrameRecord::kPixelBytes));
     }
     m_memory.unlock();
+    m_frameLock.unlock();
     return m_lastStatus == FrameRecord::Status::Valid ? Result::Frame : Result::Rejected;
 }

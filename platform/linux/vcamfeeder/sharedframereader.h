@@ -1,20 +1,21 @@
 #pragma once
 
 #include "framerecord.h"
+#include "sharedframelock.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QSharedMemory>
 #include <QString>
 
-// Reads Lumora's frame record from the segment "shareFrame". Lumora detaches
-// and attaches the segment for every frame, so the segment lives only while
-// someone else holds it; the reader holds it between reads, and Lumora then
-// finds it again each frame instead of destroying and creating it. Held for
-// good, though, the segment would outlive Lumora and its last frame would
-// show forever, so the reader lets go of it regularly: see read().
+// Reads Lumora's frame record from the segment "shareFrame". The reader
+// holds the segment between reads, so that it does not map it anew for
+// every frame. Held for good, though, a segment that a gone Lumora left
+// would keep its last frame showing forever, so the reader lets go of it
+// regularly: see read().
 // QSharedMemory with the same key gives the same native segment and lock as
-// the writer.
+// the writer; a record is read under that lock and under the frame lock the
+// writer takes with it.
 class SharedFrameReader
 {
 public:
@@ -43,6 +44,7 @@ private:
     Result copyRecord(QByteArray& pixels);
 
     QSharedMemory m_memory;
+    SharedFrameLock m_frameLock;
     QElapsedTimer m_heldSince;
     int m_reattachIntervalMs = 1000;
     FrameRecord::Status m_lastStatus = FrameRecord::Status::Unwritten;
