@@ -21,7 +21,7 @@ class Vorn_SettingVideo;
 class Vorn_settingAudio;
 class Vorn_settingAI;
 class Vorn_SharedMemory;
-struct Vorn_CamInspector;
+struct MainWindowInspector;
 
 namespace Ui {
 class Vorn_Cam;
@@ -60,7 +60,7 @@ private slots:
     void pushButton_register_checked(bool status);
 
 private:
-    friend struct Vorn_CamInspector;
+    friend struct MainWindowInspector;
 
     // Discovery and selection
     void fillCameraComboBox(VideoInputList& listCamera);

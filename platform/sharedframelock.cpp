@@ -31,7 +31,7 @@ QString SharedFrameLock::filePath() const
 bool SharedFrameLock::lockForWriting(int timeoutMs)
 {
 #ifdef Q_OS_UNIX
-    return acquireWithin(LOCK_EX, timeoutMs);
+    return acquire(LOCK_EX, timeoutMs);
 #else
     Q_UNUSED(timeoutMs);
     return true;
@@ -41,7 +41,7 @@ bool SharedFrameLock::lockForWriting(int timeoutMs)
 bool SharedFrameLock::lockForReading()
 {
 #ifdef Q_OS_UNIX
-    return acquire(LOCK_SH);
+    return acquire(LOCK_SH, -1);
 #else
     return true;
 #endif
@@ -78,46 +78,31 @@ bool SharedFrameLock::open()
 #endif
 }
 
-bool SharedFrameLock::acquire(int operation)
+bool SharedFrameLock::acquire(int operation, int timeoutMs)
 {
 #ifdef Q_OS_UNIX
     if (!open()) {
         return false;
     }
-    while (::flock(m_fd, operation) != 0) {
-        if (errno != EINTR) {
-            return false;
+    if (timeoutMs < 0) {
+        while (::flock(m_fd, operation) != 0) {
+            if (errno != EINTR) {
+                return false;
+            }
         }
-    }
-    return true;
-#else
-    Q_UNUSED(operation);
-    return true;
-#endif
-}
-
-bool SharedFrameLock::acquireWithin(int operation, int timeoutMs)
-{
-#ifdef Q_OS_UNIX
-    if (!open()) {
-        return false;
+        return true;
     }
     // Readers hold the lock for one copy of a record, well under a
     // millisecond; polling at that pace costs nothing while they do.
     QElapsedTimer waited;
     waited.start();
-    for (;;) {
-        if (::flock(m_fd, operation | LOCK_NB) == 0) {
-            return true;
-        }
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            return false;
-        }
-        if (waited.hasExpired(timeoutMs)) {
+    while (::flock(m_fd, operation | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || waited.hasExpired(timeoutMs)) {
             return false;
         }
         QThread::usleep(250);
     }
+    return true;
 #else
     Q_UNUSED(operation);
     Q_UNUSED(timeoutMs);

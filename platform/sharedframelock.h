@@ -31,8 +31,8 @@ public:
     QString filePath() const;
 
 private:
-    bool acquire(int operation);
-    bool acquireWithin(int operation, int timeoutMs);
+    // A negative timeoutMs waits as long as it takes.
+    bool acquire(int operation, int timeoutMs);
     bool open();
 
     QString m_key;

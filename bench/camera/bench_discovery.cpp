@@ -2,9 +2,9 @@
 // rebuild) with two simulated cameras and the audio inputs of a live,
 // private PulseAudio server. Run with QT_QPA_PLATFORM=offscreen.
 #include "linuxdevicecatalog.h"
+#include "mainwindowinspector.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
-#include "vorn_caminspector.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,7 +24,7 @@ Vorn_Cam* g_window = nullptr;
 
 void BM_DiscoveryPass(benchmark::State& state)
 {
-    Vorn_CamInspector inspect(*g_window);
+    MainWindowInspector inspect(*g_window);
     for (auto _ : state) {
         inspect.discoveryPass();
     }

@@ -1,7 +1,7 @@
 #include "logcapture.h"
+#include "mainwindowinspector.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
-#include "vorn_caminspector.h"
 #include "vorn_settingaudio.h"
 #include "vorn_settingupgrade.h"
 #include "vorn_settingvideo.h"
@@ -23,7 +23,7 @@ SimulatedCameraConfig cameraNamed(const QString& description, const QString& mic
 
 QStringList comboTexts(Vorn_Cam& window)
 {
-    Vorn_CamInspector inspect(window);
+    MainWindowInspector inspect(window);
     QStringList texts;
     for (int i = 0; i < inspect.ui()->comboBox->count(); ++i) {
         texts << inspect.ui()->comboBox->itemText(i);
@@ -59,7 +59,7 @@ private slots:
         auto first = hub.plugCamera(cameraNamed("Cam A", "Microphone (Cam A)"));
         auto second = hub.plugCamera(cameraNamed("Cam A", "Microphone (Cam A)"));
         auto window = makeWindow();
-        Vorn_CamInspector inspect(*window);
+        MainWindowInspector inspect(*window);
 
         const CameraTable& table = inspect.cameraTable();
         QCOMPARE(table.size(), 2);
@@ -89,7 +89,7 @@ private slots:
         hub.addForeignAudioInput(AudioInputInfo("Line In", "line-in"));
         hub.addForeignVideoInput(VideoInputInfo("Vorn DShow VCamera", "/dev/video40", false));
         auto window = makeWindow();
-        Vorn_CamInspector inspect(*window);
+        MainWindowInspector inspect(*window);
 
         const CameraTable& table = inspect.cameraTable();
         QCOMPARE(table.size(), 3); // the software camera is no USB camera
@@ -107,7 +107,7 @@ private slots:
         hub.plugCamera(cameraNamed("Cam A", "Microphone (Cam A)"));
         hub.plugCamera(cameraNamed("Cam B", "Microphone (Cam B)"));
         auto window = makeWindow();
-        Vorn_CamInspector inspect(*window);
+        MainWindowInspector inspect(*window);
         // Two cameras at start: nothing is chosen, and the list shows at once.
         QCOMPARE(inspect.currentIndex(), 0);
         QVERIFY(!inspect.captureOn());
@@ -150,7 +150,7 @@ private slots:
         hub.plugCamera(cameraNamed("Solo", "Microphone (Solo)"));
         {
             auto window = makeWindow();
-            Vorn_CamInspector inspect(*window);
+            MainWindowInspector inspect(*window);
             QCOMPARE(inspect.currentIndex(), 1);
             QVERIFY(inspect.captureOn());
             QCOMPARE(inspect.cameraInfo().description(), QString("Solo"));
@@ -162,7 +162,7 @@ private slots:
 
         hub.reset();
         auto window = makeWindow();
-        Vorn_CamInspector inspect(*window);
+        MainWindowInspector inspect(*window);
         LogCapture log;
         inspect.discoveryPass();
         QCOMPARE(log.count("no device find...."), 1);
@@ -190,7 +190,7 @@ private slots:
         auto a = hub.plugCamera(cameraNamed("Cam A", ""));
         hub.plugCamera(cameraNamed("Cam B", ""));
         auto window = makeWindow();
-        Vorn_CamInspector inspect(*window);
+        MainWindowInspector inspect(*window);
         inspect.activate(1);
         QVERIFY(inspect.captureOn());
 
@@ -211,7 +211,7 @@ private slots:
     {
         auto a = hub.plugCamera(cameraNamed("Cam A", ""));
         auto window = makeWindow();
-        Vorn_CamInspector inspect(*window);
+        MainWindowInspector inspect(*window);
         inspect.discoveryPass();
         QVERIFY(inspect.captureOn());
 
@@ -230,7 +230,7 @@ private slots:
         auto b = hub.plugCamera(cameraNamed("Cam B", "Microphone (Cam B)"));
         hub.plugCamera(cameraNamed("Cam C", "Microphone (Cam C)"));
         auto window = makeWindow();
-        Vorn_CamInspector inspect(*window);
+        MainWindowInspector inspect(*window);
         inspect.activate(2);
         QCOMPARE(inspect.cameraInfo().deviceName(), b->deviceName());
 
@@ -249,7 +249,7 @@ private slots:
     {
         hub.plugCamera(cameraNamed("Solo", ""));
         auto window = makeWindow();
-        Vorn_CamInspector inspect(*window);
+        MainWindowInspector inspect(*window);
         QVERIFY(inspect.captureOn());
         QSignalSpy ids(window.get(), &Vorn_Cam::cameraId);
         QSignalSpy reboot(window.get(), &Vorn_Cam::signalReboot);
@@ -278,7 +278,7 @@ private slots:
     void windowFrame()
     {
         auto window = makeWindow();
-        Vorn_CamInspector inspect(*window);
+        MainWindowInspector inspect(*window);
         QCOMPARE(window->windowTitle(), QString("Lumora_V1.0.0.1"));
         QCOMPARE(window->size(), QSize(1159, 714));
         QCOMPARE(window->minimumSize(), window->maximumSize());

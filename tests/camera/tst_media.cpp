@@ -22,9 +22,9 @@
 #include <sys/resource.h>
 #include <vector>
 
-struct Vorn_CamInspector
+struct MainWindowInspector
 {
-    explicit Vorn_CamInspector(Vorn_Cam& window) : w(window) {}
+    explicit MainWindowInspector(Vorn_Cam& window) : w(window) {}
 
     Ui::Vorn_Cam* ui() const { return w.ui; }
     Vorn_FFmpeglib* captureLib() const { return w.captureLib; }
@@ -170,7 +170,7 @@ void TestMedia::cleanupTestCase()
 
 bool TestMedia::startPreview(Vorn_Cam& window)
 {
-    Vorn_CamInspector inspect(window);
+    MainWindowInspector inspect(window);
     inspect.enableMediaButtons();
     inspect.ui()->pushButton_preview->setChecked(true);
     const bool framed = QTest::qWaitFor([&] { return !inspect.lastFrame().isNull(); }, 10000);
@@ -182,7 +182,7 @@ void TestMedia::snapshotProposesATimeStampInTheImageFolder()
     const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/Image");
     QDir(folder).removeRecursively();
     Vorn_Cam window;
-    Vorn_CamInspector inspect(window);
+    MainWindowInspector inspect(window);
     inspect.enableMediaButtons();
     m_user.saveAs = QString(); // cancel
     const QDateTime before = QDateTime::currentDateTime();
@@ -221,7 +221,7 @@ void TestMedia::snapshotSavesByTheSuffix()
     QFETCH(QByteArray, format);
     QFETCH(bool, lossless);
     Vorn_Cam window;
-    Vorn_CamInspector inspect(window);
+    MainWindowInspector inspect(window);
     inspect.enableMediaButtons();
     std::vector<uint8_t> pixels = testFrame(1280, 720);
     const QImage sent(pixels.data(), 1280, 720, 1280 * 3, QImage::Format_RGB888);
@@ -243,7 +243,7 @@ void TestMedia::snapshotSavesByTheSuffix()
 void TestMedia::snapshotWithoutSuffixTakesTheChosenFilter()
 {
     Vorn_Cam window;
-    Vorn_CamInspector inspect(window);
+    MainWindowInspector inspect(window);
     inspect.enableMediaButtons();
     std::vector<uint8_t> pixels = testFrame(1280, 720);
     const QImage sent(pixels.data(), 1280, 720, 1280 * 3, QImage::Format_RGB888);
@@ -265,7 +265,7 @@ void TestMedia::snapshotWithoutSuffixTakesTheChosenFilter()
 void TestMedia::snapshotFailuresAreReported()
 {
     Vorn_Cam window;
-    Vorn_CamInspector inspect(window);
+    MainWindowInspector inspect(window);
     inspect.enableMediaButtons();
 
     // No frame has come yet.
@@ -293,7 +293,7 @@ void TestMedia::snapshotOfTheLiveCameraHasItsFullSize()
 {
     SimulatedHub::instance().plugCamera();
     Vorn_Cam window;
-    Vorn_CamInspector inspect(window);
+    MainWindowInspector inspect(window);
     QVERIFY(startPreview(window));
     QTRY_COMPARE(inspect.ui()->label_cameraview->pixmap(Qt::ReturnByValue).size(), QSize(800, 530));
 
@@ -312,7 +312,7 @@ void TestMedia::cancelledRecordingLeavesNothing()
 {
     SimulatedHub::instance().plugCamera();
     Vorn_Cam window;
-    Vorn_CamInspector inspect(window);
+    MainWindowInspector inspect(window);
     QVERIFY(startPreview(window));
     m_user.saveAs = QString();
     inspect.ui()->bt_record->setChecked(true);
@@ -331,7 +331,7 @@ void TestMedia::failedStartUnchecksAndForgets()
 {
     SimulatedHub::instance().plugCamera();
     Vorn_Cam window;
-    Vorn_CamInspector inspect(window);
+    MainWindowInspector inspect(window);
     // No capture running: the library has no pictures to record.
     m_user.saveAs = m_dir.filePath(QStringLiteral("never.mp4"));
     inspect.enableMediaButtons();
@@ -352,7 +352,7 @@ void TestMedia::recordingRunsTheClockAndSavesTheFile()
 {
     SimulatedHub::instance().plugCamera();
     Vorn_Cam window;
-    Vorn_CamInspector inspect(window);
+    MainWindowInspector inspect(window);
     QVERIFY(startPreview(window));
 
     QDir(m_dir.path()).mkdir(QStringLiteral("录像"));
@@ -404,7 +404,7 @@ void TestMedia::recordingUsesTheChosenCamerasMicrophone()
     QCOMPARE(QSet<double>(notes.begin(), notes.end()).size(), 3);
     for (int key : {3, 1}) {
         Vorn_Cam window;
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         inspect.activate(key);
         QCOMPARE(inspect.currentIndex(), key);
         QVERIFY(startPreview(window));
@@ -426,7 +426,7 @@ void TestMedia::fullDiskEndsTheRecordingWithANotice()
 {
     SimulatedHub::instance().plugCamera();
     Vorn_Cam window;
-    Vorn_CamInspector inspect(window);
+    MainWindowInspector inspect(window);
     QVERIFY(startPreview(window));
 
     // Past the limit the kernel refuses writes (EFBIG), as a full disk

@@ -1,7 +1,7 @@
 #include "logcapture.h"
+#include "mainwindowinspector.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
-#include "vorn_caminspector.h"
 #include "vorn_ffmpeglib.h"
 
 #include <QSignalSpy>
@@ -31,7 +31,7 @@ private slots:
         hub.plugCamera();
         Vorn_Cam window;
         window.show();
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         QVERIFY(inspect.captureOn());
         QVERIFY(!inspect.ui()->bt_shot->isEnabled());
 
@@ -69,7 +69,7 @@ private slots:
     {
         hub.plugCamera();
         Vorn_Cam window;
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         inspect.ui()->pushButton_preview->setChecked(true);
         inspect.ui()->pushButton_preview->setChecked(false);
         QTest::qWait(1200);
@@ -83,7 +83,7 @@ private slots:
         camera->setInUseByOtherProgram(true);
         Vorn_Cam window;
         window.show();
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         QLabel* view = inspect.ui()->label_cameraview;
 
         for (int attempt = 0; attempt < 2; ++attempt) {
@@ -108,7 +108,7 @@ private slots:
         hub.plugCamera();
         hub.plugCamera();
         Vorn_Cam window;
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         inspect.activate(1);
         inspect.ui()->pushButton_preview->setChecked(true);
         QTRY_VERIFY_WITH_TIMEOUT(inspect.captureLib()->CaptureIsOpen(), 10000);
@@ -121,7 +121,7 @@ private slots:
     {
         auto camera = hub.plugCamera();
         Vorn_Cam window;
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         inspect.discoveryPass();
         inspect.ui()->pushButton_preview->setChecked(true);
         QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 10000);
@@ -138,7 +138,7 @@ private slots:
     {
         hub.plugCamera();
         auto window = std::make_unique<Vorn_Cam>();
-        Vorn_CamInspector inspect(*window);
+        MainWindowInspector inspect(*window);
         inspect.ui()->pushButton_preview->setChecked(true);
         QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 10000);
         window.reset();

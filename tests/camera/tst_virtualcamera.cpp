@@ -4,10 +4,10 @@
 // simulated camera; the shared frame is read back by a separate process.
 #include "elevatedlauncher.h"
 #include "logcapture.h"
+#include "mainwindowinspector.h"
 #include "sharedframeprobe.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
-#include "vorn_caminspector.h"
 #include "vorn_ffmpeglib.h"
 #include "vorn_sharedmemory.h"
 
@@ -114,12 +114,12 @@ private:
     QTemporaryDir keyFolder;
     QString startFolder;
 
-    static QPushButton* registerSwitch(Vorn_CamInspector& inspect)
+    static QPushButton* registerSwitch(MainWindowInspector& inspect)
     {
         return inspect.ui()->pushButton_register;
     }
 
-    static bool startPreview(Vorn_CamInspector& inspect)
+    static bool startPreview(MainWindowInspector& inspect)
     {
         inspect.ui()->pushButton_preview->setChecked(true);
         return QTest::qWaitFor([&] { return !inspect.lastFrame().isNull(); }, 10000);
@@ -127,7 +127,7 @@ private:
 
     // One known frame through the capture library's signal, as the library
     // delivers its frames; the probe runs before the next real one.
-    static void deliverKnownFrame(Vorn_CamInspector& inspect, QImage& frame)
+    static void deliverKnownFrame(MainWindowInspector& inspect, QImage& frame)
     {
         emit inspect.captureLib()->frameBuffer(frame.bits(), frame.width(), frame.height());
     }
@@ -159,7 +159,7 @@ private slots:
     {
         hub.plugCamera();
         Vorn_Cam window;
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         QVERIFY(!inspect.virtualCameraPresent());
         QVERIFY(!registerSwitch(inspect)->isChecked());
         QVERIFY(startPreview(inspect));
@@ -199,7 +199,7 @@ private slots:
     {
         hub.plugCamera();
         Vorn_Cam window;
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         QVERIFY(startPreview(inspect));
         registerSwitch(inspect)->setChecked(true);
         QTRY_VERIFY_WITH_TIMEOUT(SharedFrameProbe::read().present, 5000);
@@ -230,7 +230,7 @@ private slots:
     {
         hub.plugCamera();
         Vorn_Cam window;
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         registerSwitch(inspect)->setChecked(true);
         QVERIFY(!inspect.captureLib()->CaptureIsOpen());
         QImage frame = knownFrame();
@@ -249,7 +249,7 @@ private slots:
     {
         hub.plugCamera();
         Vorn_Cam window;
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         QVERIFY(startPreview(inspect));
         launcher->result = 5;
 
@@ -273,7 +273,7 @@ private slots:
         hub.addForeignVideoInput(VideoInputInfo("Vorn DShow VCamera", "/dev/video42", false));
         hub.plugCamera();
         Vorn_Cam window;
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         QVERIFY(registerSwitch(inspect)->isChecked());
         QVERIFY(startPreview(inspect));
         QTRY_VERIFY_WITH_TIMEOUT(SharedFrameProbe::read().present, 5000);
@@ -292,7 +292,7 @@ private slots:
         hub.addForeignVideoInput(VideoInputInfo("Vorn DShow VCamera", "/dev/video42", false));
         hub.plugCamera();
         Vorn_Cam window;
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         QVERIFY(inspect.virtualCameraPresent());
         QVERIFY(registerSwitch(inspect)->isChecked());
         QVERIFY(launcher->calls.isEmpty());
@@ -310,7 +310,7 @@ private slots:
         hub.addForeignVideoInput(VideoInputInfo("vorn dshow vcamera", "/dev/video42", false));
         hub.plugCamera();
         Vorn_Cam window;
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         QVERIFY(!inspect.virtualCameraPresent());
         QVERIFY(!registerSwitch(inspect)->isChecked());
         QVERIFY(startPreview(inspect));
@@ -326,7 +326,7 @@ private slots:
         QVERIFY(QDir::setCurrent(withBlanks));
         hub.plugCamera();
         Vorn_Cam window;
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         registerSwitch(inspect)->setChecked(true);
         QCOMPARE(launcher->calls.size(), 1);
         QCOMPARE(QString::fromLocal8Bit(launcher->calls[0].file),

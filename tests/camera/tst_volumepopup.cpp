@@ -1,7 +1,7 @@
+#include "mainwindowinspector.h"
 #include "privatepulseserver.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
-#include "vorn_caminspector.h"
 
 #include <QLabel>
 #include <QSlider>
@@ -23,7 +23,7 @@ private:
     SimulatedHub& hub = SimulatedHub::instance();
     SimulatedDeviceCatalog catalog;
     std::unique_ptr<Vorn_Cam> window;
-    std::unique_ptr<Vorn_CamInspector> inspect;
+    std::unique_ptr<MainWindowInspector> inspect;
 
     bool setSinks(quint32 raw)
     {
@@ -74,7 +74,7 @@ private slots:
         hub.reset();
         hub.plugCamera();
         window = std::make_unique<Vorn_Cam>();
-        inspect = std::make_unique<Vorn_CamInspector>(*window);
+        inspect = std::make_unique<MainWindowInspector>(*window);
         window->show();
         // The media buttons come on with the preview switch.
         inspect->ui()->pushButton_preview->setChecked(true);

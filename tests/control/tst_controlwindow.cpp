@@ -1,6 +1,6 @@
 #include "controltesthelpers.h"
+#include "mainwindowinspector.h"
 #include "simulateddevicecatalog.h"
-#include "vorn_caminspector.h"
 #include "vorn_ffmpeglib.h"
 #include "vorn_settingaudio.h"
 #include "vorn_settingvideo.h"
@@ -47,7 +47,7 @@ double meanLevel(const QImage& a)
 }
 
 // A frame that left the camera after the call, not one already on its way.
-QImage nextFrames(Vorn_CamInspector& inspect, int frames = 6)
+QImage nextFrames(MainWindowInspector& inspect, int frames = 6)
 {
     QImage latest;
     for (int i = 0; i < frames; ++i) {
@@ -89,7 +89,7 @@ private slots:
             s.verticalFlip = true;
         });
         Vorn_Cam window; // a lone camera is opened at once
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         QVERIFY(inspect.captureOn());
         QCOMPARE(inspect.ui()->label_version->text(), QString("FW: 2.4.1"));
         QVERIFY(!inspect.ui()->label_check_for_new_firmware->isVisibleTo(&window));
@@ -123,7 +123,7 @@ private slots:
         camera->modifyState([](SimulatedCameraState& s) { s.audioFunction = true; });
         Vorn_Cam window;
         window.show();
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         inspect.ui()->pushButton_preview->setChecked(true);
         QTRY_VERIFY_WITH_TIMEOUT(inspect.captureLib()->CaptureIsOpen(), 10000);
 
@@ -148,7 +148,7 @@ private slots:
         auto camera = fixture.plug("Lumora Simulated Camera");
         Vorn_Cam window;
         window.show();
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         inspect.ui()->pushButton_preview->setChecked(true);
         QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 10000);
         WireLog wire(camera);
@@ -161,7 +161,7 @@ private slots:
         auto camera = fixture.plug("Lumora Simulated Camera");
         Vorn_Cam window;
         window.show();
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         inspect.ui()->pushButton_preview->setChecked(true);
         QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 10000);
         const QImage before = blocks(nextFrames(inspect));

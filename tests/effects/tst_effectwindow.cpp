@@ -6,11 +6,11 @@
 
 #include "dialogseam.h"
 #include "framescaler.h"
+#include "mainwindowinspector.h"
 #include "referencefilters.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
 #include "tonefilters.h"
-#include "vorn_caminspector.h"
 #include "vorn_ffmpeglib.h"
 #include "vorn_settingai.h"
 
@@ -159,7 +159,7 @@ private:
     // line edit and confirmed with Return.
     static void setEffects(Vorn_Cam& window, const Strengths& s)
     {
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         QTest::mouseClick(inspect.ui()->bt_AI, Qt::LeftButton);
         QCOMPARE(inspect.ui()->settingWidget->currentWidget(),
                  static_cast<QWidget*>(inspect.settingAI()));
@@ -180,7 +180,7 @@ private:
 
     static bool startPreview(Vorn_Cam& window)
     {
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         inspect.ui()->pushButton_preview->setChecked(true);
         return QTest::qWaitFor([&] { return !inspect.lastFrame().isNull(); }, 10000) &&
                inspect.captureLib()->CaptureIsOpen();
@@ -227,7 +227,7 @@ private slots:
         Vorn_Cam window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         setEffects(window, strengths);
 
         // A receiver after the window's own, as the virtual camera's frame
@@ -271,7 +271,7 @@ private slots:
         hub.plugCamera();
         Vorn_Cam window;
         window.show();
-        Vorn_CamInspector inspect(window);
+        MainWindowInspector inspect(window);
         // Blue raised as far as it goes and blurred: far from the camera.
         setEffects(window, Strengths{0, 100, 20, 0});
         QVERIFY(startPreview(window));

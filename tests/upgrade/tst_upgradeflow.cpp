@@ -1,7 +1,7 @@
+#include "mainwindowinspector.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
 #include "upgradetesthelpers.h"
-#include "vorn_caminspector.h"
 #include "vorn_ffmpeglib.h"
 
 #include <QFile>
@@ -50,7 +50,7 @@ void TestUpgradeFlow::upgradeInTheWindow()
 
     Vorn_Cam window;
     window.show();
-    Vorn_CamInspector cam(window);
+    MainWindowInspector cam(window);
     Vorn_settingUpgradeInspector page(Vorn_settingUpgrade::getInstance());
     QCOMPARE(cam.ui()->settingWidget->widget(3), page.p);
     QVERIFY(cam.captureOn());
@@ -96,7 +96,7 @@ void TestUpgradeFlow::informationInTheWindow()
 {
     hub.plugCamera();
     Vorn_Cam window;
-    Vorn_CamInspector cam(window);
+    MainWindowInspector cam(window);
     Vorn_settingUpgradeInspector page(Vorn_settingUpgrade::getInstance());
     QVERIFY(cam.captureOn());
     page.clickInfo();

@@ -5,9 +5,9 @@
 #include "ui_vorn_cam.h"
 #include "vorn_cam.h"
 
-struct Vorn_CamInspector
+struct MainWindowInspector
 {
-    explicit Vorn_CamInspector(Vorn_Cam& window) : w(window) {}
+    explicit MainWindowInspector(Vorn_Cam& window) : w(window) {}
 
     Ui::Vorn_Cam* ui() const { return w.ui; }
     const CameraTable& cameraTable() const { return w.cameraTable; }
