@@ -79,8 +79,9 @@ private:
     void updateRecordClock();
 
     // Virtual camera
-    int runElevated(const QByteArray& file, const QByteArray& parameters,
-                    const QByteArray& directory, int showCommand);
+    void finishVirtualCamera(bool status, int result, const QString& failure);
+    void setVirtualCameraPending(bool pending);
+    static void printLaunchResult(const QByteArray& file, const QByteArray& parameters, int result);
 
     // Speaker and microphone volume pop-ups
     void setupVolumeControls();
@@ -114,4 +115,5 @@ private:
     QMovie* loadingMovie = nullptr;
     QString virtualCameraName = QStringLiteral("Vorn DShow VCamera");
     bool virtualCameraPresent = false;
+    bool virtualCameraPending = false; // the elevated tool has not answered yet
 };

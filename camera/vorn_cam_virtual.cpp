@@ -1,5 +1,6 @@
 #include "vorn_cam.h"
 
+#include "dialogseam.h"
 #include "elevatedlauncher.h"
 #include "ui_vorn_cam.h"
 #include "virtualcameracommand.h"
@@ -8,24 +9,61 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QGraphicsOpacityEffect>
+#include <QPointer>
 #include <QSignalBlocker>
 
 #include <cstdio>
 
 void Vorn_Cam::pushButton_register_checked(bool status)
 {
+    if (virtualCameraPending) {
+        // The tool of the last click is still running: its result decides.
+        const QSignalBlocker blocker(ui->pushButton_register);
+        ui->pushButton_register->setChecked(!status);
+        return;
+    }
     const QString path = VirtualCameraCommand::componentPath(QDir::currentPath());
     qDebug().noquote() << path;
     qDebug() << (status ? "on" : "off");
 
+    const QString refusal = VirtualCameraCommand::refusal(path);
+    if (!refusal.isEmpty()) {
+        qWarning().noquote() << refusal;
+        finishVirtualCamera(status, ElevatedLauncher::NotStarted, refusal);
+        return;
+    }
+
+    // The switch shows its new position, dimmed and inert, until the tool
+    // has answered; the prompt may stay open for minutes, the window runs on.
+    setVirtualCameraPending(true);
     const ElevatedCommand command = VirtualCameraCommand::command(path, status);
-    const int result =
-        runElevated(command.file, command.parameters, command.directory, command.showCommand);
+    const QPointer<Vorn_Cam> self(this);
+    ElevatedLauncher::instance().startElevated(
+        command.file, command.parameters, command.directory, command.showCommand, this,
+        [self, status, command](int result, int toolExitCode) {
+            if (!self) {
+                return;
+            }
+            printLaunchResult(command.file, command.parameters, result);
+            self->finishVirtualCamera(
+                status, result,
+                result > 32 ? QString()
+                            : VirtualCameraCommand::failureMessage(status, result, toolExitCode));
+        });
+}
+
+void Vorn_Cam::finishVirtualCamera(bool status, int result, const QString& failure)
+{
+    setVirtualCameraPending(false);
     if (result <= 32) {
         // Nothing was registered or unregistered: the switch shows the state
         // the component is still in, and the frames go where they went.
-        const QSignalBlocker blocker(ui->pushButton_register);
-        ui->pushButton_register->setChecked(!status);
+        {
+            const QSignalBlocker blocker(ui->pushButton_register);
+            ui->pushButton_register->setChecked(!status);
+        }
+        DialogSeam::information(nullptr, QStringLiteral("Notice"), failure);
         return;
     }
 
@@ -41,16 +79,27 @@ void Vorn_Cam::pushButton_register_checked(bool status)
     }
 }
 
-int Vorn_Cam::runElevated(const QByteArray& file, const QByteArray& parameters,
-                          const QByteArray& directory, int showCommand)
+void Vorn_Cam::setVirtualCameraPending(bool pending)
 {
-    const int result =
-        ElevatedLauncher::instance().runElevated(file, parameters, directory, showCommand);
+    virtualCameraPending = pending;
+    ui->pushButton_register->setEnabled(!pending);
+    if (pending) {
+        auto* dimmed = new QGraphicsOpacityEffect(ui->pushButton_register);
+        dimmed->setOpacity(0.4);
+        ui->pushButton_register->setGraphicsEffect(dimmed);
+        ui->pushButton_register->setToolTip(QStringLiteral("Waiting for the administrator..."));
+    } else {
+        ui->pushButton_register->setGraphicsEffect(nullptr);
+        ui->pushButton_register->setToolTip(QString());
+    }
+}
+
+void Vorn_Cam::printLaunchResult(const QByteArray& file, const QByteArray& parameters, int result)
+{
     if (result > 32) {
         std::printf("Exec: \"%s %s \" Succeeded\n", file.constData(), parameters.constData());
     } else {
         std::printf("Failed\nError code : %d\n", result);
     }
     std::fflush(stdout);
-    return result;
 }

@@ -16,6 +16,14 @@ std::atomic<ElevatedLauncher*> g_override{nullptr};
 
 ElevatedLauncher::~ElevatedLauncher() = default;
 
+void ElevatedLauncher::startElevated(const QByteArray& file, const QByteArray& parameters,
+                                     const QByteArray& directory, int showCommand, QObject*,
+                                     Finished finished)
+{
+    const int result = runElevated(file, parameters, directory, showCommand);
+    finished(result, 0);
+}
+
 ElevatedLauncher& ElevatedLauncher::instance()
 {
     if (ElevatedLauncher* overridden = g_override.load()) {

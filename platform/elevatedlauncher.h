@@ -4,19 +4,48 @@
 
 #include <QByteArray>
 
+#include <functional>
+
+class QObject;
+
 // Starts a program with administrator rights: the shell's "runas" verb on
 // Windows, pkexec on Linux. Tests put a fake in its place that records what
 // would have been started.
 class LUMORA_PLATFORM_EXPORT ElevatedLauncher
 {
 public:
+    // Results in the shell's convention: above 32 when the program was
+    // started (and, where its end is seen, ended well), 32 or below when not.
+    enum : int
+    {
+        NotStarted = 2,  // the elevation program is missing or could not be run
+        Declined = 5,    // the user dismissed the prompt, or was not authorised
+        NoAgent = 29,    // nobody in the session can show a prompt
+        ToolFailed = 30, // the program ran and reported a failure (toolExitCode)
+        TimedOut = 31,   // neither answer nor end within the waiting time
+        Started = 42
+    };
+
+    // result as above; toolExitCode is the program's own exit code when
+    // result is ToolFailed, else 0.
+    using Finished = std::function<void(int result, int toolExitCode)>;
+
     virtual ~ElevatedLauncher();
 
-    // Returns a result in the shell's convention: above 32 when the program
-    // was started, 32 or below when it was not (the user declined, or the
-    // program could not be found or started).
+    // Runs the program and waits for the answer. Returns a result as above.
     virtual int runElevated(const QByteArray& file, const QByteArray& parameters,
                             const QByteArray& directory, int showCommand) = 0;
+
+    // Starts the program and returns at once; `finished` runs later on the
+    // thread of `context`, unless `context` is gone by then. Whatever is
+    // still running when `context` is destroyed is cancelled if it can be
+    // (a prompt not yet answered) and otherwise waited for a few seconds,
+    // so no half-done elevated program is left behind by a closed window.
+    // This default waits in runElevated and answers before returning, which
+    // suits launchers that answer at once.
+    virtual void startElevated(const QByteArray& file, const QByteArray& parameters,
+                               const QByteArray& directory, int showCommand, QObject* context,
+                               Finished finished);
 
     // The process-wide launcher: the system's own unless a test replaced it.
     static ElevatedLauncher& instance();

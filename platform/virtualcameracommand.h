@@ -19,8 +19,16 @@ struct ElevatedCommand
 // any machine; componentPath and command pick the running platform's.
 namespace VirtualCameraCommand {
 
-// The component below the given working directory.
+// The component the switch runs: on Windows the one below the given working
+// directory; on Linux the installed tool, or, for a development build that
+// sets LUMORA_DEV_VCAM_HELPER=1, the one below the working directory.
 LUMORA_PLATFORM_EXPORT QString componentPath(const QString& workingDirectory);
+// Why the component may not be run with administrator rights, for the
+// user; empty when it may.
+LUMORA_PLATFORM_EXPORT QString refusal(const QString& componentPath);
+// What the user is told when switching on (enable) or off failed, for a
+// launcher result and the tool's exit code (ElevatedLauncher).
+LUMORA_PLATFORM_EXPORT QString failureMessage(bool enable, int result, int toolExitCode);
 LUMORA_PLATFORM_EXPORT ElevatedCommand command(const QString& componentPath, bool enable);
 
 // Windows: the DirectShow filter library, registered silently by the
@@ -30,8 +38,23 @@ LUMORA_PLATFORM_EXPORT ElevatedCommand windowsCommand(const QString& dllPath, bo
 
 // Linux: the tool that loads the loopback video device and starts the
 // feeder; it runs as root, so it is told the user's temporary folder, where
-// the shared frame's keys live.
+// the shared frame's keys live. It is installed in a folder only root may
+// change; a development build's copy lives below the working directory.
+LUMORA_PLATFORM_EXPORT QString linuxInstalledPath();
 LUMORA_PLATFORM_EXPORT QString linuxComponentPath(const QString& workingDirectory);
+#if !defined(_WIN32)
+LUMORA_PLATFORM_EXPORT QString linuxRefusal(const QString& toolPath);
+#endif
+LUMORA_PLATFORM_EXPORT QString linuxFailureMessage(bool enable, int result, int toolExitCode);
+
+// The tool's exit codes for what kept it from setting the device up.
+enum LinuxToolExit : int
+{
+    NoLoopbackModule = 10,
+    DeviceInUse = 11,
+    HelperIncomplete = 12,
+    FeederFailed = 13
+};
 LUMORA_PLATFORM_EXPORT ElevatedCommand linuxCommand(const QString& toolPath, bool enable,
                                                     const QString& tempPath);
 

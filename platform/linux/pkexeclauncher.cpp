@@ -1,12 +1,15 @@
 #include "pkexeclauncher.h"
 
+#include "pkexecrun.h"
+
 #include <QFile>
-#include <QProcess>
 #include <QStringList>
+
+#include <cstdio>
 
 namespace {
 // pkexec's own exit codes for a dismissed prompt and a refused or
-// impossible authorisation (no polkit agent in the session).
+// impossible authorisation; the latter names a missing agent in its message.
 constexpr int kPkexecDismissed = 126;
 constexpr int kPkexecNotAuthorised = 127;
 } // namespace
@@ -16,18 +19,46 @@ PkexecLauncher::PkexecLauncher(const QString& pkexecProgram, int waitMillisecond
 {
 }
 
-int PkexecLauncher::runElevated(const QByteArray& file, const QByteArray& parameters,
-                                const QByteArray& directory, int)
+int PkexecLauncher::resultOf(QProcess::ExitStatus status, int exitCode, const QByteArray& errors)
+{
+    if (status != QProcess::NormalExit) {
+        return ToolFailed;
+    }
+    switch (exitCode) {
+    case 0:
+        return Started;
+    case kPkexecDismissed:
+        return Declined;
+    case kPkexecNotAuthorised:
+        return errors.contains("authentication agent") ? NoAgent : Declined;
+    default:
+        return ToolFailed;
+    }
+}
+
+QProcess* PkexecLauncher::newProcess(const QByteArray& file, const QByteArray& parameters,
+                                     const QByteArray& directory) const
 {
     QStringList arguments{QFile::decodeName(file)};
     arguments += QProcess::splitCommand(QFile::decodeName(parameters));
 
     auto* process = new QProcess;
-    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    // Errors are read to tell a missing agent from a refusal; they are
+    // passed on to the program's own error output when it ends.
+    process->setProcessChannelMode(QProcess::ForwardedOutputChannel);
     if (!directory.isEmpty()) {
         process->setWorkingDirectory(QFile::decodeName(directory));
     }
-    process->start(m_pkexec, arguments);
+    process->setProgram(m_pkexec);
+    process->setArguments(arguments);
+    return process;
+}
+
+int PkexecLauncher::runElevated(const QByteArray& file, const QByteArray& parameters,
+                                const QByteArray& directory, int)
+{
+    QProcess* process = newProcess(file, parameters, directory);
+    process->start();
     if (!process->waitForStarted()) {
         delete process;
         return NotStarted;
@@ -39,19 +70,16 @@ int PkexecLauncher::runElevated(const QByteArray& file, const QByteArray& parame
                          process, &QObject::deleteLater);
         return TimedOut;
     }
-    const bool normalExit = process->exitStatus() == QProcess::NormalExit;
-    const int exitCode = process->exitCode();
+    const QByteArray errors = process->readAllStandardError();
+    fwrite(errors.constData(), 1, size_t(errors.size()), stderr);
+    const int result = resultOf(process->exitStatus(), process->exitCode(), errors);
     delete process;
-    if (!normalExit) {
-        return ToolFailed;
-    }
-    switch (exitCode) {
-    case 0:
-        return Started;
-    case kPkexecDismissed:
-    case kPkexecNotAuthorised:
-        return Declined;
-    default:
-        return ToolFailed;
-    }
+    return result;
+}
+
+void PkexecLauncher::startElevated(const QByteArray& file, const QByteArray& parameters,
+                                   const QByteArray& directory, int, QObject* context,
+                                   Finished finished)
+{
+    new PkexecRun(newProcess(file, parameters, directory), context, std::move(finished));
 }

@@ -1,8 +1,101 @@
 #include "shellexecutelauncher.h"
 
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
 #include <windows.h>
 
+#include <objbase.h>
 #include <shellapi.h>
+
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// Hands a result from the waiting thread to the context's thread, unless the
+// context has gone in the meantime. The context's destruction and the
+// hand-over take the same lock, so the context cannot go half-way.
+struct Handover
+{
+    std::mutex mutex;
+    QObject* context = nullptr;
+};
+
+class HandoverGuard : public QObject
+{
+public:
+    HandoverGuard(QObject* context, std::shared_ptr<Handover> handover)
+        : QObject(context), m_handover(std::move(handover))
+    {
+    }
+    ~HandoverGuard() override
+    {
+        const std::lock_guard<std::mutex> lock(m_handover->mutex);
+        m_handover->context = nullptr;
+    }
+
+private:
+    std::shared_ptr<Handover> m_handover;
+};
+
+// The shell's code for a launch that did not happen, in its old convention.
+int shellCodeFor(DWORD error)
+{
+    switch (error) {
+    case ERROR_CANCELLED:
+    case ERROR_ACCESS_DENIED:
+        return ElevatedLauncher::Declined;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return ElevatedLauncher::NotStarted;
+    default:
+        return error <= 32 ? int(error) : ElevatedLauncher::NotStarted;
+    }
+}
+
+// Runs on the waiting thread: prompts, starts, waits for the end.
+void runAndWait(const std::wstring& file, const std::wstring& parameters,
+                const std::wstring& directory, int showCommand, int* result, int* exitCode)
+{
+    // The shell asks for a single-threaded apartment on the calling thread.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"runas";
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+    info.nShow = showCommand;
+    *exitCode = 0;
+    if (!ShellExecuteExW(&info)) {
+        *result = shellCodeFor(GetLastError());
+    } else if (!info.hProcess) {
+        // Handed to a running program rather than started: no end to see.
+        *result = ElevatedLauncher::Started;
+    } else {
+        WaitForSingleObject(info.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(info.hProcess, &code);
+        CloseHandle(info.hProcess);
+        *result = code == 0 ? ElevatedLauncher::Started : ElevatedLauncher::ToolFailed;
+        *exitCode = int(code);
+    }
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
+    }
+}
+
+std::wstring wide(const QByteArray& utf8)
+{
+    return QString::fromUtf8(utf8).toStdWString();
+}
+
+} // namespace
 
 int ShellExecuteLauncher::runElevated(const QByteArray& file, const QByteArray& parameters,
                                       const QByteArray& directory, int showCommand)
@@ -13,4 +106,30 @@ int ShellExecuteLauncher::runElevated(const QByteArray& file, const QByteArray& 
         ShellExecuteA(nullptr, "runas", file.constData(), parameters.constData(),
                       directory.isEmpty() ? nullptr : directory.constData(), showCommand);
     return static_cast<int>(reinterpret_cast<INT_PTR>(result));
+}
+
+void ShellExecuteLauncher::startElevated(const QByteArray& file, const QByteArray& parameters,
+                                         const QByteArray& directory, int showCommand,
+                                         QObject* context, Finished finished)
+{
+    auto handover = std::make_shared<Handover>();
+    if (context) {
+        handover->context = context;
+        new HandoverGuard(context, handover);
+    }
+    // The elevated program cannot be stopped by this process, so a closed
+    // window leaves it to finish; the thread ends with it and reports to no
+    // one.
+    std::thread([handover, finished = std::move(finished), file = wide(file),
+                 parameters = wide(parameters), directory = wide(directory), showCommand]() {
+        int result = 0;
+        int exitCode = 0;
+        runAndWait(file, parameters, directory, showCommand, &result, &exitCode);
+        const std::lock_guard<std::mutex> lock(handover->mutex);
+        if (handover->context) {
+            QMetaObject::invokeMethod(
+                handover->context, [finished, result, exitCode]() { finished(result, exitCode); },
+                Qt::QueuedConnection);
+        }
+    }).detach();
 }

@@ -3,11 +3,15 @@
 #include "elevatedlauncher.h"
 
 // Starts a program through the Windows shell with the verb "runas", which
-// shows the elevation prompt. The shell returns as soon as the program has
-// been started; its exit code is never seen.
+// shows the elevation prompt. runElevated returns as soon as the program has
+// been started, as the shell call does; startElevated prompts and waits for
+// the program's end on a thread of its own and reports its exit code.
 class ShellExecuteLauncher : public ElevatedLauncher
 {
 public:
     int runElevated(const QByteArray& file, const QByteArray& parameters,
                     const QByteArray& directory, int showCommand) override;
+    void startElevated(const QByteArray& file, const QByteArray& parameters,
+                       const QByteArray& directory, int showCommand, QObject* context,
+                       Finished finished) override;
 };

@@ -5,6 +5,7 @@
 #include "elevatedlauncher.h"
 #include "logcapture.h"
 #include "mainwindowinspector.h"
+#include "scripteddialogs.h"
 #include "sharedframeprobe.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
@@ -110,6 +111,7 @@ class tst_VirtualCamera : public QObject
 private:
     SimulatedHub& hub = SimulatedHub::instance();
     SimulatedDeviceCatalog catalog;
+    ScriptedDialogs dialogs; // a failed switch tells the user why
     FakeLauncher* launcher = nullptr;
     QTemporaryDir keyFolder;
     QString startFolder;
