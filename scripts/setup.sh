@@ -1,6 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Lumora builds and runs with, when missing.
+#   --virtual-camera   also the packages of the Linux virtual camera: pkexec
+#                      (policykit-1 on releases without it), the v4l2loopback
+#                      module and the headers its build needs
 set -euo pipefail
+
+virtual_camera=0
+for arg in "$@"; do
+    case "$arg" in
+    --virtual-camera) virtual_camera=1 ;;
+    *)
+        echo "usage: setup.sh [--virtual-camera]" >&2
+        exit 2
+        ;;
+    esac
+done
 
 PACKAGES=(
     build-essential cmake pkg-config
@@ -13,6 +27,30 @@ PACKAGES=(
     libgtest-dev libbenchmark-dev
 )
 
+# A package the archive offers (apt-cache knows a candidate for it).
+offered() {
+    apt-cache policy "$1" 2>/dev/null | grep -q 'Candidate: [^(]'
+}
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+
+if [ "$virtual_camera" = 1 ]; then
+    # The choice below asks the archive, so its list must be current.
+    $SUDO apt-get update -qq
+    if offered pkexec; then
+        PACKAGES+=(pkexec)
+    else
+        PACKAGES+=(policykit-1)
+    fi
+    PACKAGES+=(kmod v4l2loopback-dkms)
+    if offered "linux-headers-$(uname -r)"; then
+        PACKAGES+=("linux-headers-$(uname -r)")
+    fi
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -22,10 +60,6 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
     echo "setup: installing ${missing[*]}"
-    SUDO=""
-    if [ "$(id -u)" -ne 0 ]; then
-        SUDO="sudo"
-    fi
     $SUDO apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
