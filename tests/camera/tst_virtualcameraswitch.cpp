@@ -1,13 +1,10 @@
-// The virtual camera switch in the real window with the real pkexec
-// launcher, pkexec being a stand-in on the PATH that waits until the test
-// lets it end, with an exit code and error text of the test's choosing.
+// The virtual camera switch in the real window and launcher, with a pkexec on
+// the PATH that ends when the test says, with the test's exit code and error.
 #include "mainwindowinspector.h"
 #include "scripteddialogs.h"
-#include "sharedframeprobe.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
 
-#include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -24,10 +21,7 @@ private:
     QString file(const char* name) const { return folder.filePath(QLatin1String(name)); }
     void release() { QFile(file("go")).open(QIODevice::WriteOnly); }
 
-    static QPushButton* button(MainWindowInspector& inspect)
-    {
-        return inspect.ui()->pushButton_register;
-    }
+    static QPushButton* button(MainWindowInspector& i) { return i.ui()->pushButton_register; }
 
 private slots:
     void initTestCase()
@@ -46,7 +40,6 @@ private slots:
         qputenv("STANDIN_DIR", folder.path().toLocal8Bit());
         qputenv("TMPDIR", folder.path().toLocal8Bit());
         path = qEnvironmentVariable("PATH");
-        qputenv("PATH", (folder.path() + ':' + path).toLocal8Bit());
         DeviceCatalog::setInstance(&catalog);
     }
     void cleanupTestCase() { DeviceCatalog::setInstance(nullptr); }
@@ -55,6 +48,7 @@ private slots:
         hub.reset();
         hub.plugCamera();
         qputenv("LUMORA_DEV_VCAM_HELPER", "1");
+        qputenv("PATH", (folder.path() + ':' + path).toLocal8Bit());
         for (const char* name : {"go", "pid", "terminated"}) {
             QFile::remove(file(name));
         }
@@ -82,9 +76,7 @@ private slots:
 
         release();
         QTRY_VERIFY_WITH_TIMEOUT(button(inspect)->isEnabled(), 10000);
-        QVERIFY(button(inspect)->isChecked());
-        QTRY_VERIFY_WITH_TIMEOUT(SharedFrameProbe::read().present, 5000);
-        QVERIFY(dialogs.messages().isEmpty());
+        QVERIFY(button(inspect)->isChecked() && dialogs.messages().isEmpty());
     }
 
     void aFailureRevertsAndSaysWhy_data()
@@ -93,14 +85,12 @@ private slots:
         QTest::addColumn<QByteArray>("error");
         QTest::addColumn<QString>("told");
         QTest::newRow("declined") << QByteArray("126") << QByteArray() << "declined";
-        QTest::newRow("no agent")
-            << QByteArray("127")
-            << QByteArray("Error executing command as another user: No authentication agent "
-                          "found.")
-            << "polkit authentication agent";
+        QTest::newRow("no agent") << QByteArray("127") << QByteArray("No authentication agent")
+                                  << "polkit authentication agent";
         QTest::newRow("no module") << QByteArray("10") << QByteArray() << "v4l2loopback";
-        QTest::newRow("in use") << QByteArray("11") << QByteArray() << "in use";
         QTest::newRow("no pkexec") << QByteArray() << QByteArray() << "needs pkexec";
+        // Without the development switch only the installed helper may run.
+        QTest::newRow("not installed") << QByteArray("0") << QByteArray() << "cmake --install";
     }
 
     void aFailureRevertsAndSaysWhy()
@@ -112,6 +102,8 @@ private slots:
         qputenv("STANDIN_ERROR", error);
         if (exitCode.isEmpty()) {
             qputenv("PATH", folder.filePath("nowhere").toLocal8Bit());
+        } else if (exitCode == "0") {
+            qunsetenv("LUMORA_DEV_VCAM_HELPER");
         }
         release();
         ScriptedDialogs dialogs;
@@ -119,23 +111,10 @@ private slots:
         MainWindowInspector inspect(window);
         button(inspect)->setChecked(true);
         QTRY_VERIFY_WITH_TIMEOUT(button(inspect)->isEnabled(), 10000);
-        qputenv("PATH", (folder.path() + ':' + path).toLocal8Bit());
         QVERIFY(!button(inspect)->isChecked());
         QCOMPARE(dialogs.messages().size(), 1);
         QVERIFY2(dialogs.messages()[0].contains(told), qPrintable(dialogs.messages()[0]));
-    }
-
-    void anUninstalledHelperIsNotRun()
-    {
-        qunsetenv("LUMORA_DEV_VCAM_HELPER");
-        ScriptedDialogs dialogs;
-        Vorn_Cam window;
-        MainWindowInspector inspect(window);
-        button(inspect)->setChecked(true);
-        QVERIFY(!button(inspect)->isChecked());
-        QCOMPARE(dialogs.messages().size(), 1);
-        QVERIFY(dialogs.messages()[0].contains("cmake --install"));
-        QVERIFY(!QFile::exists(file("pid")));
+        QVERIFY(exitCode != "0" || !QFile::exists(file("pid")));
     }
 
     void closingWhilePendingCancelsThePrompt()
