@@ -36,9 +36,10 @@ void installSignalHandlers()
     signal(SIGPIPE, SIG_IGN);
 }
 
-// Started as root by the registration tool, the feeder keeps root only to
-// open the device: the frame's keys and lock belong to the user, and a root
-// feeder would create them for root where none exist yet.
+// The registration tool starts the feeder already as the user, with the
+// device opened to the user's group. Should it still be started as root with
+// a user given, it keeps root only to open the device: the frame's keys and
+// lock belong to the user, and a root feeder would create them for root.
 bool dropPrivileges(const QString& uidText, const QString& gidText)
 {
     if (uidText.isEmpty() || geteuid() != 0) {
