@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -45,10 +46,13 @@ public:
     {
         m_worst = 0;
         m_late = 0;
-        m_last = m_clock.nsecsElapsed();
+        m_lateAt.clear();
+        m_start = m_last = m_clock.nsecsElapsed();
     }
     double worstMs() const { return m_worst; }
     int lateTicks() const { return m_late; }
+    // When the late ticks came, in ms from the start of the operation.
+    const QStringList& lateAt() const { return m_lateAt; }
 
 private:
     void tick()
@@ -57,12 +61,17 @@ private:
         const double lateMs = (now - m_last) / 1e6 - kBeatMs;
         m_last = now;
         m_worst = qMax(m_worst, lateMs);
-        m_late += lateMs > kLimitMs ? 1 : 0;
+        if (lateMs > kLimitMs) {
+            ++m_late;
+            m_lateAt << QString::number((now - m_start) / 1000000);
+        }
     }
 
     QTimer m_timer;
     QElapsedTimer m_clock;
+    qint64 m_start = 0;
     qint64 m_last = 0;
+    QStringList m_lateAt;
     double m_worst = 0;
     int m_late = 0;
 };
@@ -85,8 +94,10 @@ void measure(Heartbeat& beat, const char* name, const std::function<bool()>& ope
     const double worst = beat.worstMs();
     const bool over = worst > kLimitMs;
     g_over += over ? 1 : 0;
-    std::printf("%-28s worst stall %7.1f ms  late ticks %3d  %s%s\n", name, worst, beat.lateTicks(),
-                over ? "OVER 50 ms" : "ok", completed ? "" : "  (did not complete)");
+    const QString at = over ? QStringLiteral("  at ") + beat.lateAt().join(',') + " ms" : "";
+    std::printf("%-28s worst stall %7.1f ms  late ticks %3d  %s%s%s\n", name, worst,
+                beat.lateTicks(), over ? "OVER 50 ms" : "ok",
+                completed ? "" : "  (did not complete)", qPrintable(at));
     std::fflush(stdout);
 }
 

@@ -36,12 +36,15 @@ int PkexecLauncher::resultOf(QProcess::ExitStatus status, int exitCode, const QB
     }
 }
 
+QStringList PkexecLauncher::arguments(const QByteArray& file, const QByteArray& parameters)
+{
+    return QStringList{QFile::decodeName(file)} +
+           QProcess::splitCommand(QFile::decodeName(parameters));
+}
+
 QProcess* PkexecLauncher::newProcess(const QByteArray& file, const QByteArray& parameters,
                                      const QByteArray& directory) const
 {
-    QStringList arguments{QFile::decodeName(file)};
-    arguments += QProcess::splitCommand(QFile::decodeName(parameters));
-
     auto* process = new QProcess;
     // Errors are read to tell a missing agent from a refusal; they are
     // passed on to the program's own error output when it ends.
@@ -50,7 +53,7 @@ QProcess* PkexecLauncher::newProcess(const QByteArray& file, const QByteArray& p
         process->setWorkingDirectory(QFile::decodeName(directory));
     }
     process->setProgram(m_pkexec);
-    process->setArguments(arguments);
+    process->setArguments(arguments(file, parameters));
     return process;
 }
 
@@ -81,5 +84,6 @@ void PkexecLauncher::startElevated(const QByteArray& file, const QByteArray& par
                                    const QByteArray& directory, int, QObject* context,
                                    Finished finished)
 {
-    new PkexecRun(newProcess(file, parameters, directory), context, std::move(finished));
+    new PkexecRun(m_pkexec, arguments(file, parameters), QFile::decodeName(directory), context,
+                  std::move(finished));
 }

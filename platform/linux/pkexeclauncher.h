@@ -27,6 +27,7 @@ public:
     static int resultOf(QProcess::ExitStatus status, int exitCode, const QByteArray& errors);
 
 private:
+    static QStringList arguments(const QByteArray& file, const QByteArray& parameters);
     QProcess* newProcess(const QByteArray& file, const QByteArray& parameters,
                          const QByteArray& directory) const;
 
