@@ -2,7 +2,6 @@
 
 #include <QMetaObject>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include <windows.h>
