@@ -119,8 +119,8 @@ std::string descriptors(const UvcCamera& c)
     add({18, 1, 0x00, 0x02, 0xEF, 0x02, 0x01, 64, 0x4C, 0x7A, 0x01, 0x00, 0x00, 0x01, 1, 2, 0, 1});
     const size_t config = d.size();
     add({9, 2, 0, 0, 2, 1, 0, 0x80, 250});
-    add({8, 0x0B, 0, 2, 0x0E, 0x03, 0x00, 0});         // interface association
-    add({9, 4, 0, 0, 1, 0x0E, 0x01, 0x00, 0});         // VideoControl interface
+    add({8, 0x0B, 0, 2, 0x0E, 0x03, 0x00, 0});                             // interface association
+    add({9, 4, 0, 0, 1, 0x0E, 0x01, 0x00, 0});                             // VideoControl interface
     add({13, 0x24, 0x01, 0x00, 0x01, 0, 0, 0x80, 0x8D, 0x5B, 0x00, 1, 1}); // header
     add({18, 0x24, 0x02, 1, 0x01, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0x0A, 0x00, 0x02}); // camera
     for (const auto& [id, guid] : {std::make_pair(c.mainUnit, SimulatedExtensionUnits::MainUnit),
@@ -161,17 +161,23 @@ const char* queryName(int query)
 
 UvcDevices& UvcDevices::instance()
 {
-    static UvcDevices devices;
-    return devices;
+    // Never destroyed: threads of the process may still close handles
+    // while it exits.
+    static UvcDevices* devices = new UvcDevices;
+    return *devices;
 }
 
 UvcDevices::UvcDevices()
 {
     const char* root = getenv("UVCDEV_ROOT");
     const char* tmp = getenv("TMPDIR");
-    m_root = root ? root
-                  : std::string(tmp ? tmp : "/tmp") + "/uvcdev-" + std::to_string(getpid());
+    m_root = root ? root : std::string(tmp ? tmp : "/tmp") + "/uvcdev-" + std::to_string(getpid());
     fs::remove_all(m_root);
+    static const std::string folder = m_root;
+    atexit([] {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    });
     uvcDevicesActive = true;
     std::string cameras = getenv("UVCDEV_CAMERAS") ? getenv("UVCDEV_CAMERAS") : "";
     for (size_t at = 0; at < cameras.size();) {
@@ -179,12 +185,6 @@ UvcDevices::UvcDevices()
         plug(cameras.substr(at, end - at));
         at = end + 1;
     }
-}
-
-UvcDevices::~UvcDevices()
-{
-    std::error_code ignored;
-    fs::remove_all(m_root, ignored);
 }
 
 int UvcDevices::plug(const std::string& specification)
@@ -206,8 +206,8 @@ int UvcDevices::plug(const std::string& specification)
     c->pluggedAtNs = clockNs(CLOCK_REALTIME);
     SimulatedCameraConfig config;
     config.description = QString::fromStdString(c->name);
-    c->model = std::make_shared<SimulatedCamera>(QStringLiteral("/dev/video%1").arg(c->node),
-                                                 config);
+    c->model =
+        std::make_shared<SimulatedCamera>(QStringLiteral("/dev/video%1").arg(c->node), config);
     c->model->modifyControlConfig([&](SimulatedControlConfig& cc) {
         cc.mainUnitNode = c->mainUnit;
         cc.zoomUnitNode = c->zoomUnit;
@@ -374,6 +374,13 @@ bool UvcDevices::isHandle(int fd)
     return m_handles.count(fd) != 0;
 }
 
+int UvcDevices::streamingHandles()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return int(std::count_if(m_cameras.begin(), m_cameras.end(),
+                             [](const auto& c) { return c->owner != -1; }));
+}
+
 void UvcDevices::release(UvcCamera& c)
 {
     if (c.map) {
@@ -478,8 +485,8 @@ int UvcDevices::controlIoctl(UvcCamera& c, unsigned long request, void* arg)
             }
         } else if (!unit.isNull() && q->query == UVC_GET_LEN) {
             r = q->size != 2 ? -EINVAL
-                             : c.units->request(unit, q->selector, topology | get, q->unit,
-                                                nullptr, 0, &returned);
+                             : c.units->request(unit, q->selector, topology | get, q->unit, nullptr,
+                                                0, &returned);
             if (r >= 0) {
                 q->data[0] = uint8_t(returned);
                 q->data[1] = uint8_t(returned >> 8);
@@ -487,11 +494,12 @@ int UvcDevices::controlIoctl(UvcCamera& c, unsigned long request, void* arg)
         } else if (!unit.isNull() && (q->query == UVC_GET_CUR || q->query == UVC_SET_CUR)) {
             // The driver checks the size against the control's own.
             const unsigned long length = SimulatedExtensionUnits::controlLength(unit, q->selector);
-            r = length == 0         ? -ENOENT
-                : q->size != length ? -ENOBUFS
-                                    : c.units->request(unit, q->selector,
-                                                       topology | (q->query == UVC_GET_CUR ? get : set),
-                                                       q->unit, q->data, q->size, &returned);
+            r = length == 0 ? -ENOENT
+                : q->size != length
+                    ? -ENOBUFS
+                    : c.units->request(unit, q->selector,
+                                       topology | (q->query == UVC_GET_CUR ? get : set), q->unit,
+                                       q->data, q->size, &returned);
         } else if (!unit.isNull()) {
             r = -EINVAL;
         }
@@ -624,13 +632,14 @@ int UvcDevices::videoIoctl(int fd, Handle& handle, unsigned long request, void* 
             // An unknown format falls back to the first; the size goes to the
             // one that overlaps the request most, as uvcvideo picks it.
             const std::vector<uint32_t> list = formats(c.yuyvOnly);
-            const uint32_t fourcc =
-                std::count(list.begin(), list.end(), f->fmt.pix.pixelformat) ? f->fmt.pix.pixelformat
-                                                                              : list.front();
+            const uint32_t fourcc = std::count(list.begin(), list.end(), f->fmt.pix.pixelformat)
+                                        ? f->fmt.pix.pixelformat
+                                        : list.front();
             const int64_t rw = f->fmt.pix.width, rh = f->fmt.pix.height;
             int64_t best = INT64_MAX;
             for (const Mode& m : modes(c.yuyvOnly)) {
-                const int64_t overlap = std::min<int64_t>(m.width, rw) * std::min<int64_t>(m.height, rh);
+                const int64_t overlap =
+                    std::min<int64_t>(m.width, rw) * std::min<int64_t>(m.height, rh);
                 const int64_t distance = int64_t(m.width) * m.height + rw * rh - 2 * overlap;
                 if (m.fourcc == fourcc && distance < best) {
                     best = distance;
@@ -646,8 +655,8 @@ int UvcDevices::videoIoctl(int fd, Handle& handle, unsigned long request, void* 
             c.fourcc = chosen.fourcc;
             c.width = chosen.width;
             c.height = chosen.height;
-            c.interval100ns = nearest(findMode(c, c.fourcc, c.width, c.height)->intervals,
-                                      c.interval100ns);
+            c.interval100ns =
+                nearest(findMode(c, c.fourcc, c.width, c.height)->intervals, c.interval100ns);
             note("VIDIOC_S_FMT %.4s %dx%d", reinterpret_cast<const char*>(&c.fourcc), c.width,
                  c.height);
         }
@@ -668,8 +677,7 @@ int UvcDevices::videoIoctl(int fd, Handle& handle, unsigned long request, void* 
                 t.denominator ? uint32_t(uint64_t(t.numerator) * 10000000 / t.denominator) : 0;
             c.owner = fd;
             c.interval100ns = nearest(findMode(c, c.fourcc, c.width, c.height)->intervals, wanted);
-            note("VIDIOC_S_PARM %u/%u -> %u/10000000", t.numerator, t.denominator,
-                 c.interval100ns);
+            note("VIDIOC_S_PARM %u/%u -> %u/10000000", t.numerator, t.denominator, c.interval100ns);
         }
         std::memset(&p->parm, 0, sizeof p->parm);
         p->parm.capture.capability = V4L2_CAP_TIMEPERFRAME;

@@ -83,6 +83,7 @@ public:
     std::vector<int> nodes();
 
     bool isHandle(int fd);
+    int streamingHandles();
     void close(int fd);
     int ioctl(int fd, unsigned long request, void* arg); // 0 or -errno, or 1 when not ours
     // Readiness of a handle for poll: a mask, or -1 when it is not one.
@@ -90,7 +91,6 @@ public:
 
 private:
     UvcDevices();
-    ~UvcDevices();
 
     struct Handle
     {

@@ -42,8 +42,7 @@ int failWith(int error)
     return -1;
 }
 
-template <typename Call>
-int openPath(const char* path, int flags, Call call)
+template <typename Call> int openPath(const char* path, int flags, Call call)
 {
     const int node = UvcDevices::nodeNumber(path);
     if (node >= 0) {
@@ -54,8 +53,7 @@ int openPath(const char* path, int flags, Call call)
     return call(mapped(path, buffer));
 }
 
-template <typename Stat>
-int nodeStat(int node, Stat* st)
+template <typename Stat> int nodeStat(int node, Stat* st)
 {
     uint64_t inode = 0;
     int64_t changed = 0;
@@ -73,8 +71,7 @@ int nodeStat(int node, Stat* st)
     return 0;
 }
 
-template <typename Stat, typename Call>
-int statPath(const char* path, Stat* st, Call call)
+template <typename Stat, typename Call> int statPath(const char* path, Stat* st, Call call)
 {
     const int node = UvcDevices::nodeNumber(path);
     if (node >= 0) {
@@ -154,7 +151,8 @@ EXPORT int openat(int dir, const char* path, int flags, ...)
 
 EXPORT int __open_2(const char* path, int flags)
 {
-    static const auto real = reinterpret_cast<int (*)(const char*, int)>(dlsym(RTLD_NEXT, "__open_2"));
+    static const auto real =
+        reinterpret_cast<int (*)(const char*, int)>(dlsym(RTLD_NEXT, "__open_2"));
     return openPath(path, flags, [&](const char* p) { return real(p, flags); });
 }
 
@@ -258,7 +256,7 @@ EXPORT ssize_t readlink(const char* path, char* target, size_t size) noexcept
     REAL(readlink);
     std::string buffer;
     return UvcDevices::nodeNumber(path) >= 0 ? failWith(EINVAL)
-                                              : real(mapped(path, buffer), target, size);
+                                             : real(mapped(path, buffer), target, size);
 }
 
 EXPORT char* realpath(const char* path, char* resolved) noexcept
@@ -410,7 +408,10 @@ EXPORT int select(int count, fd_set* readable, fd_set* writable, fd_set* failed,
                                                     {writable, (p.revents & POLLOUT) || error},
                                                     {failed, (p.revents & POLLPRI) != 0}};
         for (const auto& [set, hit] : results) {
-            if (set && hit && (p.events & (set == readable ? POLLIN : set == writable ? POLLOUT : POLLPRI))) {
+            if (set && hit &&
+                (p.events & (set == readable   ? POLLIN
+                             : set == writable ? POLLOUT
+                                               : POLLPRI))) {
                 FD_SET(p.fd, set);
                 ++ready;
             }
@@ -432,6 +433,11 @@ EXPORT int uvcdev_unplug(int node)
 EXPORT char* uvcdev_take_log()
 {
     return strdup(devices().takeLog().c_str());
+}
+
+EXPORT int uvcdev_streaming_handles()
+{
+    return devices().streamingHandles();
 }
 
 EXPORT int64_t uvcdev_picture_time(int picture)

@@ -136,13 +136,13 @@ const std::vector<std::string>& uvcPictures(uint32_t fourcc, int width, int heig
     return pictures;
 }
 
-extern "C" __attribute__((visibility("default"))) int uvcdev_read_picture(const uint8_t* rgb,
-                                                                         int width, int height,
-                                                                         int stride)
+extern "C" __attribute__((visibility("default"))) int
+uvcdev_read_picture(const uint8_t* rgb, int width, int height, int stride)
 {
     int number = 0;
     for (int bit = 0; bit < kBits; ++bit) {
-        const uint8_t* px = rgb + int(kBitCentreY * height) * stride + int(bitCentreX(bit) * width) * 3;
+        const uint8_t* px =
+            rgb + int(kBitCentreY * height) * stride + int(bitCentreX(bit) * width) * 3;
         const int level = (px[0] + px[1] + px[2]) / 3;
         if (level > 60 && level < 190) {
             return -1;
