@@ -21,7 +21,6 @@ extern "C" {
 #include <linux/videodev2.h>
 #include <poll.h>
 #include <sys/mman.h>
-#include <sys/select.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -221,9 +220,8 @@ const std::vector<std::string>& pictures(const Mode& mode)
     static std::map<std::tuple<uint32_t, int, int>, std::vector<std::string>> made;
     std::lock_guard<std::mutex> lock(mutex);
     auto& list = made[{mode.fourcc, mode.width, mode.height}];
-    if (list.empty()) {
+    if (list.empty())
         list = makePictures(mode);
-    }
     return list;
 }
 
@@ -233,9 +231,8 @@ const std::vector<std::string>& pictures(const Mode& mode)
 std::string usbGuid(const QUuid& g)
 {
     std::string b;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
         b.push_back(char(g.data1 >> (8 * i)));
-    }
     b += {char(g.data2), char(g.data2 >> 8), char(g.data3), char(g.data3 >> 8)};
     return b.append(reinterpret_cast<const char*>(g.data4), 8);
 }
@@ -245,9 +242,8 @@ std::string descriptors(const Camera& c)
 {
     std::string d;
     auto add = [&d](std::initializer_list<int> bytes) {
-        for (int b : bytes) {
+        for (int b : bytes)
             d.push_back(char(b));
-        }
     };
     add({18, 1, 0x00, 0x02, 0xEF, 0x02, 0x01, 64, 0x4C, 0x7A, 0x01, 0x00, 0x00, 0x01, 1, 2, 0, 1});
     add({9, 2, 0, 0, 2, 1, 0, 0x80, 250});                                 // configuration
@@ -293,9 +289,8 @@ void writeSysfs(const std::string& root, const Camera& c)
         fs::create_directories(fs::path(root + path).parent_path());
         std::ofstream(root + path, std::ios::binary) << text;
     }
-    for (int node : {c.node, c.node + 1}) {
+    for (int node : {c.node, c.node + 1})
         fs::create_symlink("../../.." + interface.substr(4), root + classFolder(node) + "/device");
-    }
 }
 
 int plug(Devices& d, const std::string& specification)
@@ -357,18 +352,16 @@ Devices& devices()
 std::shared_ptr<Camera> cameraOfNode(Devices& d, int node)
 {
     for (const auto& c : d.cameras) {
-        if (c->plugged && (c->node == node || c->node + 1 == node)) {
+        if (c->plugged && (c->node == node || c->node + 1 == node))
             return c;
-        }
     }
     return nullptr;
 }
 
 void releaseStream(Camera& c)
 {
-    if (c.map) {
+    if (c.map)
         munmap(c.map, c.buffers.size() * c.bufferLength);
-    }
     c.map = nullptr;
     c.buffers.clear();
     c.queued.clear();
@@ -425,9 +418,8 @@ int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
                                                  q->unit, q->data, q->size, &returned);
     }
     char bytes[64] = "";
-    for (int i = 0; r >= 0 && kind != 2 && i < q->size && i < 31; ++i) {
+    for (int i = 0; r >= 0 && kind != 2 && i < q->size && i < 31; ++i)
         snprintf(bytes + 2 * i, 3, "%02x", q->data[i]);
-    }
     note(d, "UVCIOC_CTRL_QUERY unit=%d selector=%d query=%s size=%d data=%s result=%ld", q->unit,
          q->selector, kind < 0 ? "OTHER" : names[kind], q->size, bytes, r);
     return int(r);
@@ -466,9 +458,8 @@ int standardControl(Devices& d, Camera& c, unsigned long request, void* arg)
 const Mode* findMode(const Camera& c, uint32_t fourcc, int w, int h, size_t index = 0)
 {
     for (const Mode& m : c.modes()) {
-        if (m.fourcc == fourcc && (w < 0 ? index-- == 0 : m.width == w && m.height == h)) {
+        if (m.fourcc == fourcc && (w < 0 ? index-- == 0 : m.width == w && m.height == h))
             return &m;
-        }
     }
     return nullptr;
 }
@@ -487,16 +478,14 @@ int format(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
 {
     std::vector<uint32_t> fourccs;
     for (const Mode& m : c.modes()) {
-        if (std::find(fourccs.begin(), fourccs.end(), m.fourcc) == fourccs.end()) {
+        if (std::find(fourccs.begin(), fourccs.end(), m.fourcc) == fourccs.end())
             fourccs.push_back(m.fourcc);
-        }
     }
     switch (request) {
     case VIDIOC_ENUM_FMT: {
         auto* f = static_cast<v4l2_fmtdesc*>(arg);
-        if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || f->index >= fourccs.size()) {
+        if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || f->index >= fourccs.size())
             return -EINVAL;
-        }
         const bool jpeg = fourccs[f->index] == V4L2_PIX_FMT_MJPEG;
         *f = v4l2_fmtdesc{
             f->index, f->type, jpeg ? V4L2_FMT_FLAG_COMPRESSED : 0u, {}, fourccs[f->index], 0, {}};
@@ -514,9 +503,8 @@ int format(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
     case VIDIOC_ENUM_FRAMEINTERVALS: {
         auto* i = static_cast<v4l2_frmivalenum*>(arg);
         const Mode* m = findMode(c, i->pixel_format, int(i->width), int(i->height));
-        if (!m || i->index >= m->intervals.size()) {
+        if (!m || i->index >= m->intervals.size())
             return -EINVAL;
-        }
         i->type = V4L2_FRMIVAL_TYPE_DISCRETE;
         i->discrete = {m->intervals[i->index], 10000000};
         return 0;
@@ -524,9 +512,8 @@ int format(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
     case VIDIOC_G_PARM:
     case VIDIOC_S_PARM: {
         auto* p = static_cast<v4l2_streamparm*>(arg);
-        if (p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || (request == VIDIOC_S_PARM && c.streaming)) {
+        if (p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || (request == VIDIOC_S_PARM && c.streaming))
             return p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
-        }
         if (request == VIDIOC_S_PARM) {
             const v4l2_fract t = p->parm.capture.timeperframe;
             c.owner = fd;
@@ -587,14 +574,12 @@ int format(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
 void advance(Camera& c, int64_t now)
 {
     const int64_t step = int64_t(c.interval) * 100;
-    if (now - c.dueNs() > 64 * step) {
+    if (now - c.dueNs() > 64 * step)
         c.nextFrame += (now - c.dueNs()) / step - 32;
-    }
     const auto& list = pictures(c.mode);
     for (; c.dueNs() <= now; ++c.nextFrame) {
-        if (c.queued.empty()) {
+        if (c.queued.empty())
             continue;
-        }
         const int index = c.queued.front();
         c.queued.pop_front();
         const std::string& picture = list[size_t(c.nextFrame % PictureCode::loop)];
@@ -623,9 +608,8 @@ int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
         void* map = r->count && ftruncate(fd, off_t(total)) == 0
                         ? mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
                         : MAP_FAILED;
-        if (map == MAP_FAILED) {
+        if (map == MAP_FAILED)
             return r->count ? -ENOMEM : 0;
-        }
         c.owner = fd;
         c.map = static_cast<uint8_t*>(map);
         c.buffers.assign(r->count, Camera::Buffer());
@@ -638,9 +622,8 @@ int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
             return -EINVAL;
         }
         Camera::Buffer& buffer = c.buffers[b->index];
-        if (request == VIDIOC_QBUF && (buffer.queued || buffer.done)) {
+        if (request == VIDIOC_QBUF && (buffer.queued || buffer.done))
             return -EINVAL;
-        }
         if (request == VIDIOC_QBUF) {
             buffer.queued = true;
             c.queued.push_back(int(b->index));
@@ -654,9 +637,8 @@ int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
         return 0;
     }
     if (request == VIDIOC_STREAMON || request == VIDIOC_STREAMOFF) {
-        if (!owner || *static_cast<int*>(arg) != V4L2_BUF_TYPE_VIDEO_CAPTURE || c.buffers.empty()) {
+        if (!owner || *static_cast<int*>(arg) != V4L2_BUF_TYPE_VIDEO_CAPTURE || c.buffers.empty())
             return -EINVAL;
-        }
         c.streaming = request == VIDIOC_STREAMON && !pictures(c.mode).empty();
         c.startNs = clockNs(CLOCK_MONOTONIC);
         c.nextFrame = 1;
@@ -681,12 +663,10 @@ int dequeue(Devices& d, int fd, Handle h, v4l2_buffer* b)
     for (;;) {
         std::unique_lock<std::recursive_mutex> lock(d.mutex);
         Camera& c = *h.camera;
-        if (!c.plugged) {
+        if (!c.plugged)
             return -ENODEV;
-        }
-        if (!c.streaming || c.owner != fd || b->type != V4L2_BUF_TYPE_VIDEO_CAPTURE) {
+        if (!c.streaming || c.owner != fd || b->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
             return -EINVAL;
-        }
         const int64_t now = clockNs(CLOCK_MONOTONIC);
         advance(c, now);
         if (!c.done.empty()) {
@@ -710,9 +690,8 @@ int dequeue(Devices& d, int fd, Handle h, v4l2_buffer* b)
             d.pictureTimes[int(buffer.sequence % PictureCode::loop)] = buffer.capturedNs;
             return 0;
         }
-        if (h.nonblocking) {
+        if (h.nonblocking)
             return -EAGAIN;
-        }
         const timespec nap{0, long(std::clamp<int64_t>(c.dueNs() - now, 100000, 20000000))};
         lock.unlock();
         nanosleep(&nap, nullptr);
@@ -725,17 +704,14 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     Devices& d = devices();
     std::unique_lock<std::recursive_mutex> lock(d.mutex);
     auto it = d.handles.find(fd);
-    if (it == d.handles.end()) {
+    if (it == d.handles.end())
         return 1;
-    }
     const Handle h = it->second;
     Camera& c = *h.camera;
-    if (!c.plugged) {
+    if (!c.plugged)
         return -ENODEV;
-    }
-    if (request == VIDIOC_QUERYCAP) {
+    if (request == VIDIOC_QUERYCAP)
         return queryCapability(h, static_cast<v4l2_capability*>(arg));
-    }
     if (h.metadata) {
         return -ENOTTY; // its metadata format is of no interest here
     }
@@ -770,9 +746,8 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     // Another handle holds the stream: uvcvideo answers EBUSY.
     const bool takes = request == VIDIOC_S_FMT || request == VIDIOC_S_PARM ||
                        request == VIDIOC_REQBUFS || request == VIDIOC_STREAMON;
-    if (takes && c.owner != -1 && c.owner != fd) {
+    if (takes && c.owner != -1 && c.owner != fd)
         return -EBUSY;
-    }
     const bool formats = request == VIDIOC_ENUM_FMT || request == VIDIOC_ENUM_FRAMESIZES ||
                          request == VIDIOC_ENUM_FRAMEINTERVALS || request == VIDIOC_G_PARM ||
                          request == VIDIOC_S_PARM || request == VIDIOC_G_FMT ||
@@ -815,9 +790,8 @@ template <typename Stat> int nodeStat(int node, Stat* st)
     Devices& d = devices();
     Lock lock(d.mutex);
     auto c = cameraOfNode(d, node);
-    if (!c) {
+    if (!c)
         return failWith(ENOENT);
-    }
     *st = Stat{};
     st->st_mode = S_IFCHR | 0660;
     st->st_rdev = makedev(81, node);
@@ -839,9 +813,8 @@ template <typename Call> int openPath(const char* path, int flags, Call call)
     Devices& d = devices();
     Lock lock(d.mutex);
     auto c = cameraOfNode(d, node);
-    if (!c) {
+    if (!c)
         return failWith(ENOENT);
-    }
     const int fd = memfd_create("uvcdev", (flags & O_CLOEXEC) ? MFD_CLOEXEC : 0);
     if (fd >= 0) {
         d.handles[fd] = Handle{c, c->node != node, (flags & O_NONBLOCK) != 0};
@@ -855,21 +828,13 @@ template <typename Stat, typename Call> int statPath(const char* path, Stat* st,
     return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : call(mapped(path, buffer));
 }
 
-bool isHandle(int fd)
-{
-    Devices& d = devices();
-    Lock lock(d.mutex);
-    return d.handles.count(fd) != 0;
-}
-
 dirent64* nextNode(DIR* dir)
 {
     Devices& d = devices();
     Lock lock(d.mutex);
     auto it = d.listings.find(dir);
-    if (it == d.listings.end() || it->second.next >= it->second.nodes.size()) {
+    if (it == d.listings.end() || it->second.next >= it->second.nodes.size())
         return nullptr;
-    }
     Listing& l = it->second;
     l.entry = dirent64{1000 + uint64_t(l.nodes[l.next]), 0, sizeof l.entry, DT_CHR, {}};
     snprintf(l.entry.d_name, sizeof l.entry.d_name, "video%d", l.nodes[l.next++]);
@@ -880,9 +845,8 @@ dirent64* nextNode(DIR* dir)
 // caller asks for it: they have no business with the cameras.
 __attribute__((constructor)) void keepToThisProcess()
 {
-    if (!getenv("UVCDEV_KEEP_PRELOAD")) {
+    if (!getenv("UVCDEV_KEEP_PRELOAD"))
         unsetenv("LD_PRELOAD");
-    }
 }
 
 } // namespace
@@ -890,7 +854,8 @@ __attribute__((constructor)) void keepToThisProcess()
 // ---------------------------------------------------------------------------
 // The C library, as the program, Qt and FFmpeg call it
 
-#define OPEN_CALL(name, ...)                                                                       \
+#define OPEN_CALL(name, params, ...)                                                               \
+    EXPORT int name params                                                                         \
     {                                                                                              \
         REAL(name);                                                                                \
         va_list args;                                                                              \
@@ -899,22 +864,15 @@ __attribute__((constructor)) void keepToThisProcess()
         va_end(args);                                                                              \
         return openPath(path, flags, [&](const char* p) { return real(__VA_ARGS__); });            \
     }
-EXPORT int open(const char* path, int flags, ...) OPEN_CALL(open, p, flags, mode) EXPORT
-    int open64(const char* path, int flags, ...) OPEN_CALL(open64, p, flags, mode) EXPORT
-    int openat(int dir, const char* path, int flags, ...) OPEN_CALL(openat, dir, p, flags, mode)
+OPEN_CALL(open, (const char* path, int flags, ...), p, flags, mode)
+OPEN_CALL(open64, (const char* path, int flags, ...), p, flags, mode)
+OPEN_CALL(openat, (int dir, const char* path, int flags, ...), dir, p, flags, mode)
 
-        EXPORT int __open_2(const char* path, int flags)
+EXPORT int __open_2(const char* path, int flags)
 {
     static const auto real =
         reinterpret_cast<int (*)(const char*, int)>(dlsym(RTLD_NEXT, "__open_2"));
     return openPath(path, flags, [&](const char* p) { return real(p, flags); });
-}
-
-EXPORT FILE* fopen(const char* path, const char* mode)
-{
-    REAL(fopen);
-    std::string buffer;
-    return real(mapped(path, buffer), mode);
 }
 
 EXPORT int close(int fd)
@@ -924,12 +882,10 @@ EXPORT int close(int fd)
         Devices& d = devices();
         Lock lock(d.mutex);
         auto it = d.handles.find(fd);
-        if (it != d.handles.end() && it->second.camera->owner == fd) {
+        if (it != d.handles.end() && it->second.camera->owner == fd)
             releaseStream(*it->second.camera);
-        }
-        if (it != d.handles.end()) {
+        if (it != d.handles.end())
             d.handles.erase(it);
-        }
     }
     return real(fd);
 }
@@ -960,13 +916,9 @@ EXPORT int statx(int dir, const char* path, int flags, unsigned mask, struct sta
 {
     REAL(statx);
     struct stat s;
-    if (nodeNumber(path) < 0) {
-        std::string buffer;
-        return real(dir, mapped(path, buffer), flags, mask, st);
-    }
-    if (nodeStat(nodeNumber(path), &s) < 0) {
-        return -1;
-    }
+    std::string buffer;
+    if (nodeNumber(path) < 0 || nodeStat(nodeNumber(path), &s) < 0)
+        return nodeNumber(path) < 0 ? real(dir, mapped(path, buffer), flags, mask, st) : -1;
     *st = {};
     st->stx_mask = STATX_BASIC_STATS;
     st->stx_mode = uint16_t(s.st_mode);
@@ -974,9 +926,7 @@ EXPORT int statx(int dir, const char* path, int flags, unsigned mask, struct sta
     st->stx_nlink = 1;
     st->stx_rdev_major = 81;
     st->stx_rdev_minor = uint32_t(nodeNumber(path));
-    st->stx_dev_minor = 5;
-    st->stx_ctime = st->stx_mtime = st->stx_atime =
-        statx_timestamp{s.st_ctim.tv_sec, uint32_t(s.st_ctim.tv_nsec), 0};
+    st->stx_ctime = st->stx_mtime = {s.st_ctim.tv_sec, uint32_t(s.st_ctim.tv_nsec), 0};
     return 0;
 }
 
@@ -1010,9 +960,8 @@ EXPORT char* realpath(const char* path, char* resolved) noexcept
     char* r = real(target, resolved);
     // Callers see the sysfs paths, never the folder behind them.
     const size_t cut = target != path ? devices().root.size() : 0;
-    if (r && cut && std::strncmp(r, devices().root.c_str(), cut) == 0) {
+    if (r && cut && std::strncmp(r, devices().root.c_str(), cut) == 0)
         std::memmove(r, r + cut, std::strlen(r) - cut + 1);
-    }
     return r;
 }
 
@@ -1024,11 +973,9 @@ EXPORT DIR* opendir(const char* path)
     if (dir && (std::strcmp(path, "/dev") == 0 || std::strcmp(path, "/dev/") == 0)) {
         Devices& d = devices();
         Lock lock(d.mutex);
-        Listing& listing = d.listings[dir];
         for (const auto& c : d.cameras) {
-            if (c->plugged) {
-                listing.nodes.insert(listing.nodes.end(), {c->node, c->node + 1});
-            }
+            if (c->plugged)
+                d.listings[dir].nodes.insert(d.listings[dir].nodes.end(), {c->node, c->node + 1});
         }
     }
     return dir;
@@ -1039,14 +986,6 @@ EXPORT dirent64* readdir64(DIR* dir)
     REAL(readdir64);
     dirent64* entry = real(dir);
     return entry || !active ? entry : nextNode(dir);
-}
-
-EXPORT dirent* readdir(DIR* dir)
-{
-    REAL(readdir);
-    static_assert(sizeof(dirent) == sizeof(dirent64), "one layout on this platform");
-    dirent* entry = real(dir);
-    return entry || !active ? entry : reinterpret_cast<dirent*>(nextNode(dir));
 }
 
 EXPORT int closedir(DIR* dir)
@@ -1060,31 +999,29 @@ EXPORT int closedir(DIR* dir)
     return real(dir);
 }
 
-// A streaming node is readable when a frame is due, in error once unplugged.
-// The other descriptors are polled in slices up to the next frame.
+// A streaming node is readable when a frame is due, in error once unplugged;
+// the other descriptors are polled in slices up to the next frame.
 EXPORT int poll(pollfd* fds, nfds_t count, int timeoutMs)
 {
     REAL(poll);
-    const int64_t start = clockNs(CLOCK_MONOTONIC);
+    const int64_t end =
+        timeoutMs < 0 ? INT64_MAX : clockNs(CLOCK_MONOTONIC) + timeoutMs * 1000000LL;
     std::vector<pollfd> others(fds, fds + count);
-    for (;;) {
+    for (bool ours = false;; ours = false) {
         int ready = 0;
-        int64_t nextNs = timeoutMs < 0 ? INT64_MAX : start + timeoutMs * 1000000LL;
-        bool ours = false;
+        int64_t wakeNs = end;
         for (nfds_t i = 0; active && i < count; ++i) {
             Devices& d = devices();
             Lock lock(d.mutex);
             auto it = d.handles.find(fds[i].fd);
-            if (it == d.handles.end()) {
+            if (it == d.handles.end())
                 continue;
-            }
             Camera& c = *it->second.camera;
             const bool streaming = c.plugged && c.streaming && c.owner == fds[i].fd;
-            if (streaming) {
+            if (streaming)
                 advance(c, clockNs(CLOCK_MONOTONIC));
-                nextNs = std::min(nextNs, c.dueNs());
-            }
-            const int mask = !c.plugged       ? POLLERR | POLLHUP | POLLPRI
+            wakeNs = streaming ? std::min(wakeNs, c.dueNs()) : wakeNs;
+            const int mask = !c.plugged       ? POLLERR | POLLHUP
                              : !streaming     ? POLLERR
                              : c.done.empty() ? 0
                                               : POLLIN | POLLRDNORM;
@@ -1093,59 +1030,17 @@ EXPORT int poll(pollfd* fds, nfds_t count, int timeoutMs)
             others[i].fd = -1;
             ours = true;
         }
-        if (!ours) {
+        if (!ours)
             return real(fds, count, timeoutMs);
+        const int64_t left = std::clamp<int64_t>(wakeNs - clockNs(CLOCK_MONOTONIC), 0, 20000000);
+        const int r = real(others.data(), count, ready ? 0 : int((left + 999999) / 1000000));
+        for (nfds_t i = 0; r > 0 && i < count; ++i) {
+            if (others[i].fd >= 0)
+                ready += (fds[i].revents = others[i].revents) != 0;
         }
-        const int64_t now = clockNs(CLOCK_MONOTONIC);
-        const int r =
-            real(others.data(), count,
-                 ready ? 0 : int(std::clamp<int64_t>((nextNs - now + 999999) / 1000000, 0, 20)));
-        for (nfds_t i = 0; r >= 0 && i < count; ++i) {
-            if (others[i].fd >= 0) {
-                fds[i].revents = others[i].revents;
-                ready += fds[i].revents != 0;
-            }
-        }
-        if (r < 0 || ready || (timeoutMs >= 0 && now >= start + timeoutMs * 1000000LL)) {
+        if (r < 0 || ready || clockNs(CLOCK_MONOTONIC) >= end)
             return r < 0 ? r : ready;
-        }
     }
-}
-
-// Read and exception sets only (a node is never written to), through poll.
-EXPORT int select(int count, fd_set* readable, fd_set* writable, fd_set* failed, timeval* timeout)
-{
-    REAL(select);
-    std::vector<pollfd> fds;
-    bool ours = false;
-    for (int fd = 0; fd < count; ++fd) {
-        if ((readable && FD_ISSET(fd, readable)) || (failed && FD_ISSET(fd, failed))) {
-            fds.push_back({fd, POLLIN, 0});
-            ours = ours || (active && isHandle(fd));
-        }
-    }
-    if (!ours) {
-        return real(count, readable, writable, failed, timeout);
-    }
-    if (poll(fds.data(), fds.size(),
-             timeout ? int(timeout->tv_sec * 1000 + timeout->tv_usec / 1000) : -1) < 0) {
-        return -1;
-    }
-    int ready = 0;
-    for (const pollfd& p : fds) {
-        for (fd_set* set : {readable, failed}) {
-            const bool hit = set == readable ? p.revents & (POLLIN | POLLERR | POLLHUP)
-                                             : p.revents & (POLLERR | POLLHUP);
-            if (set && FD_ISSET(p.fd, set) && !hit) {
-                FD_CLR(p.fd, set);
-            }
-            ready += set && FD_ISSET(p.fd, set);
-        }
-    }
-    if (writable) {
-        FD_ZERO(writable);
-    }
-    return ready;
 }
 
 // ---------------------------------------------------------------------------
@@ -1161,14 +1056,12 @@ EXPORT int uvcdev_unplug(int node)
     Devices& d = devices();
     Lock lock(d.mutex);
     auto c = cameraOfNode(d, node);
-    if (!c || c->node != node) {
+    if (!c || c->node != node)
         return -1;
-    }
     c->plugged = false;
     std::error_code ignored;
-    for (const std::string& path : {classFolder(node), classFolder(node + 1), usbFolder(*c)}) {
+    for (const std::string& path : {classFolder(node), classFolder(node + 1), usbFolder(*c)})
         fs::remove_all(d.root + path, ignored);
-    }
     return 0;
 }
 
@@ -1193,8 +1086,7 @@ EXPORT int64_t uvcdev_picture_time(int picture)
 {
     Devices& d = devices();
     Lock lock(d.mutex);
-    auto it = d.pictureTimes.find(picture);
-    return it == d.pictureTimes.end() ? -1 : it->second;
+    return d.pictureTimes.count(picture) ? d.pictureTimes[picture] : -1;
 }
 
 EXPORT int uvcdev_read_picture(const uint8_t* rgb, int width, int height, int stride)
@@ -1204,9 +1096,8 @@ EXPORT int uvcdev_read_picture(const uint8_t* rgb, int width, int height, int st
         const uint8_t* px =
             rgb + int(PictureCode::y * height) * stride + int(PictureCode::x(bit) * width) * 3;
         const int level = (px[0] + px[1] + px[2]) / 3;
-        if (level > 60 && level < 190) {
+        if (level > 60 && level < 190)
             return -1;
-        }
         number |= (level >= 190) << bit;
     }
     return number < PictureCode::loop ? number : -1;
