@@ -9,9 +9,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <linux/videodev2.h>
+
 // The real program on the Linux camera path: discovery through /dev and
 // sysfs, capture through libavdevice's V4L2 input, against a uvcvideo camera
-// emulated in user space.
+// emulated in user space; every control of the video and audio pages seen
+// as the ioctl that reaches the device.
 class tst_LinuxCamera : public QObject
 {
     Q_OBJECT
@@ -175,6 +178,82 @@ private slots:
         QVERIFY2(facts.video.duration < 12.0, qPrintable(QString::number(facts.video.duration)));
         QCOMPARE(facts.audio.codec, QString("aac"));
         QVERIFY(facts.audio.duration > 9.0);
+    }
+    void everyPageControlReachesTheDevice_data()
+    {
+        QTest::addColumn<int>("mainUnit");
+        QTest::addColumn<int>("zoomUnit");
+        QTest::newRow("units 4 and 6") << 4 << 6;
+        QTest::newRow("units above 20") << 24 << 26;
+    }
+
+    void everyPageControlReachesTheDevice()
+    {
+        QFETCH(int, mainUnit);
+        QFETCH(int, zoomUnit);
+        device.unplug(node);
+        node = device.plug(qPrintable(QString("PTZ Cam|all|%1,%2").arg(mainUnit).arg(zoomUnit)));
+        ScriptedDialogs dialogs;
+        Vorn_Cam window;
+        QVERIFY(MainWindowInspector(window).captureOn());
+        auto unit = [](int id, int selector, const QString& data) {
+            return QString("UVCIOC_CTRL_QUERY unit=%1 selector=%2 query=SET_CUR size=%3 data=%4")
+                .arg(id)
+                .arg(selector)
+                .arg(data.size() / 2)
+                .arg(data);
+        };
+        auto main = [&](int selector, const QString& data) {
+            return unit(mainUnit, selector, data);
+        };
+        auto zoom = [&](const QString& data) { return unit(zoomUnit, 12, data); };
+        auto set = [](quint32 id, int value) {
+            return QString("VIDIOC_S_CTRL id=0x%1 value=%2").arg(id, 8, 16, QChar('0')).arg(value);
+        };
+        const QStringList home = {set(V4L2_CID_PAN_ABSOLUTE, 0), set(V4L2_CID_TILT_ABSOLUTE, 0),
+                                  set(V4L2_CID_ZOOM_ABSOLUTE, 0)};
+        // A button is clicked, a slider moved to the value after '=', a label pressed.
+        const std::pair<const char*, QStringList> cases[] = {
+            {"pushButton_left", {set(V4L2_CID_PAN_SPEED, -4), set(V4L2_CID_PAN_SPEED, 0)}},
+            {"pushButton_right", {set(V4L2_CID_PAN_SPEED, 4), set(V4L2_CID_PAN_SPEED, 0)}},
+            {"pushButton_up", {set(V4L2_CID_TILT_SPEED, 3), set(V4L2_CID_TILT_SPEED, 0)}},
+            {"pushButton_down", {set(V4L2_CID_TILT_SPEED, -3), set(V4L2_CID_TILT_SPEED, 0)}},
+            {"pushButton_zoomin", {zoom("010006"), zoom("000000")}},
+            {"pushButton_zoomout", {zoom("ff0006"), zoom("000000")}},
+            {"pushButton_home", home},
+            {"pushButton_FlipV", {main(24, "01")}},
+            {"pushButton_FlipH", {main(25, "01")}},
+            {"horizontalSlider=6", {main(10, "00"), main(11, "06")}},
+            {"horizontalSlider=0", {main(10, "01")}},
+            {"horizontalSlider_DRC=70", {set(V4L2_CID_CONTRAST, 70)}},
+            {"horizontalSlider_RG=5", {main(15, "05")}},
+            {"horizontalSlider_BG=3", {main(14, "03")}},
+            {"checkBox_Live", {main(13, "05")}},
+            {"checkBox_Meeting", {main(13, "06")}},
+            {"label_restore_to_factory_settings", QStringList{main(23, "01")} + home},
+            {"pushButton_Audio_Algo", {main(27, "00")}},
+            {"pushButton_Audio", {main(26, "00")}},
+        };
+        for (const auto& [action, expected] : cases) {
+            const QStringList parts = QString(action).split('=');
+            auto* widget = window.findChild<QWidget*>(parts[0]);
+            QVERIFY2(widget, action);
+            device.takeLog();
+            if (auto* slider = qobject_cast<QSlider*>(widget)) {
+                slider->setSliderDown(true);
+                slider->setSliderPosition(parts.value(1).toInt());
+                slider->setSliderDown(false);
+            } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+                button->click();
+            } else {
+                QTest::mousePress(widget, Qt::LeftButton);
+            }
+            const QString log = QString::fromStdString(device.takeLog());
+            for (const QString& line : expected) {
+                QVERIFY2(log.contains(line + " result=0\n"),
+                         qPrintable(QString("%1: no \"%2\" in:\n%3").arg(action, line, log)));
+            }
+        }
     }
 };
 

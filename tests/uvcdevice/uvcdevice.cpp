@@ -591,6 +591,24 @@ void advance(Camera& c, int64_t now)
     }
 }
 
+void describe(const Camera& c, uint32_t index, v4l2_buffer* b)
+{
+    const Camera::Buffer& buffer = c.buffers[index];
+    *b = v4l2_buffer{};
+    b->index = index;
+    b->type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    b->memory = V4L2_MEMORY_MMAP;
+    b->bytesused = buffer.bytes;
+    b->flags = V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC |
+               V4L2_BUF_FLAG_TSTAMP_SRC_SOE | (buffer.queued ? V4L2_BUF_FLAG_QUEUED : 0) |
+               (buffer.done ? V4L2_BUF_FLAG_DONE : 0);
+    b->field = V4L2_FIELD_NONE;
+    b->sequence = buffer.sequence;
+    b->timestamp = {buffer.capturedNs / 1000000000, (buffer.capturedNs % 1000000000) / 1000};
+    b->m.offset = index * c.bufferLength;
+    b->length = c.bufferLength;
+}
+
 int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
 {
     const bool owner = c.owner == fd;
@@ -624,16 +642,10 @@ int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
         Camera::Buffer& buffer = c.buffers[b->index];
         if (request == VIDIOC_QBUF && (buffer.queued || buffer.done))
             return -EINVAL;
-        if (request == VIDIOC_QBUF) {
-            buffer.queued = true;
+        if (request == VIDIOC_QBUF)
             c.queued.push_back(int(b->index));
-        }
-        b->flags = V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC |
-                   (buffer.queued ? V4L2_BUF_FLAG_QUEUED : 0) |
-                   (buffer.done ? V4L2_BUF_FLAG_DONE : 0);
-        b->m.offset = b->index * c.bufferLength;
-        b->length = c.bufferLength;
-        b->bytesused = buffer.bytes;
+        buffer.queued = buffer.queued || request == VIDIOC_QBUF;
+        describe(c, b->index, b);
         return 0;
     }
     if (request == VIDIOC_STREAMON || request == VIDIOC_STREAMOFF) {
@@ -674,19 +686,7 @@ int dequeue(Devices& d, int fd, Handle h, v4l2_buffer* b)
             c.done.pop_front();
             Camera::Buffer& buffer = c.buffers[size_t(index)];
             buffer.done = false;
-            *b = v4l2_buffer{};
-            b->index = uint32_t(index);
-            b->type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-            b->memory = V4L2_MEMORY_MMAP;
-            b->bytesused = buffer.bytes;
-            b->flags = V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC |
-                       V4L2_BUF_FLAG_TSTAMP_SRC_SOE;
-            b->field = V4L2_FIELD_NONE;
-            b->sequence = buffer.sequence;
-            b->timestamp = {buffer.capturedNs / 1000000000,
-                            (buffer.capturedNs % 1000000000) / 1000};
-            b->m.offset = uint32_t(index) * c.bufferLength;
-            b->length = c.bufferLength;
+            describe(c, uint32_t(index), b);
             d.pictureTimes[int(buffer.sequence % PictureCode::loop)] = buffer.capturedNs;
             return 0;
         }
