@@ -1,14 +1,11 @@
 #pragma once
 
-// The controller of the user-space uvcvideo cameras (libuvcdevice.so, given
-// with LD_PRELOAD). UVCDEV_CAMERAS sets the cameras present at start, as
-// specifications separated by ';': "name|formats|main,zoom" with formats
-// "all" (MJPEG and YUYV) or "yuyv" and the unit ids of the two extension
-// units, e.g. "PTZ Cam|all|4,6". The library takes itself out of LD_PRELOAD
-// for child processes unless UVCDEV_KEEP_PRELOAD is set.
-//
-// Code in the same process reaches it through dlsym, so nothing links it.
-
+// The controller of the user-space uvcvideo cameras of libuvcdevice.so (given
+// with LD_PRELOAD; code in the same process reaches it through dlsym).
+// UVCDEV_CAMERAS sets the cameras present at start, separated by ';', each
+// "name|formats|main,zoom": formats "all" (MJPEG and YUYV) or "yuyv", then the
+// extension units' ids, e.g. "PTZ Cam|all|4,6". Child processes run without
+// the library unless UVCDEV_KEEP_PRELOAD is set.
 #include <dlfcn.h>
 
 #include <cstdint>
@@ -21,7 +18,6 @@ struct UvcDeviceControl
     {
         return reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
     }
-
     bool loaded() const
     {
         return plug && unplug && streamingHandles && takeLogText && pictureTime && readPicture;
@@ -29,25 +25,23 @@ struct UvcDeviceControl
     std::string takeLog() const
     {
         char* text = takeLogText();
-        std::string log = text;
+        const std::string log = text;
         free(text);
         return log;
     }
 
-    // Plugs in a camera; its capture node number, or -1.
+    // A camera plugged in: its capture node number (new nodes every time), or -1.
     int (*plug)(const char* specification) = find<decltype(plug)>("uvcdev_plug");
-    // The camera of that capture node goes: open handles fail with ENODEV,
-    // the nodes leave /dev and sysfs. 0, or -1 when it is not plugged.
+    // Open handles of the node's camera fail with ENODEV; it leaves /dev and sysfs.
     int (*unplug)(int node) = find<decltype(unplug)>("uvcdev_unplug");
-    // The handles that hold a camera's stream (set a format, buffers).
+    // Handles that hold a camera's stream (set its format or took its buffers).
     int (*streamingHandles)() = find<decltype(streamingHandles)>("uvcdev_streaming_handles");
-    // Every request since the last call, one per line (malloc'd).
+    // The requests since the last call, one per line (malloc'd).
     char* (*takeLogText)() = find<decltype(takeLogText)>("uvcdev_take_log");
-    // When the last buffer that carried picture `picture` was captured
-    // (CLOCK_MONOTONIC, ns); -1 when none was dequeued yet.
+    // Capture time (CLOCK_MONOTONIC ns) of the last buffer dequeued with that
+    // picture number; -1 before any.
     int64_t (*pictureTime)(int picture) = find<decltype(pictureTime)>("uvcdev_picture_time");
-    // The picture number drawn into a delivered picture, read from RGB888
-    // rows of any scale; -1 when there is none.
+    // The number drawn into a delivered picture, from RGB888 rows of any scale; -1 if none.
     int (*readPicture)(const uint8_t* rgb, int width, int height,
                        int stride) = find<decltype(readPicture)>("uvcdev_read_picture");
 };
