@@ -331,7 +331,8 @@ Devices& devices()
         auto* d = new Devices;
         const char* tmp = getenv("TMPDIR");
         d->root = std::string(tmp ? tmp : "/tmp") + "/uvcdev-" + std::to_string(getpid());
-        fs::remove_all(d->root);
+        std::error_code ignored;
+        fs::remove_all(d->root, ignored);
         static const std::string root = d->root;
         atexit([] {
             std::error_code ignored;
