@@ -174,55 +174,64 @@ std::string packYuyv(const SimulatedYuvPlanes& p, int w, int h)
     return out;
 }
 
-std::vector<std::string> makePictures(const Mode& mode)
+// One picture at a time, when a frame first needs it: a stream starts at
+// once, as a camera's does, however slow the build.
+struct PictureMaker
 {
-    const int w = mode.width, h = mode.height;
-    SimulatedFrameRenderer renderer(w, h);
-    AVFrame* f = av_frame_alloc();
-    f->format = AV_PIX_FMT_YUVJ420P;
-    f->width = w;
-    f->height = h;
-    AVCodecContext* jpeg = nullptr;
-    if (mode.fourcc == V4L2_PIX_FMT_MJPEG) {
-        jpeg = avcodec_alloc_context3(avcodec_find_encoder(AV_CODEC_ID_MJPEG));
-        jpeg->width = w;
-        jpeg->height = h;
-        jpeg->pix_fmt = AV_PIX_FMT_YUVJ420P;
-        jpeg->time_base = AVRational{1, 30};
-        jpeg->flags |= AV_CODEC_FLAG_QSCALE;
-        jpeg->global_quality = FF_QP2LAMBDA * 4;
+    explicit PictureMaker(const Mode& m) : renderer(m.width, m.height), made(PictureCode::loop)
+    {
+        frame->format = AV_PIX_FMT_YUVJ420P;
+        frame->width = m.width;
+        frame->height = m.height;
+        if (m.fourcc == V4L2_PIX_FMT_MJPEG) {
+            jpeg = avcodec_alloc_context3(avcodec_find_encoder(AV_CODEC_ID_MJPEG));
+            jpeg->width = m.width;
+            jpeg->height = m.height;
+            jpeg->pix_fmt = AV_PIX_FMT_YUVJ420P;
+            jpeg->time_base = AVRational{1, 30};
+            jpeg->flags |= AV_CODEC_FLAG_QSCALE;
+            jpeg->global_quality = FF_QP2LAMBDA * 4;
+        }
+        ready = av_frame_get_buffer(frame, 0) >= 0 &&
+                (!jpeg || avcodec_open2(jpeg, nullptr, nullptr) >= 0);
     }
-    std::vector<std::string> pictures;
-    AVPacket* packet = av_packet_alloc();
-    const bool ready =
-        av_frame_get_buffer(f, 0) >= 0 && (!jpeg || avcodec_open2(jpeg, nullptr, nullptr) >= 0);
-    for (int i = 0; ready && i < PictureCode::loop; ++i) {
+
+    std::string make(int i)
+    {
+        AVFrame* f = frame;
         const SimulatedYuvPlanes p{f->data[0],     f->data[1],     f->data[2],
                                    f->linesize[0], f->linesize[1], f->linesize[2]};
         renderer.render(SimulatedCameraState(), 9 * 3600000 + i * 33, i / 30.0, p);
-        stamp(p, w, h, i);
-        if (!jpeg) {
-            pictures.push_back(packYuyv(p, w, h));
-        } else if (avcodec_send_frame(jpeg, f) >= 0 && avcodec_receive_packet(jpeg, packet) >= 0) {
-            pictures.emplace_back(reinterpret_cast<char*>(packet->data), size_t(packet->size));
-            av_packet_unref(packet);
-        }
+        stamp(p, f->width, f->height, i);
+        if (!jpeg)
+            return packYuyv(p, f->width, f->height);
+        std::string out;
+        if (avcodec_send_frame(jpeg, f) >= 0 && avcodec_receive_packet(jpeg, packet) >= 0)
+            out.assign(reinterpret_cast<char*>(packet->data), size_t(packet->size));
+        av_packet_unref(packet);
+        return out;
     }
-    av_packet_free(&packet);
-    avcodec_free_context(&jpeg);
-    av_frame_free(&f);
-    return pictures;
-}
 
-const std::vector<std::string>& pictures(const Mode& mode)
+    SimulatedFrameRenderer renderer;
+    AVFrame* frame = av_frame_alloc();
+    AVPacket* packet = av_packet_alloc();
+    AVCodecContext* jpeg = nullptr;
+    bool ready = false;
+    std::vector<std::string> made; // kept for the life of the process
+};
+
+const std::string& picture(const Mode& mode, int64_t frame)
 {
     static std::mutex mutex;
-    static std::map<std::tuple<uint32_t, int, int>, std::vector<std::string>> made;
+    static std::map<std::tuple<uint32_t, int, int>, std::unique_ptr<PictureMaker>> makers;
     std::lock_guard<std::mutex> lock(mutex);
-    auto& list = made[{mode.fourcc, mode.width, mode.height}];
-    if (list.empty())
-        list = makePictures(mode);
-    return list;
+    auto& maker = makers[{mode.fourcc, mode.width, mode.height}];
+    if (!maker)
+        maker = std::make_unique<PictureMaker>(mode);
+    std::string& made = maker->made[size_t(frame % PictureCode::loop)];
+    if (made.empty() && maker->ready)
+        made = maker->make(int(frame % PictureCode::loop));
+    return made;
 }
 
 // ---------------------------------------------------------------------------
@@ -577,16 +586,15 @@ void advance(Camera& c, int64_t now)
     const int64_t step = int64_t(c.interval) * 100;
     if (now - c.dueNs() > 64 * step)
         c.nextFrame += (now - c.dueNs()) / step - 32;
-    const auto& list = pictures(c.mode);
     for (; c.dueNs() <= now; ++c.nextFrame) {
         if (c.queued.empty())
             continue;
         const int index = c.queued.front();
         c.queued.pop_front();
-        const std::string& picture = list[size_t(c.nextFrame % PictureCode::loop)];
+        const std::string& bytes = picture(c.mode, c.nextFrame);
         Camera::Buffer& b = c.buffers[size_t(index)];
-        b.bytes = uint32_t(std::min<size_t>(picture.size(), c.bufferLength));
-        std::memcpy(c.map + size_t(index) * c.bufferLength, picture.data(), b.bytes);
+        b.bytes = uint32_t(std::min<size_t>(bytes.size(), c.bufferLength));
+        std::memcpy(c.map + size_t(index) * c.bufferLength, bytes.data(), b.bytes);
         b = Camera::Buffer{false, true, b.bytes, uint32_t(c.nextFrame), c.dueNs()};
         c.done.push_back(index);
     }
@@ -652,7 +660,7 @@ int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
     if (request == VIDIOC_STREAMON || request == VIDIOC_STREAMOFF) {
         if (!owner || *static_cast<int*>(arg) != V4L2_BUF_TYPE_VIDEO_CAPTURE || c.buffers.empty())
             return -EINVAL;
-        c.streaming = request == VIDIOC_STREAMON && !pictures(c.mode).empty();
+        c.streaming = request == VIDIOC_STREAMON && !picture(c.mode, 0).empty();
         c.startNs = clockNs(CLOCK_MONOTONIC);
         c.nextFrame = 1;
         if (request == VIDIOC_STREAMOFF) { // every buffer back to the caller
