@@ -302,15 +302,15 @@ void writeSysfs(const std::string& root, const Camera& c)
         fs::create_symlink("../../.." + interface.substr(4), root + classFolder(node) + "/device");
 }
 
-int plug(Devices& d, const std::string& specification)
+int plug(Devices& d, const std::string& setup)
 {
     Lock lock(d.mutex);
     auto c = std::make_shared<Camera>();
-    const size_t bar = specification.find('|'), bar2 = specification.find('|', bar + 1);
-    c->name = specification.substr(0, bar);
-    c->yuyvOnly = bar != std::string::npos && specification.compare(bar + 1, 4, "yuyv") == 0;
+    const size_t bar = setup.find('|'), bar2 = setup.find('|', bar + 1);
+    c->name = setup.substr(0, bar);
+    c->yuyvOnly = bar != std::string::npos && setup.compare(bar + 1, 4, "yuyv") == 0;
     if (bar2 != std::string::npos &&
-        sscanf(specification.c_str() + bar2 + 1, "%d,%d", &c->mainUnit, &c->zoomUnit) != 2) {
+        sscanf(setup.c_str() + bar2 + 1, "%d,%d", &c->mainUnit, &c->zoomUnit) != 2) {
         return -1;
     }
     c->node = d.nextNode;
@@ -1055,9 +1055,9 @@ EXPORT int poll(pollfd* fds, nfds_t count, int timeoutMs)
 // ---------------------------------------------------------------------------
 // The controller
 
-EXPORT int uvcdev_plug(const char* specification)
+EXPORT int uvcdev_plug(const char* setup)
 {
-    return plug(devices(), specification);
+    return plug(devices(), setup);
 }
 
 EXPORT int uvcdev_unplug(int node)

@@ -31,7 +31,7 @@ struct UvcDeviceControl
     }
 
     // A camera plugged in: its capture node number (new nodes every time), or -1.
-    int (*plug)(const char* specification) = find<decltype(plug)>("uvcdev_plug");
+    int (*plug)(const char* setup) = find<decltype(plug)>("uvcdev_plug");
     // Open handles of the node's camera fail with ENODEV; it leaves /dev and sysfs.
     int (*unplug)(int node) = find<decltype(unplug)>("uvcdev_unplug");
     // Handles that hold a camera's stream (set its format or took its buffers).
