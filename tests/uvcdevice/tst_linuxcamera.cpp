@@ -9,7 +9,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <linux/videodev2.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 // The real program on the Linux camera path: discovery through /dev and
 // sysfs, capture through libavdevice's V4L2 input, against a uvcvideo camera
@@ -100,6 +103,22 @@ private slots:
         QVERIFY(pictureNumber(inspect.lastFrame()) >= 0);
         QLabel* view = inspect.ui()->label_cameraview;
         QTRY_VERIFY(pictureNumber(view->pixmap(Qt::ReturnByValue).toImage()) >= 0);
+    }
+
+    void aCameraStreamingElsewhereShowsItIsInUse()
+    {
+        // Another program holds the stream; uvcvideo allows one.
+        const int other = ::open(qPrintable(QString("/dev/video%1").arg(node)), O_RDWR);
+        v4l2_requestbuffers buffers{2, V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, 0, 0, {}};
+        QCOMPARE(::ioctl(other, VIDIOC_REQBUFS, &buffers), 0);
+        Vorn_Cam window;
+        window.show();
+        MainWindowInspector inspect(window);
+        inspect.ui()->pushButton_preview->setChecked(true);
+        QTRY_COMPARE_WITH_TIMEOUT(inspect.ui()->label_cameraview->pixmap(Qt::ReturnByValue).size(),
+                                  QSize(285, 29), 20000);
+        QVERIFY(inspect.lastFrame().isNull());
+        ::close(other);
     }
 
     void unplugWhilePreviewingReleasesTheCamera()

@@ -33,9 +33,9 @@ extern "C" {
 #include <deque>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <mutex>
+#include <tuple>
 
 namespace fs = std::filesystem;
 #define EXPORT extern "C" __attribute__((visibility("default")))
