@@ -444,15 +444,10 @@ int standardControl(Devices& d, Camera& c, unsigned long request, void* arg)
         const int r = c.controls->queryExtControl(&e);
         note(d, "VIDIOC_QUERYCTRL id=0x%08x result=%d", q->id, r);
         if (r == 0) {
-            *q = v4l2_queryctrl{e.id,
-                                e.type,
-                                {},
-                                int32_t(e.minimum),
-                                int32_t(e.maximum),
-                                int32_t(e.step),
-                                int32_t(e.default_value),
-                                e.flags,
-                                {}};
+            const auto narrow = [](int64_t v) { return int32_t(v); };
+            *q = {e.id, e.type,  {}, narrow(e.minimum), narrow(e.maximum), narrow(e.step),
+                  0,    e.flags, {}};
+            q->default_value = narrow(e.default_value);
             std::memcpy(q->name, e.name, sizeof q->name - 1);
         }
         return r;
