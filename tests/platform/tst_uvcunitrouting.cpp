@@ -6,8 +6,7 @@
 #include <linux/usb/video.h>
 #include <linux/uvcvideo.h>
 
-// One camera with the extension units its descriptors list, whose driver
-// answers every extension-unit query.
+// A camera with the extension units its descriptors list; its driver says yes.
 struct OneCamera : PropertyDevices
 {
     QList<UvcExtensionUnit> units;
@@ -43,12 +42,11 @@ private slots:
     // Unit ids run from 1 to 255, past the nodes the camera protocol tries.
     void everyUnitIdIsReachable()
     {
-        const QUuid foreign(QStringLiteral("{11111111-2222-3333-4444-555555555555}"));
         OneCamera camera;
-        camera.units = {{200, ZoomUnitSet}, {4, foreign}, {21, MainUnitSet}}; // descriptor order
+        // As the descriptors list them; the middle one is some other vendor's.
+        camera.units = {{200, ZoomUnitSet}, {4, QUuid::createUuid()}, {21, MainUnitSet}};
         PropertyDevices::setInstance(&camera);
-        Vorn_CameraProperty main(MainUnitSet);
-        Vorn_CameraProperty zoom(ZoomUnitSet);
+        Vorn_CameraProperty main(MainUnitSet), zoom(ZoomUnitSet);
         QCOMPARE(main.open(QStringLiteral("/dev/video7")) + zoom.open("/dev/video7"), 0L);
         char info[24] = {};
         unsigned char move[3] = {1, 0, 6};
