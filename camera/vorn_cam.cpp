@@ -96,6 +96,8 @@ Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
     captureLib->SetVideoSize("1280x720");
     connect(captureLib, &Vorn_FFmpeglib::frameBuffer, this, &Vorn_Cam::on_CameraView,
             Qt::DirectConnection);
+    connect(captureLib, &Vorn_FFmpeglib::captureStarted, this,
+            &Vorn_Cam::captureLib_captureStarted);
     sharedMemory = new Vorn_SharedMemory;
 
     ui->bt_video->setChecked(true);
@@ -359,6 +361,11 @@ void Vorn_Cam::openCamera(int key)
     ui->label_register->show();
     ui->pushButton_register->show();
     emit signalReboot(true);
+    const bool resume = !resumePreviewOf.isEmpty() && resumePreviewOf == cameraInfo.description();
+    resumePreviewOf.clear();
+    if (resume) {
+        ui->pushButton_preview->setChecked(true);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -403,8 +410,16 @@ void Vorn_Cam::startCaptureDeferred()
         loadingMovie->stop();
         return;
     }
-    captureLib->StartCapture();
-    if (captureLib && !captureLib->CaptureIsOpen()) {
+    // The camera is opened on the capture worker; the loading animation
+    // runs until captureLib_captureStarted has the outcome.
+    captureLib->StartCaptureAsync();
+}
+
+void Vorn_Cam::captureLib_captureStarted(bool)
+{
+    // A stop or another camera cancels a pending start in the library, so
+    // the outcome is always the current preview's.
+    if (!captureLib->CaptureIsOpen()) {
         if (!DeviceCatalog::instance().videoInputs().isEmpty()) {
             showCameraInUse();
         }
@@ -492,6 +507,9 @@ void Vorn_Cam::captureState(bool state)
 
 void Vorn_Cam::closeCamera()
 {
+    // The camera is let go for a restart (firmware, audio function); when
+    // it comes back it is to show what it showed before.
+    resumePreviewOf = ui->pushButton_preview->isChecked() ? cameraInfo.description() : QString();
     if (captureLib) {
         captureLib->StopCapture();
     }

@@ -58,6 +58,7 @@ private slots:
     void horizontalSlider_Volume_sliderMoved(int position);
     void horizontalSlider_MicVolume_sliderMoved(int position);
     void pushButton_register_checked(bool status);
+    void captureLib_captureStarted(bool open);
 
 private:
     friend struct MainWindowInspector;
@@ -116,4 +117,6 @@ private:
     QString virtualCameraName = QStringLiteral("Vorn DShow VCamera");
     bool virtualCameraPresent = false;
     bool virtualCameraPending = false; // the elevated tool has not answered yet
+    // Description of a camera let go for a restart while it was previewing.
+    QString resumePreviewOf;
 };

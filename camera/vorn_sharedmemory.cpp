@@ -2,6 +2,7 @@
 
 #include "framescaler.h"
 #include "memoryprefault.h"
+#include "sharedsegmentusers.h"
 
 #include <QDebug>
 #include <QtEndian>
@@ -113,16 +114,22 @@ int Vorn_SharedMemory::attachOrCreate(int size)
         qWarning("WriteSharedMemory::Unable to create shared memory segment.");
         return -1;
     }
-    if (hold == Hold::Existing) {
+    if (hold == Hold::Existing || (hold == Hold::Kept && heldElsewhere())) {
         qWarning("shared memory is exist");
     }
     return 0;
 }
 
+bool Vorn_SharedMemory::heldElsewhere() const
+{
+    // This object's own two: the hold and the frame's attachment.
+    return sharedSegmentAttachments(m_sharedMem) > 2;
+}
+
 Vorn_SharedMemory::Hold Vorn_SharedMemory::holdSegment(int size)
 {
     if (m_holder.isAttached()) {
-        return Hold::Existing;
+        return Hold::Kept;
     }
     m_holder.setKey(kKey);
     if (m_holder.attach(QSharedMemory::ReadWrite)) {

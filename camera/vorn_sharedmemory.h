@@ -35,11 +35,14 @@ public slots:
 private:
     enum class Hold
     {
-        Existing,
+        Kept,     // held since an earlier frame
+        Existing, // someone else had made it
         Created,
         Failed
     };
     Hold holdSegment(int size);
+    // True when another program (the virtual camera) has the segment too.
+    bool heldElsewhere() const;
     void writeRecord(const QImage& picture);
     uchar* recordMemory();
 

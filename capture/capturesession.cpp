@@ -8,6 +8,9 @@
 #include "v4l2source.h"
 
 #include <QDebug>
+#include <QMetaObject>
+#include <QObject>
+#include <QTimer>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -29,8 +32,18 @@ struct PacketDeleter
 
 CaptureSession::CaptureSession(QObject* context, FrameHandoff::Deliver deliver,
                                const std::shared_ptr<Mp4Recorder>* recorderSlot)
-    : m_handoff(context, std::move(deliver)), m_recorderSlot(recorderSlot)
+    : m_handoff(context, std::move(deliver)), m_receiver(std::make_unique<QObject>()),
+      m_openTimer(new QTimer(m_receiver.get())), m_recorderSlot(recorderSlot)
 {
+    m_openTimer->setSingleShot(true);
+    m_openTimer->setInterval(kOpenTimeoutMs);
+    QObject::connect(m_openTimer, &QTimer::timeout, m_receiver.get(), [this] {
+        giveUpOpening();
+        settle(m_generation);
+    });
+    if (context && context->thread() != m_receiver->thread()) {
+        m_receiver->moveToThread(context->thread());
+    }
 }
 
 CaptureSession::~CaptureSession()
@@ -38,7 +51,7 @@ CaptureSession::~CaptureSession()
     stop();
 }
 
-bool CaptureSession::start(const std::string& name, int ordinal, int width, int height)
+bool CaptureSession::launch(const std::string& name, int ordinal, int width, int height)
 {
     stop();
     const CaptureDevice device = resolveCaptureDevice(name, ordinal);
@@ -60,25 +73,25 @@ bool CaptureSession::start(const std::string& name, int ordinal, int width, int 
     }
     m_stop.store(false);
     m_workerRunning.store(true);
+    m_deviceLabel = device.deviceName;
+    m_workerGeneration = m_generation;
     m_worker = std::thread(&CaptureSession::run, this, device.deviceName, std::move(source), width,
                            height);
+    return true;
+}
 
+bool CaptureSession::start(const std::string& name, int ordinal, int width, int height)
+{
+    if (!launch(name, ordinal, width, height)) {
+        return false;
+    }
     std::unique_lock<std::mutex> lock(m_mutex);
     const bool settled = m_phaseChanged.wait_for(lock, std::chrono::milliseconds(kOpenTimeoutMs),
                                                  [this] { return m_phase != Phase::Opening; });
     const bool running = m_phase == Phase::Running;
     lock.unlock();
     if (!settled) {
-        // A driver stuck in open() must not hold the GUI thread as well:
-        // the worker is told to give up and is joined by the next stop.
-        qWarning().noquote() << "capture:" << device.deviceName << "gave no picture in"
-                             << kOpenTimeoutMs << "ms";
-        m_stop.store(true);
-        m_open.store(false);
-        std::lock_guard<std::mutex> sourceLock(m_mutex);
-        if (m_source) {
-            m_source->interrupt();
-        }
+        giveUpOpening();
         return false;
     }
     if (!running) {
@@ -87,8 +100,57 @@ bool CaptureSession::start(const std::string& name, int ordinal, int width, int 
     return running;
 }
 
+bool CaptureSession::begin(const std::string& name, int ordinal, int width, int height,
+                           Settled settled)
+{
+    const bool launched = launch(name, ordinal, width, height);
+    m_settled = std::move(settled);
+    if (!launched) {
+        postSettled(m_generation);
+        return false;
+    }
+    m_openTimer->start();
+    return true;
+}
+
+void CaptureSession::giveUpOpening()
+{
+    // A driver stuck in open() must not hold the GUI thread as well: the
+    // worker is told to give up and is joined by the next stop.
+    qWarning().noquote() << "capture:" << m_deviceLabel << "gave no picture in" << kOpenTimeoutMs
+                         << "ms";
+    m_stop.store(true);
+    m_open.store(false);
+    std::lock_guard<std::mutex> sourceLock(m_mutex);
+    if (m_source) {
+        m_source->interrupt();
+    }
+}
+
+void CaptureSession::postSettled(unsigned generation)
+{
+    QMetaObject::invokeMethod(
+        m_receiver.get(), [this, generation] { settle(generation); }, Qt::QueuedConnection);
+}
+
+void CaptureSession::settle(unsigned generation)
+{
+    if (generation != m_generation || !m_settled) {
+        return;
+    }
+    m_openTimer->stop();
+    const Settled settled = std::move(m_settled);
+    m_settled = nullptr;
+    settled(m_open.load());
+}
+
 void CaptureSession::stop()
 {
+    // Outcomes of the start being stopped, queued or still to come, are
+    // dropped from here on.
+    ++m_generation;
+    m_settled = nullptr;
+    m_openTimer->stop();
     m_stop.store(true);
     m_open.store(false);
     {
@@ -125,16 +187,17 @@ void CaptureSession::run(QString deviceLabel, std::unique_ptr<FrameSource> sourc
         qDebug().noquote() << "capture:" << deviceLabel << "could not be opened";
     }
     m_open.store(false);
+    bool failed = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_source = nullptr;
-        if (m_phase == Phase::Opening) {
-            m_phase = Phase::Failed;
-        } else {
-            m_phase = Phase::Ended;
-        }
+        failed = m_phase == Phase::Opening;
+        m_phase = failed ? Phase::Failed : Phase::Ended;
     }
     m_phaseChanged.notify_all();
+    if (failed) {
+        postSettled(m_workerGeneration);
+    }
     source.reset(); // gives the device back before the thread is seen to end
     m_workerRunning.store(false);
 }
@@ -180,6 +243,7 @@ void CaptureSession::readLoop(FrameSource& source, int width, int height)
             first = false;
             m_open.store(!m_stop.load());
             setPhase(Phase::Running);
+            postSettled(m_workerGeneration);
         }
         m_handoff.publish(rgb);
     }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +15,7 @@
 class FrameSource;
 class Mp4Recorder;
 class QObject;
+class QTimer;
 
 // One capture at a time, run by a worker thread: open the device, read,
 // decode, hand every decoded frame to a running recording, convert to
@@ -32,9 +34,20 @@ public:
     CaptureSession(const CaptureSession&) = delete;
     CaptureSession& operator=(const CaptureSession&) = delete;
 
+    // Runs on the context's thread with the outcome of a begin().
+    using Settled = std::function<void(bool open)>;
+
     // Stops a running capture, then opens the named device and waits for
     // its first frame, for at most kOpenTimeoutMs. True when frames flow.
     bool start(const std::string& name, int ordinal, int width, int height);
+    // Stops a running capture and starts opening the named device on the
+    // worker without waiting for it. settled runs once, on the context's
+    // thread, when the first frame came (true) or the device failed to open
+    // or gave no picture within kOpenTimeoutMs (false); also when no such
+    // camera is known, in which case begin() returns false. A stop() or
+    // another start before then cancels it: settled never runs for a capture
+    // that is no longer the current one.
+    bool begin(const std::string& name, int ordinal, int width, int height, Settled settled);
     // Ends the capture and waits for the worker. Harmless at any time.
     void stop();
     // True from the first frame until the capture stops or the device
@@ -65,12 +78,28 @@ private:
         Ended,
     };
 
+    bool launch(const std::string& name, int ordinal, int width, int height);
     void run(QString deviceLabel, std::unique_ptr<FrameSource> source, int width, int height);
+    void postSettled(unsigned generation);
+    void settle(unsigned generation);
+    void giveUpOpening();
     void readLoop(FrameSource& source, int width, int height);
     void setPhase(Phase phase);
     void pushToRecorder(const struct AVFrame* frame, int64_t captureTimeUs);
 
     FrameHandoff m_handoff;
+    // Lives on the context's thread: outcomes of begin() are queued to it,
+    // and deleting it with the session drops those not yet run.
+    std::unique_ptr<QObject> m_receiver;
+    QTimer* m_openTimer; // child of m_receiver
+    // Counts starts and stops; only touched on the context's thread. An
+    // outcome carries the count of its start and is dropped when the count
+    // has moved on.
+    unsigned m_generation = 0;
+    Settled m_settled;
+    QString m_deviceLabel;
+    // The count of the start the worker serves; set before it starts.
+    unsigned m_workerGeneration = 0;
     const std::shared_ptr<Mp4Recorder>* m_recorderSlot;
 
     std::thread m_worker;

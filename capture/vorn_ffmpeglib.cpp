@@ -39,6 +39,12 @@ bool Vorn_FFmpeglib::StartCapture()
     return m_session->start(m_captureName, m_captureOrdinal, m_videoWidth, m_videoHeight);
 }
 
+bool Vorn_FFmpeglib::StartCaptureAsync()
+{
+    return m_session->begin(m_captureName, m_captureOrdinal, m_videoWidth, m_videoHeight,
+                            [this](bool open) { emit captureStarted(open); });
+}
+
 bool Vorn_FFmpeglib::CaptureIsOpen()
 {
     return m_session->isOpen();

@@ -25,7 +25,14 @@ public:
     void SetVideoSize(std::string size);
     // The camera by description (UTF-8) and same-name ordinal.
     void SetCapture(std::string name, int ordinal);
+    // Opens the camera and waits for its first frame (at most a few
+    // seconds). True when frames flow.
     bool StartCapture();
+    // Opens the camera without waiting: captureStarted tells how it went.
+    // False when no such camera is known (captureStarted(false) follows all
+    // the same). A StopCapture or another start before the outcome cancels
+    // it.
+    bool StartCaptureAsync();
     // True while the device delivers frames.
     bool CaptureIsOpen();
     void StopCapture();
@@ -48,6 +55,10 @@ signals:
     // written up to then stays playable. Emitted on the thread that owns
     // this object.
     void recordFailed();
+    // The outcome of StartCaptureAsync: true with the first frame, false
+    // when the camera could not be opened or sent no picture. Emitted on the
+    // thread that owns this object, before the first frameBuffer.
+    void captureStarted(bool open);
 
 private:
     // Shared with the capture worker, which hands every decoded frame to

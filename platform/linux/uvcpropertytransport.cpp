@@ -110,14 +110,14 @@ long UvcPropertyTransport::unitQuery(unsigned long unit, unsigned long selector,
     return m_ioctl(UVCIOC_CTRL_QUERY, &request);
 }
 
-bool UvcPropertyTransport::isExtensionUnit(const QUuid& propertySet, unsigned long node) const
+const UvcExtensionUnit* UvcPropertyTransport::unitAtNode(const QUuid& propertySet,
+                                                         unsigned long node) const
 {
-    for (const UvcExtensionUnit& unit : m_units) {
-        if (static_cast<unsigned long>(unit.unitId) == node && unit.guid == propertySet) {
-            return true;
-        }
+    if (node == 0 || node > static_cast<unsigned long>(m_units.size())) {
+        return nullptr;
     }
-    return false;
+    const UvcExtensionUnit& unit = m_units.at(int(node - 1));
+    return unit.guid == propertySet ? &unit : nullptr;
 }
 
 long UvcPropertyTransport::nodeProperty(const QUuid& propertySet, unsigned long id,
@@ -130,19 +130,21 @@ long UvcPropertyTransport::nodeProperty(const QUuid& propertySet, unsigned long 
     if (!(flags & PropertyFlags::Topology)) {
         return -EINVAL;
     }
-    // The driver would answer for any extension unit with that number; the
+    // The driver would answer for any extension unit it is asked about; the
     // request is meant for the unit of this property set only.
-    if (!isExtensionUnit(propertySet, node)) {
+    const UvcExtensionUnit* target = unitAtNode(propertySet, node);
+    if (!target) {
         return -ENOENT;
     }
+    const unsigned long unit = static_cast<unsigned long>(target->unitId);
     if (flags == kSupportQuery) {
         quint8 info = 0;
-        return unitQuery(node, id, UVC_GET_INFO, &info, sizeof info);
+        return unitQuery(unit, id, UVC_GET_INFO, &info, sizeof info);
     }
     const unsigned long transfer = flags & kTransferMask;
     if (transfer == PropertyFlags::Get && (!data || length == 0)) {
         quint8 size[2] = {0, 0};
-        const long result = unitQuery(node, id, UVC_GET_LEN, size, sizeof size);
+        const long result = unitQuery(unit, id, UVC_GET_LEN, size, sizeof size);
         if (result >= 0 && bytesReturned) {
             *bytesReturned = static_cast<unsigned long>(size[0] | size[1] << 8);
         }
@@ -153,7 +155,7 @@ long UvcPropertyTransport::nodeProperty(const QUuid& propertySet, unsigned long 
         return -EINVAL;
     }
     const quint8 query = transfer == PropertyFlags::Get ? UVC_GET_CUR : UVC_SET_CUR;
-    const long result = unitQuery(node, id, query, data, length);
+    const long result = unitQuery(unit, id, query, data, length);
     if (result >= 0 && bytesReturned) {
         *bytesReturned = length;
     }

@@ -26,7 +26,16 @@ public:
     using Ioctl = std::function<int(unsigned long request, void* arg)>;
 
     // fd is closed by the transport. units are the node's extension units
-    // from its descriptors. ioctl replaces the system call, for tests.
+    // from its descriptors, in their order there. ioctl replaces the system
+    // call, for tests.
+    //
+    // The camera protocol finds an extension unit by asking topology nodes,
+    // numbered from 1, whether they answer for a property set. Here node n
+    // is the n-th extension unit of the camera, whatever its unit id (1 to
+    // 255): the id is what the driver is asked about, the node only where
+    // the unit sits among the others. So exactly one node answers for each
+    // unit, and a camera with units numbered past the nodes the protocol
+    // searches stays reachable.
     UvcPropertyTransport(int fd, const QString& devicePath, const QString& cardName,
                          const QList<UvcExtensionUnit>& units, Ioctl ioctl = Ioctl());
     ~UvcPropertyTransport() override;
@@ -49,7 +58,7 @@ public:
 private:
     long unitQuery(unsigned long unit, unsigned long selector, quint8 query, void* data,
                    unsigned long size);
-    bool isExtensionUnit(const QUuid& propertySet, unsigned long node) const;
+    const UvcExtensionUnit* unitAtNode(const QUuid& propertySet, unsigned long node) const;
     long getControl(quint32 id, long* value);
     long setControl(quint32 id, long value);
     long queryRange(quint32 id, quint32 automaticId, PropertyRange* range);

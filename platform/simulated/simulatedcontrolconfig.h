@@ -29,6 +29,11 @@ struct SimulatedControlConfig
     // without their values, e.g. "CC GetRange 10" or "PA Get 7".
     QSet<QString> failingStandardRequests;
 
+    // Switching the audio function (selector 26) restarts the camera, as the
+    // firmware does: it leaves the bus right after its answer and comes back
+    // this much later as a new device. Tests make it short.
+    int restartMilliseconds = 3000;
+
     // The device path cannot be read from the system's enumeration, or the
     // device cannot be bound: the property side must skip or fail it.
     bool devicePathReadable = true;

@@ -1,6 +1,7 @@
 #include "simulatedextensionunits.h"
 
 #include "simulatedcamera.h"
+#include "simulatedhub.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -257,5 +258,8 @@ long SimulatedExtensionUnits::set(unsigned long selector, const unsigned char* d
             result = -ENOENT;
         }
     });
+    if (result >= 0 && selector == 26) {
+        SimulatedHub::instance().restart(m_camera.deviceName());
+    }
     return result;
 }

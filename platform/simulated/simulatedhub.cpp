@@ -1,6 +1,7 @@
 #include "simulatedhub.h"
 
 #include <QByteArray>
+#include <QTimer>
 
 SimulatedHub& SimulatedHub::instance()
 {
@@ -55,6 +56,44 @@ void SimulatedHub::unplugAll()
     }
 }
 
+void SimulatedHub::restart(const QString& deviceName)
+{
+    const std::shared_ptr<SimulatedCamera> old = camera(deviceName);
+    if (!old) {
+        return;
+    }
+    int generation = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        generation = m_generation;
+    }
+    const auto current = [this, generation] {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return generation == m_generation;
+    };
+    QTimer::singleShot(0, [this, deviceName, current] {
+        if (current()) {
+            unplug(deviceName);
+        }
+    });
+    QTimer::singleShot(old->controlConfig().restartMilliseconds, [this, old, current] {
+        if (!current()) {
+            return;
+        }
+        // Settings survive the restart; the head stops and goes home.
+        SimulatedCameraState state = old->state();
+        const SimulatedCameraState home;
+        state.pan = home.pan;
+        state.tilt = home.tilt;
+        state.zoom = home.zoom;
+        state.panSpeed = state.tiltSpeed = state.zoomDirection = state.zoomSpeed = 0;
+        const SimulatedControlConfig controls = old->controlConfig();
+        const std::shared_ptr<SimulatedCamera> back = plugCamera(old->config());
+        back->setState(state);
+        back->modifyControlConfig([&controls](SimulatedControlConfig& c) { c = controls; });
+    });
+}
+
 void SimulatedHub::addForeignVideoInput(const VideoInputInfo& input)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -70,6 +109,7 @@ void SimulatedHub::addForeignAudioInput(const AudioInputInfo& input)
 void SimulatedHub::reset()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_generation;
     for (const auto& entry : m_video) {
         if (entry.camera) {
             entry.camera->setPlugged(false);

@@ -31,6 +31,11 @@ public:
     // Unplugs the camera with that device name; a stream on it ends.
     void unplug(const QString& deviceName);
     void unplugAll();
+    // The camera restarts: it leaves the bus once the caller's event loop
+    // runs again and comes back after its configured restart time, with its
+    // settings, as a new device. Needs an event loop on the calling thread;
+    // a reset() in between cancels the return.
+    void restart(const QString& deviceName);
 
     void addForeignVideoInput(const VideoInputInfo& input);
     void addForeignAudioInput(const AudioInputInfo& input);
@@ -56,4 +61,5 @@ private:
     QList<VideoEntry> m_video;
     AudioInputList m_audio;
     int m_nextNode = 0;
+    int m_generation = 0; // counts reset()s
 };

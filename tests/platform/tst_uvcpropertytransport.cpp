@@ -159,7 +159,8 @@ private:
     }
 };
 
-const QList<UvcExtensionUnit> kUnits = {{4, MainUnitSet}, {6, ZoomUnitSet}};
+const QList<UvcExtensionUnit> kUnits = {{1, QUuid()},     {2, QUuid()}, {3, QUuid()},
+                                        {4, MainUnitSet}, {5, QUuid()}, {6, ZoomUnitSet}};
 
 std::unique_ptr<UvcPropertyTransport> transportOn(FakeNode& node, int fd = -1)
 {

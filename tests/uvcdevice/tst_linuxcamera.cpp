@@ -1,0 +1,270 @@
+#include "mainwindowinspector.h"
+#include "privatepulseserver.h"
+#include "scripteddialogs.h"
+#include "tst_recording_support.h"
+#include "uvcdevice.h"
+#include "vorn_ffmpeglib.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <linux/videodev2.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+// The real program on the Linux camera path: discovery through /dev and
+// sysfs, capture through libavdevice's V4L2 input, against a uvcvideo camera
+// emulated in user space; every control of the video and audio pages seen
+// as the ioctl that reaches the device.
+class tst_LinuxCamera : public QObject
+{
+    Q_OBJECT
+
+private:
+    UvcDeviceControl device;
+    PrivatePulseServer pulse;
+    QTemporaryDir folder;
+    int node = -1;
+
+    int pictureNumber(const QImage& picture) const
+    {
+        const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+        return device.readPicture(rgb.constBits(), rgb.width(), rgb.height(),
+                                  int(rgb.bytesPerLine()));
+    }
+
+    // The lone camera, which the window has opened at once, previewing.
+    static bool preview(MainWindowInspector& inspect)
+    {
+        inspect.ui()->pushButton_preview->setChecked(true);
+        return QTest::qWaitFor([&] { return !inspect.lastFrame().isNull(); }, 20000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qunsetenv("LUMORA_SIMULATED_CAMERAS");
+        QVERIFY2(device.loaded(), "libuvcdevice.so is not preloaded");
+        QString error;
+        QVERIFY2(pulse.start(&error), qPrintable(error));
+        QVERIFY(pulse.addNullSource("ptzmic", "PTZ Cam Microphone") >= 0);
+    }
+
+    void init() { QVERIFY((node = device.plug("PTZ Cam|all|4,6")) >= 0); }
+    void cleanup() { device.unplug(node); }
+
+    void discoveryPairsTheMicrophoneAndFollowsPlugging()
+    {
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        for (int round = 0; round < 2; ++round) {
+            QCOMPARE(inspect.cameraTable().size(), 1);
+            const CameraDevice entry = inspect.cameraTable().first();
+            QCOMPARE(entry.camera.description(), QString("PTZ Cam"));
+            QCOMPARE(entry.camera.deviceName(), QString("/dev/video%1").arg(node));
+            QCOMPARE(entry.microphone.deviceName(), QString("PTZ Cam Microphone"));
+
+            device.unplug(node);
+            inspect.discoveryPass();
+            QVERIFY(inspect.cameraTable().isEmpty());
+            QVERIFY(!inspect.captureOn());
+            node = device.plug("PTZ Cam|all|4,6"); // comes back on new nodes
+            inspect.discoveryPass();
+        }
+    }
+
+    void previewTakesTheBestMode_data()
+    {
+        QTest::addColumn<QString>("camera");
+        QTest::addColumn<QString>("stream");
+        QTest::newRow("MJPEG at 30 fps, not YUYV at 10")
+            << "PTZ Cam|all|4,6"
+            << "VIDIOC_STREAMON MJPG 1280x720 interval=333333\n";
+        QTest::newRow("only YUYV") << "YUYV Cam|yuyv|4,6"
+                                   << "VIDIOC_STREAMON YUYV 1280x720 interval=1000000\n";
+    }
+
+    void previewTakesTheBestMode()
+    {
+        QFETCH(QString, camera);
+        QFETCH(QString, stream);
+        device.unplug(node);
+        node = device.plug(qPrintable(camera));
+        device.takeLog();
+        Vorn_Cam window;
+        window.show();
+        MainWindowInspector inspect(window);
+        QVERIFY(preview(inspect));
+        QVERIFY(QString::fromStdString(device.takeLog()).contains(stream));
+        QCOMPARE(inspect.lastFrame().size(), QSize(1280, 720));
+        // The device's own pictures reach the label.
+        QVERIFY(pictureNumber(inspect.lastFrame()) >= 0);
+        QLabel* view = inspect.ui()->label_cameraview;
+        QTRY_VERIFY(pictureNumber(view->pixmap(Qt::ReturnByValue).toImage()) >= 0);
+    }
+
+    void aCameraStreamingElsewhereShowsItIsInUse()
+    {
+        // Another program holds the stream; uvcvideo allows one.
+        const int other = ::open(qPrintable(QString("/dev/video%1").arg(node)), O_RDWR);
+        v4l2_requestbuffers buffers{2, V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, 0, 0, {}};
+        QCOMPARE(::ioctl(other, VIDIOC_REQBUFS, &buffers), 0);
+        Vorn_Cam window;
+        window.show();
+        MainWindowInspector inspect(window);
+        inspect.ui()->pushButton_preview->setChecked(true);
+        QTRY_COMPARE_WITH_TIMEOUT(inspect.ui()->label_cameraview->pixmap(Qt::ReturnByValue).size(),
+                                  QSize(285, 29), 20000);
+        QVERIFY(inspect.lastFrame().isNull());
+        ::close(other);
+    }
+
+    void unplugWhilePreviewingReleasesTheCamera()
+    {
+        Vorn_Cam window;
+        window.show();
+        MainWindowInspector inspect(window);
+        QVERIFY(preview(inspect));
+        device.unplug(node);
+        QTRY_VERIFY_WITH_TIMEOUT(!inspect.captureLib()->CaptureIsOpen(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!inspect.captureOn(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(device.streamingHandles(), 0, 10000);
+        QVERIFY(!inspect.ui()->pushButton_preview->isChecked());
+
+        // A camera plugged in afterwards previews again.
+        node = device.plug("PTZ Cam|all|4,6");
+        inspect.discoveryPass();
+        inspect.activate(1);
+        const qint64 before = inspect.lastFrame().cacheKey();
+        inspect.ui()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(inspect.lastFrame().cacheKey() != before, 20000);
+    }
+
+    void recordingPlaysToItsEnd_data()
+    {
+        QTest::addColumn<bool>("unplug");
+        QTest::newRow("ten seconds, H.264 and AAC") << false;
+        QTest::newRow("up to an unplug") << true;
+    }
+
+    void recordingPlaysToItsEnd()
+    {
+        QFETCH(bool, unplug);
+        ScriptedDialogs dialogs;
+        Vorn_Cam window;
+        window.show();
+        MainWindowInspector inspect(window);
+        QVERIFY(preview(inspect));
+        dialogs.fileName = folder.filePath(unplug ? "unplugged.mp4" : "ten.mp4");
+        dialogs.selectedFilter = "MP4 (*.mp4)";
+        inspect.ui()->bt_record->setChecked(true);
+        QVERIFY(inspect.recordTimer());
+        const QString file = inspect.recordFileName();
+        QSignalSpy frames(inspect.captureLib(), &Vorn_FFmpeglib::frameBuffer);
+        if (unplug) {
+            QTRY_VERIFY_WITH_TIMEOUT(frames.size() >= 60, 20000);
+            device.unplug(node);
+            // The window lets go of the camera and ends the recording.
+            QTRY_VERIFY_WITH_TIMEOUT(!inspect.recordTimer(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(!inspect.captureOn(), 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(device.streamingHandles(), 0, 10000);
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(inspect.ui()->label_recordTime->text(), QString("00:00:10"),
+                                      30000);
+            inspect.ui()->bt_record->setChecked(false);
+            QCOMPARE(dialogs.messages().last(), QString("Video save successful "));
+        }
+        const FileFacts facts = inspectRecording(file);
+        QVERIFY2(facts.opened, qPrintable(facts.error));
+        QVERIFY(facts.readToEnd);
+        QCOMPARE(facts.decodeErrors, 0);
+        QCOMPARE(facts.video.codec, QString("h264"));
+        QCOMPARE(QSize(facts.video.width, facts.video.height), QSize(1280, 720));
+        QCOMPARE(facts.audio.codec, QString("aac"));
+        const double seconds = facts.video.duration;
+        QVERIFY2(unplug ? seconds >= 1.0 : seconds > 9.5 && seconds < 12.0,
+                 qPrintable(QString::number(seconds)));
+    }
+
+    void everyPageControlReachesTheDevice_data()
+    {
+        QTest::addColumn<int>("mainUnit");
+        QTest::addColumn<int>("zoomUnit");
+        QTest::newRow("units 4 and 6") << 4 << 6;
+        QTest::newRow("units above 20") << 24 << 26;
+    }
+
+    void everyPageControlReachesTheDevice()
+    {
+        QFETCH(int, mainUnit);
+        QFETCH(int, zoomUnit);
+        device.unplug(node);
+        node = device.plug(qPrintable(QString("PTZ Cam|all|%1,%2").arg(mainUnit).arg(zoomUnit)));
+        ScriptedDialogs dialogs;
+        Vorn_Cam window;
+        QVERIFY(MainWindowInspector(window).captureOn());
+        auto unit = [](int id, int selector, const QString& data) {
+            return QString("UVCIOC_CTRL_QUERY unit=%1 selector=%2 query=SET_CUR size=%3 data=%4")
+                .arg(id)
+                .arg(selector)
+                .arg(data.size() / 2)
+                .arg(data);
+        };
+        auto main = [&](int selector, const QString& data) {
+            return unit(mainUnit, selector, data);
+        };
+        auto zoom = [&](const QString& data) { return unit(zoomUnit, 12, data); };
+        auto set = [](quint32 id, int value) {
+            return QString("VIDIOC_S_CTRL id=0x%1 value=%2").arg(id, 8, 16, QChar('0')).arg(value);
+        };
+        const QStringList home = {set(V4L2_CID_PAN_ABSOLUTE, 0), set(V4L2_CID_TILT_ABSOLUTE, 0),
+                                  set(V4L2_CID_ZOOM_ABSOLUTE, 0)};
+        // A button is clicked, a slider moved to the value after '=', a label pressed.
+        const std::pair<const char*, QStringList> cases[] = {
+            {"pushButton_left", {set(V4L2_CID_PAN_SPEED, -4), set(V4L2_CID_PAN_SPEED, 0)}},
+            {"pushButton_right", {set(V4L2_CID_PAN_SPEED, 4), set(V4L2_CID_PAN_SPEED, 0)}},
+            {"pushButton_up", {set(V4L2_CID_TILT_SPEED, 3), set(V4L2_CID_TILT_SPEED, 0)}},
+            {"pushButton_down", {set(V4L2_CID_TILT_SPEED, -3), set(V4L2_CID_TILT_SPEED, 0)}},
+            {"pushButton_zoomin", {zoom("010006"), zoom("000000")}},
+            {"pushButton_zoomout", {zoom("ff0006"), zoom("000000")}},
+            {"pushButton_home", home},
+            {"pushButton_FlipV", {main(24, "01")}},
+            {"pushButton_FlipH", {main(25, "01")}},
+            {"horizontalSlider=6", {main(10, "00"), main(11, "06")}},
+            {"horizontalSlider=0", {main(10, "01")}},
+            {"horizontalSlider_DRC=70", {set(V4L2_CID_CONTRAST, 70)}},
+            {"horizontalSlider_RG=5", {main(15, "05")}},
+            {"horizontalSlider_BG=3", {main(14, "03")}},
+            {"checkBox_Live", {main(13, "05")}},
+            {"checkBox_Meeting", {main(13, "06")}},
+            {"label_restore_to_factory_settings", QStringList{main(23, "01")} + home},
+            {"pushButton_Audio_Algo", {main(27, "00")}},
+            {"pushButton_Audio", {main(26, "00")}},
+        };
+        for (const auto& [action, expected] : cases) {
+            const QStringList parts = QString(action).split('=');
+            auto* widget = window.findChild<QWidget*>(parts[0]);
+            QVERIFY2(widget, action);
+            device.takeLog();
+            if (auto* slider = qobject_cast<QSlider*>(widget)) {
+                slider->setSliderDown(true);
+                slider->setSliderPosition(parts.value(1).toInt());
+                slider->setSliderDown(false);
+            } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+                button->click();
+            } else {
+                QTest::mousePress(widget, Qt::LeftButton);
+            }
+            const QString log = QString::fromStdString(device.takeLog());
+            for (const QString& line : expected) {
+                QVERIFY2(log.contains(line + " result=0\n"),
+                         qPrintable(QString("%1: no \"%2\" in:\n%3").arg(action, line, log)));
+            }
+        }
+    }
+};
+
+QTEST_MAIN(tst_LinuxCamera)
+#include "tst_linuxcamera.moc"

@@ -1,0 +1,1108 @@
+// uvcvideo cameras in user space for the process this library is preloaded
+// into. The C library calls that reach /dev/videoN and its sysfs entries are
+// taken over; everything else passes straight through. The sysfs entries are
+// real files in a folder of this process; a node is a memfd, so close, poll
+// and the mmap of its buffers work on a real descriptor.
+#include "uvcdevice.h"
+
+#include "simulatedcamera.h"
+#include "simulatedextensionunits.h"
+#include "simulatedframerenderer.h"
+#include "simulatedstandardcontrols.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/usb/video.h>
+#include <linux/uvcvideo.h>
+#include <linux/videodev2.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <tuple>
+
+namespace fs = std::filesystem;
+#define EXPORT extern "C" __attribute__((visibility("default")))
+#define REAL(name)                                                                                 \
+    static const auto real = reinterpret_cast<decltype(&::name)>(dlsym(RTLD_NEXT, #name))
+
+namespace {
+
+// The camera sends kLoop pictures over and over, each with its number drawn
+// in as a row of squares placed in fractions of the picture, so that the
+// number reads back at any scale and tells which buffer a picture came from.
+struct PictureCode
+{
+    static constexpr int loop = 30, bits = 8;
+    static constexpr double y = 0.07, half = 0.012;
+    static double x(int bit) { return 0.05 + bit * 0.04; }
+};
+
+struct Mode
+{
+    uint32_t fourcc;
+    int width, height;
+    std::vector<uint32_t> intervals; // 100 ns units, fastest first
+};
+
+// As PTZ conference cameras list them: the fast modes only in MJPEG.
+const std::vector<Mode> kModes = {{V4L2_PIX_FMT_MJPEG, 1280, 720, {333333, 400000, 666666}},
+                                  {V4L2_PIX_FMT_MJPEG, 1920, 1080, {333333}},
+                                  {V4L2_PIX_FMT_YUYV, 1280, 720, {1000000}},
+                                  {V4L2_PIX_FMT_YUYV, 640, 480, {333333}}};
+const std::vector<Mode> kYuyvModes(kModes.begin() + 2, kModes.end());
+
+struct Camera
+{
+    struct Buffer
+    {
+        bool queued = false, done = false;
+        uint32_t bytes = 0, sequence = 0;
+        int64_t capturedNs = 0;
+    };
+    std::string name;
+    bool yuyvOnly = false, plugged = true;
+    int mainUnit = 4, zoomUnit = 6, node = 0, port = 1; // metadata node: node + 1
+    int64_t pluggedAtNs = 0;
+    std::shared_ptr<SimulatedCamera> model;
+    std::unique_ptr<SimulatedExtensionUnits> units;
+    std::unique_ptr<SimulatedStandardControls> controls;
+    Mode mode;
+    uint32_t interval = 0;
+    int owner = -1; // the handle that set a format or took buffers, as uvcvideo's privileges
+    std::vector<Buffer> buffers;
+    uint32_t bufferLength = 0;
+    uint8_t* map = nullptr;
+    bool streaming = false;
+    int64_t startNs = 0, nextFrame = 1;
+    std::deque<int> queued, done;
+
+    const std::vector<Mode>& modes() const { return yuyvOnly ? kYuyvModes : kModes; }
+    uint32_t imageSize() const { return uint32_t(mode.width * mode.height * 2); }
+    int64_t dueNs() const { return startNs + nextFrame * int64_t(interval) * 100; }
+};
+
+struct Handle
+{
+    std::shared_ptr<Camera> camera;
+    bool metadata = false, nonblocking = false;
+};
+
+struct Listing // of /dev, with the nodes still to add at its end
+{
+    std::vector<int> nodes;
+    size_t next = 0;
+    dirent64 entry{};
+};
+
+struct Devices
+{
+    std::recursive_mutex mutex;
+    std::string root;
+    std::vector<std::shared_ptr<Camera>> cameras;
+    std::map<int, Handle> handles;
+    std::map<DIR*, Listing> listings;
+    int nextNode = 0, nextPort = 1;
+    std::string log;
+    std::map<int, int64_t> pictureTimes;
+};
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+std::atomic<bool> active{false}; // until the devices exist, every call passes through
+
+int64_t clockNs(clockid_t clock)
+{
+    timespec t;
+    clock_gettime(clock, &t);
+    return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+void note(Devices& d, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void note(Devices& d, const char* format, ...)
+{
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    d.log += std::string(line) + '\n';
+}
+
+// ---------------------------------------------------------------------------
+// Pictures, made once per mode from the simulated camera's renderer
+
+void stamp(const SimulatedYuvPlanes& p, int w, int h, int number)
+{
+    const int half = std::max(2, int(PictureCode::half * w)), cy = int(PictureCode::y * h);
+    for (int bit = 0; bit < PictureCode::bits; ++bit) {
+        const int cx = int(PictureCode::x(bit) * w);
+        for (int y = cy - half; y < cy + half; ++y) {
+            std::fill_n(p.y + y * p.yStride + cx - half, 2 * half, (number >> bit) & 1 ? 255 : 0);
+            std::fill_n(p.u + (y / 2) * p.uStride + (cx - half) / 2, half, 128);
+            std::fill_n(p.v + (y / 2) * p.vStride + (cx - half) / 2, half, 128);
+        }
+    }
+}
+
+// YUYV as cameras send it: limited range, chroma shared by two pixels.
+std::string packYuyv(const SimulatedYuvPlanes& p, int w, int h)
+{
+    std::string out(size_t(w) * h * 2, '\0');
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* chroma = (x & 1 ? p.v : p.u) + (y / 2) * p.uStride + x / 2;
+            out[(size_t(y) * w + x) * 2] = char(16 + p.y[y * p.yStride + x] * 219 / 255);
+            out[(size_t(y) * w + x) * 2 + 1] = char(128 + (*chroma - 128) * 224 / 255);
+        }
+    }
+    return out;
+}
+
+// One picture at a time, when a frame first needs it: a stream starts at
+// once, as a camera's does, however slow the build.
+struct PictureMaker
+{
+    explicit PictureMaker(const Mode& m) : renderer(m.width, m.height), made(PictureCode::loop)
+    {
+        frame->format = AV_PIX_FMT_YUVJ420P;
+        frame->width = m.width;
+        frame->height = m.height;
+        if (m.fourcc == V4L2_PIX_FMT_MJPEG) {
+            jpeg = avcodec_alloc_context3(avcodec_find_encoder(AV_CODEC_ID_MJPEG));
+            jpeg->width = m.width;
+            jpeg->height = m.height;
+            jpeg->pix_fmt = AV_PIX_FMT_YUVJ420P;
+            jpeg->time_base = AVRational{1, 30};
+            jpeg->flags |= AV_CODEC_FLAG_QSCALE;
+            jpeg->global_quality = FF_QP2LAMBDA * 4;
+        }
+        ready = av_frame_get_buffer(frame, 0) >= 0 &&
+                (!jpeg || avcodec_open2(jpeg, nullptr, nullptr) >= 0);
+    }
+
+    std::string make(int i)
+    {
+        AVFrame* f = frame;
+        const SimulatedYuvPlanes p{f->data[0],     f->data[1],     f->data[2],
+                                   f->linesize[0], f->linesize[1], f->linesize[2]};
+        renderer.render(SimulatedCameraState(), 9 * 3600000 + i * 33, i / 30.0, p);
+        stamp(p, f->width, f->height, i);
+        if (!jpeg)
+            return packYuyv(p, f->width, f->height);
+        std::string out;
+        if (avcodec_send_frame(jpeg, f) >= 0 && avcodec_receive_packet(jpeg, packet) >= 0)
+            out.assign(reinterpret_cast<char*>(packet->data), size_t(packet->size));
+        av_packet_unref(packet);
+        return out;
+    }
+
+    SimulatedFrameRenderer renderer;
+    AVFrame* frame = av_frame_alloc();
+    AVPacket* packet = av_packet_alloc();
+    AVCodecContext* jpeg = nullptr;
+    bool ready = false;
+    std::vector<std::string> made; // kept for the life of the process
+};
+
+const std::string& picture(const Mode& mode, int64_t frame)
+{
+    static std::mutex mutex;
+    static std::map<std::tuple<uint32_t, int, int>, std::unique_ptr<PictureMaker>> makers;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto& maker = makers[{mode.fourcc, mode.width, mode.height}];
+    if (!maker)
+        maker = std::make_unique<PictureMaker>(mode);
+    std::string& made = maker->made[size_t(frame % PictureCode::loop)];
+    if (made.empty() && maker->ready)
+        made = maker->make(int(frame % PictureCode::loop));
+    return made;
+}
+
+// ---------------------------------------------------------------------------
+// Plugging: the camera, its sysfs entries and USB descriptors
+
+std::string usbGuid(const QUuid& g)
+{
+    std::string b;
+    for (int i = 0; i < 4; ++i)
+        b.push_back(char(g.data1 >> (8 * i)));
+    b += {char(g.data2), char(g.data2 >> 8), char(g.data3), char(g.data3 >> 8)};
+    return b.append(reinterpret_cast<const char*>(g.data4), 8);
+}
+
+// The device descriptor, then the configuration with its video function.
+std::string descriptors(const Camera& c)
+{
+    std::string d;
+    auto add = [&d](std::initializer_list<int> bytes) {
+        for (int b : bytes)
+            d.push_back(char(b));
+    };
+    add({18, 1, 0x00, 0x02, 0xEF, 0x02, 0x01, 64, 0x4C, 0x7A, 0x01, 0x00, 0x00, 0x01, 1, 2, 0, 1});
+    add({9, 2, 0, 0, 2, 1, 0, 0x80, 250});                                 // configuration
+    add({8, 0x0B, 0, 2, 0x0E, 0x03, 0x00, 0});                             // association
+    add({9, 4, 0, 0, 1, 0x0E, 0x01, 0x00, 0});                             // VideoControl
+    add({13, 0x24, 0x01, 0x00, 0x01, 0, 0, 0x80, 0x8D, 0x5B, 0x00, 1, 1}); // header
+    add({18, 0x24, 0x02, 1, 0x01, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0x0A, 0x00, 0x02}); // camera
+    for (const auto& [id, guid] : {std::make_pair(c.mainUnit, SimulatedExtensionUnits::MainUnit),
+                                   std::make_pair(c.zoomUnit, SimulatedExtensionUnits::ZoomUnit)}) {
+        add({27, 0x24, 0x06, id});
+        d += usbGuid(guid);
+        add({24, 1, 1, 2, 0xFF, 0xFF, 0});
+    }
+    add({9, 0x24, 0x03, 3, 0x01, 0x01, 0, 1, 0}); // output terminal
+    add({9, 4, 1, 0, 0, 0x0E, 0x02, 0x00, 0});    // VideoStreaming
+    d[20] = char(d.size() - 18);
+    return d;
+}
+
+std::string usbFolder(const Camera& c)
+{
+    return "/sys/devices/platform/uvcdev/usb9/9-" + std::to_string(c.port);
+}
+
+std::string classFolder(int node)
+{
+    return "/sys/class/video4linux/video" + std::to_string(node);
+}
+
+void writeSysfs(const std::string& root, const Camera& c)
+{
+    const std::string interface = usbFolder(c) + "/9-" + std::to_string(c.port) + ":1.0";
+    fs::create_directories(root + interface);
+    const std::pair<std::string, std::string> files[] = {
+        {usbFolder(c) + "/descriptors", descriptors(c)},
+        {usbFolder(c) + "/bConfigurationValue", "1\n"},
+        {interface + "/bInterfaceNumber", "00\n"},
+        {classFolder(c.node) + "/index", "0\n"},
+        {classFolder(c.node + 1) + "/index", "1\n"},
+        {classFolder(c.node) + "/name", c.name + "\n"},
+        {classFolder(c.node + 1) + "/name", c.name + "\n"}};
+    for (const auto& [path, text] : files) {
+        fs::create_directories(fs::path(root + path).parent_path());
+        std::ofstream(root + path, std::ios::binary) << text;
+    }
+    for (int node : {c.node, c.node + 1})
+        fs::create_symlink("../../.." + interface.substr(4), root + classFolder(node) + "/device");
+}
+
+int plug(Devices& d, const std::string& setup)
+{
+    Lock lock(d.mutex);
+    auto c = std::make_shared<Camera>();
+    const size_t bar = setup.find('|'), bar2 = setup.find('|', bar + 1);
+    c->name = setup.substr(0, bar);
+    c->yuyvOnly = bar != std::string::npos && setup.compare(bar + 1, 4, "yuyv") == 0;
+    if (bar2 != std::string::npos &&
+        sscanf(setup.c_str() + bar2 + 1, "%d,%d", &c->mainUnit, &c->zoomUnit) != 2) {
+        return -1;
+    }
+    c->node = d.nextNode;
+    d.nextNode += 2; // a plugged-in camera gets new nodes, as with the kernel
+    c->port = d.nextPort++;
+    c->pluggedAtNs = clockNs(CLOCK_REALTIME);
+    SimulatedCameraConfig config;
+    config.description = QString::fromStdString(c->name);
+    c->model = std::make_shared<SimulatedCamera>(QString("/dev/video%1").arg(c->node), config);
+    c->model->modifyControlConfig([&](SimulatedControlConfig& cc) {
+        cc.mainUnitNode = c->mainUnit;
+        cc.zoomUnitNode = c->zoomUnit;
+    });
+    c->units = std::make_unique<SimulatedExtensionUnits>(*c->model);
+    c->controls = std::make_unique<SimulatedStandardControls>(*c->model);
+    c->mode = c->modes().front();
+    c->interval = c->mode.intervals.front();
+    writeSysfs(d.root, *c);
+    d.cameras.push_back(c);
+    return c->node;
+}
+
+Devices& devices()
+{
+    // Never destroyed: threads of the process may still close handles as it exits.
+    static Devices* d = [] {
+        auto* d = new Devices;
+        const char* tmp = getenv("TMPDIR");
+        d->root = std::string(tmp ? tmp : "/tmp") + "/uvcdev-" + std::to_string(getpid());
+        std::error_code ignored;
+        fs::remove_all(d->root, ignored);
+        static const std::string root = d->root;
+        atexit([] {
+            std::error_code ignored;
+            fs::remove_all(root, ignored);
+        });
+        const std::string cameras = getenv("UVCDEV_CAMERAS") ? getenv("UVCDEV_CAMERAS") : "";
+        for (size_t at = 0; at < cameras.size();) {
+            const size_t end = std::min(cameras.find(';', at), cameras.size());
+            plug(*d, cameras.substr(at, end - at));
+            at = end + 1;
+        }
+        active = true;
+        return d;
+    }();
+    return *d;
+}
+
+std::shared_ptr<Camera> cameraOfNode(Devices& d, int node)
+{
+    for (const auto& c : d.cameras) {
+        if (c->plugged && (c->node == node || c->node + 1 == node))
+            return c;
+    }
+    return nullptr;
+}
+
+void releaseStream(Camera& c)
+{
+    if (c.map)
+        munmap(c.map, c.buffers.size() * c.bufferLength);
+    c.map = nullptr;
+    c.buffers.clear();
+    c.queued.clear();
+    c.done.clear();
+    c.streaming = false;
+    c.owner = -1;
+}
+
+// ---------------------------------------------------------------------------
+// ioctls: 0 or a negative errno
+
+int queryCapability(const Handle& h, v4l2_capability* cap)
+{
+    std::memset(cap, 0, sizeof *cap);
+    std::strncpy(reinterpret_cast<char*>(cap->driver), "uvcvideo", sizeof cap->driver - 1);
+    std::strncpy(reinterpret_cast<char*>(cap->card), h.camera->name.c_str(), sizeof cap->card - 1);
+    snprintf(reinterpret_cast<char*>(cap->bus_info), sizeof cap->bus_info, "usb-0000:00:14.0-%d",
+             h.camera->port);
+    cap->version = 0x060100;
+    cap->capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING |
+                        V4L2_CAP_EXT_PIX_FORMAT | V4L2_CAP_DEVICE_CAPS;
+    cap->device_caps = (h.metadata ? V4L2_CAP_META_CAPTURE : V4L2_CAP_VIDEO_CAPTURE) |
+                       V4L2_CAP_STREAMING | V4L2_CAP_EXT_PIX_FORMAT;
+    return 0;
+}
+
+// UVCIOC_CTRL_QUERY answered by the simulated camera's extension units, with
+// the checks uvcvideo makes before a request reaches the device.
+int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
+{
+    const QUuid set = q->unit == c.mainUnit   ? SimulatedExtensionUnits::MainUnit
+                      : q->unit == c.zoomUnit ? SimulatedExtensionUnits::ZoomUnit
+                                              : QUuid();
+    const unsigned long length = SimulatedExtensionUnits::controlLength(set, q->selector);
+    constexpr unsigned long topology = 0x10000000, get = 1, setCur = 2, support = 0x100;
+    static const char* names[] = {"SET_CUR", "GET_CUR", "GET_INFO", "GET_LEN"};
+    const int kind = q->query == UVC_SET_CUR    ? 0
+                     : q->query == UVC_GET_CUR  ? 1
+                     : q->query == UVC_GET_INFO ? 2
+                     : q->query == UVC_GET_LEN  ? 3
+                                                : -1;
+    unsigned long returned = 0;
+    long r = set.isNull() || length == 0 ? -ENOENT : -EINVAL;
+    if (r == -EINVAL && kind == 2 && q->size == 1) {
+        r = c.units->request(set, q->selector, topology | support, q->unit, nullptr, 0, &returned);
+        q->data[0] = r >= 0 ? UVC_CONTROL_CAP_GET | UVC_CONTROL_CAP_SET : 0;
+    } else if (r == -EINVAL && kind == 3 && q->size == 2) {
+        r = c.units->request(set, q->selector, topology | get, q->unit, nullptr, 0, &returned);
+        q->data[0] = uint8_t(returned);
+        q->data[1] = uint8_t(returned >> 8);
+    } else if (r == -EINVAL && (kind == 0 || kind == 1)) {
+        r = q->size != length ? -ENOBUFS
+                              : c.units->request(set, q->selector, topology | (kind ? get : setCur),
+                                                 q->unit, q->data, q->size, &returned);
+    }
+    char bytes[64] = "";
+    for (int i = 0; r >= 0 && kind != 2 && i < q->size && i < 31; ++i)
+        snprintf(bytes + 2 * i, 3, "%02x", q->data[i]);
+    note(d, "UVCIOC_CTRL_QUERY unit=%d selector=%d query=%s size=%d data=%s result=%ld", q->unit,
+         q->selector, kind < 0 ? "OTHER" : names[kind], q->size, bytes, r);
+    return int(r);
+}
+
+int standardControl(Devices& d, Camera& c, unsigned long request, void* arg)
+{
+    if (request == VIDIOC_QUERYCTRL) {
+        auto* q = static_cast<v4l2_queryctrl*>(arg);
+        v4l2_query_ext_ctrl e{};
+        e.id = q->id;
+        const int r = c.controls->queryExtControl(&e);
+        note(d, "VIDIOC_QUERYCTRL id=0x%08x result=%d", q->id, r);
+        if (r == 0) {
+            const auto narrow = [](int64_t v) { return int32_t(v); };
+            *q = {e.id, e.type,  {}, narrow(e.minimum), narrow(e.maximum), narrow(e.step),
+                  0,    e.flags, {}};
+            q->default_value = narrow(e.default_value);
+            std::memcpy(q->name, e.name, sizeof q->name - 1);
+        }
+        return r;
+    }
+    auto* ctrl = static_cast<v4l2_control*>(arg);
+    const bool setting = request == VIDIOC_S_CTRL;
+    const int r = setting ? c.controls->setControl(ctrl) : c.controls->getControl(ctrl);
+    note(d, "%s id=0x%08x value=%d result=%d", setting ? "VIDIOC_S_CTRL" : "VIDIOC_G_CTRL",
+         ctrl->id, ctrl->value, r);
+    return r;
+}
+
+const Mode* findMode(const Camera& c, uint32_t fourcc, int w, int h, size_t index = 0)
+{
+    for (const Mode& m : c.modes()) {
+        if (m.fourcc == fourcc && (w < 0 ? index-- == 0 : m.width == w && m.height == h))
+            return &m;
+    }
+    return nullptr;
+}
+
+uint32_t nearestInterval(const Mode& m, uint32_t wanted)
+{
+    return *std::min_element(
+        m.intervals.begin(), m.intervals.end(), [wanted](uint32_t a, uint32_t b) {
+            return std::llabs(int64_t(a) - wanted) < std::llabs(int64_t(b) - wanted);
+        });
+}
+
+// Formats and rates: an unknown format falls back to the first, the size to
+// the one that overlaps the request most, the rate to the nearest.
+int format(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
+{
+    std::vector<uint32_t> fourccs;
+    for (const Mode& m : c.modes()) {
+        if (std::find(fourccs.begin(), fourccs.end(), m.fourcc) == fourccs.end())
+            fourccs.push_back(m.fourcc);
+    }
+    switch (request) {
+    case VIDIOC_ENUM_FMT: {
+        auto* f = static_cast<v4l2_fmtdesc*>(arg);
+        if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || f->index >= fourccs.size())
+            return -EINVAL;
+        const bool jpeg = fourccs[f->index] == V4L2_PIX_FMT_MJPEG;
+        *f = v4l2_fmtdesc{
+            f->index, f->type, jpeg ? V4L2_FMT_FLAG_COMPRESSED : 0u, {}, fourccs[f->index], 0, {}};
+        std::strcpy(reinterpret_cast<char*>(f->description), jpeg ? "Motion-JPEG" : "YUYV 4:2:2");
+        return 0;
+    }
+    case VIDIOC_ENUM_FRAMESIZES: {
+        auto* s = static_cast<v4l2_frmsizeenum*>(arg);
+        const Mode* m = findMode(c, s->pixel_format, -1, -1, s->index);
+        s->type = V4L2_FRMSIZE_TYPE_DISCRETE;
+        s->discrete = m ? v4l2_frmsize_discrete{uint32_t(m->width), uint32_t(m->height)}
+                        : v4l2_frmsize_discrete{};
+        return m ? 0 : -EINVAL;
+    }
+    case VIDIOC_ENUM_FRAMEINTERVALS: {
+        auto* i = static_cast<v4l2_frmivalenum*>(arg);
+        const Mode* m = findMode(c, i->pixel_format, int(i->width), int(i->height));
+        if (!m || i->index >= m->intervals.size())
+            return -EINVAL;
+        i->type = V4L2_FRMIVAL_TYPE_DISCRETE;
+        i->discrete = {m->intervals[i->index], 10000000};
+        return 0;
+    }
+    case VIDIOC_G_PARM:
+    case VIDIOC_S_PARM: {
+        auto* p = static_cast<v4l2_streamparm*>(arg);
+        if (p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || (request == VIDIOC_S_PARM && c.streaming))
+            return p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
+        if (request == VIDIOC_S_PARM) {
+            const v4l2_fract t = p->parm.capture.timeperframe;
+            c.owner = fd;
+            c.interval = nearestInterval(
+                c.mode,
+                t.denominator ? uint32_t(uint64_t(t.numerator) * 10000000 / t.denominator) : 0);
+            note(d, "VIDIOC_S_PARM %u/%u -> %u", t.numerator, t.denominator, c.interval);
+        }
+        p->parm = {};
+        p->parm.capture.capability = V4L2_CAP_TIMEPERFRAME;
+        p->parm.capture.timeperframe = {c.interval, 10000000};
+        return 0;
+    }
+    }
+    auto* f = static_cast<v4l2_format*>(arg); // G_FMT, TRY_FMT, S_FMT
+    if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
+        (request == VIDIOC_S_FMT && c.owner >= 0 && (c.streaming || !c.buffers.empty()))) {
+        return f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
+    }
+    Mode chosen = c.mode;
+    if (request != VIDIOC_G_FMT) {
+        const uint32_t fourcc = std::count(fourccs.begin(), fourccs.end(), f->fmt.pix.pixelformat)
+                                    ? f->fmt.pix.pixelformat
+                                    : fourccs.front();
+        const int64_t rw = f->fmt.pix.width, rh = f->fmt.pix.height;
+        int64_t best = INT64_MAX;
+        for (const Mode& m : c.modes()) {
+            const int64_t overlap =
+                std::min<int64_t>(m.width, rw) * std::min<int64_t>(m.height, rh);
+            const int64_t distance = int64_t(m.width) * m.height + rw * rh - 2 * overlap;
+            if (m.fourcc == fourcc && distance < best) {
+                best = distance;
+                chosen = m;
+            }
+        }
+    }
+    v4l2_pix_format& pix = f->fmt.pix;
+    pix = v4l2_pix_format{};
+    pix.width = uint32_t(chosen.width);
+    pix.height = uint32_t(chosen.height);
+    pix.pixelformat = chosen.fourcc;
+    pix.field = V4L2_FIELD_NONE;
+    pix.bytesperline = chosen.fourcc == V4L2_PIX_FMT_YUYV ? pix.width * 2 : 0;
+    pix.sizeimage = pix.width * pix.height * 2;
+    pix.colorspace = V4L2_COLORSPACE_SRGB;
+    if (request == VIDIOC_S_FMT) {
+        c.owner = fd;
+        c.mode = chosen;
+        c.interval = nearestInterval(chosen, c.interval);
+        note(d, "VIDIOC_S_FMT %.4s %dx%d", reinterpret_cast<const char*>(&chosen.fourcc),
+             chosen.width, chosen.height);
+    }
+    return 0;
+}
+
+// Fills the queued buffers with the frames that came due since the last
+// look; frames that found no queued buffer are lost, as on the wire.
+void advance(Camera& c, int64_t now)
+{
+    const int64_t step = int64_t(c.interval) * 100;
+    if (now - c.dueNs() > 64 * step)
+        c.nextFrame += (now - c.dueNs()) / step - 32;
+    for (; c.dueNs() <= now; ++c.nextFrame) {
+        if (c.queued.empty())
+            continue;
+        const int index = c.queued.front();
+        c.queued.pop_front();
+        const std::string& bytes = picture(c.mode, c.nextFrame);
+        Camera::Buffer& b = c.buffers[size_t(index)];
+        b.bytes = uint32_t(std::min<size_t>(bytes.size(), c.bufferLength));
+        std::memcpy(c.map + size_t(index) * c.bufferLength, bytes.data(), b.bytes);
+        b = Camera::Buffer{false, true, b.bytes, uint32_t(c.nextFrame), c.dueNs()};
+        c.done.push_back(index);
+    }
+}
+
+void describe(const Camera& c, uint32_t index, v4l2_buffer* b)
+{
+    const Camera::Buffer& buffer = c.buffers[index];
+    *b = v4l2_buffer{};
+    b->index = index;
+    b->type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    b->memory = V4L2_MEMORY_MMAP;
+    b->bytesused = buffer.bytes;
+    b->flags = V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC |
+               V4L2_BUF_FLAG_TSTAMP_SRC_SOE | (buffer.queued ? V4L2_BUF_FLAG_QUEUED : 0) |
+               (buffer.done ? V4L2_BUF_FLAG_DONE : 0);
+    b->field = V4L2_FIELD_NONE;
+    b->sequence = buffer.sequence;
+    b->timestamp = {buffer.capturedNs / 1000000000, (buffer.capturedNs % 1000000000) / 1000};
+    b->m.offset = index * c.bufferLength;
+    b->length = c.bufferLength;
+}
+
+int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
+{
+    const bool owner = c.owner == fd;
+    if (request == VIDIOC_REQBUFS) {
+        auto* r = static_cast<v4l2_requestbuffers*>(arg);
+        if (r->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || r->memory != V4L2_MEMORY_MMAP ||
+            c.streaming) {
+            return c.streaming ? -EBUSY : -EINVAL;
+        }
+        releaseStream(c); // and with no buffers asked for, the camera is free again
+        r->count = std::min<uint32_t>(r->count, 32);
+        r->capabilities = V4L2_BUF_CAP_SUPPORTS_MMAP;
+        c.bufferLength = (c.imageSize() + 4095) & ~4095u;
+        const size_t total = size_t(r->count) * c.bufferLength;
+        void* map = r->count && ftruncate(fd, off_t(total)) == 0
+                        ? mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
+                        : MAP_FAILED;
+        if (map == MAP_FAILED)
+            return r->count ? -ENOMEM : 0;
+        c.owner = fd;
+        c.map = static_cast<uint8_t*>(map);
+        c.buffers.assign(r->count, Camera::Buffer());
+        return 0;
+    }
+    if (request == VIDIOC_QUERYBUF || request == VIDIOC_QBUF) {
+        auto* b = static_cast<v4l2_buffer*>(arg);
+        if (!owner || b->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || b->index >= c.buffers.size() ||
+            b->memory != V4L2_MEMORY_MMAP) {
+            return -EINVAL;
+        }
+        Camera::Buffer& buffer = c.buffers[b->index];
+        if (request == VIDIOC_QBUF && (buffer.queued || buffer.done))
+            return -EINVAL;
+        if (request == VIDIOC_QBUF)
+            c.queued.push_back(int(b->index));
+        buffer.queued = buffer.queued || request == VIDIOC_QBUF;
+        describe(c, b->index, b);
+        return 0;
+    }
+    if (request == VIDIOC_STREAMON || request == VIDIOC_STREAMOFF) {
+        if (!owner || *static_cast<int*>(arg) != V4L2_BUF_TYPE_VIDEO_CAPTURE || c.buffers.empty())
+            return -EINVAL;
+        c.streaming = request == VIDIOC_STREAMON && !picture(c.mode, 0).empty();
+        c.startNs = clockNs(CLOCK_MONOTONIC);
+        c.nextFrame = 1;
+        if (request == VIDIOC_STREAMOFF) { // every buffer back to the caller
+            c.queued.clear();
+            c.done.clear();
+            std::fill(c.buffers.begin(), c.buffers.end(), Camera::Buffer());
+        }
+        if (c.streaming) {
+            note(d, "VIDIOC_STREAMON %.4s %dx%d interval=%u",
+                 reinterpret_cast<const char*>(&c.mode.fourcc), c.mode.width, c.mode.height,
+                 c.interval);
+        }
+        return c.streaming || request == VIDIOC_STREAMOFF ? 0 : -EIO;
+    }
+    return -ENOTTY;
+}
+
+// Waits outside the lock: a blocking reader sleeps until its frame is due.
+int dequeue(Devices& d, int fd, Handle h, v4l2_buffer* b)
+{
+    for (;;) {
+        std::unique_lock<std::recursive_mutex> lock(d.mutex);
+        Camera& c = *h.camera;
+        if (!c.plugged)
+            return -ENODEV;
+        if (!c.streaming || c.owner != fd || b->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+            return -EINVAL;
+        const int64_t now = clockNs(CLOCK_MONOTONIC);
+        advance(c, now);
+        if (!c.done.empty()) {
+            const int index = c.done.front();
+            c.done.pop_front();
+            Camera::Buffer& buffer = c.buffers[size_t(index)];
+            buffer.done = false;
+            describe(c, uint32_t(index), b);
+            d.pictureTimes[int(buffer.sequence % PictureCode::loop)] = buffer.capturedNs;
+            return 0;
+        }
+        if (h.nonblocking)
+            return -EAGAIN;
+        const timespec nap{0, long(std::clamp<int64_t>(c.dueNs() - now, 100000, 20000000))};
+        lock.unlock();
+        nanosleep(&nap, nullptr);
+    }
+}
+
+// 1 when the descriptor is not a node.
+int nodeIoctl(int fd, unsigned long request, void* arg)
+{
+    Devices& d = devices();
+    std::unique_lock<std::recursive_mutex> lock(d.mutex);
+    auto it = d.handles.find(fd);
+    if (it == d.handles.end())
+        return 1;
+    const Handle h = it->second;
+    Camera& c = *h.camera;
+    if (!c.plugged)
+        return -ENODEV;
+    if (request == VIDIOC_QUERYCAP)
+        return queryCapability(h, static_cast<v4l2_capability*>(arg));
+    if (h.metadata) {
+        return -ENOTTY; // its metadata format is of no interest here
+    }
+    switch (request) {
+    case VIDIOC_DQBUF:
+        lock.unlock();
+        return dequeue(d, fd, h, static_cast<v4l2_buffer*>(arg));
+    case UVCIOC_CTRL_QUERY:
+        return unitQuery(d, c, static_cast<uvc_xu_control_query*>(arg));
+    case VIDIOC_QUERYCTRL:
+    case VIDIOC_G_CTRL:
+    case VIDIOC_S_CTRL:
+        return standardControl(d, c, request, arg);
+    case VIDIOC_QUERY_EXT_CTRL:
+        return c.controls->queryExtControl(static_cast<v4l2_query_ext_ctrl*>(arg));
+    case VIDIOC_QUERYMENU:
+        return c.controls->queryMenu(static_cast<v4l2_querymenu*>(arg));
+    case VIDIOC_G_INPUT:
+        *static_cast<int*>(arg) = 0;
+        return 0;
+    case VIDIOC_S_INPUT:
+        return *static_cast<int*>(arg) == 0 ? 0 : -EINVAL;
+    case VIDIOC_ENUMINPUT: {
+        auto* in = static_cast<v4l2_input*>(arg);
+        const uint32_t index = in->index;
+        *in = v4l2_input{};
+        std::strcpy(reinterpret_cast<char*>(in->name), "Camera 1");
+        in->type = V4L2_INPUT_TYPE_CAMERA;
+        return index == 0 ? 0 : -EINVAL;
+    }
+    }
+    // Another handle holds the stream: uvcvideo answers EBUSY.
+    const bool takes = request == VIDIOC_S_FMT || request == VIDIOC_S_PARM ||
+                       request == VIDIOC_REQBUFS || request == VIDIOC_STREAMON;
+    if (takes && c.owner != -1 && c.owner != fd)
+        return -EBUSY;
+    const bool formats = request == VIDIOC_ENUM_FMT || request == VIDIOC_ENUM_FRAMESIZES ||
+                         request == VIDIOC_ENUM_FRAMEINTERVALS || request == VIDIOC_G_PARM ||
+                         request == VIDIOC_S_PARM || request == VIDIOC_G_FMT ||
+                         request == VIDIOC_S_FMT || request == VIDIOC_TRY_FMT;
+    return formats ? format(d, fd, c, request, arg) : stream(d, fd, c, request, arg);
+}
+
+// ---------------------------------------------------------------------------
+// Paths
+
+int failWith(int error)
+{
+    errno = error;
+    return -1;
+}
+
+// The node number of /dev/videoN, -1 for any other path.
+int nodeNumber(const char* path)
+{
+    if (!path || std::strncmp(path, "/dev/video", 10) != 0 || !path[10] ||
+        std::strspn(path + 10, "0123456789") != std::strlen(path + 10)) {
+        return -1;
+    }
+    return atoi(path + 10);
+}
+
+// Where the sysfs entries of the nodes really are.
+const char* mapped(const char* path, std::string& buffer)
+{
+    if (!path || (std::strncmp(path, "/sys/class/video4linux/", 23) != 0 &&
+                  std::strncmp(path, "/sys/devices/platform/uvcdev/", 29) != 0)) {
+        return path;
+    }
+    buffer = devices().root + path;
+    return buffer.c_str();
+}
+
+template <typename Stat> int nodeStat(int node, Stat* st)
+{
+    Devices& d = devices();
+    Lock lock(d.mutex);
+    auto c = cameraOfNode(d, node);
+    if (!c)
+        return failWith(ENOENT);
+    *st = Stat{};
+    st->st_mode = S_IFCHR | 0660;
+    st->st_rdev = makedev(81, node);
+    st->st_dev = makedev(0, 5);
+    st->st_ino = 1000 + node;
+    st->st_nlink = 1;
+    st->st_ctim = st->st_mtim = st->st_atim =
+        timespec{c->pluggedAtNs / 1000000000, c->pluggedAtNs % 1000000000};
+    return 0;
+}
+
+template <typename Call> int openPath(const char* path, int flags, Call call)
+{
+    const int node = nodeNumber(path);
+    if (node < 0) {
+        std::string buffer;
+        return call(mapped(path, buffer));
+    }
+    Devices& d = devices();
+    Lock lock(d.mutex);
+    auto c = cameraOfNode(d, node);
+    if (!c)
+        return failWith(ENOENT);
+    const int fd = memfd_create("uvcdev", (flags & O_CLOEXEC) ? MFD_CLOEXEC : 0);
+    if (fd >= 0) {
+        d.handles[fd] = Handle{c, c->node != node, (flags & O_NONBLOCK) != 0};
+    }
+    return fd;
+}
+
+template <typename Stat, typename Call> int statPath(const char* path, Stat* st, Call call)
+{
+    std::string buffer;
+    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : call(mapped(path, buffer));
+}
+
+dirent64* nextNode(DIR* dir)
+{
+    Devices& d = devices();
+    Lock lock(d.mutex);
+    auto it = d.listings.find(dir);
+    if (it == d.listings.end() || it->second.next >= it->second.nodes.size())
+        return nullptr;
+    Listing& l = it->second;
+    l.entry = dirent64{1000 + uint64_t(l.nodes[l.next]), 0, sizeof l.entry, DT_CHR, {}};
+    snprintf(l.entry.d_name, sizeof l.entry.d_name, "video%d", l.nodes[l.next++]);
+    return &l.entry;
+}
+
+// Children (the audio server, helpers) run without this library unless a
+// caller asks for it: they have no business with the cameras.
+__attribute__((constructor)) void keepToThisProcess()
+{
+    if (!getenv("UVCDEV_KEEP_PRELOAD"))
+        unsetenv("LD_PRELOAD");
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The C library, as the program, Qt and FFmpeg call it
+
+#define OPEN_CALL(name, params, ...)                                                               \
+    EXPORT int name params                                                                         \
+    {                                                                                              \
+        REAL(name);                                                                                \
+        va_list args;                                                                              \
+        va_start(args, flags);                                                                     \
+        const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? mode_t(va_arg(args, int)) : 0;       \
+        va_end(args);                                                                              \
+        return openPath(path, flags, [&](const char* p) { return real(__VA_ARGS__); });            \
+    }
+OPEN_CALL(open, (const char* path, int flags, ...), p, flags, mode)
+OPEN_CALL(open64, (const char* path, int flags, ...), p, flags, mode)
+OPEN_CALL(openat, (int dir, const char* path, int flags, ...), dir, p, flags, mode)
+
+EXPORT int __open_2(const char* path, int flags)
+{
+    static const auto real =
+        reinterpret_cast<int (*)(const char*, int)>(dlsym(RTLD_NEXT, "__open_2"));
+    return openPath(path, flags, [&](const char* p) { return real(p, flags); });
+}
+
+EXPORT int close(int fd)
+{
+    REAL(close);
+    if (active) {
+        Devices& d = devices();
+        Lock lock(d.mutex);
+        auto it = d.handles.find(fd);
+        if (it != d.handles.end() && it->second.camera->owner == fd)
+            releaseStream(*it->second.camera);
+        if (it != d.handles.end())
+            d.handles.erase(it);
+    }
+    return real(fd);
+}
+
+EXPORT int ioctl(int fd, unsigned long request, ...) noexcept
+{
+    REAL(ioctl);
+    va_list args;
+    va_start(args, request);
+    void* arg = va_arg(args, void*);
+    va_end(args);
+    const int result = active ? nodeIoctl(fd, request, arg) : 1;
+    return result == 1 ? real(fd, request, arg) : result < 0 ? failWith(-result) : result;
+}
+
+#define STAT_CALL(name, type)                                                                      \
+    EXPORT int name(const char* path, struct type* st) noexcept                                    \
+    {                                                                                              \
+        REAL(name);                                                                                \
+        return statPath(path, st, [&](const char* p) { return real(p, st); });                     \
+    }
+STAT_CALL(stat, stat)
+STAT_CALL(stat64, stat64)
+STAT_CALL(lstat, stat)
+STAT_CALL(lstat64, stat64)
+
+EXPORT int statx(int dir, const char* path, int flags, unsigned mask, struct statx* st) noexcept
+{
+    REAL(statx);
+    struct stat s;
+    std::string buffer;
+    if (nodeNumber(path) < 0 || nodeStat(nodeNumber(path), &s) < 0)
+        return nodeNumber(path) < 0 ? real(dir, mapped(path, buffer), flags, mask, st) : -1;
+    *st = {};
+    st->stx_mask = STATX_BASIC_STATS;
+    st->stx_mode = uint16_t(s.st_mode);
+    st->stx_ino = s.st_ino;
+    st->stx_nlink = 1;
+    st->stx_rdev_major = 81;
+    st->stx_rdev_minor = uint32_t(nodeNumber(path));
+    st->stx_ctime = st->stx_mtime = {s.st_ctim.tv_sec, uint32_t(s.st_ctim.tv_nsec), 0};
+    return 0;
+}
+
+EXPORT int access(const char* path, int mode) noexcept
+{
+    REAL(access);
+    struct stat s;
+    std::string buffer;
+    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), &s)
+                                 : real(mapped(path, buffer), mode);
+}
+
+EXPORT ssize_t readlink(const char* path, char* target, size_t size) noexcept
+{
+    REAL(readlink);
+    std::string buffer;
+    return nodeNumber(path) >= 0 ? failWith(EINVAL) : real(mapped(path, buffer), target, size);
+}
+
+EXPORT char* realpath(const char* path, char* resolved) noexcept
+{
+    REAL(realpath);
+    struct stat s;
+    if (nodeNumber(path) >= 0) {
+        return nodeStat(nodeNumber(path), &s) < 0 ? nullptr
+               : resolved                         ? std::strcpy(resolved, path)
+                                                  : strdup(path);
+    }
+    std::string buffer;
+    const char* target = mapped(path, buffer);
+    char* r = real(target, resolved);
+    // Callers see the sysfs paths, never the folder behind them.
+    const size_t cut = target != path ? devices().root.size() : 0;
+    if (r && cut && std::strncmp(r, devices().root.c_str(), cut) == 0)
+        std::memmove(r, r + cut, std::strlen(r) - cut + 1);
+    return r;
+}
+
+EXPORT DIR* opendir(const char* path)
+{
+    REAL(opendir);
+    std::string buffer;
+    DIR* dir = real(mapped(path, buffer));
+    if (dir && (std::strcmp(path, "/dev") == 0 || std::strcmp(path, "/dev/") == 0)) {
+        Devices& d = devices();
+        Lock lock(d.mutex);
+        for (const auto& c : d.cameras) {
+            if (c->plugged)
+                d.listings[dir].nodes.insert(d.listings[dir].nodes.end(), {c->node, c->node + 1});
+        }
+    }
+    return dir;
+}
+
+EXPORT dirent64* readdir64(DIR* dir)
+{
+    REAL(readdir64);
+    dirent64* entry = real(dir);
+    return entry || !active ? entry : nextNode(dir);
+}
+
+EXPORT int closedir(DIR* dir)
+{
+    REAL(closedir);
+    if (active) {
+        Devices& d = devices();
+        Lock lock(d.mutex);
+        d.listings.erase(dir);
+    }
+    return real(dir);
+}
+
+// A streaming node is readable when a frame is due, in error once unplugged;
+// the other descriptors are polled in slices up to the next frame.
+EXPORT int poll(pollfd* fds, nfds_t count, int timeoutMs)
+{
+    REAL(poll);
+    const int64_t end =
+        timeoutMs < 0 ? INT64_MAX : clockNs(CLOCK_MONOTONIC) + timeoutMs * 1000000LL;
+    std::vector<pollfd> others(fds, fds + count);
+    for (bool ours = false;; ours = false) {
+        int ready = 0;
+        int64_t wakeNs = end;
+        for (nfds_t i = 0; active && i < count; ++i) {
+            Devices& d = devices();
+            Lock lock(d.mutex);
+            auto it = d.handles.find(fds[i].fd);
+            if (it == d.handles.end())
+                continue;
+            Camera& c = *it->second.camera;
+            const bool streaming = c.plugged && c.streaming && c.owner == fds[i].fd;
+            if (streaming)
+                advance(c, clockNs(CLOCK_MONOTONIC));
+            wakeNs = streaming ? std::min(wakeNs, c.dueNs()) : wakeNs;
+            const int mask = !c.plugged       ? POLLERR | POLLHUP
+                             : !streaming     ? POLLERR
+                             : c.done.empty() ? 0
+                                              : POLLIN | POLLRDNORM;
+            fds[i].revents = short(mask & (fds[i].events | POLLERR | POLLHUP));
+            ready += fds[i].revents != 0;
+            others[i].fd = -1;
+            ours = true;
+        }
+        if (!ours)
+            return real(fds, count, timeoutMs);
+        const int64_t left = std::clamp<int64_t>(wakeNs - clockNs(CLOCK_MONOTONIC), 0, 20000000);
+        const int r = real(others.data(), count, ready ? 0 : int((left + 999999) / 1000000));
+        for (nfds_t i = 0; r > 0 && i < count; ++i) {
+            if (others[i].fd >= 0)
+                ready += (fds[i].revents = others[i].revents) != 0;
+        }
+        if (r < 0 || ready || clockNs(CLOCK_MONOTONIC) >= end)
+            return r < 0 ? r : ready;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The controller
+
+EXPORT int uvcdev_plug(const char* setup)
+{
+    return plug(devices(), setup);
+}
+
+EXPORT int uvcdev_unplug(int node)
+{
+    Devices& d = devices();
+    Lock lock(d.mutex);
+    auto c = cameraOfNode(d, node);
+    if (!c || c->node != node)
+        return -1;
+    c->plugged = false;
+    std::error_code ignored;
+    for (const std::string& path : {classFolder(node), classFolder(node + 1), usbFolder(*c)})
+        fs::remove_all(d.root + path, ignored);
+    return 0;
+}
+
+EXPORT int uvcdev_streaming_handles()
+{
+    Devices& d = devices();
+    Lock lock(d.mutex);
+    return int(std::count_if(d.cameras.begin(), d.cameras.end(),
+                             [](const auto& c) { return c->owner != -1; }));
+}
+
+EXPORT char* uvcdev_take_log()
+{
+    Devices& d = devices();
+    Lock lock(d.mutex);
+    char* log = strdup(d.log.c_str());
+    d.log.clear();
+    return log;
+}
+
+EXPORT int64_t uvcdev_picture_time(int picture)
+{
+    Devices& d = devices();
+    Lock lock(d.mutex);
+    return d.pictureTimes.count(picture) ? d.pictureTimes[picture] : -1;
+}
+
+EXPORT int uvcdev_read_picture(const uint8_t* rgb, int width, int height, int stride)
+{
+    int number = 0;
+    for (int bit = 0; bit < PictureCode::bits; ++bit) {
+        const uint8_t* px =
+            rgb + int(PictureCode::y * height) * stride + int(PictureCode::x(bit) * width) * 3;
+        const int level = (px[0] + px[1] + px[2]) / 3;
+        if (level > 60 && level < 190)
+            return -1;
+        number |= (level >= 190) << bit;
+    }
+    return number < PictureCode::loop ? number : -1;
+}
