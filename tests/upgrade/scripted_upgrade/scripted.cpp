@@ -1,7 +1,6 @@
 // An upgrade library that plays back the messages a test gives it and
 // records the arguments of every call, so tests see exactly what the
 // program passes and how the page reads each message.
-
 #include "uvc_upgrade.h"
 
 #include <mutex>
@@ -12,27 +11,23 @@ namespace {
 
 struct Message
 {
-    enum Kind
-    {
-        Text,
-        Int,
-        Double
-    } kind;
     std::string format;
+    int kind; // 0 text, 1 int, 2 double
     int intValue;
     double doubleValue;
 };
 
-struct Call
-{
-    std::string args[5];
-};
-
 std::mutex g_mutex;
 std::vector<Message> g_script;
-std::vector<Call> g_calls;
+std::vector<std::vector<std::string>> g_calls;
 std::vector<int> g_results;
 bool g_returnNull = false;
+
+void add(const Message& message)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_script.push_back(message);
+}
 
 } // namespace
 
@@ -49,20 +44,15 @@ UVC_UPGRADE_EXPORT void scripted_reset()
 
 UVC_UPGRADE_EXPORT void scripted_addText(const char* text)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_script.push_back({Message::Text, text, 0, 0.0});
+    add({text, 0, 0, 0.0});
 }
-
-UVC_UPGRADE_EXPORT void scripted_addInt(const char* format, int value)
+UVC_UPGRADE_EXPORT void scripted_addInt(const char* format, int v)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_script.push_back({Message::Int, format, value, 0.0});
+    add({format, 1, v, 0.0});
 }
-
-UVC_UPGRADE_EXPORT void scripted_addDouble(const char* format, double value)
+UVC_UPGRADE_EXPORT void scripted_addDouble(const char* format, double v)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_script.push_back({Message::Double, format, 0, value});
+    add({format, 2, 0, v});
 }
 
 UVC_UPGRADE_EXPORT void scripted_setReturnNull(int returnNull)
@@ -81,9 +71,10 @@ UVC_UPGRADE_EXPORT int scripted_callCount()
 UVC_UPGRADE_EXPORT const char* scripted_arg(int call, int i)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
-    return g_calls.at(static_cast<size_t>(call)).args[i].c_str();
+    return g_calls.at(static_cast<size_t>(call)).at(static_cast<size_t>(i)).c_str();
 }
 
+// What the callback returned for message n.
 UVC_UPGRADE_EXPORT int scripted_result(int message)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -98,23 +89,14 @@ UVC_UPGRADE_EXPORT const char* upgrade(int count, const char* switch1, const cha
     bool returnNull = false;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
-        g_calls.push_back({{std::to_string(count), switch1, value1, switch2, value2}});
+        g_calls.push_back({std::to_string(count), switch1, value1, switch2, value2});
         script = g_script;
         returnNull = g_returnNull;
     }
-    for (const Message& message : script) {
-        int result = 0;
-        switch (message.kind) {
-        case Message::Text:
-            result = callback("%s", message.format.c_str());
-            break;
-        case Message::Int:
-            result = callback(message.format.c_str(), message.intValue);
-            break;
-        case Message::Double:
-            result = callback(message.format.c_str(), message.doubleValue);
-            break;
-        }
+    for (const Message& m : script) {
+        const int result = m.kind == 0   ? callback("%s", m.format.c_str())
+                           : m.kind == 1 ? callback(m.format.c_str(), m.intValue)
+                                         : callback(m.format.c_str(), m.doubleValue);
         std::lock_guard<std::mutex> lock(g_mutex);
         g_results.push_back(result);
     }
