@@ -62,30 +62,25 @@ int collect(const char* format, ...)
     return n;
 }
 
-// The scripted library, held loaded by the test so that its script and
-// records outlive the program's load and unload around each call.
-struct ScriptedLibrary
+// The scripted library's script and records, in a folder of their own.
+struct Scripted
 {
-    QLibrary lib{bin("scripted/libuvc_upgrade.so")};
-    template <typename F> F fn(const char* name) { return reinterpret_cast<F>(lib.resolve(name)); }
-    void reset() { fn<void (*)()>("scripted_reset")(); }
-    void text(const char* t) { fn<void (*)(const char*)>("scripted_addText")(t); }
-    void number(const char* f, int v) { fn<void (*)(const char*, int)>("scripted_addInt")(f, v); }
-    void real(const char* f, double v)
+    QTemporaryDir dir;
+    void script(const QStringList& lines)
     {
-        fn<void (*)(const char*, double)>("scripted_addDouble")(f, v);
+        QFile::remove(dir.filePath("calls"));
+        QFile::remove(dir.filePath("results"));
+        QFile file(dir.filePath("script"));
+        file.open(QIODevice::WriteOnly);
+        file.write(lines.join('\n').toUtf8());
     }
-    void returnNull() { fn<void (*)(int)>("scripted_setReturnNull")(1); }
-    int calls() { return fn<int (*)()>("scripted_callCount")(); }
-    int result(int n) { return fn<int (*)(int)>("scripted_result")(n); }
-    QStringList call(int n)
+    QStringList read(const char* name) const
     {
-        QStringList args;
-        for (int i = 0; i < 5; ++i) {
-            args << QString::fromUtf8(fn<const char* (*)(int, int)>("scripted_arg")(n, i));
-        }
-        return args;
+        QFile file(dir.filePath(name));
+        file.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     }
+    QStringList call(int n) const { return read("calls").value(n).split('\t'); }
 };
 
 } // namespace
@@ -98,7 +93,7 @@ private:
     SimulatedHub& hub = SimulatedHub::instance();
     SimulatedDeviceCatalog catalog;
     QTemporaryDir dir;
-    ScriptedLibrary scripted;
+    Scripted scripted;
 
     QStringList messagesOf(const std::function<void()>& run)
     {
@@ -122,7 +117,7 @@ private:
     // The page with the scripted library and a camera chosen.
     Vorn_settingUpgradeInspector scriptedPage()
     {
-        scripted.reset();
+        scripted.script({});
         setUpgradeLibraryFolder(bin("scripted"));
         Vorn_settingUpgradeInspector page;
         page.p->captureState(true);
@@ -142,7 +137,7 @@ private slots:
     {
         qputenv("LUMORA_UPGRADE_STEP_MS", "1");
         DeviceCatalog::setInstance(&catalog);
-        QVERIFY(scripted.lib.load());
+        qputenv("LUMORA_SCRIPTED_UPGRADE", scripted.dir.path().toLocal8Bit());
     }
     void cleanupTestCase() { DeviceCatalog::setInstance(nullptr); }
     void init() { hub.reset(); }
@@ -282,18 +277,14 @@ private slots:
     void pagePassesTheCameraAndBoundsTheMessages()
     {
         Vorn_settingUpgradeInspector page = scriptedPage();
-        const QByteArray longText(2000, 'x');
-        scripted.text(longText.constData());
-        scripted.real("%.2f", 3.14159);
-        scripted.text("中文 message");
-        scripted.text("get info exit");
-        scripted.returnNull();
+        const QString longText(2000, QLatin1Char('x'));
+        scripted.script({longText, "f:%.2f:3.14159", "中文 message", "get info exit", "null"});
         page.ui()->pushButton_info->click();
         QCOMPARE(scripted.call(0), (QStringList{"1", "-I", "3", "", ""}));
         QCOMPARE(page.text(), QString(longText.left(kUpgradeMessageBytes)) +
                                   QStringLiteral("\n3.14\n中文 message"));
         // The callback tells the library what vsnprintf produced.
-        QCOMPARE(scripted.result(0), 2000);
+        QCOMPARE(scripted.read("results").value(0), QStringLiteral("2000"));
     }
 
     void pageAsksBeforeItUpgrades()
@@ -314,7 +305,7 @@ private slots:
         QCOMPARE(user.requests.at(3).filter, QStringLiteral("Files(*.pkg *.img)"));
         QCOMPARE(disconnect.size(), 0);
         QVERIFY(!page.upgrading());
-        QCOMPARE(scripted.calls(), 0);
+        QVERIFY(scripted.read("calls").isEmpty());
     }
 
     void pagePassesTheFileAndFollowsTheUpgrade()
@@ -323,10 +314,8 @@ private slots:
         ScriptedDialogs user;
         user.fileName = dir.filePath(QStringLiteral("固件 升级.IMG"));
         QSignalSpy disconnect(page.p, &Vorn_settingUpgrade::disConnectDevice);
-        scripted.number("send file %d%%", 40);
-        scripted.text("block written");
-        scripted.real("flash write %.1f", 50.0);
-        scripted.text("upgrade exit");
+        scripted.script(
+            {"send file 40%", "block written", "f:flash write %.1f:50", "upgrade exit"});
         page.ui()->pushButton_upgrade->click();
         QCOMPARE(disconnect.size(), 1);
         QVERIFY(page.dialog()->isVisible());
@@ -336,8 +325,7 @@ private slots:
         QCOMPARE(page.text(), QStringLiteral("block written"));
         QCOMPARE(scripted.call(0), (QStringList{"2", "-M", user.fileName, "-I", "3"}));
 
-        scripted.reset();
-        scripted.text("upgrade exit");
+        scripted.script({"upgrade exit"});
         user.fileName = dir.filePath(QStringLiteral("包.pkg"));
         page.ui()->pushButton_upgrade->click();
         waitForIdle(page);
@@ -376,8 +364,7 @@ private slots:
         ScriptedDialogs user;
         user.fileName = dir.filePath(file);
         if (file == QLatin1String("b.img")) {
-            scripted.text("Error: the firmware file is empty");
-            scripted.text("upgrade failed, exit");
+            scripted.script({"Error: the firmware file is empty", "upgrade failed, exit"});
         }
         page.dialog()->setStatusText(QString());
         page.ui()->pushButton_upgrade->click();

@@ -18,6 +18,7 @@
 #include "vorn_sharedmemory.h"
 #include "yuvconversion.h"
 
+#include <QRandomGenerator>
 #include <QtConcurrent>
 #include <QtEndian>
 #include <QtTest>
@@ -52,31 +53,23 @@ std::array<double, 3> yuv(double r, double g, double b)
             128 + (112.0 * r - 93.786 * g - 18.214 * b) / 255.0};
 }
 
-// An upright picture with gradients, noise and hard edges.
-QImage picture(int seed, int width = kW, int height = kH)
+// Noise, so that every pixel counts; upright, as the camera gives it.
+QImage picture(quint32 seed, int width = kW, int height = kH)
 {
     QImage image(width, height, QImage::Format_RGB888);
-    quint32 state = quint32(seed) * 2654435761u + 1;
+    QRandomGenerator random{seed};
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            state = state * 1664525u + 1013904223u;
-            const bool edge = ((x / 37) + (y / 23)) % 2;
-            uchar* p = image.scanLine(y) + x * 3;
-            p[0] = uchar(edge ? 255 - x % 256 : (state >> 24));
-            p[1] = uchar(y * 255 / (height - 1));
-            p[2] = uchar(edge ? (state >> 16) : 0);
-        }
+        random.fillRange(reinterpret_cast<quint32*>(image.scanLine(y)), width * 3 / 4);
     }
     return image;
 }
 
+// Rows last to first, as the record stores them (no row padding at these
+// widths).
 QByteArray bottomUp(const QImage& image)
 {
-    QByteArray pixels;
-    for (int y = image.height() - 1; y >= 0; --y) {
-        pixels.append(reinterpret_cast<const char*>(image.constScanLine(y)), image.width() * 3);
-    }
-    return pixels;
+    const QImage flipped = image.mirrored();
+    return QByteArray(reinterpret_cast<const char*>(flipped.constBits()), flipped.sizeInBytes());
 }
 
 QImage placeholder()
@@ -232,23 +225,16 @@ private slots:
                               "/tmp/a \"b\" c"}));
     }
 
-    void launcherFailures_data()
+    void launcherFailuresAreTold()
     {
-        QTest::addColumn<QByteArray>("exitCode");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("prompt dismissed") << QByteArray("126") << int(PkexecLauncher::Declined);
-        QTest::newRow("tool failed") << QByteArray("1") << int(PkexecLauncher::ToolFailed);
-    }
-
-    void launcherFailures()
-    {
-        QFETCH(QByteArray, exitCode);
-        QFETCH(int, expected);
-        qputenv("STANDIN_EXIT", exitCode);
-        QCOMPARE(PkexecLauncher(work.filePath("pkexec")).runElevated("/bin/t", "x", "", 0),
-                 expected);
+        for (const auto& [code, result] :
+             {std::pair<const char*, int>{"126", PkexecLauncher::Declined},
+              {"1", PkexecLauncher::ToolFailed}}) {
+            qputenv("STANDIN_EXIT", code);
+            QCOMPARE(PkexecLauncher(work.filePath("pkexec")).runElevated("/t", "x", "", 0), result);
+        }
         qunsetenv("STANDIN_EXIT");
-        QCOMPARE(PkexecLauncher(work.filePath("none")).runElevated("/bin/t", "x", "", 0),
+        QCOMPARE(PkexecLauncher(work.filePath("none")).runElevated("/t", "x", "", 0),
                  int(PkexecLauncher::NotStarted));
     }
 
@@ -288,13 +274,7 @@ private slots:
             QCOMPARE(launcher.calls.last(),
                      (QDir::currentPath() + "/virtual/lumora-vcam").toLocal8Bit() +
                          " register --tmpdir \"" + keyFolder.path().toLocal8Bit() + "\"");
-            // The record holds the frame last delivered.
-            QImage frame = picture(1, 1280, 720);
-            emit inspect.captureLib()->frameBuffer(frame.bits(), 1280, 720);
-            const SharedRecord record = SharedFrameProbe::read();
-            QCOMPARE(record.size, FrameRecord::kRecordBytes);
-            QVERIFY(record.pixels ==
-                    bottomUp(frame.scaled(kW, kH, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+            QTRY_VERIFY_WITH_TIMEOUT(SharedFrameProbe::read().present, 30000);
 
             inspect.ui()->pushButton_register->setChecked(false);
             QVERIFY(launcher.calls.last().endsWith(" unregister"));
@@ -354,19 +334,10 @@ private slots:
     {
         const QImage upright = picture(3);
         const QByteArray stored = bottomUp(upright);
-        const auto* rgb = reinterpret_cast<const uchar*>(stored.constData());
         QByteArray i420(YuvConversion::frameBytes(YuvConversion::Format::I420, kW, kH), 0);
-        YuvConversion::bottomUpRgbToI420(rgb, kW, kH, reinterpret_cast<uchar*>(i420.data()));
+        YuvConversion::bottomUpRgbToI420(reinterpret_cast<const uchar*>(stored.constData()), kW, kH,
+                                         reinterpret_cast<uchar*>(i420.data()));
         QVERIFY(i420Error(i420, upright) <= 1.0);
-        // YUYV: luma of each pixel, chroma of each pair.
-        QByteArray yuyv(YuvConversion::frameBytes(YuvConversion::Format::Yuyv, kW, kH), 0);
-        YuvConversion::bottomUpRgbToYuyv(rgb, kW, kH, reinterpret_cast<uchar*>(yuyv.data()));
-        const uchar* a = upright.constScanLine(7) + 20 * 3;
-        const uchar* out = reinterpret_cast<const uchar*>(yuyv.constData()) + (7 * kW + 20) * 2;
-        const auto mean = yuv((a[0] + a[3]) / 2.0, (a[1] + a[4]) / 2.0, (a[2] + a[5]) / 2.0);
-        QVERIFY(std::abs(out[0] - yuv(a[0], a[1], a[2])[0]) <= 1.0);
-        QVERIFY(std::abs(out[2] - yuv(a[3], a[4], a[5])[0]) <= 1.0);
-        QVERIFY(std::abs(out[1] - mean[1]) <= 1.0 && std::abs(out[3] - mean[2]) <= 1.0);
     }
 
     void theReaderWaitsWhileAFrameIsWritten()
@@ -401,7 +372,6 @@ private slots:
     {
         QTest::addColumn<int>("segmentBytes");
         QTest::addColumn<QList<int>>("header");
-        QTest::newRow("overflowing product") << 921612 << QList<int>{65536, 65536, 12};
         QTest::newRow("record past the segment") << 4096 << QList<int>{kW, kH, 921612};
         QTest::newRow("shorter than a header") << 8 << QList<int>{kW, kH, 921612};
     }
@@ -420,36 +390,27 @@ private slots:
         QVERIFY2(feederErrors.contains("record rejected"), qPrintable(feederErrors));
     }
 
-    void theFeederShowsLumorasFrameUpright()
-    {
-        // Lumora's own writer, a camera frame of 1280 x 720.
-        QImage camera = picture(5, 1280, 720);
-        Vorn_SharedMemory writer;
-        writer.captureOpen = true;
-        writer.ImageFrame(camera.bits(), 1280, 720);
-        // Started as the registration tool starts it: its own temporary
-        // folder differs, --tmpdir names Lumora's.
-        qputenv("TMPDIR", work.path().toLocal8Bit());
-        const QByteArray frame =
-            runFeeder({"--tmpdir", keyFolder.path(), "--format", "i420"}, kW * kH * 3 / 2);
-        qputenv("TMPDIR", keyFolder.path().toLocal8Bit());
-        QVERIFY(i420Error(frame, camera.scaled(kW, kH, Qt::IgnoreAspectRatio,
-                                               Qt::FastTransformation)) <= 1.0);
-    }
-
     void theRunningFeederHoldsTheSegmentUntilTheWriterGoes()
     {
-        QImage first = picture(31);
+        // Lumora's own writer, a camera frame of 1280 x 720.
+        QImage first = picture(31, 1280, 720);
         QImage second = picture(32);
         auto writer = std::make_unique<Vorn_SharedMemory>();
         writer->captureOpen = true;
-        writer->ImageFrame(first.bits(), kW, kH);
+        writer->ImageFrame(first.bits(), 1280, 720);
+        // Started as the registration tool starts it: its own temporary
+        // folder differs, --tmpdir names Lumora's.
         const QString output = work.filePath("held.raw");
         QProcess feeder;
-        feeder.start(QCoreApplication::applicationDirPath() + "/virtual/lumora-vcam-feeder",
-                     {"--output", output, "--format", "i420", "--fps", "20"});
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TMPDIR", work.path());
+        feeder.setProcessEnvironment(environment);
+        feeder.start(
+            QCoreApplication::applicationDirPath() + "/virtual/lumora-vcam-feeder",
+            {"--output", output, "--format", "i420", "--fps", "20", "--tmpdir", keyFolder.path()});
         QVERIFY(feeder.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(feederShows(output, first), 30000);
+        const QImage scaled = first.scaled(kW, kH, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        QTRY_VERIFY_WITH_TIMEOUT(feederShows(output, scaled), 30000);
         // The feeder holds the segment, so the writer's detach leaves it and
         // its next attach finds the same one.
         writer->ImageFrame(second.bits(), kW, kH);
@@ -461,16 +422,6 @@ private slots:
         feeder.terminate();
         QVERIFY(feeder.waitForFinished(30000));
         QCOMPARE(feeder.exitCode(), 0);
-    }
-
-    void aDeviceThatIsNoLoopbackOutputIsRefused()
-    {
-        QProcess feeder;
-        feeder.start(QCoreApplication::applicationDirPath() + "/virtual/lumora-vcam-feeder",
-                     {"--device", "/dev/null", "--frames", "1"});
-        QVERIFY(feeder.waitForFinished(30000));
-        QCOMPARE(feeder.exitCode(), 1);
-        QVERIFY(feeder.readAllStandardError().contains("not a video device"));
     }
 };
 
