@@ -156,17 +156,6 @@ private slots:
         QVERIFY(samePixels(source, reference::scenePicture(size.width(), size.height())));
     }
 
-    void allOffLeavesThePictureAlone()
-    {
-        Vorn_settingAI page;
-        setAll(page, 40, 0, 5, 0);
-        setAll(page, 0, 0, 0, 0);
-        QImage picture = randomRgb(800, 530, 1);
-        const uchar* bits = picture.constBits();
-        QCOMPARE(page.applyEffects(picture).constBits(), bits);
-        QCOMPARE(picture.constBits(), bits);
-    }
-
     void earlierResultsStayIntact()
     {
         // The steps reuse their output pictures from frame to frame; a

