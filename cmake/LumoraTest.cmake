@@ -1,9 +1,12 @@
-# lumora_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [TIMEOUT <s>])
+# lumora_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>]
+#                 [LOCKS <resources...>] [TIMEOUT <s>])
 # One QtTest executable per suite, registered with ctest. Widgets run on the
 # offscreen platform; PULSE_SERVER is passed through from the test script,
-# which starts a private PulseAudio server.
+# which starts a private PulseAudio server. Suites naming the same LOCKS
+# resource never run at the same time under `ctest -j`; suites labelled
+# `hardware` need a real camera and are left out of the default run.
 function(lumora_add_test name)
-    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;LOCKS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
     add_test(NAME ${name} COMMAND ${name})
@@ -15,5 +18,8 @@ function(lumora_add_test name)
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
     if(T_LABELS)
         set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+    endif()
+    if(T_LOCKS)
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")
     endif()
 endfunction()

@@ -45,14 +45,7 @@ inline QImage warmTone(int amount, const QImage& source)
 
 inline QImage coolTone(int amount, const QImage& source)
 {
-    QImage result(source.size(), QImage::Format_RGB888);
-    for (int x = 0; x < source.width(); ++x) {
-        for (int y = 0; y < source.height(); ++y) {
-            const QRgb p = source.pixel(x, y);
-            result.setPixel(x, y, qRgb(qRed(p), qGreen(p), clamp(qint64(qBlue(p)) + amount)));
-        }
-    }
-    return result;
+    return tone(source, 0, amount);
 }
 
 // The blur and smoothing as a conversion to OpenCV, the filter, and back.

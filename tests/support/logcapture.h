@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QMutex>
-#include <QMutexLocker>
 #include <QStringList>
 #include <QtGlobal>
 
@@ -11,11 +10,7 @@ class LogCapture
 {
 public:
     LogCapture() { s_active = this, s_previous = qInstallMessageHandler(&LogCapture::handle); }
-    ~LogCapture()
-    {
-        qInstallMessageHandler(s_previous);
-        s_active = nullptr;
-    }
+    ~LogCapture() { qInstallMessageHandler(s_previous), s_active = nullptr; }
 
     QStringList lines() const
     {
@@ -28,15 +23,7 @@ public:
         m_lines.clear();
     }
     int count(const QString& line) const { return lines().count(line); }
-    bool contains(const QString& part) const
-    {
-        for (const QString& line : lines()) {
-            if (line.contains(part)) {
-                return true;
-            }
-        }
-        return false;
-    }
+    bool contains(const QString& part) const { return !lines().filter(part).isEmpty(); }
 
 private:
     static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message)

@@ -35,6 +35,8 @@ struct MainWindowInspector
     void activate(int index) { w.comboBox_activated(index); }
     void closeCamera() { w.closeCamera(); }
     void frame(uint8_t* buffer, int width, int height) { w.on_CameraView(buffer, width, height); }
+    void shiftRecordStart(int msecs) { w.recordStartTime = w.recordStartTime.addMSecs(msecs); }
+    void tickClock() { w.updateRecordClock(); }
 
     Vorn_Cam& w;
 };

@@ -6,7 +6,6 @@
 #include <QStandardPaths>
 #include <QThread>
 
-#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -211,16 +210,4 @@ bool PrivatePulseServer::setSinkVolumes(const QString& name, const QList<quint32
 bool PrivatePulseServer::setSourceVolumes(const QString& name, const QList<quint32>& volumes)
 {
     return setVolumes("source", name, volumes);
-}
-
-double PrivatePulseServer::sinkScalar(const QString& name) const
-{
-    const QList<quint32> v = sinkVolumes(name);
-    return v.isEmpty() ? -1.0 : double(*std::max_element(v.begin(), v.end())) / 65536.0;
-}
-
-double PrivatePulseServer::sourceScalar(const QString& name) const
-{
-    const QList<quint32> v = sourceVolumes(name);
-    return v.isEmpty() ? -1.0 : double(*std::max_element(v.begin(), v.end())) / 65536.0;
 }

@@ -45,10 +45,6 @@ public:
     bool setSinkVolumes(const QString& name, const QList<quint32>& volumes);
     bool setSourceVolumes(const QString& name, const QList<quint32>& volumes);
 
-    // The volume as a scalar, the loudest channel.
-    double sinkScalar(const QString& name) const;
-    double sourceScalar(const QString& name) const;
-
 private:
     QList<quint32> volumes(const char* kind, const QString& name) const;
     bool setVolumes(const char* kind, const QString& name, const QList<quint32>& volumes);

@@ -1,8 +1,6 @@
 // Test helper: a second process that reads the shared frame record the way
 // the virtual camera component does (same key, same locks).
 //   sharedframe_reader read <pixels-file>   read once
-//   sharedframe_reader hold <pixels-file>   attach, print "attached", wait
-//                                           for a line on stdin, then read
 //   sharedframe_reader watch <reads>        read <reads> records under the
 //                                           lock while a writer runs, letting
 //                                           go of the segment every few reads
@@ -18,8 +16,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <iostream>
-#include <string>
 
 namespace {
 
@@ -106,7 +102,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 3 || (args[1] != "read" && args[1] != "hold" && args[1] != "watch")) {
+    if (args.size() != 3 || (args[1] != "read" && args[1] != "watch")) {
         return 2;
     }
     QSharedMemory memory(QStringLiteral("shareFrame"));
@@ -116,12 +112,6 @@ int main(int argc, char* argv[])
     if (!memory.attach(QSharedMemory::ReadOnly)) {
         std::printf("absent\n");
         return 3;
-    }
-    if (args[1] == "hold") {
-        std::printf("attached\n");
-        std::fflush(stdout);
-        std::string line;
-        std::getline(std::cin, line);
     }
     const int result = readRecord(memory, args[2]);
     memory.detach();

@@ -30,39 +30,19 @@ public:
     static SharedRecord read()
     {
         SharedFrameProbe probe;
-        probe.m_process.start(helper(), {QStringLiteral("read"), probe.pixelsPath()});
+        probe.m_process.start(QCoreApplication::applicationDirPath() +
+                                  QStringLiteral("/sharedframe_reader"),
+                              {QStringLiteral("read"), probe.pixelsPath()});
         return probe.finish();
     }
 
-    // Keeps the segment attached in another process until release().
-    bool hold()
-    {
-        m_process.start(helper(), {QStringLiteral("hold"), pixelsPath()});
-        if (!m_process.waitForReadyRead(10000)) {
-            return false;
-        }
-        return m_process.readLine().trimmed() == "attached";
-    }
-
-    // Lets a holding process read the record and let go of the segment.
-    SharedRecord release()
-    {
-        m_process.write("\n");
-        m_process.closeWriteChannel();
-        return finish();
-    }
-
 private:
-    static QString helper()
-    {
-        return QCoreApplication::applicationDirPath() + QStringLiteral("/sharedframe_reader");
-    }
     QString pixelsPath() const { return m_dir.filePath(QStringLiteral("pixels")); }
 
     SharedRecord finish()
     {
         SharedRecord record;
-        if (!m_process.waitForFinished(10000) || m_process.exitStatus() != QProcess::NormalExit) {
+        if (!m_process.waitForFinished(60000) || m_process.exitStatus() != QProcess::NormalExit) {
             return record;
         }
         record.exitCode = m_process.exitCode();

@@ -1,29 +1,27 @@
 // The frame-sharing object writing the segment "shareFrame", read back by a
-// separate process with the same key and lock.
-#include "logcapture.h"
+// separate process with the same key and locks.
 #include "sharedframelock.h"
 #include "sharedframeprobe.h"
 #include "vorn_sharedmemory.h"
 
-#include <QImage>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSystemSemaphore>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
-// A camera-sized picture whose every row and column differ, in a buffer laid
-// out as the capture library delivers it (rows on multiples of 4 bytes).
+// A picture whose every row and column differ, in a buffer laid out as the
+// capture library delivers it (rows on multiples of 4 bytes).
 QImage cameraFrame(int width, int height, int seed = 0)
 {
     QImage frame(width, height, QImage::Format_RGB888);
+    QRandomGenerator random{quint32(seed)};
     for (int y = 0; y < height; ++y) {
         uchar* row = frame.scanLine(y);
-        for (int x = 0; x < width; ++x) {
-            row[x * 3] = uchar(x * 7 + y + seed);
-            row[x * 3 + 1] = uchar(y * 3 + seed);
-            row[x * 3 + 2] = uchar((x ^ y) + seed);
+        for (int x = 0; x < frame.bytesPerLine(); ++x) {
+            row[x] = uchar(random.bounded(256));
         }
     }
     return frame;
@@ -31,12 +29,11 @@ QImage cameraFrame(int width, int height, int seed = 0)
 
 void deliver(Vorn_SharedMemory& shared, QImage& frame)
 {
-    QCOMPARE(frame.bytesPerLine(), (frame.width() * 3 + 3) & ~3);
     shared.ImageFrame(frame.bits(), frame.width(), frame.height());
 }
 
-// The record's pixels as they must be: scaled by Qt's own nearest-pixel
-// scaling, last row first.
+// The record's pixels as they must be: Qt's own nearest-pixel scaling, last
+// row first.
 QByteArray expectedPixels(const QImage& frame)
 {
     const QImage scaled = frame.scaled(640, 480, Qt::IgnoreAspectRatio, Qt::FastTransformation);
@@ -47,12 +44,6 @@ QByteArray expectedPixels(const QImage& frame)
     return pixels;
 }
 
-QByteArray scaledRow(const QImage& frame, int y)
-{
-    const QImage scaled = frame.scaled(640, 480, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    return QByteArray(reinterpret_cast<const char*>(scaled.constScanLine(y)), 640 * 3);
-}
-
 // Publishes pictures of one grey level each while a reader in another
 // process reads records as fast as it can; gives the reader's account.
 QByteArray hammer(Vorn_SharedMemory& shared, int reads)
@@ -60,27 +51,27 @@ QByteArray hammer(Vorn_SharedMemory& shared, int reads)
     QProcess reader;
     reader.start(QCoreApplication::applicationDirPath() + "/sharedframe_reader",
                  {"watch", QString::number(reads)});
-    if (!reader.waitForStarted()) {
+    if (!reader.waitForStarted(30000)) {
         return "not started";
     }
     QImage frame(1280, 720, QImage::Format_RGB888);
-    for (int i = 0; i < 20000 && reader.state() != QProcess::NotRunning; ++i) {
+    for (int i = 0; reader.state() != QProcess::NotRunning; ++i) {
         const int grey = i % 200 + 20;
         frame.fill(QColor::fromRgb(grey, grey, grey));
         deliver(shared, frame);
         if (i % 8 == 0) {
             reader.waitForFinished(1);
         }
-    }
-    if (reader.state() != QProcess::NotRunning && !reader.waitForFinished(60000)) {
-        return "still reading";
+        if (i > 200000) {
+            return "still reading";
+        }
     }
     return reader.readAllStandardOutput().trimmed();
 }
 
 } // namespace
 
-class tst_SharedMemory : public QObject
+class tst_SharedFrame : public QObject
 {
     Q_OBJECT
 
@@ -99,114 +90,52 @@ private slots:
 
     void recordAsTheVirtualCameraReadsIt()
     {
-        Vorn_SharedMemory shared;
-        shared.captureOpen = true;
-        QImage frame = cameraFrame(1280, 720);
-        LogCapture log;
-        deliver(shared, frame);
-        QCOMPARE(log.count("m_sharedMem len=2"), 1);
-
-        const SharedRecord record = SharedFrameProbe::read();
-        QVERIFY(record.present);
-        QCOMPARE(record.width, 640);
-        QCOMPARE(record.height, 480);
-        QCOMPARE(record.size, 921612);
-        QCOMPARE(record.segmentBytes, 921612);
-        QCOMPARE(record.pixels.left(1920), scaledRow(frame, 479));
-        QCOMPARE(record.pixels.mid(1920 * 479), scaledRow(frame, 0));
-        QVERIFY(record.pixels == expectedPixels(frame));
-    }
-
-    void framesWithPaddedRows()
-    {
-        // 641 pixels make 1923 bytes, padded to 1924 in the library's rows.
-        Vorn_SharedMemory shared;
-        shared.captureOpen = true;
-        QImage frame = cameraFrame(641, 361, 5);
-        deliver(shared, frame);
-        const SharedRecord record = SharedFrameProbe::read();
-        QCOMPARE(record.size, 921612);
-        QVERIFY(record.pixels == expectedPixels(frame));
+        // The scaling must be exactly Qt's nearest pixel, which the preview
+        // shows too. 641 pixels make 1923 bytes, padded to 1924 in the
+        // library's rows; 319 x 241 is scaled up.
+        for (const QSize size : {QSize(1280, 720), QSize(641, 361), QSize(319, 241)}) {
+            Vorn_SharedMemory shared;
+            shared.captureOpen = true;
+            QImage frame = cameraFrame(size.width(), size.height(), size.width());
+            deliver(shared, frame);
+            const SharedRecord record = SharedFrameProbe::read();
+            QVERIFY(record.present);
+            QCOMPARE(record.width, 640);
+            QCOMPARE(record.height, 480);
+            QCOMPARE(record.size, 921612);
+            QCOMPARE(record.segmentBytes, 921612);
+            QVERIFY(record.pixels == expectedPixels(frame));
+        }
+        // Unheld, the segment went with the writer.
+        QVERIFY(SharedFrameProbe::absent());
     }
 
     void nothingWhileCaptureIsClosed()
     {
         Vorn_SharedMemory shared;
         QImage frame = cameraFrame(1280, 720);
-        LogCapture log;
         deliver(shared, frame);
         QVERIFY(SharedFrameProbe::absent());
-        QVERIFY(log.lines().isEmpty());
-
         shared.captureOpen = true;
         deliver(shared, frame);
         shared.captureOpen = false;
         QImage later = cameraFrame(1280, 720, 99);
         deliver(shared, later);
         QVERIFY(SharedFrameProbe::read().pixels == expectedPixels(frame));
-    }
-
-    void detachingDestroysAnUnheldSegment()
-    {
-        Vorn_SharedMemory shared;
-        shared.captureOpen = true;
-        QImage frame = cameraFrame(1280, 720);
-        deliver(shared, frame);
-        QVERIFY(SharedFrameProbe::read().present);
-
-        LogCapture log;
         QCOMPARE(shared.detachSegment(), 0);
-        QCOMPARE(log.lines(),
-                 QStringList({"ShareMem is attached", "WriteSharedMemory:: detached success."}));
         QVERIFY(SharedFrameProbe::absent());
-        log.clear();
         QCOMPARE(shared.detachSegment(), 0);
-        QVERIFY(log.lines().isEmpty());
-    }
-
-    void aHeldSegmentIsReattachedAndOutlivesTheWriter()
-    {
-        Vorn_SharedMemory shared;
-        shared.captureOpen = true;
-        QImage first = cameraFrame(1280, 720, 1);
-        deliver(shared, first);
-
-        SharedFrameProbe reader;
-        QVERIFY(reader.hold());
-        LogCapture log;
-        QImage second = cameraFrame(1280, 720, 2);
-        deliver(shared, second);
-        QCOMPARE(log.count("shared memory is exist"), 1);
-        QCOMPARE(shared.detachSegment(), 0);
-
-        // The reader kept the segment: it finds the last frame written.
-        const SharedRecord record = reader.release();
-        QVERIFY(record.present);
-        QVERIFY(record.pixels == expectedPixels(second));
-        // The last one to let go destroyed it.
-        QVERIFY(SharedFrameProbe::absent());
     }
 
     void aSegmentThatCannotBeHadDropsTheFrame()
     {
-        // Keys in a folder where no file can be made, not even by root: no
-        // segment can be attached or created for them. (A missing folder
-        // would not do: Qt then puts the keys in the root folder.)
-        const QByteArray keys = qgetenv("TMPDIR");
+        // Keys in a folder where no file can be made, not even by root.
         qputenv("TMPDIR", "/proc/self");
         Vorn_SharedMemory shared;
         shared.captureOpen = true;
         QImage frame = cameraFrame(1280, 720);
-        LogCapture log;
         deliver(shared, frame);
-        qputenv("TMPDIR", keys);
-
-        const QStringList lines = log.lines();
-        const int warning =
-            lines.indexOf("WriteSharedMemory::Unable to create shared memory segment.");
-        QVERIFY2(warning >= 1, qPrintable(lines.join('\n')));
-        QVERIFY(lines.at(warning - 1).contains("QSharedMemory"));
-        QVERIFY(!log.contains("m_sharedMem len"));
+        qputenv("TMPDIR", keyFolder.path().toLocal8Bit());
         QCOMPARE(shared.detachSegment(), 0);
         QVERIFY(SharedFrameProbe::absent());
     }
@@ -241,19 +170,12 @@ private slots:
         shared.captureOpen = true;
         QImage first = cameraFrame(1280, 720, 1);
         deliver(shared, first);
-
-        // A reader that stopped with the lock taken.
         SharedFrameLock stuck(QStringLiteral("shareFrame"));
         QVERIFY(stuck.lockForReading());
-        LogCapture log;
         QImage second = cameraFrame(1280, 720, 2);
         deliver(shared, second);
-        QVERIFY2(log.contains("WriteSharedMemory : cannot lock " + stuck.filePath() + "."),
-                 qPrintable(log.lines().join('\n')));
-        QVERIFY(!log.contains("m_sharedMem len=2"));
         stuck.unlock();
         QVERIFY(SharedFrameProbe::read().pixels == expectedPixels(first));
-
         deliver(shared, second);
         QVERIFY(SharedFrameProbe::read().pixels == expectedPixels(second));
     }
@@ -265,15 +187,12 @@ private slots:
         Vorn_SharedMemory shared;
         shared.captureOpen = true;
         QImage frame = cameraFrame(1280, 720);
-        LogCapture log;
         deliver(shared, frame);
-        QVERIFY(log.contains("shared memory is exist"));
-        QVERIFY(!log.contains("m_sharedMem len"));
         const SharedRecord record = SharedFrameProbe::read();
         QCOMPARE(record.segmentBytes, 4096);
         QCOMPARE(record.width, 0);
     }
 };
 
-QTEST_GUILESS_MAIN(tst_SharedMemory)
-#include "tst_sharedmemory.moc"
+QTEST_GUILESS_MAIN(tst_SharedFrame)
+#include "tst_sharedframe.moc"

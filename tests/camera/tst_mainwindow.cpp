@@ -1,0 +1,289 @@
+// The main window against the simulated hub standing in for the USB bus:
+// discovery, microphone pairing and the choice of camera, the preview with
+// the real capture library, and the pictures the window names.
+#include "mainwindowinspector.h"
+#include "simulateddevicecatalog.h"
+#include "simulatedhub.h"
+#include "vorn_ffmpeglib.h"
+#include "vorn_settingaudio.h"
+#include "vorn_settingupgrade.h"
+
+#include <QDirIterator>
+#include <QMovie>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+SimulatedCameraConfig named(const QString& description, const QString& microphone = QString())
+{
+    SimulatedCameraConfig config;
+    config.description = description;
+    config.microphoneName = microphone;
+    return config;
+}
+
+QStringList entries(MainWindowInspector& inspect)
+{
+    QStringList texts;
+    for (int i = 0; i < inspect.ui()->comboBox->count(); ++i) {
+        texts << inspect.ui()->comboBox->itemText(i);
+    }
+    return texts;
+}
+
+QSize shownSize(MainWindowInspector& inspect)
+{
+    return inspect.ui()->label_cameraview->pixmap(Qt::ReturnByValue).size();
+}
+
+} // namespace
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    SimulatedHub& hub = SimulatedHub::instance();
+    SimulatedDeviceCatalog catalog;
+
+private slots:
+    void initTestCase() { DeviceCatalog::setInstance(&catalog); }
+    void cleanupTestCase() { DeviceCatalog::setInstance(nullptr); }
+    void init() { hub.reset(); }
+
+    void everyPictureTheProgramNamesLoads()
+    {
+        int named = 0;
+        static const QRegularExpression path(QStringLiteral(":/UI/[^)\"'; ]+"));
+        for (const char* folder : {"app", "camera", "control", "effects", "upgrade"}) {
+            QDirIterator it(QStringLiteral(LUMORA_SOURCE_DIR "/") + folder, QDir::Files,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                QFile file(it.next());
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                auto matches = path.globalMatch(QString::fromUtf8(file.readAll()));
+                while (matches.hasNext()) {
+                    const QString picture = matches.next().captured();
+                    const bool loads = picture.endsWith(".gif") ? QMovie(picture).isValid()
+                                                                : !QImage(picture).isNull();
+                    QVERIFY2(loads, qPrintable(picture + " in " + file.fileName()));
+                    ++named;
+                }
+            }
+        }
+        QVERIFY(named > 30);
+    }
+
+    void identicalCamerasGetMicrophonesBackwards()
+    {
+        auto first = hub.plugCamera(named("Cam A", "Microphone (Cam A)"));
+        auto second = hub.plugCamera(named("Cam A", "Microphone (Cam A)"));
+        hub.plugCamera(named("", ""));
+        hub.plugCamera(named("Beta"));
+        hub.addForeignAudioInput(AudioInputInfo("Line In", "line-in"));
+        hub.addForeignVideoInput(VideoInputInfo("Vorn DShow VCamera", "/dev/video40", false));
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        const CameraTable& table = inspect.cameraTable();
+        QCOMPARE(table.size(), 4); // the software camera is no USB camera
+        QCOMPARE(table.value(1).camera.deviceName(), first->deviceName());
+        // The last microphone the system lists goes to key 1.
+        QCOMPARE(table.value(1).microphone.systemId(), second->deviceName() + ":mic");
+        QCOMPARE(table.value(2).microphone.systemId(), first->deviceName() + ":mic");
+        QCOMPARE(sameNameCameraOrdinal(table, 2), 1);
+        // An empty description fits every name: it takes the first device
+        // of the backward walk that nobody before it took.
+        QCOMPARE(table.value(3).microphone.deviceName(), QString("Line In"));
+        QVERIFY(table.value(4).microphone.isNull());
+    }
+
+    void choosingAndReleasingACamera()
+    {
+        hub.plugCamera(named("Cam A"));
+        hub.plugCamera(named("Cam B"));
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        // Two cameras at start: nothing is chosen.
+        QVERIFY(!inspect.captureOn());
+        QCOMPARE(entries(inspect), QStringList({"No camera selected", "Cam A", "Cam B"}));
+        inspect.activate(2);
+        inspect.discoveryPass();
+        QCOMPARE(entries(inspect), QStringList({"No camera selected", "Cam A", "Cam B connected"}));
+        QCOMPARE(inspect.ui()->comboBox->currentIndex(), 2);
+        QVERIFY(inspect.captureOn());
+
+        QSignalSpy reboot(&window, &Vorn_Cam::signalReboot);
+        QSignalSpy ids(&window, &Vorn_Cam::cameraId);
+        inspect.activate(2); // the same entry again changes nothing
+        QCOMPARE(reboot.count(), 0);
+        inspect.activate(0);
+        QCOMPARE(reboot.count(), 1);
+        QCOMPARE(ids.count(), 1);
+        QCOMPARE(ids.at(0).at(0).toInt(), -1);
+        QVERIFY(!inspect.captureOn());
+    }
+
+    void aLoneCameraOpensAtStartAndOnPlugIn()
+    {
+        hub.plugCamera(named("Solo"));
+        {
+            Vorn_Cam window;
+            MainWindowInspector inspect(window);
+            QCOMPARE(inspect.currentIndex(), 1);
+            QCOMPARE(entries(inspect), QStringList({"No camera selected", "Solo connected"}));
+        }
+        hub.reset();
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        QVERIFY(!inspect.captureOn());
+        auto late = hub.plugCamera(named("Late"));
+        inspect.discoveryPass();
+        QCOMPARE(inspect.currentIndex(), 1);
+        // A second camera while one is open: the open one stays chosen.
+        hub.plugCamera(named("Second"));
+        inspect.discoveryPass();
+        QCOMPARE(inspect.cameraInfo().deviceName(), late->deviceName());
+    }
+
+    void unplugReleasesOrFollowsTheOpenCamera()
+    {
+        auto a = hub.plugCamera(named("Cam A", "Microphone (Cam A)"));
+        auto b = hub.plugCamera(named("Cam B", "Microphone (Cam B)"));
+        hub.plugCamera(named("Cam C"));
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        inspect.activate(2);
+        QSignalSpy reboot(&window, &Vorn_Cam::signalReboot);
+        // An earlier camera goes: the open one is followed to its new key.
+        hub.unplug(a->deviceName());
+        inspect.discoveryPass();
+        QCOMPARE(reboot.count(), 0);
+        QCOMPARE(inspect.currentIndex(), 1);
+        QCOMPARE(inspect.cameraTable().value(1).microphone.deviceName(),
+                 QString("Microphone (Cam B)"));
+        // The open one goes, and another comes in the same second.
+        hub.unplug(b->deviceName());
+        hub.plugCamera(named("Cam D"));
+        inspect.discoveryPass();
+        QCOMPARE(reboot.count(), 1);
+        QCOMPARE(inspect.currentIndex(), 0);
+        // Two cameras left: neither is opened by itself.
+        inspect.discoveryPass();
+        QVERIFY(!inspect.captureOn());
+    }
+
+    void pagesAskToLetGoOfTheCamera()
+    {
+        hub.plugCamera(named("Solo"));
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        QVERIFY(inspect.captureOn());
+        emit inspect.settingAudio()->audioReboot();
+        QVERIFY(!inspect.captureOn());
+        // The closed camera is not opened again behind the user's back.
+        inspect.discoveryPass();
+        QCOMPARE(inspect.ui()->comboBox->currentText(), QStringLiteral("No camera selected"));
+        QVERIFY(!inspect.captureOn());
+        inspect.activate(1);
+        emit Vorn_settingUpgrade::getInstance()->disConnectDevice();
+        QVERIFY(!inspect.captureOn());
+        QVERIFY(!inspect.ui()->bt_record->isEnabled());
+    }
+
+    void previewShowsLiveFramesScaled()
+    {
+        hub.plugCamera();
+        Vorn_Cam window;
+        window.show();
+        MainWindowInspector inspect(window);
+        inspect.ui()->pushButton_preview->setChecked(true);
+        QVERIFY(inspect.ui()->bt_shot->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 30000);
+        QCOMPARE(inspect.lastFrame().size(), QSize(1280, 720));
+        QTRY_COMPARE_WITH_TIMEOUT(shownSize(inspect), QSize(800, 530), 30000);
+        const QImage first = inspect.lastFrame().copy();
+        QTRY_VERIFY_WITH_TIMEOUT(inspect.lastFrame() != first, 30000);
+
+        inspect.ui()->pushButton_preview->setChecked(false);
+        QVERIFY(!inspect.captureLib()->CaptureIsOpen());
+        QVERIFY(!inspect.ui()->label_cameraview->isVisible());
+        QVERIFY(!inspect.ui()->bt_record->isEnabled());
+    }
+
+    void switchedOffBeforeTheDeferredStart()
+    {
+        hub.plugCamera();
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        inspect.ui()->pushButton_preview->setChecked(true);
+        inspect.ui()->pushButton_preview->setChecked(false);
+        // Timers fire in the order they fall due: once this one has, the
+        // window's shorter deferred start has had its turn.
+        QTimer after;
+        after.setSingleShot(true);
+        QSignalSpy fired(&after, &QTimer::timeout);
+        after.start(2000);
+        QVERIFY(fired.wait(60000));
+        QVERIFY(!inspect.captureLib()->CaptureIsOpen());
+        QVERIFY(inspect.lastFrame().isNull());
+    }
+
+    void cameraInUseShowsThePictureAndRetries()
+    {
+        auto camera = hub.plugCamera();
+        camera->setInUseByOtherProgram(true);
+        Vorn_Cam window;
+        window.show();
+        MainWindowInspector inspect(window);
+        inspect.ui()->pushButton_preview->setChecked(true);
+        // The "in use" picture, not a frame.
+        QTRY_COMPARE_WITH_TIMEOUT(shownSize(inspect), QSize(285, 29), 30000);
+        QVERIFY(inspect.lastFrame().isNull());
+        // Freed by the other program: switching off and on again retries.
+        inspect.ui()->pushButton_preview->setChecked(false);
+        camera->setInUseByOtherProgram(false);
+        inspect.ui()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 30000);
+    }
+
+    void anotherCameraOrAnUnplugStopsThePreview()
+    {
+        auto first = hub.plugCamera();
+        hub.plugCamera();
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        inspect.activate(1);
+        inspect.ui()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(inspect.captureLib()->CaptureIsOpen(), 30000);
+        inspect.activate(2);
+        QVERIFY(!inspect.ui()->pushButton_preview->isChecked());
+        QVERIFY(!inspect.captureLib()->CaptureIsOpen());
+
+        inspect.activate(1);
+        inspect.ui()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 30000);
+        hub.unplug(first->deviceName());
+        inspect.discoveryPass();
+        QVERIFY(!inspect.captureLib()->CaptureIsOpen());
+        QVERIFY(!inspect.ui()->pushButton_preview->isChecked());
+        QVERIFY(!first->isStreaming());
+    }
+
+    void closingWhilePreviewingFreesTheCamera()
+    {
+        auto camera = hub.plugCamera();
+        auto window = std::make_unique<Vorn_Cam>();
+        MainWindowInspector inspect(*window);
+        inspect.ui()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 30000);
+        window.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(!camera->isStreaming(), 30000);
+    }
+};
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"

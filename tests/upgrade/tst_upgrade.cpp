@@ -1,0 +1,393 @@
+// The firmware upgrade: the project's library against simulated cameras and
+// real files, the page and its bridge against a scripted library that
+// records every call, and a whole upgrade in the main window.
+#include "mainwindowinspector.h"
+#include "scripteddialogs.h"
+#include "simulateddevicecatalog.h"
+#include "simulatedhub.h"
+#include "ui_vorn_progressdialog.h"
+#include "ui_vorn_settingupgrade.h"
+#include "upgradebridge.h"
+#include "uvc_upgrade.h"
+#include "vorn_ffmpeglib.h"
+#include "vorn_progressdialog.h"
+#include "vorn_settingupgrade.h"
+
+#include <QLibrary>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QtTest>
+
+#include <cstdarg>
+#include <cstdio>
+
+struct Vorn_ProgressDialogInspector
+{
+    static Ui::Vorn_ProgressDialog* ui(Vorn_ProgressDialog* d) { return d->ui; }
+};
+
+struct Vorn_settingUpgradeInspector
+{
+    Vorn_settingUpgrade* p = Vorn_settingUpgrade::getInstance();
+    Ui::Vorn_settingUpgrade* ui() const { return p->ui; }
+    Vorn_ProgressDialog* dialog() const { return p->progressDialog; }
+    int bar() const { return Vorn_ProgressDialogInspector::ui(dialog())->progressBar->value(); }
+    QString status() const { return Vorn_ProgressDialogInspector::ui(dialog())->label->text(); }
+    QString text() const { return p->ui->textEdit->toPlainText(); }
+    bool upgrading() const { return p->upgrading; }
+    void setUpgrading() { p->ui->textEdit->clear(), p->upgrading = true; }
+    void send(const QString& message) { emit p->updateUpgradeInfo(message); }
+};
+
+namespace {
+
+const QString kComplete = QStringLiteral("<font color=green>Upgrade complete!</font>");
+
+QString bin(const QString& sub)
+{
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + sub;
+}
+
+QStringList g_direct;
+
+int collect(const char* format, ...)
+{
+    char buffer[1024] = {};
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    g_direct << QString::fromLocal8Bit(buffer);
+    return n;
+}
+
+// The scripted library's script and records, in a folder of their own.
+struct Scripted
+{
+    QTemporaryDir dir;
+    void script(const QStringList& lines)
+    {
+        QFile::remove(dir.filePath("calls"));
+        QFile::remove(dir.filePath("results"));
+        QFile file(dir.filePath("script"));
+        file.open(QIODevice::WriteOnly);
+        file.write(lines.join('\n').toUtf8());
+    }
+    QStringList read(const char* name) const
+    {
+        QFile file(dir.filePath(name));
+        file.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+    QStringList call(int n) const { return read("calls").value(n).split('\t'); }
+};
+
+} // namespace
+
+class tst_Upgrade : public QObject
+{
+    Q_OBJECT
+
+private:
+    SimulatedHub& hub = SimulatedHub::instance();
+    SimulatedDeviceCatalog catalog;
+    QTemporaryDir dir;
+    Scripted scripted;
+
+    QStringList messagesOf(const std::function<void()>& run)
+    {
+        QSignalSpy spy(Vorn_settingUpgrade::getInstance(), &Vorn_settingUpgrade::updateUpgradeInfo);
+        run();
+        QStringList messages;
+        for (const QList<QVariant>& args : spy) {
+            messages << args.at(0).toString();
+        }
+        return messages;
+    }
+
+    QString writeFile(const QString& name, const QByteArray& content)
+    {
+        QFile file(dir.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(content);
+        return file.fileName();
+    }
+
+    // The page with the scripted library and a camera chosen.
+    Vorn_settingUpgradeInspector scriptedPage()
+    {
+        scripted.script({});
+        setUpgradeLibraryFolder(bin("scripted"));
+        Vorn_settingUpgradeInspector page;
+        page.p->captureState(true);
+        page.p->onCameraIDChange(3);
+        return page;
+    }
+
+    static void waitForIdle(const Vorn_settingUpgradeInspector& page)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!page.upgrading(), 60000);
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
+        QCoreApplication::processEvents();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("LUMORA_UPGRADE_STEP_MS", "1");
+        DeviceCatalog::setInstance(&catalog);
+        qputenv("LUMORA_SCRIPTED_UPGRADE", scripted.dir.path().toLocal8Bit());
+    }
+    void cleanupTestCase() { DeviceCatalog::setInstance(nullptr); }
+    void init() { hub.reset(); }
+    void cleanup()
+    {
+        // An upgrade a failed check left running must not reach the next test.
+        QThreadPool::globalInstance()->waitForDone(60000);
+        QCoreApplication::processEvents();
+        setUpgradeLibraryFolder(QString());
+    }
+
+    void libraryReadsDeviceInformation()
+    {
+        hub.addForeignVideoInput(VideoInputInfo("Built-in", "/dev/video40", false));
+        hub.plugCamera();
+        SimulatedCameraConfig second;
+        second.description = QStringLiteral("Second Camera");
+        hub.plugCamera(second);
+        QStringList messages = messagesOf([] { readUpgradeInformation(1); });
+        QVERIFY(messages.contains(QStringLiteral("Device name: Second Camera")));
+        QVERIFY(messages.contains(QStringLiteral("Firmware version: SIM:1.0.0")));
+        QCOMPARE(messages.last(), QStringLiteral("get info exit"));
+        messages = messagesOf([] { readUpgradeInformation(5); });
+        QCOMPARE(messages, (QStringList{"Error: no camera at index 5", "get info exit"}));
+    }
+
+    void libraryUpgradesFromTheBytesRead()
+    {
+        const QString before = hub.plugCamera()->deviceName();
+        const QString path = writeFile(QStringLiteral("固件.img"), QByteArray(10000, '\x5a'));
+        const QStringList messages = messagesOf([&] { upgradeTask(path, 0); });
+        QList<int> sent;
+        for (const QString& m : messages.filter(QStringLiteral("send file: "))) {
+            sent << m.mid(11).chopped(1).toInt();
+        }
+        // 10000 bytes in 40 chunks of 250.
+        QCOMPARE(sent.size(), 40);
+        QVERIFY(std::is_sorted(sent.begin(), sent.end()));
+        QCOMPARE(sent.last(), 100);
+        const QStringList written = messages.filter(QStringLiteral("flash write: "));
+        QVERIFY(!written.isEmpty());
+        QCOMPARE(written.last().mid(13).chopped(1).toDouble(), 100.0);
+        QCOMPARE(messages.filter(QStringLiteral("exit")), QStringList{"upgrade exit"});
+        // The camera restarted: it left the bus and came back as a new device.
+        QCOMPARE(hub.cameras().size(), 1);
+        QVERIFY(hub.cameras().first()->deviceName() != before);
+    }
+
+    void libraryRefusesWhatItCannotUpgrade_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("camera");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("missing") << "none.pkg" << 0 << "No such file";
+        QTest::newRow("empty") << "empty.pkg" << 0 << "is empty";
+        QTest::newRow("folder") << "folder.pkg" << 0 << "is not a firmware file";
+        QTest::newRow("foreign camera") << "a.img" << 1 << "does not take firmware";
+        QTest::newRow("no camera") << "a.img" << 3 << "no camera at index 3";
+    }
+
+    void libraryRefusesWhatItCannotUpgrade()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, camera);
+        QFETCH(QString, problem);
+        hub.plugCamera();
+        hub.addForeignVideoInput(VideoInputInfo("Real Camera", "/dev/video41", true));
+        writeFile(QStringLiteral("empty.pkg"), QByteArray());
+        writeFile(QStringLiteral("a.img"), QByteArray(100, 'a'));
+        QDir(dir.path()).mkpath(QStringLiteral("folder.pkg"));
+        const QStringList messages = messagesOf([&] { upgradeTask(dir.filePath(file), camera); });
+        QCOMPARE(messages.size(), 2);
+        QVERIFY2(messages.first().startsWith("Error: ") && messages.first().contains(problem),
+                 qPrintable(messages.first()));
+        QCOMPARE(messages.last(), QStringLiteral("upgrade failed, exit"));
+    }
+
+    void libraryRejectsInvalidOptions()
+    {
+        QLibrary library(upgradeLibraryPath());
+        auto entry = reinterpret_cast<UpgradeEntryPoint>(library.resolve("upgrade"));
+        QVERIFY(entry);
+        const struct
+        {
+            int count;
+            const char *s1, *v1, *s2, *v2, *problem;
+        } cases[] = {
+            {3, "-I", "0", "", "", "option count"},
+            {1, "-I", " 1", "", "", "not a number"},
+            {1, "-M", "/tmp/a.img", "", "", "no camera index"},
+            {2, "-M", "/a.img", "-P", "/b.pkg", "more than one"},
+            {2, "-X", "1", "-I", "0", "unknown option"},
+        };
+        for (const auto& c : cases) {
+            g_direct.clear();
+            QCOMPARE(QByteArray(entry(c.count, c.s1, c.v1, c.s2, c.v2, &collect)),
+                     QByteArray("uvc_upgrade: failed"));
+            QCOMPARE(g_direct.size(), 2);
+            QVERIFY2(g_direct.first().contains(QLatin1String(c.problem)),
+                     qPrintable(g_direct.first()));
+        }
+        // Without a callback nothing can be reported: the call fails at once.
+        QCOMPARE(QByteArray(entry(1, "-I", "0", "", "", nullptr)),
+                 QByteArray("uvc_upgrade: failed"));
+    }
+
+    void pageReadsProgressFromTheMessages()
+    {
+        Vorn_settingUpgradeInspector page = scriptedPage();
+        page.setUpgrading();
+        const struct
+        {
+            const char* message;
+            int bar;
+            const char* status;
+        } steps[] = {
+            {"send file 37%", 37, "send file..."},
+            {"flash write 12.5 percent", 12, "upgrade..."},
+            {"flash write 100.0", 100, "Please wait device reboot..."},
+            {"send file 45.5", 0, "send file..."}, // a decimal point does not convert
+            {"send file 20 flash write 90", 20, "send file..."},
+            {"send file started", 20, "send file..."}, // no digits: nothing moves
+            {"send file 250", 20, "send file..."},     // out of range
+        };
+        for (const auto& s : steps) {
+            page.send(QString::fromLatin1(s.message));
+            QCOMPARE(page.bar(), s.bar);
+            QCOMPARE(page.status(), QString::fromLatin1(s.status));
+        }
+        QVERIFY(page.text().isEmpty());
+        page.send(QStringLiteral("send file 50 exit"));
+        QCOMPARE(page.bar(), 50);
+        QCOMPARE(page.status(), kComplete);
+        QVERIFY(!page.upgrading());
+    }
+
+    void pagePassesTheCameraAndBoundsTheMessages()
+    {
+        Vorn_settingUpgradeInspector page = scriptedPage();
+        const QString longText(2000, QLatin1Char('x'));
+        scripted.script({longText, "f:%.2f:3.14159", "中文 message", "get info exit", "null"});
+        page.ui()->pushButton_info->click();
+        QCOMPARE(scripted.call(0), (QStringList{"1", "-I", "3", "", ""}));
+        QCOMPARE(page.text(), QString(longText.left(kUpgradeMessageBytes)) +
+                                  QStringLiteral("\n3.14\n中文 message"));
+        // The callback tells the library what vsnprintf produced.
+        QCOMPARE(scripted.read("results").value(0), QStringLiteral("2000"));
+    }
+
+    void pageAsksBeforeItUpgrades()
+    {
+        Vorn_settingUpgradeInspector page = scriptedPage();
+        ScriptedDialogs user;
+        QSignalSpy disconnect(page.p, &Vorn_settingUpgrade::disConnectDevice);
+        user.button = QMessageBox::No;
+        page.ui()->pushButton_upgrade->click();
+        user.button = QMessageBox::Yes; // then the file dialog is cancelled
+        page.ui()->pushButton_upgrade->click();
+        QCOMPARE(user.requests.size(), 3);
+        QCOMPARE(user.requests.at(2).kind, DialogSeam::Kind::OpenFile);
+        QCOMPARE(disconnect.size(), 0);
+        QVERIFY(!page.upgrading());
+        QVERIFY(scripted.read("calls").isEmpty());
+    }
+
+    void pagePassesTheFileAndFollowsTheUpgrade()
+    {
+        Vorn_settingUpgradeInspector page = scriptedPage();
+        ScriptedDialogs user;
+        user.fileName = dir.filePath(QStringLiteral("固件 升级.IMG"));
+        QSignalSpy disconnect(page.p, &Vorn_settingUpgrade::disConnectDevice);
+        scripted.script(
+            {"send file 40%", "block written", "f:flash write %.1f:50", "upgrade exit"});
+        page.ui()->pushButton_upgrade->click();
+        QCOMPARE(disconnect.size(), 1);
+        QVERIFY(page.dialog()->isVisible());
+        waitForIdle(page);
+        QCOMPARE(page.status(), kComplete);
+        QCOMPARE(page.bar(), 50);
+        QCOMPARE(page.text(), QStringLiteral("block written"));
+        QCOMPARE(scripted.call(0), (QStringList{"2", "-M", user.fileName, "-I", "3"}));
+
+        scripted.script({"upgrade exit"});
+        user.fileName = dir.filePath(QStringLiteral("包.pkg"));
+        page.ui()->pushButton_upgrade->click();
+        waitForIdle(page);
+        QCOMPARE(scripted.call(0), (QStringList{"2", "-P", user.fileName, "-I", "3"}));
+    }
+
+    void pageReportsFailures()
+    {
+        const struct
+        {
+            const char *folder, *file, *reason;
+        } rows[] = {{"missing", "a.img", "DLL is not loaded!"},
+                    {"nosymbol", "a.pkg", "Linke to Function is not OK"},
+                    {"scripted", "a.bin", "unknown file type"},
+                    {"scripted", "a.img", "without finishing"},
+                    {"scripted", "b.img", "Upgrade failed!"}};
+        for (const auto& row : rows) {
+            Vorn_settingUpgradeInspector page = scriptedPage();
+            setUpgradeLibraryFolder(bin(row.folder));
+            ScriptedDialogs user;
+            user.fileName = dir.filePath(row.file);
+            if (user.fileName.endsWith("b.img")) {
+                scripted.script({"Error: the firmware file is empty", "upgrade failed, exit"});
+            }
+            page.dialog()->setStatusText(QString());
+            page.ui()->pushButton_upgrade->click();
+            waitForIdle(page);
+            QVERIFY2(page.status().contains(QString(row.reason).toHtmlEscaped()),
+                     qPrintable(page.status()));
+        }
+    }
+
+    void upgradeInTheWindow()
+    {
+        qputenv("LUMORA_UPGRADE_STEP_MS", "20");
+        const QString before = hub.plugCamera()->deviceName();
+        const QString file =
+            writeFile(QStringLiteral("camera firmware.pkg"), QByteArray(64 * 1024, '\x11'));
+        Vorn_Cam window;
+        MainWindowInspector cam(window);
+        Vorn_settingUpgradeInspector page;
+        cam.ui()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(cam.captureLib()->CaptureIsOpen(), 30000);
+        QSignalSpy sending(page.p, &Vorn_settingUpgrade::sendFileProgress);
+        QSignalSpy writing(page.p, &Vorn_settingUpgrade::upgradeProgress);
+        ScriptedDialogs user;
+        user.fileName = file;
+        page.dialog()->setStatusText(QString());
+        page.ui()->pushButton_upgrade->click();
+
+        // The capture is released and the page is inert while the camera is away.
+        QVERIFY(!cam.captureLib()->CaptureIsOpen());
+        QVERIFY(!cam.captureOn());
+        QVERIFY(!page.ui()->pushButton_upgrade->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(page.status(), kComplete, 120000);
+        QCOMPARE(page.bar(), 100);
+        QVERIFY(!sending.isEmpty() && !writing.isEmpty());
+        QVERIFY(page.text().contains(QLatin1String("Device rebooting...")));
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
+        // The camera came back as a new device, discovery opens the lone
+        // camera again, and only then is the page usable.
+        QVERIFY(hub.cameras().first()->deviceName() != before);
+        QTRY_VERIFY_WITH_TIMEOUT(cam.captureOn(), 30000);
+        QVERIFY(page.ui()->pushButton_upgrade->isEnabled());
+        qputenv("LUMORA_UPGRADE_STEP_MS", "1");
+    }
+};
+
+QTEST_MAIN(tst_Upgrade)
+#include "tst_upgrade.moc"

@@ -1,0 +1,431 @@
+// The virtual camera: the commands that register its component, run through
+// a stand-in for pkexec that records its arguments; the main window's switch,
+// with the shared frame read back by a second process; and the Linux feeder,
+// its record checks and conversions, and its program reading what Lumora's
+// own writer publishes.
+#include "elevatedlauncher.h"
+#include "framerecord.h"
+#include "mainwindowinspector.h"
+#include "pkexeclauncher.h"
+#include "placeholderpicture.h"
+#include "scripteddialogs.h"
+#include "sharedframelock.h"
+#include "sharedframeprobe.h"
+#include "sharedframereader.h"
+#include "simulateddevicecatalog.h"
+#include "simulatedhub.h"
+#include "virtualcameracommand.h"
+#include "vorn_ffmpeglib.h"
+#include "vorn_sharedmemory.h"
+#include "yuvconversion.h"
+
+#include <QRandomGenerator>
+#include <QtConcurrent>
+#include <QtEndian>
+#include <QtTest>
+
+#include <array>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+constexpr int kW = 640;
+constexpr int kH = 480;
+
+// Records what would be started with administrator rights.
+struct FakeLauncher : ElevatedLauncher
+{
+    int runElevated(const QByteArray& file, const QByteArray& parameters, const QByteArray&,
+                    int) override
+    {
+        calls << file + ' ' + parameters;
+        return result;
+    }
+    QList<QByteArray> calls;
+    int result = 42;
+};
+
+// BT.601 studio range, straight from the formulas.
+std::array<double, 3> yuv(double r, double g, double b)
+{
+    return {16 + (65.481 * r + 128.553 * g + 24.966 * b) / 255.0,
+            128 + (-37.797 * r - 74.203 * g + 112.0 * b) / 255.0,
+            128 + (112.0 * r - 93.786 * g - 18.214 * b) / 255.0};
+}
+
+// Noise, so that every pixel counts; upright, as the camera gives it.
+QImage picture(quint32 seed, int width = kW, int height = kH)
+{
+    QImage image(width, height, QImage::Format_RGB888);
+    QRandomGenerator random{seed};
+    for (int y = 0; y < height; ++y) {
+        random.fillRange(reinterpret_cast<quint32*>(image.scanLine(y)), width * 3 / 4);
+    }
+    return image;
+}
+
+// Rows last to first, as the record stores them (no row padding at these
+// widths).
+QByteArray bottomUp(const QImage& image)
+{
+    const QImage flipped = image.mirrored();
+    return QByteArray(reinterpret_cast<const char*>(flipped.constBits()), flipped.sizeInBytes());
+}
+
+QImage placeholder()
+{
+    QImage image(kW, kH, QImage::Format_RGB888);
+    for (int y = 0; y < kH; ++y) {
+        for (int x = 0; x < kW; ++x) {
+            PlaceholderPicture::barColour(x, kW, image.scanLine(y) + x * 3);
+        }
+    }
+    return image;
+}
+
+// Largest difference between an I420 frame and the formulas over an
+// upright picture, chroma from the mean of each 2 x 2 block.
+double i420Error(const QByteArray& frame, const QImage& image)
+{
+    if (frame.size() != kW * kH * 3 / 2) {
+        return 1e9;
+    }
+    const auto* planeY = reinterpret_cast<const uchar*>(frame.constData());
+    const uchar* planeU = planeY + kW * kH;
+    const uchar* planeV = planeU + kW * kH / 4;
+    double worst = 0;
+    for (int y = 0; y < kH; y += 2) {
+        for (int x = 0; x < kW; x += 2) {
+            double mean[3] = {0, 0, 0};
+            for (int d = 0; d < 4; ++d) {
+                const uchar* p = image.constScanLine(y + d / 2) + (x + d % 2) * 3;
+                worst = std::max(worst, std::abs(planeY[(y + d / 2) * kW + x + d % 2] -
+                                                 yuv(p[0], p[1], p[2])[0]));
+                for (int c = 0; c < 3; ++c) {
+                    mean[c] += p[c] / 4.0;
+                }
+            }
+            const auto m = yuv(mean[0], mean[1], mean[2]);
+            const int at = (y / 2) * (kW / 2) + x / 2;
+            worst = std::max({worst, std::abs(planeU[at] - m[1]), std::abs(planeV[at] - m[2])});
+        }
+    }
+    return worst;
+}
+
+// The last whole frame the feeder has written into its output file.
+bool feederShows(const QString& path, const QImage& image)
+{
+    QFile file(path);
+    constexpr qint64 kBytes = kW * kH * 3 / 2;
+    if (!file.open(QIODevice::ReadOnly) || file.size() < kBytes) {
+        return false;
+    }
+    file.seek((file.size() / kBytes - 1) * kBytes);
+    return i420Error(file.read(kBytes), image) <= 1.0;
+}
+
+void writeRecord(QSharedMemory& memory, qint32 width, qint32 height, qint32 size,
+                 const QByteArray& pixels = QByteArray())
+{
+    memory.lock();
+    auto* data = static_cast<uchar*>(memory.data());
+    if (memory.size() >= 12) {
+        qToLittleEndian(width, data);
+        qToLittleEndian(height, data + 4);
+        qToLittleEndian(size, data + 8);
+        memcpy(data + 12, pixels.constData(), size_t(pixels.size()));
+    }
+    memory.unlock();
+}
+
+} // namespace
+
+class tst_VirtualCamera : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir keyFolder;
+    QTemporaryDir work;
+    SimulatedDeviceCatalog catalog;
+    SimulatedHub& hub = SimulatedHub::instance();
+    QString feederErrors;
+
+    // Runs the feeder program for a few frames into a file; gives the last.
+    QByteArray runFeeder(const QStringList& extra, int frameBytes, int* exitCode = nullptr)
+    {
+        const QString output = work.filePath("frames.raw");
+        QFile::remove(output);
+        QProcess feeder;
+        feeder.start(QCoreApplication::applicationDirPath() + "/virtual/lumora-vcam-feeder",
+                     QStringList{"--output", output, "--frames", "3", "--fps", "60"} + extra);
+        const bool finished = feeder.waitForFinished(60000);
+        feederErrors = QString::fromLocal8Bit(feeder.readAllStandardError());
+        if (exitCode) {
+            *exitCode = finished ? feeder.exitCode() : -1;
+        }
+        QFile file(output);
+        file.open(QIODevice::ReadOnly);
+        return file.size() == 3 * frameBytes ? file.readAll().right(frameBytes) : QByteArray();
+    }
+
+    // Waits until the window has shown a few more camera frames.
+    static bool framesPass(MainWindowInspector& inspect)
+    {
+        for (int i = 0; i < 3; ++i) {
+            const QImage shown = inspect.lastFrame().copy();
+            if (!QTest::qWaitFor([&] { return inspect.lastFrame() != shown; }, 30000)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(keyFolder.isValid());
+        qputenv("TMPDIR", keyFolder.path().toLocal8Bit());
+        DeviceCatalog::setInstance(&catalog);
+        // Writes its arguments one a line, then waits for the test's word
+        // before it ends, as pkexec waits for the prompt and the program.
+        QFile script(work.filePath("pkexec"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\n"
+                     "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$STANDIN_DIR/args\"\n"
+                     "while [ -n \"$STANDIN_HOLD\" ] && [ ! -e \"$STANDIN_DIR/go\" ]; do\n"
+                     "  sleep 0.05; done\n"
+                     "touch \"$STANDIN_DIR/done\"; exit \"${STANDIN_EXIT:-0}\"\n");
+        script.close();
+        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+        qputenv("STANDIN_DIR", work.path().toLocal8Bit());
+    }
+    void cleanupTestCase() { DeviceCatalog::setInstance(nullptr); }
+    void init() { hub.reset(); }
+
+    void commandsKeepTheirArgumentsWhole()
+    {
+        const ElevatedCommand windows = VirtualCameraCommand::windowsCommand(
+            VirtualCameraCommand::windowsComponentPath("C:/Program Files/Lumora Tools"), false);
+        QCOMPARE(windows.parameters, QByteArray("/s /u  \"C:\\Program Files\\Lumora "
+                                                "Tools\\virtual\\vcam_dshow.dll\""));
+        const ElevatedCommand on = VirtualCameraCommand::linuxCommand(
+            VirtualCameraCommand::linuxComponentPath("/opt/my tools"), true, "/tmp/a \"b\" c");
+        QCOMPARE(on.file, QByteArray("/opt/my tools/virtual/lumora-vcam"));
+        QCOMPARE(QProcess::splitCommand(QString::fromLocal8Bit(on.parameters)),
+                 QStringList({"register", "--tmpdir", "/tmp/a \"b\" c"}));
+
+        PkexecLauncher launcher(work.filePath("pkexec"));
+        QVERIFY(launcher.runElevated(on.file, on.parameters, QByteArray(), 0) > 32);
+        QFile args(work.filePath("args"));
+        QVERIFY(args.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLocal8Bit(args.readAll()).split('\n', Qt::SkipEmptyParts),
+                 QStringList({"/opt/my tools/virtual/lumora-vcam", "register", "--tmpdir",
+                              "/tmp/a \"b\" c"}));
+    }
+
+    void launcherFailuresAreTold()
+    {
+        for (const auto& [code, result] :
+             {std::pair<const char*, int>{"126", PkexecLauncher::Declined},
+              {"1", PkexecLauncher::ToolFailed}}) {
+            qputenv("STANDIN_EXIT", code);
+            QCOMPARE(PkexecLauncher(work.filePath("pkexec")).runElevated("/t", "x", "", 0), result);
+        }
+        qunsetenv("STANDIN_EXIT");
+        QCOMPARE(PkexecLauncher(work.filePath("none")).runElevated("/t", "x", "", 0),
+                 int(PkexecLauncher::NotStarted));
+    }
+
+    void anUnansweredPromptIsLeftToFinish()
+    {
+        qputenv("STANDIN_HOLD", "1");
+        QFile::remove(work.filePath("done"));
+        QCOMPARE(PkexecLauncher(work.filePath("pkexec"), 100).runElevated("/bin/t", "x", "", 0),
+                 int(PkexecLauncher::TimedOut));
+        qunsetenv("STANDIN_HOLD");
+        // Not killed: answered later, it completes on its own.
+        QFile(work.filePath("go")).open(QIODevice::WriteOnly);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(work.filePath("done")), 60000);
+    }
+
+    void theSwitchRegistersAndShares()
+    {
+        ScriptedDialogs dialogs; // a failed switch tells the user why
+        FakeLauncher launcher;
+        ElevatedLauncher::setInstance(&launcher);
+        hub.plugCamera();
+        {
+            Vorn_Cam window;
+            MainWindowInspector inspect(window);
+            inspect.ui()->pushButton_preview->setChecked(true);
+            QVERIFY(framesPass(inspect));
+            QVERIFY(SharedFrameProbe::absent());
+
+            // Declined: the switch turns back and nothing is shared.
+            launcher.result = 5;
+            inspect.ui()->pushButton_register->setChecked(true);
+            QVERIFY(!inspect.ui()->pushButton_register->isChecked());
+            QVERIFY(framesPass(inspect));
+            QVERIFY(SharedFrameProbe::absent());
+
+            launcher.result = 42;
+            inspect.ui()->pushButton_register->setChecked(true);
+            QCOMPARE(launcher.calls.last(),
+                     (QDir::currentPath() + "/virtual/lumora-vcam").toLocal8Bit() +
+                         " register --tmpdir \"" + keyFolder.path().toLocal8Bit() + "\"");
+            QTRY_VERIFY_WITH_TIMEOUT(SharedFrameProbe::read().present, 30000);
+
+            inspect.ui()->pushButton_register->setChecked(false);
+            QVERIFY(launcher.calls.last().endsWith(" unregister"));
+            // Nobody else held it: gone, and later frames bring it back no more.
+            QVERIFY(SharedFrameProbe::absent());
+            QVERIFY(framesPass(inspect));
+            QVERIFY(SharedFrameProbe::absent());
+        }
+        // The registered device starts the switch on; only its exact name counts.
+        hub.addForeignVideoInput(VideoInputInfo("vorn dshow vcamera", "/dev/video41", false));
+        QVERIFY(!MainWindowInspector(*std::make_unique<Vorn_Cam>()).virtualCameraPresent());
+        hub.addForeignVideoInput(VideoInputInfo("Vorn DShow VCamera", "/dev/video42", false));
+        {
+            Vorn_Cam window;
+            MainWindowInspector inspect(window);
+            QVERIFY(inspect.ui()->pushButton_register->isChecked());
+            inspect.ui()->pushButton_preview->setChecked(true);
+            QTRY_VERIFY_WITH_TIMEOUT(SharedFrameProbe::read().present, 30000);
+        }
+        ElevatedLauncher::setInstance(nullptr);
+    }
+
+    void recordChecks_data()
+    {
+        QTest::addColumn<QList<int>>("header");
+        QTest::addColumn<qint64>("segment");
+        QTest::addColumn<int>("status");
+        using S = FrameRecord::Status;
+        const int record = FrameRecord::kRecordBytes;
+        QTest::newRow("Lumora's") << QList<int>{kW, kH, record} << qint64(1 << 21) << int(S::Valid);
+        QTest::newRow("unwritten") << QList<int>{0, 0, 0} << qint64(record) << int(S::Unwritten);
+        QTest::newRow("overflowing product")
+            << QList<int>{65536, 65536, 12} << qint64(record) << int(S::BadDimensions);
+        QTest::newRow("negative") << QList<int>{kW, -kH, record} << qint64(record)
+                                  << int(S::BadDimensions);
+        QTest::newRow("size disagrees")
+            << QList<int>{kW, kH, record - 12} << qint64(record) << int(S::SizeMismatch);
+        QTest::newRow("past the segment")
+            << QList<int>{kW, kH, record} << qint64(4096) << int(S::LargerThanSegment);
+        QTest::newRow("other picture")
+            << QList<int>{320, 240, 230412} << qint64(record) << int(S::UnexpectedPicture);
+    }
+
+    void recordChecks()
+    {
+        QFETCH(QList<int>, header);
+        QFETCH(qint64, segment);
+        QFETCH(int, status);
+        uchar bytes[12];
+        for (int i = 0; i < 3; ++i) {
+            qToLittleEndian<qint32>(header[i], bytes + 4 * i);
+        }
+        QCOMPARE(int(FrameRecord::check(FrameRecord::readHeader(bytes), segment)), status);
+    }
+
+    void conversionsMatchTheFormulas()
+    {
+        const QImage upright = picture(3);
+        const QByteArray stored = bottomUp(upright);
+        QByteArray i420(YuvConversion::frameBytes(YuvConversion::Format::I420, kW, kH), 0);
+        YuvConversion::bottomUpRgbToI420(reinterpret_cast<const uchar*>(stored.constData()), kW, kH,
+                                         reinterpret_cast<uchar*>(i420.data()));
+        QVERIFY(i420Error(i420, upright) <= 1.0);
+    }
+
+    void theReaderWaitsWhileAFrameIsWritten()
+    {
+        QImage first = picture(23);
+        Vorn_SharedMemory writer;
+        writer.captureOpen = true;
+        writer.ImageFrame(first.bits(), kW, kH);
+        // A writer inside a record, under its frame lock.
+        SharedFrameLock writing(QStringLiteral("shareFrame"));
+        QVERIFY(writing.lockForWriting());
+        SharedFrameReader reader;
+        QByteArray pixels;
+        QAtomicInt started;
+        QFuture<SharedFrameReader::Result> read = QtConcurrent::run([&] {
+            started.storeRelease(1);
+            return reader.read(pixels);
+        });
+        QTRY_VERIFY(started.loadAcquire());
+        QTest::qWait(100);
+        QSharedMemory segment(QStringLiteral("shareFrame"));
+        QVERIFY(segment.attach());
+        const QImage second = picture(24);
+        writeRecord(segment, kW, kH, FrameRecord::kRecordBytes, bottomUp(second));
+        writing.unlock();
+        // What it read is the record as finished, never the one half-replaced.
+        QCOMPARE(int(read.result()), int(SharedFrameReader::Result::Frame));
+        QVERIFY(pixels == bottomUp(second));
+    }
+
+    void unsoundRecordsShowThePlaceholder_data()
+    {
+        QTest::addColumn<int>("segmentBytes");
+        QTest::addColumn<QList<int>>("header");
+        QTest::newRow("record past the segment") << 4096 << QList<int>{kW, kH, 921612};
+        QTest::newRow("shorter than a header") << 8 << QList<int>{kW, kH, 921612};
+    }
+
+    void unsoundRecordsShowThePlaceholder()
+    {
+        QFETCH(int, segmentBytes);
+        QFETCH(QList<int>, header);
+        QSharedMemory segment("shareFrame");
+        QVERIFY(segment.create(segmentBytes));
+        writeRecord(segment, header[0], header[1], header[2]);
+        int exitCode = -1;
+        QVERIFY(i420Error(runFeeder({"--format", "i420"}, kW * kH * 3 / 2, &exitCode),
+                          placeholder()) <= 1.0);
+        QCOMPARE(exitCode, 0);
+        QVERIFY2(feederErrors.contains("record rejected"), qPrintable(feederErrors));
+    }
+
+    void theRunningFeederHoldsTheSegmentUntilTheWriterGoes()
+    {
+        // Lumora's own writer, a camera frame of 1280 x 720.
+        QImage first = picture(31, 1280, 720);
+        QImage second = picture(32);
+        auto writer = std::make_unique<Vorn_SharedMemory>();
+        writer->captureOpen = true;
+        writer->ImageFrame(first.bits(), 1280, 720);
+        // Started as the registration tool starts it: its own temporary
+        // folder differs, --tmpdir names Lumora's.
+        const QString output = work.filePath("held.raw");
+        QProcess feeder;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TMPDIR", work.path());
+        feeder.setProcessEnvironment(environment);
+        feeder.start(
+            QCoreApplication::applicationDirPath() + "/virtual/lumora-vcam-feeder",
+            {"--output", output, "--format", "i420", "--fps", "20", "--tmpdir", keyFolder.path()});
+        QVERIFY(feeder.waitForStarted());
+        const QImage scaled = first.scaled(kW, kH, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        QTRY_VERIFY_WITH_TIMEOUT(feederShows(output, scaled), 30000);
+        // The feeder holds the segment, so the writer's detach leaves it and
+        // its next attach finds the same one.
+        writer->ImageFrame(second.bits(), kW, kH);
+        QTRY_VERIFY_WITH_TIMEOUT(feederShows(output, second), 30000);
+        // Lumora closes: the feeder must not show its last frame for good.
+        writer.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(feederShows(output, placeholder()), 30000);
+        QVERIFY(SharedFrameProbe::absent());
+        feeder.terminate();
+        QVERIFY(feeder.waitForFinished(30000));
+        QCOMPARE(feeder.exitCode(), 0);
+    }
+};
+
+QTEST_MAIN(tst_VirtualCamera)
+#include "tst_virtualcamera.moc"
