@@ -18,9 +18,16 @@ void Vorn_Cam::pushButton_register_checked(bool status)
     qDebug().noquote() << path;
     qDebug() << (status ? "on" : "off");
 
-    const ElevatedCommand command = VirtualCameraCommand::command(path, status);
-    const int result =
-        runElevated(command.file, command.parameters, command.directory, command.showCommand);
+    int result = VirtualCameraCommand::kComponentMissing;
+    if (status && !VirtualCameraCommand::componentPresent(path)) {
+        qDebug().noquote() << "virtual camera component missing:" << path;
+        std::printf("Failed\nError code : %d\n", result);
+        std::fflush(stdout);
+    } else {
+        const ElevatedCommand command = VirtualCameraCommand::command(path, status);
+        result =
+            runElevated(command.file, command.parameters, command.directory, command.showCommand);
+    }
     if (result <= 32) {
         // Nothing was registered or unregistered: the switch shows the state
         // the component is still in, and the frames go where they went.

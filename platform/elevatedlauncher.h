@@ -12,7 +12,8 @@ class LUMORA_PLATFORM_EXPORT ElevatedLauncher
 public:
     virtual ~ElevatedLauncher();
 
-    // Returns a result in the shell's convention: above 32 when the program
+    // The texts are UTF-8 (on Linux the file system's encoding). Returns a
+    // result in the shell's convention: above 32 when the program
     // was started, 32 or below when it was not (the user declined, or the
     // program could not be found or started).
     virtual int runElevated(const QByteArray& file, const QByteArray& parameters,

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace VirtualCameraCommand {
 
@@ -52,6 +53,16 @@ QString componentPath(const QString& workingDirectory)
     return windowsComponentPath(workingDirectory);
 #else
     return linuxComponentPath(workingDirectory);
+#endif
+}
+
+bool componentPresent(const QString& componentPath)
+{
+#if defined(_WIN32)
+    return QFileInfo(componentPath).isFile();
+#else
+    Q_UNUSED(componentPath);
+    return true;
 #endif
 }
 

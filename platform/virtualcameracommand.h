@@ -21,6 +21,13 @@ namespace VirtualCameraCommand {
 
 // The component below the given working directory.
 LUMORA_PLATFORM_EXPORT QString componentPath(const QString& workingDirectory);
+// False when switching on cannot work because the component is not there.
+// Windows: the filter library is missing (the registration tool would fail
+// silently); Linux: always true, the elevated tool reports a missing helper
+// itself.
+LUMORA_PLATFORM_EXPORT bool componentPresent(const QString& componentPath);
+// The shell's result for a file that is not there (SE_ERR_FNF).
+constexpr int kComponentMissing = 2;
 LUMORA_PLATFORM_EXPORT ElevatedCommand command(const QString& componentPath, bool enable);
 
 // Windows: the DirectShow filter library, registered silently by the

@@ -24,3 +24,6 @@ cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DLUMORA_SANITIZE=ON -DLUMORA_
 cmake --build build/asan -j"$jobs"
 echo "== tests under the sanitizers"
 ctest --test-dir build/asan --output-on-failure -j"$jobs"
+
+echo "== Windows: cross-build, tests under wine (skipped without the Windows SDK)"
+bash scripts/windows.sh

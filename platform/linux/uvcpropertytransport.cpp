@@ -298,3 +298,8 @@ VendorDialogDevice* UvcPropertyTransport::dialogDevice()
 {
     return &m_dialogDevice;
 }
+
+void* UvcPropertyTransport::dialogHandle()
+{
+    return dialogDevice();
+}
