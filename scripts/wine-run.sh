@@ -14,16 +14,16 @@ unix=$(readlink -f "$1")
 program="Z:${unix//\//\\}"
 shift
 
-if ! env | grep -q '^QT_'; then
-    exec "$wine" "$program" "$@"
-fi
-
-settings=""
-while IFS='=' read -r name value; do
-    settings+="set ${name}=${value}&& "
-done < <(env | grep '^QT_')
-command="${settings}\"${program}\""
-for argument in "$@"; do
-    command+=" \"${argument}\""
-done
-exec "$wine" cmd /c "$command"
+# A batch file sets them and starts the program: quotes inside one cmd /c
+# argument do not survive wine's command line. Without a console window Qt
+# would log (test results too) to the debugger, not to the output.
+batch=$(mktemp --suffix=.bat)
+trap 'rm -f "$batch"' EXIT
+{
+    printf '@echo off\r\nset "QT_FORCE_STDERR_LOGGING=1"\r\n'
+    while IFS='=' read -r name value; do
+        printf 'set "%s=%s"\r\n' "$name" "$value"
+    done < <(env | grep '^QT_')
+    printf '"%s" %%*\r\nexit /b %%errorlevel%%\r\n' "$program"
+} > "$batch"
+"$wine" cmd /c "Z:${batch//\//\\}" "$@"

@@ -68,7 +68,7 @@ inline QString binFolder(const QString& sub = QString())
 class ScriptedLibrary
 {
 public:
-    ScriptedLibrary() : lib(binFolder("scripted") + "/libuvc_upgrade.so")
+    ScriptedLibrary() : lib(binFolder("scripted") + "/uvc_upgrade")
     {
         if (lib.load()) {
             reset = resolve<void (*)()>("scripted_reset");
