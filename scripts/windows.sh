@@ -89,8 +89,12 @@ fi
 
 echo "== windows: tests under wine"
 status=0
+# Wine's own background processes (services, devices, explorer) start with
+# the first program of a session and inherit its output; started here, they
+# keep no test's output open, which ctest would wait for.
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     /usr/lib/wine/wineserver -p 60
+    "$LUMORA_WINE" cmd /c exit </dev/null >/dev/null 2>&1
     ctest --test-dir "$1" --output-on-failure -j"$2" --timeout 600' _ "$build" "$(nproc)" || status=$?
 
 if [ -n "${LUMORA_WINDOWS_SCREENSHOT:-}" ]; then

@@ -111,7 +111,12 @@ private slots:
         QCOMPARE(record.width, 640);
         QCOMPARE(record.height, 480);
         QCOMPARE(record.size, 921612);
+#ifdef Q_OS_WIN
+        // Windows maps whole pages.
+        QVERIFY(record.segmentBytes >= 921612 && record.segmentBytes < 921612 + 65536);
+#else
         QCOMPARE(record.segmentBytes, 921612);
+#endif
         QCOMPARE(record.pixels.left(1920), scaledRow(frame, 479));
         QCOMPARE(record.pixels.mid(1920 * 479), scaledRow(frame, 0));
         QVERIFY(record.pixels == expectedPixels(frame));
@@ -189,6 +194,9 @@ private slots:
 
     void aSegmentThatCannotBeHadDropsTheFrame()
     {
+#ifndef Q_OS_UNIX
+        QSKIP("keys in the temporary folder are Unix's");
+#endif
         // Keys in a folder where no file can be made, not even by root: no
         // segment can be attached or created for them. (A missing folder
         // would not do: Qt then puts the keys in the root folder.)
@@ -223,6 +231,9 @@ private slots:
 
     void framesStayWholeWhenTheSegmentLockLetsTwoIn()
     {
+#ifndef Q_OS_UNIX
+        QSKIP("the frame lock that guards against this is Unix's");
+#endif
         // A program that released the segment's semaphore once too often
         // leaves it letting two in at a time; the frame lock still keeps
         // the reader out while a frame is written.
@@ -237,6 +248,9 @@ private slots:
 
     void aReaderStuckInARecordCostsFramesNotTheCamera()
     {
+#ifndef Q_OS_UNIX
+        QSKIP("the frame lock file is Unix's; Windows locks the segment itself");
+#endif
         Vorn_SharedMemory shared;
         shared.captureOpen = true;
         QImage first = cameraFrame(1280, 720, 1);
