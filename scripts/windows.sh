@@ -21,7 +21,9 @@ if [ -z "${LUMORA_WINDOWS_SDK:-}" ] && [ ! -f "$archive" ]; then
 == windows: no Windows SDK, so the Windows build is skipped.
    Looked for $archive (or an unpacked SDK in LUMORA_WINDOWS_SDK).
    Build one (about an hour on 2 cores) with:
-       sudo WINSDK_WORK=\$HOME/winsdk bash scripts/windows-sdk-recipe.sh
+       sudo WINSDK_WORK=\$HOME/winsdk bash scripts/windows-sdk-recipe.sh deps sources \\
+           qt_base qt_multimedia qt_plugins qt_extras x264 ffmpeg toolchain opencv \\
+           qt_copy pkgconfig pack
    then either put \$HOME/winsdk/windows-sdk.tar.zst at that place, set
    LUMORA_WINDOWS_SDK_ARCHIVE to it, or set LUMORA_WINDOWS_SDK=\$HOME/winsdk/prefix.
 EOF
