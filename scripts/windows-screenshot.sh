@@ -50,3 +50,14 @@ sleep 8
 mkdir -p "$(dirname "$out")"
 import -window root "$out"
 echo "windows-screenshot: saved $out"
+
+# The preview (800 by 530 at the window's top, right of the settings pages)
+# must show a picture, not the black of a preview that never started.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+spread=$(convert "$out" -crop "800x530+$((X + 359))+$Y" +repage -colorspace Gray \
+    -format '%[fx:standard_deviation]' info:)
+echo "windows-screenshot: preview brightness spread $spread"
+if awk -v s="$spread" 'BEGIN { exit !(s < 0.05) }'; then
+    echo "windows-screenshot: the preview shows no picture" >&2
+    exit 1
+fi

@@ -8,8 +8,10 @@
 # LUMORA_WINDOWS_SDK_ARCHIVE) into build/windows-sdk. Without either, this
 # says how to build the SDK with scripts/windows-sdk-recipe.sh and exits 0.
 #
-# LUMORA_WINDOWS_SCREENSHOT=FILE also starts Lumora.exe with the simulated
-# camera, switches its preview on and saves a screenshot of it to FILE.
+# Last, Lumora.exe is started with the simulated camera, its preview is
+# switched on and a screenshot is saved to LUMORA_WINDOWS_SCREENSHOT
+# (build/windows/screenshot-windows.png unless set; docs/ holds the one in
+# the README).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -32,7 +34,7 @@ fi
 
 # ---------------------------------------------------------------- packages
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 cmake ninja-build
-          pkg-config xvfb xauth zstd imagemagick ccache)
+          pkg-config xvfb xauth xdotool zstd imagemagick ccache)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -99,9 +101,9 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "$LUMORA_WINE" cmd /c exit </dev/null >/dev/null 2>&1
     ctest --test-dir "$1" --output-on-failure -j"$2" --timeout 600' _ "$build" "$(nproc)" || status=$?
 
-if [ -n "${LUMORA_WINDOWS_SCREENSHOT:-}" ]; then
-    bash "$root/scripts/windows-screenshot.sh" "$build/bin/Lumora.exe" "$LUMORA_WINDOWS_SCREENSHOT" || status=$?
-fi
+echo "== windows: Lumora.exe under wine with the simulated camera"
+bash "$root/scripts/windows-screenshot.sh" "$build/bin/Lumora.exe" \
+    "${LUMORA_WINDOWS_SCREENSHOT:-$build/screenshot-windows.png}" || status=$?
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 
 finished=$(date +%s)
