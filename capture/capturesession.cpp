@@ -5,7 +5,13 @@
 #include "mp4recorder.h"
 #include "rgbconverter.h"
 #include "simulatedsource.h"
+#if defined(_WIN32)
+#include "dshowsource.h"
+using SystemSource = DshowSource;
+#else
 #include "v4l2source.h"
+using SystemSource = V4l2Source;
+#endif
 
 #include <QDebug>
 #include <QMetaObject>
@@ -64,7 +70,7 @@ bool CaptureSession::launch(const std::string& name, int ordinal, int width, int
     if (device.simulated) {
         source = std::make_unique<SimulatedSource>(device.simulated);
     } else {
-        source = std::make_unique<V4l2Source>(device.deviceName);
+        source = std::make_unique<SystemSource>(device.deviceName);
     }
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -1,9 +1,14 @@
 #include "microphoneinput.h"
 
 #include "devicecatalog.h"
-#include "pulsemicrophone.h"
 #include "simulatedhub.h"
 #include "simulatedmicrophone.h"
+
+#if defined(_WIN32)
+#include "dshowmicrophone.h"
+#else
+#include "pulsemicrophone.h"
+#endif
 
 #include <QString>
 
@@ -70,9 +75,18 @@ std::unique_ptr<MicrophoneInput> openMicrophone(const std::string& name, int ord
             return std::make_unique<ToneMicrophone>(camera, simulatedToneFrequency(cameraName));
         }
     }
-    auto pulse = std::make_unique<PulseMicrophone>();
-    if (!pulse->open(id.toStdString(), error)) {
+#if defined(_WIN32)
+    // dshow names audio inputs as the catalog does; the ordinal tells
+    // inputs of one name apart.
+    auto microphone = std::make_unique<DshowMicrophone>();
+    if (!microphone->open(name, ordinal, error)) {
         return nullptr;
     }
-    return pulse;
+#else
+    auto microphone = std::make_unique<PulseMicrophone>();
+    if (!microphone->open(id.toStdString(), error)) {
+        return nullptr;
+    }
+#endif
+    return microphone;
 }

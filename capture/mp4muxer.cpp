@@ -9,11 +9,88 @@ extern "C" {
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+
+#if defined(_WIN32)
+#include <QTextCodec>
+
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 
 constexpr int kIoBufferSize = 256 * 1024;
+
+// The file is written through a plain descriptor, in binary mode (Windows'
+// text mode would turn every 0x0A byte into two), with 64-bit offsets (a
+// recording grows past 2 GB), and not inherited by programs started later.
+#if defined(_WIN32)
+int openForWriting(const std::string& path)
+{
+    // The record path comes in the GB2312 code page; the wide call takes any
+    // folder name, whatever the system's own code page.
+    QTextCodec* codec = QTextCodec::codecForName("GB2312");
+    const QString name =
+        codec ? codec->toUnicode(path.c_str()) : QString::fromLocal8Bit(path.c_str());
+    return ::_wopen(name.toStdWString().c_str(),
+                    _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
+                    _S_IREAD | _S_IWRITE);
+}
+
+int64_t seekTo(int fd, int64_t offset, int whence)
+{
+    return ::_lseeki64(fd, offset, whence);
+}
+
+bool truncateTo(int fd, int64_t size)
+{
+    const auto file = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    return file != INVALID_HANDLE_VALUE && SetFilePointerEx(file, end, nullptr, FILE_BEGIN) &&
+           SetEndOfFile(file);
+}
+
+int writeSome(int fd, const uint8_t* data, int size)
+{
+    return ::_write(fd, data, unsigned(size));
+}
+
+int closeFile(int fd)
+{
+    return ::_close(fd);
+}
+#else
+static_assert(sizeof(off_t) >= 8, "recordings past 2 GB need 64-bit file offsets");
+
+int openForWriting(const std::string& path)
+{
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+}
+
+int64_t seekTo(int fd, int64_t offset, int whence)
+{
+    return ::lseek(fd, off_t(offset), whence);
+}
+
+bool truncateTo(int fd, int64_t size)
+{
+    return ::ftruncate(fd, off_t(size)) == 0;
+}
+
+int writeSome(int fd, const uint8_t* data, int size)
+{
+    return int(::write(fd, data, size_t(size)));
+}
+
+int closeFile(int fd)
+{
+    return ::close(fd);
+}
+#endif
 
 std::string avErrorText(int code)
 {
@@ -36,13 +113,13 @@ Mp4Muxer::~Mp4Muxer()
         avio_context_free(&m_io);
     }
     if (m_fd >= 0) {
-        ::close(m_fd);
+        closeFile(m_fd);
     }
 }
 
 bool Mp4Muxer::create(const std::string& path, std::string* error)
 {
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    m_fd = openForWriting(path);
     if (m_fd < 0) {
         *error = "cannot create \"" + path + "\": " + std::strerror(errno);
         return false;
@@ -130,7 +207,7 @@ bool Mp4Muxer::finish()
         }
     }
     if (m_fd >= 0) {
-        if (::close(m_fd) != 0 && !m_failed) {
+        if (closeFile(m_fd) != 0 && !m_failed) {
             m_failed = true;
             m_error = std::string("cannot close the file: ") + std::strerror(errno);
         }
@@ -157,7 +234,7 @@ void Mp4Muxer::fail(const std::string& error)
     m_error = error;
     // What follows the last complete fragment is torn; without it the
     // file ends cleanly and plays to the end.
-    if (m_fd >= 0 && m_headerWritten && ::ftruncate(m_fd, m_cleanOffset) == 0) {
+    if (m_fd >= 0 && m_headerWritten && truncateTo(m_fd, m_cleanOffset)) {
         m_offset = m_cleanOffset;
     }
 }
@@ -179,7 +256,7 @@ int Mp4Muxer::writeData(void* opaque, uint8_t* buffer, int size, AVIODataMarkerT
     }
     int done = 0;
     while (done < size) {
-        const ssize_t n = ::write(self->m_fd, buffer + done, size_t(size - done));
+        const int n = writeSome(self->m_fd, buffer + done, size - done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -201,7 +278,7 @@ int64_t Mp4Muxer::seekData(void* opaque, int64_t offset, int whence)
     if (whence == AVSEEK_SIZE) {
         return self->m_offset;
     }
-    const off_t at = ::lseek(self->m_fd, off_t(offset), whence & ~AVSEEK_FORCE);
+    const int64_t at = seekTo(self->m_fd, offset, whence & ~AVSEEK_FORCE);
     if (at < 0) {
         return AVERROR(errno);
     }

@@ -2,187 +2,21 @@
 
 #include "v4l2formatprobe.h"
 
-#include <QDebug>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavdevice/avdevice.h>
-#include <libavformat/avformat.h>
-#include <libavutil/time.h>
-}
-
-#include <mutex>
-
-namespace {
-
-// Between two frames of a 30 fps camera the worker looks in a few times;
-// a shorter nap would only burn the core the decoder needs.
-constexpr int kIdleNapUs = 4000;
-// How long read() waits for a picture before handing control back, so the
-// worker can notice a stop request or a stalled camera.
-constexpr int64_t kReadSliceUs = 100000;
-
-void registerDevices()
+V4l2Source::V4l2Source(const QString& devicePath)
+    : LibavdeviceSource("video4linux2", devicePath, "input_format")
 {
-    static std::once_flag once;
-    std::call_once(once, [] { avdevice_register_all(); });
-}
-
-int interruptCallback(void* opaque)
-{
-    return static_cast<std::atomic<bool>*>(opaque)->load() ? 1 : 0;
-}
-
-QString errorText(int error)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
-    return QString::fromLocal8Bit(text);
-}
-
-} // namespace
-
-V4l2Source::V4l2Source(const QString& devicePath) : m_path(devicePath) {}
-
-V4l2Source::~V4l2Source()
-{
-    closeInput();
 }
 
 bool V4l2Source::open(int width, int height, int fps)
 {
-    registerDevices();
     QList<Attempt> attempts;
     V4l2Mode mode;
-    if (chooseV4l2Mode(enumerateV4l2Modes(m_path), width, height, fps, mode)) {
+    if (chooseV4l2Mode(enumerateV4l2Modes(url()), width, height, fps, mode)) {
         attempts.append({v4l2InputFormatName(mode.fourcc), mode.width, mode.height, mode.fps});
     }
     // Cameras that list nothing still often take the usual request, and
     // failing that, whatever they are set to.
     attempts.append({QStringLiteral("mjpeg"), width, height, double(fps)});
     attempts.append(Attempt());
-    for (const Attempt& attempt : attempts) {
-        if (m_interrupted.load()) {
-            return false;
-        }
-        if (openWith(attempt)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool V4l2Source::openWith(const Attempt& attempt)
-{
-    closeInput();
-    AVDictionary* options = nullptr;
-    if (!attempt.inputFormat.isEmpty()) {
-        av_dict_set(&options, "input_format", attempt.inputFormat.toLatin1().constData(), 0);
-    }
-    if (attempt.width > 0 && attempt.height > 0) {
-        const QByteArray size =
-            QByteArray::number(attempt.width) + 'x' + QByteArray::number(attempt.height);
-        av_dict_set(&options, "video_size", size.constData(), 0);
-    }
-    if (attempt.fps > 0) {
-        av_dict_set(&options, "framerate", QByteArray::number(attempt.fps).constData(), 0);
-    }
-    AVFormatContext* input = avformat_alloc_context();
-    if (!input) {
-        av_dict_free(&options);
-        return false;
-    }
-    input->flags |= AVFMT_FLAG_NONBLOCK;
-    input->interrupt_callback.callback = &interruptCallback;
-    input->interrupt_callback.opaque = &m_interrupted;
-    const AVInputFormat* format = av_find_input_format("video4linux2");
-    const int result =
-        avformat_open_input(&input, m_path.toLocal8Bit().constData(), format, &options);
-    av_dict_free(&options);
-    if (result < 0) {
-        qDebug().noquote() << "capture:" << m_path << "did not open as"
-                           << (attempt.inputFormat.isEmpty() ? QStringLiteral("default")
-                                                             : attempt.inputFormat)
-                           << "-" << errorText(result);
-        return false; // avformat_open_input frees the context on failure
-    }
-    m_input = input;
-    m_stream = av_find_best_stream(m_input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (m_stream < 0) {
-        closeInput();
-        return false;
-    }
-    const AVCodecParameters* p = m_input->streams[m_stream]->codecpar;
-    qDebug().noquote() << "capture:" << m_path << "streams" << avcodec_get_name(p->codec_id)
-                       << p->width << "x" << p->height << "at" << frameRate() << "fps";
-    return true;
-}
-
-void V4l2Source::closeInput()
-{
-    if (m_input) {
-        avformat_close_input(&m_input);
-    }
-    m_stream = -1;
-}
-
-FrameSource::ReadResult V4l2Source::read(AVPacket* packet)
-{
-    if (!m_input) {
-        return ReadResult::Ended;
-    }
-    const int64_t until = av_gettime_relative() + kReadSliceUs;
-    while (!m_interrupted.load()) {
-        av_packet_unref(packet);
-        const int result = av_read_frame(m_input, packet);
-        if (result >= 0) {
-            if (packet->stream_index == m_stream) {
-                return ReadResult::Packet;
-            }
-            continue;
-        }
-        if (result == AVERROR(EAGAIN)) {
-            if (av_gettime_relative() >= until) {
-                return ReadResult::Nothing;
-            }
-            av_usleep(kIdleNapUs);
-            continue;
-        }
-        // The driver flags damaged buffers; the next one is usually fine.
-        if (result == AVERROR_INVALIDDATA) {
-            return ReadResult::Nothing;
-        }
-        // ENODEV / EIO: the camera was unplugged or reset.
-        qDebug().noquote() << "capture:" << m_path << "ended -" << errorText(result);
-        return ReadResult::Ended;
-    }
-    return ReadResult::Ended;
-}
-
-void V4l2Source::interrupt()
-{
-    m_interrupted.store(true);
-}
-
-const AVCodecParameters* V4l2Source::codecParameters() const
-{
-    return m_input && m_stream >= 0 ? m_input->streams[m_stream]->codecpar : nullptr;
-}
-
-double V4l2Source::frameRate() const
-{
-    if (!m_input || m_stream < 0) {
-        return 0;
-    }
-    const AVStream* stream = m_input->streams[m_stream];
-    AVRational rate = stream->avg_frame_rate;
-    if (rate.num <= 0 || rate.den <= 0) {
-        rate = stream->r_frame_rate;
-    }
-    return rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0.0;
-}
-
-QString V4l2Source::describe() const
-{
-    return m_path;
+    return openFirst(attempts);
 }

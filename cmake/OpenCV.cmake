@@ -1,9 +1,10 @@
 # Debian's libopencv-core-dev / libopencv-imgproc-dev ship no CMake package
 # (that comes only with the full libopencv-dev), so the two modules the
-# effects need are found directly.
+# effects need are found directly (the Windows build names them with the
+# version, opencv_core460).
 find_path(OPENCV_INCLUDE_DIR opencv2/core.hpp PATH_SUFFIXES opencv4 REQUIRED)
-find_library(OPENCV_CORE_LIBRARY opencv_core REQUIRED)
-find_library(OPENCV_IMGPROC_LIBRARY opencv_imgproc REQUIRED)
+find_library(OPENCV_CORE_LIBRARY NAMES opencv_core opencv_core460 REQUIRED)
+find_library(OPENCV_IMGPROC_LIBRARY NAMES opencv_imgproc opencv_imgproc460 REQUIRED)
 add_library(lumora_opencv INTERFACE)
 target_include_directories(lumora_opencv SYSTEM INTERFACE ${OPENCV_INCLUDE_DIR})
 target_link_libraries(lumora_opencv INTERFACE ${OPENCV_IMGPROC_LIBRARY} ${OPENCV_CORE_LIBRARY})

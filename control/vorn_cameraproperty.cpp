@@ -2,7 +2,7 @@
 
 #include "dialogseam.h"
 #include "propertytransport.h"
-#include "vendordialogdevice.h"
+#include "vendordialog.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -44,8 +44,12 @@ bool containsPath(const QByteArray& deviceName, const QByteArray& path)
 
 QString dialogLibraryBesideProgram()
 {
-    return QDir(QCoreApplication::applicationDirPath())
-        .filePath(QStringLiteral("libVideoCaptureFilter.so"));
+#if defined(Q_OS_WIN)
+    const QString file = QStringLiteral("VideoCaptureFilter.dll");
+#else
+    const QString file = QStringLiteral("libVideoCaptureFilter.so");
+#endif
+    return QDir(QCoreApplication::applicationDirPath()).filePath(file);
 }
 
 } // namespace
@@ -276,7 +280,7 @@ bool Vorn_CameraProperty::showPropertyDialog()
                                 QStringLiteral("DLL is not loaded!"), QMessageBox::Ok);
     } else if (auto showDlg = reinterpret_cast<VendorShowDlgFunction>(library.resolve("ShowDlg"))) {
         dialogOpen = true;
-        showDlg(m_transport->dialogDevice());
+        showDlg(m_transport->dialogHandle());
     } else {
         DialogSeam::information(nullptr, QStringLiteral("Notice"),
                                 QStringLiteral("Linke to Function is not OK!!!!"), QMessageBox::Ok);

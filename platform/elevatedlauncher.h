@@ -32,7 +32,8 @@ public:
 
     virtual ~ElevatedLauncher();
 
-    // Runs the program and waits for the answer. Returns a result as above.
+    // Runs the program and waits for the answer. The texts are UTF-8 (on
+    // Linux the file system's encoding). Returns a result as above.
     virtual int runElevated(const QByteArray& file, const QByteArray& parameters,
                             const QByteArray& directory, int showCommand) = 0;
 

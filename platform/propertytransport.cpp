@@ -3,8 +3,12 @@
 #include "simulated/simulatedhub.h"
 #include "simulated/simulatedpropertydevices.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include "windows/dshowpropertydevices.h"
+using SystemPropertyDevices = DshowPropertyDevices;
+#else
 #include "linux/linuxpropertydevices.h"
+using SystemPropertyDevices = LinuxPropertyDevices;
 #endif
 
 #include <QtGlobal>
@@ -18,13 +22,7 @@ std::atomic<PropertyDevices*> g_override{nullptr};
 
 std::unique_ptr<PropertyDevices> systemDevices()
 {
-#if defined(_WIN32)
-    // The DirectShow side of the property transport is not part of this
-    // build; the simulated cameras still answer.
-    return nullptr;
-#else
-    return std::make_unique<LinuxPropertyDevices>();
-#endif
+    return std::make_unique<SystemPropertyDevices>();
 }
 
 PropertyDevices& defaultDevices()

@@ -8,8 +8,6 @@
 
 #include <memory>
 
-struct VendorDialogDevice;
-
 // Kernel-streaming style flag words carried by node-property requests.
 namespace PropertyFlags {
 constexpr unsigned long Get = 0x00000001;
@@ -74,9 +72,10 @@ public:
     virtual long videoProcAmpSet(long property, long value, long flags) = 0;
     virtual long videoProcAmpGetRange(long property, PropertyRange* range) = 0;
 
-    // What the vendor dialog library's ShowDlg receives for this device. Owned
-    // by the transport and valid while it lives.
-    virtual VendorDialogDevice* dialogDevice() = 0;
+    // What the vendor dialog library's ShowDlg receives for this device
+    // (vendordialog.h). Owned by the transport and valid while it lives; null
+    // when the device has nothing a dialog could use.
+    virtual void* dialogHandle() = 0;
 };
 
 // A capture device as the property side enumerates it.

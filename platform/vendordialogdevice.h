@@ -1,11 +1,13 @@
 #pragma once
 
-// The handle the vendor dialog library's ShowDlg(void*) receives on Linux:
+// Linux only. The handle the vendor dialog library's ShowDlg(void*) receives on Linux:
 // a pointer to this C structure, owned by the program and valid for the
 // whole call. The library reaches every standard control of the device
 // through it, either directly through the V4L2 node (fd >= 0) or, when the
 // device has no node (the simulated camera), through the callbacks, which
 // take and fill the same V4L2 structures as the ioctls of the same names.
+
+#include "vendordialog.h"
 
 #include <linux/videodev2.h>
 #include <stdint.h>
@@ -31,10 +33,6 @@ struct VendorDialogDevice
     int (*getControl)(void* context, struct v4l2_control* control);
     int (*setControl)(void* context, struct v4l2_control* control);
 };
-
-// The export of the vendor dialog library: shows a modal dialog with every
-// control of the device and returns when the user has closed it.
-typedef int (*VendorShowDlgFunction)(void* device);
 
 #ifdef __cplusplus
 }

@@ -151,7 +151,11 @@ QString componentPath(const QString& workingDirectory)
 QString refusal(const QString& componentPath)
 {
 #if defined(_WIN32)
-    Q_UNUSED(componentPath);
+    if (!componentPresent(componentPath)) {
+        return QStringLiteral("The virtual camera component is missing (%1). Reinstall Lumora "
+                              "to add it.")
+            .arg(QDir::toNativeSeparators(componentPath));
+    }
     return QString();
 #else
     // A development build's own copy is the developer's to trust.
@@ -171,6 +175,16 @@ QString failureMessage(bool enable, int result, int toolExitCode)
         .arg(toolExitCode);
 #else
     return linuxFailureMessage(enable, result, toolExitCode);
+#endif
+}
+
+bool componentPresent(const QString& componentPath)
+{
+#if defined(_WIN32)
+    return QFileInfo(componentPath).isFile();
+#else
+    Q_UNUSED(componentPath);
+    return true;
 #endif
 }
 

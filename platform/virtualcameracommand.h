@@ -29,6 +29,10 @@ LUMORA_PLATFORM_EXPORT QString refusal(const QString& componentPath);
 // What the user is told when switching on (enable) or off failed, for a
 // launcher result and the tool's exit code (ElevatedLauncher).
 LUMORA_PLATFORM_EXPORT QString failureMessage(bool enable, int result, int toolExitCode);
+// False when the component is not there. Windows: the filter library is
+// missing (the registration tool would fail silently); Linux: always true,
+// the helper is judged by refusal().
+LUMORA_PLATFORM_EXPORT bool componentPresent(const QString& componentPath);
 LUMORA_PLATFORM_EXPORT ElevatedCommand command(const QString& componentPath, bool enable);
 
 // Windows: the DirectShow filter library, registered silently by the

@@ -34,3 +34,6 @@ cmake --build build/asan -j"$jobs"
 echo "== tests under the sanitizers"
 ctest --test-dir build/asan --output-on-failure -j"$jobs" -LE hardware
 skipped_hardware build/asan
+
+echo "== Windows: cross-build, tests under wine (skipped without the Windows SDK)"
+bash scripts/windows.sh

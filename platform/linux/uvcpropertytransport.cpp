@@ -300,3 +300,8 @@ VendorDialogDevice* UvcPropertyTransport::dialogDevice()
 {
     return &m_dialogDevice;
 }
+
+void* UvcPropertyTransport::dialogHandle()
+{
+    return dialogDevice();
+}

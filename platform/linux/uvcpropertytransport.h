@@ -53,7 +53,8 @@ public:
     long videoProcAmpSet(long property, long value, long flags) override;
     long videoProcAmpGetRange(long property, PropertyRange* range) override;
 
-    VendorDialogDevice* dialogDevice() override;
+    void* dialogHandle() override;
+    VendorDialogDevice* dialogDevice();
 
 private:
     long unitQuery(unsigned long unit, unsigned long selector, quint8 query, void* data,

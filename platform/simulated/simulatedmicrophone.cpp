@@ -1,8 +1,15 @@
 #include "simulatedmicrophone.h"
 
+extern "C" {
+#include <libavutil/time.h>
+}
+
 #include <chrono>
 #include <cmath>
-#include <time.h>
+
+namespace {
+constexpr double kTwoPi = 6.283185307179586;
+} // namespace
 
 SimulatedMicrophone::SimulatedMicrophone(double frequencyHz, int sampleRate, int channels,
                                          double amplitude)
@@ -13,11 +20,9 @@ SimulatedMicrophone::SimulatedMicrophone(double frequencyHz, int sampleRate, int
 
 int64_t SimulatedMicrophone::monotonicNowUs()
 {
-    // CLOCK_MONOTONIC, as av_gettime_relative() uses, so that sound and
-    // pictures of a recording are stamped by one clock.
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+    // FFmpeg's own clock, so that sound and pictures of a recording are
+    // stamped by one clock on every platform.
+    return av_gettime_relative();
 }
 
 bool SimulatedMicrophone::read(int16_t* out, int frames, int64_t* firstSampleUs)
@@ -41,13 +46,13 @@ bool SimulatedMicrophone::read(int16_t* out, int frames, int64_t* firstSampleUs)
     if (m_interrupted) {
         return false;
     }
-    const double step = 2.0 * M_PI * m_frequency / m_sampleRate;
+    const double step = kTwoPi * m_frequency / m_sampleRate;
     for (int i = 0; i < frames; ++i) {
         const auto value = int16_t(std::lround(std::sin(m_phase) * m_amplitude * 32767.0));
         for (int c = 0; c < m_channels; ++c) {
             *out++ = value;
         }
-        m_phase = std::fmod(m_phase + step, 2.0 * M_PI);
+        m_phase = std::fmod(m_phase + step, kTwoPi);
     }
     m_framesDelivered += frames;
     if (firstSampleUs) {

@@ -8,6 +8,7 @@ namespace {
 
 using Kind = SimulatedControlRequest::Kind;
 
+#if defined(__linux__)
 SimulatedStandardControls& controlsOf(void* context)
 {
     return *static_cast<SimulatedStandardControls*>(context);
@@ -32,13 +33,16 @@ int dialogSet(void* context, v4l2_control* control)
 {
     return controlsOf(context).setControl(control);
 }
+#endif
 
 } // namespace
 
 SimulatedPropertyTransport::SimulatedPropertyTransport(std::shared_ptr<SimulatedCamera> camera)
-    : m_camera(std::move(camera)), m_units(*m_camera), m_controls(*m_camera),
-      m_path(m_camera->deviceName().toUtf8()), m_card(m_camera->config().description.toUtf8())
+    : m_camera(std::move(camera)), m_units(*m_camera), m_controls(*m_camera)
 {
+#if defined(__linux__)
+    m_path = m_camera->deviceName().toUtf8();
+    m_card = m_camera->config().description.toUtf8();
     m_dialogDevice.structSize = sizeof(VendorDialogDevice);
     m_dialogDevice.version = VENDOR_DIALOG_DEVICE_VERSION;
     m_dialogDevice.fd = -1;
@@ -49,6 +53,7 @@ SimulatedPropertyTransport::SimulatedPropertyTransport(std::shared_ptr<Simulated
     m_dialogDevice.queryMenu = dialogMenu;
     m_dialogDevice.getControl = dialogGet;
     m_dialogDevice.setControl = dialogSet;
+#endif
 }
 
 SimulatedPropertyTransport::~SimulatedPropertyTransport() = default;
@@ -111,7 +116,19 @@ long SimulatedPropertyTransport::videoProcAmpGetRange(long property, PropertyRan
     return gone() ? -ENODEV : m_controls.pictureGetRange(property, range);
 }
 
+#if defined(__linux__)
 VendorDialogDevice* SimulatedPropertyTransport::dialogDevice()
 {
     return &m_dialogDevice;
 }
+
+void* SimulatedPropertyTransport::dialogHandle()
+{
+    return dialogDevice();
+}
+#else
+void* SimulatedPropertyTransport::dialogHandle()
+{
+    return nullptr;
+}
+#endif

@@ -4,7 +4,10 @@
 #include "propertytransport.h"
 #include "simulatedextensionunits.h"
 #include "simulatedstandardcontrols.h"
+
+#if defined(__linux__)
 #include "vendordialogdevice.h"
+#endif
 
 #include <QByteArray>
 
@@ -29,7 +32,13 @@ public:
     long videoProcAmpGet(long property, long* value, long* flags) override;
     long videoProcAmpSet(long property, long value, long flags) override;
     long videoProcAmpGetRange(long property, PropertyRange* range) override;
-    VendorDialogDevice* dialogDevice() override;
+    // On Linux the V4L2 view of the controls (the Linux dialog library
+    // works with it); elsewhere null, as a simulated camera has no capture
+    // filter whose pages a dialog could show.
+    void* dialogHandle() override;
+#if defined(__linux__)
+    VendorDialogDevice* dialogDevice();
+#endif
 
 private:
     bool gone() const;
@@ -37,7 +46,9 @@ private:
     std::shared_ptr<SimulatedCamera> m_camera;
     SimulatedExtensionUnits m_units;
     SimulatedStandardControls m_controls;
+#if defined(__linux__)
     QByteArray m_path;
     QByteArray m_card;
     VendorDialogDevice m_dialogDevice{};
+#endif
 };

@@ -61,6 +61,7 @@ const StandardControl* byProperty(long property, bool picture)
     return nullptr;
 }
 
+#if defined(__linux__)
 const StandardControl* byV4l2Id(quint32 id)
 {
     for (const StandardControl& control : kControls) {
@@ -70,6 +71,7 @@ const StandardControl* byV4l2Id(quint32 id)
     }
     return nullptr;
 }
+#endif
 
 PropertyRange rangeOf(const StandardControl& control)
 {
@@ -161,12 +163,14 @@ void writeState(SimulatedCameraState& s, quint32 id, int value)
     }
 }
 
+#if defined(__linux__)
 // The temperature only applies while the white balance is manual, as with
 // a UVC camera.
 bool inactive(const SimulatedCameraState& s, quint32 id)
 {
     return id == V4L2_CID_WHITE_BALANCE_TEMPERATURE && s.autoWhiteBalance;
 }
+#endif
 
 QString requestName(const char* prefix, const char* what, long property)
 {
@@ -296,6 +300,7 @@ long SimulatedStandardControls::pictureGetRange(long property, PropertyRange* ra
     return logged.result;
 }
 
+#if defined(__linux__)
 int SimulatedStandardControls::queryExtControl(v4l2_query_ext_ctrl* query)
 {
     if (!query) {
@@ -403,3 +408,4 @@ int SimulatedStandardControls::setControl(v4l2_control* control)
     m_camera.logRequest(logged);
     return int(logged.result);
 }
+#endif

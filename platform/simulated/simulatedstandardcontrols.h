@@ -3,7 +3,7 @@
 #include "lumora_platform_export.h"
 #include "propertytransport.h"
 
-#include <linux/videodev2.h>
+#include "simulatedcontrolnumbers.h"
 
 class SimulatedCamera;
 
@@ -21,12 +21,15 @@ public:
     long pictureSet(long property, long value, long flags);
     long pictureGetRange(long property, PropertyRange* range);
 
+#if defined(__linux__)
     // V4L2-style access (VIDIOC_QUERY_EXT_CTRL with V4L2_CTRL_FLAG_NEXT_CTRL,
-    // VIDIOC_QUERYMENU, VIDIOC_G_CTRL, VIDIOC_S_CTRL). 0 or a negative errno.
+    // VIDIOC_QUERYMENU, VIDIOC_G_CTRL, VIDIOC_S_CTRL), for the Linux vendor
+    // dialog. 0 or a negative errno.
     int queryExtControl(v4l2_query_ext_ctrl* query);
     int queryMenu(v4l2_querymenu* item);
     int getControl(v4l2_control* control);
     int setControl(v4l2_control* control);
+#endif
 
 private:
     bool failing(const QString& request) const;

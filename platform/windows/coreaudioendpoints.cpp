@@ -1,5 +1,7 @@
 #include "coreaudioendpoints.h"
 
+#include "comptr.h"
+
 #include <windows.h>
 
 // Defines the property keys and interface ids used here in this file
@@ -13,29 +15,6 @@
 #include <algorithm>
 
 namespace {
-
-// Releases a COM interface when it goes out of scope.
-template <typename T> class ComPtr
-{
-public:
-    ComPtr() = default;
-    ~ComPtr()
-    {
-        if (m_ptr) {
-            m_ptr->Release();
-        }
-    }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-
-    T* operator->() const { return m_ptr; }
-    T** out() { return &m_ptr; }
-    void** outVoid() { return reinterpret_cast<void**>(&m_ptr); }
-    explicit operator bool() const { return m_ptr != nullptr; }
-
-private:
-    T* m_ptr = nullptr;
-};
 
 EDataFlow dataFlow(AudioEndpoints::Flow flow)
 {
@@ -115,7 +94,7 @@ AudioEndpoints::Status CoreAudioEndpoints::activeEndpoints(Flow flow,
         info.id = QString::fromWCharArray(id);
         CoTaskMemFree(id);
         // A device without a name or a volume interface is skipped.
-        if (!friendlyName(device.operator->(), &info.friendlyName)) {
+        if (!friendlyName(device.get(), &info.friendlyName)) {
             continue;
         }
         ComPtr<IAudioEndpointVolume> volume;

@@ -5,8 +5,9 @@
 // Starts a program through the Windows shell with the verb "runas", which
 // shows the elevation prompt. runElevated returns as soon as the program has
 // been started, as the shell call does; startElevated prompts and waits for
-// the program's end on a thread of its own and reports its exit code.
-class ShellExecuteLauncher : public ElevatedLauncher
+// the program's end on a thread of its own and reports its exit code. The
+// texts are UTF-8 and reach the shell's wide-character call whole.
+class LUMORA_PLATFORM_EXPORT ShellExecuteLauncher : public ElevatedLauncher
 {
 public:
     int runElevated(const QByteArray& file, const QByteArray& parameters,

@@ -103,7 +103,12 @@ private slots:
             QCOMPARE(record.width, 640);
             QCOMPARE(record.height, 480);
             QCOMPARE(record.size, 921612);
+#ifdef Q_OS_WIN
+            // Windows maps whole pages.
+            QVERIFY(record.segmentBytes >= 921612 && record.segmentBytes < 921612 + 65536);
+#else
             QCOMPARE(record.segmentBytes, 921612);
+#endif
             QVERIFY(record.pixels == expectedPixels(frame));
         }
         // Unheld, the segment went with the writer.
@@ -129,6 +134,9 @@ private slots:
 
     void aSegmentThatCannotBeHadDropsTheFrame()
     {
+#ifndef Q_OS_UNIX
+        QSKIP("keys in the temporary folder are Unix's");
+#endif
         // Keys in a folder where no file can be made, not even by root.
         qputenv("TMPDIR", "/proc/self");
         Vorn_SharedMemory shared;
@@ -152,6 +160,12 @@ private slots:
 
     void framesStayWholeWhenTheSegmentLockLetsTwoIn()
     {
+#ifndef Q_OS_UNIX
+        QSKIP("the frame lock that guards against this is Unix's");
+#endif
+#ifndef Q_OS_UNIX
+        QSKIP("the frame lock that guards against this is Unix's");
+#endif
         // A program that released the segment's semaphore once too often
         // leaves it letting two in at a time; the frame lock still keeps
         // the reader out while a frame is written.
@@ -166,6 +180,12 @@ private slots:
 
     void aReaderStuckInARecordCostsFramesNotTheCamera()
     {
+#ifndef Q_OS_UNIX
+        QSKIP("the frame lock file is Unix's; Windows locks the segment itself");
+#endif
+#ifndef Q_OS_UNIX
+        QSKIP("the frame lock file is Unix's; Windows locks the segment itself");
+#endif
         Vorn_SharedMemory shared;
         shared.captureOpen = true;
         QImage first = cameraFrame(1280, 720, 1);

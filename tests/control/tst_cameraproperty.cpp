@@ -368,6 +368,9 @@ private slots:
 
     void dialogLibraryGetsTheDeviceHandle()
     {
+#if !defined(__linux__)
+        QSKIP("the simulated camera's dialog handle is the Linux one");
+#else
         auto camera = fixture.plug("Room Camera");
         Vorn_CameraProperty property(MainUnitSet);
         QCOMPARE(property.open(camera->deviceName()), 0L);
@@ -405,6 +408,7 @@ private slots:
         QCOMPARE(calls(), 1);
         property.dialogOpen = false;
         library.unload();
+#endif
     }
 };
 

@@ -488,7 +488,7 @@ private slots:
         ::close(fds[1]);
         {
             auto transport = transportOn(node, fds[0]);
-            VendorDialogDevice* device = transport->dialogDevice();
+            auto* device = static_cast<VendorDialogDevice*>(transport->dialogHandle());
             QVERIFY(device);
             QCOMPARE(device->structSize, quint32(sizeof(VendorDialogDevice)));
             QCOMPARE(device->version, VENDOR_DIALOG_DEVICE_VERSION);
@@ -572,7 +572,7 @@ private slots:
         std::unique_ptr<PropertyTransport> transport = devices.bind(capture->devicePath, &result);
         QVERIFY2(transport, qPrintable(QString::number(result)));
         QCOMPARE(result, 0L);
-        VendorDialogDevice* device = transport->dialogDevice();
+        auto* device = static_cast<VendorDialogDevice*>(transport->dialogHandle());
         QVERIFY(device->fd >= 0);
         QCOMPARE(QString::fromUtf8(device->devicePath), capture->devicePath);
         QCOMPARE(QString::fromUtf8(device->cardName), capture->friendlyName);

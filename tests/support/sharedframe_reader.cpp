@@ -34,7 +34,10 @@ int readRecord(QSharedMemory& memory, const QString& pixelsPath)
     const qint32 width = qFromLittleEndian<qint32>(data);
     const qint32 height = qFromLittleEndian<qint32>(data + 4);
     const qint32 size = qFromLittleEndian<qint32>(data + 8);
-    const QByteArray pixels(reinterpret_cast<const char*>(data) + 12, segmentBytes - 12);
+    // The record's own size, as the virtual camera reads it (Windows maps
+    // whole pages, so the segment may be longer).
+    const int recordBytes = size >= 12 && size <= segmentBytes ? size : segmentBytes;
+    const QByteArray pixels(reinterpret_cast<const char*>(data) + 12, recordBytes - 12);
     memory.unlock();
     frameLock.unlock();
 
@@ -81,7 +84,7 @@ int watch(QSharedMemory& memory, int reads)
         }
         const auto* data = static_cast<const uchar*>(memory.constData());
         const qint32 size = qFromLittleEndian<qint32>(data + 8);
-        if (size == memory.size() && !uniform(data + 12, size - 12)) {
+        if (size >= 12 && size <= memory.size() && !uniform(data + 12, size - 12)) {
             ++torn;
         }
         memory.unlock();

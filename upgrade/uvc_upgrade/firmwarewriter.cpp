@@ -7,6 +7,13 @@
 
 #include <sys/stat.h>
 
+#if defined(_WIN32)
+#include <QString>
+#include <QTextCodec>
+
+#include <string>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -21,6 +28,41 @@ constexpr int kTransferSteps = 40;
 constexpr int kFlashSteps = 20;
 constexpr long long kLargestChunk = 256 * 1024;
 
+// The path comes as GBK bytes. Windows reaches any file name through its
+// wide-character calls; elsewhere the bytes are the name.
+#if defined(_WIN32)
+using FileStatus = struct _stat64;
+
+std::wstring widePath(const std::string& path)
+{
+    QTextCodec* gbk = QTextCodec::codecForName("GBK");
+    const QString name = gbk ? gbk->toUnicode(path.c_str()) : QString::fromLocal8Bit(path.c_str());
+    return name.toStdWString();
+}
+
+int statPath(const std::string& path, FileStatus* info)
+{
+    return ::_wstat64(widePath(path).c_str(), info);
+}
+
+std::FILE* openForReading(const std::string& path)
+{
+    return ::_wfopen(widePath(path).c_str(), L"rb");
+}
+#else
+using FileStatus = struct stat;
+
+int statPath(const std::string& path, FileStatus* info)
+{
+    return ::stat(path.c_str(), info);
+}
+
+std::FILE* openForReading(const std::string& path)
+{
+    return std::fopen(path.c_str(), "rb");
+}
+#endif
+
 void pause(int steps = 1)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(upgradeStepMilliseconds() * steps));
@@ -29,8 +71,8 @@ void pause(int steps = 1)
 // Checks the file before anything is sent; reports why it cannot be used.
 bool checkFile(const std::string& path, long long* size, UpgradeMessageCallback report)
 {
-    struct stat info = {};
-    if (::stat(path.c_str(), &info) != 0) {
+    FileStatus info = {};
+    if (statPath(path, &info) != 0) {
         report("Error: cannot use the firmware file %s: %s", path.c_str(), std::strerror(errno));
         return false;
     }
@@ -62,7 +104,7 @@ unsigned int crc32Update(unsigned int crc, const unsigned char* data, size_t len
 bool transfer(const std::string& path, long long size, unsigned int* crc,
               UpgradeMessageCallback report)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = openForReading(path);
     if (!file) {
         report("Error: cannot open the firmware file %s: %s", path.c_str(), std::strerror(errno));
         return false;

@@ -52,10 +52,9 @@ const char* writeFile(const UpgradeCamera& camera, const UpgradeOptions& options
 
 } // namespace
 
-extern "C" UVC_UPGRADE_EXPORT const char* upgrade(int optionCount, const char* switch1,
-                                                  const char* value1, const char* switch2,
-                                                  const char* value2,
-                                                  UpgradeMessageCallback callback)
+extern "C" UVC_UPGRADE_EXPORT const char* UVC_UPGRADE_CDECL
+upgrade(int optionCount, const char* switch1, const char* value1, const char* switch2,
+        const char* value2, UpgradeMessageCallback callback)
 {
     if (!callback) {
         return kFailed;

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# windows-screenshot.sh LUMORA_EXE OUT.png: starts the Windows program under
+# wine in a fresh Xvfb with the simulated camera, switches the preview on as
+# a user does and saves a screenshot. Called by scripts/windows.sh, which
+# sets up WINEPREFIX and WINEPATH.
+set -euo pipefail
+exe=$(readlink -f "$1")
+out=$(readlink -m "$2")
+wine=${LUMORA_WINE:-/usr/lib/wine/wine64}
+
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+app_pid=""
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT INT TERM
+export DISPLAY=":$display"
+for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$display" ] && break
+    sleep 0.1
+done
+
+# The program finds its companion libraries relative to where it starts.
+cd "$(dirname "$exe")"
+LUMORA_SIMULATED_CAMERAS=1 "$wine" "$(basename "$exe")" >lumora-wine.log 2>&1 &
+app_pid=$!
+
+window=""
+for _ in $(seq 600); do
+    window=$(xdotool search --name "Lumora_V1.0.0.1" 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && break
+    sleep 0.2
+done
+if [ -z "$window" ]; then
+    echo "windows-screenshot: the window did not appear" >&2
+    tail -20 lumora-wine.log >&2
+    exit 1
+fi
+# Discovery opens the only camera by itself; then the preview switch
+# (wine draws no title bar: the window is its client area).
+sleep 4
+xdotool mousemove --window "$window" 440 634 click 1 2>/dev/null || true
+sleep 8
+mkdir -p "$(dirname "$out")"
+import -window root "$out"
+echo "windows-screenshot: saved $out"
+
+# The preview (800 by 530 at the window's top, right of the settings pages)
+# must show a picture, not the black of a preview that never started.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+spread=$(convert "$out" -crop "800x530+$((X + 359))+$Y" +repage -colorspace Gray \
+    -format '%[fx:standard_deviation]' info:)
+echo "windows-screenshot: preview brightness spread $spread"
+if awk -v s="$spread" 'BEGIN { exit !(s < 0.05) }'; then
+    echo "windows-screenshot: the preview shows no picture" >&2
+    exit 1
+fi

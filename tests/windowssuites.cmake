@@ -1,0 +1,39 @@
+# Windows build: only the suites of LUMORA_WINDOWS_SUITES (and what they
+# depend on) are part of "all"; every other target under tests/ stays
+# defined, so the shared CMake files need no Windows branches, but is not
+# built.
+function(lumora_targets_below dir out)
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    foreach(sub ${subdirs})
+        lumora_targets_below(${sub} below)
+        list(APPEND targets ${below})
+    endforeach()
+    set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+# The Windows backends against the system itself; the capture library's
+# dshow inputs are compiled in, as the library exports only its contract.
+set(dshow_inputs dshowsource libavdevicesource dshowmicrophone libavdevicemicrophone)
+list(TRANSFORM dshow_inputs PREPEND ${CMAKE_SOURCE_DIR}/capture/)
+list(TRANSFORM dshow_inputs APPEND .cpp)
+lumora_add_test(tst_windowsbackends
+    SOURCES platform/tst_windowsbackends.cpp ${dshow_inputs}
+    LIBS lumora_platform PkgConfig::FFMPEG
+    TIMEOUT 180)
+target_include_directories(tst_windowsbackends PRIVATE ${CMAKE_SOURCE_DIR}/capture)
+add_dependencies(tst_windowsbackends VideoCaptureFilter)
+
+lumora_targets_below(${CMAKE_CURRENT_SOURCE_DIR} test_targets)
+foreach(target ${test_targets})
+    set_target_properties(${target} PROPERTIES EXCLUDE_FROM_ALL TRUE)
+endforeach()
+
+add_custom_target(lumora_windows_suites ALL)
+foreach(suite ${LUMORA_WINDOWS_SUITES})
+    if(TARGET ${suite})
+        add_dependencies(lumora_windows_suites ${suite})
+    else()
+        message(WARNING "Windows suite ${suite} does not exist; update LUMORA_WINDOWS_SUITES in tests/CMakeLists.txt")
+    endif()
+endforeach()
