@@ -1,25 +1,20 @@
-// A recorder in a process of its own, for the suites that kill it or fill
+// A recorder in a process of its own, for the cases that kill it or fill
 // its disk. Usage:
 //   tst_recording_child <file> <seconds> [file-size-limit-bytes]
-// Records the simulated camera's pictures and tone, printing "pushed N"
-// after every second of pictures. Exit codes: 0 recorded and completed,
-// 2 could not start, 3 the recording was ended by a write error (and
-// stop() said the file was not completed), 4 anything else.
+// Records the simulated camera's pictures and tone. Exit codes: 0 recorded
+// and completed, 2 could not start, 3 the recording was ended by a write
+// error (and stop() said the file was not completed), 4 anything else.
 
 #include "mp4recorder.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
 #include "tst_recording_support.h"
 
-#include <QFile>
-
 #include <atomic>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/resource.h>
-#include <thread>
 
 int main(int argc, char** argv)
 {
@@ -52,22 +47,11 @@ int main(int argc, char** argv)
         std::printf("not started %s\n", recorder.errorText().c_str());
         return 2;
     }
-    std::printf("started\n");
-    std::fflush(stdout);
-    const double seconds = std::atof(argv[2]);
-    SyntheticFrames frames(1280, 720);
-    const int64_t begin = nowUs();
-    int pushed = 0;
-    for (int64_t due = begin; due < begin + int64_t(seconds * 1e6) && !failed.load();
-         due += 1000000 / 30) {
-        std::this_thread::sleep_until(
-            std::chrono::steady_clock::time_point(std::chrono::microseconds(due)));
-        recorder.pushVideoFrame(frames.next(), nowUs());
-        if (++pushed % 30 == 0) {
-            std::printf("pushed %d\n", pushed / 30);
-            std::fflush(stdout);
-        }
-    }
+    const int pushed = pushFrames(std::atof(argv[2]), [&](const AVFrame* frame, int64_t us) {
+        recorder.pushVideoFrame(frame, us);
+        return !failed.load();
+    });
+    std::printf("pushed %d\n", pushed);
     const bool completed = recorder.stop();
     DeviceCatalog::setInstance(nullptr);
     if (failed.load()) {

@@ -8,45 +8,61 @@ extern "C" {
 
 #include <QFile>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <vector>
 
-SyntheticFrames::SyntheticFrames(int width, int height) : m_frame(av_frame_alloc())
-{
-    m_frame->format = AV_PIX_FMT_YUVJ422P;
-    m_frame->width = width;
-    m_frame->height = height;
-    av_frame_get_buffer(m_frame, 0);
-}
+namespace {
 
-SyntheticFrames::~SyntheticFrames()
+// A moving gradient with a little noise: like a camera picture, it neither
+// compresses to nothing nor is pure noise, so the encoder has real work.
+void paint(AVFrame* frame, int64_t n)
 {
-    av_frame_free(&m_frame);
-}
-
-const AVFrame* SyntheticFrames::next()
-{
-    av_frame_make_writable(m_frame);
-    const int64_t n = m_index++;
+    av_frame_make_writable(frame);
     uint32_t seed = uint32_t(n * 2654435761u);
-    for (int y = 0; y < m_frame->height; ++y) {
-        uint8_t* row = m_frame->data[0] + y * m_frame->linesize[0];
-        for (int x = 0; x < m_frame->width; ++x) {
-            // A moving gradient with a little noise: like a camera picture,
-            // it neither compresses to nothing nor is pure noise.
+    for (int y = 0; y < frame->height; ++y) {
+        uint8_t* row = frame->data[0] + y * frame->linesize[0];
+        for (int x = 0; x < frame->width; ++x) {
             seed = seed * 1664525u + 1013904223u;
             row[x] = uint8_t(((x + y + n * 4) & 0xff) / 2 + 64 + (seed >> 28));
         }
     }
     for (int plane = 1; plane < 3; ++plane) {
-        for (int y = 0; y < m_frame->height; ++y) {
-            uint8_t* row = m_frame->data[plane] + y * m_frame->linesize[plane];
-            for (int x = 0; x < m_frame->width / 2; ++x) {
+        for (int y = 0; y < frame->height; ++y) {
+            uint8_t* row = frame->data[plane] + y * frame->linesize[plane];
+            for (int x = 0; x < frame->width / 2; ++x) {
                 row[x] = uint8_t(128 + ((x / 8 + n) % 32) - 16);
             }
         }
     }
-    return m_frame;
+}
+
+} // namespace
+
+int pushFrames(double seconds, const std::function<bool(const AVFrame*, int64_t)>& push)
+{
+    AVFrame* frame = av_frame_alloc();
+    frame->format = AV_PIX_FMT_YUVJ422P;
+    frame->width = 1280;
+    frame->height = 720;
+    av_frame_get_buffer(frame, 0);
+    // Painted ahead, so the first frame goes out at once, as a running
+    // capture's does.
+    paint(frame, 0);
+    const int64_t begin = nowUs();
+    int pushed = 0;
+    for (int64_t due = begin; due < begin + int64_t(seconds * 1e6); due += 1000000 / 30) {
+        std::this_thread::sleep_until(
+            std::chrono::steady_clock::time_point(std::chrono::microseconds(due)));
+        ++pushed;
+        if (!push(frame, nowUs())) {
+            break;
+        }
+        paint(frame, pushed); // into a new buffer: the pushed one is shared
+    }
+    av_frame_free(&frame);
+    return pushed;
 }
 
 int64_t nowUs()
@@ -102,6 +118,7 @@ void measureTone(const std::vector<float>& samples, int sampleRate, FileFacts* f
         if (peak[0] >= 0.05f && peak[1] >= 0.05f) {
             rising += windowRising;
             soundSamples += window;
+            facts->soundEnd = double(at + window) / sampleRate;
         }
     }
     facts->soundSeconds = double(soundSamples) / sampleRate;
@@ -114,7 +131,6 @@ void fillStream(StreamFacts& facts, const AVStream* stream)
     facts.width = stream->codecpar->width;
     facts.height = stream->codecpar->height;
     facts.sampleRate = stream->codecpar->sample_rate;
-    facts.channels = stream->codecpar->ch_layout.nb_channels;
 }
 
 } // namespace
@@ -163,8 +179,6 @@ FileFacts inspectRecording(const QString& path)
                           : packet->stream_index == audioIndex ? 1
                                                                : -1;
         if (which >= 0) {
-            StreamFacts& s = which == 0 ? facts.video : facts.audio;
-            ++s.packets;
             if (firstPts[which] == AV_NOPTS_VALUE || packet->pts < firstPts[which]) {
                 firstPts[which] = packet->pts;
             }
@@ -197,6 +211,7 @@ FileFacts inspectRecording(const QString& path)
     }
     if (audio.codec) {
         measureTone(sound, audio.codec->sample_rate, &facts);
+        facts.soundEnd += facts.audio.start;
     }
     av_frame_free(&frame);
     av_packet_free(&packet);
