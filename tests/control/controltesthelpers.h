@@ -1,7 +1,8 @@
 #pragma once
 
-// Shared by the control suites: simulated cameras as the property side
-// sees them, and their request log in the camera protocol's own words.
+// Shared by the control suites: simulated cameras as the property side sees
+// them, whatever the machine has attached, and their request log in the
+// camera protocol's own words.
 #include "propertytransport.h"
 #include "simulatedhub.h"
 #include "simulatedpropertydevices.h"
@@ -10,15 +11,13 @@
 #include <QSlider>
 #include <QStringList>
 
-// Simulated cameras only, whatever the machine has attached: each test
-// starts from an empty hub and plugs the cameras it needs.
 class ControlFixture
 {
 public:
-    ControlFixture() { PropertyDevices::setInstance(&m_devices); }
+    ControlFixture() { reset(); }
     ~ControlFixture() { reset(); }
 
-    // Also puts back the simulated devices a test may have replaced.
+    // An empty hub, and the simulated devices back if a test replaced them.
     void reset()
     {
         SimulatedHub::instance().reset();
@@ -40,49 +39,34 @@ private:
     SimulatedPropertyDevices m_devices;
 };
 
-// The requests a camera received from now on, one line each: "GET 9",
-// "SET 25 01" (bytes in hex), "ZOOM SET 12 01 00 06" on the zoom unit,
-// "CC Set 10 4 2", "CC GetRange 10", "PA Get 7", "PA Set 1 50 2",
+// The requests a camera received since the last clear, one line each:
+// "GET 9", "SET 25 01" (bytes in hex), "ZOOM SET 12 01 00 06" on the zoom
+// unit, "CC Set 10 4 2", "CC GetRange 10", "PA Get 7", "PA Set 1 50 2",
 // "PA GetRange 1". Support and length queries are left out.
-class WireLog
+inline QStringList requests(const std::shared_ptr<SimulatedCamera>& camera)
 {
-public:
-    explicit WireLog(std::shared_ptr<SimulatedCamera> camera) : m_camera(std::move(camera))
-    {
-        m_camera->clearRequests();
-    }
-
-    void clear() { m_camera->clearRequests(); }
-
-    QStringList requests() const
-    {
-        using Kind = SimulatedControlRequest::Kind;
-        QStringList lines;
-        for (const SimulatedControlRequest& r : m_camera->requests()) {
-            const QString id = QString::number(r.id);
-            const unsigned long kind = r.flags & ~TestUnits::SupportQuery;
-            if (r.kind == Kind::UnitRequest && kind == PropertyFlags::Get && r.length > 0) {
-                lines << QStringLiteral("GET ") + id;
-            } else if (r.kind == Kind::UnitRequest && kind == PropertyFlags::Set) {
-                lines << (r.propertySet == TestUnits::Zoom ? "ZOOM SET " : "SET ") + id + ' ' +
-                             QString::fromLatin1(r.data.toHex(' ').toUpper());
-            } else if (r.kind == Kind::CameraControlSet || r.kind == Kind::PictureSet) {
-                lines << QStringLiteral("%1 Set %2 %3 %4")
-                             .arg(r.kind == Kind::PictureSet ? "PA" : "CC", id)
-                             .arg(r.value)
-                             .arg(r.controlFlags);
-            } else if (r.kind == Kind::PictureGet) {
-                lines << QStringLiteral("PA Get ") + id;
-            } else if (r.kind == Kind::CameraControlGetRange || r.kind == Kind::PictureGetRange) {
-                lines << (r.kind == Kind::PictureGetRange ? "PA GetRange " : "CC GetRange ") + id;
-            }
+    using Kind = SimulatedControlRequest::Kind;
+    QStringList lines;
+    for (const SimulatedControlRequest& r : camera->requests()) {
+        const QString id = QString::number(r.id);
+        const unsigned long kind = r.flags & ~TestUnits::SupportQuery;
+        const QString unit = r.propertySet == TestUnits::Zoom ? "ZOOM " : "";
+        const QString pa = r.kind >= Kind::PictureGet ? "PA " : "CC ";
+        if (r.kind == Kind::UnitRequest && kind == PropertyFlags::Get && r.length > 0) {
+            lines << "GET " + id;
+        } else if (r.kind == Kind::UnitRequest && kind == PropertyFlags::Set) {
+            lines << unit + "SET " + id + ' ' + r.data.toHex(' ').toUpper();
+        } else if (r.kind == Kind::CameraControlSet || r.kind == Kind::PictureSet) {
+            lines << pa + QStringLiteral("Set %1 %2 %3").arg(id).arg(r.value).arg(r.controlFlags);
+        } else if (r.kind == Kind::PictureGet) {
+            lines << "PA Get " + id;
+        } else if (r.kind == Kind::CameraControlGetRange || r.kind == Kind::PictureGetRange) {
+            lines << pa + "GetRange " + id;
         }
-        return lines;
     }
-
-private:
-    std::shared_ptr<SimulatedCamera> m_camera;
-};
+    camera->clearRequests();
+    return lines;
+}
 
 inline void failRequests(const std::shared_ptr<SimulatedCamera>& camera,
                          QSet<unsigned long> selectors, QSet<QString> standard = {})

