@@ -21,8 +21,8 @@ struct StreamFacts
     int width = 0;
     int height = 0;
     int sampleRate = 0;
-    double start = 0.0;    // seconds
-    double duration = 0.0; // seconds, from the packets (end of the last)
+    double start = 0.0;    // seconds, as all times here
+    double duration = 0.0; // to the end of the last packet
 };
 
 struct FileFacts

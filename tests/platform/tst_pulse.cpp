@@ -120,24 +120,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(listed().contains("mic1=Mic"), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(!ids(hung, Flow::Capture).isEmpty(), 20000);
     }
-
-    void deadServerGivesNothingThenReconnects()
-    {
-        server.stop();
-        QTRY_VERIFY_WITH_TIMEOUT(listed().isEmpty(), 10000);
-        QList<AudioEndpointInfo> found;
-        QCOMPARE(endpoints.activeEndpoints(Flow::Render, &found),
-                 AudioEndpoints::Status::Unavailable);
-        float scalar = -1.0f;
-        QVERIFY(!endpoints.masterVolume(Flow::Render, "spk1", &scalar));
-        QCOMPARE(scalar, -1.0f);
-        // A new server on the same address is found again without a restart
-        // of the program; it has only what it is given.
-        QString error;
-        QVERIFY2(server.start(&error), qPrintable(error));
-        QVERIFY(server.addNullSource("back1", "Back Again") >= 0);
-        QTRY_COMPARE_WITH_TIMEOUT(listed(), QStringList{"back1=Back Again"}, 20000);
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_Pulse)
