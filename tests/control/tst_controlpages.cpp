@@ -89,33 +89,6 @@ private slots:
         QVERIFY(again.contains("SET 11 FD"));
     }
 
-    void versionText_data()
-    {
-        QTest::addColumn<QString>("description");
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("FW camera") << "SV-CAM-417 Room" << QByteArray("XY:1.0.3") << "FW: 1.0.3";
-        QTest::newRow("no colon") << "SV-CAM-417" << QByteArray("V2.0.1") << "FW: V2.0.1";
-        QTest::newRow("all 24 bytes used")
-            << "Other" << QByteArray("ABCDEFGHIJ:0123456789abc") << "0123456789abc";
-        QTest::newRow("read fails") << "SV-CAM-417" << QByteArray() << "Get device info failed!";
-    }
-
-    void versionText()
-    {
-        QFETCH(QString, description);
-        QFETCH(QByteArray, answer);
-        QFETCH(QString, shown);
-        auto camera = fixture.plug(description, answer);
-        failRequests(camera, answer.isEmpty() ? QSet<unsigned long>{9} : QSet<unsigned long>{});
-        VideoPage page(camera);
-        QSignalSpy versions(&page, &Vorn_SettingVideo::versionInfo);
-        QSignalSpy upStatus(&page, &Vorn_SettingVideo::checkUpStatus);
-        page.openDevice();
-        QCOMPARE(versions.value(0).value(0).toString(), shown);
-        QCOMPARE(upStatus.count(), 1); // the rest of the reading goes on
-    }
-
     void controlsSendTheirRequests()
     {
         auto camera = fixture.plug("Lumora Simulated Camera");

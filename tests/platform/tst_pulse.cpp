@@ -81,19 +81,6 @@ private slots:
         QCOMPARE(pulseFriendlyName("Microphone", "USB Camera", "x"), "Microphone (USB Camera)");
     }
 
-    void volumeWrittenKeepsTheBalance()
-    {
-        QVERIFY(server.setSourceVolumes("mic1", {65536, 32768}));
-        QVERIFY(endpoints.setMasterVolume(Flow::Capture, "mic1", 0.4f));
-        const QList<quint32> volumes = server.sourceVolumes("mic1");
-        QCOMPARE(volumes.value(0), scalarToPulseVolume(0.4f));
-        QVERIFY(qAbs(int(volumes.value(1)) - int(scalarToPulseVolume(0.2f))) <= 1);
-        float scalar = -1.0f;
-        QVERIFY(endpoints.masterVolume(Flow::Capture, "mic1", &scalar));
-        QCOMPARE(scalar, 0.4f);                                           // the loudest channel
-        QVERIFY(!endpoints.masterVolume(Flow::Capture, "spk1", &scalar)); // a sink is no source
-    }
-
     void everyPercentReadsBackAsItself()
     {
         for (int percent = 0; percent <= 100; ++percent) {
