@@ -10,7 +10,6 @@
 #include "v4l2source.h"
 #include "vendordialogdevice.h"
 
-#include <QDir>
 #include <QtTest>
 
 extern "C" {

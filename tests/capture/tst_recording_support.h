@@ -1,7 +1,6 @@
 #pragma once
 
-// Shared by the recording suites: camera frames pushed in real time, and a
-// look into written files through libavformat / libavcodec.
+// Camera frames pushed in real time, and a look into written files.
 
 #include <QString>
 
@@ -33,12 +32,12 @@ struct FileFacts
     int audioStreams = 0;
     StreamFacts video;
     StreamFacts audio;
-    int decodeErrors = 0; // packets a decoder refused
+    int decodeErrors = 0;
     int videoFramesDecoded = 0;
     double toneHz = 0.0;       // of the decoded sound where it is not silent
     double soundSeconds = 0.0; // how much of the sound is not silent
     double soundEnd = 0.0;     // file time where the last sound ends
-    bool readToEnd = false;    // demuxing ended with end-of-file, not an error
+    bool readToEnd = false;    // demuxing ended with end-of-file
 };
 
 // Opens, demuxes and decodes the whole file.

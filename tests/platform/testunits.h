@@ -1,8 +1,7 @@
 #pragma once
 
-// The extension units of the Vorn cameras and the flag words of the
-// requests sent to them, written out here once, independently of the
-// program's own definitions, so a wrong byte there shows.
+// The cameras' extension units and request flags, written out apart from
+// the program's own definitions so that a wrong byte there shows.
 #include <QUuid>
 
 namespace TestUnits {
