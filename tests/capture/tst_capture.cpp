@@ -1,6 +1,5 @@
-// The capture path: MJPEG and raw pictures decoded to RGB, the hand-off to
-// the GUI thread, the choice of device and mode, and the capture library
-// from StartCapture to frameBuffer against simulated cameras.
+// The capture path: MJPEG decoded to RGB, the hand-off to the GUI thread,
+// device and mode choice, and the capture library with simulated cameras.
 
 #include "capturedevice.h"
 #include "framedecoder.h"

@@ -1,7 +1,6 @@
-// Recordings written by the recorder, read back with libavformat: with the
-// simulated camera's microphone, with PulseAudio sources of a private
-// server, and with the recorder in a child process (this program, started
-// with --record) that is killed or whose disk fills up.
+// Recordings read back with libavformat: the simulated camera's microphone,
+// PulseAudio sources of a private server, and a recorder in a child process
+// (this program with --record) that is killed or whose disk fills up.
 
 #include "mp4recorder.h"
 #include "privatepulseserver.h"

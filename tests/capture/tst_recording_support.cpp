@@ -68,11 +68,9 @@ int64_t nowUs()
 
 namespace {
 
-// Frequency of the sound from its rising zero crossings (with a little
-// hysteresis, so coding noise around zero does not count), over the 10 ms
-// windows that sound throughout: a window only partly filled (padding, a
-// late first block, a gap the audio server left) would count too few
-// crossings for its length.
+// Frequency from the rising zero crossings (with hysteresis against coding
+// noise) over the 10 ms windows that sound throughout: a partly filled one
+// would count too few crossings for its length.
 void measureTone(const std::vector<float>& samples, int sampleRate, FileFacts* facts)
 {
     const size_t window = size_t(sampleRate / 100);

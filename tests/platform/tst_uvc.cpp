@@ -1,7 +1,5 @@
-// The Linux side of a UVC camera's controls: extension units found in the
-// USB descriptors (also when they are garbage) and, through sysfs, for a
-// node; requests turned into the uvcvideo and V4L2 ioctls of a scripted
-// node.
+// A UVC camera's controls on Linux: extension units from the descriptors
+// (also garbage ones) and sysfs, requests as the ioctls of a scripted node.
 
 #include "testunits.h"
 #include "uvcdescriptors.h"
