@@ -8,45 +8,57 @@ extern "C" {
 
 #include <QFile>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <vector>
 
-SyntheticFrames::SyntheticFrames(int width, int height) : m_frame(av_frame_alloc())
-{
-    m_frame->format = AV_PIX_FMT_YUVJ422P;
-    m_frame->width = width;
-    m_frame->height = height;
-    av_frame_get_buffer(m_frame, 0);
-}
+namespace {
 
-SyntheticFrames::~SyntheticFrames()
+// A moving gradient with a little noise: like a camera picture, it neither
+// compresses to nothing nor is pure noise, so the encoder has real work.
+void paint(AVFrame* frame, int64_t n)
 {
-    av_frame_free(&m_frame);
-}
-
-const AVFrame* SyntheticFrames::next()
-{
-    av_frame_make_writable(m_frame);
-    const int64_t n = m_index++;
+    av_frame_make_writable(frame);
     uint32_t seed = uint32_t(n * 2654435761u);
-    for (int y = 0; y < m_frame->height; ++y) {
-        uint8_t* row = m_frame->data[0] + y * m_frame->linesize[0];
-        for (int x = 0; x < m_frame->width; ++x) {
-            // A moving gradient with a little noise: like a camera picture,
-            // it neither compresses to nothing nor is pure noise.
+    for (int y = 0; y < frame->height; ++y) {
+        uint8_t* row = frame->data[0] + y * frame->linesize[0];
+        for (int x = 0; x < frame->width; ++x) {
             seed = seed * 1664525u + 1013904223u;
             row[x] = uint8_t(((x + y + n * 4) & 0xff) / 2 + 64 + (seed >> 28));
         }
     }
-    for (int plane = 1; plane < 3; ++plane) {
-        for (int y = 0; y < m_frame->height; ++y) {
-            uint8_t* row = m_frame->data[plane] + y * m_frame->linesize[plane];
-            for (int x = 0; x < m_frame->width / 2; ++x) {
-                row[x] = uint8_t(128 + ((x / 8 + n) % 32) - 16);
-            }
-        }
+    for (int y = 0; y < frame->height; ++y) {
+        memset(frame->data[1] + y * frame->linesize[1], 128 + int((y / 8 + n) % 32) - 16, 640);
+        memset(frame->data[2] + y * frame->linesize[2], 128 - int((y / 8 + n) % 32) + 16, 640);
     }
-    return m_frame;
+}
+
+} // namespace
+
+int pushFrames(double seconds, const std::function<bool(const AVFrame*, int64_t)>& push)
+{
+    AVFrame* frame = av_frame_alloc();
+    frame->format = AV_PIX_FMT_YUVJ422P;
+    frame->width = 1280;
+    frame->height = 720;
+    av_frame_get_buffer(frame, 0);
+    // Painted ahead, so the first frame goes out at once, as a running
+    // capture's does.
+    paint(frame, 0);
+    const int64_t begin = nowUs();
+    int pushed = 0;
+    for (int64_t due = begin; due < begin + int64_t(seconds * 1e6); due += 1000000 / 30) {
+        std::this_thread::sleep_until(
+            std::chrono::steady_clock::time_point(std::chrono::microseconds(due)));
+        ++pushed;
+        if (!push(frame, nowUs())) {
+            break;
+        }
+        paint(frame, pushed); // into a new buffer: the pushed one is shared
+    }
+    av_frame_free(&frame);
+    return pushed;
 }
 
 int64_t nowUs()
@@ -56,28 +68,9 @@ int64_t nowUs()
 
 namespace {
 
-struct Decoder
-{
-    AVCodecContext* codec = nullptr;
-    ~Decoder() { avcodec_free_context(&codec); }
-};
-
-bool openDecoder(Decoder& d, const AVStream* stream)
-{
-    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
-    if (!codec) {
-        return false;
-    }
-    d.codec = avcodec_alloc_context3(codec);
-    avcodec_parameters_to_context(d.codec, stream->codecpar);
-    return avcodec_open2(d.codec, codec, nullptr) >= 0;
-}
-
-// Frequency of the sound from its rising zero crossings (with a little
-// hysteresis, so coding noise around zero does not count), over the 10 ms
-// windows that sound throughout: a window only partly filled (padding, a
-// late first block, a gap the audio server left) would count too few
-// crossings for its length.
+// Frequency from the rising zero crossings (with hysteresis against coding
+// noise) over the 10 ms windows that sound throughout: a partly filled one
+// would count too few crossings for its length.
 void measureTone(const std::vector<float>& samples, int sampleRate, FileFacts* facts)
 {
     const size_t window = size_t(sampleRate / 100);
@@ -102,19 +95,11 @@ void measureTone(const std::vector<float>& samples, int sampleRate, FileFacts* f
         if (peak[0] >= 0.05f && peak[1] >= 0.05f) {
             rising += windowRising;
             soundSamples += window;
+            facts->soundEnd = double(at + window) / sampleRate;
         }
     }
     facts->soundSeconds = double(soundSamples) / sampleRate;
     facts->toneHz = soundSamples ? rising / facts->soundSeconds : 0.0;
-}
-
-void fillStream(StreamFacts& facts, const AVStream* stream)
-{
-    facts.codec = QString::fromLatin1(avcodec_get_name(stream->codecpar->codec_id));
-    facts.width = stream->codecpar->width;
-    facts.height = stream->codecpar->height;
-    facts.sampleRate = stream->codecpar->sample_rate;
-    facts.channels = stream->codecpar->ch_layout.nb_channels;
 }
 
 } // namespace
@@ -124,33 +109,32 @@ FileFacts inspectRecording(const QString& path)
     FileFacts facts;
     AVFormatContext* format = nullptr;
     const QByteArray name = QFile::encodeName(path);
-    if (avformat_open_input(&format, name.constData(), nullptr, nullptr) < 0) {
-        facts.error = QStringLiteral("cannot open");
-        return facts;
-    }
-    if (avformat_find_stream_info(format, nullptr) < 0) {
-        facts.error = QStringLiteral("no stream info");
+    if (avformat_open_input(&format, name.constData(), nullptr, nullptr) < 0 ||
+        avformat_find_stream_info(format, nullptr) < 0) {
+        facts.error = QStringLiteral("cannot open or read the stream headers");
         avformat_close_input(&format);
         return facts;
     }
     facts.opened = true;
-    int videoIndex = -1;
-    int audioIndex = -1;
-    Decoder video;
-    Decoder audio;
+    StreamFacts* streams[2] = {&facts.video, &facts.audio};
+    int index[2] = {-1, -1};
+    AVCodecContext* decoders[2] = {nullptr, nullptr};
     for (unsigned i = 0; i < format->nb_streams; ++i) {
-        const AVStream* stream = format->streams[i];
-        if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-            ++facts.videoStreams;
-            videoIndex = int(i);
-            fillStream(facts.video, stream);
-            openDecoder(video, stream);
-        } else if (stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
-            ++facts.audioStreams;
-            audioIndex = int(i);
-            fillStream(facts.audio, stream);
-            openDecoder(audio, stream);
+        const AVCodecParameters* p = format->streams[i]->codecpar;
+        const int which = p->codec_type == AVMEDIA_TYPE_VIDEO   ? 0
+                          : p->codec_type == AVMEDIA_TYPE_AUDIO ? 1
+                                                                : -1;
+        if (which < 0) {
+            continue;
         }
+        ++(which == 0 ? facts.videoStreams : facts.audioStreams);
+        index[which] = int(i);
+        *streams[which] = {QString::fromLatin1(avcodec_get_name(p->codec_id)), p->width, p->height,
+                           p->sample_rate};
+        const AVCodec* codec = avcodec_find_decoder(p->codec_id);
+        decoders[which] = avcodec_alloc_context3(codec);
+        avcodec_parameters_to_context(decoders[which], p);
+        avcodec_open2(decoders[which], codec, nullptr);
     }
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
@@ -159,45 +143,41 @@ FileFacts inspectRecording(const QString& path)
     int64_t endPts[2] = {0, 0};
     int r = 0;
     while ((r = av_read_frame(format, packet)) >= 0) {
-        const int which = packet->stream_index == videoIndex   ? 0
-                          : packet->stream_index == audioIndex ? 1
-                                                               : -1;
-        if (which >= 0) {
-            StreamFacts& s = which == 0 ? facts.video : facts.audio;
-            ++s.packets;
+        const int which = packet->stream_index == index[0]   ? 0
+                          : packet->stream_index == index[1] ? 1
+                                                             : -1;
+        AVCodecContext* codec = which < 0 ? nullptr : decoders[which];
+        if (codec) {
             if (firstPts[which] == AV_NOPTS_VALUE || packet->pts < firstPts[which]) {
                 firstPts[which] = packet->pts;
             }
             endPts[which] = std::max(endPts[which], packet->pts + packet->duration);
-            AVCodecContext* codec = which == 0 ? video.codec : audio.codec;
-            if (codec && avcodec_send_packet(codec, packet) < 0) {
-                ++facts.decodeErrors;
-            }
-            while (codec && avcodec_receive_frame(codec, frame) >= 0) {
-                if (which == 0) {
-                    ++facts.videoFramesDecoded;
-                } else if (frame->format == AV_SAMPLE_FMT_FLTP) {
-                    const auto* left = reinterpret_cast<const float*>(frame->data[0]);
-                    sound.insert(sound.end(), left, left + frame->nb_samples);
-                }
+            facts.decodeErrors += avcodec_send_packet(codec, packet) < 0 ? 1 : 0;
+        }
+        while (codec && avcodec_receive_frame(codec, frame) >= 0) {
+            if (which == 0) {
+                ++facts.videoFramesDecoded;
+            } else if (frame->format == AV_SAMPLE_FMT_FLTP) {
+                const auto* left = reinterpret_cast<const float*>(frame->data[0]);
+                sound.insert(sound.end(), left, left + frame->nb_samples);
             }
         }
         av_packet_unref(packet);
     }
     facts.readToEnd = r == AVERROR_EOF;
     for (int which = 0; which < 2; ++which) {
-        const int index = which == 0 ? videoIndex : audioIndex;
-        if (index < 0 || firstPts[which] == AV_NOPTS_VALUE) {
-            continue;
+        if (firstPts[which] != AV_NOPTS_VALUE) {
+            const double tb = av_q2d(format->streams[index[which]]->time_base);
+            streams[which]->start = firstPts[which] * tb;
+            streams[which]->duration = (endPts[which] - firstPts[which]) * tb;
         }
-        const double tb = av_q2d(format->streams[index]->time_base);
-        StreamFacts& s = which == 0 ? facts.video : facts.audio;
-        s.start = firstPts[which] * tb;
-        s.duration = (endPts[which] - firstPts[which]) * tb;
     }
-    if (audio.codec) {
-        measureTone(sound, audio.codec->sample_rate, &facts);
+    if (decoders[1]) {
+        measureTone(sound, decoders[1]->sample_rate, &facts);
+        facts.soundEnd += facts.audio.start;
     }
+    avcodec_free_context(&decoders[0]);
+    avcodec_free_context(&decoders[1]);
     av_frame_free(&frame);
     av_packet_free(&packet);
     avformat_close_input(&format);

@@ -1,30 +1,18 @@
 #pragma once
 
-// Shared by the recording suites: synthetic camera frames and a look into
-// written files through libavformat / libavcodec.
+// Camera frames pushed in real time, and a look into written files.
 
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 struct AVFrame;
 
-// Frames as the MJPEG decoder gives them (yuvj422p), with content that
-// changes every frame so the encoder has real work and a real bit rate.
-class SyntheticFrames
-{
-public:
-    SyntheticFrames(int width, int height);
-    ~SyntheticFrames();
-    SyntheticFrames(const SyntheticFrames&) = delete;
-    SyntheticFrames& operator=(const SyntheticFrames&) = delete;
-
-    const AVFrame* next();
-
-private:
-    AVFrame* m_frame;
-    int64_t m_index = 0;
-};
+// Pushes changing 1280 x 720 frames (yuvj422p, as the MJPEG decoder gives
+// them) at 30 fps for `seconds`, stamped on the capture worker's clock, as
+// long as push returns true. Returns how many were pushed.
+int pushFrames(double seconds, const std::function<bool(const AVFrame*, int64_t)>& push);
 
 struct StreamFacts
 {
@@ -32,10 +20,8 @@ struct StreamFacts
     int width = 0;
     int height = 0;
     int sampleRate = 0;
-    int channels = 0;
-    double start = 0.0;    // seconds
-    double duration = 0.0; // seconds, from the packets (end of the last)
-    int packets = 0;
+    double start = 0.0;    // seconds, as all times here
+    double duration = 0.0; // to the end of the last packet
 };
 
 struct FileFacts
@@ -46,11 +32,12 @@ struct FileFacts
     int audioStreams = 0;
     StreamFacts video;
     StreamFacts audio;
-    int decodeErrors = 0; // packets a decoder refused
+    int decodeErrors = 0;
     int videoFramesDecoded = 0;
     double toneHz = 0.0;       // of the decoded sound where it is not silent
     double soundSeconds = 0.0; // how much of the sound is not silent
-    bool readToEnd = false;    // demuxing ended with end-of-file, not an error
+    double soundEnd = 0.0;     // file time where the last sound ends
+    bool readToEnd = false;    // demuxing ended with end-of-file
 };
 
 // Opens, demuxes and decodes the whole file.

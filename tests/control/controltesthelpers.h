@@ -1,158 +1,81 @@
 #pragma once
 
-// Shared by the control suites: the simulated camera as the property side
-// sees it, its request log in a readable form, and answers for the boxes.
-#include "dialogseam.h"
+// Shared by the control suites: simulated cameras as the property side sees
+// them, whatever the machine has attached, and their request log in the
+// camera protocol's own words.
 #include "propertytransport.h"
 #include "simulatedhub.h"
 #include "simulatedpropertydevices.h"
-#include "vorn_cameraproperty.h"
+#include "testunits.h"
 
 #include <QSlider>
 #include <QStringList>
 
-#include <memory>
-
-// Simulated cameras only, whatever the machine has attached: each test
-// starts from an empty hub and plugs the cameras it needs.
 class ControlFixture
 {
 public:
-    ControlFixture() { PropertyDevices::setInstance(&m_devices); }
-    ~ControlFixture()
-    {
-        PropertyDevices::setInstance(nullptr);
-        SimulatedHub::instance().reset();
-    }
+    ControlFixture() { reset(); }
+    ~ControlFixture() { reset(); }
 
-    // Also puts back the simulated devices a test may have replaced.
+    // An empty hub, and the simulated devices back if a test replaced them.
     void reset()
     {
         SimulatedHub::instance().reset();
         PropertyDevices::setInstance(&m_devices);
     }
 
-    std::shared_ptr<SimulatedCamera> plug(const QString& description)
+    std::shared_ptr<SimulatedCamera> plug(const QString& description,
+                                          const QByteArray& information = "SIM:1.0.0")
     {
         SimulatedCameraConfig config;
         config.description = description;
-        return SimulatedHub::instance().plugCamera(config);
+        auto camera = SimulatedHub::instance().plugCamera(config);
+        camera->modifyControlConfig(
+            [&](SimulatedControlConfig& c) { c.deviceInformation = information; });
+        return camera;
     }
 
 private:
     SimulatedPropertyDevices m_devices;
 };
 
-// The requests a camera received from now on, one line each, as the
-// camera protocol reads: "GET 9", "SET 25 01" (bytes in hex),
-// "ZOOM SET 12 01 00 06" on the zoom unit, "CC Set 10 4 2",
-// "CC GetRange 10", "PA Get 7", "PA Set 1 50 2", "PA GetRange 1".
-// Support and length queries are left out: the node-search suite counts
-// them on the raw log.
-class WireLog
+// The requests a camera received since the last clear, one line each:
+// "GET 9", "SET 25 01" (bytes in hex), "ZOOM SET 12 01 00 06" on the zoom
+// unit, "CC Set 10 4 2", "CC GetRange 10", "PA Get 7", "PA Set 1 50 2",
+// "PA GetRange 1". Support and length queries are left out.
+inline QStringList requests(const std::shared_ptr<SimulatedCamera>& camera)
 {
-public:
-    explicit WireLog(std::shared_ptr<SimulatedCamera> camera) : m_camera(std::move(camera))
-    {
-        m_camera->clearRequests();
-    }
-
-    void clear() { m_camera->clearRequests(); }
-
-    QStringList requests() const
-    {
-        QStringList lines;
-        for (const SimulatedControlRequest& r : m_camera->requests()) {
-            const QString line = describe(r);
-            if (!line.isEmpty()) {
-                lines.append(line);
-            }
-        }
-        return lines;
-    }
-
-    static QString describe(const SimulatedControlRequest& r)
-    {
-        using Kind = SimulatedControlRequest::Kind;
+    using Kind = SimulatedControlRequest::Kind;
+    QStringList lines;
+    for (const SimulatedControlRequest& r : camera->requests()) {
         const QString id = QString::number(r.id);
-        switch (r.kind) {
-        case Kind::UnitRequest: {
-            const unsigned long kind = r.flags & ~PropertyFlags::Topology;
-            if (!r.data.size() && !(kind == PropertyFlags::Get && r.length > 0) &&
-                kind != PropertyFlags::Set) {
-                return QString(); // support or length query
-            }
-            const QString unit = r.propertySet == ZoomUnitSet ? QStringLiteral("ZOOM ") : QString();
-            if (kind == PropertyFlags::Get) {
-                return unit + QStringLiteral("GET ") + id;
-            }
-            return unit + QStringLiteral("SET ") + id + QLatin1Char(' ') +
-                   QString::fromLatin1(r.data.toHex(' ').toUpper());
-        }
-        case Kind::CameraControlSet:
-            return QStringLiteral("CC Set %1 %2 %3").arg(id).arg(r.value).arg(r.controlFlags);
-        case Kind::CameraControlGetRange:
-            return QStringLiteral("CC GetRange ") + id;
-        case Kind::PictureGet:
-            return QStringLiteral("PA Get ") + id;
-        case Kind::PictureSet:
-            return QStringLiteral("PA Set %1 %2 %3").arg(id).arg(r.value).arg(r.controlFlags);
-        case Kind::PictureGetRange:
-            return QStringLiteral("PA GetRange ") + id;
-        default:
-            return QString(); // the vendor dialog's own traffic
+        const unsigned long kind = r.flags & ~TestUnits::SupportQuery;
+        const QString unit = r.propertySet == TestUnits::Zoom ? "ZOOM " : "";
+        const QString pa = r.kind >= Kind::PictureGet ? "PA " : "CC ";
+        if (r.kind == Kind::UnitRequest && kind == PropertyFlags::Get && r.length > 0) {
+            lines << "GET " + id;
+        } else if (r.kind == Kind::UnitRequest && kind == PropertyFlags::Set) {
+            lines << unit + "SET " + id + ' ' + r.data.toHex(' ').toUpper();
+        } else if (r.kind == Kind::CameraControlSet || r.kind == Kind::PictureSet) {
+            lines << pa + QStringLiteral("Set %1 %2 %3").arg(id).arg(r.value).arg(r.controlFlags);
+        } else if (r.kind == Kind::PictureGet) {
+            lines << "PA Get " + id;
+        } else if (r.kind == Kind::CameraControlGetRange || r.kind == Kind::PictureGetRange) {
+            lines << pa + "GetRange " + id;
         }
     }
-
-private:
-    std::shared_ptr<SimulatedCamera> m_camera;
-};
-
-inline void setDeviceInformation(const std::shared_ptr<SimulatedCamera>& camera,
-                                 const QByteArray& text)
-{
-    camera->modifyControlConfig([&](SimulatedControlConfig& c) { c.deviceInformation = text; });
+    camera->clearRequests();
+    return lines;
 }
 
-inline void failSelector(const std::shared_ptr<SimulatedCamera>& camera, unsigned long selector)
+inline void failRequests(const std::shared_ptr<SimulatedCamera>& camera,
+                         QSet<unsigned long> selectors, QSet<QString> standard = {})
 {
-    camera->modifyControlConfig([&](SimulatedControlConfig& c) { c.failingSelectors << selector; });
+    camera->modifyControlConfig([&](SimulatedControlConfig& c) {
+        c.failingSelectors = selectors;
+        c.failingStandardRequests = standard;
+    });
 }
-
-inline void failStandard(const std::shared_ptr<SimulatedCamera>& camera, const QString& request)
-{
-    camera->modifyControlConfig(
-        [&](SimulatedControlConfig& c) { c.failingStandardRequests << request; });
-}
-
-inline void failContrastRange(const std::shared_ptr<SimulatedCamera>& camera)
-{
-    failStandard(camera, QStringLiteral("PA GetRange 1"));
-}
-
-inline void failPanSpeedRange(const std::shared_ptr<SimulatedCamera>& camera)
-{
-    failStandard(camera, QStringLiteral("CC GetRange 10"));
-}
-
-// Answers every box with one button, keeping each request.
-class ScriptedAnswers : public DialogSeam::Responder
-{
-public:
-    ScriptedAnswers() { DialogSeam::setResponder(this); }
-    ~ScriptedAnswers() override { DialogSeam::setResponder(nullptr); }
-
-    DialogSeam::Answer answer(const DialogSeam::Request& request) override
-    {
-        requests.append(request);
-        DialogSeam::Answer reply;
-        reply.button = button;
-        return reply;
-    }
-
-    QMessageBox::StandardButton button = QMessageBox::Yes;
-    QList<DialogSeam::Request> requests;
-};
 
 // A user's drag of a slider handle to value, then the release.
 inline void drag(QSlider* slider, int value)

@@ -1,75 +1,68 @@
+// Property access against simulated cameras, asserting on the requests
+// the camera received, and the vendor dialog library loaded as the
+// program loads it.
+
 #include "controltesthelpers.h"
-
-#include "logcapture.h"
+#include "scripteddialogs.h"
 #include "simulatedpropertytransport.h"
+#ifdef __linux__
+#include "vendordialogdevice.h"
+#endif
+#include "vorn_cameraproperty.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QLibrary>
+#include <QTimer>
 #include <QtTest>
 
 #include <cerrno>
-#include <cstring>
-#include <memory>
 
 using Kind = SimulatedControlRequest::Kind;
 
 namespace {
 
-// A system enumeration under the test's control: any paths, in any order,
-// some unreadable, each bound to a simulated camera's property side.
-class ScriptedDevices : public PropertyDevices
+// A system enumeration under the test's control: paths in this order, those
+// ending in '!' unreadable, each bound to the camera mapped to it (none:
+// binding fails).
+struct ScriptedDevices : PropertyDevices
 {
-public:
-    struct Device
-    {
-        QString path;
-        std::shared_ptr<SimulatedCamera> camera; // null: binding fails
-        bool readable = true;
-    };
-
     long enumerate(QList<PropertyDeviceEntry>* devices) override
     {
-        if (enumerateResult < 0) {
-            return enumerateResult;
+        for (const QString& path : paths) {
+            devices->append({"Camera at " + path, QString(path).remove('!'), !path.endsWith('!')});
         }
-        for (const Device& d : list) {
-            devices->append({QStringLiteral("Camera at ") + d.path, d.path, d.readable});
-        }
-        return 0;
+        return result;
     }
-
     std::unique_ptr<PropertyTransport> bind(const QString& path, long* result) override
     {
-        bound.append(path);
-        for (const Device& d : list) {
-            if (d.path == path && d.camera) {
-                *result = 0;
-                return std::make_unique<SimulatedPropertyTransport>(d.camera);
-            }
-        }
-        *result = -EBUSY;
-        return nullptr;
+        bound << path;
+        *result = cameras.value(path) ? 0 : -EBUSY;
+        return *result ? nullptr : std::make_unique<SimulatedPropertyTransport>(cameras[path]);
     }
-
-    QList<Device> list;
-    QStringList bound;
-    long enumerateResult = 0;
+    QStringList paths, bound;
+    QMap<QString, std::shared_ptr<SimulatedCamera>> cameras;
+    long result = 0;
 };
 
-QList<SimulatedControlRequest> unitRequests(const std::shared_ptr<SimulatedCamera>& camera)
+// Runs inspect on the modal dialog once it is up, then closes it, so that
+// the call that opened it returns.
+void whenADialogShows(const std::function<void(QDialog*)>& inspect)
 {
-    QList<SimulatedControlRequest> units;
-    for (const SimulatedControlRequest& r : camera->requests()) {
-        if (r.kind == Kind::UnitRequest) {
-            units.append(r);
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, inspect] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            poll->deleteLater();
+            inspect(dialog);
+            dialog->reject();
         }
-    }
-    return units;
+    });
+    poll->start(10);
 }
 
 } // namespace
 
-// Property access against the simulated camera, asserting on the requests
-// the camera received.
 class tst_CameraProperty : public QObject
 {
     Q_OBJECT
@@ -79,62 +72,45 @@ private:
 
 private slots:
     void init() { fixture.reset(); }
-    void cleanup() { fixture.reset(); }
 
     void nodeSearchThenLengthThenTransfer_data()
     {
         QTest::addColumn<unsigned long>("unitNode");
-        QTest::addColumn<unsigned long>("usedNode");
         QTest::addColumn<int>("supportQueries");
-        QTest::addColumn<bool>("succeeds");
-        QTest::newRow("unit on node 5") << 5ul << 5ul << 16 << true;
-        QTest::newRow("unit on node 20") << 20ul << 20ul << 1 << true;
-        QTest::newRow("unit on node 1") << 1ul << 1ul << 20 << true;
-        QTest::newRow("no node answers") << 40ul << 1ul << 20 << false;
+        QTest::newRow("unit on the first node tried") << 20ul << 1;
+        QTest::newRow("unit on the last node tried") << 1ul << 20;
+        QTest::newRow("no node answers") << 40ul << 20;
     }
 
     void nodeSearchThenLengthThenTransfer()
     {
         QFETCH(unsigned long, unitNode);
-        QFETCH(unsigned long, usedNode);
         QFETCH(int, supportQueries);
-        QFETCH(bool, succeeds);
+        const bool succeeds = unitNode <= 20;
         auto camera = fixture.plug("Lumora Simulated Camera");
         camera->modifyControlConfig([&](SimulatedControlConfig& c) { c.mainUnitNode = unitNode; });
         Vorn_CameraProperty property(MainUnitSet);
         QCOMPARE(property.open(camera->deviceName()), 0L);
-        camera->clearRequests();
-
-        unsigned char flip = 1;
-        const long result = property.extensionUnitRequest(25, PropertyFlags::Set, &flip, 1);
-        QCOMPARE(result >= 0, succeeds);
-
-        const QList<SimulatedControlRequest> sent = camera->requests();
-        QCOMPARE(sent.size(), supportQueries + 2);
-        QVERIFY(sent.size() <= 22);
-        for (int i = 0; i < supportQueries; ++i) {
-            const SimulatedControlRequest& r = sent.at(i);
-            QCOMPARE(r.kind, Kind::UnitRequest);
-            QCOMPARE(r.flags, 0x10000100ul);
-            QCOMPARE(r.node, 20ul - i);
-            QCOMPARE(r.length, 0ul);
-            QCOMPARE(r.propertySet, MainUnitSet);
-            QCOMPARE(r.id, 25ul);
+        for (int round = 0; round < 2; ++round) { // nothing is remembered between requests
+            camera->clearRequests();
+            unsigned char flip = 1;
+            QCOMPARE(property.extensionUnitRequest(25, PropertyFlags::Set, &flip, 1) >= 0,
+                     succeeds);
+            const QList<SimulatedControlRequest> sent = camera->requests();
+            QCOMPARE(sent.size(), supportQueries + 2);
+            for (int i = 0; i < sent.size(); ++i) {
+                const SimulatedControlRequest& r = sent.at(i);
+                const unsigned long flags = i < supportQueries    ? TestUnits::SupportQuery
+                                            : i == supportQueries ? TestUnits::LengthQuery
+                                                                  : TestUnits::SetTransfer;
+                QCOMPARE(r.flags, flags);
+                QCOMPARE(r.node, i < supportQueries ? 20ul - i : succeeds ? unitNode : 1ul);
+                QCOMPARE(r.propertySet, TestUnits::Main);
+                QCOMPARE(r.id, 25ul);
+                QCOMPARE(r.length, i == supportQueries + 1 && succeeds ? 1ul : 0ul);
+            }
+            QCOMPARE(camera->state().horizontalFlip, succeeds);
         }
-        const SimulatedControlRequest& length = sent.at(supportQueries);
-        QCOMPARE(length.flags, 0x10000001ul);
-        QCOMPARE(length.node, usedNode);
-        QCOMPARE(length.length, 0ul);
-        const SimulatedControlRequest& transfer = sent.at(supportQueries + 1);
-        QCOMPARE(transfer.flags, 0x10000002ul);
-        QCOMPARE(transfer.node, usedNode);
-        QCOMPARE(transfer.length, succeeds ? 1ul : 0ul);
-        QCOMPARE(camera->state().horizontalFlip, succeeds);
-
-        // Nothing is remembered: the next request searches again.
-        camera->clearRequests();
-        property.extensionUnitRequest(25, PropertyFlags::Set, &flip, 1);
-        QCOMPARE(camera->requests().size(), supportQueries + 2);
     }
 
     void eachInstanceTalksToItsOwnUnit()
@@ -145,271 +121,153 @@ private slots:
         camera->clearRequests();
         unsigned char zoom[3] = {1, 0, 6};
         QVERIFY(zoomProperty.extensionUnitRequest(12, PropertyFlags::Set, zoom, 3) >= 0);
-        QCOMPARE(camera->state().zoomDirection, 1);
-        QCOMPARE(camera->state().zoomSpeed, 6);
-        const QList<SimulatedControlRequest> sent = camera->requests();
-        QCOMPARE(sent.last().propertySet, ZoomUnitSet);
-        QCOMPARE(sent.last().node, camera->controlConfig().zoomUnitNode);
-        QCOMPARE(sent.last().data, QByteArray("\x01\x00\x06", 3));
-        // The main unit has no zoom control.
+        QCOMPARE(camera->requests().last().node, camera->controlConfig().zoomUnitNode);
+        QCOMPARE(requests(camera), QStringList{"ZOOM SET 12 01 00 06"});
         QVERIFY(cameraProperty.extensionUnitRequest(12, PropertyFlags::Set, zoom, 3) < 0);
-    }
-
-    void neverOpenedSendsNothing()
-    {
-        auto camera = fixture.plug("Lumora Simulated Camera");
-        Vorn_CameraProperty property(MainUnitSet);
-        unsigned char data[24];
-        std::memset(data, 0x5A, sizeof data);
-        QCOMPARE(property.extensionUnitRequest(9, PropertyFlags::Get, data, 24), -1L);
-        QCOMPARE(data[0], 0x5A);
-        long value = 77, flags = 88, minimum = 11, maximum = 22;
-        QVERIFY(property.getVideoProcAmp(1, &value, &flags) < 0);
-        QVERIFY(property.getVideoProcAmpRange(1, &minimum, &maximum) < 0);
-        QVERIFY(property.setVideoProcAmp(1, 50, 2) < 0);
-        QVERIFY(property.readWhiteBalanceMode() < 0);
-        QCOMPARE(value, 77L);
-        QCOMPARE(flags, 88L);
-        QCOMPARE(minimum, 11L);
-        QCOMPARE(maximum, 22L);
-        QCOMPARE(property.whiteBalanceMode, 3L);
-        QVERIFY(property.cameraControl == nullptr);
-        QVERIFY(!property.showPropertyDialog());
-        QVERIFY(camera->requests().isEmpty());
-    }
-
-    void openMatchesTheDevicePathInTheName()
-    {
-        auto first = fixture.plug("First");
-        auto second = fixture.plug("Second");
-        auto tenth = fixture.plug("Tenth");
-        ScriptedDevices devices;
-        devices.list = {{"/dev/video1", first}, {"/dev/video10", tenth}, {"/dev/video2", second}};
-        PropertyDevices::setInstance(&devices);
-        Vorn_CameraProperty property(MainUnitSet);
-
-        // /dev/video1 is a prefix of /dev/video10, not a match for it.
-        QCOMPARE(property.open("/dev/video10"), 0L);
-        QCOMPARE(devices.bound, QStringList({"/dev/video10"}));
-        unsigned char flip = 1;
-        QVERIFY(property.extensionUnitRequest(24, PropertyFlags::Set, &flip, 1) >= 0);
-        QVERIFY(tenth->state().verticalFlip);
-        QVERIFY(!first->state().verticalFlip);
-
-        // Two paths in the name: the first in enumeration order wins.
-        devices.bound.clear();
-        QCOMPARE(property.open("usb:/dev/video2|/dev/video1"), 0L);
-        QCOMPARE(devices.bound, QStringList({"/dev/video1"}));
-
-        // Case matters, and no match leaves the instance unbound rather than
-        // bound to the last device examined.
-        devices.bound.clear();
-        QVERIFY(property.open("/DEV/VIDEO2") < 0);
-        QVERIFY(devices.bound.isEmpty());
-        QCOMPARE(property.extensionUnitRequest(24, PropertyFlags::Set, &flip, 1), -1L);
-        QVERIFY(property.cameraControl == nullptr);
-        fixture.reset();
-    }
-
-    void unreadablePathIsSkippedAndFailuresReported()
-    {
-        auto camera = fixture.plug("Reachable");
-        ScriptedDevices devices;
-        devices.list = {
-            {"/dev/video0", camera, false}, {"/dev/video3", nullptr}, {"/dev/video0", camera}};
-        PropertyDevices::setInstance(&devices);
-        Vorn_CameraProperty property(MainUnitSet);
-        {
-            LogCapture log;
-            QCOMPARE(property.open("/dev/video0"), 0L);
-            QVERIFY(log.lines().contains("error: devpath="));
-            QVERIFY(log.lines().contains("error: devname=  \"Camera at /dev/video0\""));
-        }
-        {
-            LogCapture log;
-            QVERIFY(property.open("/dev/video3") < 0);
-            QVERIFY(log.contains("error: pDeviceFilter"));
-            QCOMPARE(property.extensionUnitRequest(9, PropertyFlags::Get, nullptr, 0), -1L);
-        }
-        devices.enumerateResult = -EACCES;
-        QCOMPARE(property.open("/dev/video0"), long(-EACCES));
-        fixture.reset();
     }
 
     void reportedLengthNeverOverrunsTheBuffer()
     {
-        auto camera = fixture.plug("Lumora Simulated Camera");
+        auto camera = fixture.plug("Lumora Simulated Camera", "LONG:9.9.9-and-a-lot-more-text");
         camera->modifyControlConfig([](SimulatedControlConfig& c) {
-            c.deviceInformation = "LONG:9.9.9-and-a-lot-more-text";
             c.reportedLengths[9] = 40;
             c.reportedLengths[25] = 4;
         });
         Vorn_CameraProperty property(MainUnitSet);
         QCOMPARE(property.open(camera->deviceName()), 0L);
-
-        // A heap buffer of exactly the caller's size: the sanitizers catch
-        // any byte written past it.
+        // Heap buffers of exactly the caller's size: the sanitizers catch
+        // any byte written past them.
         std::unique_ptr<unsigned char[]> info(new unsigned char[24]);
         QVERIFY(property.extensionUnitRequest(9, PropertyFlags::Get, info.get(), 24) >= 0);
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(info.get()), 24),
                  QByteArray("LONG:9.9.9-and-a-lot-mor"));
-
         // A SET cannot be cut short: it is refused and nothing is sent.
-        camera->clearRequests();
+        requests(camera);
         std::unique_ptr<unsigned char[]> flip(new unsigned char[1]{1});
         QVERIFY(property.extensionUnitRequest(25, PropertyFlags::Set, flip.get(), 1) < 0);
-        for (const SimulatedControlRequest& r : unitRequests(camera)) {
-            QVERIFY((r.flags & PropertyFlags::Set) == 0);
-        }
+        QCOMPARE(requests(camera), QStringList());
         QVERIFY(!camera->state().horizontalFlip);
     }
 
-    void failedGetLeavesTheBufferAlone()
+    void failedRequestsLeaveTheCallersValuesAlone()
     {
         auto camera = fixture.plug("Lumora Simulated Camera");
-        camera->modifyState([](SimulatedCameraState& s) { s.exposure = -3; });
+        Vorn_CameraProperty never(MainUnitSet);
+        unsigned char byte = 0x5A;
+        long value = 77, flags = 88;
+        QCOMPARE(never.extensionUnitRequest(9, PropertyFlags::Get, &byte, 1), -1L);
+        QVERIFY(never.setVideoProcAmp(1, 50, 2) < 0 && !never.showPropertyDialog());
+        QVERIFY(camera->requests().isEmpty());
         Vorn_CameraProperty property(MainUnitSet);
         QCOMPARE(property.open(camera->deviceName()), 0L);
-        unsigned char value = 0x5A;
-        QVERIFY(property.extensionUnitRequest(11, PropertyFlags::Get, &value, 1) >= 0);
-        QCOMPARE(static_cast<signed char>(value), -3);
-        failSelector(camera, 11);
-        value = 0x5A;
-        QVERIFY(property.extensionUnitRequest(11, PropertyFlags::Get, &value, 1) < 0);
-        QCOMPARE(value, 0x5A);
-        // Unplugged: every request fails.
+        QCOMPARE(property.whiteBalanceMode, 1L);
+        failRequests(camera, {11}, {"PA Get 1", "PA Get 7"});
+        QVERIFY(property.extensionUnitRequest(11, PropertyFlags::Get, &byte, 1) < 0);
+        QVERIFY(property.getVideoProcAmp(1, &value, &flags) < 0);
+        QVERIFY(property.setVideoProcAmp(1, 500, 2) < 0); // out of range
+        QVERIFY(property.readWhiteBalanceMode() < 0);
+        QVERIFY(byte == 0x5A && value == 77 && camera->state().contrast == 50);
+        QCOMPARE(property.whiteBalanceMode, 1L); // the last one read
         SimulatedHub::instance().unplug(camera->deviceName());
-        QVERIFY(property.extensionUnitRequest(25, PropertyFlags::Get, &value, 1) < 0);
         QVERIFY(property.setVideoProcAmp(1, 40, 2) < 0);
     }
 
-    void whiteBalanceMode()
+    void openMatchesTheDevicePathInTheName()
+    {
+        auto first = fixture.plug("First");
+        auto tenth = fixture.plug("Tenth");
+        ScriptedDevices devices;
+        devices.paths = QStringList{"/dev/video0!", "/dev/video1", "/dev/video10", "/dev/video3"};
+        devices.cameras = {{"/dev/video0", first}, {"/dev/video1", first}, {"/dev/video10", tenth}};
+        PropertyDevices::setInstance(&devices);
+        Vorn_CameraProperty property(MainUnitSet);
+        // /dev/video1 is a prefix of /dev/video10, not a match for it.
+        QCOMPARE(property.open("/dev/video10"), 0L);
+        QCOMPARE(devices.bound, QStringList{"/dev/video10"});
+        unsigned char flip = 1;
+        QVERIFY(property.extensionUnitRequest(24, PropertyFlags::Set, &flip, 1) >= 0);
+        QVERIFY(tenth->state().verticalFlip && !first->state().verticalFlip);
+        // Two paths in the name: the first readable one in enumeration order.
+        devices.bound.clear();
+        QCOMPARE(property.open("usb:/dev/video10|/dev/video0|/dev/video1"), 0L);
+        QCOMPARE(devices.bound, QStringList{"/dev/video1"});
+        // No match, or no binding, leaves the instance unbound.
+        QVERIFY(property.open("/DEV/VIDEO10") < 0);
+        QCOMPARE(property.extensionUnitRequest(24, PropertyFlags::Set, &flip, 1), -1L);
+        QVERIFY(property.open("/dev/video3") < 0);
+        QVERIFY(property.cameraControl == nullptr);
+        devices.result = -EACCES;
+        QCOMPARE(property.open("/dev/video1"), long(-EACCES));
+        fixture.reset();
+    }
+
+    void dialogLibraryThatCannotBeUsed()
     {
         auto camera = fixture.plug("Lumora Simulated Camera");
         Vorn_CameraProperty property(MainUnitSet);
-        failStandard(camera, "PA Get 7");
-        {
-            LogCapture log;
-            QCOMPARE(property.open(camera->deviceName()), 0L);
-            QCOMPARE(property.whiteBalanceMode, 3L); // no successful read yet
-            QVERIFY(log.contains("error:  WB mode:  3"));
-            QVERIFY(log.contains("WB value:"));
+        QCOMPARE(property.open(camera->deviceName()), 0L);
+        ScriptedDialogs user;
+        for (const QString& file :
+             QStringList{QDir::temp().filePath("none.so"), LIBRARY_WITHOUT_SHOWDLG}) {
+            property.setDialogLibraryFile(file);
+            QVERIFY(property.showPropertyDialog() && !property.dialogOpen);
         }
-        camera->modifyControlConfig(
-            [](SimulatedControlConfig& c) { c.failingStandardRequests.clear(); });
-        QVERIFY(property.readWhiteBalanceMode() >= 0);
-        QCOMPARE(property.whiteBalanceMode, 1L);
-        camera->modifyState([](SimulatedCameraState& s) { s.autoWhiteBalance = false; });
-        QVERIFY(property.readWhiteBalanceMode() >= 0);
-        QCOMPARE(property.whiteBalanceMode, 2L);
-        failStandard(camera, "PA Get 7");
-        LogCapture log;
-        QVERIFY(property.readWhiteBalanceMode() < 0);
-        QCOMPARE(property.whiteBalanceMode, 2L);
-        QVERIFY(log.lines().contains("error: WB mode: 2"));
-        QVERIFY(log.contains("error: WB value:"));
+        QCOMPARE(user.messages(),
+                 QStringList({"DLL is not loaded!", "Linke to Function is not OK!!!!"}));
     }
 
-    void pictureProperties()
+#if defined(VIDEO_CAPTURE_FILTER_LIBRARY) && defined(__linux__)
+    // The Linux dialog library against the simulated camera's V4L2 view.
+    void vendorDialogShowsAndWritesTheCamerasControls()
     {
-        auto camera = fixture.plug("Lumora Simulated Camera");
-        Vorn_CameraProperty property(MainUnitSet);
-        QCOMPARE(property.open(camera->deviceName()), 0L);
-        long minimum = -1, maximum = -1, value = -1, flags = -1;
-        QVERIFY(property.getVideoProcAmpRange(1, &minimum, &maximum) >= 0);
-        QCOMPARE(minimum, 0L);
-        QCOMPARE(maximum, 100L);
-        QVERIFY(property.setVideoProcAmp(1, 64, 2) >= 0);
-        QVERIFY(property.getVideoProcAmp(1, &value, &flags) >= 0);
-        QCOMPARE(value, 64L);
-        QCOMPARE(camera->state().contrast, 64);
-        LogCapture log;
-        QVERIFY(property.setVideoProcAmp(1, 500, 2) < 0);
-        QVERIFY(log.contains("set Property: 1 failed!"));
-        QCOMPARE(camera->state().contrast, 64);
-        failStandard(camera, "PA Get 1");
-        value = 5;
-        QVERIFY(property.getVideoProcAmp(1, &value, &flags) < 0);
-        QCOMPARE(value, 5L);
-        QVERIFY(log.contains("get Property: 1 failed!"));
-    }
-
-    void dialogLibraryMissing()
-    {
-        auto camera = fixture.plug("Lumora Simulated Camera");
-        Vorn_CameraProperty property(MainUnitSet);
-        QCOMPARE(property.open(camera->deviceName()), 0L);
-        ScriptedAnswers answers;
-        answers.button = QMessageBox::Ok;
-        property.setDialogLibraryFile(QDir::temp().filePath("lumora-no-such-library.so"));
-        LogCapture log;
-        QVERIFY(property.showPropertyDialog());
-        QCOMPARE(answers.requests.size(), 1);
-        QCOMPARE(answers.requests.at(0).title, QString("Notice"));
-        QCOMPARE(answers.requests.at(0).text, QString("DLL is not loaded!"));
-        QCOMPARE(answers.requests.at(0).buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QVERIFY(answers.requests.at(0).parent == nullptr);
-        QVERIFY(log.lines().contains("uvc page exit"));
-        QVERIFY(!property.dialogOpen);
-    }
-
-    void dialogLibraryWithoutShowDlg()
-    {
-        auto camera = fixture.plug("Lumora Simulated Camera");
-        Vorn_CameraProperty property(MainUnitSet);
-        QCOMPARE(property.open(camera->deviceName()), 0L);
-        ScriptedAnswers answers;
-        property.setDialogLibraryFile(TEST_DIALOG_LIBRARY_NO_EXPORT);
-        QVERIFY(property.showPropertyDialog());
-        QCOMPARE(answers.requests.size(), 1);
-        QCOMPARE(answers.requests.at(0).text, QString("Linke to Function is not OK!!!!"));
-        QVERIFY(!property.dialogOpen);
-    }
-
-    void dialogLibraryGetsTheDeviceHandle()
-    {
-#if !defined(__linux__)
-        QSKIP("the simulated camera's dialog handle is the Linux one");
-#else
         auto camera = fixture.plug("Room Camera");
         Vorn_CameraProperty property(MainUnitSet);
         QCOMPARE(property.open(camera->deviceName()), 0L);
-        // Held open by the suite too, so its counters survive the unload
-        // after the call.
-        QLibrary library(TEST_DIALOG_LIBRARY);
-        QVERIFY2(library.load(), qPrintable(library.errorString()));
-        auto calls = reinterpret_cast<int (*)()>(library.resolve("lumoraTestCalls"));
-        auto lastHandle = reinterpret_cast<void* (*)()>(library.resolve("lumoraTestLastHandle"));
-        QVERIFY(calls && lastHandle);
-        ScriptedAnswers answers;
-        camera->clearRequests();
-        property.setDialogLibraryFile(TEST_DIALOG_LIBRARY);
+        property.setDialogLibraryFile(VIDEO_CAPTURE_FILTER_LIBRARY);
+        bool shown = false;
+        whenADialogShows([&](QDialog* dialog) {
+            shown = true;
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Room Camera"));
+            QVERIFY(!property.showPropertyDialog()); // one at a time
+            const auto control = [&](quint32 id) {
+                return dialog->findChild<QWidget*>(QStringLiteral("control_%1").arg(id));
+            };
+            auto* contrast = qobject_cast<QSlider*>(control(V4L2_CID_CONTRAST));
+            QVERIFY(contrast);
+            QCOMPARE(contrast->value(), 50);
+            contrast->setValue(70);
+            QCOMPARE(camera->state().contrast, 70);
+            // The menu's own indexes (uvcvideo's exposure menu has holes),
+            // not the rows of the combo box.
+            auto* exposure = qobject_cast<QComboBox*>(control(V4L2_CID_EXPOSURE_AUTO));
+            QVERIFY(exposure);
+            QCOMPARE(exposure->count(), 2);
+            emit exposure->activated(0);
+            QVERIFY(!camera->state().autoExposure);
+            // Refused while automatic white balance is on: the device's
+            // value comes back.
+            auto* temperature = qobject_cast<QSlider*>(control(V4L2_CID_WHITE_BALANCE_TEMPERATURE));
+            QVERIFY(temperature && !temperature->isEnabled());
+            const int held = temperature->value();
+            temperature->setValue(held + 500);
+            QCOMPARE(temperature->value(), held);
+        });
         QVERIFY(property.showPropertyDialog());
-        QCOMPARE(answers.requests.size(), 0);
-        QCOMPARE(calls(), 1);
-        auto* handle = static_cast<VendorDialogDevice*>(lastHandle());
-        QVERIFY(handle);
-        QCOMPARE(handle->structSize, quint32(sizeof(VendorDialogDevice)));
-        QCOMPARE(handle->version, VENDOR_DIALOG_DEVICE_VERSION);
-        QCOMPARE(handle->fd, -1);
-        QCOMPARE(QString::fromUtf8(handle->devicePath), camera->deviceName());
-        QCOMPARE(QString::fromUtf8(handle->cardName), QString("Room Camera"));
-        // The library read the camera through the handle.
-        bool read = false;
-        for (const SimulatedControlRequest& r : camera->requests()) {
-            read = read || (r.kind == Kind::DialogGet && r.id == V4L2_CID_CONTRAST);
-        }
-        QVERIFY(read);
+        QVERIFY(shown);
         QVERIFY(!property.dialogOpen);
-
-        // While a dialog is open a second one is not started.
-        property.dialogOpen = true;
-        QVERIFY(!property.showPropertyDialog());
-        QCOMPARE(calls(), 1);
-        property.dialogOpen = false;
-        library.unload();
-#endif
+        // Handles it cannot use are refused without a dialog.
+        QLibrary library(VIDEO_CAPTURE_FILTER_LIBRARY);
+        auto showDlg = reinterpret_cast<VendorShowDlgFunction>(library.resolve("ShowDlg"));
+        VendorDialogDevice device{};
+        device.structSize = sizeof device - 8; // as from an older program
+        device.version = VENDOR_DIALOG_DEVICE_VERSION;
+        QVERIFY(showDlg && showDlg(nullptr) < 0 && showDlg(&device) < 0);
+        device.structSize = sizeof device;
+        device.fd = -1; // no node and no callbacks: nothing reaches a camera
+        QVERIFY(showDlg(&device) < 0);
     }
+
+#endif
 };
 
 QTEST_MAIN(tst_CameraProperty)

@@ -1,0 +1,307 @@
+// The capture path: MJPEG decoded to RGB, the hand-off to the GUI thread,
+// device and mode choice, and the capture library with simulated cameras.
+
+#include "capturedevice.h"
+#include "framedecoder.h"
+#include "framehandoff.h"
+#include "rgbconverter.h"
+#include "rgbframe.h"
+#include "simulateddevicecatalog.h"
+#include "simulatedhub.h"
+#include "simulatedvideostream.h"
+#include "v4l2formatprobe.h"
+#include "vorn_ffmpeglib.h"
+
+#include <QImage>
+#include <QtTest>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include <linux/videodev2.h>
+
+#include <thread>
+
+namespace {
+
+struct Rgb
+{
+    int r, g, b;
+};
+
+// Four flat quadrants: JPEG keeps flat areas close to exact, so the decoded
+// bytes can be checked against what went in.
+const Rgb kQuadrants[4] = {{220, 30, 30}, {30, 200, 40}, {30, 40, 210}, {128, 128, 128}};
+
+Rgb expectedAt(int x, int y, int w, int h)
+{
+    return kQuadrants[(y >= h / 2 ? 2 : 0) + (x >= w / 2 ? 1 : 0)];
+}
+
+// One picture of the quadrants, encoded as a camera sends it.
+AVPacket* encodeQuadrants(int w, int h, AVPixelFormat format, AVCodecParameters* params)
+{
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
+    AVCodecContext* enc = avcodec_alloc_context3(codec);
+    enc->width = w;
+    enc->height = h;
+    enc->pix_fmt = format;
+    enc->time_base = {1, 30};
+    enc->flags |= AV_CODEC_FLAG_QSCALE;
+    enc->global_quality = FF_QP2LAMBDA * 2;
+    AVFrame* f = av_frame_alloc();
+    f->format = format;
+    f->width = w;
+    f->height = h;
+    av_frame_get_buffer(f, 0);
+    const bool chroma422 = format == AV_PIX_FMT_YUVJ422P;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const Rgb c = expectedAt(x, y, w, h);
+            f->data[0][y * f->linesize[0] + x] = uint8_t(0.299 * c.r + 0.587 * c.g + 0.114 * c.b);
+            if (x % 2 == 0 && (chroma422 || y % 2 == 0)) {
+                const int cy = chroma422 ? y : y / 2;
+                f->data[1][cy * f->linesize[1] + x / 2] =
+                    uint8_t(128 - 0.168736 * c.r - 0.331264 * c.g + 0.5 * c.b);
+                f->data[2][cy * f->linesize[2] + x / 2] =
+                    uint8_t(128 + 0.5 * c.r - 0.418688 * c.g - 0.081312 * c.b);
+            }
+        }
+    }
+    AVPacket* packet = av_packet_alloc();
+    const bool ok = avcodec_open2(enc, codec, nullptr) >= 0 && avcodec_send_frame(enc, f) >= 0 &&
+                    avcodec_receive_packet(enc, packet) >= 0;
+    avcodec_parameters_from_context(params, enc);
+    av_frame_free(&f);
+    avcodec_free_context(&enc);
+    if (!ok) {
+        av_packet_free(&packet);
+    }
+    return packet;
+}
+
+// Largest channel error, away from the quadrant edges where JPEG blocks and
+// chroma subsampling mix the colours.
+int worstError(const RgbFrame& frame)
+{
+    int worst = 0;
+    const int w = frame.width(), h = frame.height();
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* row = frame.data() + y * frame.stride();
+        for (int x = 0; x < w && std::abs(y - h / 2) >= 10; ++x) {
+            const Rgb c = expectedAt(x, y, w, h);
+            if (std::abs(x - w / 2) >= 10) {
+                worst = std::max({worst, std::abs(row[3 * x] - c.r), std::abs(row[3 * x + 1] - c.g),
+                                  std::abs(row[3 * x + 2] - c.b)});
+            }
+        }
+    }
+    return worst;
+}
+
+} // namespace
+
+class tst_Capture : public QObject
+{
+    Q_OBJECT
+
+private:
+    SimulatedHub& hub = SimulatedHub::instance();
+    SimulatedDeviceCatalog catalog;
+
+private slots:
+    void initTestCase() { DeviceCatalog::setInstance(&catalog); }
+    void cleanupTestCase() { DeviceCatalog::setInstance(nullptr); }
+    void init() { hub.reset(); }
+
+    void mjpegDecodesToAlignedRgb_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("format");
+        QTest::newRow("4:2:2") << 1280 << int(AV_PIX_FMT_YUVJ422P);
+        QTest::newRow("4:2:0, odd width") << 321 << int(AV_PIX_FMT_YUVJ420P);
+    }
+
+    void mjpegDecodesToAlignedRgb()
+    {
+        QFETCH(int, width);
+        QFETCH(int, format);
+        const int height = 240;
+        AVCodecParameters* params = avcodec_parameters_alloc();
+        AVPacket* packet = encodeQuadrants(width, height, AVPixelFormat(format), params);
+        QVERIFY(packet);
+        FrameDecoder decoder;
+        QVERIFY(decoder.open(params));
+        AVPacket* junk = av_packet_alloc();
+        QCOMPARE(av_new_packet(junk, 100), 0);
+        memset(junk->data, 0x5a, 100);
+        QVERIFY(!decoder.decode(junk)); // damaged: no frame, and no harm done
+        const AVFrame* frame = decoder.decode(packet);
+        QVERIFY(frame);
+
+        RgbConverter converter;
+        RgbFrame rgb;
+        QVERIFY(converter.convert(frame, width, height, rgb));
+        QCOMPARE(rgb.width(), width);
+        // Rows padded to four bytes, as the window's QImage wraps them.
+        QCOMPARE(rgb.stride() % 4, 0);
+        QVERIFY(rgb.stride() >= width * 3 && rgb.stride() - width * 3 < 4);
+        QVERIFY2(worstError(rgb) <= 12, qPrintable(QString::number(worstError(rgb))));
+        // Another requested size is scaled to, keeping the picture.
+        QVERIFY(converter.convert(frame, 640, 360, rgb));
+        QCOMPARE(rgb.height(), 360);
+        QVERIFY2(worstError(rgb) <= 14, qPrintable(QString::number(worstError(rgb))));
+        av_packet_free(&junk);
+        av_packet_free(&packet);
+        avcodec_parameters_free(&params);
+    }
+
+    void newestFrameWinsWhenTheGuiIsBusy()
+    {
+        QObject context;
+        QList<int> delivered;
+        FrameHandoff handoff(&context, [&](uint8_t* buffer, int, int) {
+            QCOMPARE(QThread::currentThread(), context.thread());
+            delivered.append(buffer[0]);
+        });
+        // The GUI thread runs no loop while the worker publishes ten frames.
+        std::thread worker([&] {
+            RgbFrame frame;
+            for (int i = 1; i <= 10; ++i) {
+                frame.resize(4, 2);
+                frame.data()[0] = uint8_t(i);
+                handoff.publish(frame);
+            }
+        });
+        worker.join();
+        QVERIFY(delivered.isEmpty());
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        QCOMPARE(delivered, QList<int>{10});
+        // A cleared frame is not delivered.
+        RgbFrame another;
+        QVERIFY(another.resize(4, 2));
+        handoff.publish(another);
+        handoff.clear();
+        QCoreApplication::processEvents();
+        QCOMPARE(delivered.size(), 1);
+    }
+
+    void deviceAndModeChoice()
+    {
+        int w = 1, h = 1;
+        QVERIFY(parseVideoSize(" 640 X 480 ", w, h) && w == 640 && h == 480);
+        QVERIFY(!parseVideoSize("x720", w, h) && !parseVideoSize("99999x720", w, h));
+        // Only USB cameras count towards the ordinal; names match exactly.
+        const VideoInputList inputs = {{"Cam", "/dev/video0", true},
+                                       {"Cam", "/dev/video2", false},
+                                       {"cam", "/dev/video4", true},
+                                       {"Cam", "/dev/video6", true}};
+        QCOMPARE(findCaptureInput(inputs, "Cam", 1), 3);
+        QVERIFY(findCaptureInput(inputs, "Cam", 2) < 0 && findCaptureInput(inputs, "Cam", -1) < 0);
+        // MJPEG at the size and rate asked for; else the nearest rate, then
+        // the nearest size; never a format the capture cannot take.
+        const uint32_t mjpg = V4L2_PIX_FMT_MJPEG, yuyv = V4L2_PIX_FMT_YUYV;
+        V4l2Mode m;
+        QVERIFY(
+            chooseV4l2Mode({{yuyv, 1280, 720, 30}, {mjpg, 1280, 720, 15}, {mjpg, 1280, 720, 30}},
+                           1280, 720, 30, m));
+        QVERIFY(m.fourcc == mjpg && m.fps == 30.0);
+        QVERIFY(chooseV4l2Mode({{yuyv, 1280, 720, 5}, {yuyv, 1280, 720, 10}, {mjpg, 640, 480, 30}},
+                               1280, 720, 30, m));
+        QVERIFY(m.fourcc == yuyv && m.fps == 10.0);
+        QVERIFY(
+            chooseV4l2Mode({{yuyv, 640, 480, 30}, {yuyv, 1024, 768, 30}, {yuyv, 1920, 1080, 30}},
+                           1280, 720, 30, m));
+        QCOMPARE(m.width, 1024);
+        QVERIFY(!chooseV4l2Mode({{V4L2_PIX_FMT_H264, 1280, 720, 30}}, 1280, 720, 30, m));
+    }
+
+    void simulatedCamerasFromTheEnvironment()
+    {
+        for (const auto& c : QList<QPair<QByteArray, int>>{
+                 {"2", 2}, {"-3", 0}, {"yes", 0}, {"100000", 16}, {QByteArray(), 0}}) {
+            qputenv("LUMORA_SIMULATED_CAMERAS", c.first);
+            QCOMPARE(SimulatedHub::requestedCameraCount(), c.second);
+        }
+        qunsetenv("LUMORA_SIMULATED_CAMERAS");
+        QCOMPARE(SimulatedHub::requestedCameraCount(), 0);
+    }
+
+    void cameraStreamIsExclusiveAndEndsOnUnplug()
+    {
+        auto camera = hub.plugCamera();
+        SimulatedVideoStream one(camera), two(camera);
+        QVERIFY(one.open());
+        QVERIFY(!two.open());
+        AVPacket* packet = av_packet_alloc();
+        QCOMPARE(one.read(packet), SimulatedVideoStream::ReadResult::Frame);
+        camera->setPlugged(false);
+        QCOMPARE(one.read(packet), SimulatedVideoStream::ReadResult::Ended);
+        av_packet_free(&packet);
+    }
+
+    void captureFromStartToUnplug()
+    {
+        SimulatedCameraConfig small;
+        small.width = 640;
+        small.height = 480;
+        auto first = hub.plugCamera(small);
+        auto second = hub.plugCamera();
+        const std::string name = small.description.toStdString();
+        Vorn_FFmpeglib lib;
+        // What the main window does with every frame: notes where, copies.
+        QImage last;
+        int count = 0;
+        bool onGuiThreadAndAligned = true;
+        connect(&lib, &Vorn_FFmpeglib::frameBuffer, this, [&](uint8_t* buffer, int w, int h) {
+            onGuiThreadAndAligned = onGuiThreadAndAligned && QThread::currentThread() == thread() &&
+                                    reinterpret_cast<quintptr>(buffer) % 4 == 0;
+            last = QImage(buffer, w, h, QImage::Format_RGB888).copy();
+            ++count;
+        });
+        lib.StopCapture();            // before any start
+        QVERIFY(!lib.StartCapture()); // nothing chosen yet
+        for (const auto& choice :
+             {std::make_pair(std::string("No Such Camera"), 0), std::make_pair(name, 2)}) {
+            lib.SetCapture(choice.first, choice.second);
+            QVERIFY(!lib.StartCapture());
+        }
+        second->setInUseByOtherProgram(true);
+        lib.SetCapture(name, 1);
+        QVERIFY(!lib.StartCapture());
+        QVERIFY(!lib.CaptureIsOpen() && !second->isStreaming());
+        second->setInUseByOtherProgram(false); // freed: the next start opens
+        QVERIFY(lib.StartCapture());
+        QVERIFY(second->isStreaming() && !first->isStreaming());
+        // A new choice takes effect at the next start only.
+        lib.SetCapture(name, 0);
+        lib.SetVideoSize("1280x720");
+        QVERIFY(second->isStreaming());
+        QVERIFY(lib.StartCapture());
+        QVERIFY(lib.StartCapture()); // again while running
+        QVERIFY(first->isStreaming() && !second->isStreaming());
+        QTRY_VERIFY_WITH_TIMEOUT(count > 0, 10000);
+        QCOMPARE(last.size(), QSize(1280, 720)); // scaled to the size asked for
+        const QImage firstFrame = last;
+        // The clock and the marker move: a later frame differs.
+        QTRY_VERIFY_WITH_TIMEOUT(count > 5 && last != firstFrame, 20000);
+        QVERIFY(onGuiThreadAndAligned);
+        lib.StopCapture();
+        QVERIFY(!lib.CaptureIsOpen() && !first->isStreaming());
+        const int after = count;
+        QCoreApplication::processEvents();
+        QCOMPARE(count, after); // nothing left queued is delivered
+        // Unplugged: the worker ends by itself and gives the camera back.
+        QVERIFY(lib.StartCapture());
+        hub.unplug(first->deviceName());
+        QTRY_VERIFY_WITH_TIMEOUT(!lib.CaptureIsOpen() && !first->isStreaming(), 10000);
+        lib.StopCapture();
+        QVERIFY(lib.StartCapture()); // the other one, now the only one
+        QVERIFY(second->isStreaming());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Capture)
+#include "tst_capture.moc"

@@ -1,0 +1,236 @@
+// The video and audio pages against simulated cameras, alone and inside the
+// real main window: the tests assert on the requests the camera received.
+
+#include "controltesthelpers.h"
+#include "mainwindowinspector.h"
+#include "scripteddialogs.h"
+#include "simulateddevicecatalog.h"
+#include "vorn_cameraproperty.h"
+#include "vorn_settingaudio.h"
+#include "vorn_settingvideo.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+// The page on its own, bound to one camera as the main window binds it.
+struct VideoPage : Vorn_SettingVideo
+{
+    explicit VideoPage(const std::shared_ptr<SimulatedCamera>& camera)
+    {
+        const VideoInputInfo info(camera->config().description, camera->deviceName(), true);
+        connectControls(info);
+        setCameraInfo(info);
+        captureState(true);
+        openDevice();
+        show();
+    }
+    QSlider* slider(const char* name) const { return findChild<QSlider*>(name); }
+    void click(const char* name) { QTest::mouseClick(findChild<QWidget*>(name), Qt::LeftButton); }
+    void press(const char* name, bool andRelease = true)
+    {
+        QTest::mousePress(findChild<QWidget*>(name), Qt::LeftButton);
+        if (andRelease) {
+            QTest::mouseRelease(findChild<QWidget*>(name), Qt::LeftButton);
+        }
+    }
+};
+
+// What a reading of a camera at its defaults sends, once the page shows the
+// camera's image style (the style is sent only when it is not shown yet).
+const QStringList kReading = {"GET 9",    "PA GetRange 1", "GET 25",    "GET 24",
+                              "GET 11",   "SET 10 01",     "PA Get 1",  "PA Set 1 50 2",
+                              "GET 15",   "PA Get 7",      "SET 15 00", "GET 14",
+                              "PA Get 7", "SET 14 00",     "GET 13"};
+
+} // namespace
+
+class tst_ControlPages : public QObject
+{
+    Q_OBJECT
+
+private:
+    ControlFixture fixture;
+    SimulatedDeviceCatalog catalog;
+
+private slots:
+    void initTestCase() { DeviceCatalog::setInstance(&catalog); }
+    void cleanupTestCase() { DeviceCatalog::setInstance(nullptr); }
+    void init() { fixture.reset(); }
+
+    void readingShowsTheCameraAndWritesBackWhatChanged()
+    {
+        auto camera = fixture.plug("Lumora Simulated Camera");
+        camera->modifyState([](SimulatedCameraState& s) {
+            s.horizontalFlip = true;
+            s.autoExposure = false;
+            s.exposure = -3;
+            s.redShift = 4;
+            s.contrast = 40;
+        });
+        VideoPage page(camera);
+        QCOMPARE(
+            requests(camera),
+            QStringList({"PA Get 7",  "PA Get 7", // both instances bind
+                         "GET 9",     "PA GetRange 1", "GET 25",    "SET 25 01", "GET 24",
+                         "GET 11",    "SET 10 00",     "SET 11 FD", "PA Get 1",  "PA Set 1 40 2",
+                         "GET 15",    "PA Get 7",      "SET 15 04", "GET 14",    "PA Get 7",
+                         "SET 14 00", "GET 13",        "SET 13 06"}));
+        QVERIFY(page.findChild<QPushButton*>("pushButton_FlipH")->isChecked());
+        QCOMPARE(page.slider("horizontalSlider")->value(), -3);
+        QCOMPARE(page.slider("horizontalSlider_RG")->value(), 4);
+        QVERIFY(page.findChild<QCheckBox*>("checkBox_Meeting")->isChecked());
+        page.openDevice(); // nothing changed: flip and style are not sent again
+        const QStringList again = requests(camera);
+        QVERIFY(!again.contains("SET 25 01") && !again.contains("SET 13 06"));
+        QVERIFY(again.contains("SET 11 FD"));
+    }
+
+    void controlsSendTheirRequests()
+    {
+        auto camera = fixture.plug("Lumora Simulated Camera");
+        VideoPage page(camera);
+        long pan = 0, tilt = 0;
+        cameraProperty.cameraControl->GetRange(10, nullptr, nullptr, nullptr, &pan, nullptr);
+        cameraProperty.cameraControl->GetRange(11, nullptr, nullptr, nullptr, &tilt, nullptr);
+        camera->clearRequests();
+        drag(page.slider("horizontalSlider"), -3);
+        drag(page.slider("horizontalSlider"), 0); // 0: automatic
+        drag(page.slider("horizontalSlider_DRC"), 73);
+        page.slider("horizontalSlider")->setValue(2); // the program's own change: not sent
+        // With automatic white balance a shift below 0 is not sent.
+        drag(page.slider("horizontalSlider_BG"), -4);
+        drag(page.slider("horizontalSlider_BG"), 3);
+        QCOMPARE(requests(camera),
+                 QStringList({"SET 10 00", "SET 11 FD", "SET 10 01", "PA Set 1 73 2", "PA Get 7",
+                              "PA Get 7", "SET 14 03"}));
+        camera->modifyState([](SimulatedCameraState& s) { s.autoWhiteBalance = false; });
+        drag(page.slider("horizontalSlider_RG"), -6);
+        QCOMPARE(requests(camera), QStringList({"PA Get 7", "SET 15 FA"}));
+        QCOMPARE(camera->state().redShift, -6);
+
+        for (const char* name : {"pushButton_FlipV", "pushButton_FlipH", "checkBox_Live",
+                                 "checkBox_Live", "checkBox_Meeting"}) {
+            page.click(name); // the chosen style cannot be clicked off
+        }
+        for (const char* name : {"pushButton_left", "pushButton_up", "pushButton_zoomin",
+                                 "pushButton_zoomout", "pushButton_home"}) {
+            page.press(name);
+        }
+        QCOMPARE(requests(camera),
+                 QStringList({"SET 24 01", "SET 25 01", "SET 13 05", "SET 13 06", "CC GetRange 10",
+                              QStringLiteral("CC Set 10 %1 2").arg(-pan), "CC Set 10 0 2",
+                              "CC GetRange 11", QStringLiteral("CC Set 11 %1 2").arg(tilt),
+                              "CC Set 11 0 2", "ZOOM SET 12 01 00 06", "ZOOM SET 12 00 00 00",
+                              "ZOOM SET 12 FF 00 06", "ZOOM SET 12 00 00 00", "CC Set 0 0 2",
+                              "CC Set 1 0 2", "CC Set 3 0 2"}));
+        failRequests(camera, {}, {"CC GetRange 10"});
+        page.press("pushButton_left", false);
+        QCOMPARE(requests(camera), QStringList({"CC GetRange 10"})); // no speed, no motion
+    }
+
+    void factoryResetAsksFirstAndCaptureOffSendsOnlyTheStyle()
+    {
+        auto camera = fixture.plug("Lumora Simulated Camera");
+        VideoPage page(camera);
+        ScriptedDialogs user;
+        user.button = QMessageBox::No;
+        requests(camera);
+        page.click("label_restore_to_factory_settings");
+        QCOMPARE(user.messages(), QStringList{"Restore to default settings?"});
+        QCOMPARE(requests(camera), QStringList());
+        user.button = QMessageBox::Yes;
+        page.click("label_restore_to_factory_settings");
+        QCOMPARE(requests(camera),
+                 QStringList({"SET 23 01", "CC Set 0 0 2", "CC Set 1 0 2", "CC Set 3 0 2"}) +
+                     kReading);
+        // Motion held when the capture goes off is stopped.
+        page.press("pushButton_right", false);
+        page.press("pushButton_zoomin", false);
+        page.captureState(false);
+        QTest::mouseRelease(page.findChild<QWidget*>("pushButton_right"), Qt::LeftButton);
+        QTest::mouseRelease(page.findChild<QWidget*>("pushButton_zoomin"), Qt::LeftButton);
+        const QStringList sent = requests(camera);
+        QCOMPARE(sent.mid(sent.size() - 2), QStringList({"CC Set 10 0 2", "ZOOM SET 12 00 00 00"}));
+        user.requests.clear();
+        for (const char* name : {"pushButton_left", "pushButton_up", "pushButton_home"}) {
+            page.press(name);
+        }
+        drag(page.slider("horizontalSlider"), 3);
+        page.click("label_UVCSettings");
+        page.click("label_restore_to_factory_settings");
+        page.click("checkBox_Live");
+        QVERIFY(user.requests.isEmpty());
+        QCOMPARE(requests(camera), QStringList({"SET 13 05"}));
+    }
+
+    void audioSwitchAsksForTheRestart()
+    {
+        auto camera = fixture.plug("Lumora Simulated Camera");
+        camera->modifyState([](SimulatedCameraState& s) {
+            s.audioFunction = false;
+            s.audioProcessing = true;
+        });
+        cameraProperty.open(camera->deviceName());
+        Vorn_settingAudio page;
+        QSignalSpy reboots(&page, &Vorn_settingAudio::audioReboot);
+        page.loadAudioState();
+        page.captureState(true);
+        auto* audio = page.findChild<QPushButton*>("pushButton_Audio");
+        auto* algo = page.findChild<QPushButton*>("pushButton_Audio_Algo");
+        QVERIFY(!audio->isChecked() && algo->isChecked());
+        ScriptedDialogs user;
+        user.button = QMessageBox::No;
+        requests(camera);
+        QTest::mouseClick(audio, Qt::LeftButton);
+        QCOMPARE(user.messages(), QStringList{"Reboot to turn on Audio?"});
+        QVERIFY(!audio->isChecked());
+        // The processing switch is sent at once, without a question.
+        QTest::mouseClick(algo, Qt::LeftButton);
+        QCOMPARE(requests(camera), QStringList({"SET 27 00"}));
+        // Yes: the window lets go of the camera before the byte goes out.
+        user.button = QMessageBox::Yes;
+        bool greyedBeforeWrite = false;
+        connect(&page, &Vorn_settingAudio::audioReboot, this, [&] {
+            greyedBeforeWrite = camera->requests().isEmpty();
+            page.captureState(false);
+        });
+        QTest::mouseClick(audio, Qt::LeftButton);
+        QCOMPARE(reboots.count(), 1);
+        QVERIFY(greyedBeforeWrite);
+        QCOMPARE(requests(camera), QStringList({"SET 26 01"}));
+        QVERIFY(camera->state().audioFunction);
+        QVERIFY(!audio->isEnabled() && !audio->isChecked());
+    }
+
+    void windowFillsThePagesAndFramesSendNoRequests()
+    {
+        auto camera = fixture.plug("SV-CAM-417 Conference", "SIM:2.4.1");
+        camera->modifyState([](SimulatedCameraState& s) { s.verticalFlip = true; });
+        Vorn_Cam window; // a lone camera is opened at once
+        window.show();
+        MainWindowInspector inspect(window);
+        QVERIFY(inspect.captureOn());
+        QCOMPARE(inspect.ui()->label_version->text(), QString("FW: 2.4.1"));
+        QVERIFY(inspect.settingVideo()->findChild<QPushButton*>("pushButton_FlipV")->isChecked());
+        auto* audio = inspect.settingAudio()->findChild<QPushButton*>("pushButton_Audio");
+        QVERIFY(audio->isEnabled());
+        inspect.ui()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 20000);
+        camera->clearRequests();
+        for (int frames = 0; frames < 15; ++frames) {
+            const QImage before = inspect.lastFrame();
+            QTRY_VERIFY_WITH_TIMEOUT(inspect.lastFrame() != before, 10000);
+        }
+        QCOMPARE(camera->requests().size(), 0);
+        inspect.activate(0); // releasing the camera greys both pages
+        QVERIFY(!inspect.settingVideo()->findChild<QWidget*>("ExposureBox")->isEnabled());
+        QVERIFY(!audio->isEnabled());
+    }
+};
+
+QTEST_MAIN(tst_ControlPages)
+#include "tst_controlpages.moc"
