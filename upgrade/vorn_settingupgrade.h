@@ -1,5 +1,7 @@
 #pragma once
 
+#include "upgradeoutcome.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -44,8 +46,7 @@ private slots:
 private:
     explicit Vorn_settingUpgrade(QWidget* parent = nullptr);
 
-    void handleSendFile(const QString& data);
-    void handleFlashWrite(const QString& data);
+    void showProgress(const UpgradeOutcome::Reading& reading);
     void finishUpgrade();
     void failUpgrade(const QString& reason);
     void scrollToEnd();
@@ -57,7 +58,6 @@ private:
     bool captureOn = false;
     int cameraId = -1;
     Vorn_ProgressDialog* progressDialog;
-    // A library message during this upgrade reported an error: its end is
-    // then no success.
-    bool upgradeFailed = false;
+    // What this upgrade's messages said so far.
+    UpgradeOutcome outcome;
 };

@@ -172,8 +172,8 @@ void TestUpgradePage::progressMessagesMoveBarAndStatus()
     QCOMPARE(in.bar(), 20);
 
     // Progress and the end in one message: the bar first, then complete.
-    send(QStringLiteral("send file 50 exit"));
-    QCOMPARE(in.bar(), 50);
+    send(QStringLiteral("flash write 100 exit"));
+    QCOMPARE(in.bar(), 100);
     QCOMPARE(in.status(), QStringLiteral("<font color=green>Upgrade complete!</font>"));
     QVERIFY(!in.upgrading());
 }
@@ -309,7 +309,7 @@ void TestUpgradePage::upgradePassesPathsAndFollowsMessages()
         scripted.addInt("block %d written", i);
         expected << QStringLiteral("block %1 written").arg(i);
     }
-    scripted.addDouble("flash write %.1f", 50.0);
+    scripted.addDouble("flash write %.1f", 100.0);
     scripted.addText("upgrade exit");
     page()->onCameraIDChange(3);
     in.clickUpgrade();
@@ -318,7 +318,7 @@ void TestUpgradePage::upgradePassesPathsAndFollowsMessages()
     QVERIFY(in.dialog()->isVisible());
     waitForIdle(in);
     QTRY_COMPARE(in.status(), QStringLiteral("<font color=green>Upgrade complete!</font>"));
-    QCOMPARE(in.bar(), 50);
+    QCOMPARE(in.bar(), 100);
     QCOMPARE(in.text(), expected.join(QLatin1Char('\n')));
     QCOMPARE(scripted.callCount(), 1);
     QCOMPARE(scripted.call(0), (QStringList{"2", "-M", responder.fileName, "-I", "3"}));
@@ -329,7 +329,7 @@ void TestUpgradePage::upgradePassesPathsAndFollowsMessages()
     scripted.addText("upgrade exit");
     responder.fileName = files.filePath(QStringLiteral("包.pkg"));
     in.clickUpgrade();
-    QCOMPARE(in.bar(), 50);
+    QCOMPARE(in.bar(), 100);
     waitForIdle(in);
     QCOMPARE(scripted.call(0), (QStringList{"2", "-P", responder.fileName, "-I", "3"}));
 }
