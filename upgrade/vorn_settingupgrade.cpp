@@ -5,6 +5,8 @@
 #include "upgradebridge.h"
 #include "upgrademessage.h"
 #include "upgradeoutcome.h"
+#include "upgraderelay.h"
+#include "upgradetarget.h"
 #include "vorn_progressdialog.h"
 
 #include <QAtomicPointer>
@@ -71,6 +73,12 @@ Vorn_settingUpgrade::Vorn_settingUpgrade(QWidget* parent)
             &Vorn_settingUpgrade::upgrade_progressBar);
     connect(this, &Vorn_settingUpgrade::upgradeTaskEnded, this,
             &Vorn_settingUpgrade::upgradeTask_ended);
+    // Sent on the thread that runs the library call, as the library's own
+    // callback would; the page's slots then get them queued.
+    connect(&UpgradeRelay::instance(), &UpgradeRelay::message, this,
+            &Vorn_settingUpgrade::updateUpgradeInfo, Qt::DirectConnection);
+    connect(&UpgradeRelay::instance(), &UpgradeRelay::taskEnded, this,
+            &Vorn_settingUpgrade::upgradeTaskEnded, Qt::DirectConnection);
 }
 
 Vorn_settingUpgrade::~Vorn_settingUpgrade()
@@ -91,12 +99,22 @@ void Vorn_settingUpgrade::onCameraIDChange(int id)
 {
     qDebug() << "CameraId: " << id;
     cameraId = id;
+    // Until the window names the camera, the one at that position now.
+    shownCamera = usbCameraAt(id);
+}
+
+void Vorn_settingUpgrade::onCameraIdentityChange(const VideoInputInfo& camera)
+{
+    shownCamera = camera;
 }
 
 void Vorn_settingUpgrade::pushButton_info_clicked()
 {
     ui->textEdit->clear();
-    readUpgradeInformation(cameraId);
+    const QString failure = readUpgradeInformation(cameraId);
+    if (!failure.isEmpty()) {
+        DialogSeam::information(nullptr, QStringLiteral("Notice"), failure, QMessageBox::Ok);
+    }
 }
 
 void Vorn_settingUpgrade::upgrade_progressBar(int value)
@@ -128,8 +146,17 @@ void Vorn_settingUpgrade::pushButton_upgrade_clicked()
     if (fileName.isEmpty()) {
         return;
     }
+    // The question and the file dialog take time in which cameras come and
+    // go: the camera is checked again here, and once more by the task just
+    // before it writes.
+    const QString mismatch = upgradeTargetMismatch(cameraId, shownCamera);
+    if (!mismatch.isEmpty()) {
+        DialogSeam::information(nullptr, QStringLiteral("Notice"), mismatch, QMessageBox::Ok);
+        return;
+    }
     emit disConnectDevice();
-    QtConcurrent::run(QThreadPool::globalInstance(), upgradeTask, fileName, cameraId);
+    QtConcurrent::run(QThreadPool::globalInstance(), checkedUpgradeTask, fileName, cameraId,
+                      shownCamera);
     upgrading = true;
     outcome.reset();
     progressDialog->show();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "upgradeoutcome.h"
+#include "videoinputinfo.h"
 
 #include <QString>
 #include <QWidget>
@@ -35,6 +36,9 @@ signals:
 public slots:
     void captureState(bool state);
     void onCameraIDChange(int cameraId);
+    // The camera the window shows at that position, checked again before
+    // firmware is written to it.
+    void onCameraIdentityChange(const VideoInputInfo& camera);
 
 private slots:
     void pushButton_info_clicked();
@@ -57,6 +61,7 @@ private:
     bool upgrading = false;
     bool captureOn = false;
     int cameraId = -1;
+    VideoInputInfo shownCamera;
     Vorn_ProgressDialog* progressDialog;
     // What this upgrade's messages said so far.
     UpgradeOutcome outcome;
