@@ -216,30 +216,10 @@ void Vorn_Cam::checkValidCamerasList()
     const VideoInputList videoInputs = catalog.videoInputs();
     const AudioInputList audioInputs = catalog.audioInputs();
 
-    cameraTable.clear();
+    cameraTable = buildCameraTable(videoInputs, audioInputs);
     VideoInputList found;
-    int key = 1;
-    for (const VideoInputInfo& input : videoInputs) {
-        if (!input.isUsbCamera()) {
-            continue;
-        }
-        found.append(input);
-        cameraTable.insert(key, CameraDevice{input, AudioInputInfo(), key - 1, key - 1});
-        ++key;
-    }
-
-    // A microphone goes to the first free camera whose description its name
-    // holds; walking the microphones backwards gives identical cameras their
-    // microphones in the order the system pairs them.
-    for (int i = audioInputs.size() - 1; i >= 0; --i) {
-        const QString name = audioInputs.at(i).deviceName();
-        for (CameraDevice& device : cameraTable) {
-            if (device.microphone.isNull() &&
-                name.contains(device.camera.description(), Qt::CaseSensitive)) {
-                device.microphone = audioInputs.at(i);
-                break;
-            }
-        }
+    for (const CameraDevice& device : cameraTable) {
+        found.append(device.camera);
     }
 
     reselectOpenCamera();

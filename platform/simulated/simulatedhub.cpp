@@ -1,6 +1,53 @@
 #include "simulatedhub.h"
 
 #include <QByteArray>
+#include <QStringList>
+
+#include <chrono>
+#include <condition_variable>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Runs the scheduled unplugs; gives up waiting when the process ends, so
+// no thread outlives the hub.
+class UnplugSchedule
+{
+public:
+    ~UnplugSchedule()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_all();
+        for (std::thread& thread : m_threads) {
+            thread.join();
+        }
+    }
+
+    void add(const QString& deviceName, int delayMs)
+    {
+        m_threads.emplace_back([this, deviceName, delayMs] {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (m_wake.wait_for(lock, std::chrono::milliseconds(delayMs),
+                                [this] { return m_stopping; })) {
+                return;
+            }
+            lock.unlock();
+            SimulatedHub::instance().unplug(deviceName);
+        });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stopping = false;
+    std::vector<std::thread> m_threads;
+};
+
+} // namespace
 
 SimulatedHub& SimulatedHub::instance()
 {
@@ -13,6 +60,33 @@ int SimulatedHub::requestedCameraCount()
     bool ok = false;
     const int count = qEnvironmentVariableIntValue("LUMORA_SIMULATED_CAMERAS", &ok);
     return ok && count > 0 ? qMin(count, 16) : 0;
+}
+
+void SimulatedHub::scheduleUnplugsFromEnvironment()
+{
+    const QString plan = qEnvironmentVariable("LUMORA_SIMULATED_UNPLUG");
+    if (plan.isEmpty()) {
+        return;
+    }
+    // Built after the hub, so destroyed (and its threads joined) before it.
+    static UnplugSchedule schedule;
+    const QList<std::shared_ptr<SimulatedCamera>> plugged = cameras();
+    for (const QString& item : plan.split(QLatin1Char(','))) {
+        if (item.isEmpty()) {
+            continue;
+        }
+        const QStringList parts = item.split(QLatin1Char('@'));
+        bool positionOk = false;
+        bool delayOk = false;
+        const int position = parts.value(0).toInt(&positionOk);
+        const int delayMs = parts.value(1).toInt(&delayOk);
+        if (parts.size() != 2 || !positionOk || !delayOk || position < 0 ||
+            position >= plugged.size() || delayMs < 0) {
+            qWarning("LUMORA_SIMULATED_UNPLUG: ignoring \"%s\"", qPrintable(item));
+            continue;
+        }
+        schedule.add(plugged.at(position)->deviceName(), delayMs);
+    }
 }
 
 std::shared_ptr<SimulatedCamera> SimulatedHub::plugCamera(const SimulatedCameraConfig& config)

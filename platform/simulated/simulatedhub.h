@@ -24,6 +24,12 @@ public:
     // (LUMORA_SIMULATED_CAMERAS; unset, invalid or 0 means none).
     static int requestedCameraCount();
 
+    // Unplugs cameras at the times LUMORA_SIMULATED_UNPLUG asks for:
+    // "POSITION@MS[,POSITION@MS...]" unplugs the camera plugged in at that
+    // position (0 = first) MS milliseconds after this call. Lets a test
+    // pull a camera out of another process in the middle of a command.
+    void scheduleUnplugsFromEnvironment();
+
     // Plugs in a camera and, when it has one, its microphone. The device
     // name is new for every plug-in, as a replugged USB device gets a new
     // node.
