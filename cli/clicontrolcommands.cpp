@@ -33,15 +33,6 @@ QString valueText(const QJsonValue& value)
     return value.toVariant().toString();
 }
 
-QJsonObject cameraObject(const CliCamera& camera)
-{
-    QJsonObject object;
-    object.insert(QStringLiteral("index"), camera.index);
-    object.insert(QStringLiteral("description"), camera.camera.description());
-    object.insert(QStringLiteral("device"), camera.camera.deviceName());
-    return object;
-}
-
 // Reads the named controls (all readable ones when none are named).
 QJsonObject readControls(CameraControlSession& session, const QList<const ControlInfo*>& wanted)
 {
@@ -75,6 +66,17 @@ void printControls(CliOutput& out, const CliCamera& camera, const QJsonObject& v
                      .arg(control->name, -16)
                      .arg(valueText(values.value(control->name))));
     }
+}
+
+// Reads the controls back and shows them: the result of get and set.
+QJsonObject reportControls(CameraControlSession& session, const CliCamera& camera,
+                           const QList<const ControlInfo*>& order, CliOutput& out)
+{
+    const QJsonObject values = readControls(session, order);
+    QJsonObject object = cameraObject(camera);
+    object.insert(QStringLiteral("controls"), values);
+    printControls(out, camera, values, order);
+    return object;
 }
 
 // Opens the camera's controls; tells the user when it cannot.
@@ -271,11 +273,7 @@ int get(const QStringList& args, CliOutput& out)
         if (!openSession(session, camera, out)) {
             continue;
         }
-        const QJsonObject values = readControls(session, wanted);
-        QJsonObject object = cameraObject(camera);
-        object.insert(QStringLiteral("controls"), values);
-        results.append(object);
-        printControls(out, camera, values, wanted);
+        results.append(reportControls(session, camera, wanted, out));
     }
     out.document.insert(QStringLiteral("cameras"), results);
     return ExitSuccess;
@@ -352,11 +350,7 @@ int set(const QStringList& args, CliOutput& out)
                                            .arg(problem));
             }
         }
-        const QJsonObject values = readControls(session, shown);
-        QJsonObject object = cameraObject(camera);
-        object.insert(QStringLiteral("controls"), values);
-        results.append(object);
-        printControls(out, camera, values, shown);
+        results.append(reportControls(session, camera, shown, out));
     }
     out.document.insert(QStringLiteral("cameras"), results);
     return ExitSuccess;

@@ -77,6 +77,8 @@ const char kEnvironment[] =
     "LUMORA_SIMULATED_CAMERAS=N  use N simulated cameras instead of the system's, as the window "
     "does. Simulated cameras live in the process that creates them: lumora-ctl and the window "
     "each have their own, and each run of lumora-ctl starts with fresh ones.\n"
+    "LUMORA_SIMULATED_STATE_DIR=FOLDER  keep the simulated cameras' settings in FOLDER from one "
+    "run to the next.\n"
     "LUMORA_SIMULATED_UNPLUG=POSITION@MS[,...]  unplug a simulated camera that many "
     "milliseconds after start (for tests).";
 

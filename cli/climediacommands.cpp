@@ -16,15 +16,6 @@ namespace {
 
 constexpr int kLongestRecordingSeconds = 86400;
 
-QJsonObject cameraObject(const CliCamera& camera)
-{
-    QJsonObject object;
-    object.insert(QStringLiteral("index"), camera.index);
-    object.insert(QStringLiteral("description"), camera.camera.description());
-    object.insert(QStringLiteral("device"), camera.camera.deviceName());
-    return object;
-}
-
 // The folder of a file to be written must exist and be writable; checked
 // before the camera is touched.
 bool writableTarget(const QString& fileName, CliOutput& out)

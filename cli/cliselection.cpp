@@ -56,3 +56,12 @@ int currentPosition(const VideoInputInfo& camera)
     }
     return -1;
 }
+
+QJsonObject cameraObject(const CliCamera& camera)
+{
+    QJsonObject object;
+    object.insert(QStringLiteral("index"), camera.index);
+    object.insert(QStringLiteral("description"), camera.camera.description());
+    object.insert(QStringLiteral("device"), camera.camera.deviceName());
+    return object;
+}

@@ -2,6 +2,7 @@
 
 #include "cameradevice.h"
 
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 
@@ -27,3 +28,7 @@ QList<CliCamera> selectCameras(const QString& argument, bool allowAll, QString* 
 // The camera's position now, found by its identity (device path and
 // description); -1 when it is gone.
 int currentPosition(const VideoInputInfo& camera);
+
+// index, description and device of the camera, as every command's JSON
+// names a camera.
+QJsonObject cameraObject(const CliCamera& camera);

@@ -30,6 +30,13 @@ public:
     // pull a camera out of another process in the middle of a command.
     void scheduleUnplugsFromEnvironment();
 
+    // Simulated cameras live in the process that plugs them. With
+    // LUMORA_SIMULATED_STATE_DIR set, the settings of the cameras plugged
+    // so far are read from that folder (one file per position) and written
+    // back when the process ends, so that commands run one after the other
+    // see the same cameras.
+    void keepStatesFromEnvironment();
+
     // Plugs in a camera and, when it has one, its microphone. The device
     // name is new for every plug-in, as a replugged USB device gets a new
     // node.
