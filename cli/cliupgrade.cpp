@@ -64,7 +64,9 @@ CliUpgrade::Result CliUpgrade::run(const QString& fileName, const CliCamera& cam
     m_result.succeeded = m_result.failure.isEmpty();
     const QString status =
         m_result.succeeded ? upgradeCompleteStatus() : upgradeFailedStatus(m_result.failure);
-    show(QStringLiteral("%1: %2").arg(m_label, plain(status)), m_terminal);
+    // On a terminal the verdict replaces the bar, which is longer.
+    show(QStringLiteral("%1: %2").arg(m_label, plain(status)).leftJustified(m_terminal ? 100 : 0),
+         m_terminal);
     if (m_terminal) {
         std::fputc('\n', m_stream);
     }
