@@ -23,3 +23,31 @@ int sameNameMicrophoneOrdinal(const CameraTable& table, int key)
     }
     return ordinal;
 }
+
+CameraTable buildCameraTable(const VideoInputList& videoInputs, const AudioInputList& audioInputs)
+{
+    CameraTable table;
+    int key = 1;
+    for (const VideoInputInfo& input : videoInputs) {
+        if (!input.isUsbCamera()) {
+            continue;
+        }
+        table.insert(key, CameraDevice{input, AudioInputInfo(), key - 1, key - 1});
+        ++key;
+    }
+
+    // A microphone goes to the first free camera whose description its name
+    // holds; walking the microphones backwards gives identical cameras their
+    // microphones in the order the system pairs them.
+    for (int i = audioInputs.size() - 1; i >= 0; --i) {
+        const QString name = audioInputs.at(i).deviceName();
+        for (CameraDevice& device : table) {
+            if (device.microphone.isNull() &&
+                name.contains(device.camera.description(), Qt::CaseSensitive)) {
+                device.microphone = audioInputs.at(i);
+                break;
+            }
+        }
+    }
+    return table;
+}

@@ -22,3 +22,7 @@ using CameraTable = QMap<int, CameraDevice>;
 int sameNameCameraOrdinal(const CameraTable& table, int key);
 // The same for the entries' microphone device names.
 int sameNameMicrophoneOrdinal(const CameraTable& table, int key);
+
+// One discovery pass: the USB cameras of the system's list, keyed 1 to N in
+// its order, each paired with the microphone of the same device.
+CameraTable buildCameraTable(const VideoInputList& videoInputs, const AudioInputList& audioInputs);

@@ -149,6 +149,8 @@ Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
     Vorn_settingUpgrade* upgradePage = Vorn_settingUpgrade::getInstance();
     connect(upgradePage, &Vorn_settingUpgrade::disConnectDevice, this, &Vorn_Cam::closeCamera);
     connect(this, &Vorn_Cam::cameraId, upgradePage, &Vorn_settingUpgrade::onCameraIDChange);
+    connect(this, &Vorn_Cam::cameraIdentity, upgradePage,
+            &Vorn_settingUpgrade::onCameraIdentityChange);
     connect(settingAudio, &Vorn_settingAudio::audioReboot, this, &Vorn_Cam::closeCamera);
     connect(this, &Vorn_Cam::signalReboot, settingVideo, &Vorn_SettingVideo::captureState);
     connect(this, &Vorn_Cam::signalReboot, settingAudio, &Vorn_settingAudio::captureState);
@@ -216,30 +218,10 @@ void Vorn_Cam::checkValidCamerasList()
     const VideoInputList videoInputs = catalog.videoInputs();
     const AudioInputList audioInputs = catalog.audioInputs();
 
-    cameraTable.clear();
+    cameraTable = buildCameraTable(videoInputs, audioInputs);
     VideoInputList found;
-    int key = 1;
-    for (const VideoInputInfo& input : videoInputs) {
-        if (!input.isUsbCamera()) {
-            continue;
-        }
-        found.append(input);
-        cameraTable.insert(key, CameraDevice{input, AudioInputInfo(), key - 1, key - 1});
-        ++key;
-    }
-
-    // A microphone goes to the first free camera whose description its name
-    // holds; walking the microphones backwards gives identical cameras their
-    // microphones in the order the system pairs them.
-    for (int i = audioInputs.size() - 1; i >= 0; --i) {
-        const QString name = audioInputs.at(i).deviceName();
-        for (CameraDevice& device : cameraTable) {
-            if (device.microphone.isNull() &&
-                name.contains(device.camera.description(), Qt::CaseSensitive)) {
-                device.microphone = audioInputs.at(i);
-                break;
-            }
-        }
+    for (const CameraDevice& device : cameraTable) {
+        found.append(device.camera);
     }
 
     reselectOpenCamera();
@@ -270,10 +252,21 @@ void Vorn_Cam::reselectOpenCamera()
     }
     for (auto it = cameraTable.cbegin(); it != cameraTable.cend(); ++it) {
         if (it.value().camera == cameraInfo) {
-            currentIndex = it.key();
+            if (it.key() != currentIndex) {
+                // Whatever is addressed by position (the firmware upgrade)
+                // must follow the camera too.
+                currentIndex = it.key();
+                announceCamera(it.value().deviceId, it.value().camera);
+            }
             return;
         }
     }
+}
+
+void Vorn_Cam::announceCamera(int deviceId, const VideoInputInfo& camera)
+{
+    emit cameraId(deviceId);
+    emit cameraIdentity(camera);
 }
 
 void Vorn_Cam::pollCameraList()
@@ -317,7 +310,7 @@ void Vorn_Cam::comboBox_activated(int index)
         qDebug() << "\033[32m camera: " << device.camera.description() << "\033[m";
         qDebug() << "\033[32m cameraid: " << device.cameraIndex << "\033[m";
         if (captureLib) {
-            emit cameraId(device.deviceId);
+            announceCamera(device.deviceId, device.camera);
             openCamera(index);
         }
         return;
@@ -335,7 +328,7 @@ void Vorn_Cam::comboBox_activated(int index)
     ui->label_PreView->hide();
     currentIndex = 0;
     emit signalReboot(false);
-    emit cameraId(-1);
+    announceCamera(-1, VideoInputInfo());
 }
 
 void Vorn_Cam::openCamera(int key)

@@ -42,6 +42,9 @@ signals:
     void signalReboot(bool);
     void cameraListChange();
     void cameraId(int);
+    // The camera behind each cameraId: what the position must still name
+    // when firmware is written to it.
+    void cameraIdentity(const VideoInputInfo& camera);
 
 private slots:
     void on_CameraView(uint8_t* buffer, int width, int height);
@@ -68,6 +71,7 @@ private:
     void openCamera(int key);
     void pollCameraList();
     void reselectOpenCamera();
+    void announceCamera(int deviceId, const VideoInputInfo& camera);
 
     // Preview
     void closeCamera();

@@ -1,6 +1,7 @@
 // The media bar's snapshot and record buttons and the record clock.
 
 #include "dialogseam.h"
+#include "mediafiles.h"
 #include "ui_vorn_cam.h"
 #include "vorn_cam.h"
 #include "vorn_ffmpeglib.h"
@@ -11,15 +12,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTextCodec>
 #include <QTimer>
 
 namespace {
 
-const QString kPictureFilter = QStringLiteral("PNG(*.png);;JPG(*.jpg);;BMP(*.bmp);;TIF(*.tif)");
-const QString kVideoFilter = QStringLiteral("MP4(*.mp4)");
 // The clock shows whole seconds; a few refreshes a second keep it on time
 // without waking the GUI every millisecond.
 constexpr int kClockRefreshMs = 200;
@@ -46,38 +43,6 @@ QString proposedFileName(QStandardPaths::StandardLocation fallback)
     return folder + QLatin1Char('/') + stamp;
 }
 
-// "JPG(*.jpg)" -> "jpg"; the first pattern of the filter, or `fallback`.
-QString suffixOfFilter(const QString& filter, const QString& fallback)
-{
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("\\*\\.([A-Za-z0-9]+)")).match(filter);
-    return m.hasMatch() ? m.captured(1) : fallback;
-}
-
-// A name typed without any suffix gets the one of the chosen filter.
-QString withSuffix(const QString& fileName, const QString& selectedFilter,
-                   const QString& defaultFilter)
-{
-    if (!QFileInfo(fileName).suffix().isEmpty()) {
-        return fileName;
-    }
-    const QString filter = selectedFilter.isEmpty() ? defaultFilter : selectedFilter;
-    return fileName + QLatin1Char('.') + suffixOfFilter(filter, QStringLiteral("png"));
-}
-
-// The capture library opens the file with the system's 8-bit file-name
-// API: UTF-8 here, the GB2312 code page on Windows.
-std::string libraryFileName(const QString& path)
-{
-#ifdef Q_OS_WIN
-    if (QTextCodec* codec = QTextCodec::codecForName("GB2312")) {
-        const QByteArray bytes = codec->fromUnicode(path);
-        return std::string(bytes.constData()); // up to the first zero byte
-    }
-#endif
-    return QFile::encodeName(path).toStdString();
-}
-
 QString elapsedClockText(int elapsedMs)
 {
     // Time-of-day arithmetic wraps at 24 hours, so a recording across
@@ -101,11 +66,11 @@ void Vorn_Cam::bt_shot_Clicked()
     QString selectedFilter;
     QString fileName = DialogSeam::getSaveFileName(
         this, tr("Save Picture"), proposedFileName(QStandardPaths::PicturesLocation),
-        kPictureFilter, &selectedFilter);
+        QString::fromLatin1(kPictureFilter), &selectedFilter);
     if (fileName.isNull()) {
         return;
     }
-    fileName = withSuffix(fileName, selectedFilter, kPictureFilter);
+    fileName = withSuffix(fileName, selectedFilter, QString::fromLatin1(kPictureFilter));
     // lastFrame is the camera's own frame: full resolution, no effects.
     if (!lastFrame.isNull() && lastFrame.save(fileName)) {
         notice(QStringLiteral("Photo save successful "));
@@ -151,14 +116,14 @@ void Vorn_Cam::bt_record_Clicked(bool state)
 
     qDebug() << "start recoder...";
     QString selectedFilter;
-    recordFileName = DialogSeam::getSaveFileName(this, tr("Please select video save path"),
-                                                 proposedFileName(QStandardPaths::MoviesLocation),
-                                                 kVideoFilter, &selectedFilter);
+    recordFileName = DialogSeam::getSaveFileName(
+        this, tr("Please select video save path"), proposedFileName(QStandardPaths::MoviesLocation),
+        QString::fromLatin1(kVideoFilter), &selectedFilter);
     if (recordFileName.isNull()) {
         ui->bt_record->setChecked(false);
         return;
     }
-    recordFileName = withSuffix(recordFileName, selectedFilter, kVideoFilter);
+    recordFileName = withSuffix(recordFileName, selectedFilter, QString::fromLatin1(kVideoFilter));
     captureLib->SetRecordFileName(libraryFileName(recordFileName));
 
     const CameraDevice device = cameraTable.value(currentIndex);

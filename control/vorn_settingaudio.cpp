@@ -1,5 +1,6 @@
 #include "vorn_settingaudio.h"
 
+#include "camerasettings.h"
 #include "dialogseam.h"
 #include "propertytransport.h"
 #include "ui_vorn_settingaudio.h"
@@ -7,8 +8,7 @@
 
 namespace {
 
-constexpr unsigned long kAudioFunction = 26;
-constexpr unsigned long kAudioProcessing = 27;
+using namespace CameraSettings;
 
 const QString kActiveLabel = QStringLiteral("color: rgb(255, 255, 255);\n"
                                             "font: 16px \"Brandon Text Medium\";\n"
@@ -21,19 +21,10 @@ const QString kInactiveLabel = QStringLiteral("color: grey;\n"
 
 // A switch shows on only for a byte the camera really returned as 1: a
 // failed read (no camera bound yet) shows off rather than a stale state.
-bool readSwitch(unsigned long selector)
+bool switchState(unsigned long selector)
 {
-    unsigned char byte = 0;
-    if (cameraProperty.extensionUnitRequest(selector, PropertyFlags::Get, &byte, 1) < 0) {
-        return false;
-    }
-    return byte == 1;
-}
-
-void writeSwitch(unsigned long selector, bool on)
-{
-    unsigned char byte = on ? 1 : 0;
-    cameraProperty.extensionUnitRequest(selector, PropertyFlags::Set, &byte, 1);
+    bool on = false;
+    return readSwitch(cameraProperty, selector, &on) && on;
 }
 
 } // namespace
@@ -58,8 +49,8 @@ Vorn_settingAudio::~Vorn_settingAudio()
 void Vorn_settingAudio::loadAudioState()
 {
     // setChecked does not emit clicked: reading never writes back.
-    ui->pushButton_Audio->setChecked(readSwitch(kAudioFunction));
-    ui->pushButton_Audio_Algo->setChecked(readSwitch(kAudioProcessing));
+    ui->pushButton_Audio->setChecked(switchState(kAudioFunction));
+    ui->pushButton_Audio_Algo->setChecked(switchState(kAudioProcessing));
 }
 
 void Vorn_settingAudio::setLabelsLook(bool active)
@@ -95,10 +86,10 @@ void Vorn_settingAudio::pushButton_Audio_Checked(bool check)
     }
     // The camera restarts on this write: the window lets go of it first.
     emit audioReboot();
-    writeSwitch(kAudioFunction, check);
+    writeSwitch(cameraProperty, kAudioFunction, check);
 }
 
 void Vorn_settingAudio::pushButton_Audio_Algo_Checked(bool check)
 {
-    writeSwitch(kAudioProcessing, check);
+    writeSwitch(cameraProperty, kAudioProcessing, check);
 }

@@ -1,5 +1,6 @@
 #include "vorn_settingvideo.h"
 
+#include "camerasettings.h"
 #include "dialogseam.h"
 #include "propertytransport.h"
 #include "ui_vorn_settingvideo.h"
@@ -17,24 +18,6 @@
 
 namespace {
 
-// Selectors of the main extension unit (the zoom motion is on the zoom unit).
-constexpr unsigned long kDeviceInfo = 9;
-constexpr unsigned long kExposureMode = 10;
-constexpr unsigned long kExposureValue = 11;
-constexpr unsigned long kZoomMotion = 12;
-constexpr unsigned long kImageStyle = 13;
-constexpr unsigned long kBlueShift = 14;
-constexpr unsigned long kRedShift = 15;
-constexpr unsigned long kFactoryReset = 23;
-constexpr unsigned long kVerticalFlip = 24;
-constexpr unsigned long kHorizontalFlip = 25;
-
-constexpr unsigned char kStyleMeeting = 6;
-constexpr unsigned char kStyleLive = 5;
-constexpr unsigned char kZoomIn = 0x01;
-constexpr unsigned char kZoomOut = 0xFF;
-constexpr unsigned char kZoomSpeed = 6;
-constexpr int kDeviceInfoLength = 24;
 constexpr int kHideValueLabelMs = 1000;
 constexpr int kValueLabelY = 5;
 
@@ -47,25 +30,11 @@ const QString kInactiveLook = QStringLiteral("color: grey;\n"
                                              "border: none;\n"
                                              "background: transparent;");
 
+using namespace CameraSettings;
+
 long sendByte(unsigned long selector, unsigned char value)
 {
-    return cameraProperty.extensionUnitRequest(selector, PropertyFlags::Set, &value, 1);
-}
-
-bool readByte(unsigned long selector, unsigned char* value)
-{
-    return cameraProperty.extensionUnitRequest(selector, PropertyFlags::Get, value, 1) >= 0;
-}
-
-// The camera keeps these values as signed bytes.
-int signedByte(unsigned char byte)
-{
-    return byte > 0x80 ? byte - 256 : byte;
-}
-
-unsigned char lowByte(int value)
-{
-    return static_cast<unsigned char>(value & 0xFF);
+    return writeByte(cameraProperty, selector, value);
 }
 
 // The usable track of the 210-pixel sliders starts 10 pixels in and is
@@ -91,13 +60,6 @@ void placeValueLabel(const QSlider* slider, QLabel* label, int value)
     label->move(valueLabelX(slider, value), kValueLabelY);
     label->show();
     label->setText(QStringLiteral("%1").arg(value));
-}
-
-bool isSV417Family(const VideoInputInfo& camera)
-{
-    const QString description = camera.description();
-    return description.contains(QLatin1String("SV-CAM-417"), Qt::CaseSensitive) ||
-           description.contains(QLatin1String("Solvane"), Qt::CaseSensitive);
 }
 
 } // namespace
@@ -232,39 +194,22 @@ void Vorn_SettingVideo::captureState(bool state)
 
 void Vorn_SettingVideo::startRelativeMotion(long property, int direction, bool* moving)
 {
-    CameraControl* control = cameraProperty.cameraControl;
-    if (!captureOn || !control) {
-        return;
+    if (captureOn && CameraSettings::startRelativeMotion(cameraProperty, property, direction)) {
+        *moving = true;
     }
-    long speed = 0;
-    if (control->GetRange(property, nullptr, nullptr, nullptr, &speed, nullptr) < 0) {
-        return;
-    }
-    qDebug() << "default speed:" << speed;
-    control->Set(property, direction * speed, ControlFlags::Manual);
-    *moving = true;
 }
 
 void Vorn_SettingVideo::stopRelativeMotion(long property, bool* moving)
 {
-    CameraControl* control = cameraProperty.cameraControl;
-    if ((!captureOn && !*moving) || !control) {
-        *moving = false;
-        return;
+    if (captureOn || *moving) {
+        CameraSettings::stopRelativeMotion(cameraProperty, property);
     }
-    control->Set(property, 0, ControlFlags::Manual);
     *moving = false;
 }
 
 void Vorn_SettingVideo::goHome()
 {
-    CameraControl* control = cameraProperty.cameraControl;
-    if (!control) {
-        return;
-    }
-    control->Set(CameraControlProperty::Pan, 0, ControlFlags::Manual);
-    control->Set(CameraControlProperty::Tilt, 0, ControlFlags::Manual);
-    control->Set(CameraControlProperty::Zoom, 0, ControlFlags::Manual);
+    CameraSettings::goHome(cameraProperty);
 }
 
 void Vorn_SettingVideo::pushButton_home_pressed()
@@ -314,17 +259,15 @@ void Vorn_SettingVideo::pushButton_down_released()
     stopRelativeMotion(CameraControlProperty::TiltRelative, &tiltMoving);
 }
 
-// Same three-byte layout as the relative-zoom control of the USB Video Class.
-void Vorn_SettingVideo::sendZoom(unsigned char direction, unsigned char speed)
+void Vorn_SettingVideo::sendZoom(unsigned char direction)
 {
-    unsigned char data[3] = {direction, 0, speed};
-    zoomProperty.extensionUnitRequest(kZoomMotion, PropertyFlags::Set, data, sizeof data);
+    sendZoomMotion(zoomProperty, direction);
 }
 
 void Vorn_SettingVideo::pushButton_zoomin_pressed()
 {
     if (captureOn) {
-        sendZoom(kZoomIn, kZoomSpeed);
+        sendZoom(kZoomIn);
         zoomMoving = true;
     }
 }
@@ -332,7 +275,7 @@ void Vorn_SettingVideo::pushButton_zoomin_pressed()
 void Vorn_SettingVideo::pushButton_zoomin_released()
 {
     if (captureOn || zoomMoving) {
-        sendZoom(0, 0);
+        sendZoom(0);
     }
     zoomMoving = false;
 }
@@ -340,7 +283,7 @@ void Vorn_SettingVideo::pushButton_zoomin_released()
 void Vorn_SettingVideo::pushButton_zoomout_pressed()
 {
     if (captureOn) {
-        sendZoom(kZoomOut, kZoomSpeed);
+        sendZoom(kZoomOut);
         zoomMoving = true;
     }
 }
@@ -373,12 +316,7 @@ void Vorn_SettingVideo::horizontalSlider_sliderMoved(int position)
         return;
     }
     placeValueLabel(ui->horizontalSlider, ui->label_SliderValue, position);
-    if (position == 0) {
-        sendByte(kExposureMode, 1); // automatic exposure
-        return;
-    }
-    sendByte(kExposureMode, 0);
-    sendByte(kExposureValue, lowByte(position));
+    writeExposure(cameraProperty, position);
 }
 
 void Vorn_SettingVideo::horizontalSlider_DRC_sliderMoved(int position)
@@ -387,7 +325,7 @@ void Vorn_SettingVideo::horizontalSlider_DRC_sliderMoved(int position)
         return;
     }
     placeValueLabel(ui->horizontalSlider_DRC, ui->label_SliderValue_DRC, position);
-    cameraProperty.setVideoProcAmp(VideoProcAmpProperty::Contrast, position, ControlFlags::Manual);
+    writeContrast(cameraProperty, position);
 }
 
 void Vorn_SettingVideo::horizontalSlider_BG_sliderMoved(int position)
@@ -409,18 +347,18 @@ void Vorn_SettingVideo::colourShiftMoved(unsigned long selector, QSlider* slider
         return;
     }
     placeValueLabel(slider, valueLabel, position);
-    cameraProperty.readWhiteBalanceMode();
+    const bool allowed = colourShiftAllowed(cameraProperty, position);
     // Qt reports the handle's jump after a range change as a move of the
     // held handle, which is not the user's choice and must not reach the
     // camera; a widened range must not take the handle from under the
     // user's finger either.
-    if (position >= 0 || cameraProperty.whiteBalanceMode != ControlFlags::Auto) {
-        if (slider->minimum() != -10) {
+    if (allowed) {
+        if (slider->minimum() != kShiftMinimum) {
             const QSignalBlocker quiet(slider);
-            slider->setMinimum(-10);
+            slider->setMinimum(kShiftMinimum);
             slider->setSliderPosition(position);
         }
-        sendByte(selector, lowByte(position));
+        sendByte(selector, static_cast<unsigned char>(position & 0xFF));
         return;
     }
     {
@@ -463,7 +401,7 @@ void Vorn_SettingVideo::on_checkBox_Live_stateChanged(int)
 void Vorn_SettingVideo::Get_style()
 {
     unsigned char style = 0;
-    if (!readByte(kImageStyle, &style)) {
+    if (!readByte(cameraProperty, kImageStyle, &style)) {
         return;
     }
     if (style == kStyleMeeting) {
@@ -501,8 +439,7 @@ void Vorn_SettingVideo::restoreFactorySettings()
     if (answer == QMessageBox::No) {
         return;
     }
-    sendByte(kFactoryReset, 1);
-    goHome();
+    CameraSettings::restoreFactorySettings(cameraProperty);
     readCameraSettings();
 }
 
@@ -518,17 +455,13 @@ void Vorn_SettingVideo::readCameraSettings()
     readVersion();
     emit checkUpStatus(true);
 
-    ui->horizontalSlider->setRange(-7, 7);
-    long contrastMin = 0;
-    long contrastMax = 0;
-    if (cameraProperty.getVideoProcAmpRange(VideoProcAmpProperty::Contrast, &contrastMin,
-                                            &contrastMax) < 0) {
-        contrastMin = 0;
-        contrastMax = 0;
-    }
-    ui->horizontalSlider_DRC->setRange(int(contrastMin), int(contrastMax));
-    ui->horizontalSlider_RG->setRange(-10, 10);
-    ui->horizontalSlider_BG->setRange(-10, 10);
+    ui->horizontalSlider->setRange(kExposureMinimum, kExposureMaximum);
+    int contrastMin = 0;
+    int contrastMax = 0;
+    contrastRange(cameraProperty, &contrastMin, &contrastMax);
+    ui->horizontalSlider_DRC->setRange(contrastMin, contrastMax);
+    ui->horizontalSlider_RG->setRange(kShiftMinimum, kShiftMaximum);
+    ui->horizontalSlider_BG->setRange(kShiftMinimum, kShiftMaximum);
 
     readFlips();
     readExposure();
@@ -553,41 +486,28 @@ void Vorn_SettingVideo::readLastCameraName()
 
 void Vorn_SettingVideo::readVersion()
 {
-    char info[kDeviceInfoLength] = {};
-    if (cameraProperty.extensionUnitRequest(kDeviceInfo, PropertyFlags::Get, info, sizeof info) <
-        0) {
-        emit versionInfo(QStringLiteral("Get device info failed!"));
-        return;
-    }
-    // The text ends at the first zero byte or at the end of the buffer.
-    const QString text = QString::fromLatin1(info, int(qstrnlen(info, sizeof info)));
-    const QStringList parts = text.split(QLatin1Char(':'));
-    // An answer without a field name is all version.
-    const QString version = parts.size() > 1 ? parts.at(1) : text;
-    emit versionInfo(isSV417Family(selectedCamera) ? QStringLiteral("FW: ") + version : version);
+    emit versionInfo(firmwareVersionText(cameraProperty, selectedCamera));
 }
 
 void Vorn_SettingVideo::readFlips()
 {
     // A switch that changes runs its flip handler, which writes the value back.
-    unsigned char flip = 0;
-    if (readByte(kHorizontalFlip, &flip)) {
-        ui->pushButton_FlipH->setChecked(flip == 1);
+    bool flipped = false;
+    if (readSwitch(cameraProperty, kHorizontalFlip, &flipped)) {
+        ui->pushButton_FlipH->setChecked(flipped);
     }
-    flip = 0;
-    if (readByte(kVerticalFlip, &flip)) {
-        ui->pushButton_FlipV->setChecked(flip == 1);
+    if (readSwitch(cameraProperty, kVerticalFlip, &flipped)) {
+        ui->pushButton_FlipV->setChecked(flipped);
     }
 }
 
 void Vorn_SettingVideo::readExposure()
 {
     ui->horizontalSlider->setValue(0);
-    unsigned char exposure = 0;
-    if (!readByte(kExposureValue, &exposure)) {
+    int value = 0;
+    if (!readSignedByte(cameraProperty, kExposureValue, &value)) {
         return;
     }
-    const int value = signedByte(exposure);
     ui->horizontalSlider->setValue(value);
     // The handler writes mode and value back; 0 is automatic exposure.
     horizontalSlider_sliderMoved(value);
@@ -595,24 +515,23 @@ void Vorn_SettingVideo::readExposure()
 
 void Vorn_SettingVideo::readContrast()
 {
-    long contrast = 0;
-    long flags = 0;
-    if (cameraProperty.getVideoProcAmp(VideoProcAmpProperty::Contrast, &contrast, &flags) < 0) {
+    int contrast = 0;
+    if (!CameraSettings::readContrast(cameraProperty, &contrast)) {
         return;
     }
-    ui->horizontalSlider_DRC->setValue(int(contrast > 255 ? contrast - 256 : contrast));
+    ui->horizontalSlider_DRC->setValue(contrast > 255 ? contrast - 256 : contrast);
     // The value read goes back, not the slider's: with an empty range (the
     // range query failed) the slider holds 0, which the camera must not get.
-    horizontalSlider_DRC_sliderMoved(int(contrast));
+    horizontalSlider_DRC_sliderMoved(contrast);
 }
 
 void Vorn_SettingVideo::readColourShift(unsigned long selector, QSlider* slider,
                                         void (Vorn_SettingVideo::*handler)(int))
 {
-    unsigned char shift = 0;
-    if (!readByte(selector, &shift)) {
+    int shift = 0;
+    if (!readSignedByte(cameraProperty, selector, &shift)) {
         return;
     }
-    slider->setValue(signedByte(shift));
+    slider->setValue(shift);
     (this->*handler)(slider->value());
 }

@@ -75,7 +75,7 @@ private:
 
     void startRelativeMotion(long property, int direction, bool* moving);
     void stopRelativeMotion(long property, bool* moving);
-    void sendZoom(unsigned char direction, unsigned char speed);
+    void sendZoom(unsigned char direction);
     void goHome();
     void restoreFactorySettings();
     void colourShiftMoved(unsigned long selector, QSlider* slider, QLabel* valueLabel,

@@ -27,6 +27,8 @@ DeviceCatalog& defaultCatalog()
             for (int i = 0; i < simulated; ++i) {
                 SimulatedHub::instance().plugCamera();
             }
+            SimulatedHub::instance().keepStatesFromEnvironment();
+            SimulatedHub::instance().scheduleUnplugsFromEnvironment();
             return new SimulatedDeviceCatalog(std::make_unique<SystemDeviceCatalog>());
         }
         return new SystemDeviceCatalog;

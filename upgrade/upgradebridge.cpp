@@ -1,8 +1,8 @@
 #include "upgradebridge.h"
 
-#include "dialogseam.h"
+#include "upgraderelay.h"
+#include "upgradetarget.h"
 #include "uvc_upgrade.h"
-#include "vorn_settingupgrade.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -77,9 +77,7 @@ QString returnedText(const char* text)
 
 void reportTaskEnd(const QString& failure)
 {
-    if (Vorn_settingUpgrade* page = Vorn_settingUpgrade::existingInstance()) {
-        emit page->upgradeTaskEnded(failure);
-    }
+    emit UpgradeRelay::instance().taskEnded(failure);
 }
 
 } // namespace
@@ -91,13 +89,9 @@ extern "C" int upgradeMessageCallback(const char* format, ...)
     int produced = 0;
     const QString message = formatUpgradeMessage(format, args, &produced);
     va_end(args);
-    // The main window creates the page while it is built; a message that
-    // arrives once it is gone (an upgrade outliving the window) is dropped.
-    if (Vorn_settingUpgrade* page = Vorn_settingUpgrade::existingInstance()) {
-        emit page->updateUpgradeInfo(message);
-    } else {
-        qDebug() << "upgrade message without a page: " << message;
-    }
+    // Nobody may be listening (an upgrade outliving the window): the
+    // message is then dropped.
+    emit UpgradeRelay::instance().message(message);
     return produced;
 }
 
@@ -162,12 +156,12 @@ UpgradeFileKind upgradeFileKind(const QString& fileName)
     return UpgradeFileKind::Unknown;
 }
 
-void readUpgradeInformation(int cameraId)
+QString readUpgradeInformation(int cameraId)
 {
+    QString failure;
     LoadedLibrary loaded = loadUpgradeLibrary();
     if (loaded.failure) {
-        DialogSeam::information(nullptr, QStringLiteral("Notice"),
-                                QString::fromLatin1(loaded.failure), QMessageBox::Ok);
+        failure = QString::fromLatin1(loaded.failure);
     } else {
         const QByteArray index = cameraIndexText(cameraId);
         const char* result =
@@ -176,6 +170,7 @@ void readUpgradeInformation(int cameraId)
     }
     loaded.library->unload();
     qDebug() << "uvc get info exit";
+    return failure;
 }
 
 void upgradeTask(QString fileName, int cameraId)
@@ -208,4 +203,17 @@ void upgradeTask(QString fileName, int cameraId)
     loaded.library->unload();
     qDebug() << "uvc upgrade exit";
     reportTaskEnd(failure);
+}
+
+void checkedUpgradeTask(QString fileName, int cameraId, VideoInputInfo expected)
+{
+    // The last moment before the library takes the index: a camera that
+    // came or went since the user chose it shifts the positions.
+    const QString mismatch = upgradeTargetMismatch(cameraId, expected);
+    if (!mismatch.isEmpty()) {
+        qDebug() << "upgrade refused: " << mismatch;
+        reportTaskEnd(mismatch);
+        return;
+    }
+    upgradeTask(fileName, cameraId);
 }

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "videoinputinfo.h"
+
 #include <cstdarg>
 
 // The program's side of the firmware upgrade library: it is loaded for one
@@ -17,12 +19,17 @@ extern "C" int upgradeMessageCallback(const char* format, ...);
 // 8-bit encoding. *produced receives what vsnprintf reports.
 QString formatUpgradeMessage(const char* format, va_list args, int* produced);
 
-// Reads the device information for the camera; runs on the GUI thread and
-// tells the user through a message box when the library cannot be used.
-void readUpgradeInformation(int cameraId);
+// Reads the device information for the camera. Returns why the library
+// could not be used, or an empty text when it was called.
+QString readUpgradeInformation(int cameraId);
 
-// Writes a firmware file into the camera; runs on a pool thread.
+// Writes a firmware file into the camera at that position; runs on a pool
+// thread. Its end is announced by UpgradeRelay::taskEnded.
 void upgradeTask(QString fileName, int cameraId);
+// The same, once the camera at that position is checked to be `expected`
+// (by description and device path); a changed camera gets nothing written
+// and the task ends with the reason.
+void checkedUpgradeTask(QString fileName, int cameraId, VideoInputInfo expected);
 
 // The folder the library is loaded from: the program's own folder unless a
 // test points it elsewhere (an empty folder restores the default).

@@ -19,7 +19,7 @@ bool isExitMessage(const QString& message)
 
 bool isFailureMessage(const QString& message)
 {
-    static const QRegularExpression failure(QStringLiteral("\\b(error|failed|failure)\\b"),
+    static const QRegularExpression failure(QStringLiteral("^\\W*(error|failed|failure|fatal)\\b"),
                                             QRegularExpression::CaseInsensitiveOption);
     return failure.match(message).hasMatch();
 }

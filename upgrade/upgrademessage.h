@@ -6,8 +6,9 @@
 bool isSendFileMessage(const QString& message);
 bool isFlashWriteMessage(const QString& message);
 bool isExitMessage(const QString& message);
-// A message that tells of a failed step ("error", "failed", "failure" as
-// words, in any case).
+// A message that reports a failed step: it starts with an error word
+// ("Error: ...", "failed to ...", in any case). A word further on is not
+// enough: "no error" and "0 errors" are reports of success.
 bool isFailureMessage(const QString& message);
 
 // The first number of a message as written ("12.5", "37"); empty when the

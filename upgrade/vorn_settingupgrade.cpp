@@ -4,6 +4,9 @@
 #include "ui_vorn_settingupgrade.h"
 #include "upgradebridge.h"
 #include "upgrademessage.h"
+#include "upgradeoutcome.h"
+#include "upgraderelay.h"
+#include "upgradetarget.h"
 #include "vorn_progressdialog.h"
 
 #include <QAtomicPointer>
@@ -15,8 +18,6 @@
 #include <QThreadPool>
 #include <QtConcurrent>
 
-#include <cmath>
-
 namespace {
 // Built before main runs, so the first getInstance never races its
 // construction.
@@ -25,14 +26,6 @@ QMutex s_creationMutex;
 // then, so a later window (tests build many) gets a fresh page.
 QAtomicPointer<Vorn_settingUpgrade> s_instance;
 
-const char kComplete[] = "<font color=green>Upgrade complete!</font>";
-
-QString failureStatus(const QString& reason)
-{
-    const QString text = reason.isEmpty() ? QStringLiteral("Upgrade failed!")
-                                          : QStringLiteral("Upgrade failed: %1").arg(reason);
-    return QStringLiteral("<font color=red>%1</font>").arg(text.toHtmlEscaped());
-}
 } // namespace
 
 Vorn_settingUpgrade* Vorn_settingUpgrade::getInstance()
@@ -80,6 +73,12 @@ Vorn_settingUpgrade::Vorn_settingUpgrade(QWidget* parent)
             &Vorn_settingUpgrade::upgrade_progressBar);
     connect(this, &Vorn_settingUpgrade::upgradeTaskEnded, this,
             &Vorn_settingUpgrade::upgradeTask_ended);
+    // Sent on the thread that runs the library call, as the library's own
+    // callback would; the page's slots then get them queued.
+    connect(&UpgradeRelay::instance(), &UpgradeRelay::message, this,
+            &Vorn_settingUpgrade::updateUpgradeInfo, Qt::DirectConnection);
+    connect(&UpgradeRelay::instance(), &UpgradeRelay::taskEnded, this,
+            &Vorn_settingUpgrade::upgradeTaskEnded, Qt::DirectConnection);
 }
 
 Vorn_settingUpgrade::~Vorn_settingUpgrade()
@@ -100,12 +99,22 @@ void Vorn_settingUpgrade::onCameraIDChange(int id)
 {
     qDebug() << "CameraId: " << id;
     cameraId = id;
+    // Until the window names the camera, the one at that position now.
+    shownCamera = usbCameraAt(id);
+}
+
+void Vorn_settingUpgrade::onCameraIdentityChange(const VideoInputInfo& camera)
+{
+    shownCamera = camera;
 }
 
 void Vorn_settingUpgrade::pushButton_info_clicked()
 {
     ui->textEdit->clear();
-    readUpgradeInformation(cameraId);
+    const QString failure = readUpgradeInformation(cameraId);
+    if (!failure.isEmpty()) {
+        DialogSeam::information(nullptr, QStringLiteral("Notice"), failure, QMessageBox::Ok);
+    }
 }
 
 void Vorn_settingUpgrade::upgrade_progressBar(int value)
@@ -137,75 +146,68 @@ void Vorn_settingUpgrade::pushButton_upgrade_clicked()
     if (fileName.isEmpty()) {
         return;
     }
+    // The question and the file dialog take time in which cameras come and
+    // go: the camera is checked again here, and once more by the task just
+    // before it writes.
+    const QString mismatch = upgradeTargetMismatch(cameraId, shownCamera);
+    if (!mismatch.isEmpty()) {
+        DialogSeam::information(nullptr, QStringLiteral("Notice"), mismatch, QMessageBox::Ok);
+        return;
+    }
     emit disConnectDevice();
-    QtConcurrent::run(QThreadPool::globalInstance(), upgradeTask, fileName, cameraId);
+    QtConcurrent::run(QThreadPool::globalInstance(), checkedUpgradeTask, fileName, cameraId,
+                      shownCamera);
     upgrading = true;
-    upgradeFailed = false;
+    outcome.reset();
     progressDialog->show();
 }
 
 void Vorn_settingUpgrade::on_updateUpgradeInfo(QString data)
 {
     qDebug() << "data: " << data;
-    if (isSendFileMessage(data)) {
-        handleSendFile(data);
-    } else if (isFlashWriteMessage(data)) {
-        handleFlashWrite(data);
-    }
-    const bool exitMessage = isExitMessage(data);
-    if (!exitMessage && !isSendFileMessage(data) && !isFlashWriteMessage(data)) {
+    const UpgradeOutcome::Reading reading = outcome.read(data);
+    showProgress(reading);
+    if (!reading.exit && !isSendFileMessage(data) && !isFlashWriteMessage(data)) {
         ui->textEdit->append(data);
     }
-    if (upgrading && isFailureMessage(data)) {
-        upgradeFailed = true;
-    }
-    if (exitMessage && upgrading) {
+    if (reading.exit && upgrading) {
         finishUpgrade();
     }
     scrollToEnd();
 }
 
-void Vorn_settingUpgrade::handleSendFile(const QString& data)
+void Vorn_settingUpgrade::showProgress(const UpgradeOutcome::Reading& reading)
 {
-    const QString number = firstNumber(data);
-    if (number.isEmpty()) {
-        return;
-    }
-    const int percent = sendFilePercent(number);
-    qDebug("file progress: %d", percent);
-    emit sendFileProgress(percent);
-    progressDialog->setStatusText(QStringLiteral("send file..."));
-}
-
-void Vorn_settingUpgrade::handleFlashWrite(const QString& data)
-{
-    const QString number = firstNumber(data);
-    if (number.isEmpty()) {
-        return;
-    }
-    const float percent = flashWritePercent(number);
-    qDebug("write progress: %f", percent);
-    emit upgradeProgress(static_cast<int>(percent));
-    if (std::fabs(percent - 100.0f) < 0.00001f) {
-        progressDialog->setStatusText(QStringLiteral("Please wait device reboot..."));
+    if (reading.phase == UpgradeOutcome::Phase::SendFile) {
+        qDebug("file progress: %d", reading.barValue);
+        emit sendFileProgress(reading.barValue);
+    } else if (reading.phase == UpgradeOutcome::Phase::FlashWrite) {
+        qDebug("write progress: %f", reading.percent);
+        emit upgradeProgress(reading.barValue);
     } else {
-        progressDialog->setStatusText(QStringLiteral("upgrade..."));
+        return;
     }
+    progressDialog->setStatusText(reading.status);
 }
 
 void Vorn_settingUpgrade::finishUpgrade()
 {
     upgrading = false;
     qDebug() << "ok--";
-    progressDialog->setStatusText(upgradeFailed ? failureStatus(QString())
-                                                : QString::fromLatin1(kComplete));
+    progressDialog->setStatusText(outcome.succeeded() ? upgradeCompleteStatus()
+                                                      : upgradeFailedStatus(QString()));
+    if (!outcome.succeeded()) {
+        qDebug() << "upgrade failed: " << outcome.failure();
+    }
+    outcome.reset();
 }
 
 void Vorn_settingUpgrade::failUpgrade(const QString& reason)
 {
     upgrading = false;
     qDebug() << "upgrade failed: " << reason;
-    progressDialog->setStatusText(failureStatus(reason));
+    progressDialog->setStatusText(upgradeFailedStatus(reason));
+    outcome.reset();
 }
 
 void Vorn_settingUpgrade::upgradeTask_ended(QString failure)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "upgradeoutcome.h"
+#include "videoinputinfo.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -33,6 +36,9 @@ signals:
 public slots:
     void captureState(bool state);
     void onCameraIDChange(int cameraId);
+    // The camera the window shows at that position, checked again before
+    // firmware is written to it.
+    void onCameraIdentityChange(const VideoInputInfo& camera);
 
 private slots:
     void pushButton_info_clicked();
@@ -44,8 +50,7 @@ private slots:
 private:
     explicit Vorn_settingUpgrade(QWidget* parent = nullptr);
 
-    void handleSendFile(const QString& data);
-    void handleFlashWrite(const QString& data);
+    void showProgress(const UpgradeOutcome::Reading& reading);
     void finishUpgrade();
     void failUpgrade(const QString& reason);
     void scrollToEnd();
@@ -56,8 +61,8 @@ private:
     bool upgrading = false;
     bool captureOn = false;
     int cameraId = -1;
+    VideoInputInfo shownCamera;
     Vorn_ProgressDialog* progressDialog;
-    // A library message during this upgrade reported an error: its end is
-    // then no success.
-    bool upgradeFailed = false;
+    // What this upgrade's messages said so far.
+    UpgradeOutcome outcome;
 };

@@ -1,7 +1,117 @@
 #include "simulatedhub.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
 #include <QTimer>
+
+#include <chrono>
+#include <condition_variable>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Runs the scheduled unplugs; gives up waiting when the process ends, so
+// no thread outlives the hub.
+class UnplugSchedule
+{
+public:
+    ~UnplugSchedule()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_all();
+        for (std::thread& thread : m_threads) {
+            thread.join();
+        }
+    }
+
+    void add(const QString& deviceName, int delayMs)
+    {
+        m_threads.emplace_back([this, deviceName, delayMs] {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (m_wake.wait_for(lock, std::chrono::milliseconds(delayMs),
+                                [this] { return m_stopping; })) {
+                return;
+            }
+            lock.unlock();
+            SimulatedHub::instance().unplug(deviceName);
+        });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stopping = false;
+    std::vector<std::thread> m_threads;
+};
+
+// The settings a simulated camera keeps between processes.
+QJsonObject stateToJson(const SimulatedCameraState& state)
+{
+    QJsonObject json;
+    json.insert(QStringLiteral("horizontalFlip"), state.horizontalFlip);
+    json.insert(QStringLiteral("verticalFlip"), state.verticalFlip);
+    json.insert(QStringLiteral("autoExposure"), state.autoExposure);
+    json.insert(QStringLiteral("exposure"), state.exposure);
+    json.insert(QStringLiteral("contrast"), state.contrast);
+    json.insert(QStringLiteral("redShift"), state.redShift);
+    json.insert(QStringLiteral("blueShift"), state.blueShift);
+    json.insert(QStringLiteral("imageStyle"), state.imageStyle);
+    json.insert(QStringLiteral("autoWhiteBalance"), state.autoWhiteBalance);
+    json.insert(QStringLiteral("audioFunction"), state.audioFunction);
+    json.insert(QStringLiteral("audioProcessing"), state.audioProcessing);
+    return json;
+}
+
+void stateFromJson(const QJsonObject& json, SimulatedCameraState* state)
+{
+    state->horizontalFlip = json.value(QStringLiteral("horizontalFlip")).toBool();
+    state->verticalFlip = json.value(QStringLiteral("verticalFlip")).toBool();
+    state->autoExposure = json.value(QStringLiteral("autoExposure")).toBool(true);
+    state->exposure = json.value(QStringLiteral("exposure")).toInt();
+    state->contrast = json.value(QStringLiteral("contrast")).toInt(50);
+    state->redShift = json.value(QStringLiteral("redShift")).toInt();
+    state->blueShift = json.value(QStringLiteral("blueShift")).toInt();
+    state->imageStyle = json.value(QStringLiteral("imageStyle")).toInt(6);
+    state->autoWhiteBalance = json.value(QStringLiteral("autoWhiteBalance")).toBool(true);
+    state->audioFunction = json.value(QStringLiteral("audioFunction")).toBool(true);
+    state->audioProcessing = json.value(QStringLiteral("audioProcessing")).toBool(true);
+}
+
+// Writes the cameras' settings back when the process ends; built after the
+// hub, so it runs while the hub still exists.
+class StateKeeper
+{
+public:
+    explicit StateKeeper(const QString& folder) : m_folder(folder) {}
+    ~StateKeeper()
+    {
+        QDir().mkpath(m_folder);
+        const auto cameras = SimulatedHub::instance().cameras();
+        for (int i = 0; i < cameras.size(); ++i) {
+            QFile file(fileFor(i));
+            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+                file.write(QJsonDocument(stateToJson(cameras.at(i)->state())).toJson());
+            }
+        }
+    }
+    QString fileFor(int position) const
+    {
+        return QDir(m_folder).filePath(QStringLiteral("camera%1.json").arg(position));
+    }
+
+private:
+    QString m_folder;
+};
+
+} // namespace
 
 SimulatedHub& SimulatedHub::instance()
 {
@@ -14,6 +124,51 @@ int SimulatedHub::requestedCameraCount()
     bool ok = false;
     const int count = qEnvironmentVariableIntValue("LUMORA_SIMULATED_CAMERAS", &ok);
     return ok && count > 0 ? qMin(count, 16) : 0;
+}
+
+void SimulatedHub::scheduleUnplugsFromEnvironment()
+{
+    const QString plan = qEnvironmentVariable("LUMORA_SIMULATED_UNPLUG");
+    if (plan.isEmpty()) {
+        return;
+    }
+    // Built after the hub, so destroyed (and its threads joined) before it.
+    static UnplugSchedule schedule;
+    const QList<std::shared_ptr<SimulatedCamera>> plugged = cameras();
+    for (const QString& item : plan.split(QLatin1Char(','))) {
+        if (item.isEmpty()) {
+            continue;
+        }
+        const QStringList parts = item.split(QLatin1Char('@'));
+        bool positionOk = false;
+        bool delayOk = false;
+        const int position = parts.value(0).toInt(&positionOk);
+        const int delayMs = parts.value(1).toInt(&delayOk);
+        if (parts.size() != 2 || !positionOk || !delayOk || position < 0 ||
+            position >= plugged.size() || delayMs < 0) {
+            qWarning("LUMORA_SIMULATED_UNPLUG: ignoring \"%s\"", qPrintable(item));
+            continue;
+        }
+        schedule.add(plugged.at(position)->deviceName(), delayMs);
+    }
+}
+
+void SimulatedHub::keepStatesFromEnvironment()
+{
+    const QString folder = qEnvironmentVariable("LUMORA_SIMULATED_STATE_DIR");
+    if (folder.isEmpty()) {
+        return;
+    }
+    static StateKeeper keeper(folder);
+    const auto plugged = cameras();
+    for (int i = 0; i < plugged.size(); ++i) {
+        QFile file(keeper.fileFor(i));
+        if (file.open(QIODevice::ReadOnly)) {
+            SimulatedCameraState state = plugged.at(i)->state();
+            stateFromJson(QJsonDocument::fromJson(file.readAll()).object(), &state);
+            plugged.at(i)->setState(state);
+        }
+    }
 }
 
 std::shared_ptr<SimulatedCamera> SimulatedHub::plugCamera(const SimulatedCameraConfig& config)

@@ -24,6 +24,19 @@ public:
     // (LUMORA_SIMULATED_CAMERAS; unset, invalid or 0 means none).
     static int requestedCameraCount();
 
+    // Unplugs cameras at the times LUMORA_SIMULATED_UNPLUG asks for:
+    // "POSITION@MS[,POSITION@MS...]" unplugs the camera plugged in at that
+    // position (0 = first) MS milliseconds after this call. Lets a test
+    // pull a camera out of another process in the middle of a command.
+    void scheduleUnplugsFromEnvironment();
+
+    // Simulated cameras live in the process that plugs them. With
+    // LUMORA_SIMULATED_STATE_DIR set, the settings of the cameras plugged
+    // so far are read from that folder (one file per position) and written
+    // back when the process ends, so that commands run one after the other
+    // see the same cameras.
+    void keepStatesFromEnvironment();
+
     // Plugs in a camera and, when it has one, its microphone. The device
     // name is new for every plug-in, as a replugged USB device gets a new
     // node.

@@ -34,8 +34,10 @@ private slots:
             ++tried;
             long result = -1;
             auto transport = devices.bind(entry.devicePath, &result);
-            QVERIFY2(transport && transport->dialogDevice()->fd >= 0, qPrintable(entry.devicePath));
-            QCOMPARE(QString::fromUtf8(transport->dialogDevice()->cardName), entry.friendlyName);
+            QVERIFY2(transport, qPrintable(entry.devicePath));
+            const auto* device = static_cast<VendorDialogDevice*>(transport->dialogHandle());
+            QVERIFY2(device && device->fd >= 0, qPrintable(entry.devicePath));
+            QCOMPARE(QString::fromUtf8(device->cardName), entry.friendlyName);
             V4l2Source source(entry.devicePath);
             QVERIFY2(source.open(1280, 720, 30), qPrintable(entry.devicePath));
             FrameDecoder decoder;

@@ -8,6 +8,7 @@
 #include "ui_vorn_progressdialog.h"
 #include "ui_vorn_settingupgrade.h"
 #include "upgradebridge.h"
+#include "upgraderelay.h"
 #include "uvc_upgrade.h"
 #include "vorn_ffmpeglib.h"
 #include "vorn_progressdialog.h"
@@ -36,6 +37,7 @@ struct Vorn_settingUpgradeInspector
     QString status() const { return Vorn_ProgressDialogInspector::ui(dialog())->label->text(); }
     QString text() const { return p->ui->textEdit->toPlainText(); }
     bool upgrading() const { return p->upgrading; }
+    int cameraId() const { return p->cameraId; }
     void setUpgrading() { p->ui->textEdit->clear(), p->upgrading = true; }
     void send(const QString& message) { emit p->updateUpgradeInfo(message); }
 };
@@ -43,6 +45,27 @@ struct Vorn_settingUpgradeInspector
 namespace {
 
 const QString kComplete = QStringLiteral("<font color=green>Upgrade complete!</font>");
+
+std::shared_ptr<SimulatedCamera> plug(const char* description)
+{
+    SimulatedCameraConfig config;
+    config.description = QString::fromLatin1(description);
+    return SimulatedHub::instance().plugCamera(config);
+}
+
+// Answers as ScriptedDialogs does; the user swaps cameras while the file
+// dialog is open.
+struct SwappingDialogs : ScriptedDialogs
+{
+    DialogSeam::Answer answer(const DialogSeam::Request& request) override
+    {
+        if (request.kind == DialogSeam::Kind::OpenFile) {
+            whileChoosing();
+        }
+        return ScriptedDialogs::answer(request);
+    }
+    std::function<void()> whileChoosing;
+};
 
 QString bin(const QString& sub)
 {
@@ -357,6 +380,89 @@ private slots:
             QVERIFY2(page.status().contains(QString(row.reason).toHtmlEscaped()),
                      qPrintable(page.status()));
         }
+    }
+
+    // Success is read from what the library's messages mean, not from a word.
+    void verdictFollowsTheMessagesMeaning_data()
+    {
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<bool>("success");
+        const QString done = QStringLiteral("flash write: 100.0%");
+        QTest::newRow("no error") << QStringList{"check: no error", done, "exit"} << true;
+        QTest::newRow("0 errors") << QStringList{done, "0 errors", "exit"} << true;
+        QTest::newRow("error first") << QStringList{"Error: timeout", done, "exit"} << false;
+        QTest::newRow("short of 100") << QStringList{"flash write: 55.0%", "exit"} << false;
+    }
+
+    void verdictFollowsTheMessagesMeaning()
+    {
+        QFETCH(QStringList, messages);
+        QFETCH(bool, success);
+        Vorn_settingUpgradeInspector page = scriptedPage();
+        scripted.script(messages);
+        ScriptedDialogs user;
+        user.fileName = dir.filePath(QStringLiteral("fw.pkg"));
+        page.dialog()->setStatusText(QString());
+        page.ui()->pushButton_upgrade->click();
+        waitForIdle(page);
+        QCOMPARE(scripted.read("calls").size(), 1);
+        QCOMPARE(page.status(), success ? kComplete
+                                        : QStringLiteral("<font color=red>Upgrade failed!</font>"));
+    }
+
+    // Firmware goes to the camera the window shows, however the positions
+    // of the cameras shift under it.
+    void pageFollowsTheOpenCamera()
+    {
+        auto a = plug("Cam A");
+        plug("Cam B");
+        plug("Cam C");
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        inspect.activate(2);
+        Vorn_settingUpgradeInspector page;
+        QCOMPARE(page.cameraId(), 1);
+        QSignalSpy ids(&window, &Vorn_Cam::cameraId);
+        hub.unplug(a->deviceName());
+        inspect.discoveryPass();
+        QCOMPARE(inspect.currentIndex(), 1);
+        QCOMPARE(ids.size(), 1);
+        QCOMPARE(ids.last().at(0).toInt(), 0);
+        QCOMPARE(page.cameraId(), 0);
+        page.ui()->pushButton_info->click(); // through the real library
+        QVERIFY2(page.text().contains("Device name: Cam B"), qPrintable(page.text()));
+    }
+
+    void aCameraSwappedBeforeTheStartGetsNothing()
+    {
+        plug("Cam A");
+        auto b = plug("Cam B");
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        inspect.activate(2);
+        scripted.script({});
+        setUpgradeLibraryFolder(bin("scripted"));
+        SwappingDialogs user;
+        user.fileName = dir.filePath(QStringLiteral("fw.img"));
+        // B goes and D comes while the file dialog is open: position 1 is D.
+        user.whileChoosing = [&] {
+            hub.unplug(b->deviceName());
+            plug("Cam D");
+        };
+        Vorn_settingUpgradeInspector page;
+        QSignalSpy disconnects(page.p, &Vorn_settingUpgrade::disConnectDevice);
+        page.ui()->pushButton_upgrade->click();
+        QVERIFY(scripted.read("calls").isEmpty());
+        QCOMPARE(disconnects.size(), 0);
+        const QString notice = user.requests.last().text;
+        QVERIFY2(notice.contains("\"Cam D\"") && notice.contains("nothing was written"),
+                 qPrintable(notice));
+        // The task checks again just before it calls the library.
+        QSignalSpy ended(&UpgradeRelay::instance(), &UpgradeRelay::taskEnded);
+        checkedUpgradeTask(user.fileName, 1, VideoInputInfo("Cam B", b->deviceName(), true));
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(ended.last().at(0).toString().contains("nothing was written"));
+        QVERIFY(scripted.read("calls").isEmpty());
     }
 
     void upgradeInTheWindow()

@@ -101,8 +101,19 @@ unsigned int crc32Update(unsigned int crc, const unsigned char* data, size_t len
 }
 
 // Sends the file in chunks; the percentage is that of the bytes read.
+// A camera pulled out during the upgrade stops answering; the transfer
+// cannot go on.
+bool stillPlugged(const UpgradeCamera& camera, UpgradeMessageCallback report)
+{
+    if (camera.simulated->isPlugged()) {
+        return true;
+    }
+    report("Error: the camera was disconnected during the upgrade");
+    return false;
+}
+
 bool transfer(const std::string& path, long long size, unsigned int* crc,
-              UpgradeMessageCallback report)
+              const UpgradeCamera& camera, UpgradeMessageCallback report)
 {
     std::FILE* file = openForReading(path);
     if (!file) {
@@ -116,6 +127,10 @@ bool transfer(const std::string& path, long long size, unsigned int* crc,
     int lastPercent = -1;
     *crc = 0;
     while (sent < size) {
+        if (!stillPlugged(camera, report)) {
+            std::fclose(file);
+            return false;
+        }
         const size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
         if (got == 0) {
             break;
@@ -169,12 +184,15 @@ bool writeFirmware(const std::string& path, const UpgradeCamera& camera,
         return false;
     }
     report("Firmware size: %lld bytes", size);
-    if (!transfer(path, size, &crc, report)) {
+    if (!transfer(path, size, &crc, camera, report)) {
         return false;
     }
     report("Transfer checksum: %08X", crc);
     for (int step = 1; step <= kFlashSteps; ++step) {
         pause(2);
+        if (!stillPlugged(camera, report)) {
+            return false;
+        }
         report("flash write: %.1f%%", 100.0 * step / kFlashSteps);
     }
     reboot(camera, report);

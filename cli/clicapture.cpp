@@ -1,0 +1,107 @@
+#include "clicapture.h"
+
+#include "mediafiles.h"
+#include "vorn_ffmpeglib.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <cstring>
+
+namespace {
+
+// The capture library may start the camera in the background; a camera
+// that delivers nothing in this time is taken as held by another program.
+constexpr int kFirstFrameTimeoutMs = 8000;
+// A few frames in, exposure and white balance have settled.
+constexpr int kSettleFrames = 5;
+
+int alignedRowBytes(int width)
+{
+    return (width * 3 + 3) & ~3;
+}
+
+} // namespace
+
+CliCapture::CliCapture(const CliCamera& camera)
+    : m_camera(camera), m_library(std::make_unique<Vorn_FFmpeglib>())
+{
+    m_library->SetVideoSize("1280x720");
+    QObject::connect(
+        m_library.get(), &Vorn_FFmpeglib::frameBuffer, m_library.get(),
+        [this](uint8_t* buffer, int width, int height) {
+            if (!buffer || width <= 0 || height <= 0) {
+                return;
+            }
+            QImage frame(width, height, QImage::Format_RGB888);
+            for (int y = 0; y < height; ++y) {
+                std::memcpy(frame.scanLine(y), buffer + size_t(y) * size_t(alignedRowBytes(width)),
+                            size_t(width) * 3);
+            }
+            m_frame = frame;
+            ++m_frames;
+        },
+        Qt::DirectConnection);
+}
+
+CliCapture::~CliCapture()
+{
+    m_library->StopRecord();
+    m_library->StopCapture();
+}
+
+bool CliCapture::start()
+{
+    m_library->SetCapture(m_camera.camera.description().toUtf8().toStdString(),
+                          m_camera.cameraOrdinal);
+    m_library->StartCapture();
+    return waitForFrames(kSettleFrames, kFirstFrameTimeoutMs);
+}
+
+bool CliCapture::waitForFrames(int count, int timeoutMs)
+{
+    const int target = m_frames + count;
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (m_frames >= target || clock.elapsed() > timeoutMs) {
+            loop.quit();
+        }
+    });
+    tick.start(10);
+    loop.exec();
+    return m_frames >= target;
+}
+
+bool CliCapture::record(const QString& fileName, int seconds, QString* problem)
+{
+    m_library->SetRecordFileName(libraryFileName(fileName));
+    const QString microphone =
+        m_camera.microphone.isNull() ? QString() : m_camera.microphone.deviceName();
+    m_library->SetCaptureMicrophone(microphone.toUtf8().toStdString(), m_camera.microphoneOrdinal);
+    if (!m_library->StartRecord()) {
+        *problem = QStringLiteral("the recording could not start; check that the folder of %1 "
+                                  "is writable and retry")
+                       .arg(fileName);
+        return false;
+    }
+    bool failed = false;
+    QEventLoop loop;
+    QObject::connect(m_library.get(), &Vorn_FFmpeglib::recordFailed, &loop, [&] {
+        failed = true;
+        loop.quit();
+    });
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const bool completed = m_library->StopRecord();
+    if (failed || !completed) {
+        *problem = QStringLiteral("the recording of %1 was not completed; check the free disk "
+                                  "space and retry")
+                       .arg(fileName);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "cliselection.h"
+
+#include <QImage>
+
+#include <memory>
+
+class Vorn_FFmpeglib;
+
+// Captures from one camera through the same capture library as the window,
+// for as long as one command needs it; the camera is let go when this
+// object goes.
+class CliCapture
+{
+public:
+    explicit CliCapture(const CliCamera& camera);
+    ~CliCapture();
+
+    // Starts capture and waits for the camera's first frames. False when
+    // none arrive in time: another program holds the camera, or it failed.
+    bool start();
+    // The newest frame at the camera's full size, without effects.
+    QImage latestFrame() const { return m_frame; }
+
+    // Records video with the camera's microphone into `fileName` for
+    // `seconds`; false when the recording could not start or was not
+    // completed.
+    bool record(const QString& fileName, int seconds, QString* problem);
+
+private:
+    bool waitForFrames(int count, int timeoutMs);
+
+    CliCamera m_camera;
+    std::unique_ptr<Vorn_FFmpeglib> m_library;
+    QImage m_frame;
+    int m_frames = 0;
+};

@@ -1,0 +1,190 @@
+#include "clihelp.h"
+
+#include "clicontrols.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace {
+
+struct CommandText
+{
+    const char* name;
+    const char* synopsis;
+    const char* summary;
+    const char* details;
+};
+
+const CommandText kCommands[] = {
+    {"list", "list",
+     "List the cameras: index, description, device path, paired microphone, firmware version "
+     "and whether another program holds the camera.",
+     "The index is the camera's position among the USB cameras, as the window lists them and "
+     "as the upgrade library counts them. A camera counts as held when it delivers no picture "
+     "within a few seconds, which is the case while the window previews it."},
+    {"controls", "controls", "List the control names that get and set take, with their ranges.",
+     nullptr},
+    {"get", "get CAMERA [CONTROL...]", "Show the camera's controls, or only those named.",
+     "With --json the output is the document that set --from takes, so that one camera's "
+     "settings copy to others:\n"
+     "  lumora-ctl get 0 --json > room.json\n"
+     "  lumora-ctl set all --from room.json"},
+    {"set", "set CAMERA CONTROL=VALUE... | set CAMERA --from FILE|-",
+     "Set controls. Every value is checked on every camera first: a value out of range is "
+     "refused with the range, and nothing is written unless everything fits.",
+     "Switches take on or off, the image style meeting or live, motions (pan-left, zoom-in, "
+     "...) the milliseconds to move, home and factory-reset no value. --from reads a document "
+     "printed by get --json (- for standard input) and writes its writable controls. The "
+     "controls are read back afterwards and shown as get shows them. Changing audio restarts "
+     "the camera, so it is sent only when it changes."},
+    {"snapshot", "snapshot CAMERA FILE",
+     "Save one picture at the camera's full size, without effects. The suffix of FILE chooses "
+     "the format: png, jpg (jpeg), bmp or tif (tiff).",
+     nullptr},
+    {"record", "record CAMERA FILE --seconds N",
+     "Record N seconds (1 to 86400) of H.264 video with AAC sound from the camera's own "
+     "microphone into FILE, which must end in .mp4.",
+     nullptr},
+    {"upgrade", "upgrade CAMERA FILE [--keep-going]",
+     "Write a firmware file (.img image or .pkg package) into the camera, or into every camera "
+     "with all, one after the other.",
+     "Just before each write the camera is checked to be the one it was when the command "
+     "started (description and device path); a camera that has gone or changed gets nothing. "
+     "The upgrade stops at the first failure unless --keep-going is given. On a terminal each "
+     "camera shows a progress bar; otherwise each step is one line. The upgraded camera "
+     "restarts and comes back with a new device path."},
+};
+
+const CommandText* find(const QString& name)
+{
+    for (const CommandText& command : kCommands) {
+        if (name == QLatin1String(command.name)) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+const char kCamera[] =
+    "CAMERA is an index from list, a device path, or all (every camera; not for snapshot and "
+    "record).";
+const char kOptions[] =
+    "--json       print one JSON document on standard output, with stable field names\n"
+    "--help, -h   show this help, or the help of a command";
+const char kExit[] = "0 success; 1 no such camera or control, or a value refused; 2 a device "
+                     "or library failure; 64 a usage error.";
+const char kEnvironment[] =
+    "LUMORA_SIMULATED_CAMERAS=N  use N simulated cameras instead of the system's, as the window "
+    "does. Simulated cameras live in the process that creates them: lumora-ctl and the window "
+    "each have their own, and each run of lumora-ctl starts with fresh ones.\n"
+    "LUMORA_SIMULATED_STATE_DIR=FOLDER  keep the simulated cameras' settings in FOLDER from one "
+    "run to the next.\n"
+    "LUMORA_SIMULATED_UNPLUG=POSITION@MS[,...]  unplug a simulated camera that many "
+    "milliseconds after start (for tests).";
+
+QString controlsText()
+{
+    QStringList lines;
+    for (const ControlInfo& control : controlTable()) {
+        QString range = control.rangeText();
+        if (control.name == QLatin1String("contrast")) {
+            range = QStringLiteral("the camera's range");
+        }
+        lines << QStringLiteral("  %1 %2 %3")
+                     .arg(control.name, -16)
+                     .arg(range, -19)
+                     .arg(control.help);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString roff(QString text)
+{
+    text.replace(QLatin1Char('\\'), QLatin1String("\\e"));
+    text.replace(QLatin1Char('-'), QLatin1String("\\-"));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        if (line.startsWith(QLatin1Char('.')) || line.startsWith(QLatin1Char('\''))) {
+            line.prepend(QLatin1String("\\&"));
+        }
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+bool isCommand(const QString& name)
+{
+    return find(name) != nullptr;
+}
+
+QString generalHelp()
+{
+    QStringList text;
+    text << QStringLiteral("Usage: lumora-ctl [--json] COMMAND [ARGUMENTS]") << QString()
+         << QStringLiteral("Every camera function of Lumora from the command line.") << QString()
+         << QStringLiteral("Commands:");
+    for (const CommandText& command : kCommands) {
+        text << QStringLiteral("  %1").arg(QString::fromLatin1(command.synopsis))
+             << QStringLiteral("      %1").arg(QString::fromLatin1(command.summary));
+    }
+    text << QString() << QString::fromLatin1(kCamera) << QString() << QStringLiteral("Options:")
+         << QString::fromLatin1(kOptions) << QString()
+         << QStringLiteral("Exit status: %1").arg(QString::fromLatin1(kExit)) << QString()
+         << QStringLiteral("Environment:") << QString::fromLatin1(kEnvironment) << QString()
+         << QStringLiteral("Run \"lumora-ctl COMMAND --help\" for a command.");
+    return text.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString commandHelp(const QString& name)
+{
+    const CommandText* command = find(name);
+    if (!command) {
+        return generalHelp();
+    }
+    QStringList text;
+    text << QStringLiteral("Usage: lumora-ctl [--json] %1")
+                .arg(QString::fromLatin1(command->synopsis))
+         << QString() << QString::fromLatin1(command->summary);
+    if (command->details) {
+        text << QString() << QString::fromLatin1(command->details);
+    }
+    if (QByteArray(command->synopsis).contains("CAMERA")) {
+        text << QString() << QString::fromLatin1(kCamera);
+    }
+    if (name == QLatin1String("controls") || name == QLatin1String("get") ||
+        name == QLatin1String("set")) {
+        text << QString() << QStringLiteral("Controls:") << controlsText();
+    }
+    text << QString() << QStringLiteral("Exit status: %1").arg(QString::fromLatin1(kExit));
+    return text.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString manPage()
+{
+    QStringList page;
+    page << QStringLiteral(".TH LUMORA-CTL 1 \"\" \"Lumora\" \"User Commands\"")
+         << QStringLiteral(".SH NAME")
+         << QStringLiteral("lumora\\-ctl \\- every camera function "
+                           "of Lumora from the command line")
+         << QStringLiteral(".SH SYNOPSIS")
+         << QStringLiteral(".B lumora\\-ctl\n[\\-\\-json] COMMAND [ARGUMENTS]")
+         << QStringLiteral(".SH COMMANDS");
+    for (const CommandText& command : kCommands) {
+        page << QStringLiteral(".TP")
+             << QStringLiteral(".B %1").arg(roff(QString::fromLatin1(command.synopsis)))
+             << roff(QString::fromLatin1(command.summary));
+        if (command.details) {
+            // Lines that start with blanks (the examples) stay lines of their own.
+            page << QStringLiteral(".IP") << roff(QString::fromLatin1(command.details));
+        }
+    }
+    page << QStringLiteral(".SH CAMERA") << roff(QString::fromLatin1(kCamera))
+         << QStringLiteral(".SH CONTROLS") << QStringLiteral(".nf") << roff(controlsText())
+         << QStringLiteral(".fi") << QStringLiteral(".SH OPTIONS") << QStringLiteral(".nf")
+         << roff(QString::fromLatin1(kOptions)) << QStringLiteral(".fi")
+         << QStringLiteral(".SH EXIT STATUS") << roff(QString::fromLatin1(kExit))
+         << QStringLiteral(".SH ENVIRONMENT") << QStringLiteral(".nf")
+         << roff(QString::fromLatin1(kEnvironment)) << QStringLiteral(".fi");
+    return page.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}

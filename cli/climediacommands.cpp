@@ -1,0 +1,222 @@
+// snapshot, record and upgrade.
+
+#include "clicapture.h"
+#include "clicommands.h"
+#include "clioutput.h"
+#include "cliselection.h"
+#include "cliupgrade.h"
+#include "mediafiles.h"
+#include "upgradebridge.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace {
+
+constexpr int kLongestRecordingSeconds = 86400;
+
+// The folder of a file to be written must exist and be writable; checked
+// before the camera is touched.
+bool writableTarget(const QString& fileName, CliOutput& out)
+{
+    const QFileInfo folder(QFileInfo(fileName).absolutePath());
+    if (folder.isDir() && folder.isWritable()) {
+        return true;
+    }
+    out.error(ExitUsage, QStringLiteral("cannot write into %1; give a file in a folder that "
+                                        "exists and is writable")
+                             .arg(folder.filePath()));
+    return false;
+}
+
+bool oneCamera(const QString& argument, CliCamera* camera, CliOutput& out)
+{
+    QString problem;
+    const QList<CliCamera> cameras = selectCameras(argument, false, &problem);
+    if (cameras.isEmpty()) {
+        out.error(argument == QLatin1String("all") ? ExitUsage : ExitRefused, problem);
+        return false;
+    }
+    *camera = cameras.first();
+    return true;
+}
+
+int cameraHeld(const CliCamera& camera, CliOutput& out)
+{
+    return out.error(ExitFailure,
+                     QStringLiteral("camera %1 (%2) delivers no picture: another program holds "
+                                    "it or it failed; close the other program's preview and retry")
+                         .arg(camera.index)
+                         .arg(camera.camera.deviceName()));
+}
+
+} // namespace
+
+namespace CliCommands {
+
+int snapshot(const QStringList& args, CliOutput& out)
+{
+    if (args.size() != 2) {
+        return out.error(ExitUsage, QStringLiteral("usage: lumora-ctl snapshot CAMERA FILE; see "
+                                                   "\"lumora-ctl snapshot --help\""));
+    }
+    const QString fileName = args.at(1);
+    if (!isPictureFileName(fileName)) {
+        return out.error(ExitUsage, QStringLiteral("%1 has no picture suffix; end the name in "
+                                                   ".png, .jpg, .bmp or .tif")
+                                        .arg(fileName));
+    }
+    CliCamera camera;
+    if (!writableTarget(fileName, out) || !oneCamera(args.at(0), &camera, out)) {
+        return ExitUsage;
+    }
+    CliCapture capture(camera);
+    if (!capture.start()) {
+        return cameraHeld(camera, out);
+    }
+    const QImage frame = capture.latestFrame();
+    if (!frame.save(fileName)) {
+        return out.error(ExitFailure, QStringLiteral("the picture could not be written to %1; "
+                                                     "check the disk and retry")
+                                          .arg(fileName));
+    }
+    QJsonObject result = cameraObject(camera);
+    result.insert(QStringLiteral("file"), QFileInfo(fileName).absoluteFilePath());
+    result.insert(QStringLiteral("width"), frame.width());
+    result.insert(QStringLiteral("height"), frame.height());
+    out.document.insert(QStringLiteral("snapshot"), result);
+    out.line(QStringLiteral("saved %1 (%2x%3) from camera %4")
+                 .arg(fileName)
+                 .arg(frame.width())
+                 .arg(frame.height())
+                 .arg(camera.index));
+    return ExitSuccess;
+}
+
+int record(const QStringList& args, CliOutput& out)
+{
+    QStringList rest = args;
+    int seconds = 0;
+    const int option = rest.indexOf(QStringLiteral("--seconds"));
+    bool ok = false;
+    if (option >= 0 && option + 1 < rest.size()) {
+        seconds = rest.at(option + 1).toInt(&ok);
+        rest.removeAt(option + 1);
+        rest.removeAt(option);
+    }
+    if (rest.size() != 2 || !ok) {
+        return out.error(ExitUsage,
+                         QStringLiteral("usage: lumora-ctl record CAMERA FILE "
+                                        "--seconds N; see \"lumora-ctl record --help\""));
+    }
+    if (seconds < 1 || seconds > kLongestRecordingSeconds) {
+        return out.error(ExitRefused, QStringLiteral("--seconds must be in 1..%1; %2 is out of "
+                                                     "range")
+                                          .arg(kLongestRecordingSeconds)
+                                          .arg(seconds));
+    }
+    const QString fileName = rest.at(1);
+    if (!isVideoFileName(fileName)) {
+        return out.error(
+            ExitUsage,
+            QStringLiteral("%1 does not end in .mp4; name the recording NAME.mp4").arg(fileName));
+    }
+    CliCamera camera;
+    if (!writableTarget(fileName, out) || !oneCamera(rest.at(0), &camera, out)) {
+        return ExitUsage;
+    }
+    CliCapture capture(camera);
+    if (!capture.start()) {
+        return cameraHeld(camera, out);
+    }
+    out.line(QStringLiteral("recording %1 s from camera %2 into %3...")
+                 .arg(seconds)
+                 .arg(camera.index)
+                 .arg(fileName));
+    QString problem;
+    if (!capture.record(fileName, seconds, &problem)) {
+        return out.error(ExitFailure, problem);
+    }
+    QJsonObject result = cameraObject(camera);
+    result.insert(QStringLiteral("file"), QFileInfo(fileName).absoluteFilePath());
+    result.insert(QStringLiteral("seconds"), seconds);
+    result.insert(QStringLiteral("microphone"), camera.microphone.isNull()
+                                                    ? QJsonValue()
+                                                    : QJsonValue(camera.microphone.deviceName()));
+    out.document.insert(QStringLiteral("recording"), result);
+    out.line(QStringLiteral("saved %1").arg(fileName));
+    return ExitSuccess;
+}
+
+int upgrade(const QStringList& args, CliOutput& out)
+{
+    QStringList rest = args;
+    const bool keepGoing = rest.removeAll(QStringLiteral("--keep-going")) > 0;
+    if (rest.size() != 2) {
+        return out.error(ExitUsage, QStringLiteral("usage: lumora-ctl upgrade CAMERA FILE "
+                                                   "[--keep-going]; see \"lumora-ctl upgrade "
+                                                   "--help\""));
+    }
+    const QString fileName = QFileInfo(rest.at(1)).absoluteFilePath();
+    if (upgradeFileKind(fileName) == UpgradeFileKind::Unknown) {
+        return out.error(ExitUsage, QStringLiteral("%1 is no firmware file; give an image (.img) "
+                                                   "or a package (.pkg)")
+                                        .arg(rest.at(1)));
+    }
+    const QFileInfo file(fileName);
+    if (!file.isFile() || !file.isReadable()) {
+        return out.error(ExitUsage, QStringLiteral("the firmware file %1 does not exist or "
+                                                   "cannot be read; check the path")
+                                        .arg(rest.at(1)));
+    }
+    QString problem;
+    const QList<CliCamera> cameras = selectCameras(rest.at(0), true, &problem);
+    if (cameras.isEmpty()) {
+        return out.error(ExitRefused, problem);
+    }
+
+    CliUpgrade upgrader(out.json() ? stderr : stdout);
+    QJsonArray results;
+    bool stopped = false;
+    for (CliCamera camera : cameras) {
+        QJsonObject result = cameraObject(camera);
+        if (stopped) {
+            result.insert(QStringLiteral("result"), QStringLiteral("skipped"));
+            results.append(result);
+            continue;
+        }
+        // An upgraded camera restarts and comes back at the end of the
+        // list: find each camera where it is now, by its identity.
+        const int listedIndex = camera.index;
+        camera.index = currentPosition(camera.camera);
+        CliUpgrade::Result outcome;
+        if (camera.index < 0) {
+            outcome.failure = QStringLiteral("the camera %1 (%2) is gone; nothing was written")
+                                  .arg(camera.camera.description(), camera.camera.deviceName());
+        } else {
+            outcome = upgrader.run(fileName, camera, listedIndex);
+        }
+        result.insert(QStringLiteral("result"),
+                      outcome.succeeded ? QStringLiteral("upgraded") : QStringLiteral("failed"));
+        if (!outcome.succeeded) {
+            result.insert(QStringLiteral("error"), outcome.failure);
+            out.error(ExitFailure,
+                      QStringLiteral("camera %1 (%2) was not upgraded: %3%4")
+                          .arg(listedIndex)
+                          .arg(camera.camera.deviceName(), outcome.failure,
+                               keepGoing || cameras.size() == 1
+                                   ? QString()
+                                   : QStringLiteral(" (stopped; --keep-going goes on with the "
+                                                    "other cameras)")));
+            stopped = !keepGoing;
+        }
+        result.insert(QStringLiteral("messages"), QJsonArray::fromStringList(outcome.messages));
+        results.append(result);
+    }
+    out.document.insert(QStringLiteral("file"), fileName);
+    out.document.insert(QStringLiteral("cameras"), results);
+    return ExitSuccess;
+}
+
+} // namespace CliCommands

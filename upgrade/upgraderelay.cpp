@@ -1,0 +1,7 @@
+#include "upgraderelay.h"
+
+UpgradeRelay& UpgradeRelay::instance()
+{
+    static UpgradeRelay relay;
+    return relay;
+}
