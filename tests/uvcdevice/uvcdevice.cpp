@@ -533,7 +533,7 @@ int format(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
         return 0;
     }
     }
-    auto* f = static_cast<v4l2_format*>(arg); // G_FMT, TRY_FMT, S_FMT
+    auto* f = static_cast<v4l2_format*>(arg); // G_FMT, S_FMT
     if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
         (request == VIDIOC_S_FMT && c.owner >= 0 && (c.streaming || !c.buffers.empty()))) {
         return f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
@@ -729,15 +729,9 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     case VIDIOC_G_CTRL:
     case VIDIOC_S_CTRL:
         return standardControl(d, c, request, arg);
-    case VIDIOC_QUERY_EXT_CTRL:
-        return c.controls->queryExtControl(static_cast<v4l2_query_ext_ctrl*>(arg));
-    case VIDIOC_QUERYMENU:
-        return c.controls->queryMenu(static_cast<v4l2_querymenu*>(arg));
     case VIDIOC_G_INPUT:
         *static_cast<int*>(arg) = 0;
         return 0;
-    case VIDIOC_S_INPUT:
-        return *static_cast<int*>(arg) == 0 ? 0 : -EINVAL;
     case VIDIOC_ENUMINPUT: {
         auto* in = static_cast<v4l2_input*>(arg);
         const uint32_t index = in->index;
@@ -755,7 +749,7 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     const bool formats = request == VIDIOC_ENUM_FMT || request == VIDIOC_ENUM_FRAMESIZES ||
                          request == VIDIOC_ENUM_FRAMEINTERVALS || request == VIDIOC_G_PARM ||
                          request == VIDIOC_S_PARM || request == VIDIOC_G_FMT ||
-                         request == VIDIOC_S_FMT || request == VIDIOC_TRY_FMT;
+                         request == VIDIOC_S_FMT;
     return formats ? format(d, fd, c, request, arg) : stream(d, fd, c, request, arg);
 }
 
@@ -789,60 +783,34 @@ const char* mapped(const char* path, std::string& buffer)
     return buffer.c_str();
 }
 
-template <typename Stat> int nodeStat(int node, Stat* st)
+int openNode(int node, int flags)
 {
-    Devices& d = devices();
-    Lock lock(d.mutex);
-    auto c = cameraOfNode(d, node);
-    if (!c)
-        return failWith(ENOENT);
-    *st = Stat{};
-    st->st_mode = S_IFCHR | 0660;
-    st->st_rdev = makedev(81, node);
-    st->st_dev = makedev(0, 5);
-    st->st_ino = 1000 + node;
-    st->st_nlink = 1;
-    st->st_ctim = st->st_mtim = st->st_atim =
-        timespec{c->pluggedAtNs / 1000000000, c->pluggedAtNs % 1000000000};
-    return 0;
-}
-
-template <typename Call> int openPath(const char* path, int flags, Call call)
-{
-    const int node = nodeNumber(path);
-    if (node < 0) {
-        std::string buffer;
-        return call(mapped(path, buffer));
-    }
     Devices& d = devices();
     Lock lock(d.mutex);
     auto c = cameraOfNode(d, node);
     if (!c)
         return failWith(ENOENT);
     const int fd = memfd_create("uvcdev", (flags & O_CLOEXEC) ? MFD_CLOEXEC : 0);
-    if (fd >= 0) {
+    if (fd >= 0)
         d.handles[fd] = Handle{c, c->node != node, (flags & O_NONBLOCK) != 0};
-    }
     return fd;
 }
 
-template <typename Stat, typename Call> int statPath(const char* path, Stat* st, Call call)
-{
-    std::string buffer;
-    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : call(mapped(path, buffer));
-}
-
-dirent64* nextNode(DIR* dir)
+int nodeStat(int node, struct stat* st)
 {
     Devices& d = devices();
     Lock lock(d.mutex);
-    auto it = d.listings.find(dir);
-    if (it == d.listings.end() || it->second.next >= it->second.nodes.size())
-        return nullptr;
-    Listing& l = it->second;
-    l.entry = dirent64{1000 + uint64_t(l.nodes[l.next]), 0, sizeof l.entry, DT_CHR, {}};
-    snprintf(l.entry.d_name, sizeof l.entry.d_name, "video%d", l.nodes[l.next++]);
-    return &l.entry;
+    auto c = cameraOfNode(d, node);
+    if (!c)
+        return failWith(ENOENT);
+    *st = {};
+    st->st_mode = S_IFCHR | 0660;
+    st->st_rdev = makedev(81, node);
+    st->st_ino = 1000 + node;
+    st->st_nlink = 1;
+    st->st_ctim = st->st_mtim = st->st_atim =
+        timespec{c->pluggedAtNs / 1000000000, c->pluggedAtNs % 1000000000};
+    return 0;
 }
 
 // Children (the audio server, helpers) run without this library unless a
@@ -858,26 +826,20 @@ __attribute__((constructor)) void keepToThisProcess()
 // ---------------------------------------------------------------------------
 // The C library, as the program, Qt and FFmpeg call it
 
-#define OPEN_CALL(name, params, ...)                                                               \
-    EXPORT int name params                                                                         \
+#define OPEN_CALL(name)                                                                            \
+    EXPORT int name(const char* path, int flags, ...)                                              \
     {                                                                                              \
         REAL(name);                                                                                \
         va_list args;                                                                              \
         va_start(args, flags);                                                                     \
         const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? mode_t(va_arg(args, int)) : 0;       \
         va_end(args);                                                                              \
-        return openPath(path, flags, [&](const char* p) { return real(__VA_ARGS__); });            \
+        std::string buffer;                                                                        \
+        return nodeNumber(path) < 0 ? real(mapped(path, buffer), flags, mode)                      \
+                                    : openNode(nodeNumber(path), flags);                           \
     }
-OPEN_CALL(open, (const char* path, int flags, ...), p, flags, mode)
-OPEN_CALL(open64, (const char* path, int flags, ...), p, flags, mode)
-OPEN_CALL(openat, (int dir, const char* path, int flags, ...), dir, p, flags, mode)
-
-EXPORT int __open_2(const char* path, int flags)
-{
-    static const auto real =
-        reinterpret_cast<int (*)(const char*, int)>(dlsym(RTLD_NEXT, "__open_2"));
-    return openPath(path, flags, [&](const char* p) { return real(p, flags); });
-}
+OPEN_CALL(open)
+OPEN_CALL(open64)
 
 EXPORT int close(int fd)
 {
@@ -905,33 +867,11 @@ EXPORT int ioctl(int fd, unsigned long request, ...) noexcept
     return result == 1 ? real(fd, request, arg) : result < 0 ? failWith(-result) : result;
 }
 
-#define STAT_CALL(name, type)                                                                      \
-    EXPORT int name(const char* path, struct type* st) noexcept                                    \
-    {                                                                                              \
-        REAL(name);                                                                                \
-        return statPath(path, st, [&](const char* p) { return real(p, st); });                     \
-    }
-STAT_CALL(stat, stat)
-STAT_CALL(stat64, stat64)
-STAT_CALL(lstat, stat)
-STAT_CALL(lstat64, stat64)
-
-EXPORT int statx(int dir, const char* path, int flags, unsigned mask, struct statx* st) noexcept
+EXPORT int stat(const char* path, struct stat* st) noexcept
 {
-    REAL(statx);
-    struct stat s;
+    REAL(stat);
     std::string buffer;
-    if (nodeNumber(path) < 0 || nodeStat(nodeNumber(path), &s) < 0)
-        return nodeNumber(path) < 0 ? real(dir, mapped(path, buffer), flags, mask, st) : -1;
-    *st = {};
-    st->stx_mask = STATX_BASIC_STATS;
-    st->stx_mode = uint16_t(s.st_mode);
-    st->stx_ino = s.st_ino;
-    st->stx_nlink = 1;
-    st->stx_rdev_major = 81;
-    st->stx_rdev_minor = uint32_t(nodeNumber(path));
-    st->stx_ctime = st->stx_mtime = {s.st_ctim.tv_sec, uint32_t(s.st_ctim.tv_nsec), 0};
-    return 0;
+    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : real(mapped(path, buffer), st);
 }
 
 EXPORT int access(const char* path, int mode) noexcept
@@ -941,13 +881,6 @@ EXPORT int access(const char* path, int mode) noexcept
     std::string buffer;
     return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), &s)
                                  : real(mapped(path, buffer), mode);
-}
-
-EXPORT ssize_t readlink(const char* path, char* target, size_t size) noexcept
-{
-    REAL(readlink);
-    std::string buffer;
-    return nodeNumber(path) >= 0 ? failWith(EINVAL) : real(mapped(path, buffer), target, size);
 }
 
 EXPORT char* realpath(const char* path, char* resolved) noexcept
@@ -969,17 +902,19 @@ EXPORT char* realpath(const char* path, char* resolved) noexcept
     return r;
 }
 
+// A listing of /dev gets the nodes after the real entries.
 EXPORT DIR* opendir(const char* path)
 {
     REAL(opendir);
     std::string buffer;
     DIR* dir = real(mapped(path, buffer));
-    if (dir && (std::strcmp(path, "/dev") == 0 || std::strcmp(path, "/dev/") == 0)) {
+    if (dir && active && (std::strcmp(path, "/dev") == 0 || std::strcmp(path, "/dev/") == 0)) {
         Devices& d = devices();
         Lock lock(d.mutex);
+        Listing& l = d.listings[dir] = Listing{};
         for (const auto& c : d.cameras) {
             if (c->plugged)
-                d.listings[dir].nodes.insert(d.listings[dir].nodes.end(), {c->node, c->node + 1});
+                l.nodes.insert(l.nodes.end(), {c->node, c->node + 1});
         }
     }
     return dir;
@@ -989,18 +924,17 @@ EXPORT dirent64* readdir64(DIR* dir)
 {
     REAL(readdir64);
     dirent64* entry = real(dir);
-    return entry || !active ? entry : nextNode(dir);
-}
-
-EXPORT int closedir(DIR* dir)
-{
-    REAL(closedir);
-    if (active) {
-        Devices& d = devices();
-        Lock lock(d.mutex);
-        d.listings.erase(dir);
-    }
-    return real(dir);
+    if (entry || !active)
+        return entry;
+    Devices& d = devices();
+    Lock lock(d.mutex);
+    auto it = d.listings.find(dir);
+    if (it == d.listings.end() || it->second.next >= it->second.nodes.size())
+        return nullptr;
+    Listing& l = it->second;
+    l.entry = dirent64{1000 + uint64_t(l.nodes[l.next]), 0, sizeof l.entry, DT_CHR, {}};
+    snprintf(l.entry.d_name, sizeof l.entry.d_name, "video%d", l.nodes[l.next++]);
+    return &l.entry;
 }
 
 // A streaming node is readable when a frame is due, in error once unplugged;
