@@ -15,6 +15,7 @@ extern "C" {
 }
 
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/usb/video.h>
 #include <linux/uvcvideo.h>
@@ -38,7 +39,7 @@ extern "C" {
 #include <tuple>
 
 namespace fs = std::filesystem;
-#define EXPORT extern "C" __attribute__((visibility("default")))
+#define EXPORT UVCDEV_API
 #define REAL(name)                                                                                 \
     static const auto real = reinterpret_cast<decltype(&::name)>(dlsym(RTLD_NEXT, #name))
 
@@ -1011,13 +1012,14 @@ EXPORT int uvcdev_streaming_handles()
                              [](const auto& c) { return c->owner != -1; }));
 }
 
-EXPORT char* uvcdev_take_log()
+EXPORT const char* uvcdev_take_log()
 {
     Devices& d = devices();
     Lock lock(d.mutex);
-    char* log = strdup(d.log.c_str());
+    static std::string taken;
+    taken.swap(d.log);
     d.log.clear();
-    return log;
+    return taken.c_str();
 }
 
 EXPORT int64_t uvcdev_picture_time(int picture)
