@@ -145,50 +145,20 @@ void note(Devices& d, const char* format, ...)
     d.log += std::string(line) + '\n';
 }
 
-// ---------------------------------------------------------------------------
-// Pictures, made once per mode from the simulated camera's renderer
-
-void stamp(const SimulatedYuvPlanes& p, int w, int h, int number)
-{
-    const int half = std::max(2, int(PictureCode::half * w)), cy = int(PictureCode::y * h);
-    for (int bit = 0; bit < PictureCode::bits; ++bit) {
-        const int cx = int(PictureCode::x(bit) * w);
-        for (int y = cy - half; y < cy + half; ++y) {
-            std::fill_n(p.y + y * p.yStride + cx - half, 2 * half, (number >> bit) & 1 ? 255 : 0);
-            std::fill_n(p.u + (y / 2) * p.uStride + (cx - half) / 2, half, 128);
-            std::fill_n(p.v + (y / 2) * p.vStride + (cx - half) / 2, half, 128);
-        }
-    }
-}
-
-// YUYV as cameras send it: limited range, chroma shared by two pixels.
-std::string packYuyv(const SimulatedYuvPlanes& p, int w, int h)
-{
-    std::string out(size_t(w) * h * 2, '\0');
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const uint8_t* chroma = (x & 1 ? p.v : p.u) + (y / 2) * p.uStride + x / 2;
-            out[(size_t(y) * w + x) * 2] = char(16 + p.y[y * p.yStride + x] * 219 / 255);
-            out[(size_t(y) * w + x) * 2 + 1] = char(128 + (*chroma - 128) * 224 / 255);
-        }
-    }
-    return out;
-}
-
-// One picture at a time, when a frame first needs it: a stream starts at
-// once, as a camera's does, however slow the build.
+// Pictures, made once per mode from the simulated camera's renderer, one at
+// a time when a frame first needs it: a stream starts at once, as a camera's
+// does, however slow the build.
 struct PictureMaker
 {
-    explicit PictureMaker(const Mode& m) : renderer(m.width, m.height), made(PictureCode::loop)
+    explicit PictureMaker(const Mode& m) : renderer(m.width, m.height)
     {
         frame->format = AV_PIX_FMT_YUVJ420P;
         frame->width = m.width;
         frame->height = m.height;
         if (m.fourcc == V4L2_PIX_FMT_MJPEG) {
             jpeg = avcodec_alloc_context3(avcodec_find_encoder(AV_CODEC_ID_MJPEG));
-            jpeg->width = m.width;
-            jpeg->height = m.height;
-            jpeg->pix_fmt = AV_PIX_FMT_YUVJ420P;
+            std::tie(jpeg->width, jpeg->height, jpeg->pix_fmt) =
+                std::make_tuple(m.width, m.height, AV_PIX_FMT_YUVJ420P);
             jpeg->time_base = AVRational{1, 30};
             jpeg->flags |= AV_CODEC_FLAG_QSCALE;
             jpeg->global_quality = FF_QP2LAMBDA * 4;
@@ -199,17 +169,35 @@ struct PictureMaker
 
     std::string make(int i)
     {
-        AVFrame* f = frame;
-        const SimulatedYuvPlanes p{f->data[0],     f->data[1],     f->data[2],
-                                   f->linesize[0], f->linesize[1], f->linesize[2]};
-        renderer.render(SimulatedCameraState(), 9 * 3600000 + i * 33, i / 30.0, p);
-        stamp(p, f->width, f->height, i);
-        if (!jpeg)
-            return packYuyv(p, f->width, f->height);
+        const int w = frame->width, h = frame->height;
+        uint8_t **p = frame->data, *y = p[0];
+        const int* stride = frame->linesize;
+        renderer.render(SimulatedCameraState(), 9 * 3600000 + i * 33, i / 30.0,
+                        {p[0], p[1], p[2], stride[0], stride[1], stride[2]});
+        const int half = std::max(2, int(PictureCode::half * w)), cy = int(PictureCode::y * h);
+        for (int bit = 0; bit < PictureCode::bits; ++bit) {
+            const int x0 = int(PictureCode::x(bit) * w) - half;
+            for (int row = cy - half; row < cy + half; ++row) {
+                std::fill_n(y + row * stride[0] + x0, 2 * half, (i >> bit) & 1 ? 255 : 0);
+                for (int c : {1, 2})
+                    std::fill_n(p[c] + (row / 2) * stride[c] + x0 / 2, half, 128);
+            }
+        }
         std::string out;
-        if (avcodec_send_frame(jpeg, f) >= 0 && avcodec_receive_packet(jpeg, packet) >= 0)
+        if (!jpeg) { // YUYV as cameras send it: limited range, chroma shared by two pixels
+            out.resize(size_t(w) * h * 2);
+            for (int row = 0; row < h; ++row) {
+                for (int x = 0; x < w; ++x) {
+                    const uint8_t chroma = p[1 + (x & 1)][(row / 2) * stride[1] + x / 2];
+                    out[(size_t(row) * w + x) * 2] = char(16 + y[row * stride[0] + x] * 219 / 255);
+                    out[(size_t(row) * w + x) * 2 + 1] = char(128 + (chroma - 128) * 224 / 255);
+                }
+            }
+        } else if (avcodec_send_frame(jpeg, frame) >= 0 &&
+                   avcodec_receive_packet(jpeg, packet) >= 0) {
             out.assign(reinterpret_cast<char*>(packet->data), size_t(packet->size));
-        av_packet_unref(packet);
+            av_packet_unref(packet);
+        }
         return out;
     }
 
@@ -218,7 +206,7 @@ struct PictureMaker
     AVPacket* packet = av_packet_alloc();
     AVCodecContext* jpeg = nullptr;
     bool ready = false;
-    std::vector<std::string> made; // kept for the life of the process
+    std::vector<std::string> made = std::vector<std::string>(PictureCode::loop); // kept for good
 };
 
 const std::string& picture(const Mode& mode, int64_t frame)
