@@ -372,21 +372,6 @@ void releaseStream(Camera& c)
 // ---------------------------------------------------------------------------
 // ioctls: 0 or a negative errno
 
-int queryCapability(const Handle& h, v4l2_capability* cap)
-{
-    std::memset(cap, 0, sizeof *cap);
-    std::strncpy(reinterpret_cast<char*>(cap->driver), "uvcvideo", sizeof cap->driver - 1);
-    std::strncpy(reinterpret_cast<char*>(cap->card), h.camera->name.c_str(), sizeof cap->card - 1);
-    snprintf(reinterpret_cast<char*>(cap->bus_info), sizeof cap->bus_info, "usb-0000:00:14.0-%d",
-             h.camera->port);
-    cap->version = 0x060100;
-    cap->capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING |
-                        V4L2_CAP_EXT_PIX_FORMAT | V4L2_CAP_DEVICE_CAPS;
-    cap->device_caps = (h.metadata ? V4L2_CAP_META_CAPTURE : V4L2_CAP_VIDEO_CAPTURE) |
-                       V4L2_CAP_STREAMING | V4L2_CAP_EXT_PIX_FORMAT;
-    return 0;
-}
-
 // UVCIOC_CTRL_QUERY answered by the simulated camera's extension units, with
 // the checks uvcvideo makes before a request reaches the device.
 int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
@@ -396,171 +381,32 @@ int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
                                               : QUuid();
     const unsigned long length = SimulatedExtensionUnits::controlLength(set, q->selector);
     constexpr unsigned long topology = 0x10000000, get = 1, setCur = 2, support = 0x100;
-    static const char* names[] = {"SET_CUR", "GET_CUR", "GET_INFO", "GET_LEN"};
-    const int kind = q->query == UVC_SET_CUR    ? 0
-                     : q->query == UVC_GET_CUR  ? 1
-                     : q->query == UVC_GET_INFO ? 2
-                     : q->query == UVC_GET_LEN  ? 3
-                                                : -1;
+    static const std::map<int, const char*> names = {{UVC_SET_CUR, "SET_CUR"},
+                                                     {UVC_GET_CUR, "GET_CUR"},
+                                                     {UVC_GET_INFO, "GET_INFO"},
+                                                     {UVC_GET_LEN, "GET_LEN"}};
     unsigned long returned = 0;
+    auto ask = [&](unsigned long flags, void* data, unsigned long size) {
+        return c.units->request(set, q->selector, topology | flags, q->unit, data, size, &returned);
+    };
     long r = set.isNull() || length == 0 ? -ENOENT : -EINVAL;
-    if (r == -EINVAL && kind == 2 && q->size == 1) {
-        r = c.units->request(set, q->selector, topology | support, q->unit, nullptr, 0, &returned);
+    if (r == -EINVAL && q->query == UVC_GET_INFO && q->size == 1) {
+        r = ask(support, nullptr, 0);
         q->data[0] = r >= 0 ? UVC_CONTROL_CAP_GET | UVC_CONTROL_CAP_SET : 0;
-    } else if (r == -EINVAL && kind == 3 && q->size == 2) {
-        r = c.units->request(set, q->selector, topology | get, q->unit, nullptr, 0, &returned);
-        q->data[0] = uint8_t(returned);
-        q->data[1] = uint8_t(returned >> 8);
-    } else if (r == -EINVAL && (kind == 0 || kind == 1)) {
+    } else if (r == -EINVAL && q->query == UVC_GET_LEN && q->size == 2) {
+        r = ask(get, nullptr, 0);
+        std::tie(q->data[0], q->data[1]) =
+            std::make_pair(uint8_t(returned), uint8_t(returned >> 8));
+    } else if (r == -EINVAL && (q->query == UVC_SET_CUR || q->query == UVC_GET_CUR)) {
         r = q->size != length ? -ENOBUFS
-                              : c.units->request(set, q->selector, topology | (kind ? get : setCur),
-                                                 q->unit, q->data, q->size, &returned);
+                              : ask(q->query == UVC_GET_CUR ? get : setCur, q->data, q->size);
     }
     char bytes[64] = "";
-    for (int i = 0; r >= 0 && kind != 2 && i < q->size && i < 31; ++i)
+    for (int i = 0; r >= 0 && q->query != UVC_GET_INFO && i < q->size && i < 31; ++i)
         snprintf(bytes + 2 * i, 3, "%02x", q->data[i]);
     note(d, "UVCIOC_CTRL_QUERY unit=%d selector=%d query=%s size=%d data=%s result=%ld", q->unit,
-         q->selector, kind < 0 ? "OTHER" : names[kind], q->size, bytes, r);
+         q->selector, names.count(q->query) ? names.at(q->query) : "OTHER", q->size, bytes, r);
     return int(r);
-}
-
-int standardControl(Devices& d, Camera& c, unsigned long request, void* arg)
-{
-    if (request == VIDIOC_QUERYCTRL) {
-        auto* q = static_cast<v4l2_queryctrl*>(arg);
-        v4l2_query_ext_ctrl e{};
-        e.id = q->id;
-        const int r = c.controls->queryExtControl(&e);
-        note(d, "VIDIOC_QUERYCTRL id=0x%08x result=%d", q->id, r);
-        if (r == 0) {
-            const auto narrow = [](int64_t v) { return int32_t(v); };
-            *q = {e.id, e.type,  {}, narrow(e.minimum), narrow(e.maximum), narrow(e.step),
-                  0,    e.flags, {}};
-            q->default_value = narrow(e.default_value);
-            std::memcpy(q->name, e.name, sizeof q->name - 1);
-        }
-        return r;
-    }
-    auto* ctrl = static_cast<v4l2_control*>(arg);
-    const bool setting = request == VIDIOC_S_CTRL;
-    const int r = setting ? c.controls->setControl(ctrl) : c.controls->getControl(ctrl);
-    note(d, "%s id=0x%08x value=%d result=%d", setting ? "VIDIOC_S_CTRL" : "VIDIOC_G_CTRL",
-         ctrl->id, ctrl->value, r);
-    return r;
-}
-
-const Mode* findMode(const Camera& c, uint32_t fourcc, int w, int h, size_t index = 0)
-{
-    for (const Mode& m : c.modes()) {
-        if (m.fourcc == fourcc && (w < 0 ? index-- == 0 : m.width == w && m.height == h))
-            return &m;
-    }
-    return nullptr;
-}
-
-uint32_t nearestInterval(const Mode& m, uint32_t wanted)
-{
-    return *std::min_element(
-        m.intervals.begin(), m.intervals.end(), [wanted](uint32_t a, uint32_t b) {
-            return std::llabs(int64_t(a) - wanted) < std::llabs(int64_t(b) - wanted);
-        });
-}
-
-// Formats and rates: an unknown format falls back to the first, the size to
-// the one that overlaps the request most, the rate to the nearest.
-int format(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
-{
-    std::vector<uint32_t> fourccs;
-    for (const Mode& m : c.modes()) {
-        if (std::find(fourccs.begin(), fourccs.end(), m.fourcc) == fourccs.end())
-            fourccs.push_back(m.fourcc);
-    }
-    switch (request) {
-    case VIDIOC_ENUM_FMT: {
-        auto* f = static_cast<v4l2_fmtdesc*>(arg);
-        if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || f->index >= fourccs.size())
-            return -EINVAL;
-        const bool jpeg = fourccs[f->index] == V4L2_PIX_FMT_MJPEG;
-        *f = v4l2_fmtdesc{
-            f->index, f->type, jpeg ? V4L2_FMT_FLAG_COMPRESSED : 0u, {}, fourccs[f->index], 0, {}};
-        std::strcpy(reinterpret_cast<char*>(f->description), jpeg ? "Motion-JPEG" : "YUYV 4:2:2");
-        return 0;
-    }
-    case VIDIOC_ENUM_FRAMESIZES: {
-        auto* s = static_cast<v4l2_frmsizeenum*>(arg);
-        const Mode* m = findMode(c, s->pixel_format, -1, -1, s->index);
-        s->type = V4L2_FRMSIZE_TYPE_DISCRETE;
-        s->discrete = m ? v4l2_frmsize_discrete{uint32_t(m->width), uint32_t(m->height)}
-                        : v4l2_frmsize_discrete{};
-        return m ? 0 : -EINVAL;
-    }
-    case VIDIOC_ENUM_FRAMEINTERVALS: {
-        auto* i = static_cast<v4l2_frmivalenum*>(arg);
-        const Mode* m = findMode(c, i->pixel_format, int(i->width), int(i->height));
-        if (!m || i->index >= m->intervals.size())
-            return -EINVAL;
-        i->type = V4L2_FRMIVAL_TYPE_DISCRETE;
-        i->discrete = {m->intervals[i->index], 10000000};
-        return 0;
-    }
-    case VIDIOC_G_PARM:
-    case VIDIOC_S_PARM: {
-        auto* p = static_cast<v4l2_streamparm*>(arg);
-        if (p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || (request == VIDIOC_S_PARM && c.streaming))
-            return p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
-        if (request == VIDIOC_S_PARM) {
-            const v4l2_fract t = p->parm.capture.timeperframe;
-            c.owner = fd;
-            c.interval = nearestInterval(
-                c.mode,
-                t.denominator ? uint32_t(uint64_t(t.numerator) * 10000000 / t.denominator) : 0);
-            note(d, "VIDIOC_S_PARM %u/%u -> %u", t.numerator, t.denominator, c.interval);
-        }
-        p->parm = {};
-        p->parm.capture.capability = V4L2_CAP_TIMEPERFRAME;
-        p->parm.capture.timeperframe = {c.interval, 10000000};
-        return 0;
-    }
-    }
-    auto* f = static_cast<v4l2_format*>(arg); // G_FMT, S_FMT
-    if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
-        (request == VIDIOC_S_FMT && c.owner >= 0 && (c.streaming || !c.buffers.empty()))) {
-        return f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
-    }
-    Mode chosen = c.mode;
-    if (request != VIDIOC_G_FMT) {
-        const uint32_t fourcc = std::count(fourccs.begin(), fourccs.end(), f->fmt.pix.pixelformat)
-                                    ? f->fmt.pix.pixelformat
-                                    : fourccs.front();
-        const int64_t rw = f->fmt.pix.width, rh = f->fmt.pix.height;
-        int64_t best = INT64_MAX;
-        for (const Mode& m : c.modes()) {
-            const int64_t overlap =
-                std::min<int64_t>(m.width, rw) * std::min<int64_t>(m.height, rh);
-            const int64_t distance = int64_t(m.width) * m.height + rw * rh - 2 * overlap;
-            if (m.fourcc == fourcc && distance < best) {
-                best = distance;
-                chosen = m;
-            }
-        }
-    }
-    v4l2_pix_format& pix = f->fmt.pix;
-    pix = v4l2_pix_format{};
-    pix.width = uint32_t(chosen.width);
-    pix.height = uint32_t(chosen.height);
-    pix.pixelformat = chosen.fourcc;
-    pix.field = V4L2_FIELD_NONE;
-    pix.bytesperline = chosen.fourcc == V4L2_PIX_FMT_YUYV ? pix.width * 2 : 0;
-    pix.sizeimage = pix.width * pix.height * 2;
-    pix.colorspace = V4L2_COLORSPACE_SRGB;
-    if (request == VIDIOC_S_FMT) {
-        c.owner = fd;
-        c.mode = chosen;
-        c.interval = nearestInterval(chosen, c.interval);
-        note(d, "VIDIOC_S_FMT %.4s %dx%d", reinterpret_cast<const char*>(&chosen.fourcc),
-             chosen.width, chosen.height);
-    }
-    return 0;
 }
 
 // Fills the queued buffers with the frames that came due since the last
@@ -576,10 +422,10 @@ void advance(Camera& c, int64_t now)
         const int index = c.queued.front();
         c.queued.pop_front();
         const std::string& bytes = picture(c.mode, c.nextFrame);
-        Camera::Buffer& b = c.buffers[size_t(index)];
-        b.bytes = uint32_t(std::min<size_t>(bytes.size(), c.bufferLength));
-        std::memcpy(c.map + size_t(index) * c.bufferLength, bytes.data(), b.bytes);
-        b = Camera::Buffer{false, true, b.bytes, uint32_t(c.nextFrame), c.dueNs()};
+        const uint32_t used = uint32_t(std::min<size_t>(bytes.size(), c.bufferLength));
+        std::memcpy(c.map + size_t(index) * c.bufferLength, bytes.data(), used);
+        c.buffers[size_t(index)] =
+            Camera::Buffer{false, true, used, uint32_t(c.nextFrame), c.dueNs()};
         c.done.push_back(index);
     }
 }
@@ -602,15 +448,221 @@ void describe(const Camera& c, uint32_t index, v4l2_buffer* b)
     b->length = c.bufferLength;
 }
 
-int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
+// Waits outside the lock: a blocking reader sleeps until its frame is due.
+int dequeue(Devices& d, int fd, Handle h, v4l2_buffer* b)
 {
-    const bool owner = c.owner == fd;
-    if (request == VIDIOC_REQBUFS) {
-        auto* r = static_cast<v4l2_requestbuffers*>(arg);
-        if (r->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || r->memory != V4L2_MEMORY_MMAP ||
-            c.streaming) {
-            return c.streaming ? -EBUSY : -EINVAL;
+    for (;;) {
+        std::unique_lock<std::recursive_mutex> lock(d.mutex);
+        Camera& c = *h.camera;
+        if (!c.plugged)
+            return -ENODEV;
+        if (!c.streaming || c.owner != fd || b->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+            return -EINVAL;
+        const int64_t now = clockNs(CLOCK_MONOTONIC);
+        advance(c, now);
+        if (!c.done.empty()) {
+            const int index = c.done.front();
+            c.done.pop_front();
+            c.buffers[size_t(index)].done = false;
+            describe(c, uint32_t(index), b);
+            d.pictureTimes[int(b->sequence % PictureCode::loop)] =
+                c.buffers[size_t(index)].capturedNs;
+            return 0;
         }
+        if (h.nonblocking)
+            return -EAGAIN;
+        const timespec nap{0, long(std::clamp<int64_t>(c.dueNs() - now, 100000, 20000000))};
+        lock.unlock();
+        nanosleep(&nap, nullptr);
+    }
+}
+
+// Formats and rates as uvcvideo rounds them: an unknown format falls back to
+// the first, the size to the one that overlaps the request most, the rate to
+// the nearest. A request that takes the stream while another handle holds it
+// gets EBUSY. 1 when the descriptor is not a node.
+int nodeIoctl(int fd, unsigned long request, void* arg)
+{
+    Devices& d = devices();
+    std::unique_lock<std::recursive_mutex> lock(d.mutex);
+    auto it = d.handles.find(fd);
+    if (it == d.handles.end())
+        return 1;
+    const Handle h = it->second;
+    Camera& c = *h.camera;
+    const bool takes = request == VIDIOC_S_FMT || request == VIDIOC_S_PARM ||
+                       request == VIDIOC_REQBUFS || request == VIDIOC_STREAMON;
+    std::vector<uint32_t> fourccs;
+    for (const Mode& m : c.modes()) {
+        if (std::find(fourccs.begin(), fourccs.end(), m.fourcc) == fourccs.end())
+            fourccs.push_back(m.fourcc);
+    }
+    const auto findMode = [&c](uint32_t fourcc, int w, int h, size_t index) -> const Mode* {
+        for (const Mode& m : c.modes()) {
+            if (m.fourcc == fourcc && (w < 0 ? index-- == 0 : m.width == w && m.height == h))
+                return &m;
+        }
+        return nullptr;
+    };
+    const auto nearest = [](const Mode& m, uint32_t wanted) {
+        return *std::min_element(
+            m.intervals.begin(), m.intervals.end(), [wanted](uint32_t a, uint32_t b) {
+                return std::llabs(int64_t(a) - wanted) < std::llabs(int64_t(b) - wanted);
+            });
+    };
+    auto* f = static_cast<v4l2_format*>(arg);
+    auto* b = static_cast<v4l2_buffer*>(arg);
+    auto* ctrl = static_cast<v4l2_control*>(arg);
+    if (!c.plugged)
+        return -ENODEV;
+    if (h.metadata && request != VIDIOC_QUERYCAP)
+        return -ENOTTY; // its metadata format is of no interest here
+    if (takes && c.owner != -1 && c.owner != fd)
+        return -EBUSY;
+    switch (request) {
+    case VIDIOC_QUERYCAP: {
+        auto* cap = static_cast<v4l2_capability*>(arg);
+        *cap = {};
+        std::strcpy(reinterpret_cast<char*>(cap->driver), "uvcvideo");
+        std::strncpy(reinterpret_cast<char*>(cap->card), c.name.c_str(), sizeof cap->card - 1);
+        snprintf(reinterpret_cast<char*>(cap->bus_info), sizeof cap->bus_info,
+                 "usb-0000:00:14.0-%d", c.port);
+        cap->version = 0x060100;
+        cap->capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING |
+                            V4L2_CAP_EXT_PIX_FORMAT | V4L2_CAP_DEVICE_CAPS;
+        cap->device_caps = (h.metadata ? V4L2_CAP_META_CAPTURE : V4L2_CAP_VIDEO_CAPTURE) |
+                           V4L2_CAP_STREAMING | V4L2_CAP_EXT_PIX_FORMAT;
+        return 0;
+    }
+    case VIDIOC_DQBUF:
+        lock.unlock();
+        return dequeue(d, fd, h, b);
+    case UVCIOC_CTRL_QUERY:
+        return unitQuery(d, c, static_cast<uvc_xu_control_query*>(arg));
+    case VIDIOC_QUERYCTRL: {
+        auto* q = static_cast<v4l2_queryctrl*>(arg);
+        v4l2_query_ext_ctrl e{};
+        e.id = q->id;
+        const int r = c.controls->queryExtControl(&e);
+        note(d, "VIDIOC_QUERYCTRL id=0x%08x result=%d", q->id, r);
+        if (r == 0) {
+            *q = {e.id,
+                  e.type,
+                  {},
+                  int32_t(e.minimum),
+                  int32_t(e.maximum),
+                  int32_t(e.step),
+                  int32_t(e.default_value),
+                  e.flags,
+                  {}};
+            std::memcpy(q->name, e.name, sizeof q->name - 1);
+        }
+        return r;
+    }
+    case VIDIOC_G_CTRL:
+    case VIDIOC_S_CTRL: {
+        const bool setting = request == VIDIOC_S_CTRL;
+        const int r = setting ? c.controls->setControl(ctrl) : c.controls->getControl(ctrl);
+        note(d, "%s id=0x%08x value=%d result=%d", setting ? "VIDIOC_S_CTRL" : "VIDIOC_G_CTRL",
+             ctrl->id, ctrl->value, r);
+        return r;
+    }
+    case VIDIOC_G_INPUT:
+        *static_cast<int*>(arg) = 0;
+        return 0;
+    case VIDIOC_ENUMINPUT: {
+        auto* in = static_cast<v4l2_input*>(arg);
+        const uint32_t index = in->index;
+        *in = v4l2_input{};
+        std::strcpy(reinterpret_cast<char*>(in->name), "Camera 1");
+        in->type = V4L2_INPUT_TYPE_CAMERA;
+        return index == 0 ? 0 : -EINVAL;
+    }
+    case VIDIOC_ENUM_FMT: {
+        auto* e = static_cast<v4l2_fmtdesc*>(arg);
+        if (e->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || e->index >= fourccs.size())
+            return -EINVAL;
+        const bool jpeg = fourccs[e->index] == V4L2_PIX_FMT_MJPEG;
+        *e = v4l2_fmtdesc{
+            e->index, e->type, jpeg ? V4L2_FMT_FLAG_COMPRESSED : 0u, {}, fourccs[e->index], 0, {}};
+        std::strcpy(reinterpret_cast<char*>(e->description), jpeg ? "Motion-JPEG" : "YUYV 4:2:2");
+        return 0;
+    }
+    case VIDIOC_ENUM_FRAMESIZES: {
+        auto* s = static_cast<v4l2_frmsizeenum*>(arg);
+        const Mode* m = findMode(s->pixel_format, -1, -1, s->index);
+        s->type = V4L2_FRMSIZE_TYPE_DISCRETE;
+        s->discrete = m ? v4l2_frmsize_discrete{uint32_t(m->width), uint32_t(m->height)}
+                        : v4l2_frmsize_discrete{};
+        return m ? 0 : -EINVAL;
+    }
+    case VIDIOC_ENUM_FRAMEINTERVALS: {
+        auto* i = static_cast<v4l2_frmivalenum*>(arg);
+        const Mode* m = findMode(i->pixel_format, int(i->width), int(i->height), 0);
+        if (!m || i->index >= m->intervals.size())
+            return -EINVAL;
+        i->type = V4L2_FRMIVAL_TYPE_DISCRETE;
+        i->discrete = {m->intervals[i->index], 10000000};
+        return 0;
+    }
+    case VIDIOC_G_PARM:
+    case VIDIOC_S_PARM: {
+        auto* p = static_cast<v4l2_streamparm*>(arg);
+        if (p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || (request == VIDIOC_S_PARM && c.streaming))
+            return p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
+        if (request == VIDIOC_S_PARM) {
+            const v4l2_fract t = p->parm.capture.timeperframe;
+            c.owner = fd;
+            c.interval = nearest(
+                c.mode,
+                t.denominator ? uint32_t(uint64_t(t.numerator) * 10000000 / t.denominator) : 0);
+            note(d, "VIDIOC_S_PARM %u/%u -> %u", t.numerator, t.denominator, c.interval);
+        }
+        p->parm = {};
+        p->parm.capture.capability = V4L2_CAP_TIMEPERFRAME;
+        p->parm.capture.timeperframe = {c.interval, 10000000};
+        return 0;
+    }
+    case VIDIOC_G_FMT:
+    case VIDIOC_S_FMT: {
+        if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
+            (request == VIDIOC_S_FMT && c.owner >= 0 && (c.streaming || !c.buffers.empty())))
+            return f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
+        Mode chosen = c.mode;
+        const uint32_t fourcc = std::count(fourccs.begin(), fourccs.end(), f->fmt.pix.pixelformat)
+                                    ? f->fmt.pix.pixelformat
+                                    : fourccs.front();
+        const int64_t rw = f->fmt.pix.width, rh = f->fmt.pix.height;
+        int64_t best = INT64_MAX;
+        for (const Mode& m : c.modes()) {
+            const int64_t overlap =
+                std::min<int64_t>(m.width, rw) * std::min<int64_t>(m.height, rh);
+            const int64_t distance = int64_t(m.width) * m.height + rw * rh - 2 * overlap;
+            if (request == VIDIOC_S_FMT && m.fourcc == fourcc && distance < best)
+                std::tie(best, chosen) = std::make_pair(distance, m);
+        }
+        v4l2_pix_format& pix = f->fmt.pix;
+        pix = v4l2_pix_format{};
+        pix.width = uint32_t(chosen.width);
+        pix.height = uint32_t(chosen.height);
+        pix.pixelformat = chosen.fourcc;
+        pix.field = V4L2_FIELD_NONE;
+        pix.bytesperline = chosen.fourcc == V4L2_PIX_FMT_YUYV ? pix.width * 2 : 0;
+        pix.sizeimage = pix.width * pix.height * 2;
+        pix.colorspace = V4L2_COLORSPACE_SRGB;
+        if (request == VIDIOC_S_FMT) {
+            c.owner = fd;
+            c.mode = chosen;
+            c.interval = nearest(chosen, c.interval);
+            note(d, "VIDIOC_S_FMT %.4s %dx%d", reinterpret_cast<const char*>(&chosen.fourcc),
+                 chosen.width, chosen.height);
+        }
+        return 0;
+    }
+    case VIDIOC_REQBUFS: {
+        auto* r = static_cast<v4l2_requestbuffers*>(arg);
+        if (r->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || r->memory != V4L2_MEMORY_MMAP || c.streaming)
+            return c.streaming ? -EBUSY : -EINVAL;
         releaseStream(c); // and with no buffers asked for, the camera is free again
         r->count = std::min<uint32_t>(r->count, 32);
         r->capabilities = V4L2_BUF_CAP_SUPPORTS_MMAP;
@@ -626,12 +678,11 @@ int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
         c.buffers.assign(r->count, Camera::Buffer());
         return 0;
     }
-    if (request == VIDIOC_QUERYBUF || request == VIDIOC_QBUF) {
-        auto* b = static_cast<v4l2_buffer*>(arg);
-        if (!owner || b->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || b->index >= c.buffers.size() ||
-            b->memory != V4L2_MEMORY_MMAP) {
+    case VIDIOC_QUERYBUF:
+    case VIDIOC_QBUF: {
+        if (c.owner != fd || b->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
+            b->index >= c.buffers.size() || b->memory != V4L2_MEMORY_MMAP)
             return -EINVAL;
-        }
         Camera::Buffer& buffer = c.buffers[b->index];
         if (request == VIDIOC_QBUF && (buffer.queued || buffer.done))
             return -EINVAL;
@@ -641,8 +692,10 @@ int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
         describe(c, b->index, b);
         return 0;
     }
-    if (request == VIDIOC_STREAMON || request == VIDIOC_STREAMOFF) {
-        if (!owner || *static_cast<int*>(arg) != V4L2_BUF_TYPE_VIDEO_CAPTURE || c.buffers.empty())
+    case VIDIOC_STREAMON:
+    case VIDIOC_STREAMOFF:
+        if (c.owner != fd || *static_cast<int*>(arg) != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
+            c.buffers.empty())
             return -EINVAL;
         c.streaming = request == VIDIOC_STREAMON && !picture(c.mode, 0).empty();
         c.startNs = clockNs(CLOCK_MONOTONIC);
@@ -660,86 +713,6 @@ int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
         return c.streaming || request == VIDIOC_STREAMOFF ? 0 : -EIO;
     }
     return -ENOTTY;
-}
-
-// Waits outside the lock: a blocking reader sleeps until its frame is due.
-int dequeue(Devices& d, int fd, Handle h, v4l2_buffer* b)
-{
-    for (;;) {
-        std::unique_lock<std::recursive_mutex> lock(d.mutex);
-        Camera& c = *h.camera;
-        if (!c.plugged)
-            return -ENODEV;
-        if (!c.streaming || c.owner != fd || b->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
-            return -EINVAL;
-        const int64_t now = clockNs(CLOCK_MONOTONIC);
-        advance(c, now);
-        if (!c.done.empty()) {
-            const int index = c.done.front();
-            c.done.pop_front();
-            Camera::Buffer& buffer = c.buffers[size_t(index)];
-            buffer.done = false;
-            describe(c, uint32_t(index), b);
-            d.pictureTimes[int(buffer.sequence % PictureCode::loop)] = buffer.capturedNs;
-            return 0;
-        }
-        if (h.nonblocking)
-            return -EAGAIN;
-        const timespec nap{0, long(std::clamp<int64_t>(c.dueNs() - now, 100000, 20000000))};
-        lock.unlock();
-        nanosleep(&nap, nullptr);
-    }
-}
-
-// 1 when the descriptor is not a node.
-int nodeIoctl(int fd, unsigned long request, void* arg)
-{
-    Devices& d = devices();
-    std::unique_lock<std::recursive_mutex> lock(d.mutex);
-    auto it = d.handles.find(fd);
-    if (it == d.handles.end())
-        return 1;
-    const Handle h = it->second;
-    Camera& c = *h.camera;
-    if (!c.plugged)
-        return -ENODEV;
-    if (request == VIDIOC_QUERYCAP)
-        return queryCapability(h, static_cast<v4l2_capability*>(arg));
-    if (h.metadata) {
-        return -ENOTTY; // its metadata format is of no interest here
-    }
-    switch (request) {
-    case VIDIOC_DQBUF:
-        lock.unlock();
-        return dequeue(d, fd, h, static_cast<v4l2_buffer*>(arg));
-    case UVCIOC_CTRL_QUERY:
-        return unitQuery(d, c, static_cast<uvc_xu_control_query*>(arg));
-    case VIDIOC_QUERYCTRL:
-    case VIDIOC_G_CTRL:
-    case VIDIOC_S_CTRL:
-        return standardControl(d, c, request, arg);
-    case VIDIOC_G_INPUT:
-        *static_cast<int*>(arg) = 0;
-        return 0;
-    case VIDIOC_ENUMINPUT: {
-        auto* in = static_cast<v4l2_input*>(arg);
-        const uint32_t index = in->index;
-        *in = v4l2_input{};
-        std::strcpy(reinterpret_cast<char*>(in->name), "Camera 1");
-        in->type = V4L2_INPUT_TYPE_CAMERA;
-        return index == 0 ? 0 : -EINVAL;
-    }
-    }
-    // Another handle holds the stream: uvcvideo answers EBUSY.
-    const bool takes = request == VIDIOC_S_FMT || request == VIDIOC_S_PARM ||
-                       request == VIDIOC_REQBUFS || request == VIDIOC_STREAMON;
-    if (takes && c.owner != -1 && c.owner != fd)
-        return -EBUSY;
-    const bool formats = request == VIDIOC_ENUM_FMT || request == VIDIOC_ENUM_FRAMESIZES ||
-                         request == VIDIOC_ENUM_FRAMEINTERVALS || request == VIDIOC_G_PARM ||
-                         request == VIDIOC_S_PARM || request == VIDIOC_G_FMT ||
-                         request == VIDIOC_S_FMT;
-    return formats ? format(d, fd, c, request, arg) : stream(d, fd, c, request, arg);
 }
 
 // ---------------------------------------------------------------------------
