@@ -226,15 +226,6 @@ const std::string& picture(const Mode& mode, int64_t frame)
 // ---------------------------------------------------------------------------
 // Plugging: the camera, its sysfs entries and USB descriptors
 
-std::string usbGuid(const QUuid& g)
-{
-    std::string b;
-    for (int i = 0; i < 4; ++i)
-        b.push_back(char(g.data1 >> (8 * i)));
-    b += {char(g.data2), char(g.data2 >> 8), char(g.data3), char(g.data3 >> 8)};
-    return b.append(reinterpret_cast<const char*>(g.data4), 8);
-}
-
 // The device descriptor, then the configuration with its video function.
 std::string descriptors(const Camera& c)
 {
@@ -252,7 +243,10 @@ std::string descriptors(const Camera& c)
     for (const auto& [id, guid] : {std::make_pair(c.mainUnit, SimulatedExtensionUnits::MainUnit),
                                    std::make_pair(c.zoomUnit, SimulatedExtensionUnits::ZoomUnit)}) {
         add({27, 0x24, 0x06, id});
-        d += usbGuid(guid);
+        QByteArray b = guid.toRfc4122(); // USB keeps the first three fields little-endian
+        for (auto [from, to] : {std::make_pair(0, 4), std::make_pair(4, 6), std::make_pair(6, 8)})
+            std::reverse(b.begin() + from, b.begin() + to);
+        d.append(b.constData(), 16);
         add({24, 1, 1, 2, 0xFF, 0xFF, 0});
     }
     add({9, 0x24, 0x03, 3, 0x01, 0x01, 0, 1, 0}); // output terminal
@@ -329,13 +323,13 @@ Devices& devices()
         auto* d = new Devices;
         const char* tmp = getenv("TMPDIR");
         d->root = std::string(tmp ? tmp : "/tmp") + "/uvcdev-" + std::to_string(getpid());
-        std::error_code ignored;
-        fs::remove_all(d->root, ignored);
         static const std::string root = d->root;
-        atexit([] {
+        static const auto clear = [] {
             std::error_code ignored;
             fs::remove_all(root, ignored);
-        });
+        };
+        clear();
+        atexit([] { clear(); });
         const std::string cameras = getenv("UVCDEV_CAMERAS") ? getenv("UVCDEV_CAMERAS") : "";
         for (size_t at = 0; at < cameras.size();) {
             const size_t end = std::min(cameras.find(';', at), cameras.size());
