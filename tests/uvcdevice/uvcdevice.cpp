@@ -223,7 +223,6 @@ const std::string& picture(const Mode& mode, int64_t frame)
     return made;
 }
 
-// ---------------------------------------------------------------------------
 // Plugging: the camera, its sysfs entries and USB descriptors
 
 // The device descriptor, then the configuration with its video function.
@@ -342,6 +341,13 @@ Devices& devices()
     return *d;
 }
 
+// The devices, held until the lock goes.
+std::pair<Devices&, std::unique_lock<std::recursive_mutex>> locked()
+{
+    Devices& d = devices();
+    return {d, std::unique_lock<std::recursive_mutex>(d.mutex)};
+}
+
 std::shared_ptr<Camera> cameraOfNode(Devices& d, int node)
 {
     for (const auto& c : d.cameras) {
@@ -363,7 +369,6 @@ void releaseStream(Camera& c)
     c.owner = -1;
 }
 
-// ---------------------------------------------------------------------------
 // ioctls: 0 or a negative errno
 
 // UVCIOC_CTRL_QUERY answered by the simulated camera's extension units, with
@@ -709,7 +714,6 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     return -ENOTTY;
 }
 
-// ---------------------------------------------------------------------------
 // Paths
 
 int failWith(int error)
@@ -741,8 +745,7 @@ const char* mapped(const char* path, std::string& buffer)
 
 int openNode(int node, int flags)
 {
-    Devices& d = devices();
-    Lock lock(d.mutex);
+    auto [d, lock] = locked();
     auto c = cameraOfNode(d, node);
     if (!c)
         return failWith(ENOENT);
@@ -754,8 +757,7 @@ int openNode(int node, int flags)
 
 int nodeStat(int node, struct stat* st)
 {
-    Devices& d = devices();
-    Lock lock(d.mutex);
+    auto [d, lock] = locked();
     auto c = cameraOfNode(d, node);
     if (!c)
         return failWith(ENOENT);
@@ -779,7 +781,6 @@ __attribute__((constructor)) void keepToThisProcess()
 
 } // namespace
 
-// ---------------------------------------------------------------------------
 // The C library, as the program, Qt and FFmpeg call it
 
 #define OPEN_CALL(name)                                                                            \
@@ -801,8 +802,7 @@ EXPORT int close(int fd)
 {
     REAL(close);
     if (active) {
-        Devices& d = devices();
-        Lock lock(d.mutex);
+        auto [d, lock] = locked();
         auto it = d.handles.find(fd);
         if (it != d.handles.end() && it->second.camera->owner == fd)
             releaseStream(*it->second.camera);
@@ -865,8 +865,7 @@ EXPORT DIR* opendir(const char* path)
     std::string buffer;
     DIR* dir = real(mapped(path, buffer));
     if (dir && active && (std::strcmp(path, "/dev") == 0 || std::strcmp(path, "/dev/") == 0)) {
-        Devices& d = devices();
-        Lock lock(d.mutex);
+        auto [d, lock] = locked();
         Listing& l = d.listings[dir] = Listing{};
         for (const auto& c : d.cameras) {
             if (c->plugged)
@@ -882,8 +881,7 @@ EXPORT dirent64* readdir64(DIR* dir)
     dirent64* entry = real(dir);
     if (entry || !active)
         return entry;
-    Devices& d = devices();
-    Lock lock(d.mutex);
+    auto [d, lock] = locked();
     auto it = d.listings.find(dir);
     if (it == d.listings.end() || it->second.next >= it->second.nodes.size())
         return nullptr;
@@ -905,8 +903,7 @@ EXPORT int poll(pollfd* fds, nfds_t count, int timeoutMs)
         int ready = 0;
         int64_t wakeNs = end;
         for (nfds_t i = 0; active && i < count; ++i) {
-            Devices& d = devices();
-            Lock lock(d.mutex);
+            auto [d, lock] = locked();
             auto it = d.handles.find(fds[i].fd);
             if (it == d.handles.end())
                 continue;
@@ -937,7 +934,6 @@ EXPORT int poll(pollfd* fds, nfds_t count, int timeoutMs)
     }
 }
 
-// ---------------------------------------------------------------------------
 // The controller
 
 EXPORT int uvcdev_plug(const char* setup)
@@ -947,8 +943,7 @@ EXPORT int uvcdev_plug(const char* setup)
 
 EXPORT int uvcdev_unplug(int node)
 {
-    Devices& d = devices();
-    Lock lock(d.mutex);
+    auto [d, lock] = locked();
     auto c = cameraOfNode(d, node);
     if (!c || c->node != node)
         return -1;
@@ -961,16 +956,14 @@ EXPORT int uvcdev_unplug(int node)
 
 EXPORT int uvcdev_streaming_handles()
 {
-    Devices& d = devices();
-    Lock lock(d.mutex);
+    auto [d, lock] = locked();
     return int(std::count_if(d.cameras.begin(), d.cameras.end(),
                              [](const auto& c) { return c->owner != -1; }));
 }
 
 EXPORT const char* uvcdev_take_log()
 {
-    Devices& d = devices();
-    Lock lock(d.mutex);
+    auto [d, lock] = locked();
     static std::string taken;
     taken.swap(d.log);
     d.log.clear();
@@ -979,8 +972,7 @@ EXPORT const char* uvcdev_take_log()
 
 EXPORT int64_t uvcdev_picture_time(int picture)
 {
-    Devices& d = devices();
-    Lock lock(d.mutex);
+    auto [d, lock] = locked();
     return d.pictureTimes.count(picture) ? d.pictureTimes[picture] : -1;
 }
 
