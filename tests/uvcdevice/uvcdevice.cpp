@@ -864,7 +864,7 @@ EXPORT DIR* opendir(const char* path)
     REAL(opendir);
     std::string buffer;
     DIR* dir = real(mapped(path, buffer));
-    if (dir && active && (std::strcmp(path, "/dev") == 0 || std::strcmp(path, "/dev/") == 0)) {
+    if (dir && (std::strcmp(path, "/dev") == 0 || std::strcmp(path, "/dev/") == 0)) {
         auto [d, lock] = locked();
         Listing& l = d.listings[dir] = Listing{};
         for (const auto& c : d.cameras) {
