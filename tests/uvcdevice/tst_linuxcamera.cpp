@@ -204,17 +204,13 @@ private slots:
         ScriptedDialogs dialogs;
         Vorn_Cam window;
         QVERIFY(MainWindowInspector(window).captureOn());
-        auto unit = [](int id, int selector, const QString& data) {
-            return QString("UVCIOC_CTRL_QUERY unit=%1 selector=%2 query=SET_CUR size=%3 data=%4")
-                .arg(id)
-                .arg(selector)
-                .arg(data.size() / 2)
-                .arg(data);
+        auto unit = [](int id, int selector, const char* data) {
+            return QString::asprintf(
+                "UVCIOC_CTRL_QUERY unit=%d selector=%d query=SET_CUR size=%d data=%s", id, selector,
+                int(strlen(data) / 2), data);
         };
-        auto main = [&](int selector, const QString& data) {
-            return unit(mainUnit, selector, data);
-        };
-        auto zoom = [&](const QString& data) { return unit(zoomUnit, 12, data); };
+        auto main = [&](int selector, const char* data) { return unit(mainUnit, selector, data); };
+        auto zoom = [&](const char* data) { return unit(zoomUnit, 12, data); };
         auto set = [](quint32 id, int value) {
             return QString("VIDIOC_S_CTRL id=0x%1 value=%2").arg(id, 8, 16, QChar('0')).arg(value);
         };
