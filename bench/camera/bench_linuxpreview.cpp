@@ -86,8 +86,7 @@ double percentile(std::vector<double> values, double p)
 
 int main(int argc, char** argv)
 {
-    UvcDeviceControl device;
-    if (!device.loaded()) {
+    if (!uvcdev_plug) {
         setenv("LD_PRELOAD", UVCDEVICE_LIBRARY, 1);
         setenv("UVCDEV_CAMERAS", kCamera, 1);
         unsetenv("LUMORA_SIMULATED_CAMERAS");
@@ -125,8 +124,8 @@ int main(int argc, char** argv)
                      [&](uint8_t* rgb, int width, int height) {
                          shownNs = monotonicNs();
                          const int picture =
-                             device.readPicture(rgb, width, height, (width * 3 + 3) & ~3);
-                         const int64_t captured = picture >= 0 ? device.pictureTime(picture) : -1;
+                             uvcdev_read_picture(rgb, width, height, (width * 3 + 3) & ~3);
+                         const int64_t captured = picture >= 0 ? uvcdev_picture_time(picture) : -1;
                          if (measuring && captured > 0) {
                              latenciesMs.push_back((shownNs - captured) / 1e6);
                          }

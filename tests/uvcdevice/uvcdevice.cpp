@@ -15,6 +15,7 @@ extern "C" {
 }
 
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/usb/video.h>
 #include <linux/uvcvideo.h>
@@ -38,7 +39,7 @@ extern "C" {
 #include <tuple>
 
 namespace fs = std::filesystem;
-#define EXPORT extern "C" __attribute__((visibility("default")))
+#define EXPORT UVCDEV_API
 #define REAL(name)                                                                                 \
     static const auto real = reinterpret_cast<decltype(&::name)>(dlsym(RTLD_NEXT, #name))
 
@@ -144,50 +145,20 @@ void note(Devices& d, const char* format, ...)
     d.log += std::string(line) + '\n';
 }
 
-// ---------------------------------------------------------------------------
-// Pictures, made once per mode from the simulated camera's renderer
-
-void stamp(const SimulatedYuvPlanes& p, int w, int h, int number)
-{
-    const int half = std::max(2, int(PictureCode::half * w)), cy = int(PictureCode::y * h);
-    for (int bit = 0; bit < PictureCode::bits; ++bit) {
-        const int cx = int(PictureCode::x(bit) * w);
-        for (int y = cy - half; y < cy + half; ++y) {
-            std::fill_n(p.y + y * p.yStride + cx - half, 2 * half, (number >> bit) & 1 ? 255 : 0);
-            std::fill_n(p.u + (y / 2) * p.uStride + (cx - half) / 2, half, 128);
-            std::fill_n(p.v + (y / 2) * p.vStride + (cx - half) / 2, half, 128);
-        }
-    }
-}
-
-// YUYV as cameras send it: limited range, chroma shared by two pixels.
-std::string packYuyv(const SimulatedYuvPlanes& p, int w, int h)
-{
-    std::string out(size_t(w) * h * 2, '\0');
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const uint8_t* chroma = (x & 1 ? p.v : p.u) + (y / 2) * p.uStride + x / 2;
-            out[(size_t(y) * w + x) * 2] = char(16 + p.y[y * p.yStride + x] * 219 / 255);
-            out[(size_t(y) * w + x) * 2 + 1] = char(128 + (*chroma - 128) * 224 / 255);
-        }
-    }
-    return out;
-}
-
-// One picture at a time, when a frame first needs it: a stream starts at
-// once, as a camera's does, however slow the build.
+// Pictures, made once per mode from the simulated camera's renderer, one at
+// a time when a frame first needs it: a stream starts at once, as a camera's
+// does, however slow the build.
 struct PictureMaker
 {
-    explicit PictureMaker(const Mode& m) : renderer(m.width, m.height), made(PictureCode::loop)
+    explicit PictureMaker(const Mode& m) : renderer(m.width, m.height)
     {
         frame->format = AV_PIX_FMT_YUVJ420P;
         frame->width = m.width;
         frame->height = m.height;
         if (m.fourcc == V4L2_PIX_FMT_MJPEG) {
             jpeg = avcodec_alloc_context3(avcodec_find_encoder(AV_CODEC_ID_MJPEG));
-            jpeg->width = m.width;
-            jpeg->height = m.height;
-            jpeg->pix_fmt = AV_PIX_FMT_YUVJ420P;
+            std::tie(jpeg->width, jpeg->height, jpeg->pix_fmt) =
+                std::make_tuple(m.width, m.height, AV_PIX_FMT_YUVJ420P);
             jpeg->time_base = AVRational{1, 30};
             jpeg->flags |= AV_CODEC_FLAG_QSCALE;
             jpeg->global_quality = FF_QP2LAMBDA * 4;
@@ -198,17 +169,35 @@ struct PictureMaker
 
     std::string make(int i)
     {
-        AVFrame* f = frame;
-        const SimulatedYuvPlanes p{f->data[0],     f->data[1],     f->data[2],
-                                   f->linesize[0], f->linesize[1], f->linesize[2]};
-        renderer.render(SimulatedCameraState(), 9 * 3600000 + i * 33, i / 30.0, p);
-        stamp(p, f->width, f->height, i);
-        if (!jpeg)
-            return packYuyv(p, f->width, f->height);
+        const int w = frame->width, h = frame->height;
+        uint8_t **p = frame->data, *y = p[0];
+        const int* stride = frame->linesize;
+        renderer.render(SimulatedCameraState(), 9 * 3600000 + i * 33, i / 30.0,
+                        {p[0], p[1], p[2], stride[0], stride[1], stride[2]});
+        const int half = std::max(2, int(PictureCode::half * w)), cy = int(PictureCode::y * h);
+        for (int bit = 0; bit < PictureCode::bits; ++bit) {
+            const int x0 = int(PictureCode::x(bit) * w) - half;
+            for (int row = cy - half; row < cy + half; ++row) {
+                std::fill_n(y + row * stride[0] + x0, 2 * half, (i >> bit) & 1 ? 255 : 0);
+                for (int c : {1, 2})
+                    std::fill_n(p[c] + (row / 2) * stride[c] + x0 / 2, half, 128);
+            }
+        }
         std::string out;
-        if (avcodec_send_frame(jpeg, f) >= 0 && avcodec_receive_packet(jpeg, packet) >= 0)
+        if (!jpeg) { // YUYV as cameras send it: limited range, chroma shared by two pixels
+            out.resize(size_t(w) * h * 2);
+            for (int row = 0; row < h; ++row) {
+                for (int x = 0; x < w; ++x) {
+                    const uint8_t chroma = p[1 + (x & 1)][(row / 2) * stride[1] + x / 2];
+                    out[(size_t(row) * w + x) * 2] = char(16 + y[row * stride[0] + x] * 219 / 255);
+                    out[(size_t(row) * w + x) * 2 + 1] = char(128 + (chroma - 128) * 224 / 255);
+                }
+            }
+        } else if (avcodec_send_frame(jpeg, frame) >= 0 &&
+                   avcodec_receive_packet(jpeg, packet) >= 0) {
             out.assign(reinterpret_cast<char*>(packet->data), size_t(packet->size));
-        av_packet_unref(packet);
+            av_packet_unref(packet);
+        }
         return out;
     }
 
@@ -217,7 +206,7 @@ struct PictureMaker
     AVPacket* packet = av_packet_alloc();
     AVCodecContext* jpeg = nullptr;
     bool ready = false;
-    std::vector<std::string> made; // kept for the life of the process
+    std::vector<std::string> made = std::vector<std::string>(PictureCode::loop); // kept for good
 };
 
 const std::string& picture(const Mode& mode, int64_t frame)
@@ -234,17 +223,7 @@ const std::string& picture(const Mode& mode, int64_t frame)
     return made;
 }
 
-// ---------------------------------------------------------------------------
 // Plugging: the camera, its sysfs entries and USB descriptors
-
-std::string usbGuid(const QUuid& g)
-{
-    std::string b;
-    for (int i = 0; i < 4; ++i)
-        b.push_back(char(g.data1 >> (8 * i)));
-    b += {char(g.data2), char(g.data2 >> 8), char(g.data3), char(g.data3 >> 8)};
-    return b.append(reinterpret_cast<const char*>(g.data4), 8);
-}
 
 // The device descriptor, then the configuration with its video function.
 std::string descriptors(const Camera& c)
@@ -263,7 +242,10 @@ std::string descriptors(const Camera& c)
     for (const auto& [id, guid] : {std::make_pair(c.mainUnit, SimulatedExtensionUnits::MainUnit),
                                    std::make_pair(c.zoomUnit, SimulatedExtensionUnits::ZoomUnit)}) {
         add({27, 0x24, 0x06, id});
-        d += usbGuid(guid);
+        QByteArray b = guid.toRfc4122(); // USB keeps the first three fields little-endian
+        for (auto [from, to] : {std::make_pair(0, 4), std::make_pair(4, 6), std::make_pair(6, 8)})
+            std::reverse(b.begin() + from, b.begin() + to);
+        d.append(b.constData(), 16);
         add({24, 1, 1, 2, 0xFF, 0xFF, 0});
     }
     add({9, 0x24, 0x03, 3, 0x01, 0x01, 0, 1, 0}); // output terminal
@@ -340,13 +322,13 @@ Devices& devices()
         auto* d = new Devices;
         const char* tmp = getenv("TMPDIR");
         d->root = std::string(tmp ? tmp : "/tmp") + "/uvcdev-" + std::to_string(getpid());
-        std::error_code ignored;
-        fs::remove_all(d->root, ignored);
         static const std::string root = d->root;
-        atexit([] {
+        static const auto clear = [] {
             std::error_code ignored;
             fs::remove_all(root, ignored);
-        });
+        };
+        clear();
+        atexit([] { clear(); });
         const std::string cameras = getenv("UVCDEV_CAMERAS") ? getenv("UVCDEV_CAMERAS") : "";
         for (size_t at = 0; at < cameras.size();) {
             const size_t end = std::min(cameras.find(';', at), cameras.size());
@@ -357,6 +339,13 @@ Devices& devices()
         return d;
     }();
     return *d;
+}
+
+// The devices, held until the lock goes.
+std::pair<Devices&, std::unique_lock<std::recursive_mutex>> locked()
+{
+    Devices& d = devices();
+    return {d, std::unique_lock<std::recursive_mutex>(d.mutex)};
 }
 
 std::shared_ptr<Camera> cameraOfNode(Devices& d, int node)
@@ -380,23 +369,7 @@ void releaseStream(Camera& c)
     c.owner = -1;
 }
 
-// ---------------------------------------------------------------------------
 // ioctls: 0 or a negative errno
-
-int queryCapability(const Handle& h, v4l2_capability* cap)
-{
-    std::memset(cap, 0, sizeof *cap);
-    std::strncpy(reinterpret_cast<char*>(cap->driver), "uvcvideo", sizeof cap->driver - 1);
-    std::strncpy(reinterpret_cast<char*>(cap->card), h.camera->name.c_str(), sizeof cap->card - 1);
-    snprintf(reinterpret_cast<char*>(cap->bus_info), sizeof cap->bus_info, "usb-0000:00:14.0-%d",
-             h.camera->port);
-    cap->version = 0x060100;
-    cap->capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING |
-                        V4L2_CAP_EXT_PIX_FORMAT | V4L2_CAP_DEVICE_CAPS;
-    cap->device_caps = (h.metadata ? V4L2_CAP_META_CAPTURE : V4L2_CAP_VIDEO_CAPTURE) |
-                       V4L2_CAP_STREAMING | V4L2_CAP_EXT_PIX_FORMAT;
-    return 0;
-}
 
 // UVCIOC_CTRL_QUERY answered by the simulated camera's extension units, with
 // the checks uvcvideo makes before a request reaches the device.
@@ -407,171 +380,32 @@ int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
                                               : QUuid();
     const unsigned long length = SimulatedExtensionUnits::controlLength(set, q->selector);
     constexpr unsigned long topology = 0x10000000, get = 1, setCur = 2, support = 0x100;
-    static const char* names[] = {"SET_CUR", "GET_CUR", "GET_INFO", "GET_LEN"};
-    const int kind = q->query == UVC_SET_CUR    ? 0
-                     : q->query == UVC_GET_CUR  ? 1
-                     : q->query == UVC_GET_INFO ? 2
-                     : q->query == UVC_GET_LEN  ? 3
-                                                : -1;
+    static const std::map<int, const char*> names = {{UVC_SET_CUR, "SET_CUR"},
+                                                     {UVC_GET_CUR, "GET_CUR"},
+                                                     {UVC_GET_INFO, "GET_INFO"},
+                                                     {UVC_GET_LEN, "GET_LEN"}};
     unsigned long returned = 0;
+    auto ask = [&](unsigned long flags, void* data, unsigned long size) {
+        return c.units->request(set, q->selector, topology | flags, q->unit, data, size, &returned);
+    };
     long r = set.isNull() || length == 0 ? -ENOENT : -EINVAL;
-    if (r == -EINVAL && kind == 2 && q->size == 1) {
-        r = c.units->request(set, q->selector, topology | support, q->unit, nullptr, 0, &returned);
+    if (r == -EINVAL && q->query == UVC_GET_INFO && q->size == 1) {
+        r = ask(support, nullptr, 0);
         q->data[0] = r >= 0 ? UVC_CONTROL_CAP_GET | UVC_CONTROL_CAP_SET : 0;
-    } else if (r == -EINVAL && kind == 3 && q->size == 2) {
-        r = c.units->request(set, q->selector, topology | get, q->unit, nullptr, 0, &returned);
-        q->data[0] = uint8_t(returned);
-        q->data[1] = uint8_t(returned >> 8);
-    } else if (r == -EINVAL && (kind == 0 || kind == 1)) {
+    } else if (r == -EINVAL && q->query == UVC_GET_LEN && q->size == 2) {
+        r = ask(get, nullptr, 0);
+        std::tie(q->data[0], q->data[1]) =
+            std::make_pair(uint8_t(returned), uint8_t(returned >> 8));
+    } else if (r == -EINVAL && (q->query == UVC_SET_CUR || q->query == UVC_GET_CUR)) {
         r = q->size != length ? -ENOBUFS
-                              : c.units->request(set, q->selector, topology | (kind ? get : setCur),
-                                                 q->unit, q->data, q->size, &returned);
+                              : ask(q->query == UVC_GET_CUR ? get : setCur, q->data, q->size);
     }
     char bytes[64] = "";
-    for (int i = 0; r >= 0 && kind != 2 && i < q->size && i < 31; ++i)
+    for (int i = 0; r >= 0 && q->query != UVC_GET_INFO && i < q->size && i < 31; ++i)
         snprintf(bytes + 2 * i, 3, "%02x", q->data[i]);
     note(d, "UVCIOC_CTRL_QUERY unit=%d selector=%d query=%s size=%d data=%s result=%ld", q->unit,
-         q->selector, kind < 0 ? "OTHER" : names[kind], q->size, bytes, r);
+         q->selector, names.count(q->query) ? names.at(q->query) : "OTHER", q->size, bytes, r);
     return int(r);
-}
-
-int standardControl(Devices& d, Camera& c, unsigned long request, void* arg)
-{
-    if (request == VIDIOC_QUERYCTRL) {
-        auto* q = static_cast<v4l2_queryctrl*>(arg);
-        v4l2_query_ext_ctrl e{};
-        e.id = q->id;
-        const int r = c.controls->queryExtControl(&e);
-        note(d, "VIDIOC_QUERYCTRL id=0x%08x result=%d", q->id, r);
-        if (r == 0) {
-            const auto narrow = [](int64_t v) { return int32_t(v); };
-            *q = {e.id, e.type,  {}, narrow(e.minimum), narrow(e.maximum), narrow(e.step),
-                  0,    e.flags, {}};
-            q->default_value = narrow(e.default_value);
-            std::memcpy(q->name, e.name, sizeof q->name - 1);
-        }
-        return r;
-    }
-    auto* ctrl = static_cast<v4l2_control*>(arg);
-    const bool setting = request == VIDIOC_S_CTRL;
-    const int r = setting ? c.controls->setControl(ctrl) : c.controls->getControl(ctrl);
-    note(d, "%s id=0x%08x value=%d result=%d", setting ? "VIDIOC_S_CTRL" : "VIDIOC_G_CTRL",
-         ctrl->id, ctrl->value, r);
-    return r;
-}
-
-const Mode* findMode(const Camera& c, uint32_t fourcc, int w, int h, size_t index = 0)
-{
-    for (const Mode& m : c.modes()) {
-        if (m.fourcc == fourcc && (w < 0 ? index-- == 0 : m.width == w && m.height == h))
-            return &m;
-    }
-    return nullptr;
-}
-
-uint32_t nearestInterval(const Mode& m, uint32_t wanted)
-{
-    return *std::min_element(
-        m.intervals.begin(), m.intervals.end(), [wanted](uint32_t a, uint32_t b) {
-            return std::llabs(int64_t(a) - wanted) < std::llabs(int64_t(b) - wanted);
-        });
-}
-
-// Formats and rates: an unknown format falls back to the first, the size to
-// the one that overlaps the request most, the rate to the nearest.
-int format(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
-{
-    std::vector<uint32_t> fourccs;
-    for (const Mode& m : c.modes()) {
-        if (std::find(fourccs.begin(), fourccs.end(), m.fourcc) == fourccs.end())
-            fourccs.push_back(m.fourcc);
-    }
-    switch (request) {
-    case VIDIOC_ENUM_FMT: {
-        auto* f = static_cast<v4l2_fmtdesc*>(arg);
-        if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || f->index >= fourccs.size())
-            return -EINVAL;
-        const bool jpeg = fourccs[f->index] == V4L2_PIX_FMT_MJPEG;
-        *f = v4l2_fmtdesc{
-            f->index, f->type, jpeg ? V4L2_FMT_FLAG_COMPRESSED : 0u, {}, fourccs[f->index], 0, {}};
-        std::strcpy(reinterpret_cast<char*>(f->description), jpeg ? "Motion-JPEG" : "YUYV 4:2:2");
-        return 0;
-    }
-    case VIDIOC_ENUM_FRAMESIZES: {
-        auto* s = static_cast<v4l2_frmsizeenum*>(arg);
-        const Mode* m = findMode(c, s->pixel_format, -1, -1, s->index);
-        s->type = V4L2_FRMSIZE_TYPE_DISCRETE;
-        s->discrete = m ? v4l2_frmsize_discrete{uint32_t(m->width), uint32_t(m->height)}
-                        : v4l2_frmsize_discrete{};
-        return m ? 0 : -EINVAL;
-    }
-    case VIDIOC_ENUM_FRAMEINTERVALS: {
-        auto* i = static_cast<v4l2_frmivalenum*>(arg);
-        const Mode* m = findMode(c, i->pixel_format, int(i->width), int(i->height));
-        if (!m || i->index >= m->intervals.size())
-            return -EINVAL;
-        i->type = V4L2_FRMIVAL_TYPE_DISCRETE;
-        i->discrete = {m->intervals[i->index], 10000000};
-        return 0;
-    }
-    case VIDIOC_G_PARM:
-    case VIDIOC_S_PARM: {
-        auto* p = static_cast<v4l2_streamparm*>(arg);
-        if (p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || (request == VIDIOC_S_PARM && c.streaming))
-            return p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
-        if (request == VIDIOC_S_PARM) {
-            const v4l2_fract t = p->parm.capture.timeperframe;
-            c.owner = fd;
-            c.interval = nearestInterval(
-                c.mode,
-                t.denominator ? uint32_t(uint64_t(t.numerator) * 10000000 / t.denominator) : 0);
-            note(d, "VIDIOC_S_PARM %u/%u -> %u", t.numerator, t.denominator, c.interval);
-        }
-        p->parm = {};
-        p->parm.capture.capability = V4L2_CAP_TIMEPERFRAME;
-        p->parm.capture.timeperframe = {c.interval, 10000000};
-        return 0;
-    }
-    }
-    auto* f = static_cast<v4l2_format*>(arg); // G_FMT, TRY_FMT, S_FMT
-    if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
-        (request == VIDIOC_S_FMT && c.owner >= 0 && (c.streaming || !c.buffers.empty()))) {
-        return f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
-    }
-    Mode chosen = c.mode;
-    if (request != VIDIOC_G_FMT) {
-        const uint32_t fourcc = std::count(fourccs.begin(), fourccs.end(), f->fmt.pix.pixelformat)
-                                    ? f->fmt.pix.pixelformat
-                                    : fourccs.front();
-        const int64_t rw = f->fmt.pix.width, rh = f->fmt.pix.height;
-        int64_t best = INT64_MAX;
-        for (const Mode& m : c.modes()) {
-            const int64_t overlap =
-                std::min<int64_t>(m.width, rw) * std::min<int64_t>(m.height, rh);
-            const int64_t distance = int64_t(m.width) * m.height + rw * rh - 2 * overlap;
-            if (m.fourcc == fourcc && distance < best) {
-                best = distance;
-                chosen = m;
-            }
-        }
-    }
-    v4l2_pix_format& pix = f->fmt.pix;
-    pix = v4l2_pix_format{};
-    pix.width = uint32_t(chosen.width);
-    pix.height = uint32_t(chosen.height);
-    pix.pixelformat = chosen.fourcc;
-    pix.field = V4L2_FIELD_NONE;
-    pix.bytesperline = chosen.fourcc == V4L2_PIX_FMT_YUYV ? pix.width * 2 : 0;
-    pix.sizeimage = pix.width * pix.height * 2;
-    pix.colorspace = V4L2_COLORSPACE_SRGB;
-    if (request == VIDIOC_S_FMT) {
-        c.owner = fd;
-        c.mode = chosen;
-        c.interval = nearestInterval(chosen, c.interval);
-        note(d, "VIDIOC_S_FMT %.4s %dx%d", reinterpret_cast<const char*>(&chosen.fourcc),
-             chosen.width, chosen.height);
-    }
-    return 0;
 }
 
 // Fills the queued buffers with the frames that came due since the last
@@ -587,10 +421,10 @@ void advance(Camera& c, int64_t now)
         const int index = c.queued.front();
         c.queued.pop_front();
         const std::string& bytes = picture(c.mode, c.nextFrame);
-        Camera::Buffer& b = c.buffers[size_t(index)];
-        b.bytes = uint32_t(std::min<size_t>(bytes.size(), c.bufferLength));
-        std::memcpy(c.map + size_t(index) * c.bufferLength, bytes.data(), b.bytes);
-        b = Camera::Buffer{false, true, b.bytes, uint32_t(c.nextFrame), c.dueNs()};
+        const uint32_t used = uint32_t(std::min<size_t>(bytes.size(), c.bufferLength));
+        std::memcpy(c.map + size_t(index) * c.bufferLength, bytes.data(), used);
+        c.buffers[size_t(index)] =
+            Camera::Buffer{false, true, used, uint32_t(c.nextFrame), c.dueNs()};
         c.done.push_back(index);
     }
 }
@@ -613,15 +447,221 @@ void describe(const Camera& c, uint32_t index, v4l2_buffer* b)
     b->length = c.bufferLength;
 }
 
-int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
+// Waits outside the lock: a blocking reader sleeps until its frame is due.
+int dequeue(Devices& d, int fd, Handle h, v4l2_buffer* b)
 {
-    const bool owner = c.owner == fd;
-    if (request == VIDIOC_REQBUFS) {
-        auto* r = static_cast<v4l2_requestbuffers*>(arg);
-        if (r->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || r->memory != V4L2_MEMORY_MMAP ||
-            c.streaming) {
-            return c.streaming ? -EBUSY : -EINVAL;
+    for (;;) {
+        std::unique_lock<std::recursive_mutex> lock(d.mutex);
+        Camera& c = *h.camera;
+        if (!c.plugged)
+            return -ENODEV;
+        if (!c.streaming || c.owner != fd || b->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+            return -EINVAL;
+        const int64_t now = clockNs(CLOCK_MONOTONIC);
+        advance(c, now);
+        if (!c.done.empty()) {
+            const int index = c.done.front();
+            c.done.pop_front();
+            c.buffers[size_t(index)].done = false;
+            describe(c, uint32_t(index), b);
+            d.pictureTimes[int(b->sequence % PictureCode::loop)] =
+                c.buffers[size_t(index)].capturedNs;
+            return 0;
         }
+        if (h.nonblocking)
+            return -EAGAIN;
+        const timespec nap{0, long(std::clamp<int64_t>(c.dueNs() - now, 100000, 20000000))};
+        lock.unlock();
+        nanosleep(&nap, nullptr);
+    }
+}
+
+// Formats and rates as uvcvideo rounds them: an unknown format falls back to
+// the first, the size to the one that overlaps the request most, the rate to
+// the nearest. A request that takes the stream while another handle holds it
+// gets EBUSY. 1 when the descriptor is not a node.
+int nodeIoctl(int fd, unsigned long request, void* arg)
+{
+    Devices& d = devices();
+    std::unique_lock<std::recursive_mutex> lock(d.mutex);
+    auto it = d.handles.find(fd);
+    if (it == d.handles.end())
+        return 1;
+    const Handle h = it->second;
+    Camera& c = *h.camera;
+    const bool takes = request == VIDIOC_S_FMT || request == VIDIOC_S_PARM ||
+                       request == VIDIOC_REQBUFS || request == VIDIOC_STREAMON;
+    std::vector<uint32_t> fourccs;
+    for (const Mode& m : c.modes()) {
+        if (std::find(fourccs.begin(), fourccs.end(), m.fourcc) == fourccs.end())
+            fourccs.push_back(m.fourcc);
+    }
+    const auto findMode = [&c](uint32_t fourcc, int w, int h, size_t index) -> const Mode* {
+        for (const Mode& m : c.modes()) {
+            if (m.fourcc == fourcc && (w < 0 ? index-- == 0 : m.width == w && m.height == h))
+                return &m;
+        }
+        return nullptr;
+    };
+    const auto nearest = [](const Mode& m, uint32_t wanted) {
+        return *std::min_element(
+            m.intervals.begin(), m.intervals.end(), [wanted](uint32_t a, uint32_t b) {
+                return std::llabs(int64_t(a) - wanted) < std::llabs(int64_t(b) - wanted);
+            });
+    };
+    auto* f = static_cast<v4l2_format*>(arg);
+    auto* b = static_cast<v4l2_buffer*>(arg);
+    auto* ctrl = static_cast<v4l2_control*>(arg);
+    if (!c.plugged)
+        return -ENODEV;
+    if (h.metadata && request != VIDIOC_QUERYCAP)
+        return -ENOTTY; // its metadata format is of no interest here
+    if (takes && c.owner != -1 && c.owner != fd)
+        return -EBUSY;
+    switch (request) {
+    case VIDIOC_QUERYCAP: {
+        auto* cap = static_cast<v4l2_capability*>(arg);
+        *cap = {};
+        std::strcpy(reinterpret_cast<char*>(cap->driver), "uvcvideo");
+        std::strncpy(reinterpret_cast<char*>(cap->card), c.name.c_str(), sizeof cap->card - 1);
+        snprintf(reinterpret_cast<char*>(cap->bus_info), sizeof cap->bus_info,
+                 "usb-0000:00:14.0-%d", c.port);
+        cap->version = 0x060100;
+        cap->capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING |
+                            V4L2_CAP_EXT_PIX_FORMAT | V4L2_CAP_DEVICE_CAPS;
+        cap->device_caps = (h.metadata ? V4L2_CAP_META_CAPTURE : V4L2_CAP_VIDEO_CAPTURE) |
+                           V4L2_CAP_STREAMING | V4L2_CAP_EXT_PIX_FORMAT;
+        return 0;
+    }
+    case VIDIOC_DQBUF:
+        lock.unlock();
+        return dequeue(d, fd, h, b);
+    case UVCIOC_CTRL_QUERY:
+        return unitQuery(d, c, static_cast<uvc_xu_control_query*>(arg));
+    case VIDIOC_QUERYCTRL: {
+        auto* q = static_cast<v4l2_queryctrl*>(arg);
+        v4l2_query_ext_ctrl e{};
+        e.id = q->id;
+        const int r = c.controls->queryExtControl(&e);
+        note(d, "VIDIOC_QUERYCTRL id=0x%08x result=%d", q->id, r);
+        if (r == 0) {
+            *q = {e.id,
+                  e.type,
+                  {},
+                  int32_t(e.minimum),
+                  int32_t(e.maximum),
+                  int32_t(e.step),
+                  int32_t(e.default_value),
+                  e.flags,
+                  {}};
+            std::memcpy(q->name, e.name, sizeof q->name - 1);
+        }
+        return r;
+    }
+    case VIDIOC_G_CTRL:
+    case VIDIOC_S_CTRL: {
+        const bool setting = request == VIDIOC_S_CTRL;
+        const int r = setting ? c.controls->setControl(ctrl) : c.controls->getControl(ctrl);
+        note(d, "%s id=0x%08x value=%d result=%d", setting ? "VIDIOC_S_CTRL" : "VIDIOC_G_CTRL",
+             ctrl->id, ctrl->value, r);
+        return r;
+    }
+    case VIDIOC_G_INPUT:
+        *static_cast<int*>(arg) = 0;
+        return 0;
+    case VIDIOC_ENUMINPUT: {
+        auto* in = static_cast<v4l2_input*>(arg);
+        const uint32_t index = in->index;
+        *in = v4l2_input{};
+        std::strcpy(reinterpret_cast<char*>(in->name), "Camera 1");
+        in->type = V4L2_INPUT_TYPE_CAMERA;
+        return index == 0 ? 0 : -EINVAL;
+    }
+    case VIDIOC_ENUM_FMT: {
+        auto* e = static_cast<v4l2_fmtdesc*>(arg);
+        if (e->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || e->index >= fourccs.size())
+            return -EINVAL;
+        const bool jpeg = fourccs[e->index] == V4L2_PIX_FMT_MJPEG;
+        *e = v4l2_fmtdesc{
+            e->index, e->type, jpeg ? V4L2_FMT_FLAG_COMPRESSED : 0u, {}, fourccs[e->index], 0, {}};
+        std::strcpy(reinterpret_cast<char*>(e->description), jpeg ? "Motion-JPEG" : "YUYV 4:2:2");
+        return 0;
+    }
+    case VIDIOC_ENUM_FRAMESIZES: {
+        auto* s = static_cast<v4l2_frmsizeenum*>(arg);
+        const Mode* m = findMode(s->pixel_format, -1, -1, s->index);
+        s->type = V4L2_FRMSIZE_TYPE_DISCRETE;
+        s->discrete = m ? v4l2_frmsize_discrete{uint32_t(m->width), uint32_t(m->height)}
+                        : v4l2_frmsize_discrete{};
+        return m ? 0 : -EINVAL;
+    }
+    case VIDIOC_ENUM_FRAMEINTERVALS: {
+        auto* i = static_cast<v4l2_frmivalenum*>(arg);
+        const Mode* m = findMode(i->pixel_format, int(i->width), int(i->height), 0);
+        if (!m || i->index >= m->intervals.size())
+            return -EINVAL;
+        i->type = V4L2_FRMIVAL_TYPE_DISCRETE;
+        i->discrete = {m->intervals[i->index], 10000000};
+        return 0;
+    }
+    case VIDIOC_G_PARM:
+    case VIDIOC_S_PARM: {
+        auto* p = static_cast<v4l2_streamparm*>(arg);
+        if (p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || (request == VIDIOC_S_PARM && c.streaming))
+            return p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
+        if (request == VIDIOC_S_PARM) {
+            const v4l2_fract t = p->parm.capture.timeperframe;
+            c.owner = fd;
+            c.interval = nearest(
+                c.mode,
+                t.denominator ? uint32_t(uint64_t(t.numerator) * 10000000 / t.denominator) : 0);
+            note(d, "VIDIOC_S_PARM %u/%u -> %u", t.numerator, t.denominator, c.interval);
+        }
+        p->parm = {};
+        p->parm.capture.capability = V4L2_CAP_TIMEPERFRAME;
+        p->parm.capture.timeperframe = {c.interval, 10000000};
+        return 0;
+    }
+    case VIDIOC_G_FMT:
+    case VIDIOC_S_FMT: {
+        if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
+            (request == VIDIOC_S_FMT && c.owner >= 0 && (c.streaming || !c.buffers.empty())))
+            return f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
+        Mode chosen = c.mode;
+        const uint32_t fourcc = std::count(fourccs.begin(), fourccs.end(), f->fmt.pix.pixelformat)
+                                    ? f->fmt.pix.pixelformat
+                                    : fourccs.front();
+        const int64_t rw = f->fmt.pix.width, rh = f->fmt.pix.height;
+        int64_t best = INT64_MAX;
+        for (const Mode& m : c.modes()) {
+            const int64_t overlap =
+                std::min<int64_t>(m.width, rw) * std::min<int64_t>(m.height, rh);
+            const int64_t distance = int64_t(m.width) * m.height + rw * rh - 2 * overlap;
+            if (request == VIDIOC_S_FMT && m.fourcc == fourcc && distance < best)
+                std::tie(best, chosen) = std::make_pair(distance, m);
+        }
+        v4l2_pix_format& pix = f->fmt.pix;
+        pix = v4l2_pix_format{};
+        pix.width = uint32_t(chosen.width);
+        pix.height = uint32_t(chosen.height);
+        pix.pixelformat = chosen.fourcc;
+        pix.field = V4L2_FIELD_NONE;
+        pix.bytesperline = chosen.fourcc == V4L2_PIX_FMT_YUYV ? pix.width * 2 : 0;
+        pix.sizeimage = pix.width * pix.height * 2;
+        pix.colorspace = V4L2_COLORSPACE_SRGB;
+        if (request == VIDIOC_S_FMT) {
+            c.owner = fd;
+            c.mode = chosen;
+            c.interval = nearest(chosen, c.interval);
+            note(d, "VIDIOC_S_FMT %.4s %dx%d", reinterpret_cast<const char*>(&chosen.fourcc),
+                 chosen.width, chosen.height);
+        }
+        return 0;
+    }
+    case VIDIOC_REQBUFS: {
+        auto* r = static_cast<v4l2_requestbuffers*>(arg);
+        if (r->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || r->memory != V4L2_MEMORY_MMAP || c.streaming)
+            return c.streaming ? -EBUSY : -EINVAL;
         releaseStream(c); // and with no buffers asked for, the camera is free again
         r->count = std::min<uint32_t>(r->count, 32);
         r->capabilities = V4L2_BUF_CAP_SUPPORTS_MMAP;
@@ -637,12 +677,11 @@ int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
         c.buffers.assign(r->count, Camera::Buffer());
         return 0;
     }
-    if (request == VIDIOC_QUERYBUF || request == VIDIOC_QBUF) {
-        auto* b = static_cast<v4l2_buffer*>(arg);
-        if (!owner || b->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || b->index >= c.buffers.size() ||
-            b->memory != V4L2_MEMORY_MMAP) {
+    case VIDIOC_QUERYBUF:
+    case VIDIOC_QBUF: {
+        if (c.owner != fd || b->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
+            b->index >= c.buffers.size() || b->memory != V4L2_MEMORY_MMAP)
             return -EINVAL;
-        }
         Camera::Buffer& buffer = c.buffers[b->index];
         if (request == VIDIOC_QBUF && (buffer.queued || buffer.done))
             return -EINVAL;
@@ -652,8 +691,10 @@ int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
         describe(c, b->index, b);
         return 0;
     }
-    if (request == VIDIOC_STREAMON || request == VIDIOC_STREAMOFF) {
-        if (!owner || *static_cast<int*>(arg) != V4L2_BUF_TYPE_VIDEO_CAPTURE || c.buffers.empty())
+    case VIDIOC_STREAMON:
+    case VIDIOC_STREAMOFF:
+        if (c.owner != fd || *static_cast<int*>(arg) != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
+            c.buffers.empty())
             return -EINVAL;
         c.streaming = request == VIDIOC_STREAMON && !picture(c.mode, 0).empty();
         c.startNs = clockNs(CLOCK_MONOTONIC);
@@ -673,93 +714,6 @@ int stream(Devices& d, int fd, Camera& c, unsigned long request, void* arg)
     return -ENOTTY;
 }
 
-// Waits outside the lock: a blocking reader sleeps until its frame is due.
-int dequeue(Devices& d, int fd, Handle h, v4l2_buffer* b)
-{
-    for (;;) {
-        std::unique_lock<std::recursive_mutex> lock(d.mutex);
-        Camera& c = *h.camera;
-        if (!c.plugged)
-            return -ENODEV;
-        if (!c.streaming || c.owner != fd || b->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
-            return -EINVAL;
-        const int64_t now = clockNs(CLOCK_MONOTONIC);
-        advance(c, now);
-        if (!c.done.empty()) {
-            const int index = c.done.front();
-            c.done.pop_front();
-            Camera::Buffer& buffer = c.buffers[size_t(index)];
-            buffer.done = false;
-            describe(c, uint32_t(index), b);
-            d.pictureTimes[int(buffer.sequence % PictureCode::loop)] = buffer.capturedNs;
-            return 0;
-        }
-        if (h.nonblocking)
-            return -EAGAIN;
-        const timespec nap{0, long(std::clamp<int64_t>(c.dueNs() - now, 100000, 20000000))};
-        lock.unlock();
-        nanosleep(&nap, nullptr);
-    }
-}
-
-// 1 when the descriptor is not a node.
-int nodeIoctl(int fd, unsigned long request, void* arg)
-{
-    Devices& d = devices();
-    std::unique_lock<std::recursive_mutex> lock(d.mutex);
-    auto it = d.handles.find(fd);
-    if (it == d.handles.end())
-        return 1;
-    const Handle h = it->second;
-    Camera& c = *h.camera;
-    if (!c.plugged)
-        return -ENODEV;
-    if (request == VIDIOC_QUERYCAP)
-        return queryCapability(h, static_cast<v4l2_capability*>(arg));
-    if (h.metadata) {
-        return -ENOTTY; // its metadata format is of no interest here
-    }
-    switch (request) {
-    case VIDIOC_DQBUF:
-        lock.unlock();
-        return dequeue(d, fd, h, static_cast<v4l2_buffer*>(arg));
-    case UVCIOC_CTRL_QUERY:
-        return unitQuery(d, c, static_cast<uvc_xu_control_query*>(arg));
-    case VIDIOC_QUERYCTRL:
-    case VIDIOC_G_CTRL:
-    case VIDIOC_S_CTRL:
-        return standardControl(d, c, request, arg);
-    case VIDIOC_QUERY_EXT_CTRL:
-        return c.controls->queryExtControl(static_cast<v4l2_query_ext_ctrl*>(arg));
-    case VIDIOC_QUERYMENU:
-        return c.controls->queryMenu(static_cast<v4l2_querymenu*>(arg));
-    case VIDIOC_G_INPUT:
-        *static_cast<int*>(arg) = 0;
-        return 0;
-    case VIDIOC_S_INPUT:
-        return *static_cast<int*>(arg) == 0 ? 0 : -EINVAL;
-    case VIDIOC_ENUMINPUT: {
-        auto* in = static_cast<v4l2_input*>(arg);
-        const uint32_t index = in->index;
-        *in = v4l2_input{};
-        std::strcpy(reinterpret_cast<char*>(in->name), "Camera 1");
-        in->type = V4L2_INPUT_TYPE_CAMERA;
-        return index == 0 ? 0 : -EINVAL;
-    }
-    }
-    // Another handle holds the stream: uvcvideo answers EBUSY.
-    const bool takes = request == VIDIOC_S_FMT || request == VIDIOC_S_PARM ||
-                       request == VIDIOC_REQBUFS || request == VIDIOC_STREAMON;
-    if (takes && c.owner != -1 && c.owner != fd)
-        return -EBUSY;
-    const bool formats = request == VIDIOC_ENUM_FMT || request == VIDIOC_ENUM_FRAMESIZES ||
-                         request == VIDIOC_ENUM_FRAMEINTERVALS || request == VIDIOC_G_PARM ||
-                         request == VIDIOC_S_PARM || request == VIDIOC_G_FMT ||
-                         request == VIDIOC_S_FMT || request == VIDIOC_TRY_FMT;
-    return formats ? format(d, fd, c, request, arg) : stream(d, fd, c, request, arg);
-}
-
-// ---------------------------------------------------------------------------
 // Paths
 
 int failWith(int error)
@@ -789,60 +743,32 @@ const char* mapped(const char* path, std::string& buffer)
     return buffer.c_str();
 }
 
-template <typename Stat> int nodeStat(int node, Stat* st)
+int openNode(int node, int flags)
 {
-    Devices& d = devices();
-    Lock lock(d.mutex);
+    auto [d, lock] = locked();
     auto c = cameraOfNode(d, node);
     if (!c)
         return failWith(ENOENT);
-    *st = Stat{};
+    const int fd = memfd_create("uvcdev", (flags & O_CLOEXEC) ? MFD_CLOEXEC : 0);
+    if (fd >= 0)
+        d.handles[fd] = Handle{c, c->node != node, (flags & O_NONBLOCK) != 0};
+    return fd;
+}
+
+int nodeStat(int node, struct stat* st)
+{
+    auto [d, lock] = locked();
+    auto c = cameraOfNode(d, node);
+    if (!c)
+        return failWith(ENOENT);
+    *st = {};
     st->st_mode = S_IFCHR | 0660;
     st->st_rdev = makedev(81, node);
-    st->st_dev = makedev(0, 5);
     st->st_ino = 1000 + node;
     st->st_nlink = 1;
     st->st_ctim = st->st_mtim = st->st_atim =
         timespec{c->pluggedAtNs / 1000000000, c->pluggedAtNs % 1000000000};
     return 0;
-}
-
-template <typename Call> int openPath(const char* path, int flags, Call call)
-{
-    const int node = nodeNumber(path);
-    if (node < 0) {
-        std::string buffer;
-        return call(mapped(path, buffer));
-    }
-    Devices& d = devices();
-    Lock lock(d.mutex);
-    auto c = cameraOfNode(d, node);
-    if (!c)
-        return failWith(ENOENT);
-    const int fd = memfd_create("uvcdev", (flags & O_CLOEXEC) ? MFD_CLOEXEC : 0);
-    if (fd >= 0) {
-        d.handles[fd] = Handle{c, c->node != node, (flags & O_NONBLOCK) != 0};
-    }
-    return fd;
-}
-
-template <typename Stat, typename Call> int statPath(const char* path, Stat* st, Call call)
-{
-    std::string buffer;
-    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : call(mapped(path, buffer));
-}
-
-dirent64* nextNode(DIR* dir)
-{
-    Devices& d = devices();
-    Lock lock(d.mutex);
-    auto it = d.listings.find(dir);
-    if (it == d.listings.end() || it->second.next >= it->second.nodes.size())
-        return nullptr;
-    Listing& l = it->second;
-    l.entry = dirent64{1000 + uint64_t(l.nodes[l.next]), 0, sizeof l.entry, DT_CHR, {}};
-    snprintf(l.entry.d_name, sizeof l.entry.d_name, "video%d", l.nodes[l.next++]);
-    return &l.entry;
 }
 
 // Children (the audio server, helpers) run without this library unless a
@@ -855,36 +781,28 @@ __attribute__((constructor)) void keepToThisProcess()
 
 } // namespace
 
-// ---------------------------------------------------------------------------
 // The C library, as the program, Qt and FFmpeg call it
 
-#define OPEN_CALL(name, params, ...)                                                               \
-    EXPORT int name params                                                                         \
+#define OPEN_CALL(name)                                                                            \
+    EXPORT int name(const char* path, int flags, ...)                                              \
     {                                                                                              \
         REAL(name);                                                                                \
         va_list args;                                                                              \
         va_start(args, flags);                                                                     \
         const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? mode_t(va_arg(args, int)) : 0;       \
         va_end(args);                                                                              \
-        return openPath(path, flags, [&](const char* p) { return real(__VA_ARGS__); });            \
+        std::string buffer;                                                                        \
+        return nodeNumber(path) < 0 ? real(mapped(path, buffer), flags, mode)                      \
+                                    : openNode(nodeNumber(path), flags);                           \
     }
-OPEN_CALL(open, (const char* path, int flags, ...), p, flags, mode)
-OPEN_CALL(open64, (const char* path, int flags, ...), p, flags, mode)
-OPEN_CALL(openat, (int dir, const char* path, int flags, ...), dir, p, flags, mode)
-
-EXPORT int __open_2(const char* path, int flags)
-{
-    static const auto real =
-        reinterpret_cast<int (*)(const char*, int)>(dlsym(RTLD_NEXT, "__open_2"));
-    return openPath(path, flags, [&](const char* p) { return real(p, flags); });
-}
+OPEN_CALL(open)
+OPEN_CALL(open64)
 
 EXPORT int close(int fd)
 {
     REAL(close);
     if (active) {
-        Devices& d = devices();
-        Lock lock(d.mutex);
+        auto [d, lock] = locked();
         auto it = d.handles.find(fd);
         if (it != d.handles.end() && it->second.camera->owner == fd)
             releaseStream(*it->second.camera);
@@ -905,33 +823,11 @@ EXPORT int ioctl(int fd, unsigned long request, ...) noexcept
     return result == 1 ? real(fd, request, arg) : result < 0 ? failWith(-result) : result;
 }
 
-#define STAT_CALL(name, type)                                                                      \
-    EXPORT int name(const char* path, struct type* st) noexcept                                    \
-    {                                                                                              \
-        REAL(name);                                                                                \
-        return statPath(path, st, [&](const char* p) { return real(p, st); });                     \
-    }
-STAT_CALL(stat, stat)
-STAT_CALL(stat64, stat64)
-STAT_CALL(lstat, stat)
-STAT_CALL(lstat64, stat64)
-
-EXPORT int statx(int dir, const char* path, int flags, unsigned mask, struct statx* st) noexcept
+EXPORT int stat(const char* path, struct stat* st) noexcept
 {
-    REAL(statx);
-    struct stat s;
+    REAL(stat);
     std::string buffer;
-    if (nodeNumber(path) < 0 || nodeStat(nodeNumber(path), &s) < 0)
-        return nodeNumber(path) < 0 ? real(dir, mapped(path, buffer), flags, mask, st) : -1;
-    *st = {};
-    st->stx_mask = STATX_BASIC_STATS;
-    st->stx_mode = uint16_t(s.st_mode);
-    st->stx_ino = s.st_ino;
-    st->stx_nlink = 1;
-    st->stx_rdev_major = 81;
-    st->stx_rdev_minor = uint32_t(nodeNumber(path));
-    st->stx_ctime = st->stx_mtime = {s.st_ctim.tv_sec, uint32_t(s.st_ctim.tv_nsec), 0};
-    return 0;
+    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : real(mapped(path, buffer), st);
 }
 
 EXPORT int access(const char* path, int mode) noexcept
@@ -941,13 +837,6 @@ EXPORT int access(const char* path, int mode) noexcept
     std::string buffer;
     return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), &s)
                                  : real(mapped(path, buffer), mode);
-}
-
-EXPORT ssize_t readlink(const char* path, char* target, size_t size) noexcept
-{
-    REAL(readlink);
-    std::string buffer;
-    return nodeNumber(path) >= 0 ? failWith(EINVAL) : real(mapped(path, buffer), target, size);
 }
 
 EXPORT char* realpath(const char* path, char* resolved) noexcept
@@ -969,17 +858,18 @@ EXPORT char* realpath(const char* path, char* resolved) noexcept
     return r;
 }
 
+// A listing of /dev gets the nodes after the real entries.
 EXPORT DIR* opendir(const char* path)
 {
     REAL(opendir);
     std::string buffer;
     DIR* dir = real(mapped(path, buffer));
     if (dir && (std::strcmp(path, "/dev") == 0 || std::strcmp(path, "/dev/") == 0)) {
-        Devices& d = devices();
-        Lock lock(d.mutex);
+        auto [d, lock] = locked();
+        Listing& l = d.listings[dir] = Listing{};
         for (const auto& c : d.cameras) {
             if (c->plugged)
-                d.listings[dir].nodes.insert(d.listings[dir].nodes.end(), {c->node, c->node + 1});
+                l.nodes.insert(l.nodes.end(), {c->node, c->node + 1});
         }
     }
     return dir;
@@ -989,18 +879,16 @@ EXPORT dirent64* readdir64(DIR* dir)
 {
     REAL(readdir64);
     dirent64* entry = real(dir);
-    return entry || !active ? entry : nextNode(dir);
-}
-
-EXPORT int closedir(DIR* dir)
-{
-    REAL(closedir);
-    if (active) {
-        Devices& d = devices();
-        Lock lock(d.mutex);
-        d.listings.erase(dir);
-    }
-    return real(dir);
+    if (entry || !active)
+        return entry;
+    auto [d, lock] = locked();
+    auto it = d.listings.find(dir);
+    if (it == d.listings.end() || it->second.next >= it->second.nodes.size())
+        return nullptr;
+    Listing& l = it->second;
+    l.entry = dirent64{1000 + uint64_t(l.nodes[l.next]), 0, sizeof l.entry, DT_CHR, {}};
+    snprintf(l.entry.d_name, sizeof l.entry.d_name, "video%d", l.nodes[l.next++]);
+    return &l.entry;
 }
 
 // A streaming node is readable when a frame is due, in error once unplugged;
@@ -1015,8 +903,7 @@ EXPORT int poll(pollfd* fds, nfds_t count, int timeoutMs)
         int ready = 0;
         int64_t wakeNs = end;
         for (nfds_t i = 0; active && i < count; ++i) {
-            Devices& d = devices();
-            Lock lock(d.mutex);
+            auto [d, lock] = locked();
             auto it = d.handles.find(fds[i].fd);
             if (it == d.handles.end())
                 continue;
@@ -1047,7 +934,6 @@ EXPORT int poll(pollfd* fds, nfds_t count, int timeoutMs)
     }
 }
 
-// ---------------------------------------------------------------------------
 // The controller
 
 EXPORT int uvcdev_plug(const char* setup)
@@ -1057,8 +943,7 @@ EXPORT int uvcdev_plug(const char* setup)
 
 EXPORT int uvcdev_unplug(int node)
 {
-    Devices& d = devices();
-    Lock lock(d.mutex);
+    auto [d, lock] = locked();
     auto c = cameraOfNode(d, node);
     if (!c || c->node != node)
         return -1;
@@ -1071,25 +956,23 @@ EXPORT int uvcdev_unplug(int node)
 
 EXPORT int uvcdev_streaming_handles()
 {
-    Devices& d = devices();
-    Lock lock(d.mutex);
+    auto [d, lock] = locked();
     return int(std::count_if(d.cameras.begin(), d.cameras.end(),
                              [](const auto& c) { return c->owner != -1; }));
 }
 
-EXPORT char* uvcdev_take_log()
+EXPORT const char* uvcdev_take_log()
 {
-    Devices& d = devices();
-    Lock lock(d.mutex);
-    char* log = strdup(d.log.c_str());
+    auto [d, lock] = locked();
+    static std::string taken;
+    taken.swap(d.log);
     d.log.clear();
-    return log;
+    return taken.c_str();
 }
 
 EXPORT int64_t uvcdev_picture_time(int picture)
 {
-    Devices& d = devices();
-    Lock lock(d.mutex);
+    auto [d, lock] = locked();
     return d.pictureTimes.count(picture) ? d.pictureTimes[picture] : -1;
 }
 
