@@ -226,26 +226,28 @@ private slots:
                              {{6, 12}, QByteArray(3, '\0')}};
         auto t = node.transport();
         unsigned long n = 99;
-        QCOMPARE(t->nodeProperty(Main, 9, SupportQuery, 4, nullptr, 0, &n), 0L);
+        QCOMPARE(t->nodeProperty(Main, 9, SupportQuery, 1, nullptr, 0, &n), 0L);
         QCOMPARE(node.unitCalls.last().query, quint8(UVC_GET_INFO));
-        // Unit 6 has selector 9 too, but it is the zoom unit: the main set
-        // is not answered there, and the driver is not even asked.
-        QVERIFY(t->nodeProperty(Main, 9, SupportQuery, 6, nullptr, 0, &n) < 0);
+        // A node is a unit's place among the extension units: node 1 is
+        // unit 4. Node 2 (unit 6) has selector 9 too, but it is the zoom
+        // unit: the main set is not answered there, and the driver is not
+        // even asked; there is no fifth unit.
+        QVERIFY(t->nodeProperty(Main, 9, SupportQuery, 2, nullptr, 0, &n) < 0);
         QVERIFY(t->nodeProperty(Main, 9, SupportQuery, 5, nullptr, 0, &n) < 0);
         QCOMPARE(node.unitCalls.size(), 1);
-        QCOMPARE(t->nodeProperty(Main, 8, SupportQuery, 4, nullptr, 0, &n), long(-ENOENT));
-        QCOMPARE(t->nodeProperty(Main, 9, LengthQuery, 4, nullptr, 0, &n), 0L);
+        QCOMPARE(t->nodeProperty(Main, 8, SupportQuery, 1, nullptr, 0, &n), long(-ENOENT));
+        QCOMPARE(t->nodeProperty(Main, 9, LengthQuery, 1, nullptr, 0, &n), 0L);
         QCOMPARE(n, 0x118UL); // little endian
         quint8 style = 0;
-        QCOMPARE(t->nodeProperty(Main, 13, GetTransfer, 4, &style, 1, &n), 0L);
+        QCOMPARE(t->nodeProperty(Main, 13, GetTransfer, 1, &style, 1, &n), 0L);
         QCOMPARE(style, quint8(6));
         QCOMPARE(n, 1UL);
         quint8 zoom[3] = {1, 0, 6};
-        QCOMPARE(t->nodeProperty(Zoom, 12, SetTransfer, 6, zoom, 3, &n), 0L);
+        QCOMPARE(t->nodeProperty(Zoom, 12, SetTransfer, 2, zoom, 3, &n), 0L);
         QCOMPARE(node.unitCalls.last().query, quint8(UVC_SET_CUR));
         QCOMPARE(node.lastSent, QByteArray("\x01\x00\x06", 3));
         quint8 wide[4] = {}; // another length than the control's
-        QCOMPARE(t->nodeProperty(Main, 13, GetTransfer, 4, wide, 4, &n), long(-ENOBUFS));
+        QCOMPARE(t->nodeProperty(Main, 13, GetTransfer, 1, wide, 4, &n), long(-ENOBUFS));
         QCOMPARE(n, 0UL);
     }
 

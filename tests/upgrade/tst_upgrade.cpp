@@ -38,7 +38,7 @@ struct Vorn_settingUpgradeInspector
     QString text() const { return p->ui->textEdit->toPlainText(); }
     bool upgrading() const { return p->upgrading; }
     int cameraId() const { return p->cameraId; }
-    void setUpgrading() { p->ui->textEdit->clear(), p->upgrading = true; }
+    void setUpgrading() { p->ui->textEdit->clear(), p->outcome.reset(), p->upgrading = true; }
     void send(const QString& message) { emit p->updateUpgradeInfo(message); }
 };
 
@@ -339,13 +339,13 @@ private slots:
         user.fileName = dir.filePath(QStringLiteral("固件 升级.IMG"));
         QSignalSpy disconnect(page.p, &Vorn_settingUpgrade::disConnectDevice);
         scripted.script(
-            {"send file 40%", "block written", "f:flash write %.1f:50", "upgrade exit"});
+            {"send file 40%", "block written", "f:flash write %.1f:100", "upgrade exit"});
         page.ui()->pushButton_upgrade->click();
         QCOMPARE(disconnect.size(), 1);
         QVERIFY(page.dialog()->isVisible());
         waitForIdle(page);
         QCOMPARE(page.status(), kComplete);
-        QCOMPARE(page.bar(), 50);
+        QCOMPARE(page.bar(), 100);
         QCOMPARE(page.text(), QStringLiteral("block written"));
         QCOMPARE(scripted.call(0), (QStringList{"2", "-M", user.fileName, "-I", "3"}));
 
