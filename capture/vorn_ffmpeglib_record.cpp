@@ -57,7 +57,7 @@ bool Vorn_FFmpeglib::StartRecord()
         qDebug() << "no recording: capture is not running";
         return false;
     }
-    if (m_recorder && m_recorder->isRecording()) {
+    if (m_recordCallRunning || (m_recorder && m_recorder->isRecording())) {
         return false;
     }
     if (!m_recorder) {
@@ -80,7 +80,8 @@ bool Vorn_FFmpeglib::StartRecord()
     const int width = m_session->frameWidth();
     const int height = m_session->frameHeight();
     const double rate = m_session->frameRate();
-    const bool started = runBesideEventLoop(
+    m_recordCallRunning = true;
+    bool started = runBesideEventLoop(
         this, [=] { return recorder->start(path, microphone, ordinal, width, height, rate); });
     if (started && !CaptureIsOpen()) {
         // The capture ended while the recorder was being opened: there is
@@ -88,16 +89,22 @@ bool Vorn_FFmpeglib::StartRecord()
         qDebug() << "no recording: capture ended while it started";
         runBesideEventLoop(this, [recorder] { return recorder->stop(); });
         std::remove(path.c_str());
-        return false;
+        started = false;
     }
+    m_recordCallRunning = false;
     return started;
 }
 
 bool Vorn_FFmpeglib::StopRecord()
 {
     const std::shared_ptr<Mp4Recorder> recorder = m_recorder;
-    if (!recorder) {
+    // A stop asked for from within a start or a stop waiting here finds
+    // nothing of its own to complete.
+    if (!recorder || m_recordCallRunning) {
         return false;
     }
-    return runBesideEventLoop(this, [recorder] { return recorder->stop(); });
+    m_recordCallRunning = true;
+    const bool completed = runBesideEventLoop(this, [recorder] { return recorder->stop(); });
+    m_recordCallRunning = false;
+    return completed;
 }
