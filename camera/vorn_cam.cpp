@@ -170,6 +170,15 @@ Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
 
 Vorn_Cam::~Vorn_Cam()
 {
+    // The timers stop first: completing a recording lets events run, and
+    // none of them is to reach a window being taken apart.
+    for (QTimer** timer : {&cameraListTimer, &volumeHideTimer, &micHideTimer, &recordTimer}) {
+        if (*timer) {
+            (*timer)->stop();
+            delete *timer;
+            *timer = nullptr;
+        }
+    }
     if (captureLib) {
         // A recording is completed before its frames stop coming.
         if (captureLib->CaptureIsOpen()) {
@@ -178,13 +187,6 @@ Vorn_Cam::~Vorn_Cam()
         captureLib->StopCapture();
         delete captureLib;
         captureLib = nullptr;
-    }
-    for (QTimer** timer : {&cameraListTimer, &volumeHideTimer, &micHideTimer, &recordTimer}) {
-        if (*timer) {
-            (*timer)->stop();
-            delete *timer;
-            *timer = nullptr;
-        }
     }
     delete loadingMovie;
     loadingMovie = nullptr;
@@ -380,12 +382,14 @@ void Vorn_Cam::pushButton_preview_checked(bool status)
     ui->label_cameraview->hide();
     loadingMovie->stop();
     if (recordTimer) {
-        if (recordTimer->isActive()) {
-            recordTimer->stop();
-            captureLib->StopRecord();
-        }
+        // Gone before the file is completed, for the same reason as at
+        // the record button.
+        const bool recording = recordTimer->isActive();
         delete recordTimer;
         recordTimer = nullptr;
+        if (recording) {
+            captureLib->StopRecord();
+        }
     }
     captureLib->StopCapture();
     ui->label_recordTime->setText(QString());

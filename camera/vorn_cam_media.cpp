@@ -94,14 +94,12 @@ void Vorn_Cam::bt_record_Clicked(bool state)
         }
         qDebug() << "stop recoder...";
         const bool wasRecording = recordTimer != nullptr;
+        // The clock goes first: while the file is completed the window's
+        // events still run, and none of them is to see a recording left to
+        // stop.
+        delete recordTimer;
+        recordTimer = nullptr;
         const bool completed = captureLib->StopRecord();
-        if (recordTimer) {
-            if (recordTimer->isActive()) {
-                recordTimer->stop();
-            }
-            delete recordTimer;
-            recordTimer = nullptr;
-        }
         ui->label_recordTime->setText(QString());
         // Without a clock the recording was already ended (and completed)
         // when the camera stopped; there is nothing new to report on.

@@ -66,23 +66,16 @@ bool CaptureSession::launch(const std::string& name, int ordinal, int width, int
                            << ordinal;
         return false;
     }
-    std::unique_ptr<FrameSource> source;
-    if (device.simulated) {
-        source = std::make_unique<SimulatedSource>(device.simulated);
-    } else {
-        source = std::make_unique<SystemSource>(device.deviceName);
-    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_phase = Phase::Opening;
-        m_source = source.get();
+        m_source = nullptr;
     }
     m_stop.store(false);
     m_workerRunning.store(true);
     m_deviceLabel = device.deviceName;
     m_workerGeneration = m_generation;
-    m_worker = std::thread(&CaptureSession::run, this, device.deviceName, std::move(source), width,
-                           height);
+    m_worker = std::thread(&CaptureSession::run, this, device, width, height);
     return true;
 }
 
@@ -183,11 +176,25 @@ void CaptureSession::setPhase(Phase phase)
     m_phaseChanged.notify_all();
 }
 
-void CaptureSession::run(QString deviceLabel, std::unique_ptr<FrameSource> source, int width,
-                         int height)
+void CaptureSession::run(CaptureDevice device, int width, int height)
 {
     pthread_setname_np(pthread_self(), "lumora-capture");
-    if (source->open(width, height, 30) && !m_stop.load()) {
+    const QString deviceLabel = device.deviceName;
+    // Even making the source can take a while (a simulated camera draws
+    // its scene first): that is the worker's time, not the caller's.
+    std::unique_ptr<FrameSource> source;
+    if (device.simulated) {
+        source = std::make_unique<SimulatedSource>(device.simulated);
+    } else {
+        source = std::make_unique<SystemSource>(device.deviceName);
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_source = source.get();
+    }
+    // A stop that came before the source was known could not interrupt
+    // it; it is seen here instead.
+    if (!m_stop.load() && source->open(width, height, 30) && !m_stop.load()) {
         readLoop(*source, width, height);
     } else {
         qDebug().noquote() << "capture:" << deviceLabel << "could not be opened";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capturedevice.h"
 #include "framehandoff.h"
 
 #include <QString>
@@ -79,7 +80,7 @@ private:
     };
 
     bool launch(const std::string& name, int ordinal, int width, int height);
-    void run(QString deviceLabel, std::unique_ptr<FrameSource> source, int width, int height);
+    void run(CaptureDevice device, int width, int height);
     void postSettled(unsigned generation);
     void settle(unsigned generation);
     void giveUpOpening();

@@ -42,6 +42,8 @@ public:
     void SetRecordFileName(std::string fileName);
     // The microphone by device name (UTF-8) and same-name ordinal.
     void SetCaptureMicrophone(std::string name, int ordinal);
+    // Start and stop return with the outcome, yet run the work on a thread
+    // of their own while this thread's events (not user input) go on.
     bool StartRecord();
     // True when the file was completed.
     bool StopRecord();
@@ -65,6 +67,9 @@ private:
     // it while a recording runs.
     std::shared_ptr<Mp4Recorder> m_recorder;
     std::unique_ptr<CaptureSession> m_session;
+    // A start or stop of the recording is under way; the event loop runs
+    // meanwhile, and a second call from it must not touch the recorder.
+    bool m_recordCallRunning = false;
     std::string m_recordFileName;
     std::string m_microphoneName;
     int m_microphoneOrdinal = 0;
