@@ -1,5 +1,6 @@
 // The frame-sharing object writing the segment "shareFrame", read back by a
 // separate process with the same key and locks.
+#include "logcapture.h"
 #include "sharedframelock.h"
 #include "sharedframeprobe.h"
 #include "vorn_sharedmemory.h"
@@ -191,6 +192,22 @@ private slots:
         const SharedRecord record = SharedFrameProbe::read();
         QCOMPARE(record.segmentBytes, 4096);
         QCOMPARE(record.width, 0);
+    }
+
+    void onlyAnotherHolderOfTheSegmentIsReported()
+    {
+        Vorn_SharedMemory shared;
+        shared.captureOpen = true;
+        QImage frame = cameraFrame(1280, 720);
+        LogCapture log;
+        QSharedMemory reader(QStringLiteral("shareFrame"));
+        for (int i = 0; i < 8; ++i) {
+            if (i == 3 || i == 6) { // the virtual camera comes and goes
+                QVERIFY(i == 3 ? reader.attach(QSharedMemory::ReadOnly) : reader.detach());
+            }
+            deliver(shared, frame);
+            QCOMPARE(log.count("shared memory is exist"), qBound(0, i - 2, 3));
+        }
     }
 };
 
