@@ -19,7 +19,6 @@
 #include "virtualcameracommand.h"
 #include "vorn_ffmpeglib.h"
 #include "vorn_sharedmemory.h"
-#include "yuvconversion.h"
 
 #include <QRandomGenerator>
 #include <QtConcurrent>
@@ -257,15 +256,6 @@ private slots:
                               "/tmp/a \"b\" c"}));
     }
 
-    void anUnansweredPromptIsLeftToFinish()
-    {
-        QCOMPARE(PkexecLauncher(file("pkexec"), 100).runElevated("/bin/t", "x", "", 0),
-                 int(PkexecLauncher::TimedOut));
-        // Not killed: answered later, it completes on its own.
-        QFile(work.filePath("go")).open(QIODevice::WriteOnly);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(work.filePath("done")), 60000);
-    }
-
     void theSwitchRegistersAndShares()
     {
         ScriptedDialogs dialogs; // a failed switch tells the user why
@@ -492,16 +482,6 @@ private slots:
             qToLittleEndian<qint32>(header[i], bytes + 4 * i);
         }
         QCOMPARE(int(FrameRecord::check(FrameRecord::readHeader(bytes), segment)), status);
-    }
-
-    void conversionsMatchTheFormulas()
-    {
-        const QImage upright = picture(3);
-        const QByteArray stored = bottomUp(upright);
-        QByteArray i420(YuvConversion::frameBytes(YuvConversion::Format::I420, kW, kH), 0);
-        YuvConversion::bottomUpRgbToI420(reinterpret_cast<const uchar*>(stored.constData()), kW, kH,
-                                         reinterpret_cast<uchar*>(i420.data()));
-        QVERIFY(i420Error(i420, upright) <= 1.0);
     }
 
     void theReaderWaitsWhileAFrameIsWritten()
