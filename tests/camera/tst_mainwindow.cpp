@@ -1,9 +1,12 @@
 // The main window against the simulated hub standing in for the USB bus:
 // discovery, microphone pairing and the choice of camera, the preview with
-// the real capture library, and the pictures the window names.
+// the real capture library and its start off the GUI thread, the camera
+// restarting for a new audio setting, and the pictures the window names.
 #include "mainwindowinspector.h"
+#include "scripteddialogs.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
+#include "simulatedpropertydevices.h"
 #include "vorn_ffmpeglib.h"
 #include "vorn_settingaudio.h"
 #include "vorn_settingupgrade.h"
@@ -49,9 +52,14 @@ class tst_MainWindow : public QObject
 private:
     SimulatedHub& hub = SimulatedHub::instance();
     SimulatedDeviceCatalog catalog;
+    SimulatedPropertyDevices devices;
 
 private slots:
-    void initTestCase() { DeviceCatalog::setInstance(&catalog); }
+    void initTestCase()
+    {
+        DeviceCatalog::setInstance(&catalog);
+        PropertyDevices::setInstance(&devices);
+    }
     void cleanupTestCase() { DeviceCatalog::setInstance(nullptr); }
     void init() { hub.reset(); }
 
@@ -282,6 +290,44 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 30000);
         window.reset();
         QTRY_VERIFY_WITH_TIMEOUT(!camera->isStreaming(), 30000);
+    }
+
+    void captureStartsWithoutWaitingForFrames()
+    {
+        auto camera = hub.plugCamera();
+        Vorn_FFmpeglib lib;
+        lib.SetCapture(camera->config().description.toStdString(), 0);
+        QSignalSpy started(&lib, &Vorn_FFmpeglib::captureStarted);
+        QSignalSpy frames(&lib, &Vorn_FFmpeglib::frameBuffer);
+        QVERIFY(lib.StartCaptureAsync());
+        QVERIFY(!lib.CaptureIsOpen()); // back before the camera sent anything
+        QVERIFY(started.wait(10000));
+        // A start stopped while pending never reports; the next one does.
+        lib.StartCaptureAsync();
+        lib.StopCapture();
+        lib.StartCaptureAsync();
+        frames.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(!frames.isEmpty(), 10000);
+        QCOMPARE(QList<QVariantList>(started), QList<QVariantList>({{true}, {true}}));
+    }
+
+    void audioSwitchRestartsTheCamera()
+    {
+        auto camera = hub.plugCamera();
+        camera->modifyControlConfig(
+            [](SimulatedControlConfig& c) { c.restartMilliseconds = 2500; });
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        inspect.ui()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(inspect.captureLib()->CaptureIsOpen(), 30000);
+        ScriptedDialogs answers;
+        auto* audio = inspect.settingAudio()->findChild<QPushButton*>("pushButton_Audio");
+        audio->click();
+        QTRY_VERIFY_WITH_TIMEOUT(hub.cameras().isEmpty(), 30000);
+        // Back, opened again, and previewing as before.
+        QTRY_VERIFY_WITH_TIMEOUT(!hub.cameras().isEmpty() && inspect.captureLib()->CaptureIsOpen(),
+                                 60000);
+        QVERIFY(audio->isEnabled() && !audio->isChecked()); // the setting it came back with
     }
 };
 

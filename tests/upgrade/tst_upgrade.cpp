@@ -189,7 +189,7 @@ private slots:
 
     void libraryUpgradesFromTheBytesRead()
     {
-        const QString before = hub.plugCamera()->deviceName();
+        hub.plugCamera();
         const QString path = writeFile(QStringLiteral("固件.img"), QByteArray(10000, '\x5a'));
         const QStringList messages = messagesOf([&] { upgradeTask(path, 0); });
         QList<int> sent;
@@ -204,9 +204,6 @@ private slots:
         QVERIFY(!written.isEmpty());
         QCOMPARE(written.last().mid(13).chopped(1).toDouble(), 100.0);
         QCOMPARE(messages.filter(QStringLiteral("exit")), QStringList{"upgrade exit"});
-        // The camera restarted: it left the bus and came back as a new device.
-        QCOMPARE(hub.cameras().size(), 1);
-        QVERIFY(hub.cameras().first()->deviceName() != before);
     }
 
     void libraryRefusesWhatItCannotUpgrade_data()
@@ -492,8 +489,10 @@ private slots:
         QVERIFY(!sending.isEmpty() && !writing.isEmpty());
         QVERIFY(page.text().contains(QLatin1String("Device rebooting...")));
         QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
-        // The camera came back as a new device, discovery opens the lone
-        // camera again, and only then is the page usable.
+        // The camera restarted: it left the bus and came back as a new
+        // device; discovery opens the lone camera again, and only then is
+        // the page usable.
+        QCOMPARE(hub.cameras().size(), 1);
         QVERIFY(hub.cameras().first()->deviceName() != before);
         QTRY_VERIFY_WITH_TIMEOUT(cam.captureOn(), 30000);
         QVERIFY(page.ui()->pushButton_upgrade->isEnabled());

@@ -1,8 +1,9 @@
 // The virtual camera: the commands that register its component, run through
-// a stand-in for pkexec that records its arguments; the main window's switch,
-// with the shared frame read back by a second process; and the Linux feeder,
-// its record checks and conversions, and its program reading what Lumora's
-// own writer publishes.
+// a stand-in for pkexec that records its arguments and ends when the test
+// says; the main window's switch, pending while the prompt is open, with the
+// shared frame read back by a second process; the helper installed for root;
+// and the Linux feeder, its record checks and conversions, and its program
+// reading what Lumora's own writer publishes.
 #include "elevatedlauncher.h"
 #include "framerecord.h"
 #include "mainwindowinspector.h"
@@ -14,10 +15,10 @@
 #include "sharedframereader.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
+#include "trustedhelper.h"
 #include "virtualcameracommand.h"
 #include "vorn_ffmpeglib.h"
 #include "vorn_sharedmemory.h"
-#include "yuvconversion.h"
 
 #include <QRandomGenerator>
 #include <QtConcurrent>
@@ -27,6 +28,9 @@
 #include <array>
 #include <cmath>
 #include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -152,6 +156,7 @@ private:
     SimulatedDeviceCatalog catalog;
     SimulatedHub& hub = SimulatedHub::instance();
     QString feederErrors;
+    QString path;
 
     // Runs the feeder program for a few frames into a file; gives the last.
     QByteArray runFeeder(const QStringList& extra, int frameBytes, int* exitCode = nullptr)
@@ -184,26 +189,50 @@ private:
     }
 
 private slots:
+    QString file(const char* name) const { return work.filePath(QLatin1String(name)); }
+    static QPushButton* button(MainWindowInspector& i) { return i.ui()->pushButton_register; }
+
+    static QString mode(const QString& path)
+    {
+        struct stat info = {};
+        const bool found = stat(QFile::encodeName(path).constData(), &info) == 0;
+        return found ? QString("%1 %2").arg(info.st_uid).arg(info.st_mode & 07777, 0, 8) : "gone";
+    }
+
+private slots:
     void initTestCase()
     {
         QVERIFY(keyFolder.isValid());
         qputenv("TMPDIR", keyFolder.path().toLocal8Bit());
         DeviceCatalog::setInstance(&catalog);
-        // Writes its arguments one a line, then waits for the test's word
+        // Writes its pid and arguments, then waits for the test's word
         // before it ends, as pkexec waits for the prompt and the program.
-        QFile script(work.filePath("pkexec"));
+        QFile script(file("pkexec"));
         QVERIFY(script.open(QIODevice::WriteOnly));
         script.write("#!/bin/sh\n"
+                     "echo $$ > \"$STANDIN_DIR/pid\"\n"
                      "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$STANDIN_DIR/args\"\n"
-                     "while [ -n \"$STANDIN_HOLD\" ] && [ ! -e \"$STANDIN_DIR/go\" ]; do\n"
-                     "  sleep 0.05; done\n"
+                     "trap 'touch \"$STANDIN_DIR/terminated\"; exit 143' TERM\n"
+                     "while [ ! -e \"$STANDIN_DIR/go\" ]; do sleep 0.05; done\n"
+                     "printf '%s' \"$STANDIN_ERROR\" >&2\n"
                      "touch \"$STANDIN_DIR/done\"; exit \"${STANDIN_EXIT:-0}\"\n");
         script.close();
         QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
         qputenv("STANDIN_DIR", work.path().toLocal8Bit());
+        path = qEnvironmentVariable("PATH");
     }
     void cleanupTestCase() { DeviceCatalog::setInstance(nullptr); }
-    void init() { hub.reset(); }
+    void init()
+    {
+        hub.reset();
+        qputenv("LUMORA_DEV_VCAM_HELPER", "1");
+        qputenv("PATH", (work.path() + ':' + path).toLocal8Bit());
+        qunsetenv("STANDIN_EXIT");
+        qunsetenv("STANDIN_ERROR");
+        for (const char* name : {"go", "pid", "terminated", "done"}) {
+            QFile::remove(file(name));
+        }
+    }
 
     void commandsKeepTheirArgumentsWhole()
     {
@@ -217,38 +246,14 @@ private slots:
         QCOMPARE(QProcess::splitCommand(QString::fromLocal8Bit(on.parameters)),
                  QStringList({"register", "--tmpdir", "/tmp/a \"b\" c"}));
 
-        PkexecLauncher launcher(work.filePath("pkexec"));
+        QFile(file("go")).open(QIODevice::WriteOnly);
+        PkexecLauncher launcher(file("pkexec"));
         QVERIFY(launcher.runElevated(on.file, on.parameters, QByteArray(), 0) > 32);
         QFile args(work.filePath("args"));
         QVERIFY(args.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromLocal8Bit(args.readAll()).split('\n', Qt::SkipEmptyParts),
                  QStringList({"/opt/my tools/virtual/lumora-vcam", "register", "--tmpdir",
                               "/tmp/a \"b\" c"}));
-    }
-
-    void launcherFailuresAreTold()
-    {
-        for (const auto& [code, result] :
-             {std::pair<const char*, int>{"126", PkexecLauncher::Declined},
-              {"1", PkexecLauncher::ToolFailed}}) {
-            qputenv("STANDIN_EXIT", code);
-            QCOMPARE(PkexecLauncher(work.filePath("pkexec")).runElevated("/t", "x", "", 0), result);
-        }
-        qunsetenv("STANDIN_EXIT");
-        QCOMPARE(PkexecLauncher(work.filePath("none")).runElevated("/t", "x", "", 0),
-                 int(PkexecLauncher::NotStarted));
-    }
-
-    void anUnansweredPromptIsLeftToFinish()
-    {
-        qputenv("STANDIN_HOLD", "1");
-        QFile::remove(work.filePath("done"));
-        QCOMPARE(PkexecLauncher(work.filePath("pkexec"), 100).runElevated("/bin/t", "x", "", 0),
-                 int(PkexecLauncher::TimedOut));
-        qunsetenv("STANDIN_HOLD");
-        // Not killed: answered later, it completes on its own.
-        QFile(work.filePath("go")).open(QIODevice::WriteOnly);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(work.filePath("done")), 60000);
     }
 
     void theSwitchRegistersAndShares()
@@ -299,6 +304,153 @@ private slots:
         ElevatedLauncher::setInstance(nullptr);
     }
 
+    void theSwitchStaysPendingWhileThePromptIsOpen()
+    {
+        ScriptedDialogs dialogs;
+        hub.plugCamera();
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        inspect.ui()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 30000);
+
+        button(inspect)->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file("pid")), 30000);
+        // The window runs on: frames keep coming while nobody answers.
+        QVERIFY(framesPass(inspect));
+        QVERIFY(button(inspect)->isChecked() && !button(inspect)->isEnabled());
+        // Another click does nothing, and a toggle from elsewhere is undone.
+        QTest::mouseClick(button(inspect), Qt::LeftButton);
+        button(inspect)->setChecked(false);
+        QVERIFY(button(inspect)->isChecked());
+
+        QFile(file("go")).open(QIODevice::WriteOnly);
+        QTRY_VERIFY_WITH_TIMEOUT(button(inspect)->isEnabled(), 30000);
+        QVERIFY(button(inspect)->isChecked() && dialogs.messages().isEmpty());
+    }
+
+    void aFailedSwitchRevertsAndSaysWhy_data()
+    {
+        QTest::addColumn<QByteArray>("exitCode");
+        QTest::addColumn<QByteArray>("error");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("declined") << QByteArray("126") << QByteArray() << "declined";
+        QTest::newRow("no agent") << QByteArray("127") << QByteArray("No authentication agent")
+                                  << "polkit authentication agent";
+        QTest::newRow("no module") << QByteArray("10") << QByteArray() << "v4l2loopback";
+        QTest::newRow("no pkexec") << QByteArray() << QByteArray() << "needs pkexec";
+        // Without the development switch only the installed helper may run.
+        QTest::newRow("not installed") << QByteArray("0") << QByteArray() << "cmake --install";
+    }
+
+    void aFailedSwitchRevertsAndSaysWhy()
+    {
+        QFETCH(QByteArray, exitCode);
+        QFETCH(QByteArray, error);
+        QFETCH(QString, told);
+        qputenv("STANDIN_EXIT", exitCode);
+        qputenv("STANDIN_ERROR", error);
+        if (exitCode.isEmpty()) {
+            qputenv("PATH", work.filePath("nowhere").toLocal8Bit());
+        } else if (exitCode == "0") {
+            qunsetenv("LUMORA_DEV_VCAM_HELPER");
+        }
+        QFile(file("go")).open(QIODevice::WriteOnly);
+        ScriptedDialogs dialogs;
+        hub.plugCamera();
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        button(inspect)->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(button(inspect)->isEnabled(), 30000);
+        QVERIFY(!button(inspect)->isChecked());
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY2(dialogs.messages()[0].contains(told), qPrintable(dialogs.messages()[0]));
+        QVERIFY(exitCode != "0" || !QFile::exists(file("pid")));
+    }
+
+    void closingWhilePendingCancelsThePrompt()
+    {
+        ScriptedDialogs dialogs;
+        hub.plugCamera();
+        auto window = std::make_unique<Vorn_Cam>();
+        MainWindowInspector inspect(*window);
+        button(inspect)->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file("pid")), 30000);
+        QFile pidFile(file("pid"));
+        QVERIFY(pidFile.open(QIODevice::ReadOnly));
+        const QByteArray pid = pidFile.readAll().trimmed();
+        window.reset();
+        // Ended and reaped: not even a zombie is left.
+        QVERIFY(QFile::exists(file("terminated")));
+        QVERIFY(!QFile::exists("/proc/" + pid));
+        QVERIFY(dialogs.messages().isEmpty());
+    }
+
+    // Installed into a temporary prefix: owned and changeable by root only,
+    // with its polkit action; a copy others could change is refused.
+    void theHelperIsInstalledForRootOnly()
+    {
+        if (geteuid() != 0) {
+            QSKIP("installing a helper that only root may change needs root");
+        }
+        QTemporaryDir prefix;
+        QProcess install;
+        install.setProcessChannelMode(QProcess::ForwardedChannels);
+        // A permissive umask must not leak into the installed modes.
+        install.start("sh", {"-c",
+                             "umask 000; exec \"$0\" --install \"$1\" --prefix \"$2\" "
+                             "--component virtualcamera",
+                             LUMORA_CMAKE_COMMAND, LUMORA_BINARY_DIR, prefix.path()});
+        QVERIFY(install.waitForFinished(120000));
+        QCOMPARE(install.exitCode(), 0);
+        const QString script = prefix.filePath("libexec/lumora/lumora-vcam");
+        const QString policy = prefix.filePath("share/polkit-1/actions/org.lumora.vcam.policy");
+        for (const QString& folder : {prefix.filePath("libexec"), prefix.filePath("libexec/lumora"),
+                                      prefix.filePath("share/polkit-1/actions"), script,
+                                      prefix.filePath("libexec/lumora/lumora-vcam-feeder")}) {
+            QCOMPARE(mode(folder), QString("0 755"));
+        }
+        QCOMPARE(mode(policy), QString("0 644"));
+        QFile action(policy);
+        QVERIFY(action.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(action.readAll());
+        QVERIFY(text.contains("<message>Lumora wants to add its virtual camera</message>"));
+        QVERIFY(text.contains("\"org.freedesktop.policykit.exec.path\">" + script + "</annotate>"));
+        QCOMPARE(VirtualCameraCommand::linuxRefusal(script), QString());
+
+        const QString folder = prefix.filePath("copy");
+        QVERIFY(QDir().mkpath(folder));
+        const QString copy = folder + "/lumora-vcam";
+        QVERIFY(QFile::copy(script, copy));
+        QCOMPARE(chmod(QFile::encodeName(copy), 0775), 0);
+        QVERIFY(VirtualCameraCommand::linuxRefusal(copy).contains("cmake --install"));
+        QCOMPARE(TrustedHelper::untrustedPart(copy), copy);
+        QCOMPARE(chmod(QFile::encodeName(copy), 0755), 0);
+        QCOMPARE(chmod(QFile::encodeName(folder), 0777), 0);
+        QCOMPARE(TrustedHelper::untrustedPart(copy), folder);
+        // Only owners may rename in a sticky folder, as in /tmp.
+        QCOMPARE(chmod(QFile::encodeName(folder), 01777), 0);
+        QCOMPARE(TrustedHelper::untrustedPart(copy), QString());
+        QCOMPARE(chown(QFile::encodeName(copy), 65534, 65534), 0);
+        QCOMPARE(TrustedHelper::untrustedPart(copy), copy);
+        QVERIFY(VirtualCameraCommand::linuxRefusal(folder + "/gone").contains("not installed"));
+
+        // The installed tool without the loopback module: modprobe fails.
+        if (QFile::exists("/sys/class/video4linux")) {
+            QSKIP("a machine with video devices: the module is not faked away there");
+        }
+        QFile modprobe(file("modprobe"));
+        QVERIFY(modprobe.open(QIODevice::WriteOnly));
+        modprobe.write("#!/bin/sh\nexit 1\n");
+        modprobe.close();
+        modprobe.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        QProcess run;
+        run.start(script, {"register"});
+        QVERIFY(run.waitForFinished(60000));
+        const int result = PkexecLauncher::resultOf(run.exitStatus(), run.exitCode(), {});
+        QVERIFY(VirtualCameraCommand::linuxFailureMessage(true, result, run.exitCode())
+                    .contains("v4l2loopback kernel module"));
+    }
+
     void recordChecks_data()
     {
         QTest::addColumn<QList<int>>("header");
@@ -330,16 +482,6 @@ private slots:
             qToLittleEndian<qint32>(header[i], bytes + 4 * i);
         }
         QCOMPARE(int(FrameRecord::check(FrameRecord::readHeader(bytes), segment)), status);
-    }
-
-    void conversionsMatchTheFormulas()
-    {
-        const QImage upright = picture(3);
-        const QByteArray stored = bottomUp(upright);
-        QByteArray i420(YuvConversion::frameBytes(YuvConversion::Format::I420, kW, kH), 0);
-        YuvConversion::bottomUpRgbToI420(reinterpret_cast<const uchar*>(stored.constData()), kW, kH,
-                                         reinterpret_cast<uchar*>(i420.data()));
-        QVERIFY(i420Error(i420, upright) <= 1.0);
     }
 
     void theReaderWaitsWhileAFrameIsWritten()
