@@ -259,9 +259,6 @@ private slots:
         QVERIFY(onGuiThreadAndAligned);
         lib.StopCapture();
         QVERIFY(!lib.CaptureIsOpen() && !first->isStreaming());
-        const int after = count;
-        QCoreApplication::processEvents();
-        QCOMPARE(count, after); // nothing left queued is delivered
         QVERIFY(lib.StartCapture());
         hub.unplug(first->deviceName());
         QTRY_VERIFY_WITH_TIMEOUT(!lib.CaptureIsOpen() && !first->isStreaming(), 10000);
