@@ -1,8 +1,5 @@
-// uvcvideo cameras in user space for the process this library is preloaded
-// into. The C library calls that reach /dev/videoN and its sysfs entries are
-// taken over; everything else passes straight through. The sysfs entries are
-// real files in a folder of this process; a node is a memfd, so close, poll
-// and the mmap of its buffers work on a real descriptor.
+// uvcvideo cameras in user space: the C library calls that reach /dev/videoN and its sysfs
+// entries are taken over. A node is a memfd, so close and the mmap of its buffers are real.
 #include "uvcdevice.h"
 
 #include "simulatedcamera.h"
@@ -20,7 +17,6 @@ extern "C" {
 #include <linux/usb/video.h>
 #include <linux/uvcvideo.h>
 #include <linux/videodev2.h>
-#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -223,8 +219,6 @@ const std::string& picture(const Mode& mode, int64_t frame)
     return made;
 }
 
-// Plugging: the camera, its sysfs entries and USB descriptors
-
 // The device descriptor, then the configuration with its video function.
 std::string descriptors(const Camera& c)
 {
@@ -369,7 +363,13 @@ void releaseStream(Camera& c)
     c.owner = -1;
 }
 
-// ioctls: 0 or a negative errno
+const char* queryName(int query)
+{
+    const char* names[] = {"SET_CUR", "GET_CUR", "GET_INFO", "GET_LEN"};
+    const int codes[] = {UVC_SET_CUR, UVC_GET_CUR, UVC_GET_INFO, UVC_GET_LEN};
+    const auto at = std::find(codes, codes + 4, query) - codes;
+    return at < 4 ? names[at] : "OTHER";
+}
 
 // UVCIOC_CTRL_QUERY answered by the simulated camera's extension units, with
 // the checks uvcvideo makes before a request reaches the device.
@@ -380,10 +380,6 @@ int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
                                               : QUuid();
     const unsigned long length = SimulatedExtensionUnits::controlLength(set, q->selector);
     constexpr unsigned long topology = 0x10000000, get = 1, setCur = 2, support = 0x100;
-    static const std::map<int, const char*> names = {{UVC_SET_CUR, "SET_CUR"},
-                                                     {UVC_GET_CUR, "GET_CUR"},
-                                                     {UVC_GET_INFO, "GET_INFO"},
-                                                     {UVC_GET_LEN, "GET_LEN"}};
     unsigned long returned = 0;
     auto ask = [&](unsigned long flags, void* data, unsigned long size) {
         return c.units->request(set, q->selector, topology | flags, q->unit, data, size, &returned);
@@ -404,7 +400,7 @@ int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
     for (int i = 0; r >= 0 && q->query != UVC_GET_INFO && i < q->size && i < 31; ++i)
         snprintf(bytes + 2 * i, 3, "%02x", q->data[i]);
     note(d, "UVCIOC_CTRL_QUERY unit=%d selector=%d query=%s size=%d data=%s result=%ld", q->unit,
-         q->selector, names.count(q->query) ? names.at(q->query) : "OTHER", q->size, bytes, r);
+         q->selector, queryName(q->query), q->size, bytes, r);
     return int(r);
 }
 
@@ -545,15 +541,10 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         const int r = c.controls->queryExtControl(&e);
         note(d, "VIDIOC_QUERYCTRL id=0x%08x result=%d", q->id, r);
         if (r == 0) {
-            *q = {e.id,
-                  e.type,
-                  {},
-                  int32_t(e.minimum),
-                  int32_t(e.maximum),
-                  int32_t(e.step),
-                  int32_t(e.default_value),
-                  e.flags,
-                  {}};
+            *q = {};
+            std::tie(q->id, q->type, q->minimum, q->maximum, q->step, q->default_value, q->flags) =
+                std::make_tuple(e.id, e.type, int32_t(e.minimum), int32_t(e.maximum),
+                                int32_t(e.step), int32_t(e.default_value), e.flags);
             std::memcpy(q->name, e.name, sizeof q->name - 1);
         }
         return r;
@@ -713,8 +704,6 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     }
     return -ENOTTY;
 }
-
-// Paths
 
 int failWith(int error)
 {
@@ -889,49 +878,6 @@ EXPORT dirent64* readdir64(DIR* dir)
     l.entry = dirent64{1000 + uint64_t(l.nodes[l.next]), 0, sizeof l.entry, DT_CHR, {}};
     snprintf(l.entry.d_name, sizeof l.entry.d_name, "video%d", l.nodes[l.next++]);
     return &l.entry;
-}
-
-// A streaming node is readable when a frame is due, in error once unplugged;
-// the other descriptors are polled in slices up to the next frame.
-EXPORT int poll(pollfd* fds, nfds_t count, int timeoutMs)
-{
-    REAL(poll);
-    const int64_t end =
-        timeoutMs < 0 ? INT64_MAX : clockNs(CLOCK_MONOTONIC) + timeoutMs * 1000000LL;
-    std::vector<pollfd> others(fds, fds + count);
-    for (bool ours = false;; ours = false) {
-        int ready = 0;
-        int64_t wakeNs = end;
-        for (nfds_t i = 0; active && i < count; ++i) {
-            auto [d, lock] = locked();
-            auto it = d.handles.find(fds[i].fd);
-            if (it == d.handles.end())
-                continue;
-            Camera& c = *it->second.camera;
-            const bool streaming = c.plugged && c.streaming && c.owner == fds[i].fd;
-            if (streaming)
-                advance(c, clockNs(CLOCK_MONOTONIC));
-            wakeNs = streaming ? std::min(wakeNs, c.dueNs()) : wakeNs;
-            const int mask = !c.plugged       ? POLLERR | POLLHUP
-                             : !streaming     ? POLLERR
-                             : c.done.empty() ? 0
-                                              : POLLIN | POLLRDNORM;
-            fds[i].revents = short(mask & (fds[i].events | POLLERR | POLLHUP));
-            ready += fds[i].revents != 0;
-            others[i].fd = -1;
-            ours = true;
-        }
-        if (!ours)
-            return real(fds, count, timeoutMs);
-        const int64_t left = std::clamp<int64_t>(wakeNs - clockNs(CLOCK_MONOTONIC), 0, 20000000);
-        const int r = real(others.data(), count, ready ? 0 : int((left + 999999) / 1000000));
-        for (nfds_t i = 0; r > 0 && i < count; ++i) {
-            if (others[i].fd >= 0)
-                ready += (fds[i].revents = others[i].revents) != 0;
-        }
-        if (r < 0 || ready || clockNs(CLOCK_MONOTONIC) >= end)
-            return r < 0 ? r : ready;
-    }
 }
 
 // The controller
