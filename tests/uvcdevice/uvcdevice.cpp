@@ -41,9 +41,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The camera sends kLoop pictures over and over, each with its number drawn
-// in as a row of squares placed in fractions of the picture, so that the
-// number reads back at any scale and tells which buffer a picture came from.
+// The camera sends `loop` pictures over and over, each with its number drawn in as a row of
+// squares placed in fractions of the picture: it reads back at any scale.
 struct PictureCode
 {
     static constexpr int loop = 30, bits = 8;
@@ -74,19 +73,18 @@ struct Camera
         int64_t capturedNs = 0;
     };
     std::string name;
-    bool yuyvOnly = false, plugged = true;
-    int mainUnit = 4, zoomUnit = 6, node = 0, port = 1; // metadata node: node + 1
+    bool yuyvOnly = false, plugged = true, streaming = false;
+    // The metadata node is node + 1; owner is the handle that set a format or took buffers,
+    // as uvcvideo's privileges.
+    int mainUnit = 4, zoomUnit = 6, node = 0, port = 1, owner = -1;
     int64_t pluggedAtNs = 0;
     std::shared_ptr<SimulatedCamera> model;
     std::unique_ptr<SimulatedExtensionUnits> units;
     std::unique_ptr<SimulatedStandardControls> controls;
     Mode mode;
-    uint32_t interval = 0;
-    int owner = -1; // the handle that set a format or took buffers, as uvcvideo's privileges
+    uint32_t interval = 0, bufferLength = 0;
     std::vector<Buffer> buffers;
-    uint32_t bufferLength = 0;
     uint8_t* map = nullptr;
-    bool streaming = false;
     int64_t startNs = 0, nextFrame = 1;
     std::deque<int> queued, done;
 
@@ -262,20 +260,16 @@ void writeSysfs(const std::string& root, const Camera& c)
 {
     const std::string interface = usbFolder(c) + "/9-" + std::to_string(c.port) + ":1.0";
     fs::create_directories(root + interface);
-    const std::pair<std::string, std::string> files[] = {
-        {usbFolder(c) + "/descriptors", descriptors(c)},
-        {usbFolder(c) + "/bConfigurationValue", "1\n"},
-        {interface + "/bInterfaceNumber", "00\n"},
-        {classFolder(c.node) + "/index", "0\n"},
-        {classFolder(c.node + 1) + "/index", "1\n"},
-        {classFolder(c.node) + "/name", c.name + "\n"},
-        {classFolder(c.node + 1) + "/name", c.name + "\n"}};
-    for (const auto& [path, text] : files) {
-        fs::create_directories(fs::path(root + path).parent_path());
-        std::ofstream(root + path, std::ios::binary) << text;
+    std::ofstream(root + usbFolder(c) + "/descriptors", std::ios::binary) << descriptors(c);
+    std::ofstream(root + usbFolder(c) + "/bConfigurationValue") << "1\n";
+    std::ofstream(root + interface + "/bInterfaceNumber") << "00\n";
+    for (int i : {0, 1}) {
+        fs::create_directories(root + classFolder(c.node + i));
+        std::ofstream(root + classFolder(c.node + i) + "/index") << i << "\n";
+        std::ofstream(root + classFolder(c.node + i) + "/name") << c.name << "\n";
+        fs::create_symlink("../../.." + interface.substr(4),
+                           root + classFolder(c.node + i) + "/device");
     }
-    for (int node : {c.node, c.node + 1})
-        fs::create_symlink("../../.." + interface.substr(4), root + classFolder(node) + "/device");
 }
 
 int plug(Devices& d, const std::string& setup)
@@ -487,11 +481,9 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     Camera& c = *h.camera;
     const bool takes = request == VIDIOC_S_FMT || request == VIDIOC_S_PARM ||
                        request == VIDIOC_REQBUFS || request == VIDIOC_STREAMON;
-    std::vector<uint32_t> fourccs;
-    for (const Mode& m : c.modes()) {
-        if (std::find(fourccs.begin(), fourccs.end(), m.fourcc) == fourccs.end())
-            fourccs.push_back(m.fourcc);
-    }
+    const std::vector<uint32_t> fourccs =
+        c.yuyvOnly ? std::vector<uint32_t>{V4L2_PIX_FMT_YUYV}
+                   : std::vector<uint32_t>{V4L2_PIX_FMT_MJPEG, V4L2_PIX_FMT_YUYV};
     const auto findMode = [&c](uint32_t fourcc, int w, int h, size_t index) -> const Mode* {
         for (const Mode& m : c.modes()) {
             if (m.fourcc == fourcc && (w < 0 ? index-- == 0 : m.width == w && m.height == h))
