@@ -423,15 +423,12 @@ void describe(const Camera& c, uint32_t index, v4l2_buffer* b)
 {
     const Camera::Buffer& buffer = c.buffers[index];
     *b = v4l2_buffer{};
-    b->index = index;
-    b->type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    b->memory = V4L2_MEMORY_MMAP;
-    b->bytesused = buffer.bytes;
+    std::tie(b->index, b->type, b->memory, b->field, b->bytesused, b->sequence) =
+        std::make_tuple(index, V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, V4L2_FIELD_NONE,
+                        buffer.bytes, buffer.sequence);
     b->flags = V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC |
                V4L2_BUF_FLAG_TSTAMP_SRC_SOE | (buffer.queued ? V4L2_BUF_FLAG_QUEUED : 0) |
                (buffer.done ? V4L2_BUF_FLAG_DONE : 0);
-    b->field = V4L2_FIELD_NONE;
-    b->sequence = buffer.sequence;
     b->timestamp = {buffer.capturedNs / 1000000000, (buffer.capturedNs % 1000000000) / 1000};
     b->m.offset = index * c.bufferLength;
     b->length = c.bufferLength;
@@ -552,13 +549,10 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     case VIDIOC_G_INPUT:
         *static_cast<int*>(arg) = 0;
         return 0;
-    case VIDIOC_ENUMINPUT: {
+    case VIDIOC_ENUMINPUT: { // the one input, the camera itself
         auto* in = static_cast<v4l2_input*>(arg);
-        const uint32_t index = in->index;
-        *in = v4l2_input{};
-        std::strcpy(reinterpret_cast<char*>(in->name), "Camera 1");
-        in->type = V4L2_INPUT_TYPE_CAMERA;
-        return index == 0 ? 0 : -EINVAL;
+        *in = v4l2_input{in->index, "Camera 1", V4L2_INPUT_TYPE_CAMERA, 0, 0, 0, 0, {}, {}};
+        return in->index == 0 ? 0 : -EINVAL;
     }
     case VIDIOC_ENUM_FMT: {
         auto* e = static_cast<v4l2_fmtdesc*>(arg);
