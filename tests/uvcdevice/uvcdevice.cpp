@@ -547,8 +547,7 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         return r;
     }
     case VIDIOC_G_INPUT:
-        *static_cast<int*>(arg) = 0;
-        return 0;
+        return *static_cast<int*>(arg) = 0;
     case VIDIOC_ENUMINPUT: { // the one input, the camera itself
         auto* in = static_cast<v4l2_input*>(arg);
         *in = v4l2_input{in->index, "Camera 1", V4L2_INPUT_TYPE_CAMERA, 0, 0, 0, 0, {}, {}};
@@ -681,11 +680,10 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
             c.done.clear();
             std::fill(c.buffers.begin(), c.buffers.end(), Camera::Buffer());
         }
-        if (c.streaming) {
+        if (c.streaming)
             note(d, "VIDIOC_STREAMON %.4s %dx%d interval=%u",
                  reinterpret_cast<const char*>(&c.mode.fourcc), c.mode.width, c.mode.height,
                  c.interval);
-        }
         return c.streaming || request == VIDIOC_STREAMOFF ? 0 : -EIO;
     }
     return -ENOTTY;
@@ -701,9 +699,8 @@ int failWith(int error)
 int nodeNumber(const char* path)
 {
     if (!path || std::strncmp(path, "/dev/video", 10) != 0 || !path[10] ||
-        std::strspn(path + 10, "0123456789") != std::strlen(path + 10)) {
+        std::strspn(path + 10, "0123456789") != std::strlen(path + 10))
         return -1;
-    }
     return atoi(path + 10);
 }
 
@@ -711,9 +708,8 @@ int nodeNumber(const char* path)
 const char* mapped(const char* path, std::string& buffer)
 {
     if (!path || (std::strncmp(path, "/sys/class/video4linux/", 23) != 0 &&
-                  std::strncmp(path, "/sys/devices/platform/uvcdev/", 29) != 0)) {
+                  std::strncmp(path, "/sys/devices/platform/uvcdev/", 29) != 0))
         return path;
-    }
     buffer = devices().root + path;
     return buffer.c_str();
 }
