@@ -139,23 +139,20 @@ void note(Devices& d, const char* format, ...)
     d.log += std::string(line) + '\n';
 }
 
-// Pictures, made once per mode from the simulated camera's renderer, one at
-// a time when a frame first needs it: a stream starts at once, as a camera's
-// does, however slow the build.
+// Pictures, made once per mode from the simulated camera's renderer when a frame first needs
+// it: a stream starts at once, as a camera's does, however slow the build.
 struct PictureMaker
 {
     explicit PictureMaker(const Mode& m) : renderer(m.width, m.height)
     {
-        frame->format = AV_PIX_FMT_YUVJ420P;
-        frame->width = m.width;
-        frame->height = m.height;
+        std::tie(frame->format, frame->width, frame->height) =
+            std::make_tuple(int(AV_PIX_FMT_YUVJ420P), m.width, m.height);
         if (m.fourcc == V4L2_PIX_FMT_MJPEG) {
             jpeg = avcodec_alloc_context3(avcodec_find_encoder(AV_CODEC_ID_MJPEG));
             std::tie(jpeg->width, jpeg->height, jpeg->pix_fmt) =
                 std::make_tuple(m.width, m.height, AV_PIX_FMT_YUVJ420P);
-            jpeg->time_base = AVRational{1, 30};
-            jpeg->flags |= AV_CODEC_FLAG_QSCALE;
-            jpeg->global_quality = FF_QP2LAMBDA * 4;
+            std::tie(jpeg->time_base, jpeg->flags, jpeg->global_quality) =
+                std::make_tuple(AVRational{1, 30}, AV_CODEC_FLAG_QSCALE, FF_QP2LAMBDA * 4);
         }
         ready = av_frame_get_buffer(frame, 0) >= 0 &&
                 (!jpeg || avcodec_open2(jpeg, nullptr, nullptr) >= 0);
