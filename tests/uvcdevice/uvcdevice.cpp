@@ -730,10 +730,8 @@ int nodeStat(int node, struct stat* st)
     if (!c)
         return failWith(ENOENT);
     *st = {};
-    st->st_mode = S_IFCHR | 0660;
-    st->st_rdev = makedev(81, node);
-    st->st_ino = 1000 + node;
-    st->st_nlink = 1;
+    std::tie(st->st_mode, st->st_rdev, st->st_ino, st->st_nlink) =
+        std::make_tuple(S_IFCHR | 0660, makedev(81, node), 1000 + node, 1);
     st->st_ctim = st->st_mtim = st->st_atim =
         timespec{c->pluggedAtNs / 1000000000, c->pluggedAtNs % 1000000000};
     return 0;
