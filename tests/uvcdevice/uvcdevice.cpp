@@ -1,8 +1,5 @@
-// uvcvideo cameras in user space for the process this library is preloaded
-// into. The C library calls that reach /dev/videoN and its sysfs entries are
-// taken over; everything else passes straight through. The sysfs entries are
-// real files in a folder of this process; a node is a memfd, so close, poll
-// and the mmap of its buffers work on a real descriptor.
+// uvcvideo cameras in user space: the C library calls that reach /dev/videoN and its sysfs
+// entries are taken over. A node is a memfd, so close and the mmap of its buffers are real.
 #include "uvcdevice.h"
 
 #include "simulatedcamera.h"
@@ -20,7 +17,6 @@ extern "C" {
 #include <linux/usb/video.h>
 #include <linux/uvcvideo.h>
 #include <linux/videodev2.h>
-#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -45,9 +41,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The camera sends kLoop pictures over and over, each with its number drawn
-// in as a row of squares placed in fractions of the picture, so that the
-// number reads back at any scale and tells which buffer a picture came from.
+// The camera sends `loop` pictures over and over, each with its number drawn in as a row of
+// squares placed in fractions of the picture: it reads back at any scale.
 struct PictureCode
 {
     static constexpr int loop = 30, bits = 8;
@@ -78,19 +73,18 @@ struct Camera
         int64_t capturedNs = 0;
     };
     std::string name;
-    bool yuyvOnly = false, plugged = true;
-    int mainUnit = 4, zoomUnit = 6, node = 0, port = 1; // metadata node: node + 1
+    bool yuyvOnly = false, plugged = true, streaming = false;
+    // The metadata node is node + 1; owner is the handle that set a format or took buffers,
+    // as uvcvideo's privileges.
+    int mainUnit = 4, zoomUnit = 6, node = 0, port = 1, owner = -1;
     int64_t pluggedAtNs = 0;
     std::shared_ptr<SimulatedCamera> model;
     std::unique_ptr<SimulatedExtensionUnits> units;
     std::unique_ptr<SimulatedStandardControls> controls;
     Mode mode;
-    uint32_t interval = 0;
-    int owner = -1; // the handle that set a format or took buffers, as uvcvideo's privileges
+    uint32_t interval = 0, bufferLength = 0;
     std::vector<Buffer> buffers;
-    uint32_t bufferLength = 0;
     uint8_t* map = nullptr;
-    bool streaming = false;
     int64_t startNs = 0, nextFrame = 1;
     std::deque<int> queued, done;
 
@@ -145,23 +139,20 @@ void note(Devices& d, const char* format, ...)
     d.log += std::string(line) + '\n';
 }
 
-// Pictures, made once per mode from the simulated camera's renderer, one at
-// a time when a frame first needs it: a stream starts at once, as a camera's
-// does, however slow the build.
+// Pictures, made once per mode from the simulated camera's renderer when a frame first needs
+// it: a stream starts at once, as a camera's does, however slow the build.
 struct PictureMaker
 {
     explicit PictureMaker(const Mode& m) : renderer(m.width, m.height)
     {
-        frame->format = AV_PIX_FMT_YUVJ420P;
-        frame->width = m.width;
-        frame->height = m.height;
+        std::tie(frame->format, frame->width, frame->height) =
+            std::make_tuple(int(AV_PIX_FMT_YUVJ420P), m.width, m.height);
         if (m.fourcc == V4L2_PIX_FMT_MJPEG) {
             jpeg = avcodec_alloc_context3(avcodec_find_encoder(AV_CODEC_ID_MJPEG));
             std::tie(jpeg->width, jpeg->height, jpeg->pix_fmt) =
                 std::make_tuple(m.width, m.height, AV_PIX_FMT_YUVJ420P);
-            jpeg->time_base = AVRational{1, 30};
-            jpeg->flags |= AV_CODEC_FLAG_QSCALE;
-            jpeg->global_quality = FF_QP2LAMBDA * 4;
+            std::tie(jpeg->time_base, jpeg->flags, jpeg->global_quality) =
+                std::make_tuple(AVRational{1, 30}, AV_CODEC_FLAG_QSCALE, FF_QP2LAMBDA * 4);
         }
         ready = av_frame_get_buffer(frame, 0) >= 0 &&
                 (!jpeg || avcodec_open2(jpeg, nullptr, nullptr) >= 0);
@@ -223,8 +214,6 @@ const std::string& picture(const Mode& mode, int64_t frame)
     return made;
 }
 
-// Plugging: the camera, its sysfs entries and USB descriptors
-
 // The device descriptor, then the configuration with its video function.
 std::string descriptors(const Camera& c)
 {
@@ -268,20 +257,16 @@ void writeSysfs(const std::string& root, const Camera& c)
 {
     const std::string interface = usbFolder(c) + "/9-" + std::to_string(c.port) + ":1.0";
     fs::create_directories(root + interface);
-    const std::pair<std::string, std::string> files[] = {
-        {usbFolder(c) + "/descriptors", descriptors(c)},
-        {usbFolder(c) + "/bConfigurationValue", "1\n"},
-        {interface + "/bInterfaceNumber", "00\n"},
-        {classFolder(c.node) + "/index", "0\n"},
-        {classFolder(c.node + 1) + "/index", "1\n"},
-        {classFolder(c.node) + "/name", c.name + "\n"},
-        {classFolder(c.node + 1) + "/name", c.name + "\n"}};
-    for (const auto& [path, text] : files) {
-        fs::create_directories(fs::path(root + path).parent_path());
-        std::ofstream(root + path, std::ios::binary) << text;
+    std::ofstream(root + usbFolder(c) + "/descriptors", std::ios::binary) << descriptors(c);
+    std::ofstream(root + usbFolder(c) + "/bConfigurationValue") << "1\n";
+    std::ofstream(root + interface + "/bInterfaceNumber") << "00\n";
+    for (int i : {0, 1}) {
+        fs::create_directories(root + classFolder(c.node + i));
+        std::ofstream(root + classFolder(c.node + i) + "/index") << i << "\n";
+        std::ofstream(root + classFolder(c.node + i) + "/name") << c.name << "\n";
+        fs::create_symlink("../../.." + interface.substr(4),
+                           root + classFolder(c.node + i) + "/device");
     }
-    for (int node : {c.node, c.node + 1})
-        fs::create_symlink("../../.." + interface.substr(4), root + classFolder(node) + "/device");
 }
 
 int plug(Devices& d, const std::string& setup)
@@ -369,7 +354,13 @@ void releaseStream(Camera& c)
     c.owner = -1;
 }
 
-// ioctls: 0 or a negative errno
+const char* queryName(int query)
+{
+    const char* names[] = {"SET_CUR", "GET_CUR", "GET_INFO", "GET_LEN"};
+    const int codes[] = {UVC_SET_CUR, UVC_GET_CUR, UVC_GET_INFO, UVC_GET_LEN};
+    const auto at = std::find(codes, codes + 4, query) - codes;
+    return at < 4 ? names[at] : "OTHER";
+}
 
 // UVCIOC_CTRL_QUERY answered by the simulated camera's extension units, with
 // the checks uvcvideo makes before a request reaches the device.
@@ -380,10 +371,6 @@ int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
                                               : QUuid();
     const unsigned long length = SimulatedExtensionUnits::controlLength(set, q->selector);
     constexpr unsigned long topology = 0x10000000, get = 1, setCur = 2, support = 0x100;
-    static const std::map<int, const char*> names = {{UVC_SET_CUR, "SET_CUR"},
-                                                     {UVC_GET_CUR, "GET_CUR"},
-                                                     {UVC_GET_INFO, "GET_INFO"},
-                                                     {UVC_GET_LEN, "GET_LEN"}};
     unsigned long returned = 0;
     auto ask = [&](unsigned long flags, void* data, unsigned long size) {
         return c.units->request(set, q->selector, topology | flags, q->unit, data, size, &returned);
@@ -404,7 +391,7 @@ int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
     for (int i = 0; r >= 0 && q->query != UVC_GET_INFO && i < q->size && i < 31; ++i)
         snprintf(bytes + 2 * i, 3, "%02x", q->data[i]);
     note(d, "UVCIOC_CTRL_QUERY unit=%d selector=%d query=%s size=%d data=%s result=%ld", q->unit,
-         q->selector, names.count(q->query) ? names.at(q->query) : "OTHER", q->size, bytes, r);
+         q->selector, queryName(q->query), q->size, bytes, r);
     return int(r);
 }
 
@@ -433,15 +420,12 @@ void describe(const Camera& c, uint32_t index, v4l2_buffer* b)
 {
     const Camera::Buffer& buffer = c.buffers[index];
     *b = v4l2_buffer{};
-    b->index = index;
-    b->type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    b->memory = V4L2_MEMORY_MMAP;
-    b->bytesused = buffer.bytes;
+    std::tie(b->index, b->type, b->memory, b->field, b->bytesused, b->sequence) =
+        std::make_tuple(index, V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, V4L2_FIELD_NONE,
+                        buffer.bytes, buffer.sequence);
     b->flags = V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC |
                V4L2_BUF_FLAG_TSTAMP_SRC_SOE | (buffer.queued ? V4L2_BUF_FLAG_QUEUED : 0) |
                (buffer.done ? V4L2_BUF_FLAG_DONE : 0);
-    b->field = V4L2_FIELD_NONE;
-    b->sequence = buffer.sequence;
     b->timestamp = {buffer.capturedNs / 1000000000, (buffer.capturedNs % 1000000000) / 1000};
     b->m.offset = index * c.bufferLength;
     b->length = c.bufferLength;
@@ -491,11 +475,9 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     Camera& c = *h.camera;
     const bool takes = request == VIDIOC_S_FMT || request == VIDIOC_S_PARM ||
                        request == VIDIOC_REQBUFS || request == VIDIOC_STREAMON;
-    std::vector<uint32_t> fourccs;
-    for (const Mode& m : c.modes()) {
-        if (std::find(fourccs.begin(), fourccs.end(), m.fourcc) == fourccs.end())
-            fourccs.push_back(m.fourcc);
-    }
+    const std::vector<uint32_t> fourccs =
+        c.yuyvOnly ? std::vector<uint32_t>{V4L2_PIX_FMT_YUYV}
+                   : std::vector<uint32_t>{V4L2_PIX_FMT_MJPEG, V4L2_PIX_FMT_YUYV};
     const auto findMode = [&c](uint32_t fourcc, int w, int h, size_t index) -> const Mode* {
         for (const Mode& m : c.modes()) {
             if (m.fourcc == fourcc && (w < 0 ? index-- == 0 : m.width == w && m.height == h))
@@ -545,15 +527,10 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         const int r = c.controls->queryExtControl(&e);
         note(d, "VIDIOC_QUERYCTRL id=0x%08x result=%d", q->id, r);
         if (r == 0) {
-            *q = {e.id,
-                  e.type,
-                  {},
-                  int32_t(e.minimum),
-                  int32_t(e.maximum),
-                  int32_t(e.step),
-                  int32_t(e.default_value),
-                  e.flags,
-                  {}};
+            *q = {};
+            std::tie(q->id, q->type, q->minimum, q->maximum, q->step, q->default_value, q->flags) =
+                std::make_tuple(e.id, e.type, int32_t(e.minimum), int32_t(e.maximum),
+                                int32_t(e.step), int32_t(e.default_value), e.flags);
             std::memcpy(q->name, e.name, sizeof q->name - 1);
         }
         return r;
@@ -567,15 +544,11 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         return r;
     }
     case VIDIOC_G_INPUT:
-        *static_cast<int*>(arg) = 0;
-        return 0;
-    case VIDIOC_ENUMINPUT: {
+        return *static_cast<int*>(arg) = 0;
+    case VIDIOC_ENUMINPUT: { // the one input, the camera itself
         auto* in = static_cast<v4l2_input*>(arg);
-        const uint32_t index = in->index;
-        *in = v4l2_input{};
-        std::strcpy(reinterpret_cast<char*>(in->name), "Camera 1");
-        in->type = V4L2_INPUT_TYPE_CAMERA;
-        return index == 0 ? 0 : -EINVAL;
+        *in = v4l2_input{in->index, "Camera 1", V4L2_INPUT_TYPE_CAMERA, 0, 0, 0, 0, {}, {}};
+        return in->index == 0 ? 0 : -EINVAL;
     }
     case VIDIOC_ENUM_FMT: {
         auto* e = static_cast<v4l2_fmtdesc*>(arg);
@@ -704,17 +677,14 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
             c.done.clear();
             std::fill(c.buffers.begin(), c.buffers.end(), Camera::Buffer());
         }
-        if (c.streaming) {
+        if (c.streaming)
             note(d, "VIDIOC_STREAMON %.4s %dx%d interval=%u",
                  reinterpret_cast<const char*>(&c.mode.fourcc), c.mode.width, c.mode.height,
                  c.interval);
-        }
         return c.streaming || request == VIDIOC_STREAMOFF ? 0 : -EIO;
     }
     return -ENOTTY;
 }
-
-// Paths
 
 int failWith(int error)
 {
@@ -726,9 +696,8 @@ int failWith(int error)
 int nodeNumber(const char* path)
 {
     if (!path || std::strncmp(path, "/dev/video", 10) != 0 || !path[10] ||
-        std::strspn(path + 10, "0123456789") != std::strlen(path + 10)) {
+        std::strspn(path + 10, "0123456789") != std::strlen(path + 10))
         return -1;
-    }
     return atoi(path + 10);
 }
 
@@ -736,9 +705,8 @@ int nodeNumber(const char* path)
 const char* mapped(const char* path, std::string& buffer)
 {
     if (!path || (std::strncmp(path, "/sys/class/video4linux/", 23) != 0 &&
-                  std::strncmp(path, "/sys/devices/platform/uvcdev/", 29) != 0)) {
+                  std::strncmp(path, "/sys/devices/platform/uvcdev/", 29) != 0))
         return path;
-    }
     buffer = devices().root + path;
     return buffer.c_str();
 }
@@ -762,10 +730,8 @@ int nodeStat(int node, struct stat* st)
     if (!c)
         return failWith(ENOENT);
     *st = {};
-    st->st_mode = S_IFCHR | 0660;
-    st->st_rdev = makedev(81, node);
-    st->st_ino = 1000 + node;
-    st->st_nlink = 1;
+    std::tie(st->st_mode, st->st_rdev, st->st_ino, st->st_nlink) =
+        std::make_tuple(S_IFCHR | 0660, makedev(81, node), 1000 + node, 1);
     st->st_ctim = st->st_mtim = st->st_atim =
         timespec{c->pluggedAtNs / 1000000000, c->pluggedAtNs % 1000000000};
     return 0;
@@ -889,49 +855,6 @@ EXPORT dirent64* readdir64(DIR* dir)
     l.entry = dirent64{1000 + uint64_t(l.nodes[l.next]), 0, sizeof l.entry, DT_CHR, {}};
     snprintf(l.entry.d_name, sizeof l.entry.d_name, "video%d", l.nodes[l.next++]);
     return &l.entry;
-}
-
-// A streaming node is readable when a frame is due, in error once unplugged;
-// the other descriptors are polled in slices up to the next frame.
-EXPORT int poll(pollfd* fds, nfds_t count, int timeoutMs)
-{
-    REAL(poll);
-    const int64_t end =
-        timeoutMs < 0 ? INT64_MAX : clockNs(CLOCK_MONOTONIC) + timeoutMs * 1000000LL;
-    std::vector<pollfd> others(fds, fds + count);
-    for (bool ours = false;; ours = false) {
-        int ready = 0;
-        int64_t wakeNs = end;
-        for (nfds_t i = 0; active && i < count; ++i) {
-            auto [d, lock] = locked();
-            auto it = d.handles.find(fds[i].fd);
-            if (it == d.handles.end())
-                continue;
-            Camera& c = *it->second.camera;
-            const bool streaming = c.plugged && c.streaming && c.owner == fds[i].fd;
-            if (streaming)
-                advance(c, clockNs(CLOCK_MONOTONIC));
-            wakeNs = streaming ? std::min(wakeNs, c.dueNs()) : wakeNs;
-            const int mask = !c.plugged       ? POLLERR | POLLHUP
-                             : !streaming     ? POLLERR
-                             : c.done.empty() ? 0
-                                              : POLLIN | POLLRDNORM;
-            fds[i].revents = short(mask & (fds[i].events | POLLERR | POLLHUP));
-            ready += fds[i].revents != 0;
-            others[i].fd = -1;
-            ours = true;
-        }
-        if (!ours)
-            return real(fds, count, timeoutMs);
-        const int64_t left = std::clamp<int64_t>(wakeNs - clockNs(CLOCK_MONOTONIC), 0, 20000000);
-        const int r = real(others.data(), count, ready ? 0 : int((left + 999999) / 1000000));
-        for (nfds_t i = 0; r > 0 && i < count; ++i) {
-            if (others[i].fd >= 0)
-                ready += (fds[i].revents = others[i].revents) != 0;
-        }
-        if (r < 0 || ready || clockNs(CLOCK_MONOTONIC) >= end)
-            return r < 0 ? r : ready;
-    }
 }
 
 // The controller
