@@ -366,8 +366,7 @@ private slots:
                  success ? kComplete : QStringLiteral("<font color=red>Upgrade failed!</font>"));
     }
 
-    // Firmware goes to the camera the window shows, however the positions
-    // of the cameras shift under it.
+    // Firmware goes to the camera shown, however the cameras' positions shift.
     void pageFollowsTheOpenCamera()
     {
         auto a = plug("Cam A");
@@ -439,7 +438,6 @@ private slots:
         page.dialog()->setStatusText(QString());
         page.ui()->pushButton_upgrade->click();
 
-        // The capture is released and the page is inert while the camera is away.
         QVERIFY(!cam.captureLib()->CaptureIsOpen());
         QVERIFY(!cam.captureOn());
         QVERIFY(!page.ui()->pushButton_upgrade->isEnabled());
@@ -448,9 +446,7 @@ private slots:
         QVERIFY(!sending.isEmpty() && !writing.isEmpty());
         QVERIFY(page.text().contains(QLatin1String("Device rebooting...")));
         QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
-        // The camera restarted: it left the bus and came back as a new
-        // device; discovery opens the lone camera again, and only then is
-        // the page usable.
+        // Restarted as a new device, opened again; only then is the page usable.
         QCOMPARE(hub.cameras().size(), 1);
         QVERIFY(hub.cameras().first()->deviceName() != before);
         QTRY_VERIFY_WITH_TIMEOUT(cam.captureOn(), 30000);

@@ -50,7 +50,7 @@ std::array<double, 3> yuv(double r, double g, double b)
             128 + (112.0 * r - 93.786 * g - 18.214 * b) / 255.0};
 }
 
-// Noise, so that every pixel counts; upright, as the camera gives it.
+// Noise, so that every pixel counts.
 QImage picture(quint32 seed, int width = kW, int height = kH)
 {
     QImage image(width, height, QImage::Format_RGB888);
@@ -199,9 +199,9 @@ private slots:
         QFile script(file("pkexec"));
         QVERIFY(script.open(QIODevice::WriteOnly));
         script.write("#!/bin/sh\n"
-                     "echo $$ > \"$STANDIN_DIR/pid\"\n"
-                     "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$STANDIN_DIR/args\"\n"
                      "trap 'touch \"$STANDIN_DIR/terminated\"; exit 143' TERM\n"
+                     "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$STANDIN_DIR/args\"\n"
+                     "echo $$ > \"$STANDIN_DIR/pid\"\n"
                      "while [ ! -e \"$STANDIN_DIR/go\" ]; do sleep 0.05; done\n"
                      "printf '%s' \"$STANDIN_ERROR\" >&2\n"
                      "touch \"$STANDIN_DIR/done\"; exit \"${STANDIN_EXIT:-0}\"\n");
@@ -436,7 +436,6 @@ private slots:
         Vorn_SharedMemory writer;
         writer.captureOpen = true;
         writer.ImageFrame(first.bits(), kW, kH);
-        // A writer inside a record, under its frame lock.
         SharedFrameLock writing(QStringLiteral("shareFrame"));
         QVERIFY(writing.lockForWriting());
         SharedFrameReader reader;
@@ -453,7 +452,7 @@ private slots:
         const QImage second = picture(24);
         writeRecord(segment, kW, kH, FrameRecord::kRecordBytes, bottomUp(second));
         writing.unlock();
-        // What it read is the record as finished, never the one half-replaced.
+        // The record as finished, never half-replaced.
         QCOMPARE(int(read.result()), int(SharedFrameReader::Result::Frame));
         QVERIFY(pixels == bottomUp(second));
     }
