@@ -203,6 +203,9 @@ private slots:
 
     void onlyAnotherHolderOfTheSegmentIsReported()
     {
+#ifndef Q_OS_UNIX
+        QSKIP("only Unix tells how many hold a segment");
+#endif
         Vorn_SharedMemory shared;
         shared.captureOpen = true;
         QImage frame = cameraFrame(1280, 720);
