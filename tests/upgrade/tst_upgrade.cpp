@@ -21,6 +21,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <tuple>
 
 struct Vorn_ProgressDialogInspector
 {
@@ -146,8 +147,13 @@ private:
         return page;
     }
 
-    static void waitForIdle(const Vorn_settingUpgradeInspector& page)
+    // Upgrades the file named through the page and waits for the task to end.
+    void upgradeThrough(const Vorn_settingUpgradeInspector& page, const QString& file)
     {
+        ScriptedDialogs user;
+        user.fileName = file;
+        page.dialog()->setStatusText(QString());
+        page.ui()->pushButton_upgrade->click();
         QTRY_VERIFY_WITH_TIMEOUT(!page.upgrading(), 60000);
         QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
         QCoreApplication::processEvents();
@@ -187,33 +193,27 @@ private slots:
         QCOMPARE(messages.filter(QStringLiteral("exit")), QStringList{"upgrade exit"});
     }
 
-    void libraryRefusesWhatItCannotUpgrade_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("camera");
-        QTest::addColumn<QString>("problem");
-        QTest::newRow("missing") << "none.pkg" << 0 << "No such file";
-        QTest::newRow("empty") << "empty.pkg" << 0 << "is empty";
-        QTest::newRow("folder") << "folder.pkg" << 0 << "is not a firmware file";
-        QTest::newRow("foreign camera") << "a.img" << 1 << "does not take firmware";
-        QTest::newRow("no camera") << "a.img" << 3 << "no camera at index 3";
-    }
-
     void libraryRefusesWhatItCannotUpgrade()
     {
-        QFETCH(QString, file);
-        QFETCH(int, camera);
-        QFETCH(QString, problem);
         hub.plugCamera();
         hub.addForeignVideoInput(VideoInputInfo("Real Camera", "/dev/video41", true));
         writeFile(QStringLiteral("empty.pkg"), QByteArray());
         writeFile(QStringLiteral("a.img"), QByteArray(100, 'a'));
         QDir(dir.path()).mkpath(QStringLiteral("folder.pkg"));
-        const QStringList messages = messagesOf([&] { upgradeTask(dir.filePath(file), camera); });
-        QCOMPARE(messages.size(), 2);
-        QVERIFY2(messages.first().startsWith("Error: ") && messages.first().contains(problem),
-                 qPrintable(messages.first()));
-        QCOMPARE(messages.last(), QStringLiteral("upgrade failed, exit"));
+        const std::tuple<const char*, int, const char*> rows[] = {
+            {"none.pkg", 0, "No such file"},
+            {"empty.pkg", 0, "is empty"},
+            {"folder.pkg", 0, "is not a firmware file"},
+            {"a.img", 1, "does not take firmware"},
+            {"a.img", 3, "no camera at index 3"}};
+        for (const auto& [file, camera, problem] : rows) {
+            const QStringList messages =
+                messagesOf([&, f = file, c = camera] { upgradeTask(dir.filePath(f), c); });
+            QCOMPARE(messages.size(), 2);
+            QVERIFY2(messages.first().startsWith("Error: ") && messages.first().contains(problem),
+                     qPrintable(messages.first()));
+            QCOMPARE(messages.last(), QStringLiteral("upgrade failed, exit"));
+        }
     }
 
     void libraryRejectsInvalidOptions()
@@ -221,23 +221,20 @@ private slots:
         QLibrary library(upgradeLibraryPath());
         auto entry = reinterpret_cast<UpgradeEntryPoint>(library.resolve("upgrade"));
         QVERIFY(entry);
-        const struct
-        {
-            int count;
-            const char *s1, *v1, *s2, *v2, *problem;
-        } cases[] = {
-            {3, "-I", "0", "", "", "option count"},
-            {1, "-I", " 1", "", "", "not a number"},
-            {1, "-M", "/tmp/a.img", "", "", "no camera index"},
-            {2, "-M", "/a.img", "-P", "/b.pkg", "more than one"},
-            {2, "-X", "1", "-I", "0", "unknown option"},
-        };
-        for (const auto& c : cases) {
+        const std::tuple<int, const char*, const char*, const char*, const char*, const char*>
+            cases[] = {
+                {3, "-I", "0", "", "", "option count"},
+                {1, "-I", " 1", "", "", "not a number"},
+                {1, "-M", "/tmp/a.img", "", "", "no camera index"},
+                {2, "-M", "/a.img", "-P", "/b.pkg", "more than one"},
+                {2, "-X", "1", "-I", "0", "unknown option"},
+            };
+        for (const auto& [count, s1, v1, s2, v2, problem] : cases) {
             g_direct.clear();
-            QCOMPARE(QByteArray(entry(c.count, c.s1, c.v1, c.s2, c.v2, &collect)),
+            QCOMPARE(QByteArray(entry(count, s1, v1, s2, v2, &collect)),
                      QByteArray("uvc_upgrade: failed"));
             QCOMPARE(g_direct.size(), 2);
-            QVERIFY2(g_direct.first().contains(QLatin1String(c.problem)),
+            QVERIFY2(g_direct.first().contains(QLatin1String(problem)),
                      qPrintable(g_direct.first()));
         }
         // Without a callback nothing can be reported: the call fails at once.
@@ -249,12 +246,7 @@ private slots:
     {
         Vorn_settingUpgradeInspector page = scriptedPage();
         page.setUpgrading();
-        const struct
-        {
-            const char* message;
-            int bar;
-            const char* status;
-        } steps[] = {
+        const std::tuple<const char*, int, const char*> steps[] = {
             {"send file 37%", 37, "send file..."},
             {"flash write 12.5 percent", 12, "upgrade..."},
             {"flash write 100.0", 100, "Please wait device reboot..."},
@@ -263,10 +255,10 @@ private slots:
             {"send file started", 20, "send file..."}, // no digits: nothing moves
             {"send file 250", 20, "send file..."},     // out of range
         };
-        for (const auto& s : steps) {
-            page.send(QString::fromLatin1(s.message));
-            QCOMPARE(page.bar(), s.bar);
-            QCOMPARE(page.status(), QString::fromLatin1(s.status));
+        for (const auto& [message, bar, status] : steps) {
+            page.send(QString::fromLatin1(message));
+            QCOMPARE(page.bar(), bar);
+            QCOMPARE(page.status(), QString::fromLatin1(status));
         }
         QVERIFY(page.text().isEmpty());
         page.send(QStringLiteral("send file 50 exit"));
@@ -309,61 +301,40 @@ private slots:
 
     void pageReportsFailures()
     {
-        const struct
-        {
-            const char *folder, *file, *reason;
-        } rows[] = {{"missing", "a.img", "DLL is not loaded!"},
-                    {"nosymbol", "a.pkg", "Linke to Function is not OK"},
-                    {"scripted", "a.bin", "unknown file type"},
-                    {"scripted", "a.img", "without finishing"}};
-        for (const auto& row : rows) {
+        const std::tuple<const char*, const char*, const char*> rows[] = {
+            {"missing", "a.img", "DLL is not loaded!"},
+            {"nosymbol", "a.pkg", "Linke to Function is not OK"},
+            {"scripted", "a.bin", "unknown file type"},
+            {"scripted", "a.img", "without finishing"}};
+        for (const auto& [folder, file, reason] : rows) {
             Vorn_settingUpgradeInspector page = scriptedPage();
-            setUpgradeLibraryFolder(bin(row.folder));
-            ScriptedDialogs user;
-            user.fileName = dir.filePath(row.file);
-            page.dialog()->setStatusText(QString());
-            page.ui()->pushButton_upgrade->click();
-            waitForIdle(page);
-            QVERIFY2(page.status().contains(QString(row.reason).toHtmlEscaped()),
+            setUpgradeLibraryFolder(bin(folder));
+            upgradeThrough(page, dir.filePath(file));
+            QVERIFY2(page.status().contains(QString(reason).toHtmlEscaped()),
                      qPrintable(page.status()));
         }
     }
 
     // Success is read from what the library's messages mean, not from a word.
-    void verdictFollowsTheMessagesMeaning_data()
-    {
-        QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("option");
-        QTest::addColumn<bool>("success");
-        const QString done = QStringLiteral("flash write: 100.0%");
-        QTest::newRow("no error") << QStringList{"check: no error", done, "exit"} << "固件 升级.IMG"
-                                  << "-M" << true;
-        QTest::newRow("0 errors") << QStringList{done, "0 errors", "exit"} << "包.pkg"
-                                  << "-P" << true;
-        QTest::newRow("error first") << QStringList{"Error: timeout", done, "exit"} << "a.pkg"
-                                     << "-P" << false;
-        QTest::newRow("short of 100") << QStringList{"flash write: 55.0%", "exit"} << "a.img"
-                                      << "-M" << false;
-    }
-
     void verdictFollowsTheMessagesMeaning()
     {
-        QFETCH(QStringList, messages);
-        QFETCH(QString, file);
-        QFETCH(QString, option);
-        QFETCH(bool, success);
-        Vorn_settingUpgradeInspector page = scriptedPage();
-        scripted.script(messages);
-        ScriptedDialogs user;
-        user.fileName = dir.filePath(file);
-        page.dialog()->setStatusText(QString());
-        page.ui()->pushButton_upgrade->click();
-        waitForIdle(page);
-        QCOMPARE(scripted.read("calls").size(), 1);
-        QCOMPARE(scripted.call(0), (QStringList{"2", option, user.fileName, "-I", "3"}));
-        QCOMPARE(page.status(),
-                 success ? kComplete : QStringLiteral("<font color=red>Upgrade failed!</font>"));
+        const QString done = QStringLiteral("flash write: 100.0%");
+        const std::tuple<QStringList, const char*, const char*, bool> rows[] = {
+            {{"check: no error", done, "exit"}, "固件 升级.IMG", "-M", true},
+            {{done, "0 errors", "exit"}, "包.pkg", "-P", true},
+            {{"Error: timeout", done, "exit"}, "a.pkg", "-P", false},
+            {{"flash write: 55.0%", "exit"}, "a.img", "-M", false}};
+        for (const auto& [messages, file, option, success] : rows) {
+            Vorn_settingUpgradeInspector page = scriptedPage();
+            scripted.script(messages);
+            const QString path = dir.filePath(QString::fromUtf8(file));
+            upgradeThrough(page, path);
+            QCOMPARE(scripted.read("calls").size(), 1);
+            QCOMPARE(scripted.call(0), (QStringList{"2", option, path, "-I", "3"}));
+            QCOMPARE(page.status(), success
+                                        ? kComplete
+                                        : QStringLiteral("<font color=red>Upgrade failed!</font>"));
+        }
     }
 
     // Firmware goes to the camera shown, however the cameras' positions shift.

@@ -24,6 +24,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <tuple>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -232,17 +233,16 @@ private slots:
         const ElevatedCommand on = VirtualCameraCommand::linuxCommand(
             VirtualCameraCommand::linuxComponentPath("/opt/my tools"), true, "/tmp/a \"b\" c");
         QCOMPARE(on.file, QByteArray("/opt/my tools/virtual/lumora-vcam"));
-        QCOMPARE(QProcess::splitCommand(QString::fromLocal8Bit(on.parameters)),
-                 QStringList({"register", "--tmpdir", "/tmp/a \"b\" c"}));
+        const QStringList parts = QProcess::splitCommand(QString::fromLocal8Bit(on.parameters));
+        QCOMPARE(parts, QStringList({"register", "--tmpdir", "/tmp/a \"b\" c"}));
 
         go();
         PkexecLauncher launcher(file("pkexec"));
         QVERIFY(launcher.runElevated(on.file, on.parameters, QByteArray(), 0) > 32);
-        QFile args(work.filePath("args"));
+        QFile args(file("args"));
         QVERIFY(args.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromLocal8Bit(args.readAll()).split('\n', Qt::SkipEmptyParts),
-                 QStringList({"/opt/my tools/virtual/lumora-vcam", "register", "--tmpdir",
-                              "/tmp/a \"b\" c"}));
+                 QStringList(QString::fromLocal8Bit(on.file)) + parts);
     }
 
     void theSwitchRegistersAndShares()
@@ -383,51 +383,40 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         const QString copy = folder + "/lumora-vcam";
         QVERIFY(QFile::copy(script, copy));
-        QCOMPARE(chmod(QFile::encodeName(copy), 0775), 0);
+        // The part others could change after chmod(path, mode), empty when none.
+        const auto untrustedAfter = [&](const QString& path, mode_t mode) {
+            return chmod(QFile::encodeName(path), mode) == 0 ? TrustedHelper::untrustedPart(copy)
+                                                             : QStringLiteral("chmod failed");
+        };
+        QCOMPARE(untrustedAfter(copy, 0775), copy);
         QVERIFY(VirtualCameraCommand::linuxRefusal(copy).contains("cmake --install"));
-        QCOMPARE(TrustedHelper::untrustedPart(copy), copy);
-        QCOMPARE(chmod(QFile::encodeName(copy), 0755), 0);
-        QCOMPARE(chmod(QFile::encodeName(folder), 0777), 0);
-        QCOMPARE(TrustedHelper::untrustedPart(copy), folder);
-        // Only owners may rename in a sticky folder, as in /tmp.
-        QCOMPARE(chmod(QFile::encodeName(folder), 01777), 0);
-        QCOMPARE(TrustedHelper::untrustedPart(copy), QString());
+        QCOMPARE(untrustedAfter(copy, 0755), QString());
+        QCOMPARE(untrustedAfter(folder, 0777), folder);
+        QCOMPARE(untrustedAfter(folder, 01777), QString()); // sticky, as /tmp: only owners rename
         QCOMPARE(chown(QFile::encodeName(copy), 65534, 65534), 0);
         QCOMPARE(TrustedHelper::untrustedPart(copy), copy);
         QVERIFY(VirtualCameraCommand::linuxRefusal(folder + "/gone").contains("not installed"));
     }
 
-    void recordChecks_data()
-    {
-        QTest::addColumn<QList<int>>("header");
-        QTest::addColumn<qint64>("segment");
-        QTest::addColumn<int>("status");
-        using S = FrameRecord::Status;
-        const int record = FrameRecord::kRecordBytes;
-        QTest::newRow("Lumora's") << QList<int>{kW, kH, record} << qint64(1 << 21) << int(S::Valid);
-        QTest::newRow("unwritten") << QList<int>{0, 0, 0} << qint64(record) << int(S::Unwritten);
-        QTest::newRow("overflowing product")
-            << QList<int>{65536, 65536, 12} << qint64(record) << int(S::BadDimensions);
-        QTest::newRow("negative") << QList<int>{kW, -kH, record} << qint64(record)
-                                  << int(S::BadDimensions);
-        QTest::newRow("size disagrees")
-            << QList<int>{kW, kH, record - 12} << qint64(record) << int(S::SizeMismatch);
-        QTest::newRow("past the segment")
-            << QList<int>{kW, kH, record} << qint64(4096) << int(S::LargerThanSegment);
-        QTest::newRow("other picture")
-            << QList<int>{320, 240, 230412} << qint64(record) << int(S::UnexpectedPicture);
-    }
-
     void recordChecks()
     {
-        QFETCH(QList<int>, header);
-        QFETCH(qint64, segment);
-        QFETCH(int, status);
-        uchar bytes[12];
-        for (int i = 0; i < 3; ++i) {
-            qToLittleEndian<qint32>(header[i], bytes + 4 * i);
+        using S = FrameRecord::Status;
+        const int record = FrameRecord::kRecordBytes;
+        const std::tuple<qint32, qint32, qint32, qint64, S> rows[] = {
+            {kW, kH, record, 1 << 21, S::Valid},
+            {0, 0, 0, record, S::Unwritten},
+            {65536, 65536, 12, record, S::BadDimensions}, // the product overflows
+            {kW, -kH, record, record, S::BadDimensions},
+            {kW, kH, record - 12, record, S::SizeMismatch},
+            {kW, kH, record, 4096, S::LargerThanSegment},
+            {320, 240, 230412, record, S::UnexpectedPicture}};
+        for (const auto& [width, height, size, segment, status] : rows) {
+            uchar bytes[12];
+            qToLittleEndian(width, bytes);
+            qToLittleEndian(height, bytes + 4);
+            qToLittleEndian(size, bytes + 8);
+            QCOMPARE(int(FrameRecord::check(FrameRecord::readHeader(bytes), segment)), int(status));
         }
-        QCOMPARE(int(FrameRecord::check(FrameRecord::readHeader(bytes), segment)), status);
     }
 
     void theReaderWaitsWhileAFrameIsWritten()
