@@ -294,41 +294,35 @@ private slots:
         QVERIFY(shown->button->isChecked() && dialogs.messages().isEmpty());
     }
 
-    void aFailedSwitchRevertsAndSaysWhy_data()
-    {
-        QTest::addColumn<QByteArray>("exitCode");
-        QTest::addColumn<QByteArray>("error");
-        QTest::addColumn<QString>("told");
-        QTest::newRow("declined") << QByteArray("126") << QByteArray() << "declined";
-        QTest::newRow("no agent") << QByteArray("127") << QByteArray("No authentication agent")
-                                  << "polkit authentication agent";
-        QTest::newRow("no module") << QByteArray("10") << QByteArray() << "v4l2loopback";
-        QTest::newRow("no pkexec") << QByteArray() << QByteArray() << "needs pkexec";
-        // Without the development switch only the installed helper may run.
-        QTest::newRow("not installed") << QByteArray("0") << QByteArray() << "cmake --install";
-    }
-
     void aFailedSwitchRevertsAndSaysWhy()
     {
-        QFETCH(QByteArray, exitCode);
-        QFETCH(QByteArray, error);
-        QFETCH(QString, told);
-        qputenv("STANDIN_EXIT", exitCode);
-        qputenv("STANDIN_ERROR", error);
-        if (exitCode.isEmpty()) {
-            qputenv("PATH", work.filePath("nowhere").toLocal8Bit());
-        } else if (exitCode == "0") {
-            qunsetenv("LUMORA_DEV_VCAM_HELPER");
+        // No exit code: no pkexec. Exit 0 without the development switch: only the
+        // installed helper may run.
+        const std::tuple<QByteArray, QByteArray, const char*> rows[] = {
+            {"126", "", "declined"},
+            {"127", "No authentication agent", "polkit authentication agent"},
+            {"10", "", "v4l2loopback"},
+            {"", "", "needs pkexec"},
+            {"0", "", "cmake --install"}};
+        for (const auto& [exitCode, error, told] : rows) {
+            init();
+            qputenv("STANDIN_EXIT", exitCode);
+            qputenv("STANDIN_ERROR", error);
+            if (exitCode.isEmpty()) {
+                qputenv("PATH", work.filePath("nowhere").toLocal8Bit());
+            } else if (exitCode == "0") {
+                qunsetenv("LUMORA_DEV_VCAM_HELPER");
+            }
+            go();
+            ScriptedDialogs dialogs;
+            const auto shown = show(false);
+            shown->button->setChecked(true);
+            QTRY_VERIFY_WITH_TIMEOUT(shown->button->isEnabled(), 30000);
+            QVERIFY2(!shown->button->isChecked(), told);
+            QCOMPARE(dialogs.messages().size(), 1);
+            QVERIFY2(dialogs.messages()[0].contains(told), qPrintable(dialogs.messages()[0]));
+            QVERIFY(exitCode != "0" || !QFile::exists(file("pid")));
         }
-        go();
-        ScriptedDialogs dialogs;
-        const auto shown = show(false);
-        shown->button->setChecked(true);
-        QTRY_VERIFY_WITH_TIMEOUT(shown->button->isEnabled(), 30000);
-        QVERIFY(!shown->button->isChecked());
-        QCOMPARE(dialogs.messages().size(), 1);
-        QVERIFY2(dialogs.messages()[0].contains(told), qPrintable(dialogs.messages()[0]));
-        QVERIFY(exitCode != "0" || !QFile::exists(file("pid")));
     }
 
     void closingWhilePendingCancelsThePrompt()
