@@ -20,16 +20,42 @@ GUID toGuid(const QUuid& uuid)
     return guid;
 }
 
-void fillRange(long minimum, long maximum, long step, long defaultValue, long capsFlags,
-               PropertyRange* range)
+// IAMCameraControl and IAMVideoProcAmp share their method shapes.
+template <typename Interface> long rangeOf(Interface* control, long property, PropertyRange* range)
 {
-    if (range) {
+    if (!control) {
+        return E_NOINTERFACE;
+    }
+    long minimum = 0, maximum = 0, step = 0, defaultValue = 0, caps = 0;
+    const HRESULT result =
+        control->GetRange(property, &minimum, &maximum, &step, &defaultValue, &caps);
+    if (SUCCEEDED(result) && range) {
         range->minimum = minimum;
         range->maximum = maximum;
         range->step = step;
         range->defaultValue = defaultValue;
-        range->capsFlags = capsFlags;
+        range->capsFlags = caps;
     }
+    return result;
+}
+
+template <typename Interface>
+long valueOf(Interface* control, long property, long* value, long* flags)
+{
+    if (!control) {
+        return E_NOINTERFACE;
+    }
+    long v = 0, f = 0;
+    const HRESULT result = control->Get(property, &v, &f);
+    if (SUCCEEDED(result)) {
+        if (value) {
+            *value = v;
+        }
+        if (flags) {
+            *flags = f;
+        }
+    }
+    return result;
 }
 
 } // namespace
@@ -77,34 +103,12 @@ long DshowPropertyTransport::cameraControlSet(long property, long value, long fl
 
 long DshowPropertyTransport::cameraControlGetRange(long property, PropertyRange* range)
 {
-    if (!m_cameraControl) {
-        return E_NOINTERFACE;
-    }
-    long minimum = 0, maximum = 0, step = 0, defaultValue = 0, caps = 0;
-    const HRESULT result =
-        m_cameraControl->GetRange(property, &minimum, &maximum, &step, &defaultValue, &caps);
-    if (SUCCEEDED(result)) {
-        fillRange(minimum, maximum, step, defaultValue, caps, range);
-    }
-    return result;
+    return rangeOf(m_cameraControl.get(), property, range);
 }
 
 long DshowPropertyTransport::videoProcAmpGet(long property, long* value, long* flags)
 {
-    if (!m_videoProcAmp) {
-        return E_NOINTERFACE;
-    }
-    long v = 0, f = 0;
-    const HRESULT result = m_videoProcAmp->Get(property, &v, &f);
-    if (SUCCEEDED(result)) {
-        if (value) {
-            *value = v;
-        }
-        if (flags) {
-            *flags = f;
-        }
-    }
-    return result;
+    return valueOf(m_videoProcAmp.get(), property, value, flags);
 }
 
 long DshowPropertyTransport::videoProcAmpSet(long property, long value, long flags)
@@ -114,16 +118,7 @@ long DshowPropertyTransport::videoProcAmpSet(long property, long value, long fla
 
 long DshowPropertyTransport::videoProcAmpGetRange(long property, PropertyRange* range)
 {
-    if (!m_videoProcAmp) {
-        return E_NOINTERFACE;
-    }
-    long minimum = 0, maximum = 0, step = 0, defaultValue = 0, caps = 0;
-    const HRESULT result =
-        m_videoProcAmp->GetRange(property, &minimum, &maximum, &step, &defaultValue, &caps);
-    if (SUCCEEDED(result)) {
-        fillRange(minimum, maximum, step, defaultValue, caps, range);
-    }
-    return result;
+    return rangeOf(m_videoProcAmp.get(), property, range);
 }
 
 void* DshowPropertyTransport::dialogHandle()
