@@ -113,19 +113,6 @@ private slots:
         }
     }
 
-    void eachInstanceTalksToItsOwnUnit()
-    {
-        auto camera = fixture.plug("Lumora Simulated Camera");
-        QCOMPARE(zoomProperty.open(camera->deviceName()), 0L);
-        QCOMPARE(cameraProperty.open(camera->deviceName()), 0L);
-        camera->clearRequests();
-        unsigned char zoom[3] = {1, 0, 6};
-        QVERIFY(zoomProperty.extensionUnitRequest(12, PropertyFlags::Set, zoom, 3) >= 0);
-        QCOMPARE(camera->requests().last().node, camera->controlConfig().zoomUnitNode);
-        QCOMPARE(requests(camera), QStringList{"ZOOM SET 12 01 00 06"});
-        QVERIFY(cameraProperty.extensionUnitRequest(12, PropertyFlags::Set, zoom, 3) < 0);
-    }
-
     void reportedLengthNeverOverrunsTheBuffer()
     {
         auto camera = fixture.plug("Lumora Simulated Camera", "LONG:9.9.9-and-a-lot-more-text");

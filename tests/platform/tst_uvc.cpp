@@ -234,43 +234,6 @@ private slots:
         QCOMPARE(n, 0UL);
     }
 
-    // Unit ids run from 1 to 255, past the nodes the camera protocol tries:
-    // each search finds its unit once and never asks the foreign one.
-    void everyUnitIdIsReachable()
-    {
-        struct Camera : PropertyDevices
-        {
-            FakeNode node;
-            long enumerate(QList<PropertyDeviceEntry>* devices) override
-            {
-                *devices = {{"Cam", "/dev/video2", true}};
-                return 0;
-            }
-            std::unique_ptr<PropertyTransport> bind(const QString&, long*) override
-            {
-                return node.transport({{200, Zoom}, {4, Other}, {21, Main}});
-            }
-        } camera;
-        camera.node.unitControls = {{{21, 9}, QByteArray(24, 'x')},
-                                    {{200, 12}, QByteArray(3, '\0')}};
-        PropertyDevices::setInstance(&camera);
-        Vorn_CameraProperty main(Main), zoom(Zoom);
-        QCOMPARE(main.open("/dev/video2") + zoom.open("/dev/video2"), 0L);
-        char info[24] = {};
-        unsigned char move[3] = {1, 0, 6};
-        QVERIFY(main.extensionUnitRequest(9, 1, info, sizeof info) >= 0);
-        QVERIFY(zoom.extensionUnitRequest(12, 2, move, sizeof move) >= 0);
-        PropertyDevices::setInstance(nullptr);
-        QList<QPair<int, int>> calls;
-        for (const uvc_xu_control_query& q : camera.node.unitCalls) {
-            calls.append({q.unit, q.query});
-        }
-        const QList<QPair<int, int>> expected = {{21, UVC_GET_INFO}, {21, UVC_GET_LEN},
-                                                 {21, UVC_GET_CUR},  {200, UVC_GET_INFO},
-                                                 {200, UVC_GET_LEN}, {200, UVC_SET_CUR}};
-        QCOMPARE(calls, expected);
-    }
-
     void malformedRequestsAreRefused_data()
     {
         QTest::addColumn<unsigned long>("flags");
