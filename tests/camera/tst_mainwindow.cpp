@@ -301,13 +301,13 @@ private slots:
         QSignalSpy frames(&lib, &Vorn_FFmpeglib::frameBuffer);
         QVERIFY(lib.StartCaptureAsync());
         QVERIFY(!lib.CaptureIsOpen()); // back before the camera sent anything
-        QVERIFY(started.wait(10000));
+        QVERIFY(started.wait(30000));
         // A start stopped while pending never reports; the next one does.
         lib.StartCaptureAsync();
         lib.StopCapture();
         lib.StartCaptureAsync();
         frames.clear();
-        QTRY_VERIFY_WITH_TIMEOUT(!frames.isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!frames.isEmpty(), 30000);
         QCOMPARE(QList<QVariantList>(started), QList<QVariantList>({{true}, {true}}));
     }
 

@@ -219,11 +219,11 @@ private slots:
         auto* audio = inspect.settingAudio()->findChild<QPushButton*>("pushButton_Audio");
         QVERIFY(audio->isEnabled());
         inspect.ui()->pushButton_preview->setChecked(true);
-        QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 30000);
         camera->clearRequests();
         for (int frames = 0; frames < 15; ++frames) {
             const QImage before = inspect.lastFrame();
-            QTRY_VERIFY_WITH_TIMEOUT(inspect.lastFrame() != before, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(inspect.lastFrame() != before, 30000);
         }
         QCOMPARE(camera->requests().size(), 0);
         inspect.activate(0); // releasing the camera greys both pages
