@@ -135,13 +135,12 @@ private:
 
     QString file(const char* name) const { return work.filePath(QLatin1String(name)); }
     void go() { QFile(file("go")).open(QIODevice::WriteOnly); }
-    // What the stand-in was last run with, one argument a line.
-    QStringList standinArgs() const
+    // A file the stand-in wrote, one entry a line: its arguments, its pid.
+    QStringList standin(const char* name) const
     {
-        QFile args(file("args"));
-        return args.open(QIODevice::ReadOnly)
-                   ? QString::fromLocal8Bit(args.readAll()).split('\n', Qt::SkipEmptyParts)
-                   : QStringList{"unreadable"};
+        QFile written(file(name));
+        written.open(QIODevice::ReadOnly);
+        return QString::fromLocal8Bit(written.readAll()).split('\n', Qt::SkipEmptyParts);
     }
 
     // A window showing the camera, the switch answered by the stand-in.
@@ -213,8 +212,8 @@ private slots:
         go();
         PkexecLauncher launcher(file("pkexec"));
         QVERIFY(launcher.runElevated(on.file, on.parameters, QByteArray(), 0) > 32);
-        QCOMPARE(standinArgs(), QStringList({"/opt/my tools/virtual/lumora-vcam", "register",
-                                             "--tmpdir", "/tmp/a \"b\" c"}));
+        QCOMPARE(standin("args"), QStringList({"/opt/my tools/virtual/lumora-vcam", "register",
+                                               "--tmpdir", "/tmp/a \"b\" c"}));
     }
 
     void theSwitchRegistersAndShares()
@@ -228,12 +227,12 @@ private slots:
             shown->button->setChecked(true);
             QTRY_VERIFY_WITH_TIMEOUT(shown->button->isEnabled(), 30000);
             const QString helper = QDir::currentPath() + "/virtual/lumora-vcam";
-            QCOMPARE(standinArgs(),
+            QCOMPARE(standin("args"),
                      QStringList({helper, "register", "--tmpdir", keyFolder.path()}));
             QTRY_VERIFY_WITH_TIMEOUT(SharedFrameProbe::present(), 30000);
             shown->button->setChecked(false);
             QTRY_VERIFY_WITH_TIMEOUT(shown->button->isEnabled(), 30000);
-            QCOMPARE(standinArgs(), QStringList({helper, "unregister"}));
+            QCOMPARE(standin("args"), QStringList({helper, "unregister"}));
             // Nobody else held it: gone, and later frames bring it back no more.
             QVERIFY(framesPass(shown->inspect));
             QVERIFY(SharedFrameProbe::absent());
@@ -260,9 +259,7 @@ private slots:
         QTest::mouseClick(shown->button, Qt::LeftButton);
         shown->button->setChecked(false);
         QVERIFY(shown->button->isChecked());
-        QFile pidFile(file("pid"));
-        QVERIFY(pidFile.open(QIODevice::ReadOnly));
-        const QByteArray pid = pidFile.readAll().trimmed();
+        const QString pid = standin("pid").value(0);
         shown.reset();
         // Ended and reaped: not even a zombie is left.
         QVERIFY(QFile::exists(file("terminated")));
