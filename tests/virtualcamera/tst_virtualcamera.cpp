@@ -226,6 +226,7 @@ private slots:
             QVERIFY(SharedFrameProbe::absent());
             shown->button->setChecked(true);
             QTRY_VERIFY_WITH_TIMEOUT(shown->button->isEnabled(), 30000);
+            QVERIFY(shown->button->isChecked());
             const QString helper = QDir::currentPath() + "/virtual/lumora-vcam";
             QCOMPARE(standin("args"),
                      QStringList({helper, "register", "--tmpdir", keyFolder.path()}));
