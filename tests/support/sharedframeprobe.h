@@ -1,70 +1,69 @@
 #pragma once
 
 // Runs the shared frame reader helper, a separate process, and hands back
-// what it found in the segment "shareFrame".
+// what it found in the segment "shareFrame"; and the pictures both sides of
+// the segment are tested with.
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QFile>
+#include <QCryptographicHash>
+#include <QImage>
 #include <QProcess>
-#include <QStringList>
-#include <QTemporaryDir>
+#include <QRandomGenerator>
 
-struct SharedRecord
+namespace SharedFrameProbe {
+
+inline QString readerProgram()
 {
-    bool present = false;
-    // The helper's: 0 read, 3 no segment; anything else is a broken probe.
-    int exitCode = -1;
-    int width = 0;
-    int height = 0;
-    int size = 0;
-    int segmentBytes = 0;
-    QByteArray pixels; // everything after the 12-byte header
-};
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/sharedframe_reader");
+}
 
-class SharedFrameProbe
+inline QByteArray hashOf(const QByteArray& pixels)
 {
-public:
-    // Reads the segment once, in a process of its own.
-    static bool absent() { return read().exitCode == 3; }
+    return QCryptographicHash::hash(pixels, QCryptographicHash::Sha1).toHex();
+}
 
-    static SharedRecord read()
-    {
-        SharedFrameProbe probe;
-        probe.m_process.start(QCoreApplication::applicationDirPath() +
-                                  QStringLiteral("/sharedframe_reader"),
-                              {QStringLiteral("read"), probe.pixelsPath()});
-        return probe.finish();
+// Reads the segment once, in a process of its own: "width height size
+// pixels-sha1" as the reader prints it, "absent" when there is no segment,
+// else what went wrong.
+inline QByteArray read()
+{
+    QProcess reader;
+    reader.start(readerProgram(), {QStringLiteral("read")});
+    if (!reader.waitForFinished(60000) || reader.exitStatus() != QProcess::NormalExit) {
+        return "the reader did not finish";
     }
+    const QByteArray line = reader.readAllStandardOutput().trimmed();
+    const int code = reader.exitCode();
+    return code == 0 || code == 3 ? line : "the reader failed with " + QByteArray::number(code);
+}
 
-private:
-    QString pixelsPath() const { return m_dir.filePath(QStringLiteral("pixels")); }
+inline bool absent()
+{
+    return read() == "absent";
+}
 
-    SharedRecord finish()
-    {
-        SharedRecord record;
-        if (!m_process.waitForFinished(60000) || m_process.exitStatus() != QProcess::NormalExit) {
-            return record;
-        }
-        record.exitCode = m_process.exitCode();
-        if (record.exitCode != 0) {
-            return record;
-        }
-        const QList<QByteArray> fields = m_process.readAll().trimmed().split(' ');
-        if (fields.size() != 4) {
-            return record;
-        }
-        record.present = true;
-        record.width = fields[0].toInt();
-        record.height = fields[1].toInt();
-        record.size = fields[2].toInt();
-        record.segmentBytes = fields[3].toInt();
-        QFile file(pixelsPath());
-        if (file.open(QIODevice::ReadOnly)) {
-            record.pixels = file.readAll();
-        }
-        return record;
+// A whole 640 x 480 record is there.
+inline bool present()
+{
+    return read().startsWith("640 480 921612 ");
+}
+
+// Noise, so that every pixel counts, padding included.
+inline QImage noisePicture(quint32 seed, int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB888);
+    QRandomGenerator random{seed};
+    for (int y = 0; y < height; ++y) {
+        random.fillRange(reinterpret_cast<quint32*>(image.scanLine(y)), image.bytesPerLine() / 4);
     }
+    return image;
+}
 
-    QTemporaryDir m_dir;
-    QProcess m_process;
-};
+// Rows last to first, as the record stores them.
+inline QByteArray bottomUp(const QImage& image)
+{
+    const QImage flipped = image.mirrored();
+    return QByteArray(reinterpret_cast<const char*>(flipped.constBits()), flipped.sizeInBytes());
+}
+
+} // namespace SharedFrameProbe
