@@ -24,8 +24,8 @@ private:
 
     bool setSinks(quint32 raw)
     {
-        return server.setSinkVolumes("spk1", {raw, raw}) &&
-               server.setSinkVolumes("spk2", {raw, raw});
+        return server.setVolumes("sink", "spk1", {raw, raw}) &&
+               server.setVolumes("sink", "spk2", {raw, raw});
     }
 
     // A drag of the handle as the mouse does it: pressed, moved, released.
@@ -75,20 +75,20 @@ private slots:
 
     void speakerPopUpReadsTheLastDeviceAndWritesEvery()
     {
-        QVERIFY(server.setSinkVolumes("spk1", {13107, 13107})); // 0.20
-        QVERIFY(server.setSinkVolumes("spk2", {24248, 24248})); // 0.37
+        QVERIFY(server.setVolumes("sink", "spk1", {13107, 13107})); // 0.20
+        QVERIFY(server.setVolumes("sink", "spk2", {24248, 24248})); // 0.37
         QTest::mouseClick(speaker(), Qt::LeftButton);
         QCOMPARE(inspect->volumeSlider()->value(), 37);
         drag(inspect->volumeSlider(), 30);
-        QCOMPARE(server.sinkVolumes("spk1"), (QList<quint32>{19661, 19661}));
-        QCOMPARE(server.sinkVolumes("spk2"), (QList<quint32>{19661, 19661}));
+        QCOMPARE(server.volumes("sink", "spk1"), (QList<quint32>{19661, 19661}));
+        QCOMPARE(server.volumes("sink", "spk2"), (QList<quint32>{19661, 19661}));
         // The keyboard and the wheel move the handle and write nothing.
         inspect->volumeSlider()->setFocus();
         QTest::keyClick(inspect->volumeSlider(), Qt::Key_Up);
         QWheelEvent wheel(QPointF(20, 50), QPointF(20, 50), QPoint(), QPoint(0, 120), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(inspect->volumeSlider(), &wheel);
-        QCOMPARE(server.sinkVolumes("spk1"), (QList<quint32>{19661, 19661}));
+        QCOMPARE(server.volumes("sink", "spk1"), (QList<quint32>{19661, 19661}));
         // It closes by itself, and a second press closes it at once.
         QTRY_VERIFY_WITH_TIMEOUT(!inspect->volumeSlider()->isVisible(), 60000);
         QTest::mouseClick(speaker(), Qt::LeftButton);
@@ -103,7 +103,7 @@ private slots:
         for (const auto& [value, raw] : limits) {
             QVERIFY(setSinks(30000));
             volume.setSpeakerVolume(value);
-            QCOMPARE(server.sinkVolumes("spk2"), (QList<quint32>{raw, raw}));
+            QCOMPARE(server.volumes("sink", "spk2"), (QList<quint32>{raw, raw}));
         }
         QVERIFY(setSinks(262)); // 0.004
         float value = -1.0f;
@@ -114,15 +114,15 @@ private slots:
     void microphoneWritesSpareOtherInputs()
     {
         for (const char* name : {"line1", "mic1", "mic2"}) {
-            QVERIFY(server.setSourceVolumes(name, {65536, 65536}));
+            QVERIFY(server.setVolumes("source", name, {65536, 65536}));
         }
         QTest::mouseClick(mic(), Qt::LeftButton);
         drag(inspect->micSlider(), 45);
-        QCOMPARE(server.sourceVolumes("mic1"), (QList<quint32>{29491, 29491}));
-        QCOMPARE(server.sourceVolumes("mic2"), (QList<quint32>{29491, 29491}));
-        QCOMPARE(server.sourceVolumes("line1"), (QList<quint32>{65536, 65536}));
+        QCOMPARE(server.volumes("source", "mic1"), (QList<quint32>{29491, 29491}));
+        QCOMPARE(server.volumes("source", "mic2"), (QList<quint32>{29491, 29491}));
+        QCOMPARE(server.volumes("source", "line1"), (QList<quint32>{65536, 65536}));
         // A read gives the input listed last, microphone or not.
-        QVERIFY(server.setSourceVolumes("mic2", {8192, 8192})); // 0.125
+        QVERIFY(server.setVolumes("source", "mic2", {8192, 8192})); // 0.125
         float value = -1.0f;
         QCOMPARE(SystemVolume().getMicVolume(value), 0);
         QVERIFY2(qAbs(value - 12.5f) < 0.01f, qPrintable(QString::number(value)));

@@ -191,23 +191,3 @@ bool PrivatePulseServer::setVolumes(const char* kind, const QString& name,
     }
     return pactl(arguments);
 }
-
-QList<quint32> PrivatePulseServer::sinkVolumes(const QString& name) const
-{
-    return volumes("sink", name);
-}
-
-QList<quint32> PrivatePulseServer::sourceVolumes(const QString& name) const
-{
-    return volumes("source", name);
-}
-
-bool PrivatePulseServer::setSinkVolumes(const QString& name, const QList<quint32>& volumes)
-{
-    return setVolumes("sink", name, volumes);
-}
-
-bool PrivatePulseServer::setSourceVolumes(const QString& name, const QList<quint32>& volumes)
-{
-    return setVolumes("source", name, volumes);
-}

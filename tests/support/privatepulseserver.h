@@ -38,17 +38,12 @@ public:
     int addNullSink(const QString& name, const QString& description);
     int addNullSource(const QString& name, const QString& description);
 
-    // Raw volumes (PA_VOLUME_NORM = 65536) of every channel; empty when
-    // the device is unknown.
-    QList<quint32> sinkVolumes(const QString& name) const;
-    QList<quint32> sourceVolumes(const QString& name) const;
-    bool setSinkVolumes(const QString& name, const QList<quint32>& volumes);
-    bool setSourceVolumes(const QString& name, const QList<quint32>& volumes);
-
-private:
+    // Raw volumes (PA_VOLUME_NORM = 65536) of every channel of a "sink" or
+    // "source"; empty when the device is unknown.
     QList<quint32> volumes(const char* kind, const QString& name) const;
     bool setVolumes(const char* kind, const QString& name, const QList<quint32>& volumes);
 
+private:
     QTemporaryDir m_dir;
     QProcess m_process;
 };
