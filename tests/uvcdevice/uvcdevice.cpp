@@ -35,7 +35,6 @@ extern "C" {
 #include <tuple>
 
 namespace fs = std::filesystem;
-#define EXPORT UVCDEV_API
 #define REAL(name)                                                                                 \
     static const auto real = reinterpret_cast<decltype(&::name)>(dlsym(RTLD_NEXT, #name))
 
@@ -66,12 +65,6 @@ const std::vector<Mode> kYuyvModes(kModes.begin() + 2, kModes.end());
 
 struct Camera
 {
-    struct Buffer
-    {
-        bool queued = false, done = false;
-        uint32_t bytes = 0, sequence = 0;
-        int64_t capturedNs = 0;
-    };
     std::string name;
     bool yuyvOnly = false, plugged = true, streaming = false;
     // The metadata node is node + 1; owner is the handle that set a format or took buffers,
@@ -83,7 +76,7 @@ struct Camera
     std::unique_ptr<SimulatedStandardControls> controls;
     Mode mode;
     uint32_t interval = 0, bufferLength = 0;
-    std::vector<Buffer> buffers;
+    std::vector<v4l2_buffer> buffers; // as QUERYBUF describes them
     uint8_t* map = nullptr;
     int64_t startNs = 0, nextFrame = 1;
     std::deque<int> queued, done;
@@ -117,7 +110,6 @@ struct Devices
     std::string log;
     std::map<int, int64_t> pictureTimes;
 };
-using Lock = std::lock_guard<std::recursive_mutex>;
 
 std::atomic<bool> active{false}; // until the devices exist, every call passes through
 
@@ -271,7 +263,7 @@ void writeSysfs(const std::string& root, const Camera& c)
 
 int plug(Devices& d, const std::string& setup)
 {
-    Lock lock(d.mutex);
+    std::lock_guard<std::recursive_mutex> lock(d.mutex);
     auto c = std::make_shared<Camera>();
     const size_t bar = setup.find('|'), bar2 = setup.find('|', bar + 1);
     c->name = setup.substr(0, bar);
@@ -307,13 +299,9 @@ Devices& devices()
         auto* d = new Devices;
         const char* tmp = getenv("TMPDIR");
         d->root = std::string(tmp ? tmp : "/tmp") + "/uvcdev-" + std::to_string(getpid());
-        static const std::string root = d->root;
-        static const auto clear = [] {
-            std::error_code ignored;
-            fs::remove_all(root, ignored);
-        };
-        clear();
-        atexit([] { clear(); });
+        static std::error_code ignored; // and a folder left by an earlier process of this id
+        fs::remove_all(d->root, ignored);
+        atexit([] { fs::remove_all(devices().root, ignored); });
         const std::string cameras = getenv("UVCDEV_CAMERAS") ? getenv("UVCDEV_CAMERAS") : "";
         for (size_t at = 0; at < cameras.size();) {
             const size_t end = std::min(cameras.find(';', at), cameras.size());
@@ -408,27 +396,14 @@ void advance(Camera& c, int64_t now)
         const int index = c.queued.front();
         c.queued.pop_front();
         const std::string& bytes = picture(c.mode, c.nextFrame);
-        const uint32_t used = uint32_t(std::min<size_t>(bytes.size(), c.bufferLength));
-        std::memcpy(c.map + size_t(index) * c.bufferLength, bytes.data(), used);
-        c.buffers[size_t(index)] =
-            Camera::Buffer{false, true, used, uint32_t(c.nextFrame), c.dueNs()};
+        v4l2_buffer& b = c.buffers[size_t(index)];
+        b.bytesused = uint32_t(std::min<size_t>(bytes.size(), c.bufferLength));
+        std::memcpy(c.map + b.m.offset, bytes.data(), b.bytesused);
+        b.sequence = uint32_t(c.nextFrame);
+        b.timestamp = {c.dueNs() / 1000000000, (c.dueNs() % 1000000000) / 1000};
+        b.flags = (b.flags & ~V4L2_BUF_FLAG_QUEUED) | V4L2_BUF_FLAG_DONE;
         c.done.push_back(index);
     }
-}
-
-void describe(const Camera& c, uint32_t index, v4l2_buffer* b)
-{
-    const Camera::Buffer& buffer = c.buffers[index];
-    *b = v4l2_buffer{};
-    std::tie(b->index, b->type, b->memory, b->field, b->bytesused, b->sequence) =
-        std::make_tuple(index, V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, V4L2_FIELD_NONE,
-                        buffer.bytes, buffer.sequence);
-    b->flags = V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC |
-               V4L2_BUF_FLAG_TSTAMP_SRC_SOE | (buffer.queued ? V4L2_BUF_FLAG_QUEUED : 0) |
-               (buffer.done ? V4L2_BUF_FLAG_DONE : 0);
-    b->timestamp = {buffer.capturedNs / 1000000000, (buffer.capturedNs % 1000000000) / 1000};
-    b->m.offset = index * c.bufferLength;
-    b->length = c.bufferLength;
 }
 
 // Waits outside the lock: a blocking reader sleeps until its frame is due.
@@ -444,12 +419,12 @@ int dequeue(Devices& d, int fd, Handle h, v4l2_buffer* b)
         const int64_t now = clockNs(CLOCK_MONOTONIC);
         advance(c, now);
         if (!c.done.empty()) {
-            const int index = c.done.front();
+            v4l2_buffer& done = c.buffers[size_t(c.done.front())];
             c.done.pop_front();
-            c.buffers[size_t(index)].done = false;
-            describe(c, uint32_t(index), b);
+            done.flags &= ~V4L2_BUF_FLAG_DONE;
+            *b = done;
             d.pictureTimes[int(b->sequence % PictureCode::loop)] =
-                c.buffers[size_t(index)].capturedNs;
+                b->timestamp.tv_sec * 1000000000 + b->timestamp.tv_usec * 1000;
             return 0;
         }
         if (h.nonblocking)
@@ -580,14 +555,15 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     case VIDIOC_G_PARM:
     case VIDIOC_S_PARM: {
         auto* p = static_cast<v4l2_streamparm*>(arg);
-        if (p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || (request == VIDIOC_S_PARM && c.streaming))
-            return p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
+        if (p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+            return -EINVAL;
+        const v4l2_fract t = p->parm.capture.timeperframe;
+        if (request == VIDIOC_S_PARM && c.streaming)
+            return -EBUSY;
         if (request == VIDIOC_S_PARM) {
-            const v4l2_fract t = p->parm.capture.timeperframe;
             c.owner = fd;
-            c.interval = nearest(
-                c.mode,
-                t.denominator ? uint32_t(uint64_t(t.numerator) * 10000000 / t.denominator) : 0);
+            c.interval =
+                nearest(c.mode, t.denominator ? t.numerator * 10000000ull / t.denominator : 0);
             note(d, "VIDIOC_S_PARM %u/%u -> %u", t.numerator, t.denominator, c.interval);
         }
         p->parm = {};
@@ -597,38 +573,37 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     }
     case VIDIOC_G_FMT:
     case VIDIOC_S_FMT: {
-        if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
-            (request == VIDIOC_S_FMT && c.owner >= 0 && (c.streaming || !c.buffers.empty())))
-            return f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
-        Mode chosen = c.mode;
-        const uint32_t fourcc = std::count(fourccs.begin(), fourccs.end(), f->fmt.pix.pixelformat)
-                                    ? f->fmt.pix.pixelformat
-                                    : fourccs.front();
-        const int64_t rw = f->fmt.pix.width, rh = f->fmt.pix.height;
+        v4l2_pix_format& pix = f->fmt.pix;
+        if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+            return -EINVAL;
+        if (request == VIDIOC_S_FMT && c.owner >= 0 && (c.streaming || !c.buffers.empty()))
+            return -EBUSY;
+        const uint32_t fourcc = std::count(fourccs.begin(), fourccs.end(), pix.pixelformat)
+                                    ? pix.pixelformat
+                                    : fourccs[0];
         int64_t best = INT64_MAX;
         for (const Mode& m : c.modes()) {
             const int64_t overlap =
-                std::min<int64_t>(m.width, rw) * std::min<int64_t>(m.height, rh);
-            const int64_t distance = int64_t(m.width) * m.height + rw * rh - 2 * overlap;
+                std::min(m.width, int(pix.width)) * std::min(m.height, int(pix.height));
+            const int64_t distance =
+                int64_t(m.width) * m.height + int64_t(pix.width) * pix.height - 2 * overlap;
             if (request == VIDIOC_S_FMT && m.fourcc == fourcc && distance < best)
-                std::tie(best, chosen) = std::make_pair(distance, m);
+                std::tie(best, c.mode) = std::make_pair(distance, m);
         }
-        v4l2_pix_format& pix = f->fmt.pix;
-        pix = v4l2_pix_format{};
-        pix.width = uint32_t(chosen.width);
-        pix.height = uint32_t(chosen.height);
-        pix.pixelformat = chosen.fourcc;
-        pix.field = V4L2_FIELD_NONE;
-        pix.bytesperline = chosen.fourcc == V4L2_PIX_FMT_YUYV ? pix.width * 2 : 0;
-        pix.sizeimage = pix.width * pix.height * 2;
-        pix.colorspace = V4L2_COLORSPACE_SRGB;
         if (request == VIDIOC_S_FMT) {
             c.owner = fd;
-            c.mode = chosen;
-            c.interval = nearest(chosen, c.interval);
-            note(d, "VIDIOC_S_FMT %.4s %dx%d", reinterpret_cast<const char*>(&chosen.fourcc),
-                 chosen.width, chosen.height);
+            c.interval = nearest(c.mode, c.interval);
+            note(d, "VIDIOC_S_FMT %.4s %dx%d", reinterpret_cast<const char*>(&c.mode.fourcc),
+                 c.mode.width, c.mode.height);
         }
+        pix = v4l2_pix_format{};
+        pix.width = uint32_t(c.mode.width);
+        pix.height = uint32_t(c.mode.height);
+        pix.pixelformat = c.mode.fourcc;
+        pix.field = V4L2_FIELD_NONE;
+        pix.bytesperline = c.mode.fourcc == V4L2_PIX_FMT_YUYV ? pix.width * 2 : 0;
+        pix.sizeimage = c.imageSize();
+        pix.colorspace = V4L2_COLORSPACE_SRGB;
         return 0;
     }
     case VIDIOC_REQBUFS: {
@@ -647,7 +622,16 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
             return r->count ? -ENOMEM : 0;
         c.owner = fd;
         c.map = static_cast<uint8_t*>(map);
-        c.buffers.assign(r->count, Camera::Buffer());
+        c.buffers.assign(r->count, v4l2_buffer{});
+        for (uint32_t i = 0; i < r->count; ++i) {
+            v4l2_buffer& buffer = c.buffers[i];
+            std::tie(buffer.index, buffer.type, buffer.memory, buffer.field) =
+                std::make_tuple(i, V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, V4L2_FIELD_NONE);
+            buffer.m.offset = i * c.bufferLength;
+            buffer.length = c.bufferLength;
+            buffer.flags = V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC |
+                           V4L2_BUF_FLAG_TSTAMP_SRC_SOE;
+        }
         return 0;
     }
     case VIDIOC_QUERYBUF:
@@ -655,13 +639,14 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         if (c.owner != fd || b->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
             b->index >= c.buffers.size() || b->memory != V4L2_MEMORY_MMAP)
             return -EINVAL;
-        Camera::Buffer& buffer = c.buffers[b->index];
-        if (request == VIDIOC_QBUF && (buffer.queued || buffer.done))
+        v4l2_buffer& buffer = c.buffers[b->index];
+        if (request == VIDIOC_QBUF && (buffer.flags & (V4L2_BUF_FLAG_QUEUED | V4L2_BUF_FLAG_DONE)))
             return -EINVAL;
-        if (request == VIDIOC_QBUF)
+        if (request == VIDIOC_QBUF) {
             c.queued.push_back(int(b->index));
-        buffer.queued = buffer.queued || request == VIDIOC_QBUF;
-        describe(c, b->index, b);
+            buffer.flags |= V4L2_BUF_FLAG_QUEUED;
+        }
+        *b = buffer;
         return 0;
     }
     case VIDIOC_STREAMON:
@@ -675,7 +660,8 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         if (request == VIDIOC_STREAMOFF) { // every buffer back to the caller
             c.queued.clear();
             c.done.clear();
-            std::fill(c.buffers.begin(), c.buffers.end(), Camera::Buffer());
+            for (v4l2_buffer& buffer : c.buffers)
+                buffer.flags &= ~(V4L2_BUF_FLAG_QUEUED | V4L2_BUF_FLAG_DONE);
         }
         if (c.streaming)
             note(d, "VIDIOC_STREAMON %.4s %dx%d interval=%u",
@@ -750,7 +736,7 @@ __attribute__((constructor)) void keepToThisProcess()
 // The C library, as the program, Qt and FFmpeg call it
 
 #define OPEN_CALL(name)                                                                            \
-    EXPORT int name(const char* path, int flags, ...)                                              \
+    UVCDEV_API int name(const char* path, int flags, ...)                                          \
     {                                                                                              \
         REAL(name);                                                                                \
         va_list args;                                                                              \
@@ -764,7 +750,7 @@ __attribute__((constructor)) void keepToThisProcess()
 OPEN_CALL(open)
 OPEN_CALL(open64)
 
-EXPORT int close(int fd)
+UVCDEV_API int close(int fd)
 {
     REAL(close);
     if (active) {
@@ -778,7 +764,7 @@ EXPORT int close(int fd)
     return real(fd);
 }
 
-EXPORT int ioctl(int fd, unsigned long request, ...) noexcept
+UVCDEV_API int ioctl(int fd, unsigned long request, ...) noexcept
 {
     REAL(ioctl);
     va_list args;
@@ -789,14 +775,14 @@ EXPORT int ioctl(int fd, unsigned long request, ...) noexcept
     return result == 1 ? real(fd, request, arg) : result < 0 ? failWith(-result) : result;
 }
 
-EXPORT int stat(const char* path, struct stat* st) noexcept
+UVCDEV_API int stat(const char* path, struct stat* st) noexcept
 {
     REAL(stat);
     std::string buffer;
     return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : real(mapped(path, buffer), st);
 }
 
-EXPORT int access(const char* path, int mode) noexcept
+UVCDEV_API int access(const char* path, int mode) noexcept
 {
     REAL(access);
     struct stat s;
@@ -805,7 +791,7 @@ EXPORT int access(const char* path, int mode) noexcept
                                  : real(mapped(path, buffer), mode);
 }
 
-EXPORT char* realpath(const char* path, char* resolved) noexcept
+UVCDEV_API char* realpath(const char* path, char* resolved) noexcept
 {
     REAL(realpath);
     struct stat s;
@@ -825,7 +811,7 @@ EXPORT char* realpath(const char* path, char* resolved) noexcept
 }
 
 // A listing of /dev gets the nodes after the real entries.
-EXPORT DIR* opendir(const char* path)
+UVCDEV_API DIR* opendir(const char* path)
 {
     REAL(opendir);
     std::string buffer;
@@ -841,7 +827,7 @@ EXPORT DIR* opendir(const char* path)
     return dir;
 }
 
-EXPORT dirent64* readdir64(DIR* dir)
+UVCDEV_API dirent64* readdir64(DIR* dir)
 {
     REAL(readdir64);
     dirent64* entry = real(dir);
@@ -859,12 +845,12 @@ EXPORT dirent64* readdir64(DIR* dir)
 
 // The controller
 
-EXPORT int uvcdev_plug(const char* setup)
+UVCDEV_API int uvcdev_plug(const char* setup)
 {
     return plug(devices(), setup);
 }
 
-EXPORT int uvcdev_unplug(int node)
+UVCDEV_API int uvcdev_unplug(int node)
 {
     auto [d, lock] = locked();
     auto c = cameraOfNode(d, node);
@@ -877,14 +863,14 @@ EXPORT int uvcdev_unplug(int node)
     return 0;
 }
 
-EXPORT int uvcdev_streaming_handles()
+UVCDEV_API int uvcdev_streaming_handles()
 {
     auto [d, lock] = locked();
     return int(std::count_if(d.cameras.begin(), d.cameras.end(),
                              [](const auto& c) { return c->owner != -1; }));
 }
 
-EXPORT const char* uvcdev_take_log()
+UVCDEV_API const char* uvcdev_take_log()
 {
     auto [d, lock] = locked();
     static std::string taken;
@@ -893,13 +879,13 @@ EXPORT const char* uvcdev_take_log()
     return taken.c_str();
 }
 
-EXPORT int64_t uvcdev_picture_time(int picture)
+UVCDEV_API int64_t uvcdev_picture_time(int picture)
 {
     auto [d, lock] = locked();
     return d.pictureTimes.count(picture) ? d.pictureTimes[picture] : -1;
 }
 
-EXPORT int uvcdev_read_picture(const uint8_t* rgb, int width, int height, int stride)
+UVCDEV_API int uvcdev_read_picture(const uint8_t* rgb, int width, int height, int stride)
 {
     int number = 0;
     for (int bit = 0; bit < PictureCode::bits; ++bit) {
