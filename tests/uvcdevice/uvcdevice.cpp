@@ -342,14 +342,6 @@ void releaseStream(Camera& c)
     c.owner = -1;
 }
 
-const char* queryName(int query)
-{
-    const char* names[] = {"SET_CUR", "GET_CUR", "GET_INFO", "GET_LEN"};
-    const int codes[] = {UVC_SET_CUR, UVC_GET_CUR, UVC_GET_INFO, UVC_GET_LEN};
-    const auto at = std::find(codes, codes + 4, query) - codes;
-    return at < 4 ? names[at] : "OTHER";
-}
-
 // UVCIOC_CTRL_QUERY answered by the simulated camera's extension units, with
 // the checks uvcvideo makes before a request reaches the device.
 int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
@@ -375,11 +367,15 @@ int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
         r = q->size != length ? -ENOBUFS
                               : ask(q->query == UVC_GET_CUR ? get : setCur, q->data, q->size);
     }
+    static const std::map<int, const char*> names = {{UVC_SET_CUR, "SET_CUR"},
+                                                     {UVC_GET_CUR, "GET_CUR"},
+                                                     {UVC_GET_INFO, "GET_INFO"},
+                                                     {UVC_GET_LEN, "GET_LEN"}};
     char bytes[64] = "";
     for (int i = 0; r >= 0 && q->query != UVC_GET_INFO && i < q->size && i < 31; ++i)
         snprintf(bytes + 2 * i, 3, "%02x", q->data[i]);
     note(d, "UVCIOC_CTRL_QUERY unit=%d selector=%d query=%s size=%d data=%s result=%ld", q->unit,
-         q->selector, queryName(q->query), q->size, bytes, r);
+         q->selector, names.count(q->query) ? names.at(q->query) : "OTHER", q->size, bytes, r);
     return int(r);
 }
 
@@ -681,10 +677,8 @@ int failWith(int error)
 // The node number of /dev/videoN, -1 for any other path.
 int nodeNumber(const char* path)
 {
-    if (!path || std::strncmp(path, "/dev/video", 10) != 0 || !path[10] ||
-        std::strspn(path + 10, "0123456789") != std::strlen(path + 10))
-        return -1;
-    return atoi(path + 10);
+    int node = -1, end = 0;
+    return path && sscanf(path, "/dev/video%d%n", &node, &end) == 1 && !path[end] ? node : -1;
 }
 
 // Where the sysfs entries of the nodes really are.
@@ -785,10 +779,8 @@ UVCDEV_API int stat(const char* path, struct stat* st) noexcept
 UVCDEV_API int access(const char* path, int mode) noexcept
 {
     REAL(access);
-    struct stat s;
     std::string buffer;
-    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), &s)
-                                 : real(mapped(path, buffer), mode);
+    return real(mapped(path, buffer), mode);
 }
 
 UVCDEV_API char* realpath(const char* path, char* resolved) noexcept
