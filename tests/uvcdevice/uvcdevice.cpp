@@ -32,6 +32,7 @@ extern "C" {
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <tuple>
 
 namespace fs = std::filesystem;
@@ -92,20 +93,13 @@ struct Handle
     bool metadata = false, nonblocking = false;
 };
 
-struct Listing // of /dev, with the nodes still to add at its end
-{
-    std::vector<int> nodes;
-    size_t next = 0;
-    dirent64 entry{};
-};
-
 struct Devices
 {
     std::recursive_mutex mutex;
     std::string root;
     std::vector<std::shared_ptr<Camera>> cameras;
     std::map<int, Handle> handles;
-    std::map<DIR*, Listing> listings;
+    std::map<DIR*, std::deque<int>> listings; // of /dev: the nodes still to add at its end
     int nextNode = 0, nextPort = 1;
     std::string log;
     std::map<int, int64_t> pictureTimes;
@@ -302,12 +296,9 @@ Devices& devices()
         static std::error_code ignored; // and a folder left by an earlier process of this id
         fs::remove_all(d->root, ignored);
         atexit([] { fs::remove_all(devices().root, ignored); });
-        const std::string cameras = getenv("UVCDEV_CAMERAS") ? getenv("UVCDEV_CAMERAS") : "";
-        for (size_t at = 0; at < cameras.size();) {
-            const size_t end = std::min(cameras.find(';', at), cameras.size());
-            plug(*d, cameras.substr(at, end - at));
-            at = end + 1;
-        }
+        std::istringstream cameras(getenv("UVCDEV_CAMERAS") ? getenv("UVCDEV_CAMERAS") : "");
+        for (std::string setup; std::getline(cameras, setup, ';');)
+            plug(*d, setup);
         active = true;
         return d;
     }();
@@ -383,9 +374,6 @@ int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
 // look; frames that found no queued buffer are lost, as on the wire.
 void advance(Camera& c, int64_t now)
 {
-    const int64_t step = int64_t(c.interval) * 100;
-    if (now - c.dueNs() > 64 * step)
-        c.nextFrame += (now - c.dueNs()) / step - 32;
     for (; c.dueNs() <= now; ++c.nextFrame) {
         if (c.queued.empty())
             continue;
@@ -681,9 +669,10 @@ int nodeNumber(const char* path)
     return path && sscanf(path, "/dev/video%d%n", &node, &end) == 1 && !path[end] ? node : -1;
 }
 
-// Where the sysfs entries of the nodes really are.
-const char* mapped(const char* path, std::string& buffer)
+// Where the sysfs entries of the nodes really are; valid until the thread's next call.
+const char* mapped(const char* path)
 {
+    thread_local std::string buffer;
     if (!path || (std::strncmp(path, "/sys/class/video4linux/", 23) != 0 &&
                   std::strncmp(path, "/sys/devices/platform/uvcdev/", 29) != 0))
         return path;
@@ -737,8 +726,7 @@ __attribute__((constructor)) void keepToThisProcess()
         va_start(args, flags);                                                                     \
         const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? mode_t(va_arg(args, int)) : 0;       \
         va_end(args);                                                                              \
-        std::string buffer;                                                                        \
-        return nodeNumber(path) < 0 ? real(mapped(path, buffer), flags, mode)                      \
+        return nodeNumber(path) < 0 ? real(mapped(path), flags, mode)                              \
                                     : openNode(nodeNumber(path), flags);                           \
     }
 OPEN_CALL(open)
@@ -772,15 +760,13 @@ UVCDEV_API int ioctl(int fd, unsigned long request, ...) noexcept
 UVCDEV_API int stat(const char* path, struct stat* st) noexcept
 {
     REAL(stat);
-    std::string buffer;
-    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : real(mapped(path, buffer), st);
+    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : real(mapped(path), st);
 }
 
 UVCDEV_API int access(const char* path, int mode) noexcept
 {
     REAL(access);
-    std::string buffer;
-    return real(mapped(path, buffer), mode);
+    return real(mapped(path), mode);
 }
 
 UVCDEV_API char* realpath(const char* path, char* resolved) noexcept
@@ -792,8 +778,7 @@ UVCDEV_API char* realpath(const char* path, char* resolved) noexcept
                : resolved                         ? std::strcpy(resolved, path)
                                                   : strdup(path);
     }
-    std::string buffer;
-    const char* target = mapped(path, buffer);
+    const char* target = mapped(path);
     char* r = real(target, resolved);
     // Callers see the sysfs paths, never the folder behind them.
     const size_t cut = target != path ? devices().root.size() : 0;
@@ -806,14 +791,13 @@ UVCDEV_API char* realpath(const char* path, char* resolved) noexcept
 UVCDEV_API DIR* opendir(const char* path)
 {
     REAL(opendir);
-    std::string buffer;
-    DIR* dir = real(mapped(path, buffer));
+    DIR* dir = real(mapped(path));
     if (dir && (std::strcmp(path, "/dev") == 0 || std::strcmp(path, "/dev/") == 0)) {
         auto [d, lock] = locked();
-        Listing& l = d.listings[dir] = Listing{};
+        std::deque<int>& nodes = d.listings[dir] = {};
         for (const auto& c : d.cameras) {
             if (c->plugged)
-                l.nodes.insert(l.nodes.end(), {c->node, c->node + 1});
+                nodes.insert(nodes.end(), {c->node, c->node + 1});
         }
     }
     return dir;
@@ -827,12 +811,13 @@ UVCDEV_API dirent64* readdir64(DIR* dir)
         return entry;
     auto [d, lock] = locked();
     auto it = d.listings.find(dir);
-    if (it == d.listings.end() || it->second.next >= it->second.nodes.size())
+    if (it == d.listings.end() || it->second.empty())
         return nullptr;
-    Listing& l = it->second;
-    l.entry = dirent64{1000 + uint64_t(l.nodes[l.next]), 0, sizeof l.entry, DT_CHR, {}};
-    snprintf(l.entry.d_name, sizeof l.entry.d_name, "video%d", l.nodes[l.next++]);
-    return &l.entry;
+    thread_local dirent64 node; // the caller's until its next read
+    node = dirent64{1000 + uint64_t(it->second.front()), 0, sizeof node, DT_CHR, {}};
+    snprintf(node.d_name, sizeof node.d_name, "video%d", it->second.front());
+    it->second.pop_front();
+    return &node;
 }
 
 // The controller
