@@ -223,8 +223,6 @@ std::string descriptors(const Camera& c)
         d.append(b.constData(), 16);
         add({24, 1, 1, 2, 0xFF, 0xFF, 0});
     }
-    add({9, 0x24, 0x03, 3, 0x01, 0x01, 0, 1, 0}); // output terminal
-    add({9, 4, 1, 0, 0, 0x0E, 0x02, 0x00, 0});    // VideoStreaming
     d[20] = char(d.size() - 18);
     return d;
 }
@@ -434,9 +432,8 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     Camera& c = *h.camera;
     const bool takes = request == VIDIOC_S_FMT || request == VIDIOC_S_PARM ||
                        request == VIDIOC_REQBUFS || request == VIDIOC_STREAMON;
-    const std::vector<uint32_t> fourccs =
-        c.yuyvOnly ? std::vector<uint32_t>{V4L2_PIX_FMT_YUYV}
-                   : std::vector<uint32_t>{V4L2_PIX_FMT_MJPEG, V4L2_PIX_FMT_YUYV};
+    std::vector<uint32_t> fourccs = {V4L2_PIX_FMT_MJPEG, V4L2_PIX_FMT_YUYV};
+    fourccs.erase(fourccs.begin(), fourccs.begin() + c.yuyvOnly);
     const auto findMode = [&c](uint32_t fourcc, int w, int h, size_t index) -> const Mode* {
         for (const Mode& m : c.modes()) {
             if (m.fourcc == fourcc && (w < 0 ? index-- == 0 : m.width == w && m.height == h))
@@ -606,15 +603,14 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
             return r->count ? -ENOMEM : 0;
         c.owner = fd;
         c.map = static_cast<uint8_t*>(map);
-        c.buffers.assign(r->count, v4l2_buffer{});
-        for (uint32_t i = 0; i < r->count; ++i) {
-            v4l2_buffer& buffer = c.buffers[i];
-            std::tie(buffer.index, buffer.type, buffer.memory, buffer.field) =
-                std::make_tuple(i, V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, V4L2_FIELD_NONE);
-            buffer.m.offset = i * c.bufferLength;
-            buffer.length = c.bufferLength;
-            buffer.flags = V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC |
-                           V4L2_BUF_FLAG_TSTAMP_SRC_SOE;
+        v4l2_buffer buffer{};
+        std::tie(buffer.type, buffer.memory, buffer.field, buffer.length) = std::make_tuple(
+            V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, V4L2_FIELD_NONE, c.bufferLength);
+        buffer.flags =
+            V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC | V4L2_BUF_FLAG_TSTAMP_SRC_SOE;
+        for (buffer.index = 0; buffer.index < r->count; ++buffer.index) {
+            buffer.m.offset = buffer.index * c.bufferLength;
+            c.buffers.push_back(buffer);
         }
         return 0;
     }
