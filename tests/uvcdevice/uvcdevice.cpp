@@ -847,8 +847,7 @@ UVCDEV_API const char* uvcdev_take_log()
 {
     auto [d, lock] = locked();
     static std::string taken;
-    taken.swap(d.log);
-    d.log.clear();
+    taken = std::exchange(d.log, {});
     return taken.c_str();
 }
 
