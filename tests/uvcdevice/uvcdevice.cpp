@@ -557,21 +557,19 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         v4l2_pix_format& pix = f->fmt.pix;
         if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
             return -EINVAL;
-        if (request == VIDIOC_S_FMT && c.owner >= 0 && (c.streaming || !c.buffers.empty()))
-            return -EBUSY;
-        const uint32_t fourcc = std::count(fourccs.begin(), fourccs.end(), pix.pixelformat)
-                                    ? pix.pixelformat
-                                    : fourccs[0];
-        int64_t best = INT64_MAX;
-        for (const Mode& m : c.modes()) {
-            const int64_t overlap =
-                std::min(m.width, int(pix.width)) * std::min(m.height, int(pix.height));
-            const int64_t distance =
-                int64_t(m.width) * m.height + int64_t(pix.width) * pix.height - 2 * overlap;
-            if (request == VIDIOC_S_FMT && m.fourcc == fourcc && distance < best)
-                std::tie(best, c.mode) = std::make_pair(distance, m);
-        }
         if (request == VIDIOC_S_FMT) {
+            if (c.owner >= 0 && (c.streaming || !c.buffers.empty()))
+                return -EBUSY;
+            const bool known = std::count(fourccs.begin(), fourccs.end(), pix.pixelformat);
+            int64_t best = INT64_MAX;
+            for (const Mode& m : c.modes()) {
+                const int64_t overlap =
+                    std::min<int64_t>(m.width, pix.width) * std::min<int64_t>(m.height, pix.height);
+                const int64_t distance =
+                    int64_t(m.width) * m.height + int64_t(pix.width) * pix.height - 2 * overlap;
+                if (m.fourcc == (known ? pix.pixelformat : fourccs[0]) && distance < best)
+                    std::tie(best, c.mode) = std::make_pair(distance, m);
+            }
             c.owner = fd;
             c.interval = nearest(c.mode, c.interval);
             note(d, "VIDIOC_S_FMT %.4s %dx%d", reinterpret_cast<const char*>(&c.mode.fourcc),
