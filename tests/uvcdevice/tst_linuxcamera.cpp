@@ -14,6 +14,10 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+// Bounds only: every wait ends as soon as its condition holds.
+constexpr int kWaitMs = 30000;
+const char* const kCamera = "PTZ Cam|all|4,6";
+
 // The real program on the Linux camera path: discovery through /dev and
 // sysfs, capture through libavdevice's V4L2 input, against a uvcvideo camera
 // emulated in user space; every control of the video and audio pages seen
@@ -34,164 +38,25 @@ private:
                                    int(rgb.bytesPerLine()));
     }
 
+    // The camera found with its microphone, on its current node.
+    bool listed(MainWindowInspector& inspect) const
+    {
+        const CameraTable& table = inspect.cameraTable();
+        return table.size() == 1 && table.first().camera.description() == "PTZ Cam" &&
+               table.first().camera.deviceName() == QString("/dev/video%1").arg(node) &&
+               table.first().microphone.deviceName() == "PTZ Cam Microphone";
+    }
+
     // The lone camera, which the window has opened at once, previewing.
     static bool preview(MainWindowInspector& inspect)
     {
         inspect.ui()->pushButton_preview->setChecked(true);
-        return QTest::qWaitFor([&] { return !inspect.lastFrame().isNull(); }, 20000);
+        return QTest::qWaitFor([&] { return !inspect.lastFrame().isNull(); }, kWaitMs);
     }
 
-private slots:
-    void initTestCase()
+    // Every control of the pages, with the camera's units at these ids.
+    void controlsReachUnits(int mainUnit, int zoomUnit)
     {
-        qunsetenv("LUMORA_SIMULATED_CAMERAS");
-        QVERIFY2(uvcdev_plug, "libuvcdevice.so is not preloaded");
-        QString error;
-        QVERIFY2(pulse.start(&error), qPrintable(error));
-        QVERIFY(pulse.addNullSource("ptzmic", "PTZ Cam Microphone") >= 0);
-    }
-
-    void init() { QVERIFY((node = uvcdev_plug("PTZ Cam|all|4,6")) >= 0); }
-    void cleanup() { uvcdev_unplug(node); }
-
-    void discoveryPairsTheMicrophoneAndFollowsPlugging()
-    {
-        Vorn_Cam window;
-        MainWindowInspector inspect(window);
-        for (int round = 0; round < 2; ++round) {
-            QCOMPARE(inspect.cameraTable().size(), 1);
-            const CameraDevice entry = inspect.cameraTable().first();
-            QCOMPARE(entry.camera.description(), QString("PTZ Cam"));
-            QCOMPARE(entry.camera.deviceName(), QString("/dev/video%1").arg(node));
-            QCOMPARE(entry.microphone.deviceName(), QString("PTZ Cam Microphone"));
-
-            uvcdev_unplug(node);
-            inspect.discoveryPass();
-            QVERIFY(inspect.cameraTable().isEmpty());
-            QVERIFY(!inspect.captureOn());
-            node = uvcdev_plug("PTZ Cam|all|4,6"); // comes back on new nodes
-            inspect.discoveryPass();
-        }
-    }
-
-    // MJPEG at 30 fps rather than YUYV at 10; YUYV where that is all there is.
-    void previewTakesTheBestMode()
-    {
-        for (const auto& [camera, stream] :
-             {std::make_pair("PTZ Cam|all|4,6", "VIDIOC_STREAMON MJPG 1280x720 interval=333333\n"),
-              std::make_pair("YUYV Cam|yuyv|4,6",
-                             "VIDIOC_STREAMON YUYV 1280x720 interval=1000000\n")}) {
-            uvcdev_unplug(node);
-            node = uvcdev_plug(camera);
-            uvcdev_take_log();
-            Vorn_Cam window;
-            window.show();
-            MainWindowInspector inspect(window);
-            QVERIFY(preview(inspect));
-            QVERIFY2(QString(uvcdev_take_log()).contains(stream), camera);
-            QCOMPARE(inspect.lastFrame().size(), QSize(1280, 720));
-            // The device's own pictures reach the label.
-            QVERIFY(pictureNumber(inspect.lastFrame()) >= 0);
-            QLabel* view = inspect.ui()->label_cameraview;
-            QTRY_VERIFY(pictureNumber(view->pixmap(Qt::ReturnByValue).toImage()) >= 0);
-        }
-    }
-
-    void aCameraStreamingElsewhereShowsItIsInUse()
-    {
-        // Another program holds the stream; uvcvideo allows one.
-        const int other = ::open(qPrintable(QString("/dev/video%1").arg(node)), O_RDWR);
-        v4l2_requestbuffers buffers{2, V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, 0, 0, {}};
-        QCOMPARE(::ioctl(other, VIDIOC_REQBUFS, &buffers), 0);
-        Vorn_Cam window;
-        window.show();
-        MainWindowInspector inspect(window);
-        inspect.ui()->pushButton_preview->setChecked(true);
-        QTRY_COMPARE_WITH_TIMEOUT(inspect.ui()->label_cameraview->pixmap(Qt::ReturnByValue).size(),
-                                  QSize(285, 29), 20000);
-        QVERIFY(inspect.lastFrame().isNull());
-        ::close(other);
-    }
-
-    void unplugWhilePreviewingReleasesTheCamera()
-    {
-        Vorn_Cam window;
-        window.show();
-        MainWindowInspector inspect(window);
-        QVERIFY(preview(inspect));
-        uvcdev_unplug(node);
-        QTRY_VERIFY_WITH_TIMEOUT(!inspect.captureLib()->CaptureIsOpen(), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!inspect.captureOn(), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(uvcdev_streaming_handles(), 0, 10000);
-        QVERIFY(!inspect.ui()->pushButton_preview->isChecked());
-
-        // A camera plugged in afterwards previews again.
-        node = uvcdev_plug("PTZ Cam|all|4,6");
-        inspect.discoveryPass();
-        inspect.activate(1);
-        const qint64 before = inspect.lastFrame().cacheKey();
-        inspect.ui()->pushButton_preview->setChecked(true);
-        QTRY_VERIFY_WITH_TIMEOUT(inspect.lastFrame().cacheKey() != before, 20000);
-    }
-
-    void recordingPlaysToItsEnd_data()
-    {
-        QTest::addColumn<bool>("unplug");
-        QTest::newRow("ten seconds, H.264 and AAC") << false;
-        QTest::newRow("up to an unplug") << true;
-    }
-
-    void recordingPlaysToItsEnd()
-    {
-        QFETCH(bool, unplug);
-        ScriptedDialogs dialogs;
-        Vorn_Cam window;
-        window.show();
-        MainWindowInspector inspect(window);
-        QVERIFY(preview(inspect));
-        dialogs.fileName = folder.filePath(unplug ? "unplugged.mp4" : "ten.mp4");
-        dialogs.selectedFilter = "MP4 (*.mp4)";
-        inspect.ui()->bt_record->setChecked(true);
-        QVERIFY(inspect.recordTimer());
-        const QString file = inspect.recordFileName();
-        QSignalSpy frames(inspect.captureLib(), &Vorn_FFmpeglib::frameBuffer);
-        if (unplug) {
-            QTRY_VERIFY_WITH_TIMEOUT(frames.size() >= 60, 20000);
-            uvcdev_unplug(node);
-            // The window lets go of the camera and ends the recording.
-            QTRY_VERIFY_WITH_TIMEOUT(!inspect.recordTimer(), 20000);
-            QTRY_VERIFY_WITH_TIMEOUT(!inspect.captureOn(), 10000);
-            QTRY_COMPARE_WITH_TIMEOUT(uvcdev_streaming_handles(), 0, 10000);
-        } else {
-            QTRY_COMPARE_WITH_TIMEOUT(inspect.ui()->label_recordTime->text(), QString("00:00:10"),
-                                      30000);
-            inspect.ui()->bt_record->setChecked(false);
-            QCOMPARE(dialogs.messages().last(), QString("Video save successful "));
-        }
-        const FileFacts facts = inspectRecording(file);
-        QVERIFY2(facts.opened, qPrintable(facts.error));
-        QVERIFY(facts.readToEnd);
-        QCOMPARE(facts.decodeErrors, 0);
-        QCOMPARE(facts.video.codec, QString("h264"));
-        QCOMPARE(QSize(facts.video.width, facts.video.height), QSize(1280, 720));
-        QCOMPARE(facts.audio.codec, QString("aac"));
-        const double seconds = facts.video.duration;
-        QVERIFY2(unplug ? seconds >= 1.0 : seconds > 9.5 && seconds < 12.0,
-                 qPrintable(QString::number(seconds)));
-    }
-
-    void everyPageControlReachesTheDevice_data()
-    {
-        QTest::addColumn<int>("mainUnit");
-        QTest::addColumn<int>("zoomUnit");
-        QTest::newRow("units 4 and 6") << 4 << 6;
-        QTest::newRow("units above 20") << 24 << 26;
-    }
-
-    void everyPageControlReachesTheDevice()
-    {
-        QFETCH(int, mainUnit);
-        QFETCH(int, zoomUnit);
         uvcdev_unplug(node);
         node = uvcdev_plug(qPrintable(QString("PTZ Cam|all|%1,%2").arg(mainUnit).arg(zoomUnit)));
         ScriptedDialogs dialogs;
@@ -251,6 +116,117 @@ private slots:
                          qPrintable(QString("%1: no \"%2\" in:\n%3").arg(action, line, log)));
             }
         }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qunsetenv("LUMORA_SIMULATED_CAMERAS");
+        QVERIFY2(uvcdev_plug, "libuvcdevice.so is not preloaded");
+        QString error;
+        QVERIFY2(pulse.start(&error), qPrintable(error));
+        QVERIFY(pulse.addNullSource("ptzmic", "PTZ Cam Microphone") >= 0);
+    }
+
+    void init() { QVERIFY((node = uvcdev_plug(kCamera)) >= 0); }
+    void cleanup() { uvcdev_unplug(node); }
+
+    // MJPEG at 30 fps rather than YUYV at 10; YUYV where that is all there is;
+    // the in-use picture while another program holds the stream, as uvcvideo allows one.
+    void previewTakesTheBestModeOrShowsTheCameraInUse()
+    {
+        for (const auto& [camera, stream] :
+             {std::pair(kCamera, "VIDIOC_STREAMON MJPG 1280x720 interval=333333\n"),
+              {"YUYV Cam|yuyv|4,6", "VIDIOC_STREAMON YUYV 1280x720 interval=1000000\n"},
+              {kCamera, nullptr}}) {
+            uvcdev_unplug(node);
+            node = uvcdev_plug(camera);
+            const int other = ::open(qPrintable(QString("/dev/video%1").arg(node)), O_RDWR);
+            v4l2_requestbuffers buffers{2, V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, 0, 0, {}};
+            QVERIFY(stream || ::ioctl(other, VIDIOC_REQBUFS, &buffers) == 0);
+            uvcdev_take_log();
+            Vorn_Cam window;
+            window.show();
+            MainWindowInspector inspect(window);
+            QLabel* view = inspect.ui()->label_cameraview;
+            if (!stream) {
+                inspect.ui()->pushButton_preview->setChecked(true);
+                QTRY_COMPARE_WITH_TIMEOUT(view->pixmap(Qt::ReturnByValue).size(), QSize(285, 29),
+                                          kWaitMs);
+                QVERIFY(inspect.lastFrame().isNull());
+            } else {
+                QVERIFY(preview(inspect));
+                QVERIFY2(QString(uvcdev_take_log()).contains(stream), camera);
+                QCOMPARE(inspect.lastFrame().size(), QSize(1280, 720));
+                // The device's own pictures reach the label.
+                QVERIFY(pictureNumber(inspect.lastFrame()) >= 0);
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    pictureNumber(view->pixmap(Qt::ReturnByValue).toImage()) >= 0, kWaitMs);
+            }
+            ::close(other);
+        }
+    }
+
+    // Unplugged while previewing or recording, the window lets go of the
+    // camera and ends the recording, which plays up to the unplug; discovery
+    // drops the camera and finds it plugged in again, and it previews again.
+    void streamsEndCleanly()
+    {
+        for (const auto& [record, unplug] : {std::pair(false, true), {true, false}, {true, true}}) {
+            ScriptedDialogs dialogs;
+            Vorn_Cam window;
+            window.show();
+            MainWindowInspector inspect(window);
+            QVERIFY(listed(inspect));
+            QVERIFY(preview(inspect));
+            QSignalSpy frames(inspect.captureLib(), &Vorn_FFmpeglib::frameBuffer);
+            dialogs.fileName = folder.filePath(unplug ? "unplugged.mp4" : "ten.mp4");
+            dialogs.selectedFilter = "MP4 (*.mp4)";
+            inspect.ui()->bt_record->setChecked(record);
+            QCOMPARE(bool(inspect.recordTimer()), record);
+            const QString file = inspect.recordFileName();
+            if (unplug) {
+                QTRY_VERIFY_WITH_TIMEOUT(frames.size() >= 60, kWaitMs);
+                uvcdev_unplug(node);
+                QTRY_VERIFY_WITH_TIMEOUT(!inspect.captureLib()->CaptureIsOpen(), kWaitMs);
+                QTRY_VERIFY_WITH_TIMEOUT(!inspect.recordTimer() && !inspect.captureOn(), kWaitMs);
+                QTRY_COMPARE_WITH_TIMEOUT(uvcdev_streaming_handles(), 0, kWaitMs);
+                QVERIFY(!inspect.ui()->pushButton_preview->isChecked());
+                inspect.discoveryPass();
+                QVERIFY(inspect.cameraTable().isEmpty());
+                node = uvcdev_plug(kCamera); // on new nodes, as with the kernel
+                inspect.discoveryPass();
+                QVERIFY(listed(inspect));
+                inspect.activate(1);
+                const qint64 before = inspect.lastFrame().cacheKey();
+                inspect.ui()->pushButton_preview->setChecked(true);
+                QTRY_VERIFY_WITH_TIMEOUT(inspect.lastFrame().cacheKey() != before, kWaitMs);
+            } else {
+                QTRY_COMPARE_WITH_TIMEOUT(inspect.ui()->label_recordTime->text(),
+                                          QString("00:00:10"), kWaitMs);
+                inspect.ui()->bt_record->setChecked(false);
+                QCOMPARE(dialogs.messages().last(), QString("Video save successful "));
+            }
+            if (!record)
+                continue;
+            const FileFacts facts = inspectRecording(file);
+            QVERIFY2(facts.opened, qPrintable(facts.error));
+            QVERIFY(facts.readToEnd);
+            QCOMPARE(facts.decodeErrors, 0);
+            QCOMPARE(facts.video.codec, QString("h264"));
+            QCOMPARE(QSize(facts.video.width, facts.video.height), QSize(1280, 720));
+            QCOMPARE(facts.audio.codec, QString("aac"));
+            const double seconds = facts.video.duration;
+            QVERIFY2(unplug ? seconds >= 1.0 : seconds > 9.5 && seconds < 12.0,
+                     qPrintable(QString::number(seconds)));
+        }
+    }
+
+    // With the units at the usual ids and above 20.
+    void everyPageControlReachesTheDevice()
+    {
+        for (const auto& [mainUnit, zoomUnit] : {std::pair(4, 6), {24, 26}})
+            controlsReachUnits(mainUnit, zoomUnit);
     }
 };
 

@@ -32,10 +32,10 @@ extern "C" {
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <tuple>
 
 namespace fs = std::filesystem;
-#define EXPORT UVCDEV_API
 #define REAL(name)                                                                                 \
     static const auto real = reinterpret_cast<decltype(&::name)>(dlsym(RTLD_NEXT, #name))
 
@@ -66,12 +66,6 @@ const std::vector<Mode> kYuyvModes(kModes.begin() + 2, kModes.end());
 
 struct Camera
 {
-    struct Buffer
-    {
-        bool queued = false, done = false;
-        uint32_t bytes = 0, sequence = 0;
-        int64_t capturedNs = 0;
-    };
     std::string name;
     bool yuyvOnly = false, plugged = true, streaming = false;
     // The metadata node is node + 1; owner is the handle that set a format or took buffers,
@@ -83,7 +77,7 @@ struct Camera
     std::unique_ptr<SimulatedStandardControls> controls;
     Mode mode;
     uint32_t interval = 0, bufferLength = 0;
-    std::vector<Buffer> buffers;
+    std::vector<v4l2_buffer> buffers; // as QUERYBUF describes them
     uint8_t* map = nullptr;
     int64_t startNs = 0, nextFrame = 1;
     std::deque<int> queued, done;
@@ -99,25 +93,17 @@ struct Handle
     bool metadata = false, nonblocking = false;
 };
 
-struct Listing // of /dev, with the nodes still to add at its end
-{
-    std::vector<int> nodes;
-    size_t next = 0;
-    dirent64 entry{};
-};
-
 struct Devices
 {
     std::recursive_mutex mutex;
     std::string root;
     std::vector<std::shared_ptr<Camera>> cameras;
     std::map<int, Handle> handles;
-    std::map<DIR*, Listing> listings;
+    std::map<DIR*, std::deque<int>> listings; // of /dev: the nodes still to add at its end
     int nextNode = 0, nextPort = 1;
     std::string log;
     std::map<int, int64_t> pictureTimes;
 };
-using Lock = std::lock_guard<std::recursive_mutex>;
 
 std::atomic<bool> active{false}; // until the devices exist, every call passes through
 
@@ -237,8 +223,6 @@ std::string descriptors(const Camera& c)
         d.append(b.constData(), 16);
         add({24, 1, 1, 2, 0xFF, 0xFF, 0});
     }
-    add({9, 0x24, 0x03, 3, 0x01, 0x01, 0, 1, 0}); // output terminal
-    add({9, 4, 1, 0, 0, 0x0E, 0x02, 0x00, 0});    // VideoStreaming
     d[20] = char(d.size() - 18);
     return d;
 }
@@ -271,7 +255,7 @@ void writeSysfs(const std::string& root, const Camera& c)
 
 int plug(Devices& d, const std::string& setup)
 {
-    Lock lock(d.mutex);
+    std::lock_guard<std::recursive_mutex> lock(d.mutex);
     auto c = std::make_shared<Camera>();
     const size_t bar = setup.find('|'), bar2 = setup.find('|', bar + 1);
     c->name = setup.substr(0, bar);
@@ -307,19 +291,12 @@ Devices& devices()
         auto* d = new Devices;
         const char* tmp = getenv("TMPDIR");
         d->root = std::string(tmp ? tmp : "/tmp") + "/uvcdev-" + std::to_string(getpid());
-        static const std::string root = d->root;
-        static const auto clear = [] {
-            std::error_code ignored;
-            fs::remove_all(root, ignored);
-        };
-        clear();
-        atexit([] { clear(); });
-        const std::string cameras = getenv("UVCDEV_CAMERAS") ? getenv("UVCDEV_CAMERAS") : "";
-        for (size_t at = 0; at < cameras.size();) {
-            const size_t end = std::min(cameras.find(';', at), cameras.size());
-            plug(*d, cameras.substr(at, end - at));
-            at = end + 1;
-        }
+        static std::error_code ignored; // and a folder left by an earlier process of this id
+        fs::remove_all(d->root, ignored);
+        atexit([] { fs::remove_all(devices().root, ignored); });
+        std::istringstream cameras(getenv("UVCDEV_CAMERAS") ? getenv("UVCDEV_CAMERAS") : "");
+        for (std::string setup; std::getline(cameras, setup, ';');)
+            plug(*d, setup);
         active = true;
         return d;
     }();
@@ -354,14 +331,6 @@ void releaseStream(Camera& c)
     c.owner = -1;
 }
 
-const char* queryName(int query)
-{
-    const char* names[] = {"SET_CUR", "GET_CUR", "GET_INFO", "GET_LEN"};
-    const int codes[] = {UVC_SET_CUR, UVC_GET_CUR, UVC_GET_INFO, UVC_GET_LEN};
-    const auto at = std::find(codes, codes + 4, query) - codes;
-    return at < 4 ? names[at] : "OTHER";
-}
-
 // UVCIOC_CTRL_QUERY answered by the simulated camera's extension units, with
 // the checks uvcvideo makes before a request reaches the device.
 int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
@@ -387,11 +356,15 @@ int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
         r = q->size != length ? -ENOBUFS
                               : ask(q->query == UVC_GET_CUR ? get : setCur, q->data, q->size);
     }
+    static const std::map<int, const char*> names = {{UVC_SET_CUR, "SET_CUR"},
+                                                     {UVC_GET_CUR, "GET_CUR"},
+                                                     {UVC_GET_INFO, "GET_INFO"},
+                                                     {UVC_GET_LEN, "GET_LEN"}};
     char bytes[64] = "";
     for (int i = 0; r >= 0 && q->query != UVC_GET_INFO && i < q->size && i < 31; ++i)
         snprintf(bytes + 2 * i, 3, "%02x", q->data[i]);
     note(d, "UVCIOC_CTRL_QUERY unit=%d selector=%d query=%s size=%d data=%s result=%ld", q->unit,
-         q->selector, queryName(q->query), q->size, bytes, r);
+         q->selector, names.count(q->query) ? names.at(q->query) : "OTHER", q->size, bytes, r);
     return int(r);
 }
 
@@ -399,36 +372,20 @@ int unitQuery(Devices& d, Camera& c, uvc_xu_control_query* q)
 // look; frames that found no queued buffer are lost, as on the wire.
 void advance(Camera& c, int64_t now)
 {
-    const int64_t step = int64_t(c.interval) * 100;
-    if (now - c.dueNs() > 64 * step)
-        c.nextFrame += (now - c.dueNs()) / step - 32;
     for (; c.dueNs() <= now; ++c.nextFrame) {
         if (c.queued.empty())
             continue;
         const int index = c.queued.front();
         c.queued.pop_front();
         const std::string& bytes = picture(c.mode, c.nextFrame);
-        const uint32_t used = uint32_t(std::min<size_t>(bytes.size(), c.bufferLength));
-        std::memcpy(c.map + size_t(index) * c.bufferLength, bytes.data(), used);
-        c.buffers[size_t(index)] =
-            Camera::Buffer{false, true, used, uint32_t(c.nextFrame), c.dueNs()};
+        v4l2_buffer& b = c.buffers[size_t(index)];
+        b.bytesused = uint32_t(std::min<size_t>(bytes.size(), c.bufferLength));
+        std::memcpy(c.map + b.m.offset, bytes.data(), b.bytesused);
+        b.sequence = uint32_t(c.nextFrame);
+        b.timestamp = {c.dueNs() / 1000000000, (c.dueNs() % 1000000000) / 1000};
+        b.flags = (b.flags & ~V4L2_BUF_FLAG_QUEUED) | V4L2_BUF_FLAG_DONE;
         c.done.push_back(index);
     }
-}
-
-void describe(const Camera& c, uint32_t index, v4l2_buffer* b)
-{
-    const Camera::Buffer& buffer = c.buffers[index];
-    *b = v4l2_buffer{};
-    std::tie(b->index, b->type, b->memory, b->field, b->bytesused, b->sequence) =
-        std::make_tuple(index, V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, V4L2_FIELD_NONE,
-                        buffer.bytes, buffer.sequence);
-    b->flags = V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC |
-               V4L2_BUF_FLAG_TSTAMP_SRC_SOE | (buffer.queued ? V4L2_BUF_FLAG_QUEUED : 0) |
-               (buffer.done ? V4L2_BUF_FLAG_DONE : 0);
-    b->timestamp = {buffer.capturedNs / 1000000000, (buffer.capturedNs % 1000000000) / 1000};
-    b->m.offset = index * c.bufferLength;
-    b->length = c.bufferLength;
 }
 
 // Waits outside the lock: a blocking reader sleeps until its frame is due.
@@ -444,12 +401,12 @@ int dequeue(Devices& d, int fd, Handle h, v4l2_buffer* b)
         const int64_t now = clockNs(CLOCK_MONOTONIC);
         advance(c, now);
         if (!c.done.empty()) {
-            const int index = c.done.front();
+            v4l2_buffer& done = c.buffers[size_t(c.done.front())];
             c.done.pop_front();
-            c.buffers[size_t(index)].done = false;
-            describe(c, uint32_t(index), b);
+            done.flags &= ~V4L2_BUF_FLAG_DONE;
+            *b = done;
             d.pictureTimes[int(b->sequence % PictureCode::loop)] =
-                c.buffers[size_t(index)].capturedNs;
+                b->timestamp.tv_sec * 1000000000 + b->timestamp.tv_usec * 1000;
             return 0;
         }
         if (h.nonblocking)
@@ -475,9 +432,8 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     Camera& c = *h.camera;
     const bool takes = request == VIDIOC_S_FMT || request == VIDIOC_S_PARM ||
                        request == VIDIOC_REQBUFS || request == VIDIOC_STREAMON;
-    const std::vector<uint32_t> fourccs =
-        c.yuyvOnly ? std::vector<uint32_t>{V4L2_PIX_FMT_YUYV}
-                   : std::vector<uint32_t>{V4L2_PIX_FMT_MJPEG, V4L2_PIX_FMT_YUYV};
+    std::vector<uint32_t> fourccs = {V4L2_PIX_FMT_MJPEG, V4L2_PIX_FMT_YUYV};
+    fourccs.erase(fourccs.begin(), fourccs.begin() + c.yuyvOnly);
     const auto findMode = [&c](uint32_t fourcc, int w, int h, size_t index) -> const Mode* {
         for (const Mode& m : c.modes()) {
             if (m.fourcc == fourcc && (w < 0 ? index-- == 0 : m.width == w && m.height == h))
@@ -580,14 +536,15 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     case VIDIOC_G_PARM:
     case VIDIOC_S_PARM: {
         auto* p = static_cast<v4l2_streamparm*>(arg);
-        if (p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || (request == VIDIOC_S_PARM && c.streaming))
-            return p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
+        if (p->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+            return -EINVAL;
+        const v4l2_fract t = p->parm.capture.timeperframe;
+        if (request == VIDIOC_S_PARM && c.streaming)
+            return -EBUSY;
         if (request == VIDIOC_S_PARM) {
-            const v4l2_fract t = p->parm.capture.timeperframe;
             c.owner = fd;
-            c.interval = nearest(
-                c.mode,
-                t.denominator ? uint32_t(uint64_t(t.numerator) * 10000000 / t.denominator) : 0);
+            c.interval =
+                nearest(c.mode, t.denominator ? t.numerator * 10000000ull / t.denominator : 0);
             note(d, "VIDIOC_S_PARM %u/%u -> %u", t.numerator, t.denominator, c.interval);
         }
         p->parm = {};
@@ -597,38 +554,35 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     }
     case VIDIOC_G_FMT:
     case VIDIOC_S_FMT: {
-        if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
-            (request == VIDIOC_S_FMT && c.owner >= 0 && (c.streaming || !c.buffers.empty())))
-            return f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ? -EINVAL : -EBUSY;
-        Mode chosen = c.mode;
-        const uint32_t fourcc = std::count(fourccs.begin(), fourccs.end(), f->fmt.pix.pixelformat)
-                                    ? f->fmt.pix.pixelformat
-                                    : fourccs.front();
-        const int64_t rw = f->fmt.pix.width, rh = f->fmt.pix.height;
-        int64_t best = INT64_MAX;
-        for (const Mode& m : c.modes()) {
-            const int64_t overlap =
-                std::min<int64_t>(m.width, rw) * std::min<int64_t>(m.height, rh);
-            const int64_t distance = int64_t(m.width) * m.height + rw * rh - 2 * overlap;
-            if (request == VIDIOC_S_FMT && m.fourcc == fourcc && distance < best)
-                std::tie(best, chosen) = std::make_pair(distance, m);
-        }
         v4l2_pix_format& pix = f->fmt.pix;
-        pix = v4l2_pix_format{};
-        pix.width = uint32_t(chosen.width);
-        pix.height = uint32_t(chosen.height);
-        pix.pixelformat = chosen.fourcc;
-        pix.field = V4L2_FIELD_NONE;
-        pix.bytesperline = chosen.fourcc == V4L2_PIX_FMT_YUYV ? pix.width * 2 : 0;
-        pix.sizeimage = pix.width * pix.height * 2;
-        pix.colorspace = V4L2_COLORSPACE_SRGB;
+        if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+            return -EINVAL;
         if (request == VIDIOC_S_FMT) {
+            if (c.owner >= 0 && (c.streaming || !c.buffers.empty()))
+                return -EBUSY;
+            const bool known = std::count(fourccs.begin(), fourccs.end(), pix.pixelformat);
+            int64_t best = INT64_MAX;
+            for (const Mode& m : c.modes()) {
+                const int64_t overlap =
+                    std::min<int64_t>(m.width, pix.width) * std::min<int64_t>(m.height, pix.height);
+                const int64_t distance =
+                    int64_t(m.width) * m.height + int64_t(pix.width) * pix.height - 2 * overlap;
+                if (m.fourcc == (known ? pix.pixelformat : fourccs[0]) && distance < best)
+                    std::tie(best, c.mode) = std::make_pair(distance, m);
+            }
             c.owner = fd;
-            c.mode = chosen;
-            c.interval = nearest(chosen, c.interval);
-            note(d, "VIDIOC_S_FMT %.4s %dx%d", reinterpret_cast<const char*>(&chosen.fourcc),
-                 chosen.width, chosen.height);
+            c.interval = nearest(c.mode, c.interval);
+            note(d, "VIDIOC_S_FMT %.4s %dx%d", reinterpret_cast<const char*>(&c.mode.fourcc),
+                 c.mode.width, c.mode.height);
         }
+        pix = v4l2_pix_format{};
+        pix.width = uint32_t(c.mode.width);
+        pix.height = uint32_t(c.mode.height);
+        pix.pixelformat = c.mode.fourcc;
+        pix.field = V4L2_FIELD_NONE;
+        pix.bytesperline = c.mode.fourcc == V4L2_PIX_FMT_YUYV ? pix.width * 2 : 0;
+        pix.sizeimage = c.imageSize();
+        pix.colorspace = V4L2_COLORSPACE_SRGB;
         return 0;
     }
     case VIDIOC_REQBUFS: {
@@ -647,7 +601,15 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
             return r->count ? -ENOMEM : 0;
         c.owner = fd;
         c.map = static_cast<uint8_t*>(map);
-        c.buffers.assign(r->count, Camera::Buffer());
+        v4l2_buffer buffer{};
+        std::tie(buffer.type, buffer.memory, buffer.field, buffer.length) = std::make_tuple(
+            V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, V4L2_FIELD_NONE, c.bufferLength);
+        buffer.flags =
+            V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC | V4L2_BUF_FLAG_TSTAMP_SRC_SOE;
+        for (buffer.index = 0; buffer.index < r->count; ++buffer.index) {
+            buffer.m.offset = buffer.index * c.bufferLength;
+            c.buffers.push_back(buffer);
+        }
         return 0;
     }
     case VIDIOC_QUERYBUF:
@@ -655,13 +617,14 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         if (c.owner != fd || b->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
             b->index >= c.buffers.size() || b->memory != V4L2_MEMORY_MMAP)
             return -EINVAL;
-        Camera::Buffer& buffer = c.buffers[b->index];
-        if (request == VIDIOC_QBUF && (buffer.queued || buffer.done))
+        v4l2_buffer& buffer = c.buffers[b->index];
+        if (request == VIDIOC_QBUF && (buffer.flags & (V4L2_BUF_FLAG_QUEUED | V4L2_BUF_FLAG_DONE)))
             return -EINVAL;
-        if (request == VIDIOC_QBUF)
+        if (request == VIDIOC_QBUF) {
             c.queued.push_back(int(b->index));
-        buffer.queued = buffer.queued || request == VIDIOC_QBUF;
-        describe(c, b->index, b);
+            buffer.flags |= V4L2_BUF_FLAG_QUEUED;
+        }
+        *b = buffer;
         return 0;
     }
     case VIDIOC_STREAMON:
@@ -675,7 +638,8 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         if (request == VIDIOC_STREAMOFF) { // every buffer back to the caller
             c.queued.clear();
             c.done.clear();
-            std::fill(c.buffers.begin(), c.buffers.end(), Camera::Buffer());
+            for (v4l2_buffer& buffer : c.buffers)
+                buffer.flags &= ~(V4L2_BUF_FLAG_QUEUED | V4L2_BUF_FLAG_DONE);
         }
         if (c.streaming)
             note(d, "VIDIOC_STREAMON %.4s %dx%d interval=%u",
@@ -695,15 +659,14 @@ int failWith(int error)
 // The node number of /dev/videoN, -1 for any other path.
 int nodeNumber(const char* path)
 {
-    if (!path || std::strncmp(path, "/dev/video", 10) != 0 || !path[10] ||
-        std::strspn(path + 10, "0123456789") != std::strlen(path + 10))
-        return -1;
-    return atoi(path + 10);
+    int node = -1, end = 0;
+    return path && sscanf(path, "/dev/video%d%n", &node, &end) == 1 && !path[end] ? node : -1;
 }
 
-// Where the sysfs entries of the nodes really are.
-const char* mapped(const char* path, std::string& buffer)
+// Where the sysfs entries of the nodes really are; valid until the thread's next call.
+const char* mapped(const char* path)
 {
+    thread_local std::string buffer;
     if (!path || (std::strncmp(path, "/sys/class/video4linux/", 23) != 0 &&
                   std::strncmp(path, "/sys/devices/platform/uvcdev/", 29) != 0))
         return path;
@@ -750,21 +713,20 @@ __attribute__((constructor)) void keepToThisProcess()
 // The C library, as the program, Qt and FFmpeg call it
 
 #define OPEN_CALL(name)                                                                            \
-    EXPORT int name(const char* path, int flags, ...)                                              \
+    UVCDEV_API int name(const char* path, int flags, ...)                                          \
     {                                                                                              \
         REAL(name);                                                                                \
         va_list args;                                                                              \
         va_start(args, flags);                                                                     \
         const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? mode_t(va_arg(args, int)) : 0;       \
         va_end(args);                                                                              \
-        std::string buffer;                                                                        \
-        return nodeNumber(path) < 0 ? real(mapped(path, buffer), flags, mode)                      \
+        return nodeNumber(path) < 0 ? real(mapped(path), flags, mode)                              \
                                     : openNode(nodeNumber(path), flags);                           \
     }
 OPEN_CALL(open)
 OPEN_CALL(open64)
 
-EXPORT int close(int fd)
+UVCDEV_API int close(int fd)
 {
     REAL(close);
     if (active) {
@@ -778,7 +740,7 @@ EXPORT int close(int fd)
     return real(fd);
 }
 
-EXPORT int ioctl(int fd, unsigned long request, ...) noexcept
+UVCDEV_API int ioctl(int fd, unsigned long request, ...) noexcept
 {
     REAL(ioctl);
     va_list args;
@@ -789,23 +751,19 @@ EXPORT int ioctl(int fd, unsigned long request, ...) noexcept
     return result == 1 ? real(fd, request, arg) : result < 0 ? failWith(-result) : result;
 }
 
-EXPORT int stat(const char* path, struct stat* st) noexcept
+UVCDEV_API int stat(const char* path, struct stat* st) noexcept
 {
     REAL(stat);
-    std::string buffer;
-    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : real(mapped(path, buffer), st);
+    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : real(mapped(path), st);
 }
 
-EXPORT int access(const char* path, int mode) noexcept
+UVCDEV_API int access(const char* path, int mode) noexcept
 {
     REAL(access);
-    struct stat s;
-    std::string buffer;
-    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), &s)
-                                 : real(mapped(path, buffer), mode);
+    return real(mapped(path), mode);
 }
 
-EXPORT char* realpath(const char* path, char* resolved) noexcept
+UVCDEV_API char* realpath(const char* path, char* resolved) noexcept
 {
     REAL(realpath);
     struct stat s;
@@ -814,8 +772,7 @@ EXPORT char* realpath(const char* path, char* resolved) noexcept
                : resolved                         ? std::strcpy(resolved, path)
                                                   : strdup(path);
     }
-    std::string buffer;
-    const char* target = mapped(path, buffer);
+    const char* target = mapped(path);
     char* r = real(target, resolved);
     // Callers see the sysfs paths, never the folder behind them.
     const size_t cut = target != path ? devices().root.size() : 0;
@@ -825,23 +782,22 @@ EXPORT char* realpath(const char* path, char* resolved) noexcept
 }
 
 // A listing of /dev gets the nodes after the real entries.
-EXPORT DIR* opendir(const char* path)
+UVCDEV_API DIR* opendir(const char* path)
 {
     REAL(opendir);
-    std::string buffer;
-    DIR* dir = real(mapped(path, buffer));
+    DIR* dir = real(mapped(path));
     if (dir && (std::strcmp(path, "/dev") == 0 || std::strcmp(path, "/dev/") == 0)) {
         auto [d, lock] = locked();
-        Listing& l = d.listings[dir] = Listing{};
+        std::deque<int>& nodes = d.listings[dir] = {};
         for (const auto& c : d.cameras) {
             if (c->plugged)
-                l.nodes.insert(l.nodes.end(), {c->node, c->node + 1});
+                nodes.insert(nodes.end(), {c->node, c->node + 1});
         }
     }
     return dir;
 }
 
-EXPORT dirent64* readdir64(DIR* dir)
+UVCDEV_API dirent64* readdir64(DIR* dir)
 {
     REAL(readdir64);
     dirent64* entry = real(dir);
@@ -849,22 +805,23 @@ EXPORT dirent64* readdir64(DIR* dir)
         return entry;
     auto [d, lock] = locked();
     auto it = d.listings.find(dir);
-    if (it == d.listings.end() || it->second.next >= it->second.nodes.size())
+    if (it == d.listings.end() || it->second.empty())
         return nullptr;
-    Listing& l = it->second;
-    l.entry = dirent64{1000 + uint64_t(l.nodes[l.next]), 0, sizeof l.entry, DT_CHR, {}};
-    snprintf(l.entry.d_name, sizeof l.entry.d_name, "video%d", l.nodes[l.next++]);
-    return &l.entry;
+    thread_local dirent64 node; // the caller's until its next read
+    node = dirent64{1000 + uint64_t(it->second.front()), 0, sizeof node, DT_CHR, {}};
+    snprintf(node.d_name, sizeof node.d_name, "video%d", it->second.front());
+    it->second.pop_front();
+    return &node;
 }
 
 // The controller
 
-EXPORT int uvcdev_plug(const char* setup)
+UVCDEV_API int uvcdev_plug(const char* setup)
 {
     return plug(devices(), setup);
 }
 
-EXPORT int uvcdev_unplug(int node)
+UVCDEV_API int uvcdev_unplug(int node)
 {
     auto [d, lock] = locked();
     auto c = cameraOfNode(d, node);
@@ -877,29 +834,28 @@ EXPORT int uvcdev_unplug(int node)
     return 0;
 }
 
-EXPORT int uvcdev_streaming_handles()
+UVCDEV_API int uvcdev_streaming_handles()
 {
     auto [d, lock] = locked();
     return int(std::count_if(d.cameras.begin(), d.cameras.end(),
                              [](const auto& c) { return c->owner != -1; }));
 }
 
-EXPORT const char* uvcdev_take_log()
+UVCDEV_API const char* uvcdev_take_log()
 {
     auto [d, lock] = locked();
     static std::string taken;
-    taken.swap(d.log);
-    d.log.clear();
+    taken = std::exchange(d.log, {});
     return taken.c_str();
 }
 
-EXPORT int64_t uvcdev_picture_time(int picture)
+UVCDEV_API int64_t uvcdev_picture_time(int picture)
 {
     auto [d, lock] = locked();
     return d.pictureTimes.count(picture) ? d.pictureTimes[picture] : -1;
 }
 
-EXPORT int uvcdev_read_picture(const uint8_t* rgb, int width, int height, int stride)
+UVCDEV_API int uvcdev_read_picture(const uint8_t* rgb, int width, int height, int stride)
 {
     int number = 0;
     for (int bit = 0; bit < PictureCode::bits; ++bit) {
