@@ -134,7 +134,7 @@ FileFacts inspectRecording(const QString& path)
     AVFrame* frame = av_frame_alloc();
     std::vector<float> sound;
     int64_t firstPts[2] = {AV_NOPTS_VALUE, AV_NOPTS_VALUE};
-    int64_t endPts[2] = {0, 0};
+    int64_t endPts[2] = {0, 0}, lastPts[2] = {0, 0};
     int r = 0;
     while ((r = av_read_frame(format, packet)) >= 0) {
         const int which = packet->stream_index == index[0]   ? 0
@@ -146,6 +146,7 @@ FileFacts inspectRecording(const QString& path)
                 firstPts[which] = packet->pts;
             }
             endPts[which] = std::max(endPts[which], packet->pts + packet->duration);
+            lastPts[which] = std::max(lastPts[which], packet->pts);
             facts.decodeErrors += avcodec_send_packet(codec, packet) < 0 ? 1 : 0;
         }
         while (codec && avcodec_receive_frame(codec, frame) >= 0) {
@@ -164,6 +165,7 @@ FileFacts inspectRecording(const QString& path)
             const double tb = av_q2d(format->streams[index[which]]->time_base);
             streams[which]->start = firstPts[which] * tb;
             streams[which]->duration = (endPts[which] - firstPts[which]) * tb;
+            streams[which]->last = lastPts[which] * tb;
         }
     }
     if (decoders[1]) {
