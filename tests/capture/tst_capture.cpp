@@ -7,7 +7,6 @@
 #include "rgbframe.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
-#include "simulatedvideostream.h"
 #include "v4l2formatprobe.h"
 #include "vorn_ffmpeglib.h"
 
@@ -207,19 +206,6 @@ private slots:
                            1280, 720, 30, m));
         QCOMPARE(m.width, 1024);
         QVERIFY(!chooseV4l2Mode({{V4L2_PIX_FMT_H264, 1280, 720, 30}}, 1280, 720, 30, m));
-    }
-
-    void cameraStreamIsExclusiveAndEndsOnUnplug()
-    {
-        auto camera = hub.plugCamera();
-        SimulatedVideoStream one(camera), two(camera);
-        QVERIFY(one.open());
-        QVERIFY(!two.open());
-        AVPacket* packet = av_packet_alloc();
-        QCOMPARE(one.read(packet), SimulatedVideoStream::ReadResult::Frame);
-        camera->setPlugged(false);
-        QCOMPARE(one.read(packet), SimulatedVideoStream::ReadResult::Ended);
-        av_packet_free(&packet);
     }
 
     void captureFromStartToUnplug()

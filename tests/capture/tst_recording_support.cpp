@@ -40,24 +40,19 @@ int pushFrames(double seconds, const std::function<bool(const AVFrame*, int64_t)
     frame->format = AV_PIX_FMT_YUVJ422P, frame->width = 1280, frame->height = 720;
     av_frame_get_buffer(frame, 0);
     paint(frame, 0); // ahead: a running capture's first frame goes out at once
-    const int64_t begin = nowUs();
+    const int64_t begin = av_gettime_relative();
     int pushed = 0;
     for (int64_t due = begin; due < begin + int64_t(seconds * 1e6); due += 1000000 / 30) {
         std::this_thread::sleep_until(
             std::chrono::steady_clock::time_point(std::chrono::microseconds(due)));
         ++pushed;
-        if (!push(frame, nowUs())) {
+        if (!push(frame, av_gettime_relative())) {
             break;
         }
         paint(frame, pushed); // into a new buffer: the pushed one is shared
     }
     av_frame_free(&frame);
     return pushed;
-}
-
-int64_t nowUs()
-{
-    return av_gettime_relative();
 }
 
 namespace {

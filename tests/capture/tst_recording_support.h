@@ -35,6 +35,3 @@ struct FileFacts
 };
 
 FileFacts inspectRecording(const QString& path);
-
-// av_gettime_relative(), the clock the capture worker stamps frames with.
-int64_t nowUs();
