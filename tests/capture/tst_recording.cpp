@@ -25,20 +25,6 @@ namespace {
 
 const QString kPulseName = QStringLiteral("USB Camera Mic");
 
-std::string encoded(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
-// Records the pictures for `seconds`, or until `failed` is set.
-int record(Mp4Recorder& recorder, double seconds, const std::atomic<bool>* failed = nullptr)
-{
-    return pushFrames(seconds, [&](const AVFrame* frame, int64_t us) {
-        recorder.pushVideoFrame(frame, us);
-        return !failed || !failed->load();
-    });
-}
-
 QByteArray describe(const FileFacts& f)
 {
     return QString::asprintf("video %g s, audio %g s, sound ends at %g s, %g Hz, ",
@@ -66,7 +52,10 @@ int recordInChild(const char* path, double seconds, rlim_t limit)
     if (!recorder.start(path, camera->config().microphoneName.toStdString(), 0, 1280, 720, 30)) {
         return 2;
     }
-    record(recorder, seconds, &failed);
+    pushFrames(seconds, [&](const AVFrame* frame, int64_t us) {
+        recorder.pushVideoFrame(frame, us);
+        return !failed.load();
+    });
     const bool completed = recorder.stop();
     DeviceCatalog::setInstance(nullptr);
     return failed.load() && !completed ? 3 : 0;
@@ -90,9 +79,7 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         DeviceCatalog::setInstance(&m_catalog);
-        if (!m_pulse.start(&m_pulseError)) {
-            return;
-        }
+        QVERIFY2(m_pulse.start(&m_pulseError), qPrintable(m_pulseError));
         // A tone played into a null sink whose monitor is remapped as a
         // source: unlike module-sine-source (fixed 2 s latency) it delivers
         // in the small blocks a USB microphone does.
@@ -130,9 +117,6 @@ private slots:
     {
         QFETCH(bool, camera);
         if (!camera) {
-            if (!m_pulse.isRunning()) {
-                QSKIP(qPrintable(m_pulseError));
-            }
             SimulatedHub::instance().reset();
             SimulatedHub::instance().addForeignAudioInput(AudioInputInfo(kPulseName, "mic"));
         }
@@ -140,9 +124,9 @@ private slots:
         const QString mic = camera ? m_camera->config().microphoneName : kPulseName;
         const int kLatePictures = 9;
         Mp4Recorder recorder;
-        QVERIFY2(recorder.start(encoded(path), mic.toStdString(), 0, 1280, 720, 30.0),
+        QVERIFY2(recorder.start(QFile::encodeName(path).toStdString(), mic.toStdString(), 0, 1280,
+                                720, 30.0),
                  recorder.errorText().c_str());
-        QVERIFY(recorder.isRecording());
         int n = 0;
         int64_t unpluggedUs = -1, lastUs = -1;
         const int pushed = pushFrames(3.0, [&](const AVFrame* frame, int64_t us) {
@@ -188,16 +172,15 @@ private slots:
         const std::string mic = m_camera->config().microphoneName.toStdString();
         const QString ok = m_dir.filePath("refused.mp4");
         // A missing folder, a microphone past the one alike, no picture size;
-        // no empty file is left behind, and there is nothing to stop or record.
+        // no empty file is left behind, and there is nothing to stop.
         for (const auto& [path, ordinal, width] :
              {std::make_tuple(m_dir.filePath("no/x.mp4"), 0, 1280), std::make_tuple(ok, 1, 1280),
               std::make_tuple(ok, 0, 0)}) {
             Mp4Recorder recorder;
-            QVERIFY(!recorder.start(encoded(path), mic, ordinal, width, 720, 30));
+            QVERIFY(!recorder.start(QFile::encodeName(path).toStdString(), mic, ordinal, width, 720,
+                                    30));
             QVERIFY(!recorder.isRecording() && !recorder.errorText().empty());
             QVERIFY(!QFile::exists(path) && !recorder.stop());
-            record(recorder, 0.1);
-            QCOMPARE(recorder.recordedFrames(), int64_t(0));
         }
     }
 
@@ -210,7 +193,7 @@ private slots:
             Vorn_FFmpeglib lib;
             lib.SetCapture(m_camera->config().description.toStdString(), 0);
             QVERIFY(lib.StartCapture());
-            lib.SetRecordFileName(encoded(path));
+            lib.SetRecordFileName(QFile::encodeName(path).toStdString());
             lib.SetCaptureMicrophone(std::string(), 0);
             const auto letsEventsThrough = [&lib](bool (Vorn_FFmpeglib::*call)()) {
                 bool ran = false;
