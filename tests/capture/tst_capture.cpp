@@ -10,7 +10,6 @@
 #include "v4l2formatprobe.h"
 #include "vorn_ffmpeglib.h"
 
-#include <QImage>
 #include <QtTest>
 
 extern "C" {
@@ -210,14 +209,12 @@ private slots:
         auto second = hub.plugCamera();
         const std::string name = small.description.toStdString();
         Vorn_FFmpeglib lib;
-        QImage last;
-        int count = 0;
+        QSize last;
         bool onGuiThreadAndAligned = true;
         connect(&lib, &Vorn_FFmpeglib::frameBuffer, this, [&](uint8_t* buffer, int w, int h) {
             onGuiThreadAndAligned = onGuiThreadAndAligned && QThread::currentThread() == thread() &&
                                     reinterpret_cast<quintptr>(buffer) % 4 == 0;
-            last = QImage(buffer, w, h, QImage::Format_RGB888).copy();
-            ++count;
+            last = QSize(w, h);
         });
         lib.StopCapture();            // before any start
         QVERIFY(!lib.StartCapture()); // nothing chosen yet
@@ -230,8 +227,8 @@ private slots:
         QVERIFY(second->isStreaming());
         QVERIFY(lib.StartCapture() && lib.StartCapture()); // again while running
         QVERIFY(first->isStreaming() && !second->isStreaming());
-        QTRY_VERIFY_WITH_TIMEOUT(count > 0, 10000);
-        QCOMPARE(last.size(), QSize(1280, 720)); // scaled to the size asked for
+        QTRY_VERIFY_WITH_TIMEOUT(last.isValid(), 10000);
+        QCOMPARE(last, QSize(1280, 720)); // scaled to the size asked for
         QVERIFY(onGuiThreadAndAligned);
         lib.StopCapture();
         QVERIFY(!lib.CaptureIsOpen() && !first->isStreaming());
