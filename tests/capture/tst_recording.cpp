@@ -160,7 +160,7 @@ private slots:
         // sound may end early (a late microphone thread loses unread
         // blocks), never after the unplugging.
         const double unplugged =
-            camera ? f.video.last + (unpluggedUs - lastUs) / 1e6 : f.video.start + f.video.duration;
+            camera ? f.video.last + (unpluggedUs - lastUs) / 1e6 : f.audio.start + f.audio.duration;
         const QByteArray facts = describe(f) + ", unplugged at " + QByteArray::number(unplugged);
         QVERIFY2(f.soundEnd <= unplugged + 0.1 && f.soundEnd >= unplugged - 0.6, facts);
         // No gaps before; a PulseAudio source may begin late.
