@@ -50,6 +50,7 @@ struct Mp4Recorder::Impl
     std::condition_variable queueChanged;
     std::deque<QueuedFrame> queue;
     bool stopping = false;
+    bool pictureQueued = false;
 
     std::atomic<bool> recording{false};
     std::atomic<bool> failed{false};
@@ -160,6 +161,7 @@ bool Mp4Recorder::start(const std::string& path, const std::string& microphoneNa
     s.dropped.store(0);
     s.recorded.store(0);
     s.stopping = false;
+    s.pictureQueued = false;
     s.setError(std::string());
     std::string error;
     auto fail = [&](const std::string& text) {
@@ -245,7 +247,11 @@ void Mp4Recorder::pushVideoFrame(const AVFrame* frame, int64_t captureTimeUs)
         ++s.dropped;
         return;
     }
-    s.queue.push_back({queued, timeUs});
+    // The file has no edit list to start the tracks apart: the first
+    // picture is shown from the moment the recording began, as the sound
+    // is, instead of leaving the muxer to stretch it back to zero.
+    s.queue.push_back({queued, s.pictureQueued ? timeUs : 0});
+    s.pictureQueued = true;
     s.queueChanged.notify_one();
 }
 

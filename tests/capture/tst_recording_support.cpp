@@ -40,24 +40,19 @@ int pushFrames(double seconds, const std::function<bool(const AVFrame*, int64_t)
     frame->format = AV_PIX_FMT_YUVJ422P, frame->width = 1280, frame->height = 720;
     av_frame_get_buffer(frame, 0);
     paint(frame, 0); // ahead: a running capture's first frame goes out at once
-    const int64_t begin = nowUs();
+    const int64_t begin = av_gettime_relative();
     int pushed = 0;
     for (int64_t due = begin; due < begin + int64_t(seconds * 1e6); due += 1000000 / 30) {
         std::this_thread::sleep_until(
             std::chrono::steady_clock::time_point(std::chrono::microseconds(due)));
         ++pushed;
-        if (!push(frame, nowUs())) {
+        if (!push(frame, av_gettime_relative())) {
             break;
         }
         paint(frame, pushed); // into a new buffer: the pushed one is shared
     }
     av_frame_free(&frame);
     return pushed;
-}
-
-int64_t nowUs()
-{
-    return av_gettime_relative();
 }
 
 namespace {
@@ -134,7 +129,7 @@ FileFacts inspectRecording(const QString& path)
     AVFrame* frame = av_frame_alloc();
     std::vector<float> sound;
     int64_t firstPts[2] = {AV_NOPTS_VALUE, AV_NOPTS_VALUE};
-    int64_t endPts[2] = {0, 0};
+    int64_t endPts[2] = {0, 0}, lastPts[2] = {0, 0};
     int r = 0;
     while ((r = av_read_frame(format, packet)) >= 0) {
         const int which = packet->stream_index == index[0]   ? 0
@@ -146,6 +141,7 @@ FileFacts inspectRecording(const QString& path)
                 firstPts[which] = packet->pts;
             }
             endPts[which] = std::max(endPts[which], packet->pts + packet->duration);
+            lastPts[which] = std::max(lastPts[which], packet->pts);
             facts.decodeErrors += avcodec_send_packet(codec, packet) < 0 ? 1 : 0;
         }
         while (codec && avcodec_receive_frame(codec, frame) >= 0) {
@@ -164,6 +160,7 @@ FileFacts inspectRecording(const QString& path)
             const double tb = av_q2d(format->streams[index[which]]->time_base);
             streams[which]->start = firstPts[which] * tb;
             streams[which]->duration = (endPts[which] - firstPts[which]) * tb;
+            streams[which]->last = lastPts[which] * tb;
         }
     }
     if (decoders[1]) {

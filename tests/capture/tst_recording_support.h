@@ -18,6 +18,7 @@ struct StreamFacts
     int width = 0, height = 0, sampleRate = 0;
     double start = 0.0;    // seconds, as all times here
     double duration = 0.0; // to the end of the last packet
+    double last = 0.0;     // where the last packet is shown
 };
 
 struct FileFacts
@@ -34,6 +35,3 @@ struct FileFacts
 };
 
 FileFacts inspectRecording(const QString& path);
-
-// av_gettime_relative(), the clock the capture worker stamps frames with.
-int64_t nowUs();
