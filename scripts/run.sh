@@ -41,29 +41,11 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 echo "run: no display, starting Xvfb"
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-trap 'kill "$app_pid" 2>/dev/null || true; kill "$xvfb_pid" 2>/dev/null || true' EXIT INT TERM
-export DISPLAY=":$display"
-for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
-    sleep 0.1
-done
-
+source "$ROOT/scripts/headless.sh"
+start_xvfb
 ./Lumora &
 app_pid=$!
-
-window=""
-for _ in $(seq 100); do
-    window=$(xdotool search --name "Lumora_V1.0.0.1" 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-done
-if [ -z "$window" ]; then
+if ! window=$(find_lumora_window 10); then
     echo "run: the window did not appear" >&2
     exit 1
 fi

@@ -8,36 +8,15 @@ exe=$(readlink -f "$1")
 out=$(readlink -m "$2")
 wine=${LUMORA_WINE:-/usr/lib/wine/wine64}
 
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-app_pid=""
-cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    kill "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT INT TERM
-export DISPLAY=":$display"
-for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
-    sleep 0.1
-done
+source "$(dirname "$0")/headless.sh"
+start_xvfb
 
 # The program finds its companion libraries relative to where it starts.
 cd "$(dirname "$exe")"
 LUMORA_SIMULATED_CAMERAS=1 "$wine" "$(basename "$exe")" >lumora-wine.log 2>&1 &
 app_pid=$!
 
-window=""
-for _ in $(seq 600); do
-    window=$(xdotool search --name "Lumora_V1.0.0.1" 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    sleep 0.2
-done
-if [ -z "$window" ]; then
+if ! window=$(find_lumora_window 120); then
     echo "windows-screenshot: the window did not appear" >&2
     tail -20 lumora-wine.log >&2
     exit 1
