@@ -3,15 +3,11 @@
 // private PulseAudio server. Run with QT_QPA_PLATFORM=offscreen.
 #include "linuxdevicecatalog.h"
 #include "mainwindowinspector.h"
+#include "privatepulseserver.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
 
 #include <benchmark/benchmark.h>
 
@@ -36,19 +32,6 @@ void BM_DiscoveryPass(benchmark::State& state)
     state.counters["paired"] = paired;
 }
 
-bool waitForServer()
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 10000) {
-        if (QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("info")}) == 0) {
-            return true;
-        }
-        QThread::msleep(100);
-    }
-    return false;
-}
-
 } // namespace
 
 BENCHMARK(BM_DiscoveryPass)
@@ -61,25 +44,12 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QTemporaryDir runtime;
-    const QString socket = runtime.path() + QStringLiteral("/pulse.sock");
-    qputenv("PULSE_SERVER", ("unix:" + socket).toLocal8Bit());
-    qputenv("PULSE_RUNTIME_PATH", runtime.path().toLocal8Bit());
-    qputenv("HOME", runtime.path().toLocal8Bit());
-
-    QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(
-        QStringLiteral("pulseaudio"),
-        {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-         QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--disable-shm=yes"),
-         QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") + socket,
-         QStringLiteral(
-             "--load=module-null-sink sink_name=spk1 sink_properties=device.description=Speakers"),
-         QStringLiteral("--load=module-null-source source_name=mic1 description=Mic"),
-         QStringLiteral("--load=module-null-source source_name=mic2 description=USB_Mic")});
-    if (!server.waitForStarted() || !waitForServer()) {
-        std::fprintf(stderr, "bench_discovery: could not start a private PulseAudio server\n");
+    PrivatePulseServer server;
+    QString error;
+    if (!server.start(&error) || server.addNullSink("spk1", "Speakers") < 0 ||
+        server.addNullSource("mic1", "Mic") < 0 || server.addNullSource("mic2", "USB Mic") < 0) {
+        std::fprintf(stderr, "bench_discovery: no private PulseAudio server: %s\n",
+                     qPrintable(error));
         return 1;
     }
 
@@ -99,8 +69,5 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     window.reset();
     DeviceCatalog::setInstance(nullptr);
-
-    server.terminate();
-    server.waitForFinished(3000);
     return 0;
 }
