@@ -43,9 +43,7 @@ private slots:
     void initTestCase()
     {
         QString error;
-        if (!server.start(&error)) {
-            QSKIP(qPrintable(error));
-        }
+        QVERIFY2(server.start(&error), qPrintable(error));
         QVERIFY(server.addNullSink("spk1", "Speakers") >= 0);
         QVERIFY(server.addNullSink("spk2", "Headphones") >= 0);
         QVERIFY(server.addNullSource("line1", "Line In") >= 0);
