@@ -1,12 +1,11 @@
 #include "vorn_cameraproperty.h"
 
+#include "companionlibrary.h"
 #include "dialogseam.h"
 #include "propertytransport.h"
 #include "vendordialog.h"
 
-#include <QCoreApplication>
 #include <QDebug>
-#include <QDir>
 #include <QLibrary>
 
 #include <cstring>
@@ -49,7 +48,7 @@ QString dialogLibraryBesideProgram()
 #else
     const QString file = QStringLiteral("libVideoCaptureFilter.so");
 #endif
-    return QDir(QCoreApplication::applicationDirPath()).filePath(file);
+    return companionLibraryPath(file);
 }
 
 } // namespace

@@ -42,9 +42,15 @@ namespace {
 const char* const kInstallHint = "Install it as root with \"cmake --install BUILD-FOLDER "
                                  "--component virtualcamera\" (for example build/app).";
 
+// Only a development build runs a helper from its own build folder; the
+// program users install runs nothing as root that they could have changed.
 bool developmentHelper()
 {
+#if defined(LUMORA_DEV_VCAM_HELPER_ALLOWED)
     return qEnvironmentVariableIntValue("LUMORA_DEV_VCAM_HELPER") == 1;
+#else
+    return false;
+#endif
 }
 
 QString switchedWord(bool enable)
@@ -113,9 +119,7 @@ QString linuxRefusal(const QString& toolPath)
 {
     if (!QFileInfo::exists(toolPath)) {
         return QStringLiteral("The virtual camera's helper is not installed (%1). ").arg(toolPath) +
-               QLatin1String(kInstallHint) +
-               QStringLiteral(" A development build may set LUMORA_DEV_VCAM_HELPER=1 to use its "
-                              "own copy.");
+               QLatin1String(kInstallHint);
     }
     const QString part = TrustedHelper::untrustedPart(toolPath);
     if (part.isEmpty()) {

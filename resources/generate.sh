@@ -11,7 +11,7 @@ trap 'rm -rf "$work"' EXIT
 python3 "$here/src/pictures.py" "$work/svg"
 
 count=0
-for source in $(cd "$work/svg" && find . -path ./frames -prune -o -name '*.svg' -print | sort); do
+for source in $(cd "$work/svg" && find . \( -path ./frames -o -path ./desktop \) -prune -o -name '*.svg' -print | sort); do
     name=${source#./}
     target="$here/${name%.svg}.png"
     mkdir -p "$(dirname "$target")"
@@ -28,6 +28,18 @@ mkdir -p "$here/Icon"
 # 8/100 s per frame: one turn of the spinner a second.
 convert -delay 8 -loop 0 "$work"/png/load_*.png -layers Optimize "$here/Icon/load.gif"
 count=$((count + 1))
+
+# The installed program's icon in the hicolor theme: the drawing itself and
+# the pixel sizes desktops look up first. Not part of the bundle.
+icon=org.lumora.Lumora
+mkdir -p "$here/hicolor/scalable/apps"
+cp "$work/svg/desktop/$icon.svg" "$here/hicolor/scalable/apps/$icon.svg"
+for size in 16 22 24 32 48 64 128 256; do
+    mkdir -p "$here/hicolor/${size}x${size}/apps"
+    rsvg-convert --format=png --width="$size" --height="$size" \
+        --output="$here/hicolor/${size}x${size}/apps/$icon.png" "$work/svg/desktop/$icon.svg"
+    count=$((count + 1))
+done
 
 # The bundle lists exactly what was generated, folder by folder.
 {

@@ -3,14 +3,17 @@
 #   --virtual-camera   also the packages of the Linux virtual camera: pkexec
 #                      (policykit-1 on releases without it), the v4l2loopback
 #                      module and the headers its build needs
+#   --package          also the tools that build and check the Debian package
 set -euo pipefail
 
 virtual_camera=0
+package=0
 for arg in "$@"; do
     case "$arg" in
     --virtual-camera) virtual_camera=1 ;;
+    --package) package=1 ;;
     *)
-        echo "usage: setup.sh [--virtual-camera]" >&2
+        echo "usage: setup.sh [--virtual-camera] [--package]" >&2
         exit 2
         ;;
     esac
@@ -49,6 +52,10 @@ if [ "$virtual_camera" = 1 ]; then
     if offered "linux-headers-$(uname -r)"; then
         PACKAGES+=("linux-headers-$(uname -r)")
     fi
+fi
+
+if [ "$package" = 1 ]; then
+    PACKAGES+=(dpkg-dev file lintian appstream desktop-file-utils)
 fi
 
 missing=()

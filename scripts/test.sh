@@ -35,5 +35,8 @@ echo "== tests under the sanitizers"
 ctest --test-dir build/asan --output-on-failure -j"$jobs" -LE hardware
 skipped_hardware build/asan
 
+echo "== Debian package: build, install, run from the installed paths, purge"
+bash scripts/package-test.sh
+
 echo "== Windows: cross-build, tests under wine (skipped without the Windows SDK)"
 bash scripts/windows.sh

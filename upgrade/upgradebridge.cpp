@@ -1,10 +1,10 @@
 #include "upgradebridge.h"
 
+#include "companionlibrary.h"
 #include "upgraderelay.h"
 #include "upgradetarget.h"
 #include "uvc_upgrade.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -111,7 +111,7 @@ QString upgradeLibraryFolder()
     if (!folderOverride().isEmpty()) {
         return folderOverride();
     }
-    return QCoreApplication::applicationDirPath();
+    return QFileInfo(companionLibraryPath(libraryFileName())).path();
 }
 
 void setUpgradeLibraryFolder(const QString& folder)

@@ -31,8 +31,9 @@ void upgradeTask(QString fileName, int cameraId);
 // and the task ends with the reason.
 void checkedUpgradeTask(QString fileName, int cameraId, VideoInputInfo expected);
 
-// The folder the library is loaded from: the program's own folder unless a
-// test points it elsewhere (an empty folder restores the default).
+// The folder the library is loaded from: the program's own folder (for an
+// installed program its private library folder) unless a test points it
+// elsewhere (an empty folder restores the default).
 QString upgradeLibraryFolder();
 void setUpgradeLibraryFolder(const QString& folder);
 QString upgradeLibraryPath();

@@ -7,7 +7,8 @@ picture made at the widget's own size is the one that stays crisp.
 
 Usage: pictures.py <output folder>
 Writes <folder>/<Folder>/<name>.svg for every still picture and
-<folder>/frames/load_NN.svg for the frames of the loading animation.
+<folder>/frames/load_NN.svg for the frames of the loading animation and
+<folder>/desktop/org.lumora.Lumora.svg, the icon of the installed program.
 """
 
 import math
@@ -400,6 +401,11 @@ def icon_pictures():
     return {"Icon/icon_title": title, "Icon/logo": logo}
 
 
+def desktop_icon():
+    """The mark as the desktop shows it in menus and docks (hicolor theme)."""
+    return svg(64, 64, lumora_mark(64))
+
+
 def loading_frames(count=12):
     """The loading spinner: twelve dots whose bright head walks round."""
     frames = []
@@ -519,6 +525,7 @@ def main():
         write(os.path.join(out, name + ".svg"), content)
     for i, content in enumerate(loading_frames()):
         write(os.path.join(out, "frames", f"load_{i:02d}.svg"), content)
+    write(os.path.join(out, "desktop", "org.lumora.Lumora.svg"), desktop_icon())
 
 
 if __name__ == "__main__":

@@ -295,6 +295,7 @@ private slots:
             QVERIFY2(!shown->button->isChecked(), told);
             QCOMPARE(dialogs.messages().size(), 1);
             QVERIFY2(dialogs.messages()[0].contains(told), qPrintable(dialogs.messages()[0]));
+            QVERIFY(!dialogs.messages()[0].contains("LUMORA_DEV_VCAM_HELPER"));
             QVERIFY(exitCode != "0" || !QFile::exists(file("pid")));
         }
     }
