@@ -7,9 +7,10 @@
 enum ExitCode
 {
     ExitSuccess = 0,
-    ExitRefused = 1, // no such camera or control, a value refused
-    ExitFailure = 2, // the device or a library failed
-    ExitUsage = 64,  // the command line itself is wrong
+    ExitRefused = 1,       // no such camera or control, a value refused
+    ExitFailure = 2,       // the device or a library failed
+    ExitUsage = 64,        // the command line itself is wrong
+    ExitInterrupted = 130, // Ctrl-C or SIGTERM cut the work short
 };
 
 // Where a command's results and errors go: plain lines on standard output
@@ -29,6 +30,8 @@ public:
     // Records an error (the first one decides the exit status) and tells
     // it on standard error at once.
     int error(int code, const QString& sentence);
+    // The exit status of the first error so far; 0 when none.
+    int status() const { return m_firstErrorCode; }
 
     // The JSON document printed at the end (with --json).
     QJsonObject document;
