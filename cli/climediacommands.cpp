@@ -209,9 +209,9 @@ int upgrade(const QStringList& args, CliOutput& out)
         if (!writing.isEmpty()) {
             // On a terminal the warning goes below the bar.
             out.progress(
-                QStringLiteral("%1lumora-ctl: the firmware is being written into %1; "
-                               "interrupting now can damage the camera, so the upgrade "
-                               "goes on to its end. The cameras after it are skipped.")
+                QStringLiteral("%1lumora-ctl: the firmware is being written into %2;\n"
+                               "  interrupting now can damage the camera, so the write goes on "
+                               "to its end\n  and the cameras after it are skipped.")
                     .arg(upgrader.onTerminal() ? QStringLiteral("\n") : QString(), writing));
         }
     });

@@ -167,7 +167,8 @@ private slots:
 
         run = ctl({"upgrade", "all", firmware}, 2, {"LUMORA_UPGRADE_STEP_MS=40"}, "upgrade...");
         QCOMPARE(run.exitCode, 130);
-        QVERIFY2(run.err.contains("interrupting now can damage the camera"), qPrintable(run.err));
+        QVERIFY2(run.err.contains("into camera 0 (sim:video0);\n  interrupting now can damage"),
+                 qPrintable(run.err));
         QCOMPARE(cameras(run).at(0)["result"].toString(), QString("upgraded"));
         QCOMPARE(cameras(run).at(1)["result"].toString(), QString("skipped"));
     }
