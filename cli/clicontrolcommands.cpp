@@ -426,6 +426,8 @@ int set(const QStringList& args, CliOutput& out)
     }
 
     InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &interrupts,
+                     [&out] { out.afterInterruptEcho(); });
     QJsonArray results;
     for (int i = 0; i < cameras.size() && interrupts.count() == 0; ++i) {
         const CliCamera& camera = cameras.at(i);

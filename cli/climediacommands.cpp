@@ -130,6 +130,8 @@ int record(const QStringList& args, CliOutput& out)
     // Ctrl-C and SIGTERM end the recording, not the program: the file is
     // completed before it ends.
     InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &interrupts,
+                     [&out] { out.afterInterruptEcho(); });
     CliCapture capture(camera, &interrupts);
     if (!capture.start()) {
         if (interrupts.count() > 0) {
@@ -206,13 +208,13 @@ int upgrade(const QStringList& args, CliOutput& out)
     InterruptWatcher interrupts;
     QString writing;
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, &interrupts, [&] {
+        out.afterInterruptEcho();
         if (!writing.isEmpty()) {
-            // On a terminal the warning goes below the bar.
-            out.progress(
-                QStringLiteral("%1lumora-ctl: the firmware is being written into %2;\n"
-                               "  interrupting now can damage the camera, so the write goes on "
-                               "to its end\n  and the cameras after it are skipped.")
-                    .arg(upgrader.onTerminal() ? QStringLiteral("\n") : QString(), writing));
+            out.progress(QStringLiteral("lumora-ctl: the firmware is being written into %1;\n"
+                                        "  interrupting now can damage the camera, so the write "
+                                        "goes on to its end\n  and the cameras after it are "
+                                        "skipped.")
+                             .arg(writing));
         }
     });
     QJsonArray results;

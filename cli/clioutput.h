@@ -27,6 +27,9 @@ public:
     void line(const QString& text) const;
     // Progress on standard error, so that standard output stays clean.
     void progress(const QString& text, bool sameLine = false) const;
+    // Ends the line on which a terminal echoed ^C, so that what follows
+    // starts a line of its own.
+    void afterInterruptEcho() const;
     // Records an error (the first one decides the exit status) and tells
     // it on standard error at once.
     int error(int code, const QString& sentence);

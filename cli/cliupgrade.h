@@ -29,8 +29,6 @@ public:
     // `camera.index` is where the camera is now; `listedIndex` where it was
     // when the command started, which is how the user knows it.
     Result run(const QString& fileName, const CliCamera& camera, int listedIndex);
-    // Progress is drawn as a bar on a terminal.
-    bool onTerminal() const { return m_terminal; }
 
 private:
     void onMessage(const QString& message);
