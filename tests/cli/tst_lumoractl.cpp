@@ -38,7 +38,7 @@ class TestLumoraCtl : public QObject
             process.waitForReadyRead(100);
             run.err += process.readAllStandardError();
         }
-        if (!interruptAt.isEmpty())
+        if (!interruptAt.isEmpty() && process.processId() > 0) // 0 would signal this group
             ::kill(pid_t(process.processId()), SIGINT);
         if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
             return run;
