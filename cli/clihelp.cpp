@@ -244,6 +244,6 @@ QString manPage()
          << QStringLiteral(".SH EXAMPLES") << QStringLiteral(".nf")
          << roff(QString::fromLatin1(kExamples)) << QStringLiteral(".fi")
          << QStringLiteral(".SH SEE ALSO")
-         << QStringLiteral(".BR v4l2\\-ctl (1),\n.BR ffprobe (1),\n.BR pkexec (1)");
+         << QStringLiteral(".BR lumora (1),\n.BR v4l2\\-ctl (1),\n.BR ffprobe (1)");
     return page.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
