@@ -1,5 +1,6 @@
 #include "clicapture.h"
 
+#include "interruptwatcher.h"
 #include "mediafiles.h"
 #include "vorn_ffmpeglib.h"
 
@@ -24,8 +25,8 @@ int alignedRowBytes(int width)
 
 } // namespace
 
-CliCapture::CliCapture(const CliCamera& camera)
-    : m_camera(camera), m_library(std::make_unique<Vorn_FFmpeglib>())
+CliCapture::CliCapture(const CliCamera& camera, InterruptWatcher* interrupts)
+    : m_camera(camera), m_interrupts(interrupts), m_library(std::make_unique<Vorn_FFmpeglib>())
 {
     m_library->SetVideoSize("1280x720");
     QObject::connect(
@@ -67,7 +68,8 @@ bool CliCapture::waitForFrames(int count, int timeoutMs)
     QEventLoop loop;
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (m_frames >= target || clock.elapsed() > timeoutMs) {
+        if (m_frames >= target || clock.elapsed() > timeoutMs ||
+            (m_interrupts && m_interrupts->count() > 0)) {
             loop.quit();
         }
     });
@@ -76,7 +78,7 @@ bool CliCapture::waitForFrames(int count, int timeoutMs)
     return m_frames >= target;
 }
 
-bool CliCapture::record(const QString& fileName, int seconds, QString* problem)
+bool CliCapture::record(const QString& fileName, int seconds, qint64* recordedMs, QString* problem)
 {
     m_library->SetRecordFileName(libraryFileName(fileName));
     const QString microphone =
@@ -94,8 +96,18 @@ bool CliCapture::record(const QString& fileName, int seconds, QString* problem)
         failed = true;
         loop.quit();
     });
-    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
-    loop.exec();
+    if (seconds > 0) {
+        QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    }
+    if (m_interrupts) {
+        QObject::connect(m_interrupts, &InterruptWatcher::interrupted, &loop, &QEventLoop::quit);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    if (!m_interrupts || m_interrupts->count() == 0) {
+        loop.exec();
+    }
+    *recordedMs = clock.elapsed();
     const bool completed = m_library->StopRecord();
     if (failed || !completed) {
         *problem = QStringLiteral("the recording of %1 was not completed; check the free disk "

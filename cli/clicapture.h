@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class InterruptWatcher;
 class Vorn_FFmpeglib;
 
 // Captures from one camera through the same capture library as the window,
@@ -14,7 +15,9 @@ class Vorn_FFmpeglib;
 class CliCapture
 {
 public:
-    explicit CliCapture(const CliCamera& camera);
+    // An interrupt that `interrupts` catches ends the wait for the first
+    // frames and a recording early.
+    explicit CliCapture(const CliCamera& camera, InterruptWatcher* interrupts = nullptr);
     ~CliCapture();
 
     // Starts capture and waits for the camera's first frames. False when
@@ -24,14 +27,16 @@ public:
     QImage latestFrame() const { return m_frame; }
 
     // Records video with the camera's microphone into `fileName` for
-    // `seconds`; false when the recording could not start or was not
-    // completed.
-    bool record(const QString& fileName, int seconds, QString* problem);
+    // `seconds` (0: until interrupted), or less when interrupted; the file is
+    // completed either way. *recordedMs is the time recorded. False when the
+    // recording could not start or was not completed.
+    bool record(const QString& fileName, int seconds, qint64* recordedMs, QString* problem);
 
 private:
     bool waitForFrames(int count, int timeoutMs);
 
     CliCamera m_camera;
+    InterruptWatcher* m_interrupts;
     std::unique_ptr<Vorn_FFmpeglib> m_library;
     QImage m_frame;
     int m_frames = 0;

@@ -1,10 +1,11 @@
 // list, controls, get and set.
 
-#include "clicapture.h"
 #include "clicommands.h"
 #include "clicontrols.h"
 #include "clioutput.h"
 #include "cliselection.h"
+#include "devicecatalog.h"
+#include "interruptwatcher.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -122,7 +123,19 @@ bool assignmentsFromArguments(const QStringList& args, QList<Assignment>* result
     return true;
 }
 
-bool assignmentsFromFile(const QString& file, QList<Assignment>* result, CliOutput& out)
+// One camera's values in a --from document, with what names the camera
+// they were read from.
+struct SourceCamera
+{
+    int index = -1;
+    QString device;
+    QString description;
+    QJsonObject controls;
+};
+
+// Reads a document printed by get --json: {"cameras": [...]} or one
+// {"controls": {...}}. Names no control that lumora-ctl does not know.
+bool readDocument(const QString& file, QList<SourceCamera>* sources, CliOutput& out)
 {
     QFile input;
     const bool opened = file == QLatin1String("-")
@@ -135,32 +148,80 @@ bool assignmentsFromFile(const QString& file, QList<Assignment>* result, CliOutp
         return false;
     }
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(input.readAll(), &parseError);
-    // get --json prints {"cameras": [{"controls": {...}}]}; the controls of
-    // the first camera are taken.
-    QJsonObject controls = document.object()
-                               .value(QStringLiteral("cameras"))
-                               .toArray()
-                               .first()
-                               .toObject()
-                               .value(QStringLiteral("controls"))
-                               .toObject();
-    if (controls.isEmpty()) {
-        controls = document.object().value(QStringLiteral("controls")).toObject();
+    const QJsonObject document = QJsonDocument::fromJson(input.readAll(), &parseError).object();
+    QJsonArray cameras = document.value(QStringLiteral("cameras")).toArray();
+    if (cameras.isEmpty() && document.contains(QStringLiteral("controls"))) {
+        cameras.append(document);
     }
-    if (parseError.error != QJsonParseError::NoError || controls.isEmpty()) {
+    QStringList unknown;
+    for (const QJsonValue& entry : cameras) {
+        const QJsonObject camera = entry.toObject();
+        SourceCamera source;
+        source.index = camera.value(QStringLiteral("index")).toInt(-1);
+        source.device = camera.value(QStringLiteral("device")).toString();
+        source.description = camera.value(QStringLiteral("description")).toString();
+        source.controls = camera.value(QStringLiteral("controls")).toObject();
+        for (const QString& key : source.controls.keys()) {
+            if (!findControl(key) && !unknown.contains(key)) {
+                unknown << key;
+            }
+        }
+        if (!source.controls.isEmpty()) {
+            sources->append(source);
+        }
+    }
+    if (!unknown.isEmpty()) {
+        out.error(ExitRefused, QStringLiteral("%1 names controls that do not exist: %2; nothing "
+                                              "was changed (run \"lumora-ctl controls\")")
+                                   .arg(file, unknown.join(QStringLiteral(", "))));
+        return false;
+    }
+    if (parseError.error != QJsonParseError::NoError || sources->isEmpty()) {
         out.error(ExitUsage, QStringLiteral("%1 holds no camera controls; give a file printed by "
                                             "\"lumora-ctl get CAMERA --json\"")
                                  .arg(file));
         return false;
     }
+    return true;
+}
+
+// The values of a document for one camera: a document of one camera is
+// for every camera; of several, each camera takes those of the same
+// device and description, else those of its index. -1 when none fits.
+int matchSource(const QList<SourceCamera>& sources, const CliCamera& camera, QString* how)
+{
+    if (sources.size() == 1) {
+        *how = QStringLiteral("only");
+        return 0;
+    }
+    for (int i = 0; i < sources.size(); ++i) {
+        if (sources.at(i).device == camera.camera.deviceName() &&
+            sources.at(i).description == camera.camera.description()) {
+            *how = QStringLiteral("device");
+            return i;
+        }
+    }
+    for (int i = 0; i < sources.size(); ++i) {
+        if (sources.at(i).index == camera.index) {
+            *how = QStringLiteral("index");
+            return i;
+        }
+    }
+    return -1;
+}
+
+// The writable controls of a document entry, in the table's order;
+// read-only ones (firmware, white balance) are there to be read.
+QList<Assignment> assignmentsOf(const QJsonObject& controls)
+{
+    QList<Assignment> result;
     for (const ControlInfo& known : controlTable()) {
         if (known.writable && known.readable && controls.contains(known.name) &&
             !controls.value(known.name).isNull()) {
-            result->append({findControl(known.name), controls.value(known.name)});
+            result.append({findControl(known.name), controls.value(known.name)});
         }
     }
-    return true;
+    return result;
 }
 
 } // namespace
@@ -175,31 +236,37 @@ int list(const QStringList& args, CliOutput& out)
     QJsonArray cameras;
     const QList<CliCamera> found = discoverCameras();
     for (const CliCamera& camera : found) {
+        // Asked of the system, not by streaming: a stream would light the
+        // camera and could take it from a call.
+        const CameraAvailability availability =
+            DeviceCatalog::instance().availability(camera.camera);
+        const bool gone = availability == CameraAvailability::Gone;
         QString firmware;
-        {
+        if (!gone) {
             CameraControlSession session(camera.camera);
             firmware = session.read(*findControl(QStringLiteral("firmware"))).toString();
         }
-        bool held = false;
-        {
-            CliCapture capture(camera);
-            held = !capture.start();
-        }
+        static const char* const states[] = {"free", "held", "gone", "unknown"};
+        static const char* const texts[] = {"free", "held by another program", "gone (unplugged)",
+                                            "in use: unknown"};
         QJsonObject object = cameraObject(camera);
         object.insert(QStringLiteral("microphone"),
                       camera.microphone.isNull() ? QJsonValue()
                                                  : QJsonValue(camera.microphone.deviceName()));
-        object.insert(QStringLiteral("firmware"), firmware);
-        object.insert(QStringLiteral("held"), held);
+        object.insert(QStringLiteral("firmware"), gone ? QJsonValue() : QJsonValue(firmware));
+        object.insert(QStringLiteral("held"),
+                      availability == CameraAvailability::Unknown
+                          ? QJsonValue()
+                          : QJsonValue(availability == CameraAvailability::InUse));
+        object.insert(QStringLiteral("state"), QString::fromLatin1(states[int(availability)]));
         cameras.append(object);
-        out.line(
-            QStringLiteral("%1  %2  %3  mic: %4  FW: %5  %6")
-                .arg(camera.index)
-                .arg(camera.camera.description(), camera.camera.deviceName(),
-                     camera.microphone.isNull() ? QStringLiteral("(none)")
-                                                : camera.microphone.deviceName(),
-                     firmware.startsWith(QLatin1String("FW: ")) ? firmware.mid(4) : firmware,
-                     held ? QStringLiteral("held by another program") : QStringLiteral("free")));
+        out.line(QStringLiteral("%1  %2  %3  mic: %4  FW: %5  %6")
+                     .arg(camera.index)
+                     .arg(camera.camera.description(), camera.camera.deviceName(),
+                          camera.microphone.isNull() ? QStringLiteral("(none)")
+                                                     : camera.microphone.deviceName(),
+                          firmware.startsWith(QLatin1String("FW: ")) ? firmware.mid(4) : firmware,
+                          QString::fromLatin1(texts[int(availability)])));
     }
     if (found.isEmpty()) {
         out.line(QStringLiteral("no camera is connected"));
@@ -285,19 +352,20 @@ int set(const QStringList& args, CliOutput& out)
     if (args.size() < 2) {
         return out.error(ExitUsage, usage(synopsis));
     }
-    QList<Assignment> assignments;
+    QList<Assignment> given;
+    QList<SourceCamera> sources;
     const int from = args.indexOf(QStringLiteral("--from"));
     if (from >= 0) {
         if (from != 1 || args.size() != 3) {
             return out.error(ExitUsage, usage(synopsis));
         }
-        if (!assignmentsFromFile(args.at(2), &assignments, out)) {
-            return ExitUsage;
+        if (!readDocument(args.at(2), &sources, out)) {
+            return out.status();
         }
-    } else if (!assignmentsFromArguments(args.mid(1), &assignments, out)) {
-        return ExitRefused;
+    } else if (!assignmentsFromArguments(args.mid(1), &given, out)) {
+        return out.status();
     }
-    for (const Assignment& assignment : assignments) {
+    for (const Assignment& assignment : given) {
         if (!assignment.control->writable) {
             return out.error(ExitRefused,
                              QStringLiteral("%1 is read-only; run \"lumora-ctl controls\" to see "
@@ -312,45 +380,93 @@ int set(const QStringList& args, CliOutput& out)
     }
 
     // Every value is checked on every camera before anything is written.
-    QList<QList<QJsonValue>> parsed;
+    QList<QList<Assignment>> assignments;
+    QList<QJsonObject> matches;
     for (const CliCamera& camera : cameras) {
+        QString how;
+        const int source = sources.isEmpty() ? -1 : matchSource(sources, camera, &how);
+        if (!sources.isEmpty() && source < 0) {
+            return out.error(ExitRefused,
+                             QStringLiteral("%1 has no values for camera %2 (%3): none of its "
+                                            "cameras has that device or index; nothing was "
+                                            "changed")
+                                 .arg(args.at(2))
+                                 .arg(camera.index)
+                                 .arg(camera.camera.deviceName()));
+        }
+        QList<Assignment> mine = source < 0 ? given : assignmentsOf(sources.at(source).controls);
         CameraControlSession session(camera.camera);
         if (!openSession(session, camera, out)) {
             return ExitFailure;
         }
-        QList<QJsonValue> values;
-        for (const Assignment& assignment : assignments) {
-            values << session.parse(*assignment.control, assignment.value, &problem);
+        for (Assignment& assignment : mine) {
+            assignment.value = session.parse(*assignment.control, assignment.value, &problem);
             if (!problem.isEmpty()) {
                 return out.error(ExitRefused, QStringLiteral("camera %1: %2; nothing was changed")
                                                   .arg(camera.index)
                                                   .arg(problem));
             }
         }
-        parsed << values;
+        assignments << mine;
+        QJsonObject match;
+        if (source >= 0) {
+            match.insert(QStringLiteral("index"), sources.at(source).index);
+            match.insert(QStringLiteral("device"), sources.at(source).device);
+            match.insert(QStringLiteral("matchedBy"), how);
+            const QString reason = how == QLatin1String("only") ? QStringLiteral("its only camera")
+                                   : how == QLatin1String("device") ? QStringLiteral("same device")
+                                                                    : QStringLiteral("same index");
+            out.line(QStringLiteral("camera %1 (%2) takes the values of camera %3 (%4) in %5: %6")
+                         .arg(camera.index)
+                         .arg(camera.camera.deviceName())
+                         .arg(sources.at(source).index)
+                         .arg(sources.at(source).device, args.at(2), reason));
+        }
+        matches << match;
     }
 
+    InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &interrupts,
+                     [&out] { out.afterInterruptEcho(); });
     QJsonArray results;
-    QList<const ControlInfo*> shown;
-    for (const Assignment& assignment : assignments) {
-        if (assignment.control->readable && !shown.contains(assignment.control)) {
-            shown << assignment.control;
-        }
-    }
-    for (int i = 0; i < cameras.size(); ++i) {
+    for (int i = 0; i < cameras.size() && interrupts.count() == 0; ++i) {
         const CliCamera& camera = cameras.at(i);
-        CameraControlSession session(camera.camera);
+        CameraControlSession session(camera.camera, &interrupts);
         if (!openSession(session, camera, out)) {
             continue;
         }
-        for (int j = 0; j < assignments.size(); ++j) {
-            if (!session.write(*assignments.at(j).control, parsed.at(i).at(j), &problem)) {
-                out.error(ExitFailure, QStringLiteral("camera %1: %2; check the camera and retry")
-                                           .arg(camera.index)
-                                           .arg(problem));
+        QList<const ControlInfo*> shown;
+        for (const Assignment& assignment : assignments.at(i)) {
+            if (interrupts.count() > 0) {
+                break;
+            }
+            if (assignment.control->kind == ControlInfo::Kind::Motion) {
+                out.progress(QStringLiteral("camera %1: %2 for %3 ms (Ctrl-C stops it)...")
+                                 .arg(camera.index)
+                                 .arg(assignment.control->name)
+                                 .arg(assignment.value.toInt()));
+            }
+            if (!session.write(*assignment.control, assignment.value, &problem)) {
+                out.error(interrupts.count() > 0 ? ExitInterrupted : ExitFailure,
+                          QStringLiteral("camera %1: %2%3")
+                              .arg(camera.index)
+                              .arg(problem, interrupts.count() > 0
+                                                ? QString()
+                                                : QStringLiteral("; check the camera and retry")));
+            }
+            if (assignment.control->readable && !shown.contains(assignment.control)) {
+                shown << assignment.control;
             }
         }
-        results.append(reportControls(session, camera, shown, out));
+        QJsonObject result = reportControls(session, camera, shown, out);
+        if (!matches.at(i).isEmpty()) {
+            result.insert(QStringLiteral("from"), matches.at(i));
+        }
+        results.append(result);
+    }
+    if (interrupts.count() > 0 && out.status() != ExitInterrupted) {
+        out.error(ExitInterrupted, QStringLiteral("interrupted; the settings not yet written "
+                                                  "were left as they were"));
     }
     out.document.insert(QStringLiteral("cameras"), results);
     return ExitSuccess;

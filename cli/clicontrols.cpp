@@ -1,6 +1,7 @@
 #include "clicontrols.h"
 
 #include "camerasettings.h"
+#include "interruptwatcher.h"
 #include "propertytransport.h"
 #include "vorn_cameraproperty.h"
 
@@ -73,7 +74,10 @@ QString ControlInfo::rangeText() const
 {
     switch (kind) {
     case Kind::Number:
-        return QStringLiteral("%1..%2").arg(minimum).arg(maximum);
+        return QStringLiteral("%1%2..%3")
+            .arg(automatic ? QStringLiteral("auto|") : QString())
+            .arg(minimum)
+            .arg(maximum);
     case Kind::Switch:
     case Kind::Choice:
         return choices.join(QLatin1Char('|'));
@@ -97,12 +101,15 @@ QList<ControlInfo> controlTable()
     whiteBalance.kind = ControlInfo::Kind::Choice;
     whiteBalance.choices = QStringList{QStringLiteral("auto"), QStringLiteral("manual")};
     whiteBalance.writable = false;
+    ControlInfo exposure = number("exposure", kExposureMinimum, kExposureMaximum,
+                                  "exposure; auto (or 0) is the camera's automatic exposure");
+    exposure.automatic = true;
     ControlInfo firmware = number("firmware", 0, 0, "firmware version (read-only)");
     firmware.kind = ControlInfo::Kind::Text;
     firmware.writable = false;
     return {
         firmware,
-        number("exposure", kExposureMinimum, kExposureMaximum, "exposure; 0 is automatic"),
+        exposure,
         number("contrast", 0, 0, "contrast; the range is the camera's"),
         number("red-shift", kShiftMinimum, kShiftMaximum, "red shift"),
         number("blue-shift", kShiftMinimum, kShiftMaximum, "blue shift"),
@@ -134,14 +141,25 @@ const ControlInfo* findControl(const QString& name)
     return nullptr;
 }
 
-CameraControlSession::CameraControlSession(const VideoInputInfo& camera)
-    : m_camera(camera), m_main(std::make_unique<Vorn_CameraProperty>(MainUnitSet)),
+CameraControlSession::CameraControlSession(const VideoInputInfo& camera,
+                                           InterruptWatcher* interrupts)
+    : m_camera(camera), m_interrupts(interrupts),
+      m_main(std::make_unique<Vorn_CameraProperty>(MainUnitSet)),
       m_zoom(std::make_unique<Vorn_CameraProperty>(ZoomUnitSet))
 {
     m_open = m_zoom->open(camera.deviceName()) >= 0 && m_main->open(camera.deviceName()) >= 0;
 }
 
 CameraControlSession::~CameraControlSession() = default;
+
+bool CameraControlSession::motionTime(int msecs)
+{
+    if (m_interrupts) {
+        return m_interrupts->sleep(msecs);
+    }
+    QThread::msleep(static_cast<unsigned long>(msecs));
+    return true;
+}
 
 ControlInfo CameraControlSession::resolved(const ControlInfo& control)
 {
@@ -161,6 +179,10 @@ QJsonValue CameraControlSession::read(const ControlInfo& control)
         return firmwareVersionText(*m_main, m_camera);
     }
     if (name == QLatin1String("exposure")) {
+        // In automatic exposure the value is the camera's own and no setting.
+        if (readAutoExposure(*m_main, &on) && on) {
+            return QJsonValue("auto");
+        }
         return readSignedByte(*m_main, kExposureValue, &value) ? QJsonValue(value) : QJsonValue();
     }
     if (name == QLatin1String("contrast")) {
@@ -236,6 +258,9 @@ QJsonValue CameraControlSession::parse(const ControlInfo& given, const QJsonValu
     case ControlInfo::Kind::Motion: {
         bool ok = false;
         int number = 0;
+        if (control.automatic && text == QLatin1String("auto")) {
+            return QJsonValue(0);
+        }
         if (value.isDouble()) {
             const double d = value.toDouble();
             ok = d == double(int(d));
@@ -250,9 +275,12 @@ QJsonValue CameraControlSession::parse(const ControlInfo& given, const QJsonValu
             return QJsonValue();
         }
         if (number < control.minimum || number > control.maximum) {
-            *problem = QStringLiteral("%1 must be in %2; %3 is out of range")
-                           .arg(control.name, control.rangeText())
-                           .arg(number);
+            *problem =
+                QStringLiteral("%1 must be %2in %3..%4; %5 is out of range")
+                    .arg(control.name, control.automatic ? QStringLiteral("auto or ") : QString())
+                    .arg(control.minimum)
+                    .arg(control.maximum)
+                    .arg(number);
             return QJsonValue();
         }
         if ((control.name == QLatin1String("red-shift") ||
@@ -301,8 +329,12 @@ bool CameraControlSession::write(const ControlInfo& control, const QJsonValue& v
         restoreFactorySettings(*m_main);
     } else if (name.startsWith(QLatin1String("zoom-"))) {
         result = sendZoomMotion(*m_zoom, name == QLatin1String("zoom-in") ? kZoomIn : kZoomOut);
-        QThread::msleep(static_cast<unsigned long>(value.toInt()));
+        const bool full = motionTime(value.toInt());
         sendZoomMotion(*m_zoom, 0);
+        if (!full) {
+            *problem = QStringLiteral("interrupted; %1 was stopped").arg(name);
+            return false;
+        }
     } else if (control.kind == ControlInfo::Kind::Motion) {
         const long property = name.startsWith(QLatin1String("pan-"))
                                   ? CameraControlProperty::PanRelative
@@ -313,8 +345,12 @@ bool CameraControlSession::write(const ControlInfo& control, const QJsonValue& v
             *problem = QStringLiteral("the camera reports no speed for %1").arg(name);
             return false;
         }
-        QThread::msleep(static_cast<unsigned long>(value.toInt()));
+        const bool full = motionTime(value.toInt());
         stopRelativeMotion(*m_main, property);
+        if (!full) {
+            *problem = QStringLiteral("interrupted; %1 was stopped").arg(name);
+            return false;
+        }
     }
     if (result < 0) {
         *problem = QStringLiteral("the camera did not take %1 (error %2)").arg(name).arg(result);

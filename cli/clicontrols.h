@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class InterruptWatcher;
 class Vorn_CameraProperty;
 
 // The controls of the video and audio pages by name, with their ranges,
@@ -31,9 +32,11 @@ struct ControlInfo
     QStringList choices;
     bool readable = false;
     bool writable = false;
+    // A number that also takes "auto", which the camera keeps as 0.
+    bool automatic = false;
     QString help;
 
-    // "-7..7", "on|off", "meeting|live", "1..10000 ms", "".
+    // "auto|-7..7", "on|off", "meeting|live", "1..10000 ms", "".
     QString rangeText() const;
 };
 
@@ -47,7 +50,10 @@ const ControlInfo* findControl(const QString& name);
 class CameraControlSession
 {
 public:
-    explicit CameraControlSession(const VideoInputInfo& camera);
+    // A timed motion ends early, with its stop sent, on an interrupt that
+    // `interrupts` catches.
+    explicit CameraControlSession(const VideoInputInfo& camera,
+                                  InterruptWatcher* interrupts = nullptr);
     ~CameraControlSession();
 
     bool isOpen() const { return m_open; }
@@ -68,7 +74,11 @@ public:
     bool write(const ControlInfo& control, const QJsonValue& value, QString* problem);
 
 private:
+    // Waits out a motion; false when interrupted.
+    bool motionTime(int msecs);
+
     VideoInputInfo m_camera;
+    InterruptWatcher* m_interrupts;
     std::unique_ptr<Vorn_CameraProperty> m_main;
     std::unique_ptr<Vorn_CameraProperty> m_zoom;
     bool m_open = false;

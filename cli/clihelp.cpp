@@ -20,8 +20,9 @@ const CommandText kCommands[] = {
      "List the cameras: index, description, device path, paired microphone, firmware version "
      "and whether another program holds the camera.",
      "The index is the camera's position among the USB cameras, as the window lists them and "
-     "as the upgrade library counts them. A camera counts as held when it delivers no picture "
-     "within a few seconds, which is the case while the window previews it."},
+     "as the upgrade library counts them. A camera counts as held while another program streams "
+     "from it, as the window does while it previews; list asks the system without starting a "
+     "stream, so no camera light comes on. A camera unplugged meanwhile shows as gone."},
     {"controls", "controls", "List the control names that get and set take, with their ranges.",
      nullptr},
     {"get", "get CAMERA [CONTROL...]", "Show the camera's controls, or only those named.",
@@ -32,25 +33,33 @@ const CommandText kCommands[] = {
     {"set", "set CAMERA CONTROL=VALUE... | set CAMERA --from FILE|-",
      "Set controls. Every value is checked on every camera first: a value out of range is "
      "refused with the range, and nothing is written unless everything fits.",
-     "Switches take on or off, the image style meeting or live, motions (pan-left, zoom-in, "
-     "...) the milliseconds to move, home and factory-reset no value. --from reads a document "
-     "printed by get --json (- for standard input) and writes its writable controls. The "
+     "Switches take on or off, the image style meeting or live, exposure auto or a number, "
+     "motions (pan-left, zoom-in, ...) the milliseconds to move, home and factory-reset no "
+     "value. Ctrl-C or SIGTERM stops a motion at once. --from reads a document printed by get "
+     "--json (- for standard input) and writes its writable controls; a name that is no "
+     "control is refused and nothing is written. A document of one camera goes to every "
+     "camera; of several (get all --json), each camera takes the values of the one with its "
+     "device path and description, else of its index, and is told which it took. The "
      "controls are read back afterwards and shown as get shows them. Changing audio restarts "
      "the camera, so it is sent only when it changes."},
     {"snapshot", "snapshot CAMERA FILE",
      "Save one picture at the camera's full size, without effects. The suffix of FILE chooses "
      "the format: png, jpg (jpeg), bmp or tif (tiff).",
      nullptr},
-    {"record", "record CAMERA FILE --seconds N",
-     "Record N seconds (1 to 86400) of H.264 video with AAC sound from the camera's own "
-     "microphone into FILE, which must end in .mp4.",
-     nullptr},
+    {"record", "record CAMERA FILE [--seconds N]",
+     "Record H.264 video with AAC sound from the camera's own microphone into FILE, which must "
+     "end in .mp4: for N seconds (1 to 86400), or until Ctrl-C or SIGTERM.",
+     "Ctrl-C or SIGTERM also ends a recording of N seconds early; either way the file is "
+     "completed and playable, and lumora-ctl says how long it is."},
     {"upgrade", "upgrade CAMERA FILE [--keep-going]",
      "Write a firmware file (.img image or .pkg package) into the camera, or into every camera "
      "with all, one after the other.",
      "Just before each write the camera is checked to be the one it was when the command "
      "started (description and device path); a camera that has gone or changed gets nothing. "
-     "The upgrade stops at the first failure unless --keep-going is given. On a terminal each "
+     "The upgrade stops at the first failure unless --keep-going is given. Ctrl-C or SIGTERM "
+     "before a camera's write starts cancel it and the cameras after it; during the write "
+     "they do not stop it, since a half-written camera may not start again: lumora-ctl says "
+     "so, lets the write end and skips the cameras after it. On a terminal each "
      "camera shows a progress bar; otherwise each step is one line. The upgraded camera "
      "restarts and comes back with a new device path."},
 };
@@ -70,9 +79,21 @@ const char kCamera[] =
     "record).";
 const char kOptions[] =
     "--json       print one JSON document on standard output, with stable field names\n"
-    "--help, -h   show this help, or the help of a command";
+    "--verbose    also show the diagnostic lines of Lumora and of FFmpeg and x264\n"
+    "--help, -h   show this help, or the help of a command\n"
+    "--version    show the version of lumora-ctl\n"
+    "Options that take a value take it as the next word or after =: --seconds=10.";
 const char kExit[] = "0 success; 1 no such camera or control, or a value refused; 2 a device "
-                     "or library failure; 64 a usage error.";
+                     "or library failure; 64 a usage error; 130 interrupted (Ctrl-C or "
+                     "SIGTERM) before the work was done.";
+const char kExamples[] = "lumora-ctl list\n"
+                         "lumora-ctl set 0 exposure=auto flip-horizontal=on\n"
+                         "lumora-ctl set 1 pan-left=1500\n"
+                         "lumora-ctl get all --json > room.json\n"
+                         "lumora-ctl set all --from room.json\n"
+                         "lumora-ctl snapshot 0 desk.png\n"
+                         "lumora-ctl record 0 meeting.mp4\n"
+                         "lumora-ctl upgrade all firmware.pkg --keep-going";
 const char kEnvironment[] =
     "LUMORA_SIMULATED_CAMERAS=N  use N simulated cameras instead of the system's, as the window "
     "does. Simulated cameras live in the process that creates them: lumora-ctl and the window "
@@ -94,6 +115,37 @@ QString controlsText()
                      .arg(control.name, -16)
                      .arg(range, -19)
                      .arg(control.help);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+constexpr int kColumns = 80;
+
+// Help lines fit a terminal of 80 columns: a long line goes on under the
+// text after its first gap of two or more blanks (a column), or under its
+// own start.
+QString wrapped(const QString& text)
+{
+    QStringList lines;
+    for (QString line : text.split(QLatin1Char('\n'))) {
+        int hanging = 0;
+        for (int i = 0; i + 1 < qMin(line.size(), 45); ++i) {
+            if (line.at(i) == QLatin1Char(' ') && line.at(i + 1) == QLatin1Char(' ')) {
+                while (i < line.size() && line.at(i) == QLatin1Char(' ')) {
+                    ++i;
+                }
+                hanging = i;
+            }
+        }
+        while (line.size() > kColumns) {
+            int cut = line.lastIndexOf(QLatin1Char(' '), kColumns);
+            if (cut <= hanging) {
+                break;
+            }
+            lines << line.left(cut);
+            line = QString(hanging, QLatin1Char(' ')) + line.mid(cut + 1);
+        }
+        lines << line;
     }
     return lines.join(QLatin1Char('\n'));
 }
@@ -132,8 +184,11 @@ QString generalHelp()
          << QString::fromLatin1(kOptions) << QString()
          << QStringLiteral("Exit status: %1").arg(QString::fromLatin1(kExit)) << QString()
          << QStringLiteral("Environment:") << QString::fromLatin1(kEnvironment) << QString()
-         << QStringLiteral("Run \"lumora-ctl COMMAND --help\" for a command.");
-    return text.join(QLatin1Char('\n')) + QLatin1Char('\n');
+         << QStringLiteral("Examples:")
+         << QString::fromLatin1(kExamples).replace(QLatin1String("lumora-ctl"),
+                                                   QLatin1String("  lumora-ctl"))
+         << QString() << QStringLiteral("Run \"lumora-ctl COMMAND --help\" for a command.");
+    return wrapped(text.join(QLatin1Char('\n'))) + QLatin1Char('\n');
 }
 
 QString commandHelp(const QString& name)
@@ -157,7 +212,7 @@ QString commandHelp(const QString& name)
         text << QString() << QStringLiteral("Controls:") << controlsText();
     }
     text << QString() << QStringLiteral("Exit status: %1").arg(QString::fromLatin1(kExit));
-    return text.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    return wrapped(text.join(QLatin1Char('\n'))) + QLatin1Char('\n');
 }
 
 QString manPage()
@@ -180,11 +235,15 @@ QString manPage()
         }
     }
     page << QStringLiteral(".SH CAMERA") << roff(QString::fromLatin1(kCamera))
-         << QStringLiteral(".SH CONTROLS") << QStringLiteral(".nf") << roff(controlsText())
+         << QStringLiteral(".SH CONTROLS") << QStringLiteral(".nf") << roff(wrapped(controlsText()))
          << QStringLiteral(".fi") << QStringLiteral(".SH OPTIONS") << QStringLiteral(".nf")
-         << roff(QString::fromLatin1(kOptions)) << QStringLiteral(".fi")
+         << roff(wrapped(QString::fromLatin1(kOptions))) << QStringLiteral(".fi")
          << QStringLiteral(".SH EXIT STATUS") << roff(QString::fromLatin1(kExit))
          << QStringLiteral(".SH ENVIRONMENT") << QStringLiteral(".nf")
-         << roff(QString::fromLatin1(kEnvironment)) << QStringLiteral(".fi");
+         << roff(wrapped(QString::fromLatin1(kEnvironment))) << QStringLiteral(".fi")
+         << QStringLiteral(".SH EXAMPLES") << QStringLiteral(".nf")
+         << roff(QString::fromLatin1(kExamples)) << QStringLiteral(".fi")
+         << QStringLiteral(".SH SEE ALSO")
+         << QStringLiteral(".BR lumora (1),\n.BR v4l2\\-ctl (1),\n.BR ffprobe (1)");
     return page.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }

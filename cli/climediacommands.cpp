@@ -5,6 +5,7 @@
 #include "clioutput.h"
 #include "cliselection.h"
 #include "cliupgrade.h"
+#include "interruptwatcher.h"
 #include "mediafiles.h"
 #include "upgradebridge.h"
 
@@ -69,7 +70,7 @@ int snapshot(const QStringList& args, CliOutput& out)
     }
     CliCamera camera;
     if (!writableTarget(fileName, out) || !oneCamera(args.at(0), &camera, out)) {
-        return ExitUsage;
+        return out.status();
     }
     CliCapture capture(camera);
     if (!capture.start()) {
@@ -97,9 +98,9 @@ int snapshot(const QStringList& args, CliOutput& out)
 int record(const QStringList& args, CliOutput& out)
 {
     QStringList rest = args;
-    int seconds = 0;
+    int seconds = 0; // until interrupted
     const int option = rest.indexOf(QStringLiteral("--seconds"));
-    bool ok = false;
+    bool ok = option < 0;
     if (option >= 0 && option + 1 < rest.size()) {
         seconds = rest.at(option + 1).toInt(&ok);
         rest.removeAt(option + 1);
@@ -108,9 +109,9 @@ int record(const QStringList& args, CliOutput& out)
     if (rest.size() != 2 || !ok) {
         return out.error(ExitUsage,
                          QStringLiteral("usage: lumora-ctl record CAMERA FILE "
-                                        "--seconds N; see \"lumora-ctl record --help\""));
+                                        "[--seconds N]; see \"lumora-ctl record --help\""));
     }
-    if (seconds < 1 || seconds > kLongestRecordingSeconds) {
+    if (option >= 0 && (seconds < 1 || seconds > kLongestRecordingSeconds)) {
         return out.error(ExitRefused, QStringLiteral("--seconds must be in 1..%1; %2 is out of "
                                                      "range")
                                           .arg(kLongestRecordingSeconds)
@@ -124,28 +125,53 @@ int record(const QStringList& args, CliOutput& out)
     }
     CliCamera camera;
     if (!writableTarget(fileName, out) || !oneCamera(rest.at(0), &camera, out)) {
-        return ExitUsage;
+        return out.status();
     }
-    CliCapture capture(camera);
+    // Ctrl-C and SIGTERM end the recording, not the program: the file is
+    // completed before it ends.
+    InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &interrupts,
+                     [&out] { out.afterInterruptEcho(); });
+    CliCapture capture(camera, &interrupts);
     if (!capture.start()) {
+        if (interrupts.count() > 0) {
+            return out.error(ExitInterrupted, QStringLiteral("interrupted before the recording "
+                                                             "started; nothing was written"));
+        }
         return cameraHeld(camera, out);
     }
-    out.line(QStringLiteral("recording %1 s from camera %2 into %3...")
-                 .arg(seconds)
-                 .arg(camera.index)
-                 .arg(fileName));
+    out.progress(seconds > 0 ? QStringLiteral("recording %1 s from camera %2 into %3 (Ctrl-C stops "
+                                              "it early)...")
+                                   .arg(seconds)
+                                   .arg(camera.index)
+                                   .arg(fileName)
+                             : QStringLiteral("recording from camera %1 into %2 until Ctrl-C...")
+                                   .arg(camera.index)
+                                   .arg(fileName));
     QString problem;
-    if (!capture.record(fileName, seconds, &problem)) {
+    qint64 recordedMs = 0;
+    if (!capture.record(fileName, seconds, &recordedMs, &problem)) {
         return out.error(ExitFailure, problem);
     }
+    const bool interrupted = interrupts.count() > 0;
     QJsonObject result = cameraObject(camera);
     result.insert(QStringLiteral("file"), QFileInfo(fileName).absoluteFilePath());
-    result.insert(QStringLiteral("seconds"), seconds);
+    result.insert(QStringLiteral("seconds"), recordedMs / 1000.0);
+    result.insert(QStringLiteral("interrupted"), interrupted);
     result.insert(QStringLiteral("microphone"), camera.microphone.isNull()
                                                     ? QJsonValue()
                                                     : QJsonValue(camera.microphone.deviceName()));
     out.document.insert(QStringLiteral("recording"), result);
-    out.line(QStringLiteral("saved %1").arg(fileName));
+    out.line(QStringLiteral("saved %1 (%2 s%3)")
+                 .arg(fileName)
+                 .arg(recordedMs / 1000.0, 0, 'f', 1)
+                 .arg(interrupted ? QStringLiteral(", stopped by an interrupt") : QString()));
+    if (interrupted && seconds > 0) {
+        return out.error(ExitInterrupted,
+                         QStringLiteral("interrupted before the %1 s were recorded; the file is "
+                                        "complete up to there")
+                             .arg(seconds));
+    }
     return ExitSuccess;
 }
 
@@ -177,11 +203,27 @@ int upgrade(const QStringList& args, CliOutput& out)
     }
 
     CliUpgrade upgrader(out.json() ? stderr : stdout);
+    // Before a camera's write starts, Ctrl-C or SIGTERM cancel it; once the
+    // firmware goes to the camera, stopping would leave it half written.
+    InterruptWatcher interrupts;
+    QString writing;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &interrupts, [&] {
+        out.afterInterruptEcho();
+        if (!writing.isEmpty()) {
+            out.progress(QStringLiteral("lumora-ctl: the firmware is being written into %1;\n"
+                                        "  interrupting now can damage the camera, so the write "
+                                        "goes on to its end\n  and the cameras after it are "
+                                        "skipped.")
+                             .arg(writing));
+        }
+    });
     QJsonArray results;
     bool stopped = false;
+    int cancelled = 0;
     for (CliCamera camera : cameras) {
         QJsonObject result = cameraObject(camera);
-        if (stopped) {
+        if (stopped || interrupts.count() > 0) {
+            cancelled += interrupts.count() > 0 ? 1 : 0;
             result.insert(QStringLiteral("result"), QStringLiteral("skipped"));
             results.append(result);
             continue;
@@ -195,7 +237,10 @@ int upgrade(const QStringList& args, CliOutput& out)
             outcome.failure = QStringLiteral("the camera %1 (%2) is gone; nothing was written")
                                   .arg(camera.camera.description(), camera.camera.deviceName());
         } else {
+            writing =
+                QStringLiteral("camera %1 (%2)").arg(listedIndex).arg(camera.camera.deviceName());
             outcome = upgrader.run(fileName, camera, listedIndex);
+            writing.clear();
         }
         result.insert(QStringLiteral("result"),
                       outcome.succeeded ? QStringLiteral("upgraded") : QStringLiteral("failed"));
@@ -213,6 +258,11 @@ int upgrade(const QStringList& args, CliOutput& out)
         }
         result.insert(QStringLiteral("messages"), QJsonArray::fromStringList(outcome.messages));
         results.append(result);
+    }
+    if (cancelled > 0) {
+        out.error(ExitInterrupted, QStringLiteral("interrupted; %1 camera(s) were not upgraded "
+                                                  "and were left as they were")
+                                       .arg(cancelled));
     }
     out.document.insert(QStringLiteral("file"), fileName);
     out.document.insert(QStringLiteral("cameras"), results);

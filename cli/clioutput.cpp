@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 
 #include <cstdio>
+#include <unistd.h>
 
 void CliOutput::line(const QString& text) const
 {
@@ -16,6 +17,14 @@ void CliOutput::progress(const QString& text, bool sameLine) const
 {
     std::fprintf(stderr, sameLine ? "\r%s" : "%s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
+}
+
+void CliOutput::afterInterruptEcho() const
+{
+    if (::isatty(fileno(stderr)) == 1) {
+        std::fputc('\n', stderr);
+        std::fflush(stderr);
+    }
 }
 
 int CliOutput::error(int code, const QString& sentence)

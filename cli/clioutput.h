@@ -7,9 +7,10 @@
 enum ExitCode
 {
     ExitSuccess = 0,
-    ExitRefused = 1, // no such camera or control, a value refused
-    ExitFailure = 2, // the device or a library failed
-    ExitUsage = 64,  // the command line itself is wrong
+    ExitRefused = 1,       // no such camera or control, a value refused
+    ExitFailure = 2,       // the device or a library failed
+    ExitUsage = 64,        // the command line itself is wrong
+    ExitInterrupted = 130, // Ctrl-C or SIGTERM cut the work short
 };
 
 // Where a command's results and errors go: plain lines on standard output
@@ -26,9 +27,14 @@ public:
     void line(const QString& text) const;
     // Progress on standard error, so that standard output stays clean.
     void progress(const QString& text, bool sameLine = false) const;
+    // Ends the line on which a terminal echoed ^C, so that what follows
+    // starts a line of its own.
+    void afterInterruptEcho() const;
     // Records an error (the first one decides the exit status) and tells
     // it on standard error at once.
     int error(int code, const QString& sentence);
+    // The exit status of the first error so far; 0 when none.
+    int status() const { return m_firstErrorCode; }
 
     // The JSON document printed at the end (with --json).
     QJsonObject document;

@@ -6,9 +6,14 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QStringList>
 
 #include <cstdio>
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 namespace {
 
@@ -18,16 +23,59 @@ int printText(const QString& text)
     return ExitSuccess;
 }
 
+// "--from=FILE" is "--from FILE"; options that take no value refuse one.
+bool splitOptionValues(QStringList* args, CliOutput& out)
+{
+    for (int i = 0; i < args->size(); ++i) {
+        const QString arg = args->at(i);
+        if (!arg.startsWith(QLatin1String("--")) || !arg.contains(QLatin1Char('='))) {
+            continue;
+        }
+        const QString option = arg.section(QLatin1Char('='), 0, 0);
+        if (option != QLatin1String("--from") && option != QLatin1String("--seconds")) {
+            out.error(ExitUsage, QStringLiteral("%1 takes no value; write \"%1\" alone, or run "
+                                                "\"lumora-ctl --help\"")
+                                     .arg(option));
+            return false;
+        }
+        args->replace(i, option);
+        args->insert(i + 1, arg.section(QLatin1Char('='), 1));
+        ++i;
+    }
+    return true;
+}
+
+// The capture and recording libraries talk on standard error (FFmpeg's
+// device and encoder notes, x264's statistics); a tool's standard error is
+// for its own sentences unless the user asks for more.
+void setLibraryChatter(bool verbose)
+{
+    av_log_set_level(verbose ? AV_LOG_INFO : AV_LOG_QUIET);
+    // The program's own diagnostic lines likewise, unless QT_LOGGING_RULES
+    // says otherwise.
+    if (verbose || qEnvironmentVariableIsEmpty("QT_LOGGING_RULES")) {
+        QLoggingCategory::setFilterRules(verbose ? QStringLiteral("default.debug=true")
+                                                 : QStringLiteral("default.debug=false"));
+    }
+}
+
 int run(QStringList args)
 {
     const bool json = args.removeAll(QStringLiteral("--json")) > 0;
+    setLibraryChatter(args.removeAll(QStringLiteral("--verbose")) > 0);
     CliOutput out(json);
+    if (!splitOptionValues(&args, out)) {
+        return out.finish(ExitUsage);
+    }
     if (args.isEmpty()) {
         std::fputs(generalHelp().toLocal8Bit().constData(), stderr);
         return out.finish(out.error(ExitUsage, QStringLiteral("no command given; run "
                                                               "\"lumora-ctl --help\"")));
     }
     const QString command = args.takeFirst();
+    if (command == QLatin1String("--version")) {
+        return printText(QStringLiteral("lumora-ctl %1\n").arg(QStringLiteral(LUMORA_VERSION)));
+    }
     if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
         command == QLatin1String("help")) {
         return printText(args.isEmpty() ? generalHelp() : commandHelp(args.first()));
@@ -86,10 +134,5 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lumora-ctl"));
-    // Diagnostic lines of the libraries stay out of the tool's output
-    // unless asked for with QT_LOGGING_RULES.
-    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES")) {
-        qputenv("QT_LOGGING_RULES", "default.debug=false");
-    }
     return run(app.arguments().mid(1));
 }

@@ -71,6 +71,11 @@ long writeExposure(Vorn_CameraProperty& property, int value)
     return mode < 0 ? mode : result;
 }
 
+bool readAutoExposure(Vorn_CameraProperty& property, bool* automatic)
+{
+    return readSwitch(property, kExposureMode, automatic);
+}
+
 void contrastRange(Vorn_CameraProperty& property, int* minimum, int* maximum)
 {
     long low = 0;

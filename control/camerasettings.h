@@ -48,6 +48,9 @@ bool readSignedByte(Vorn_CameraProperty& property, unsigned long selector, int* 
 
 // Exposure 0 is automatic; any other value is a manual exposure.
 long writeExposure(Vorn_CameraProperty& property, int value);
+// The exposure mode: true automatic. False when the camera does not answer,
+// and then the mode is unknown.
+bool readAutoExposure(Vorn_CameraProperty& property, bool* automatic);
 
 // The contrast range the camera reports; 0 to 0 when it does not.
 void contrastRange(Vorn_CameraProperty& property, int* minimum, int* maximum);

@@ -315,8 +315,17 @@ void Vorn_SettingVideo::horizontalSlider_sliderMoved(int position)
     if (!captureOn) {
         return;
     }
-    placeValueLabel(ui->horizontalSlider, ui->label_SliderValue, position);
+    showExposure(position);
     writeExposure(cameraProperty, position);
+}
+
+// The exposure slider's 0 is the camera's automatic exposure.
+void Vorn_SettingVideo::showExposure(int position)
+{
+    placeValueLabel(ui->horizontalSlider, ui->label_SliderValue, position);
+    if (position == 0) {
+        ui->label_SliderValue->setText(tr("Auto"));
+    }
 }
 
 void Vorn_SettingVideo::horizontalSlider_DRC_sliderMoved(int position)
@@ -401,16 +410,19 @@ void Vorn_SettingVideo::on_checkBox_Live_stateChanged(int)
 void Vorn_SettingVideo::Get_style()
 {
     unsigned char style = 0;
-    if (!readByte(cameraProperty, kImageStyle, &style)) {
+    if (!readByte(cameraProperty, kImageStyle, &style) ||
+        (style != kStyleMeeting && style != kStyleLive)) {
         return;
     }
-    if (style == kStyleMeeting) {
-        ui->checkBox_Meeting->setChecked(true);
-        ui->checkBox_Live->setChecked(false);
-    } else if (style == kStyleLive) {
-        ui->checkBox_Live->setChecked(true);
-        ui->checkBox_Meeting->setChecked(false);
-    }
+    // Showing the camera's style sends nothing back to it; the chosen box
+    // cannot be clicked off, as after a click.
+    const bool live = style == kStyleLive;
+    const QSignalBlocker quietMeeting(ui->checkBox_Meeting);
+    const QSignalBlocker quietLive(ui->checkBox_Live);
+    ui->checkBox_Meeting->setChecked(!live);
+    ui->checkBox_Live->setChecked(live);
+    ui->checkBox_Meeting->setEnabled(live);
+    ui->checkBox_Live->setEnabled(!live);
 }
 
 // ---------------------------------------------------------------------------
@@ -466,10 +478,8 @@ void Vorn_SettingVideo::readCameraSettings()
     readFlips();
     readExposure();
     readContrast();
-    readColourShift(kRedShift, ui->horizontalSlider_RG,
-                    &Vorn_SettingVideo::horizontalSlider_RG_sliderMoved);
-    readColourShift(kBlueShift, ui->horizontalSlider_BG,
-                    &Vorn_SettingVideo::horizontalSlider_BG_sliderMoved);
+    readColourShift(kRedShift, ui->horizontalSlider_RG, ui->label_SliderValue_RG);
+    readColourShift(kBlueShift, ui->horizontalSlider_BG, ui->label_SliderValue_BG);
     Get_style();
 }
 
@@ -489,9 +499,12 @@ void Vorn_SettingVideo::readVersion()
     emit versionInfo(firmwareVersionText(cameraProperty, selectedCamera));
 }
 
+// Reading shows the camera's settings and writes nothing back: opening a
+// page must leave the camera as it was.
 void Vorn_SettingVideo::readFlips()
 {
-    // A switch that changes runs its flip handler, which writes the value back.
+    const QSignalBlocker quietH(ui->pushButton_FlipH);
+    const QSignalBlocker quietV(ui->pushButton_FlipV);
     bool flipped = false;
     if (readSwitch(cameraProperty, kHorizontalFlip, &flipped)) {
         ui->pushButton_FlipH->setChecked(flipped);
@@ -504,13 +517,14 @@ void Vorn_SettingVideo::readFlips()
 void Vorn_SettingVideo::readExposure()
 {
     ui->horizontalSlider->setValue(0);
+    bool automatic = false;
     int value = 0;
-    if (!readSignedByte(cameraProperty, kExposureValue, &value)) {
-        return;
+    if (readAutoExposure(cameraProperty, &automatic) && automatic) {
+        showExposure(0);
+    } else if (readSignedByte(cameraProperty, kExposureValue, &value)) {
+        ui->horizontalSlider->setValue(value);
+        showExposure(value);
     }
-    ui->horizontalSlider->setValue(value);
-    // The handler writes mode and value back; 0 is automatic exposure.
-    horizontalSlider_sliderMoved(value);
 }
 
 void Vorn_SettingVideo::readContrast()
@@ -520,18 +534,15 @@ void Vorn_SettingVideo::readContrast()
         return;
     }
     ui->horizontalSlider_DRC->setValue(contrast > 255 ? contrast - 256 : contrast);
-    // The value read goes back, not the slider's: with an empty range (the
-    // range query failed) the slider holds 0, which the camera must not get.
-    horizontalSlider_DRC_sliderMoved(contrast);
+    placeValueLabel(ui->horizontalSlider_DRC, ui->label_SliderValue_DRC, contrast);
 }
 
-void Vorn_SettingVideo::readColourShift(unsigned long selector, QSlider* slider,
-                                        void (Vorn_SettingVideo::*handler)(int))
+void Vorn_SettingVideo::readColourShift(unsigned long selector, QSlider* slider, QLabel* valueLabel)
 {
     int shift = 0;
     if (!readSignedByte(cameraProperty, selector, &shift)) {
         return;
     }
     slider->setValue(shift);
-    (this->*handler)(slider->value());
+    placeValueLabel(slider, valueLabel, slider->value());
 }

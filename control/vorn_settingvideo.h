@@ -70,8 +70,8 @@ private:
     void readFlips();
     void readExposure();
     void readContrast();
-    void readColourShift(unsigned long selector, QSlider* slider,
-                         void (Vorn_SettingVideo::*handler)(int));
+    void readColourShift(unsigned long selector, QSlider* slider, QLabel* valueLabel);
+    void showExposure(int position);
 
     void startRelativeMotion(long property, int direction, bool* moving);
     void stopRelativeMotion(long property, bool* moving);

@@ -39,6 +39,11 @@ DeviceCatalog& defaultCatalog()
 
 DeviceCatalog::~DeviceCatalog() = default;
 
+CameraAvailability DeviceCatalog::availability(const VideoInputInfo&)
+{
+    return CameraAvailability::Unknown;
+}
+
 DeviceCatalog& DeviceCatalog::instance()
 {
     if (DeviceCatalog* overridden = g_override.load()) {

@@ -4,6 +4,15 @@
 #include "lumora_platform_export.h"
 #include "videoinputinfo.h"
 
+// Whether a camera may be opened for a stream now.
+enum class CameraAvailability
+{
+    Free,
+    InUse,   // another client streams from it
+    Gone,    // unplugged
+    Unknown, // the system cannot tell without starting a stream
+};
+
 // The system's video and audio inputs, in the system's order. Both calls
 // run on the GUI thread once a second, so they must be cheap and must never
 // block on a dead audio server.
@@ -16,6 +25,10 @@ public:
     virtual VideoInputList videoInputs() = 0;
     // Every audio input that is a real source (no monitors of outputs).
     virtual AudioInputList audioInputs() = 0;
+    // Asked without starting a stream, so no camera light comes on and no
+    // call loses its camera; takes milliseconds. Unknown unless the
+    // platform can tell.
+    virtual CameraAvailability availability(const VideoInputInfo& camera);
 
     // The process-wide catalog: the simulated one when
     // LUMORA_SIMULATED_CAMERAS asks for simulated cameras, else the

@@ -48,6 +48,38 @@ int xioctl(int fd, unsigned long request, void* arg)
 
 } // namespace
 
+CameraAvailability LinuxDeviceCatalog::availability(const VideoInputInfo& camera)
+{
+    const int fd =
+        ::open(camera.deviceName().toLocal8Bit().constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT || errno == ENODEV || errno == ENXIO ? CameraAvailability::Gone
+                                                                    : CameraAvailability::Unknown;
+    }
+    // The format the camera has now, set again: nothing changes for the
+    // camera, and the handle lets go of the stream when it is closed.
+    v4l2_format format;
+    std::memset(&format, 0, sizeof format);
+    format.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    int result = xioctl(fd, VIDIOC_G_FMT, &format);
+    if (result == 0) {
+        result = xioctl(fd, VIDIOC_S_FMT, &format);
+    }
+    const int error = result == 0 ? 0 : errno;
+    ::close(fd);
+    switch (error) {
+    case 0:
+        return CameraAvailability::Free;
+    case EBUSY:
+        return CameraAvailability::InUse;
+    case ENODEV:
+    case ENXIO:
+        return CameraAvailability::Gone;
+    default:
+        return CameraAvailability::Unknown;
+    }
+}
+
 bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info)
 {
     // O_NONBLOCK: a node held by a streaming client must not stall the pass.

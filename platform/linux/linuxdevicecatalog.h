@@ -16,6 +16,9 @@ class LUMORA_PLATFORM_EXPORT LinuxDeviceCatalog : public DeviceCatalog
 public:
     VideoInputList videoInputs() override;
     AudioInputList audioInputs() override;
+    // A format request on the node: uvcvideo answers EBUSY while another
+    // handle streams or holds the stream's format.
+    CameraAvailability availability(const VideoInputInfo& camera) override;
 
     // Reads one node; false when it is no video capture node.
     static bool queryNode(const QString& path, VideoInputInfo* info);

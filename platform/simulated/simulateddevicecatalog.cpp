@@ -26,3 +26,20 @@ AudioInputList SimulatedDeviceCatalog::audioInputs()
     }
     return inputs;
 }
+
+CameraAvailability SimulatedDeviceCatalog::availability(const VideoInputInfo& camera)
+{
+    SimulatedHub& hub = SimulatedHub::instance();
+    if (const auto simulated = hub.camera(camera.deviceName())) {
+        if (!simulated->isPlugged()) {
+            return CameraAvailability::Gone;
+        }
+        return simulated->inUseByOtherProgram() || simulated->isStreaming()
+                   ? CameraAvailability::InUse
+                   : CameraAvailability::Free;
+    }
+    if (hub.videoInputs().contains(camera)) {
+        return CameraAvailability::Unknown; // a foreign input without a model
+    }
+    return m_system ? m_system->availability(camera) : CameraAvailability::Gone;
+}

@@ -16,6 +16,7 @@ public:
 
     VideoInputList videoInputs() override;
     AudioInputList audioInputs() override;
+    CameraAvailability availability(const VideoInputInfo& camera) override;
 
 private:
     std::unique_ptr<DeviceCatalog> m_system;

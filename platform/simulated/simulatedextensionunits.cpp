@@ -32,7 +32,7 @@ struct UnitControl
 
 constexpr UnitControl kMainControls[] = {
     {9, kDeviceInformationLength, true, false}, // device information
-    {10, 1, false, true},                       // exposure mode
+    {10, 1, true, true},                        // exposure mode: 1 automatic
     {11, 1, true, true},                        // exposure value
     {13, 1, true, true},                        // image style
     {14, 1, true, true},                        // blue shift
@@ -149,6 +149,9 @@ long SimulatedExtensionUnits::get(unsigned long selector, unsigned char* data, u
     const SimulatedCameraState s = m_camera.state();
     int value = 0;
     switch (selector) {
+    case 10:
+        value = s.autoExposure ? 1 : 0;
+        break;
     case 11:
         value = s.exposure;
         break;

@@ -67,6 +67,9 @@ QJsonObject stateToJson(const SimulatedCameraState& state)
     json.insert(QStringLiteral("autoWhiteBalance"), state.autoWhiteBalance);
     json.insert(QStringLiteral("audioFunction"), state.audioFunction);
     json.insert(QStringLiteral("audioProcessing"), state.audioProcessing);
+    // A camera keeps its position, and keeps moving until it is told to stop.
+    json.insert(QStringLiteral("pan"), state.pan);
+    json.insert(QStringLiteral("panSpeed"), state.panSpeed);
     return json;
 }
 
@@ -83,6 +86,8 @@ void stateFromJson(const QJsonObject& json, SimulatedCameraState* state)
     state->autoWhiteBalance = json.value(QStringLiteral("autoWhiteBalance")).toBool(true);
     state->audioFunction = json.value(QStringLiteral("audioFunction")).toBool(true);
     state->audioProcessing = json.value(QStringLiteral("audioProcessing")).toBool(true);
+    state->pan = json.value(QStringLiteral("pan")).toInt();
+    state->panSpeed = json.value(QStringLiteral("panSpeed")).toInt();
 }
 
 // Writes the cameras' settings back when the process ends; built after the

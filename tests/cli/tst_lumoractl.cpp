@@ -3,6 +3,10 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include "tst_recording_support.h"
+
+#include <csignal>
+
 // lumora-ctl driven as a user drives it, against simulated cameras.
 class TestLumoraCtl : public QObject
 {
@@ -12,23 +16,44 @@ class TestLumoraCtl : public QObject
     {
         int exitCode = -1;
         QJsonObject json;
-        QString err;
+        QString err, out;
     };
-    Run ctl(const QStringList& args, int cameras, const QStringList& env = {})
+    // Ctrl-C comes once standard error says `interruptAt` (and `file` holds a second of video).
+    Run ctl(const QStringList& args, int cameras, const QStringList& env = {},
+            const QString& interruptAt = {}, const QString& file = {})
     {
         QProcess process;
         process.setEnvironment(QProcess::systemEnvironment() + env +
-                               QStringList{QString("LUMORA_SIMULATED_CAMERAS=%1").arg(cameras)});
+                               QStringList{QString("LUMORA_SIMULATED_CAMERAS=%1").arg(cameras),
+                                           "LUMORA_SIMULATED_STATE_DIR=" + dir.filePath("state")});
         process.start(QCoreApplication::applicationDirPath() + "/lumora-ctl",
                       args + QStringList{"--json"});
         Run run;
+        process.setReadChannel(QProcess::StandardError);
+        QElapsedTimer clock;
+        clock.start();
+        while (!interruptAt.isEmpty() && clock.elapsed() < 30000 &&
+               !(run.err.contains(interruptAt) &&
+                 (file.isEmpty() || inspectRecording(file).video.duration >= 1))) {
+            process.waitForReadyRead(100);
+            run.err += process.readAllStandardError();
+        }
+        if (!interruptAt.isEmpty() && process.processId() > 0) // 0 would signal this group
+            ::kill(pid_t(process.processId()), SIGINT);
         if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
             return run;
         }
         run.exitCode = process.exitCode();
-        run.json = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-        run.err = QString::fromLocal8Bit(process.readAllStandardError());
+        run.out = process.readAllStandardOutput();
+        run.json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        run.err += QString::fromLocal8Bit(process.readAllStandardError());
         return run;
+    }
+    QJsonObject state(int camera)
+    {
+        QFile file(dir.filePath("state/camera%1.json").arg(camera));
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                              : QJsonObject();
     }
 
     QJsonArray cameras(const Run& run) { return run.json.value("cameras").toArray(); }
@@ -40,7 +65,11 @@ private slots:
     {
         QFile file(firmware);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(8192, 'f')) == 8192);
+        QFile unknown(dir.filePath("unknown.json"));
+        QVERIFY(unknown.open(QIODevice::WriteOnly) &&
+                unknown.write(R"({"controls": {"exposure": 2, "shutter": 1}})") > 0);
     }
+    void init() { QDir(dir.filePath("state")).removeRecursively(); }
 
     void listsThreeCameras()
     {
@@ -54,7 +83,23 @@ private slots:
             QVERIFY(camera.value("microphone").toString().contains("Lumora Simulated Camera"));
             QCOMPARE(camera.value("firmware").toString(), QString("1.0.0"));
             QCOMPARE(camera.value("held").toBool(), false);
+            QCOMPARE(camera.value("state").toString(), QString("free"));
         }
+    }
+
+    // The tool's own texts: no line wider than a terminal, a man page with examples.
+    void helpFitsTheTerminal()
+    {
+        for (const char* command :
+             {"--help", "list", "controls", "get", "set", "snapshot", "record", "upgrade"}) {
+            const Run run = ctl({command, "--help"}, 0);
+            QCOMPARE(run.exitCode, 0);
+            for (const QString& line : run.out.split('\n'))
+                QVERIFY2(line.size() <= 80, qPrintable(line));
+        }
+        const QString man = ctl({"--man"}, 0).out;
+        QVERIFY(man.contains(".SH EXAMPLES") && man.contains(".SH SEE ALSO"));
+        QCOMPARE(ctl({"--version"}, 0).out, QString("lumora-ctl 1.0.0.1\n"));
     }
 
     void setsAllAndReadsBack()
@@ -71,16 +116,81 @@ private slots:
         }
     }
 
+    // get all --json applied with set all --from: each camera takes its own
+    // values, automatic exposure stays automatic.
+    void settingsRoundTrip()
+    {
+        QDir().mkpath(dir.filePath("state"));
+        for (const auto& [camera, saved] :
+             {std::pair(0, R"({"autoExposure": true, "exposure": 3})"),
+              {1, R"({"autoExposure": false, "exposure": -2, "verticalFlip": true})"}}) {
+            QFile file(dir.filePath("state/camera%1.json").arg(camera));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(saved) > 0);
+        }
+        Run run = ctl({"get", "all"}, 2);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(cameras(run).at(0).toObject().value("controls")["exposure"], QJsonValue("auto"));
+        QFile document(dir.filePath("all.json"));
+        QVERIFY(document.open(QIODevice::WriteOnly) &&
+                document.write(run.out.replace("sim:video1", "gone").toUtf8()));
+        document.close();
+        QFile::remove(dir.filePath("state/camera1.json")); // camera 1 back at its defaults
+        run = ctl({"set", "all", "--from", document.fileName()}, 2);
+        QCOMPARE(run.exitCode, 0);
+        for (const auto& [camera, exposure, matched] :
+             {std::tuple(0, QJsonValue("auto"), "device"), {1, QJsonValue(-2), "index"}}) {
+            const QJsonObject result = cameras(run).at(camera).toObject();
+            QCOMPARE(result["controls"]["exposure"], exposure);
+            QCOMPARE(result["controls"]["flip-vertical"].toBool(), camera == 1);
+            QCOMPARE(result["from"]["matchedBy"].toString(), QString(matched));
+        }
+        QCOMPARE(state(0)["autoExposure"].toBool(), true);
+    }
+
+    // Ctrl-C ends a recording with a complete file, stops a moving camera,
+    // and lets a firmware write end while it cancels the next camera's.
+    void interruptsEndTheWorkCleanly()
+    {
+        const QString file = dir.filePath("until.mp4");
+        Run run = ctl({"record", "0", file}, 1, {}, "until Ctrl-C", file);
+        QCOMPARE(run.exitCode, 0);
+        const FileFacts facts = inspectRecording(file);
+        QVERIFY2(facts.readToEnd && facts.decodeErrors == 0, qPrintable(facts.error));
+        QVERIFY(facts.video.duration >= 1 && facts.audio.duration >= 1);
+        QVERIFY(run.json.value("recording")["interrupted"].toBool());
+        QVERIFY2(!run.err.contains("x264") && !run.err.contains("[mp4"), qPrintable(run.err));
+
+        run = ctl({"set", "0", "pan-left=10000"}, 1, {}, "Ctrl-C stops it");
+        QCOMPARE(run.exitCode, 130);
+        QVERIFY2(run.err.contains("pan-left was stopped"), qPrintable(run.err));
+        QCOMPARE(state(0)["panSpeed"].toInt(), 0);
+
+        run = ctl({"upgrade", "all", firmware}, 2, {"LUMORA_UPGRADE_STEP_MS=40"}, "upgrade...");
+        QCOMPARE(run.exitCode, 130);
+        QVERIFY2(run.err.contains("into camera 0 (sim:video0);\n  interrupting now can damage"),
+                 qPrintable(run.err));
+        QCOMPARE(cameras(run).at(0)["result"].toString(), QString("upgraded"));
+        QCOMPARE(cameras(run).at(1)["result"].toString(), QString("skipped"));
+    }
+
     void refusesBadInput_data()
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("says");
         QTest::newRow("out of range") << QStringList{"set", "all", "contrast=40", "exposure=9"} << 1
-                                      << "exposure must be in -7..7";
+                                      << "exposure must be auto or in -7..7";
         QTest::newRow("not a number")
             << QStringList{"set", "0", "red-shift=abc"} << 1 << "whole number in -10..10";
         QTest::newRow("no camera") << QStringList{"get", "7"} << 1 << "lumora-ctl list";
+        QTest::newRow("no camera to record")
+            << QStringList{"record", "7", dir.filePath("x.mp4")} << 1 << "lumora-ctl list";
+        QTest::newRow("no value") << QStringList{"set", "0", "exposure"} << 64 << "exposure=auto";
+        QTest::newRow("unknown key")
+            << QStringList{"set", "all", "--from=" + dir.filePath("unknown.json")} << 1
+            << "do not exist: shutter; nothing was changed";
+        QTest::newRow("value of a switch")
+            << QStringList{"list", "--keep-going=1"} << 64 << "no value";
         QTest::newRow("no command") << QStringList{"explode"} << 64 << "lumora-ctl --help";
         QTest::newRow("firmware suffix") << QStringList{"upgrade", "0", "fw.bin"} << 64 << ".pkg";
     }
@@ -114,15 +224,18 @@ private slots:
 
     void cameraUnpluggedDuringUpgrade() // the first, while its firmware is sent
     {
-        const Run run = ctl({"upgrade", "all", firmware}, 2,
-                            {"LUMORA_UPGRADE_STEP_MS=60", "LUMORA_SIMULATED_UNPLUG=0@700"});
-        QCOMPARE(run.exitCode, 2);
-        const QJsonArray list = cameras(run);
-        QCOMPARE(list.size(), 2);
-        QCOMPARE(list.at(0).toObject().value("result").toString(), QString("failed"));
-        QVERIFY(list.at(0).toObject().value("error").toString().contains("disconnected"));
-        QCOMPARE(list.at(1).toObject().value("result").toString(), QString("skipped"));
-        QVERIFY2(run.err.contains("--keep-going"), qPrintable(run.err));
+        for (const bool keepGoing : {false, true}) {
+            const QStringList go = keepGoing ? QStringList{"--keep-going"} : QStringList();
+            const Run run = ctl(QStringList{"upgrade", "all", firmware} + go, 2,
+                                {"LUMORA_UPGRADE_STEP_MS=60", "LUMORA_SIMULATED_UNPLUG=0@700"});
+            QCOMPARE(run.exitCode, 2);
+            const QJsonArray list = cameras(run);
+            QCOMPARE(list.size(), 2);
+            QCOMPARE(list.at(0)["result"].toString(), QString("failed"));
+            QVERIFY(list.at(0)["error"].toString().contains("disconnected"));
+            QCOMPARE(list.at(1)["result"].toString(), QString(keepGoing ? "upgraded" : "skipped"));
+            QCOMPARE(run.err.contains("--keep-going"), !keepGoing);
+        }
     }
 };
 

@@ -1,3 +1,4 @@
+#include "devicecatalog.h"
 #include "mainwindowinspector.h"
 #include "privatepulseserver.h"
 #include "scripteddialogs.h"
@@ -60,8 +61,18 @@ private:
         uvcdev_unplug(node);
         node = uvcdev_plug(qPrintable(QString("PTZ Cam|all|%1,%2").arg(mainUnit).arg(zoomUnit)));
         ScriptedDialogs dialogs;
+        uvcdev_take_log();
         Vorn_Cam window;
-        QVERIFY(MainWindowInspector(window).captureOn());
+        MainWindowInspector inspect(window);
+        QVERIFY(inspect.captureOn());
+        // Opening the camera and every page leaves it as it was: in automatic exposure.
+        for (QAbstractButton* page : {inspect.ui()->bt_audio, inspect.ui()->bt_AI,
+                                      inspect.ui()->bt_upgrade, inspect.ui()->bt_video})
+            page->click();
+        const QString opening = uvcdev_take_log();
+        QVERIFY2(!opening.contains("SET_CUR") && !opening.contains("S_CTRL"), qPrintable(opening));
+        QVERIFY(opening.contains("selector=10 query=GET_CUR size=1 data=01"));
+        QCOMPARE(window.findChild<QLabel*>("label_SliderValue")->text(), QString("Auto"));
         auto unit = [](int id, int selector, const char* data) {
             return QString::asprintf(
                 "UVCIOC_CTRL_QUERY unit=%d selector=%d query=SET_CUR size=%d data=%s", id, selector,
@@ -144,6 +155,11 @@ private slots:
             const int other = ::open(qPrintable(QString("/dev/video%1").arg(node)), O_RDWR);
             v4l2_requestbuffers buffers{2, V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, 0, 0, {}};
             QVERIFY(stream || ::ioctl(other, VIDIOC_REQBUFS, &buffers) == 0);
+            // Told without a stream of its own, which the window then gets.
+            const VideoInputInfo info("PTZ Cam", QString("/dev/video%1").arg(node), true);
+            QCOMPARE(DeviceCatalog::instance().availability(info),
+                     stream ? CameraAvailability::Free : CameraAvailability::InUse);
+            QCOMPARE(uvcdev_streaming_handles(), stream ? 0 : 1);
             uvcdev_take_log();
             Vorn_Cam window;
             window.show();
@@ -164,6 +180,8 @@ private slots:
                     pictureNumber(view->pixmap(Qt::ReturnByValue).toImage()) >= 0, kWaitMs);
             }
             ::close(other);
+            uvcdev_unplug(node);
+            QCOMPARE(DeviceCatalog::instance().availability(info), CameraAvailability::Gone);
         }
     }
 
