@@ -2,6 +2,11 @@
 # set (the 32-bit build); the normal Windows build adds them with the rest.
 # Their tests are small Windows programs without Qt, run by ctest through
 # CMAKE_CROSSCOMPILING_EMULATOR (scripts/wine-run.sh).
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+add_subdirectory(platform/sharedframe)
+add_subdirectory(platform/windows/vcamfilter)
 if(LUMORA_BUILD_TESTS)
     enable_testing()
+    add_subdirectory(tests/virtualcamera/dshow)
 endif()
