@@ -1,6 +1,5 @@
 #include "framerecord.h"
 
-
 namespace FrameRecord {
 
 namespace {

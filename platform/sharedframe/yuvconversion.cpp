@@ -25,12 +25,14 @@ inline unsigned char luma(const unsigned char* p)
 // r, g, b are sums over `count` pixels; count is 2 or 4, shift its log2.
 inline unsigned char chromaU(int r, int g, int b, int shift)
 {
-    return static_cast<unsigned char>(128 + ((kUR * r + kUG * g + kUB * b + (kHalf << shift)) >> (16 + shift)));
+    return static_cast<unsigned char>(
+        128 + ((kUR * r + kUG * g + kUB * b + (kHalf << shift)) >> (16 + shift)));
 }
 
 inline unsigned char chromaV(int r, int g, int b, int shift)
 {
-    return static_cast<unsigned char>(128 + ((kVR * r + kVG * g + kVB * b + (kHalf << shift)) >> (16 + shift)));
+    return static_cast<unsigned char>(
+        128 + ((kVR * r + kVG * g + kVB * b + (kHalf << shift)) >> (16 + shift)));
 }
 
 inline const unsigned char* sourceRow(const unsigned char* rgb, int width, int height, int y)
@@ -83,7 +85,8 @@ void bottomUpRgbToI420(const unsigned char* rgb, int width, int height, unsigned
     }
 }
 
-void bottomUpRgbTo(Format format, const unsigned char* rgb, int width, int height, unsigned char* out)
+void bottomUpRgbTo(Format format, const unsigned char* rgb, int width, int height,
+                   unsigned char* out)
 {
     if (format == Format::Yuyv) {
         bottomUpRgbToYuyv(rgb, width, height, out);

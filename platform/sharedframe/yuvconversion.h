@@ -1,6 +1,5 @@
 #pragma once
 
-
 // RGB to the YUV layouts a V4L2 consumer takes, BT.601 with studio range
 // (Y 16..235, U and V 16..240), the colour space V4L2 assumes for
 // standard-definition YUV. Chroma is the mean of the pixels it covers: two
@@ -19,6 +18,7 @@ int frameBytes(Format format, int width, int height);
 
 void bottomUpRgbToYuyv(const unsigned char* rgb, int width, int height, unsigned char* out);
 void bottomUpRgbToI420(const unsigned char* rgb, int width, int height, unsigned char* out);
-void bottomUpRgbTo(Format format, const unsigned char* rgb, int width, int height, unsigned char* out);
+void bottomUpRgbTo(Format format, const unsigned char* rgb, int width, int height,
+                   unsigned char* out);
 
 } // namespace YuvConversion

@@ -6,8 +6,7 @@
 
 namespace {
 
-template <typename Interface>
-HRESULT queryEnumerator(Interface* self, REFIID riid, void** object)
+template <typename Interface> HRESULT queryEnumerator(Interface* self, REFIID riid, void** object)
 {
     if (!object) {
         return E_POINTER;

@@ -23,8 +23,7 @@ private:
     CRITICAL_SECTION& m_lock;
 };
 
-template <typename T>
-void releaseAndClear(T*& object)
+template <typename T> void releaseAndClear(T*& object)
 {
     if (object) {
         object->Release();
@@ -295,8 +294,8 @@ HRESULT VcamPin::EnumMediaTypes(IEnumMediaTypes** types)
     LockGuard guard(m_lock);
     VcamMediaTypes::Format formats[VcamMediaTypes::kFormatCount];
     const int count = offeredFormats(formats);
-    *types = new (std::nothrow) VcamMediaTypeEnumerator(
-        std::vector<VcamMediaTypes::Format>(formats, formats + count));
+    *types = new (std::nothrow)
+        VcamMediaTypeEnumerator(std::vector<VcamMediaTypes::Format>(formats, formats + count));
     return *types ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -438,8 +437,7 @@ HRESULT VcamPin::activate()
     m_lastFrame = -1;
     m_pausedAt = nowUnits();
     m_origin = m_pausedAt;
-    m_thread = m_stop && m_run ? CreateThread(nullptr, 0, streamThread, this, 0, nullptr)
-                               : nullptr;
+    m_thread = m_stop && m_run ? CreateThread(nullptr, 0, streamThread, this, 0, nullptr) : nullptr;
     if (!m_thread) {
         deactivate();
         return E_OUTOFMEMORY;

@@ -48,8 +48,7 @@ public:
     HRESULT STDMETHODCALLTYPE SetFormat(AM_MEDIA_TYPE* type) override;
     HRESULT STDMETHODCALLTYPE GetFormat(AM_MEDIA_TYPE** type) override;
     HRESULT STDMETHODCALLTYPE GetNumberOfCapabilities(int* count, int* size) override;
-    HRESULT STDMETHODCALLTYPE GetStreamCaps(int index, AM_MEDIA_TYPE** type,
-                                            BYTE* caps) override;
+    HRESULT STDMETHODCALLTYPE GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) override;
 
     // IKsPropertySet: the pin category, read-only.
     HRESULT STDMETHODCALLTYPE Set(REFGUID set, DWORD id, void* instance, DWORD instanceBytes,

@@ -17,8 +17,8 @@ std::wstring classKeyPath()
 HRESULT setString(HKEY root, const std::wstring& path, const wchar_t* name, const wchar_t* value)
 {
     HKEY key = nullptr;
-    LSTATUS status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                     &key, nullptr);
+    LSTATUS status =
+        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
     if (status == ERROR_SUCCESS) {
         const DWORD bytes = DWORD((wcslen(value) + 1) * sizeof(wchar_t));
         status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes);

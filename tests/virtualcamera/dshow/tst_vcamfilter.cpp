@@ -3,15 +3,15 @@
 // (vcam_consumer) see the camera and receive its frames while Lumora's
 // frame sharing publishes, the capture library opens it as a second
 // client, and unregistering leaves nothing behind.
+#include "colourbars.h"
+#include "devicecatalog.h"
 #include "dshowsource.h"
 #include "elevatedlauncher.h"
 #include "sharedframeprobe.h"
 #include "videoinputinfo.h"
-#include "devicecatalog.h"
 #include "virtualcameracommand.h"
 #include "vorn_sharedmemory.h"
 #include "yuvconversion.h"
-#include "colourbars.h"
 
 #include <QSettings>
 #include <QSharedMemory>
@@ -24,7 +24,6 @@ extern "C" {
 
 namespace {
 
-const QString kCamera = QStringLiteral("Vorn DShow VCamera");
 const QString kClass = QStringLiteral("{66905ED6-5D8B-4EE6-B59B-0D70EBEF6AB1}");
 constexpr qint64 kUnits = 10000000;
 
@@ -69,12 +68,10 @@ int run(const QByteArray& file, const QByteArray& parameters)
 {
     int outcome = -1;
     QObject context;
-    ElevatedLauncher::instance().startElevated(file, parameters, QByteArray(), 0, &context,
-                                               [&outcome](int result, int exitCode) {
-                                                   outcome = result == ElevatedLauncher::ToolFailed
-                                                                 ? exitCode
-                                                                 : result;
-                                               });
+    ElevatedLauncher::instance().startElevated(
+        file, parameters, QByteArray(), 0, &context, [&outcome](int result, int exitCode) {
+            outcome = result == ElevatedLauncher::ToolFailed ? exitCode : result;
+        });
     return QTest::qWaitFor([&outcome] { return outcome != -1; }, 120000) ? outcome : -2;
 }
 
@@ -83,11 +80,6 @@ int listed(int bits)
     QProcess consumer;
     consumer.start(bin(bits) + QStringLiteral("/vcam_consumer.exe"), {QStringLiteral("list")});
     return consumer.waitForFinished(120000) ? consumer.exitCode() : -1;
-}
-
-QVariant registryValue(const QString& key, QSettings::Format view)
-{
-    return QSettings(QStringLiteral("HKEY_CLASSES_ROOT\\") + key, view).value("Default");
 }
 
 // A DirectShow program's frames, as it prints them.
@@ -149,8 +141,9 @@ private slots:
         QVERIFY2(QFile::exists(bin(32) + "/vcam_consumer.exe"),
                  "the 32-bit build (LUMORA_WINDOWS_I686_BIN) is needed");
         // The native names the filter opens (README, sharedframeview.h).
-        QCOMPARE(QSharedMemory(QStringLiteral("shareFrame")).nativeKey(),
-                 QStringLiteral("qipc_sharedmemory_shareFrame41fae676942de6736209d95028705999c02ab7f1"));
+        QCOMPARE(
+            QSharedMemory(QStringLiteral("shareFrame")).nativeKey(),
+            QStringLiteral("qipc_sharedmemory_shareFrame41fae676942de6736209d95028705999c02ab7f1"));
         shared.captureOpen = true;
         camera.setInterval(33);
         connect(&camera, &QTimer::timeout, this,
@@ -163,14 +156,16 @@ private slots:
         QCOMPARE(command(true), QByteArray::number(ElevatedLauncher::Started));
         QCOMPARE(listed(64), 0);
         QCOMPARE(listed(32), 0);
-        const QString server = QStringLiteral("CLSID\\%1\\InprocServer32").arg(kClass);
+        const QString server =
+            QStringLiteral("HKEY_CLASSES_ROOT\\CLSID\\%1\\InprocServer32").arg(kClass);
         const QString dll = VirtualCameraCommand::windowsComponentPath(bin(64));
         for (const auto& [view, path] :
              {std::pair{QSettings::Registry64Format, dll},
               std::pair{QSettings::Registry32Format,
                         VirtualCameraCommand::windows32BitComponentPath(dll)}}) {
-            QCOMPARE(QFileInfo(registryValue(server, view).toString()).canonicalFilePath(),
-                     QFileInfo(path).canonicalFilePath());
+            QCOMPARE(
+                QFileInfo(QSettings(server, view).value("Default").toString()).canonicalFilePath(),
+                QFileInfo(path).canonicalFilePath());
         }
     }
 
@@ -220,7 +215,8 @@ private slots:
             consecutive += n == previous + 1;
             previous = n;
         }
-        QVERIFY2(consecutive * 4 >= consumer.starts.size() * 3, qPrintable(QString::number(consecutive)));
+        QVERIFY2(consecutive * 4 >= consumer.starts.size() * 3,
+                 qPrintable(QString::number(consecutive)));
         const qint64 spanMs = (previous - consumer.starts.first() * 30 / kUnits) * 1000 / 30;
         QVERIFY2(qAbs(spanMs - elapsed) < elapsed / 5 + 300,
                  qPrintable(QStringLiteral("%1 ms of stamps in %2 ms").arg(spanMs).arg(elapsed)));
@@ -236,7 +232,7 @@ private slots:
 
         QString device;
         for (const VideoInputInfo& input : DeviceCatalog::instance().videoInputs()) {
-            if (input.description() == kCamera) {
+            if (input.description() == QLatin1String("Vorn DShow VCamera")) {
                 device = input.deviceName();
             }
         }
@@ -269,16 +265,13 @@ private slots:
 
     void failuresSayWhy()
     {
-        // A file that is no library, where both filters belong.
+        // A file that is no library where the 64-bit filter belongs.
         QTemporaryDir folder;
-        QVERIFY(QDir(folder.path()).mkpath("virtual/x86"));
-        for (const char* name : {"/virtual/vcam_dshow.dll", "/virtual/x86/vcam_dshow.dll"}) {
-            QFile file(folder.path() + name);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("not a library");
-        }
-        const ElevatedCommand c = VirtualCameraCommand::windowsCommand(
-            VirtualCameraCommand::windowsComponentPath(folder.path()), true);
+        QVERIFY(QDir(folder.path()).mkpath("virtual"));
+        QFile file(VirtualCameraCommand::windowsComponentPath(folder.path()));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a library") > 0);
+        file.close();
+        const ElevatedCommand c = VirtualCameraCommand::windowsCommand(file.fileName(), true);
         const int exitCode = run(c.file, c.parameters);
         QVERIFY2(VirtualCameraCommand::windowsFailureMessage(true, ElevatedLauncher::ToolFailed,
                                                              exitCode)

@@ -1,13 +1,11 @@
-// A DirectShow program that uses the virtual camera as meeting programs do,
-// built for both bitnesses, without Qt (tst_vcamfilter drives it):
-//   vcam_consumer list          exit 0 when "Vorn DShow VCamera" is listed, 3 when not
-//   vcam_consumer run RGB24|YUY2
-// "run" finds the camera among the video input devices, checks its pin's
-// category, sets the format through IAMStreamConfig, connects the pin to a
-// sink of its own in a filter graph, runs it and prints one line a frame:
-//   frame <start> <stop> <bytes> <FNV-1a 64 of the bytes, hex>
+// A DirectShow program using the virtual camera as meeting programs do, for
+// both bitnesses, without Qt (tst_vcamfilter drives it). "list": exit 0 when
+// "Vorn DShow VCamera" is listed, else 3. "run RGB24|YUY2": finds it, checks
+// the capture category, sets the format, runs a graph with a sink of its own
+// and prints "frame <start> <stop> <bytes> <FNV-1a 64, hex>" for each frame
 // until a line or the end of standard input.
 #include "dshowheaders.h"
+#include "vcamenumerators.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -18,8 +16,7 @@ namespace {
 
 const wchar_t kCamera[] = L"Vorn DShow VCamera";
 
-template <typename T>
-void release(T*& object)
+template <typename T> void release(T*& object)
 {
     if (object) {
         object->Release();
@@ -115,24 +112,13 @@ public:
     HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO* info) override
     {
         std::memset(info, 0, sizeof(*info));
-        info->pGraph = m_graph;
-        if (m_graph) {
-            m_graph->AddRef();
-        }
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* graph, LPCWSTR) override
-    {
-        m_graph = graph;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph*, LPCWSTR) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR*) override { return E_NOTIMPL; }
 
     // IPin
-    HRESULT STDMETHODCALLTYPE Connect(IPin*, const AM_MEDIA_TYPE*) override
-    {
-        return E_UNEXPECTED;
-    }
+    HRESULT STDMETHODCALLTYPE Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
     HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin* from, const AM_MEDIA_TYPE* type) override
     {
         if (m_from) {
@@ -189,10 +175,7 @@ public:
     }
 
     // IMemInputPin: the camera brings its own allocator.
-    HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator**) override
-    {
-        return VFW_E_NO_ALLOCATOR;
-    }
+    HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator**) override { return VFW_E_NO_ALLOCATOR; }
     HRESULT STDMETHODCALLTYPE NotifyAllocator(IMemAllocator*, BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) override
     {
@@ -217,13 +200,9 @@ public:
         std::fflush(stdout);
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample** samples, long count,
-                                              long* done) override
+    HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample**, long, long*) override
     {
-        for (*done = 0; *done < count; ++*done) {
-            Receive(samples[*done]);
-        }
-        return S_OK;
+        return E_NOTIMPL; // the camera sends one sample at a time
     }
     HRESULT STDMETHODCALLTYPE ReceiveCanBlock() override { return S_FALSE; }
 
@@ -237,60 +216,13 @@ private:
 
     LONG m_references = 1;
     volatile FILTER_STATE m_state = State_Stopped;
-    IFilterGraph* m_graph = nullptr;
     IPin* m_from = nullptr;
 };
 
-class SinkPins : public IEnumPins
-{
-public:
-    explicit SinkPins(Sink* sink) : m_sink(sink) { m_sink->AddRef(); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
-    {
-        *object = riid == IID_IUnknown || riid == IID_IEnumPins ? this : nullptr;
-        return *object ? (AddRef(), S_OK) : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&m_references); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const LONG left = InterlockedDecrement(&m_references);
-        if (left == 0) {
-            m_sink->Release();
-            delete this;
-        }
-        return ULONG(left);
-    }
-    HRESULT STDMETHODCALLTYPE Next(ULONG count, IPin** pins, ULONG* fetched) override
-    {
-        ULONG given = 0;
-        if (count > 0 && !m_done) {
-            m_sink->QueryInterface(IID_IPin, reinterpret_cast<void**>(pins));
-            given = 1;
-            m_done = true;
-        }
-        if (fetched) {
-            *fetched = given;
-        }
-        return given == count ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return S_FALSE; }
-    HRESULT STDMETHODCALLTYPE Reset() override
-    {
-        m_done = false;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Clone(IEnumPins**) override { return E_NOTIMPL; }
-
-private:
-    virtual ~SinkPins() = default;
-    LONG m_references = 1;
-    Sink* m_sink;
-    bool m_done = false;
-};
-
+// The filter's own enumerator serves any filter of one pin.
 HRESULT Sink::EnumPins(IEnumPins** pins)
 {
-    *pins = new SinkPins(this);
+    *pins = new VcamPinEnumerator(this, static_cast<IPin*>(this));
     return S_OK;
 }
 
@@ -362,8 +294,8 @@ int run(const GUID& subtype)
                FAILED(graph->AddFilter(camera, L"camera")) ||
                FAILED(graph->AddFilter(sink, L"sink")) ||
                FAILED(graph->ConnectDirect(out, sink, nullptr)) ||
-               FAILED(graph->QueryInterface(IID_IMediaControl,
-                                            reinterpret_cast<void**>(&control))) ||
+               FAILED(
+                   graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control))) ||
                FAILED(control->Run())) {
         std::fprintf(stderr, "the graph cannot be built or run\n");
     } else {
