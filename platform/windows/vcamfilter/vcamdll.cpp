@@ -66,7 +66,6 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         VcamModule::setHandle(instance);
-        DisableThreadLibraryCalls(instance);
     }
     return TRUE;
 }
