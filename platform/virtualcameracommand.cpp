@@ -24,17 +24,80 @@ QString windowsComponentPath(const QString& workingDirectory)
     return workingDirectory + QStringLiteral("/virtual/vcam_dshow.dll");
 }
 
+QString windows32BitComponentPath(const QString& dllPath)
+{
+    const int folder = dllPath.lastIndexOf(QLatin1Char('/'));
+    return dllPath.left(folder + 1) + QStringLiteral("x86/") + dllPath.mid(folder + 1);
+}
+
+namespace {
+
+// One registration tool's run: regsvr32 from a system folder, given by
+// the variable SystemRoot, which cmd expands.
+QString regsvr32Run(const char* systemFolder, const QString& switches, const QString& dllPath)
+{
+    // Backslashes, because LoadLibrary, which the tool ends in, asks for
+    // them; quoted, so that a folder with blanks reaches it as one path.
+    return QStringLiteral("\"%SystemRoot%\\%1\\regsvr32.exe\" ").arg(QLatin1String(systemFolder)) +
+           switches + quoted(QString(dllPath).replace(QLatin1Char('/'), QLatin1Char('\\')));
+}
+
+} // namespace
+
 ElevatedCommand windowsCommand(const QString& dllPath, bool enable)
 {
-    // Quoted, so that a folder with blanks reaches the tool as one path;
-    // backslashes, because LoadLibrary, which the tool ends in, asks for them.
-    const QString path = quoted(QString(dllPath).replace(QLatin1Char('/'), QLatin1Char('\\')));
+    // A 64-bit program loads only the 64-bit filter and a 32-bit one only
+    // the 32-bit filter, so both are registered: each by the tool of its
+    // own bitness (a 32-bit DLL goes into the 32-bit view of the registry
+    // only through the 32-bit tool in SysWOW64). One command line for cmd,
+    // so that the administrator is asked once; the second tool runs only
+    // when the first succeeded, and cmd ends with the failing one's code.
     const QString switches = enable ? QStringLiteral("/s  ") : QStringLiteral("/s /u  ");
+    const QString both = regsvr32Run("System32", switches, dllPath) + QStringLiteral(" && ") +
+                         regsvr32Run("SysWOW64", switches, windows32BitComponentPath(dllPath));
     ElevatedCommand command;
-    command.file = QByteArrayLiteral("regsvr32.exe");
-    command.parameters = (switches + path).toUtf8();
+    command.file = QByteArrayLiteral("cmd.exe");
+    // /s: cmd takes what is between the first and the last quotation mark
+    // as the command line, unchanged.
+    command.parameters = (QStringLiteral("/d /s /c \"") + both + QLatin1Char('"')).toUtf8();
     command.showCommand = 0;
     return command;
+}
+
+QString windowsFailureMessage(bool enable, int result, int toolExitCode)
+{
+    const QString done = enable ? QStringLiteral("registered") : QStringLiteral("unregistered");
+    if (result == ElevatedLauncher::Declined) {
+        return QStringLiteral("The virtual camera was not %1: the administrator authorisation "
+                              "was declined.")
+            .arg(done);
+    }
+    if (result != ElevatedLauncher::ToolFailed) {
+        return QStringLiteral("The virtual camera was not %1: Windows could not start its "
+                              "registration tool, regsvr32 (error %2).")
+            .arg(done)
+            .arg(result);
+    }
+    // regsvr32's exit codes.
+    switch (toolExitCode) {
+    case 3:
+        return QStringLiteral("The virtual camera was not %1: Windows could not load "
+                              "vcam_dshow.dll (64-bit, or the 32-bit one in virtual\\x86). "
+                              "Reinstall Lumora to repair it.")
+            .arg(done);
+    case 4:
+        return QStringLiteral("The virtual camera was not %1: vcam_dshow.dll is not a "
+                              "virtual camera component. Reinstall Lumora to repair it.")
+            .arg(done);
+    case 5:
+        return QStringLiteral("The virtual camera was not %1: the registry refused the change. "
+                              "Registering a camera needs administrator rights.")
+            .arg(done);
+    default:
+        return QStringLiteral("The virtual camera was not %1: regsvr32 failed (exit code %2).")
+            .arg(done)
+            .arg(toolExitCode);
+    }
 }
 
 namespace {
@@ -44,6 +107,7 @@ const char* const kInstallHint = "Install it as root with \"cmake --install BUIL
 
 // Only a development build runs a helper from its own build folder; the
 // program users install runs nothing as root that they could have changed.
+#if !defined(_WIN32)
 bool developmentHelper()
 {
 #if defined(LUMORA_DEV_VCAM_HELPER_ALLOWED)
@@ -52,6 +116,7 @@ bool developmentHelper()
     return false;
 #endif
 }
+#endif
 
 QString switchedWord(bool enable)
 {
@@ -155,10 +220,12 @@ QString componentPath(const QString& workingDirectory)
 QString refusal(const QString& componentPath)
 {
 #if defined(_WIN32)
-    if (!componentPresent(componentPath)) {
-        return QStringLiteral("The virtual camera component is missing (%1). Reinstall Lumora "
-                              "to add it.")
-            .arg(QDir::toNativeSeparators(componentPath));
+    for (const QString& path : {componentPath, windows32BitComponentPath(componentPath)}) {
+        if (!componentPresent(path)) {
+            return QStringLiteral("The virtual camera component is missing (%1). Reinstall "
+                                  "Lumora to add it.")
+                .arg(QDir::toNativeSeparators(path));
+        }
     }
     return QString();
 #else
@@ -170,13 +237,7 @@ QString refusal(const QString& componentPath)
 QString failureMessage(bool enable, int result, int toolExitCode)
 {
 #if defined(_WIN32)
-    if (result == ElevatedLauncher::Declined) {
-        return linuxFailureMessage(enable, result, toolExitCode);
-    }
-    return QStringLiteral("The virtual camera component could not be %1 (error %2, exit code %3).")
-        .arg(enable ? QStringLiteral("registered") : QStringLiteral("unregistered"))
-        .arg(result)
-        .arg(toolExitCode);
+    return windowsFailureMessage(enable, result, toolExitCode);
 #else
     return linuxFailureMessage(enable, result, toolExitCode);
 #endif

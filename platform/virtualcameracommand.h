@@ -36,9 +36,12 @@ LUMORA_PLATFORM_EXPORT bool componentPresent(const QString& componentPath);
 LUMORA_PLATFORM_EXPORT ElevatedCommand command(const QString& componentPath, bool enable);
 
 // Windows: the DirectShow filter library, registered silently by the
-// system's COM registration tool.
+// system's COM registration tool; the 64-bit library, and beside it, in
+// the folder "x86", the 32-bit one, for 32-bit programs.
 LUMORA_PLATFORM_EXPORT QString windowsComponentPath(const QString& workingDirectory);
+LUMORA_PLATFORM_EXPORT QString windows32BitComponentPath(const QString& dllPath);
 LUMORA_PLATFORM_EXPORT ElevatedCommand windowsCommand(const QString& dllPath, bool enable);
+LUMORA_PLATFORM_EXPORT QString windowsFailureMessage(bool enable, int result, int toolExitCode);
 
 // Linux: the tool that loads the loopback video device and starts the
 // feeder; it runs as root, so it is told the user's temporary folder, where

@@ -33,7 +33,10 @@ EOF
 fi
 
 # ---------------------------------------------------------------- packages
-packages=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 cmake ninja-build
+# wine32 runs the 32-bit programs (the 32-bit virtual camera filter and what
+# loads it) beside wine64 in the same prefix; it is an i386 package.
+packages=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev g++-mingw-w64-i686-posix
+          mingw-w64-i686-dev wine64 wine32:i386 cmake ninja-build
           pkg-config xvfb xauth xdotool zstd imagemagick ccache)
 missing=()
 for p in "${packages[@]}"; do
@@ -43,8 +46,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "windows: installing ${missing[*]}"
     sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
+        --no-install-recommends "${missing[@]}"
 fi
 
 # ---------------------------------------------------------------- SDK
@@ -69,11 +76,21 @@ launcher=()
 if command -v ccache >/dev/null; then
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
+# The 32-bit build first: the 64-bit suites find its programs through
+# LUMORA_WINDOWS_I686_BIN.
+build32=$root/build/windows-i686
+echo "== windows: cross-build of the native pieces (mingw-w64, i686)"
+cmake -G Ninja -S . -B "$build32" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DLUMORA_NATIVE_ONLY=ON \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh" "${launcher[@]}" >/dev/null
+cmake --build "$build32" -j"$(nproc)"
+
 build=$root/build/windows
 echo "== windows: cross-build (mingw-w64, x86_64)"
 cmake -G Ninja -S . -B "$build" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$sdk/mingw-toolchain.cmake" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh" \
+    -DLUMORA_WINDOWS_I686_BIN="$build32/bin" \
     -DLUMORA_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 built=$(date +%s)
@@ -85,11 +102,19 @@ export WINEPREFIX=$build/wineprefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installers
 export WINEPATH="Z:${sdk//\//\\}\\bin"
 export LUMORA_WINE=/usr/lib/wine/wine64
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/regsvr32.exe" ]; then
     echo "== windows: creating the wine prefix"
     xvfb-run -a "$LUMORA_WINE" wineboot --init
     /usr/lib/wine/wineserver -w
 fi
+# The virtual camera's suite registers a camera: in a prefix of its own,
+# made fresh for every run, so that no other suite sees the camera and no
+# earlier run's registration counts.
+vcamprefix=$build/vcamprefix
+rm -rf "$vcamprefix"
+echo "== windows: creating the virtual camera's wine prefix"
+WINEPREFIX=$vcamprefix xvfb-run -a "$LUMORA_WINE" wineboot --init
+WINEPREFIX=$vcamprefix /usr/lib/wine/wineserver -w
 
 echo "== windows: tests under wine"
 status=0
@@ -97,14 +122,20 @@ status=0
 # the first program of a session and inherit its output; started here, they
 # keep no test's output open, which ctest would wait for.
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-    /usr/lib/wine/wineserver -p 60
-    "$LUMORA_WINE" cmd /c exit </dev/null >/dev/null 2>&1
-    ctest --test-dir "$1" --output-on-failure -j"$2" --timeout 600' _ "$build" "$(nproc)" || status=$?
+    for prefix in "$WINEPREFIX" "$4"; do
+        WINEPREFIX=$prefix /usr/lib/wine/wineserver -p 60
+        WINEPREFIX=$prefix "$LUMORA_WINE" cmd /c exit </dev/null >/dev/null 2>&1
+    done
+    status=0
+    ctest --test-dir "$1" --output-on-failure -j"$2" --timeout 600 || status=$?
+    ctest --test-dir "$3" --output-on-failure -j"$2" --timeout 600 || status=$?
+    exit $status' _ "$build" "$(nproc)" "$build32" "$vcamprefix" || status=$?
 
 echo "== windows: Lumora.exe under wine with the simulated camera"
 bash "$root/scripts/windows-screenshot.sh" "$build/bin/Lumora.exe" \
     "${LUMORA_WINDOWS_SCREENSHOT:-$build/screenshot-windows.png}" || status=$?
 /usr/lib/wine/wineserver -k 2>/dev/null || true
+WINEPREFIX=$vcamprefix /usr/lib/wine/wineserver -k 2>/dev/null || true
 
 finished=$(date +%s)
 echo "== windows: build $((built - started)) s, tests $((finished - built)) s"

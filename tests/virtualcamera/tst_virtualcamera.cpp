@@ -205,8 +205,11 @@ private slots:
     {
         const ElevatedCommand windows = VirtualCameraCommand::windowsCommand(
             VirtualCameraCommand::windowsComponentPath("C:/Program Files/Lumora Tools"), false);
-        QCOMPARE(windows.parameters, QByteArray("/s /u  \"C:\\Program Files\\Lumora "
-                                                "Tools\\virtual\\vcam_dshow.dll\""));
+        QCOMPARE(windows.parameters,
+                 QByteArray("/d /s /c \"\"%SystemRoot%\\System32\\regsvr32.exe\" /s /u  "
+                            "\"C:\\Program Files\\Lumora Tools\\virtual\\vcam_dshow.dll\" && "
+                            "\"%SystemRoot%\\SysWOW64\\regsvr32.exe\" /s /u  "
+                            "\"C:\\Program Files\\Lumora Tools\\virtual\\x86\\vcam_dshow.dll\"\""));
         const ElevatedCommand on = VirtualCameraCommand::linuxCommand(
             VirtualCameraCommand::linuxComponentPath("/opt/my tools"), true, "/tmp/a \"b\" c");
         go();

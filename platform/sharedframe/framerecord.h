@@ -1,10 +1,12 @@
 #pragma once
 
-#include <QtGlobal>
+#include <cstdint>
 
 // The record that Lumora writes into the shared segment "shareFrame": three
 // 32-bit little-endian integers (width, height, record size in bytes), then
 // width * height RGB pixels of 3 bytes, the last picture row first.
+// Without Qt: the virtual camera filter, loaded into other programs, reads
+// records with exactly these checks too.
 namespace FrameRecord {
 
 constexpr int kHeaderBytes = 12;
@@ -15,9 +17,9 @@ constexpr int kRecordBytes = kPixelBytes + kHeaderBytes;
 
 struct Header
 {
-    qint32 width = 0;
-    qint32 height = 0;
-    qint32 size = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t size = 0;
 };
 
 enum class Status
@@ -30,9 +32,9 @@ enum class Status
     UnexpectedPicture  // a sound record, but not of the picture size fed
 };
 
-Header readHeader(const uchar* data);
+Header readHeader(const unsigned char* data);
 // segmentBytes is the size of the segment the header was read from.
-Status check(const Header& header, qint64 segmentBytes);
+Status check(const Header& header, std::int64_t segmentBytes);
 const char* describe(Status status);
 
 } // namespace FrameRecord

@@ -1,25 +1,29 @@
 #include "framerecord.h"
 
-#include <QtEndian>
-
 namespace FrameRecord {
 
 namespace {
 // No camera of this family, nor any other, delivers more; it keeps the
 // products below far from overflowing.
-constexpr qint64 kMaxDimension = 16384;
+constexpr std::int64_t kMaxDimension = 16384;
 } // namespace
 
-Header readHeader(const uchar* data)
+std::int32_t littleEndian32(const unsigned char* data)
+{
+    return std::int32_t(std::uint32_t(data[0]) | std::uint32_t(data[1]) << 8 |
+                        std::uint32_t(data[2]) << 16 | std::uint32_t(data[3]) << 24);
+}
+
+Header readHeader(const unsigned char* data)
 {
     Header header;
-    header.width = qFromLittleEndian<qint32>(data);
-    header.height = qFromLittleEndian<qint32>(data + 4);
-    header.size = qFromLittleEndian<qint32>(data + 8);
+    header.width = littleEndian32(data);
+    header.height = littleEndian32(data + 4);
+    header.size = littleEndian32(data + 8);
     return header;
 }
 
-Status check(const Header& header, qint64 segmentBytes)
+Status check(const Header& header, std::int64_t segmentBytes)
 {
     if (header.width == 0 && header.height == 0 && header.size == 0) {
         return Status::Unwritten;
@@ -28,7 +32,7 @@ Status check(const Header& header, qint64 segmentBytes)
         header.height > kMaxDimension) {
         return Status::BadDimensions;
     }
-    const qint64 expected = qint64(header.width) * header.height * 3 + kHeaderBytes;
+    const std::int64_t expected = std::int64_t(header.width) * header.height * 3 + kHeaderBytes;
     if (header.size != expected) {
         return Status::SizeMismatch;
     }

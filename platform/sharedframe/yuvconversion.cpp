@@ -1,5 +1,7 @@
 #include "yuvconversion.h"
 
+#include <cstddef>
+
 namespace YuvConversion {
 
 namespace {
@@ -15,25 +17,27 @@ constexpr int kUR = fixedPoint(-37.797), kUG = fixedPoint(-74.203), kUB = fixedP
 constexpr int kVR = fixedPoint(112.0), kVG = fixedPoint(-93.786), kVB = fixedPoint(-18.214);
 constexpr int kHalf = 1 << 15;
 
-inline uchar luma(const uchar* p)
+inline unsigned char luma(const unsigned char* p)
 {
-    return uchar(16 + ((kYR * p[0] + kYG * p[1] + kYB * p[2] + kHalf) >> 16));
+    return static_cast<unsigned char>(16 + ((kYR * p[0] + kYG * p[1] + kYB * p[2] + kHalf) >> 16));
 }
 
 // r, g, b are sums over `count` pixels; count is 2 or 4, shift its log2.
-inline uchar chromaU(int r, int g, int b, int shift)
+inline unsigned char chromaU(int r, int g, int b, int shift)
 {
-    return uchar(128 + ((kUR * r + kUG * g + kUB * b + (kHalf << shift)) >> (16 + shift)));
+    return static_cast<unsigned char>(
+        128 + ((kUR * r + kUG * g + kUB * b + (kHalf << shift)) >> (16 + shift)));
 }
 
-inline uchar chromaV(int r, int g, int b, int shift)
+inline unsigned char chromaV(int r, int g, int b, int shift)
 {
-    return uchar(128 + ((kVR * r + kVG * g + kVB * b + (kHalf << shift)) >> (16 + shift)));
+    return static_cast<unsigned char>(
+        128 + ((kVR * r + kVG * g + kVB * b + (kHalf << shift)) >> (16 + shift)));
 }
 
-inline const uchar* sourceRow(const uchar* rgb, int width, int height, int y)
+inline const unsigned char* sourceRow(const unsigned char* rgb, int width, int height, int y)
 {
-    return rgb + qsizetype(height - 1 - y) * width * 3;
+    return rgb + std::ptrdiff_t(height - 1 - y) * width * 3;
 }
 
 } // namespace
@@ -43,10 +47,10 @@ int frameBytes(Format format, int width, int height)
     return format == Format::Yuyv ? width * height * 2 : width * height * 3 / 2;
 }
 
-void bottomUpRgbToYuyv(const uchar* rgb, int width, int height, uchar* out)
+void bottomUpRgbToYuyv(const unsigned char* rgb, int width, int height, unsigned char* out)
 {
     for (int y = 0; y < height; ++y) {
-        const uchar* p = sourceRow(rgb, width, height, y);
+        const unsigned char* p = sourceRow(rgb, width, height, y);
         for (int x = 0; x < width; x += 2, p += 6, out += 4) {
             const int r = p[0] + p[3], g = p[1] + p[4], b = p[2] + p[5];
             out[0] = luma(p);
@@ -57,16 +61,16 @@ void bottomUpRgbToYuyv(const uchar* rgb, int width, int height, uchar* out)
     }
 }
 
-void bottomUpRgbToI420(const uchar* rgb, int width, int height, uchar* out)
+void bottomUpRgbToI420(const unsigned char* rgb, int width, int height, unsigned char* out)
 {
-    uchar* planeY = out;
-    uchar* planeU = out + qsizetype(width) * height;
-    uchar* planeV = planeU + qsizetype(width / 2) * (height / 2);
+    unsigned char* planeY = out;
+    unsigned char* planeU = out + std::ptrdiff_t(width) * height;
+    unsigned char* planeV = planeU + std::ptrdiff_t(width / 2) * (height / 2);
     for (int y = 0; y < height; y += 2) {
-        const uchar* top = sourceRow(rgb, width, height, y);
-        const uchar* bottom = sourceRow(rgb, width, height, y + 1);
-        uchar* lumaTop = planeY + qsizetype(y) * width;
-        uchar* lumaBottom = lumaTop + width;
+        const unsigned char* top = sourceRow(rgb, width, height, y);
+        const unsigned char* bottom = sourceRow(rgb, width, height, y + 1);
+        unsigned char* lumaTop = planeY + std::ptrdiff_t(y) * width;
+        unsigned char* lumaBottom = lumaTop + width;
         for (int x = 0; x < width; x += 2, top += 6, bottom += 6) {
             lumaTop[x] = luma(top);
             lumaTop[x + 1] = luma(top + 3);
@@ -81,7 +85,8 @@ void bottomUpRgbToI420(const uchar* rgb, int width, int height, uchar* out)
     }
 }
 
-void bottomUpRgbTo(Format format, const uchar* rgb, int width, int height, uchar* out)
+void bottomUpRgbTo(Format format, const unsigned char* rgb, int width, int height,
+                   unsigned char* out)
 {
     if (format == Format::Yuyv) {
         bottomUpRgbToYuyv(rgb, width, height, out);

@@ -1,0 +1,299 @@
+// The virtual camera filter under wine, in a prefix of its own: the switch's
+// command registers both bitnesses, DirectShow programs of both bitnesses
+// (vcam_consumer) see the camera and receive its frames while Lumora's
+// frame sharing publishes, the capture library opens it as a second
+// client, and unregistering leaves nothing behind.
+#include "colourbars.h"
+#include "devicecatalog.h"
+#include "dshowsource.h"
+#include "elevatedlauncher.h"
+#include "sharedframeprobe.h"
+#include "videoinputinfo.h"
+#include "virtualcameracommand.h"
+#include "vorn_sharedmemory.h"
+#include "yuvconversion.h"
+
+#include <QSettings>
+#include <QSharedMemory>
+#include <QTimer>
+#include <QtTest>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace {
+
+const QString kClass = QStringLiteral("{66905ED6-5D8B-4EE6-B59B-0D70EBEF6AB1}");
+constexpr qint64 kUnits = 10000000;
+
+QString bin(int bits)
+{
+    return bits == 64 ? QCoreApplication::applicationDirPath()
+                      : QStringLiteral(LUMORA_WINDOWS_I686_BIN);
+}
+
+QByteArray fnv(const char* data, qint64 bytes)
+{
+    quint64 hash = 0xcbf29ce484222325ull;
+    for (qint64 i = 0; i < bytes; ++i) {
+        hash = (hash ^ uchar(data[i])) * 0x100000001b3ull;
+    }
+    return QByteArray::number(hash, 16).rightJustified(16, '0');
+}
+
+// What the camera must deliver for an upright 640 x 480 picture: a
+// bottom-up DIB of B, G, R; or YUY2, upright, by the feeder's conversion.
+QByteArray expected(const QImage& picture, const QString& format)
+{
+    const QImage bottomUp = picture.mirrored();
+    if (format == QLatin1String("RGB24")) {
+        const QImage dib = bottomUp.rgbSwapped();
+        return fnv(reinterpret_cast<const char*>(dib.constBits()), dib.sizeInBytes());
+    }
+    QByteArray yuy2(640 * 480 * 2, Qt::Uninitialized);
+    YuvConversion::bottomUpRgbToYuyv(bottomUp.constBits(), 640, 480,
+                                     reinterpret_cast<uchar*>(yuy2.data()));
+    return fnv(yuy2.constData(), yuy2.size());
+}
+
+QImage bars()
+{
+    QImage picture(640, 480, QImage::Format_RGB888);
+    ColourBars::fillBottomUpRgb(picture.bits(), 640, 480);
+    return picture.mirrored();
+}
+
+int run(const QByteArray& file, const QByteArray& parameters)
+{
+    int outcome = -1;
+    QObject context;
+    ElevatedLauncher::instance().startElevated(
+        file, parameters, QByteArray(), 0, &context, [&outcome](int result, int exitCode) {
+            outcome = result == ElevatedLauncher::ToolFailed ? exitCode : result;
+        });
+    return QTest::qWaitFor([&outcome] { return outcome != -1; }, 120000) ? outcome : -2;
+}
+
+int listed(int bits)
+{
+    QProcess consumer;
+    consumer.start(bin(bits) + QStringLiteral("/vcam_consumer.exe"), {QStringLiteral("list")});
+    return consumer.waitForFinished(120000) ? consumer.exitCode() : -1;
+}
+
+// A DirectShow program's frames, as it prints them.
+struct Consumer
+{
+    QProcess process;
+    QList<QByteArray> hashes;
+    QList<qint64> starts;
+    QList<qint64> stops;
+
+    bool waitFor(const QByteArray& hash, int timeoutMs = 60000)
+    {
+        return QTest::qWaitFor(
+            [this, &hash] {
+                while (process.canReadLine()) {
+                    const QList<QByteArray> f = process.readLine().trimmed().split(' ');
+                    if (f.size() == 5 && f[0] == "frame") {
+                        starts << f[1].toLongLong();
+                        stops << f[2].toLongLong();
+                        hashes << f[4];
+                    }
+                }
+                return !hashes.isEmpty() && hashes.last() == hash;
+            },
+            timeoutMs);
+    }
+};
+
+} // namespace
+
+class tst_VcamFilter : public QObject
+{
+    Q_OBJECT
+
+    Vorn_SharedMemory shared;
+    QTimer camera; // publishes the current picture at 30 fps, as the camera would
+    QImage picture;
+
+    void publish(const QImage& image)
+    {
+        picture = image;
+        camera.start();
+    }
+    void stopPublishing()
+    {
+        camera.stop();
+        QCOMPARE(shared.detachSegment(), 0);
+    }
+    QByteArray command(bool enable)
+    {
+        const ElevatedCommand c = VirtualCameraCommand::windowsCommand(
+            VirtualCameraCommand::windowsComponentPath(bin(64)), enable);
+        return QByteArray::number(run(c.file, c.parameters));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QFile::exists(bin(32) + "/vcam_consumer.exe"),
+                 "the 32-bit build (LUMORA_WINDOWS_I686_BIN) is needed");
+        // The native names the filter opens (README, sharedframeview.h).
+        QCOMPARE(
+            QSharedMemory(QStringLiteral("shareFrame")).nativeKey(),
+            QStringLiteral("qipc_sharedmemory_shareFrame41fae676942de6736209d95028705999c02ab7f1"));
+        shared.captureOpen = true;
+        camera.setInterval(33);
+        connect(&camera, &QTimer::timeout, this,
+                [this] { shared.ImageFrame(picture.bits(), picture.width(), picture.height()); });
+    }
+
+    void theSwitchRegistersBothBitnesses()
+    {
+        QCOMPARE(listed(64), 3);
+        QCOMPARE(command(true), QByteArray::number(ElevatedLauncher::Started));
+        QCOMPARE(listed(64), 0);
+        QCOMPARE(listed(32), 0);
+        const QString server =
+            QStringLiteral("HKEY_CLASSES_ROOT\\CLSID\\%1\\InprocServer32").arg(kClass);
+        const QString dll = VirtualCameraCommand::windowsComponentPath(bin(64));
+        for (const auto& [view, path] :
+             {std::pair{QSettings::Registry64Format, dll},
+              std::pair{QSettings::Registry32Format,
+                        VirtualCameraCommand::windows32BitComponentPath(dll)}}) {
+            QCOMPARE(
+                QFileInfo(QSettings(server, view).value("Default").toString()).canonicalFilePath(),
+                QFileInfo(path).canonicalFilePath());
+        }
+    }
+
+    void programsSeeBarsThenThePicture_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<QString>("format");
+        for (int bits : {64, 32}) {
+            for (const char* format : {"RGB24", "YUY2"}) {
+                QTest::addRow("%d-bit %s", bits, format) << bits << QString(format);
+            }
+        }
+    }
+
+    void programsSeeBarsThenThePicture()
+    {
+        QFETCH(int, bits);
+        QFETCH(QString, format);
+        const QImage first = SharedFrameProbe::noisePicture(bits, 640, 480);
+        const QImage second = SharedFrameProbe::noisePicture(bits + 1, 640, 480);
+        Consumer consumer;
+        consumer.process.start(bin(bits) + "/vcam_consumer.exe", {"run", format});
+        QElapsedTimer wall;
+        QVERIFY(consumer.waitFor(expected(bars(), format)));
+        wall.start();
+        QCOMPARE(consumer.hashes.first(), expected(bars(), format)); // from the first frame on
+        publish(first);
+        QVERIFY(consumer.waitFor(expected(first, format)));
+        stopPublishing(); // the writer goes ...
+        QVERIFY(consumer.waitFor(expected(bars(), format)));
+        publish(second); // ... and comes back
+        QVERIFY(consumer.waitFor(expected(second, format)));
+        stopPublishing();
+        const qint64 elapsed = wall.elapsed();
+        consumer.process.write("\n");
+        QVERIFY(consumer.process.waitForFinished(60000));
+        QCOMPARE(consumer.process.exitCode(), 0);
+
+        // Every stamp on the 30 fps grid, one frame long, increasing; most
+        // frames follow their predecessor, and the grid keeps to the clock.
+        qint64 previous = -1, consecutive = 0;
+        for (int i = 0; i < consumer.starts.size(); ++i) {
+            const qint64 n = (consumer.starts[i] * 30 + kUnits / 2) / kUnits;
+            QCOMPARE(consumer.starts[i], n * kUnits / 30);
+            QCOMPARE(consumer.stops[i], (n + 1) * kUnits / 30);
+            QVERIFY(n > previous);
+            consecutive += n == previous + 1;
+            previous = n;
+        }
+        QVERIFY2(consecutive * 4 >= consumer.starts.size() * 3,
+                 qPrintable(QString::number(consecutive)));
+        const qint64 spanMs = (previous - consumer.starts.first() * 30 / kUnits) * 1000 / 30;
+        QVERIFY2(qAbs(spanMs - elapsed) < elapsed / 5 + 300,
+                 qPrintable(QStringLiteral("%1 ms of stamps in %2 ms").arg(spanMs).arg(elapsed)));
+    }
+
+    void theCaptureLibraryIsASecondClient()
+    {
+        const QImage image = SharedFrameProbe::noisePicture(7, 640, 480);
+        Consumer consumer;
+        consumer.process.start(bin(32) + "/vcam_consumer.exe", {"run", "YUY2"});
+        publish(image);
+        QVERIFY(consumer.waitFor(expected(image, "YUY2")));
+
+        QString device;
+        for (const VideoInputInfo& input : DeviceCatalog::instance().videoInputs()) {
+            if (input.description() == QLatin1String("Vorn DShow VCamera")) {
+                device = input.deviceName();
+            }
+        }
+        QVERIFY(!device.isEmpty());
+        DshowSource source(device);
+        QVERIFY(source.open(640, 480, 30));
+        const QString format = source.codecParameters()->format == AV_PIX_FMT_YUYV422
+                                   ? QStringLiteral("YUY2")
+                                   : QStringLiteral("RGB24");
+        AVPacket* packet = av_packet_alloc();
+        QByteArray seen;
+        const bool found = QTest::qWaitFor(
+            [&] {
+                if (source.read(packet) == FrameSource::ReadResult::Packet) {
+                    seen = fnv(reinterpret_cast<const char*>(packet->data), packet->size);
+                    av_packet_unref(packet);
+                }
+                return seen == expected(image, format);
+            },
+            60000);
+        av_packet_free(&packet);
+        QVERIFY2(found, seen.constData());
+        // The first program still receives the picture beside it.
+        consumer.hashes.clear();
+        QVERIFY(consumer.waitFor(expected(image, "YUY2")));
+        stopPublishing();
+        consumer.process.write("\n");
+        QVERIFY(consumer.process.waitForFinished(60000));
+    }
+
+    void failuresSayWhy()
+    {
+        // A file that is no library where the 64-bit filter belongs.
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkpath("virtual"));
+        QFile file(VirtualCameraCommand::windowsComponentPath(folder.path()));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a library") > 0);
+        file.close();
+        const ElevatedCommand c = VirtualCameraCommand::windowsCommand(file.fileName(), true);
+        const int exitCode = run(c.file, c.parameters);
+        QVERIFY2(VirtualCameraCommand::windowsFailureMessage(true, ElevatedLauncher::ToolFailed,
+                                                             exitCode)
+                     .contains("could not load vcam_dshow.dll"),
+                 qPrintable(QString::number(exitCode)));
+    }
+
+    void unregisteringLeavesNothing()
+    {
+        QCOMPARE(command(false), QByteArray::number(ElevatedLauncher::Started));
+        QCOMPARE(listed(64), 3);
+        QCOMPARE(listed(32), 3);
+        const QString instance =
+            QStringLiteral("CLSID\\{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\Instance\\") + kClass;
+        for (QSettings::Format view : {QSettings::Registry64Format, QSettings::Registry32Format}) {
+            for (const QString& key : {QStringLiteral("CLSID\\") + kClass, instance}) {
+                QSettings settings(QStringLiteral("HKEY_CLASSES_ROOT\\") + key, view);
+                QVERIFY2(settings.allKeys().isEmpty(), qPrintable(key));
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_VcamFilter)
+#include "tst_vcamfilter.moc"
