@@ -20,10 +20,10 @@ int nodeNumber(const QString& name)
     return name.mid(5).toInt(); // "video12" -> 12
 }
 
-QStringList videoNodesInOrder()
+QStringList videoNodesInOrder(const QString& folder)
 {
-    QStringList names = QDir(QStringLiteral("/dev"))
-                            .entryList({QStringLiteral("video*")}, QDir::System | QDir::Files);
+    QStringList names =
+        QDir(folder).entryList({QStringLiteral("video*")}, QDir::System | QDir::Files);
     names.erase(std::remove_if(names.begin(), names.end(),
                                [](const QString& n) {
                                    bool ok = false;
@@ -31,9 +31,8 @@ QStringList videoNodesInOrder()
                                    return !ok;
                                }),
                 names.end());
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        return nodeNumber(a) < nodeNumber(b);
-    });
+    std::sort(names.begin(), names.end(),
+              [](const QString& a, const QString& b) { return nodeNumber(a) < nodeNumber(b); });
     return names;
 }
 
@@ -80,10 +79,15 @@ CameraAvailability LinuxDeviceCatalog::availability(const VideoInputInfo& camera
     }
 }
 
-bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info)
+LinuxDeviceCatalog::LinuxDeviceCatalog(const QString& folder) : m_folder(folder) {}
+
+bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info, bool* denied)
 {
     // O_NONBLOCK: a node held by a streaming client must not stall the pass.
     const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (denied) {
+        *denied = fd < 0 && (errno == EACCES || errno == EPERM);
+    }
     if (fd < 0) {
         return false;
     }
@@ -94,19 +98,19 @@ bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info)
     if (r < 0) {
         return false;
     }
-    const quint32 caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps
-                                                                    : cap.capabilities;
+    const quint32 caps =
+        (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
     // uvcvideo exposes a metadata node beside every capture node; it has no
     // V4L2_CAP_VIDEO_CAPTURE and is skipped here.
     if (!(caps & V4L2_CAP_VIDEO_CAPTURE)) {
         return false;
     }
-    const QString card = QString::fromUtf8(reinterpret_cast<const char*>(cap.card),
-                                           int(strnlen(reinterpret_cast<const char*>(cap.card),
-                                                       sizeof cap.card)));
-    const QByteArray bus(reinterpret_cast<const char*>(cap.bus_info),
-                         int(strnlen(reinterpret_cast<const char*>(cap.bus_info),
-                                     sizeof cap.bus_info)));
+    const QString card =
+        QString::fromUtf8(reinterpret_cast<const char*>(cap.card),
+                          int(strnlen(reinterpret_cast<const char*>(cap.card), sizeof cap.card)));
+    const QByteArray bus(
+        reinterpret_cast<const char*>(cap.bus_info),
+        int(strnlen(reinterpret_cast<const char*>(cap.bus_info), sizeof cap.bus_info)));
     *info = VideoInputInfo(card, path, bus.startsWith("usb-"));
     return true;
 }
@@ -116,8 +120,9 @@ VideoInputList LinuxDeviceCatalog::videoInputs()
     std::lock_guard<std::mutex> lock(m_mutex);
     VideoInputList inputs;
     QHash<QString, CachedNode> seen;
-    for (const QString& name : videoNodesInOrder()) {
-        const QString path = QStringLiteral("/dev/") + name;
+    m_denied.clear();
+    for (const QString& name : videoNodesInOrder(m_folder)) {
+        const QString path = m_folder + QLatin1Char('/') + name;
         struct stat st;
         if (::stat(path.toLocal8Bit().constData(), &st) != 0 || !S_ISCHR(st.st_mode)) {
             continue;
@@ -128,15 +133,24 @@ VideoInputList LinuxDeviceCatalog::videoInputs()
             node.device = st.st_rdev;
             node.inode = st.st_ino;
             node.changeTime = changeTime;
-            node.capture = queryNode(path, &node.info);
+            node.capture = queryNode(path, &node.info, &node.denied);
         }
         seen.insert(path, node);
+        if (node.denied) {
+            m_denied.append(path);
+        }
         if (node.capture) {
             inputs.append(node.info);
         }
     }
     m_cache.swap(seen);
     return inputs;
+}
+
+QStringList LinuxDeviceCatalog::inaccessibleVideoInputs()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_denied;
 }
 
 AudioInputList LinuxDeviceCatalog::audioInputs()
