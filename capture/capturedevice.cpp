@@ -31,7 +31,9 @@ CaptureDevice resolveCaptureDevice(const CaptureTarget& target)
     } else {
         const QString wanted = QString::fromStdString(target.deviceName);
         for (int i = 0; i < inputs.size() && index < 0; ++i) {
-            index = inputs[i].deviceName() == wanted ? i : -1;
+            if (inputs[i].deviceName() == wanted) {
+                index = i;
+            }
         }
     }
     if (index < 0) {

@@ -32,9 +32,9 @@ class LUMORA_PLATFORM_EXPORT SimulatedFrameRenderer
 {
 public:
     // width and height are rounded down to even numbers (4:2:0 chroma).
-    // An identity (taken modulo 256) is stamped into the top right corner (see
-    // simulatedIdentityStamp), so that the pictures of identical cameras
-    // can be told apart; -1 stamps nothing.
+    // An identity (taken modulo 256) is stamped into the top right corner
+    // (see SimulatedIdentityStamp), so that the pictures of identical
+    // cameras can be told apart; -1 stamps nothing.
     SimulatedFrameRenderer(int width, int height, int identity = -1);
     ~SimulatedFrameRenderer();
 
