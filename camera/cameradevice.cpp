@@ -51,3 +51,16 @@ CameraTable buildCameraTable(const VideoInputList& videoInputs, const AudioInput
     }
     return table;
 }
+
+QString inaccessibleCamerasNotice(const QStringList& nodes)
+{
+    if (nodes.isEmpty()) {
+        return QString();
+    }
+    // uvcvideo's nodes belong to the group "video" on every common
+    // distribution; membership takes effect at the next login.
+    return QStringLiteral("A camera is present (%1) but you have no permission to use it. Add "
+                          "your user to the \"video\" group (sudo usermod -aG video $USER), "
+                          "then log out and back in.")
+        .arg(nodes.join(QStringLiteral(", ")));
+}

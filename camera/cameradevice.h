@@ -4,6 +4,8 @@
 #include "videoinputinfo.h"
 
 #include <QMap>
+#include <QString>
+#include <QStringList>
 
 // One USB camera of a discovery pass with the microphone of the same device.
 struct CameraDevice
@@ -26,3 +28,8 @@ int sameNameMicrophoneOrdinal(const CameraTable& table, int key);
 // One discovery pass: the USB cameras of the system's list, keyed 1 to N in
 // its order, each paired with the microphone of the same device.
 CameraTable buildCameraTable(const VideoInputList& videoInputs, const AudioInputList& audioInputs);
+
+// What to tell the user about camera nodes that exist but may not be
+// opened (DeviceCatalog::inaccessibleVideoInputs), with the fix; empty
+// when there are none.
+QString inaccessibleCamerasNotice(const QStringList& nodes);

@@ -1,6 +1,7 @@
 #include "vorn_cam.h"
 
 #include "devicecatalog.h"
+#include "dialogseam.h"
 #include "framescaler.h"
 #include "ui_vorn_cam.h"
 #include "vorn_ffmpeglib.h"
@@ -243,6 +244,29 @@ void Vorn_Cam::checkValidCamerasList()
     if (cameraTable.isEmpty()) {
         qDebug() << "no device find....";
     }
+    reportInaccessibleCameras(catalog.inaccessibleVideoInputs());
+}
+
+void Vorn_Cam::reportInaccessibleCameras(const QStringList& nodes)
+{
+    // Without this the user reads "No camera selected" with a camera in
+    // plain sight. Told once per node; a node made accessible is forgotten.
+    QStringList fresh;
+    for (const QString& node : nodes) {
+        if (!reportedInaccessible.contains(node)) {
+            fresh.append(node);
+        }
+    }
+    reportedInaccessible = nodes;
+    if (fresh.isEmpty()) {
+        return;
+    }
+    const QString text = inaccessibleCamerasNotice(fresh);
+    qWarning().noquote() << text;
+    // Not inside the discovery pass: the box's own event loop runs passes.
+    QTimer::singleShot(0, this, [text] {
+        DialogSeam::information(nullptr, QStringLiteral("Notice"), text, QMessageBox::Ok);
+    });
 }
 
 void Vorn_Cam::reselectOpenCamera()
@@ -342,7 +366,9 @@ void Vorn_Cam::openCamera(int key)
     const int ordinal = sameNameCameraOrdinal(cameraTable, key);
     qDebug() << "open camera name: " << device.camera.description() << " id: " << ordinal;
     qDebug() << "microphone name: " << device.microphone.deviceName() << " id: " << ordinal;
-    captureLib->SetCapture(device.camera.description().toUtf8().toStdString(), ordinal);
+    // By device path, as the controls reach it: the description and ordinal
+    // name another camera as soon as an identical one before it leaves.
+    captureLib->SetCaptureDevice(device.camera.deviceName().toUtf8().toStdString());
     cameraInfo = device.camera;
 
     settingVideo->setCameraInfo(cameraInfo);

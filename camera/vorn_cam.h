@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <QTime>
 
 #include <cstdint>
@@ -72,6 +73,7 @@ private:
     void pollCameraList();
     void reselectOpenCamera();
     void announceCamera(int deviceId, const VideoInputInfo& camera);
+    void reportInaccessibleCameras(const QStringList& nodes);
 
     // Preview
     void closeCamera();
@@ -123,4 +125,6 @@ private:
     bool virtualCameraPending = false; // the elevated tool has not answered yet
     // Description of a camera let go for a restart while it was previewing.
     QString resumePreviewOf;
+    // Camera nodes the user was told they may not open; told once each.
+    QStringList reportedInaccessible;
 };

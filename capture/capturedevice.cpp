@@ -22,10 +22,20 @@ int findCaptureInput(const VideoInputList& inputs, const QString& name, int ordi
     return -1;
 }
 
-CaptureDevice resolveCaptureDevice(const std::string& name, int ordinal)
+CaptureDevice resolveCaptureDevice(const CaptureTarget& target)
 {
     const VideoInputList inputs = DeviceCatalog::instance().videoInputs();
-    const int index = findCaptureInput(inputs, QString::fromStdString(name), ordinal);
+    int index = -1;
+    if (target.deviceName.empty()) {
+        index = findCaptureInput(inputs, QString::fromStdString(target.name), target.ordinal);
+    } else {
+        const QString wanted = QString::fromStdString(target.deviceName);
+        for (int i = 0; i < inputs.size() && index < 0; ++i) {
+            if (inputs[i].deviceName() == wanted) {
+                index = i;
+            }
+        }
+    }
     if (index < 0) {
         return {};
     }

@@ -57,13 +57,13 @@ CaptureSession::~CaptureSession()
     stop();
 }
 
-bool CaptureSession::launch(const std::string& name, int ordinal, int width, int height)
+bool CaptureSession::launch(const CaptureTarget& target, int width, int height)
 {
     stop();
-    const CaptureDevice device = resolveCaptureDevice(name, ordinal);
+    const CaptureDevice device = resolveCaptureDevice(target);
     if (device.isNull()) {
-        qDebug().noquote() << "capture: no camera" << QString::fromStdString(name) << "#"
-                           << ordinal;
+        qDebug().noquote() << "capture: no camera" << QString::fromStdString(target.name) << "#"
+                           << target.ordinal << QString::fromStdString(target.deviceName);
         return false;
     }
     {
@@ -75,13 +75,15 @@ bool CaptureSession::launch(const std::string& name, int ordinal, int width, int
     m_workerRunning.store(true);
     m_deviceLabel = device.deviceName;
     m_workerGeneration = m_generation;
-    m_worker = std::thread(&CaptureSession::run, this, device, width, height);
+    m_givenUp = false;
+    m_gate = std::make_shared<OpenGate>();
+    m_worker = std::thread(&CaptureSession::run, this, device, width, height, m_gate);
     return true;
 }
 
-bool CaptureSession::start(const std::string& name, int ordinal, int width, int height)
+bool CaptureSession::start(const CaptureTarget& target, int width, int height)
 {
-    if (!launch(name, ordinal, width, height)) {
+    if (!launch(target, width, height)) {
         return false;
     }
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -99,10 +101,9 @@ bool CaptureSession::start(const std::string& name, int ordinal, int width, int 
     return running;
 }
 
-bool CaptureSession::begin(const std::string& name, int ordinal, int width, int height,
-                           Settled settled)
+bool CaptureSession::begin(const CaptureTarget& target, int width, int height, Settled settled)
 {
-    const bool launched = launch(name, ordinal, width, height);
+    const bool launched = launch(target, width, height);
     m_settled = std::move(settled);
     if (!launched) {
         postSettled(m_generation);
@@ -115,9 +116,11 @@ bool CaptureSession::begin(const std::string& name, int ordinal, int width, int 
 void CaptureSession::giveUpOpening()
 {
     // A driver stuck in open() must not hold the GUI thread as well: the
-    // worker is told to give up and is joined by the next stop.
+    // worker is told to give up, and the next stop leaves it behind if it
+    // is still inside open().
     qWarning().noquote() << "capture:" << m_deviceLabel << "gave no picture in" << kOpenTimeoutMs
                          << "ms";
+    m_givenUp = true;
     m_stop.store(true);
     m_open.store(false);
     std::lock_guard<std::mutex> sourceLock(m_mutex);
@@ -158,13 +161,54 @@ void CaptureSession::stop()
             m_source->interrupt();
         }
     }
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
+    joinOrAbandonWorker();
     m_handoff.clear();
     m_frameWidth.store(0);
     m_frameHeight.store(0);
     m_frameRate.store(0);
+}
+
+void CaptureSession::joinOrAbandonWorker()
+{
+    if (!m_worker.joinable()) {
+        return;
+    }
+    {
+        std::unique_lock<std::mutex> lock(m_gate->mutex);
+        const auto grace = std::chrono::milliseconds(m_givenUp ? 0 : kOpenGraceMs);
+        if (!m_gate->left.wait_for(lock, grace, [this] { return !m_gate->opening; })) {
+            // Still inside the driver's open(): joining could freeze the
+            // caller (the GUI) for as long as the driver takes, perhaps
+            // for ever. The worker closes the device if open() ever returns.
+            qWarning().noquote() << "capture:" << m_deviceLabel
+                                 << "is still being opened; leaving it behind";
+            m_gate->abandoned = true;
+            {
+                std::lock_guard<std::mutex> sourceLock(m_mutex);
+                m_source = nullptr;
+                m_phase = Phase::Failed;
+            }
+            m_worker.detach();
+            m_workerRunning.store(false);
+            return;
+        }
+    }
+    m_worker.join();
+}
+
+// Called by the worker when open() returned; false when it was left behind
+// meanwhile and must touch nothing of the session any more.
+bool CaptureSession::leaveOpenGate(OpenGate& gate)
+{
+    {
+        std::lock_guard<std::mutex> lock(gate.mutex);
+        if (gate.abandoned) {
+            return false;
+        }
+        gate.opening = false;
+    }
+    gate.left.notify_all();
+    return true;
 }
 
 void CaptureSession::setPhase(Phase phase)
@@ -176,7 +220,8 @@ void CaptureSession::setPhase(Phase phase)
     m_phaseChanged.notify_all();
 }
 
-void CaptureSession::run(CaptureDevice device, int width, int height)
+void CaptureSession::run(CaptureDevice device, int width, int height,
+                         std::shared_ptr<OpenGate> gate)
 {
     pthread_setname_np(pthread_self(), "lumora-capture");
     const QString deviceLabel = device.deviceName;
@@ -188,13 +233,25 @@ void CaptureSession::run(CaptureDevice device, int width, int height)
     } else {
         source = std::make_unique<SystemSource>(device.deviceName);
     }
+    bool stopped = false;
     {
+        // Until open() has returned, the session is reached only while the
+        // gate says it still waits for this worker.
+        std::lock_guard<std::mutex> gateLock(gate->mutex);
+        if (gate->abandoned) {
+            return;
+        }
         std::lock_guard<std::mutex> lock(m_mutex);
         m_source = source.get();
+        // A stop that came before the source was known could not
+        // interrupt it; it is seen here instead.
+        stopped = m_stop.load();
     }
-    // A stop that came before the source was known could not interrupt
-    // it; it is seen here instead.
-    if (!m_stop.load() && source->open(width, height, 30) && !m_stop.load()) {
+    const bool opened = !stopped && source->open(width, height, 30);
+    if (!leaveOpenGate(*gate)) {
+        return; // the source closes the device as it goes
+    }
+    if (opened && !m_stop.load()) {
         readLoop(*source, width, height);
     } else {
         qDebug().noquote() << "capture:" << deviceLabel << "could not be opened";

@@ -40,7 +40,7 @@ public:
 
     // Stops a running capture, then opens the named device and waits for
     // its first frame, for at most kOpenTimeoutMs. True when frames flow.
-    bool start(const std::string& name, int ordinal, int width, int height);
+    bool start(const CaptureTarget& target, int width, int height);
     // Stops a running capture and starts opening the named device on the
     // worker without waiting for it. settled runs once, on the context's
     // thread, when the first frame came (true) or the device failed to open
@@ -48,7 +48,7 @@ public:
     // camera is known, in which case begin() returns false. A stop() or
     // another start before then cancels it: settled never runs for a capture
     // that is no longer the current one.
-    bool begin(const std::string& name, int ordinal, int width, int height, Settled settled);
+    bool begin(const CaptureTarget& target, int width, int height, Settled settled);
     // Ends the capture and waits for the worker. Harmless at any time.
     void stop();
     // True from the first frame until the capture stops or the device
@@ -69,6 +69,9 @@ public:
     static constexpr int kOpenTimeoutMs = 5000;
     // A camera that sends nothing decodable this long counts as gone.
     static constexpr int kStallTimeoutMs = 5000;
+    // A stop waits this long for a device still being opened; beyond it
+    // the opening worker is left behind rather than waited for.
+    static constexpr int kOpenGraceMs = 1000;
 
 private:
     enum class Phase
@@ -79,8 +82,21 @@ private:
         Ended,
     };
 
-    bool launch(const std::string& name, int ordinal, int width, int height);
-    void run(CaptureDevice device, int width, int height);
+    // Shared by the session and its worker while the device is being
+    // opened, the one call a driver may never return from. A worker
+    // abandoned there ends on its own and touches nothing of the session.
+    struct OpenGate
+    {
+        std::mutex mutex;
+        std::condition_variable left;
+        bool opening = true;
+        bool abandoned = false;
+    };
+
+    bool launch(const CaptureTarget& target, int width, int height);
+    void run(CaptureDevice device, int width, int height, std::shared_ptr<OpenGate> gate);
+    bool leaveOpenGate(OpenGate& gate);
+    void joinOrAbandonWorker();
     void postSettled(unsigned generation);
     void settle(unsigned generation);
     void giveUpOpening();
@@ -104,6 +120,8 @@ private:
     const std::shared_ptr<Mp4Recorder>* m_recorderSlot;
 
     std::thread m_worker;
+    std::shared_ptr<OpenGate> m_gate;
+    bool m_givenUp = false; // the current start outlived kOpenTimeoutMs
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_open{false};
     std::atomic<bool> m_workerRunning{false};

@@ -32,17 +32,26 @@ void Vorn_FFmpeglib::SetCapture(std::string name, int ordinal)
 {
     m_captureName = std::move(name);
     m_captureOrdinal = ordinal;
+    m_captureDevice.clear();
+}
+
+void Vorn_FFmpeglib::SetCaptureDevice(std::string deviceName)
+{
+    m_captureName.clear();
+    m_captureOrdinal = 0;
+    m_captureDevice = std::move(deviceName);
 }
 
 bool Vorn_FFmpeglib::StartCapture()
 {
-    return m_session->start(m_captureName, m_captureOrdinal, m_videoWidth, m_videoHeight);
+    return m_session->start({m_captureName, m_captureOrdinal, m_captureDevice}, m_videoWidth,
+                            m_videoHeight);
 }
 
 bool Vorn_FFmpeglib::StartCaptureAsync()
 {
-    return m_session->begin(m_captureName, m_captureOrdinal, m_videoWidth, m_videoHeight,
-                            [this](bool open) { emit captureStarted(open); });
+    return m_session->begin({m_captureName, m_captureOrdinal, m_captureDevice}, m_videoWidth,
+                            m_videoHeight, [this](bool open) { emit captureStarted(open); });
 }
 
 bool Vorn_FFmpeglib::CaptureIsOpen()

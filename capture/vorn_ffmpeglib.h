@@ -25,6 +25,10 @@ public:
     void SetVideoSize(std::string size);
     // The camera by description (UTF-8) and same-name ordinal.
     void SetCapture(std::string name, int ordinal);
+    // The camera by its system device path, the identity its controls are
+    // reached by; with identical cameras, the only choice that still names
+    // the same camera after another one left. Replaces a SetCapture choice.
+    void SetCaptureDevice(std::string deviceName);
     // Opens the camera and waits for its first frame (at most a few
     // seconds). True when frames flow.
     bool StartCapture();
@@ -77,6 +81,7 @@ private:
     // What the next StartCapture opens, and at which size.
     std::string m_captureName;
     int m_captureOrdinal = 0;
+    std::string m_captureDevice; // when set, it alone names the camera
     int m_videoWidth = 1280;
     int m_videoHeight = 720;
 };

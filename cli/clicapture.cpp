@@ -54,8 +54,9 @@ CliCapture::~CliCapture()
 
 bool CliCapture::start()
 {
-    m_library->SetCapture(m_camera.camera.description().toUtf8().toStdString(),
-                          m_camera.cameraOrdinal);
+    // The camera the user named, by the device path its controls use: a
+    // camera listed before it may leave in the meantime.
+    m_library->SetCaptureDevice(m_camera.camera.deviceName().toUtf8().toStdString());
     m_library->StartCapture();
     return waitForFrames(kSettleFrames, kFirstFrameTimeoutMs);
 }

@@ -271,6 +271,13 @@ int list(const QStringList& args, CliOutput& out)
     if (found.isEmpty()) {
         out.line(QStringLiteral("no camera is connected"));
     }
+    // A camera this user may not open is there all the same: say so, and
+    // how to get access, rather than leave it out in silence.
+    const QStringList denied = DeviceCatalog::instance().inaccessibleVideoInputs();
+    if (!denied.isEmpty()) {
+        out.progress(inaccessibleCamerasNotice(denied));
+        out.document.insert(QStringLiteral("inaccessible"), QJsonArray::fromStringList(denied));
+    }
     out.document.insert(QStringLiteral("cameras"), cameras);
     return ExitSuccess;
 }

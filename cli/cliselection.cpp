@@ -29,7 +29,11 @@ QList<CliCamera> selectCameras(const QString& argument, bool allowAll, QString* 
             return {};
         }
         if (cameras.isEmpty()) {
-            *error = QStringLiteral("no camera is connected; plug one in and retry");
+            const QString denied =
+                inaccessibleCamerasNotice(DeviceCatalog::instance().inaccessibleVideoInputs());
+            *error = denied.isEmpty()
+                         ? QStringLiteral("no camera is connected; plug one in and retry")
+                         : denied;
         }
         return cameras;
     }
@@ -43,6 +47,13 @@ QList<CliCamera> selectCameras(const QString& argument, bool allowAll, QString* 
     *error = QStringLiteral("there is no camera \"%1\"; run \"lumora-ctl list\" to see the "
                             "cameras and their indexes")
                  .arg(argument);
+    if (cameras.isEmpty()) {
+        // The likeliest reason for no camera at all: it is there, but not
+        // for this user.
+        const QString denied =
+            inaccessibleCamerasNotice(DeviceCatalog::instance().inaccessibleVideoInputs());
+        *error = denied.isEmpty() ? *error : denied;
+    }
     return {};
 }
 

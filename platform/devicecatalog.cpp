@@ -44,6 +44,11 @@ CameraAvailability DeviceCatalog::availability(const VideoInputInfo&)
     return CameraAvailability::Unknown;
 }
 
+QStringList DeviceCatalog::inaccessibleVideoInputs()
+{
+    return {};
+}
+
 DeviceCatalog& DeviceCatalog::instance()
 {
     if (DeviceCatalog* overridden = g_override.load()) {

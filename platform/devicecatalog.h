@@ -4,6 +4,8 @@
 #include "lumora_platform_export.h"
 #include "videoinputinfo.h"
 
+#include <QStringList>
+
 // Whether a camera may be opened for a stream now.
 enum class CameraAvailability
 {
@@ -29,6 +31,10 @@ public:
     // call loses its camera; takes milliseconds. Unknown unless the
     // platform can tell.
     virtual CameraAvailability availability(const VideoInputInfo& camera);
+    // Video device nodes of the last videoInputs() pass that this user may
+    // not open: cameras that are there but unusable until the user is given
+    // access. None where the system has no such thing.
+    virtual QStringList inaccessibleVideoInputs();
 
     // The process-wide catalog: the simulated one when
     // LUMORA_SIMULATED_CAMERAS asks for simulated cameras, else the

@@ -173,13 +173,29 @@ QString readUpgradeInformation(int cameraId)
     return failure;
 }
 
-void upgradeTask(QString fileName, int cameraId)
+namespace {
+
+// The one upgrade task. With a target, its position is looked up once the
+// library is loaded, the last moment before the library takes the index.
+// The library never gets -1: "no camera" would reach it as an index.
+void runUpgradeTask(const QString& fileName, int cameraId, const VideoInputInfo* target)
 {
     QString failure;
     LoadedLibrary loaded = loadUpgradeLibrary();
+    if (target) {
+        const int position = usbCameraPosition(*target);
+        if (position != cameraId) {
+            qDebug() << "upgrade target moved from position" << cameraId << "to" << position;
+        }
+        cameraId = position;
+    }
     if (loaded.failure) {
         qDebug() << loaded.failure;
         failure = QString::fromLatin1(loaded.failure);
+    } else if (cameraId < 0) {
+        failure = target ? cameraLeftNotice(*target)
+                         : QStringLiteral("no camera was chosen; nothing was written");
+        qDebug() << "upgrade refused: " << failure;
     } else {
         const QString suffix = QFileInfo(fileName).suffix();
         const QByteArray path = upgradeFilePathBytes(fileName);
@@ -205,15 +221,14 @@ void upgradeTask(QString fileName, int cameraId)
     reportTaskEnd(failure);
 }
 
+} // namespace
+
+void upgradeTask(QString fileName, int cameraId)
+{
+    runUpgradeTask(fileName, cameraId, nullptr);
+}
+
 void checkedUpgradeTask(QString fileName, int cameraId, VideoInputInfo expected)
 {
-    // The last moment before the library takes the index: a camera that
-    // came or went since the user chose it shifts the positions.
-    const QString mismatch = upgradeTargetMismatch(cameraId, expected);
-    if (!mismatch.isEmpty()) {
-        qDebug() << "upgrade refused: " << mismatch;
-        reportTaskEnd(mismatch);
-        return;
-    }
-    upgradeTask(fileName, cameraId);
+    runUpgradeTask(fileName, cameraId, &expected);
 }

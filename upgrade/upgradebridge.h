@@ -24,11 +24,13 @@ QString formatUpgradeMessage(const char* format, va_list args, int* produced);
 QString readUpgradeInformation(int cameraId);
 
 // Writes a firmware file into the camera at that position; runs on a pool
-// thread. Its end is announced by UpgradeRelay::taskEnded.
+// thread. Its end is announced by UpgradeRelay::taskEnded. A negative
+// position gets nothing written.
 void upgradeTask(QString fileName, int cameraId);
-// The same, once the camera at that position is checked to be `expected`
-// (by description and device path); a changed camera gets nothing written
-// and the task ends with the reason.
+// The same for the camera `expected` (by description and device path),
+// wherever it is just before the library call (cameraId is where the
+// caller last saw it). A camera that left gets nothing written and the task
+// ends with the sentence that says so.
 void checkedUpgradeTask(QString fileName, int cameraId, VideoInputInfo expected);
 
 // The folder the library is loaded from: the program's own folder (for an

@@ -2,41 +2,44 @@
 
 #include "devicecatalog.h"
 
-VideoInputInfo usbCameraAt(int index)
+namespace {
+
+VideoInputList usbCameras()
 {
-    if (index < 0) {
-        return VideoInputInfo();
-    }
-    int position = 0;
+    VideoInputList cameras;
     for (const VideoInputInfo& input : DeviceCatalog::instance().videoInputs()) {
-        if (input.isUsbCamera() && position++ == index) {
-            return input;
+        if (input.isUsbCamera()) {
+            cameras.append(input);
         }
     }
-    return VideoInputInfo();
+    return cameras;
 }
 
-QString upgradeTargetMismatch(int index, const VideoInputInfo& expected)
+} // namespace
+
+VideoInputInfo usbCameraAt(int index)
 {
-    const VideoInputInfo current = usbCameraAt(index);
-    if (current.deviceName() == expected.deviceName() &&
-        current.description() == expected.description()) {
-        return QString();
+    return usbCameras().value(index);
+}
+
+int usbCameraPosition(const VideoInputInfo& camera)
+{
+    if (camera.isNull()) {
+        return -1;
     }
-    if (current.isNull()) {
-        return QStringLiteral("The camera \"%1\" (%2) is gone; nothing was written. "
-                              "Plug it in, choose it again and retry.")
-            .arg(expected.description(), expected.deviceName());
+    const VideoInputList cameras = usbCameras();
+    for (int i = 0; i < cameras.size(); ++i) {
+        if (cameras[i].deviceName() == camera.deviceName() &&
+            cameras[i].description() == camera.description()) {
+            return i;
+        }
     }
-    if (expected.isNull()) {
-        return QStringLiteral("A camera \"%1\" (%2) has appeared at position %3; nothing was "
-                              "written. Choose the camera again and retry.")
-            .arg(current.description(), current.deviceName())
-            .arg(index);
-    }
-    return QStringLiteral("The camera at position %1 is now \"%2\" (%3), not \"%4\" (%5); "
-                          "nothing was written. Choose the camera again and retry.")
-        .arg(index)
-        .arg(current.description(), current.deviceName(), expected.description(),
-             expected.deviceName());
+    return -1;
+}
+
+QString cameraLeftNotice(const VideoInputInfo& camera)
+{
+    return QStringLiteral("The camera \"%1\" (%2) you chose to upgrade has left; nothing was "
+                          "written. Plug it in, choose it again and retry.")
+        .arg(camera.description(), camera.deviceName());
 }

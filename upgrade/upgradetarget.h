@@ -5,14 +5,18 @@
 #include <QString>
 
 // The upgrade library names a camera by its position among the USB
-// cameras. Positions shift when a camera comes or goes, so before firmware
-// is written the camera at that position is checked to be the one the
-// user chose, by description and device path.
+// cameras. Positions shift when a camera comes or goes, so the camera the
+// user chose is kept by its identity (device path and description) and its
+// position is looked up again just before firmware is written.
 
 // The USB camera at a position, in the order the window lists them; null
 // when there is none.
 VideoInputInfo usbCameraAt(int index);
 
-// Empty when the camera at index is still `expected`; otherwise one
-// sentence that says what changed and what to do.
-QString upgradeTargetMismatch(int index, const VideoInputInfo& expected);
+// Where the camera is now among the USB cameras; -1 when it has left (or
+// none is given).
+int usbCameraPosition(const VideoInputInfo& camera);
+
+// The one sentence that tells the user the chosen camera left and nothing
+// was written.
+QString cameraLeftNotice(const VideoInputInfo& camera);

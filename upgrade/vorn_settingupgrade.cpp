@@ -126,7 +126,11 @@ void Vorn_settingUpgrade::pushButton_upgrade_clicked()
 {
     upgrading = false;
     ui->textEdit->clear();
-    if (cameraId == -1) {
+    // The camera the user clicked for, kept from here on: while the
+    // question and the file dialog are open the window may let it go and
+    // choose another camera by itself, which must not get the firmware.
+    const VideoInputInfo target = cameraId == -1 ? VideoInputInfo() : shownCamera;
+    if (target.isNull()) {
         DialogSeam::information(nullptr, QStringLiteral("Notice"),
                                 QStringLiteral("No camera selected, can't upgrade!"),
                                 QMessageBox::Ok);
@@ -146,17 +150,17 @@ void Vorn_settingUpgrade::pushButton_upgrade_clicked()
     if (fileName.isEmpty()) {
         return;
     }
-    // The question and the file dialog take time in which cameras come and
-    // go: the camera is checked again here, and once more by the task just
-    // before it writes.
-    const QString mismatch = upgradeTargetMismatch(cameraId, shownCamera);
-    if (!mismatch.isEmpty()) {
-        DialogSeam::information(nullptr, QStringLiteral("Notice"), mismatch, QMessageBox::Ok);
+    // Checked here so that a camera that left keeps its window state, and
+    // once more by the task just before the library call.
+    const int position = usbCameraPosition(target);
+    if (position < 0) {
+        DialogSeam::information(nullptr, QStringLiteral("Notice"), cameraLeftNotice(target),
+                                QMessageBox::Ok);
         return;
     }
     emit disConnectDevice();
-    QtConcurrent::run(QThreadPool::globalInstance(), checkedUpgradeTask, fileName, cameraId,
-                      shownCamera);
+    QtConcurrent::run(QThreadPool::globalInstance(), checkedUpgradeTask, fileName, position,
+                      target);
     upgrading = true;
     outcome.reset();
     progressDialog->show();

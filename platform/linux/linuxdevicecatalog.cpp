@@ -20,10 +20,10 @@ int nodeNumber(const QString& name)
     return name.mid(5).toInt(); // "video12" -> 12
 }
 
-QStringList videoNodesInOrder()
+QStringList videoNodesInOrder(const QString& folder)
 {
-    QStringList names = QDir(QStringLiteral("/dev"))
-                            .entryList({QStringLiteral("video*")}, QDir::System | QDir::Files);
+    QStringList names =
+        QDir(folder).entryList({QStringLiteral("video*")}, QDir::System | QDir::Files);
     names.erase(std::remove_if(names.begin(), names.end(),
                                [](const QString& n) {
                                    bool ok = false;
@@ -80,10 +80,15 @@ CameraAvailability LinuxDeviceCatalog::availability(const VideoInputInfo& camera
     }
 }
 
-bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info)
+LinuxDeviceCatalog::LinuxDeviceCatalog(const QString& folder) : m_folder(folder) {}
+
+bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info, bool* denied)
 {
     // O_NONBLOCK: a node held by a streaming client must not stall the pass.
     const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (denied) {
+        *denied = fd < 0 && (errno == EACCES || errno == EPERM);
+    }
     if (fd < 0) {
         return false;
     }
@@ -116,8 +121,9 @@ VideoInputList LinuxDeviceCatalog::videoInputs()
     std::lock_guard<std::mutex> lock(m_mutex);
     VideoInputList inputs;
     QHash<QString, CachedNode> seen;
-    for (const QString& name : videoNodesInOrder()) {
-        const QString path = QStringLiteral("/dev/") + name;
+    m_denied.clear();
+    for (const QString& name : videoNodesInOrder(m_folder)) {
+        const QString path = m_folder + QLatin1Char('/') + name;
         struct stat st;
         if (::stat(path.toLocal8Bit().constData(), &st) != 0 || !S_ISCHR(st.st_mode)) {
             continue;
@@ -128,15 +134,24 @@ VideoInputList LinuxDeviceCatalog::videoInputs()
             node.device = st.st_rdev;
             node.inode = st.st_ino;
             node.changeTime = changeTime;
-            node.capture = queryNode(path, &node.info);
+            node.capture = queryNode(path, &node.info, &node.denied);
         }
         seen.insert(path, node);
+        if (node.denied) {
+            m_denied.append(path);
+        }
         if (node.capture) {
             inputs.append(node.info);
         }
     }
     m_cache.swap(seen);
     return inputs;
+}
+
+QStringList LinuxDeviceCatalog::inaccessibleVideoInputs()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_denied;
 }
 
 AudioInputList LinuxDeviceCatalog::audioInputs()

@@ -3,6 +3,7 @@
 #include "devicecatalog.h"
 
 #include <QHash>
+#include <QString>
 
 #include <mutex>
 #include <sys/types.h>
@@ -14,14 +15,20 @@
 class LUMORA_PLATFORM_EXPORT LinuxDeviceCatalog : public DeviceCatalog
 {
 public:
+    // The folder that holds the videoN nodes; another one for tests.
+    explicit LinuxDeviceCatalog(const QString& folder = QStringLiteral("/dev"));
+
     VideoInputList videoInputs() override;
     AudioInputList audioInputs() override;
     // A format request on the node: uvcvideo answers EBUSY while another
     // handle streams or holds the stream's format.
     CameraAvailability availability(const VideoInputInfo& camera) override;
+    // Nodes whose open() was refused for lack of permission.
+    QStringList inaccessibleVideoInputs() override;
 
-    // Reads one node; false when it is no video capture node.
-    static bool queryNode(const QString& path, VideoInputInfo* info);
+    // Reads one node; false when it is no video capture node. *denied
+    // tells whether the node could not be opened for lack of permission.
+    static bool queryNode(const QString& path, VideoInputInfo* info, bool* denied = nullptr);
 
 private:
     struct CachedNode
@@ -30,9 +37,12 @@ private:
         ino_t inode = 0;
         qint64 changeTime = 0;
         bool capture = false;
+        bool denied = false;
         VideoInputInfo info;
     };
 
+    const QString m_folder;
     std::mutex m_mutex;
+    QStringList m_denied;
     QHash<QString, CachedNode> m_cache;
 };

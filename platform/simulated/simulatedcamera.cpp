@@ -1,6 +1,7 @@
 #include "simulatedcamera.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace {
@@ -25,8 +26,30 @@ SimulatedCamera::SimulatedCamera(const QString& deviceName, const SimulatedCamer
 {
 }
 
+void SimulatedCamera::setOpenHangs(bool hangs)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_openMutex);
+        m_openHangs = hangs;
+    }
+    m_openReleased.notify_all();
+}
+
+int SimulatedCamera::stuckOpens() const
+{
+    std::lock_guard<std::mutex> lock(m_openMutex);
+    return m_stuckOpens;
+}
+
 bool SimulatedCamera::acquireStream()
 {
+    {
+        std::unique_lock<std::mutex> lock(m_openMutex);
+        ++m_stuckOpens;
+        // Bounded, so that a test that never releases it still ends.
+        m_openReleased.wait_for(lock, std::chrono::seconds(20), [this] { return !m_openHangs; });
+        --m_stuckOpens;
+    }
     if (!isPlugged() || inUseByOtherProgram()) {
         return false;
     }

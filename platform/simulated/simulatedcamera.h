@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 
@@ -42,6 +43,12 @@ public:
     bool inUseByOtherProgram() const { return m_inUse.load(); }
     void setInUseByOtherProgram(bool inUse) { m_inUse.store(inUse); }
 
+    // The open call hangs until released (at most 20 s), as with a camera
+    // whose firmware stopped answering; stuckOpens() counts the callers
+    // held there.
+    void setOpenHangs(bool hangs);
+    int stuckOpens() const;
+
     // The capture side takes the camera exclusively, as a real device
     // allows one streaming client at a time.
     bool acquireStream();
@@ -70,6 +77,10 @@ private:
     std::atomic<bool> m_plugged{true};
     std::atomic<bool> m_inUse{false};
     std::atomic<bool> m_streaming{false};
+    mutable std::mutex m_openMutex;
+    std::condition_variable m_openReleased;
+    bool m_openHangs = false;
+    int m_stuckOpens = 0;
     mutable std::mutex m_stateMutex;
     SimulatedCameraState m_state;
     double m_panAccumulator = 0.0;

@@ -43,3 +43,8 @@ CameraAvailability SimulatedDeviceCatalog::availability(const VideoInputInfo& ca
     }
     return m_system ? m_system->availability(camera) : CameraAvailability::Gone;
 }
+
+QStringList SimulatedDeviceCatalog::inaccessibleVideoInputs()
+{
+    return m_system ? m_system->inaccessibleVideoInputs() : QStringList();
+}

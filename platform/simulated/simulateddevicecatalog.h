@@ -17,6 +17,7 @@ public:
     VideoInputList videoInputs() override;
     AudioInputList audioInputs() override;
     CameraAvailability availability(const VideoInputInfo& camera) override;
+    QStringList inaccessibleVideoInputs() override;
 
 private:
     std::unique_ptr<DeviceCatalog> m_system;

@@ -378,6 +378,19 @@ void drawMarker(const SimulatedYuvPlanes& out, int width, int height, double ela
     }
 }
 
+void drawIdentity(const SimulatedYuvPlanes& out, int width, int height, int identity)
+{
+    const SimulatedIdentityStamp stamp(height);
+    if (identity < 0 || stamp.left(width, 0) < 0 || 2 * stamp.side > height) {
+        return;
+    }
+    for (int bit = 0; bit < SimulatedIdentityStamp::kBits; ++bit) {
+        const bool set = identity & (0x80 >> bit);
+        fillRect(out, stamp.left(width, bit), stamp.side, stamp.side, stamp.side, set ? 235 : 16,
+                 128, 128);
+    }
+}
+
 } // namespace
 
 SimulatedViewWindow simulatedViewWindow(const SimulatedCameraState& state, int sceneWidth,
@@ -399,8 +412,9 @@ SimulatedViewWindow simulatedViewWindow(const SimulatedCameraState& state, int s
     return view;
 }
 
-SimulatedFrameRenderer::SimulatedFrameRenderer(int width, int height)
+SimulatedFrameRenderer::SimulatedFrameRenderer(int width, int height, int identity)
     : m_width(std::max(2, width) & ~1), m_height(std::max(2, height) & ~1),
+      m_identity(identity < 0 ? -1 : identity % 256),
       m_scene(sharedScene(int(m_width * kSceneScale) & ~1, int(m_height * kSceneScale) & ~1))
 {
 }
@@ -428,4 +442,5 @@ void SimulatedFrameRenderer::render(const SimulatedCameraState& state, int msecs
 
     drawClock(out, m_width, m_height, msecsOfDay);
     drawMarker(out, m_width, m_height, elapsedSeconds);
+    drawIdentity(out, m_width, m_height, m_identity);
 }

@@ -3,6 +3,7 @@
 #include "lumora_platform_export.h"
 #include "simulatedcamerastate.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -31,7 +32,10 @@ class LUMORA_PLATFORM_EXPORT SimulatedFrameRenderer
 {
 public:
     // width and height are rounded down to even numbers (4:2:0 chroma).
-    SimulatedFrameRenderer(int width, int height);
+    // An identity (taken modulo 256) is stamped into the top right corner
+    // (see SimulatedIdentityStamp), so that the pictures of identical
+    // cameras can be told apart; -1 stamps nothing.
+    SimulatedFrameRenderer(int width, int height, int identity = -1);
     ~SimulatedFrameRenderer();
 
     int width() const { return m_width; }
@@ -46,11 +50,24 @@ public:
 private:
     int m_width;
     int m_height;
+    int m_identity;
     std::shared_ptr<const Scene> m_scene;
 };
 
 // The crop window over the room for a pan / tilt / zoom state, in room
 // pixels. Exposed for tests that check where the camera looks.
+// Where the identity stamp lies in a picture of that height, and its
+// reading: eight squares of side `side`, the most significant bit first,
+// white for 1 and black for 0, the last one ending `side` pixels from the
+// right and top edges. A picture scaled as a whole keeps the proportions.
+struct SimulatedIdentityStamp
+{
+    int side = 0;
+    static constexpr int kBits = 8;
+    explicit SimulatedIdentityStamp(int height) : side(std::max(2, height / 40) & ~1) {}
+    int left(int width, int bit) const { return width - side - (kBits - bit) * side; }
+};
+
 struct SimulatedViewWindow
 {
     double left = 0;

@@ -56,6 +56,15 @@ std::unique_ptr<AVCodecContext, CodecDeleter> openJpegEncoder(int width, int hei
     return context;
 }
 
+// The N of "sim:videoN", stamped into the picture: tests tell identical
+// cameras apart by what they show.
+int nodeNumber(const QString& deviceName)
+{
+    bool ok = false;
+    const int node = deviceName.mid(deviceName.lastIndexOf(QLatin1String("video")) + 5).toInt(&ok);
+    return ok ? node : -1;
+}
+
 } // namespace
 
 struct SimulatedVideoStream::Impl
@@ -77,7 +86,8 @@ struct SimulatedVideoStream::Impl
     bool interrupted = false;
 
     Impl(std::shared_ptr<SimulatedCamera> cam)
-        : camera(std::move(cam)), renderer(camera->config().width, camera->config().height),
+        : camera(std::move(cam)), renderer(camera->config().width, camera->config().height,
+                                           nodeNumber(camera->deviceName())),
           fps(std::clamp(camera->config().fps, 1, 120))
     {
     }

@@ -238,6 +238,9 @@ private slots:
         lib.StopCapture();
         QVERIFY(lib.StartCapture()); // the other one, now the only one
         QVERIFY(second->isStreaming());
+        // By device path, a camera that left is never stood in for.
+        lib.SetCaptureDevice(first->deviceName().toStdString());
+        QVERIFY(!lib.StartCapture() && !second->isStreaming());
     }
 };
 

@@ -100,6 +100,55 @@ unsigned int crc32Update(unsigned int crc, const unsigned char* data, size_t len
     return ~crc;
 }
 
+unsigned int littleEndian32(const unsigned char* bytes)
+{
+    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | unsigned(bytes[3]) << 24;
+}
+
+// A file that is not an image for this camera, or a damaged one, must never
+// reach the flash: the header and the checksum of the whole payload are
+// checked before a byte is sent. The messages do not name the file (see
+// the header).
+bool checkImage(const std::string& path, long long size, UpgradeMessageCallback report)
+{
+    std::FILE* file = openForReading(path);
+    if (!file) {
+        report("Error: cannot open the firmware file: %s", std::strerror(errno));
+        return false;
+    }
+    unsigned char header[kFirmwareHeaderBytes] = {};
+    const bool whole = std::fread(header, 1, sizeof header, file) == sizeof header;
+    if (!whole || std::memcmp(header, kFirmwareMagic, sizeof kFirmwareMagic - 1) != 0) {
+        std::fclose(file);
+        report("Error: this file is no firmware image for this camera (no Lumora firmware "
+               "header); nothing was written. Make one with scripts/make-firmware-image");
+        return false;
+    }
+    const long long announced = littleEndian32(header + 8);
+    if (announced != size - kFirmwareHeaderBytes) {
+        std::fclose(file);
+        report("Error: the firmware image is cut short or has bytes added: its header announces "
+               "%lld bytes of firmware, the file holds %lld; nothing was written",
+               announced, size - kFirmwareHeaderBytes);
+        return false;
+    }
+    std::vector<unsigned char> buffer(64 * 1024);
+    unsigned int crc = 0;
+    size_t got = 0;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) {
+        crc = crc32Update(crc, buffer.data(), got);
+    }
+    const bool readError = std::ferror(file) != 0;
+    std::fclose(file);
+    if (readError || crc != littleEndian32(header + 12)) {
+        report("Error: the firmware image is damaged: its checksum is %08X, its header says "
+               "%08X; nothing was written",
+               crc, littleEndian32(header + 12));
+        return false;
+    }
+    return true;
+}
+
 // Sends the file in chunks; the percentage is that of the bytes read.
 // A camera pulled out during the upgrade stops answering; the transfer
 // cannot go on.
@@ -180,7 +229,7 @@ bool writeFirmware(const std::string& path, const UpgradeCamera& camera,
 {
     long long size = 0;
     unsigned int crc = 0;
-    if (!checkFile(path, &size, report)) {
+    if (!checkFile(path, &size, report) || !checkImage(path, size, report)) {
         return false;
     }
     report("Firmware size: %lld bytes", size);
