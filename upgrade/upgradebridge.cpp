@@ -1,18 +1,17 @@
 #include "upgradebridge.h"
 
 #include "companionlibrary.h"
+#include "librarypath.h"
 #include "upgraderelay.h"
 #include "upgradetarget.h"
 #include "uvc_upgrade.h"
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QTextCodec>
 
 #include <cstdio>
 #include <memory>
@@ -132,16 +131,9 @@ QByteArray cameraIndexText(int cameraId)
 
 QByteArray upgradeFilePathBytes(const QString& fileName)
 {
-#if defined(Q_OS_WIN)
-    // The Windows library opens the file through the ANSI API of a Chinese
-    // code page.
-    if (QTextCodec* codec = QTextCodec::codecForName("GBK")) {
-        return codec->fromUnicode(fileName);
-    }
-#endif
-    // Elsewhere the file system's own encoding is the only one that names
-    // the same file again.
-    return QFile::encodeName(fileName);
+    // Vendors' libraries read the path in the Chinese code page; GB18030
+    // keeps those bytes and names any other file too.
+    return libraryPathBytes(fileName);
 }
 
 UpgradeFileKind upgradeFileKind(const QString& fileName)

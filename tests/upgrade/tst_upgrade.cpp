@@ -178,10 +178,23 @@ private slots:
         setUpgradeLibraryFolder(QString());
     }
 
+    // The path reaches the library, and names the file there, whatever
+    // language its folder is named in.
+    void libraryUpgradesFromTheBytesRead_data()
+    {
+        QTest::addColumn<QString>("folder");
+        for (const char* folder : {"Jörg", "Peña", "한국어", "party 🎉", "固件"}) {
+            QTest::newRow(folder) << QString::fromUtf8(folder);
+        }
+    }
+
     void libraryUpgradesFromTheBytesRead()
     {
+        QFETCH(QString, folder);
         hub.plugCamera();
-        const QString path = writeFile(QStringLiteral("固件.img"), QByteArray(10000, '\x5a'));
+        QDir(dir.path()).mkpath(folder);
+        const QString path =
+            writeFile(folder + QStringLiteral("/固件.img"), QByteArray(10000, '\x5a'));
         const QStringList messages = messagesOf([&] { upgradeTask(path, 0); });
         QList<int> sent;
         for (const QString& m : messages.filter(QStringLiteral("send file: "))) {
