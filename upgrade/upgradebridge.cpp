@@ -2,6 +2,7 @@
 
 #include "companionlibrary.h"
 #include "librarypath.h"
+#include "upgradelibrary.h"
 #include "upgraderelay.h"
 #include "upgradetarget.h"
 #include "uvc_upgrade.h"
@@ -9,17 +10,12 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibrary>
 #include <QMutex>
 #include <QMutexLocker>
 
 #include <cstdio>
-#include <memory>
 
 namespace {
-
-const char kNotLoaded[] = "DLL is not loaded!";
-const char kNoEntryPoint[] = "Linke to Function is not OK!!!!";
 
 QMutex& folderMutex()
 {
@@ -42,36 +38,6 @@ QString libraryFileName()
 #else
     return QStringLiteral("libuvc_upgrade.so");
 #endif
-}
-
-// The library is looked up by its full path: the system's search would
-// otherwise prefer any copy on the library path over the one we ship.
-struct LoadedLibrary
-{
-    std::unique_ptr<QLibrary> library;
-    UpgradeEntryPoint entry = nullptr;
-    const char* failure = nullptr;
-};
-
-LoadedLibrary loadUpgradeLibrary()
-{
-    LoadedLibrary loaded;
-    loaded.library = std::make_unique<QLibrary>(upgradeLibraryPath());
-    if (!loaded.library->load()) {
-        qDebug() << loaded.library->errorString();
-        loaded.failure = kNotLoaded;
-        return loaded;
-    }
-    loaded.entry = reinterpret_cast<UpgradeEntryPoint>(loaded.library->resolve("upgrade"));
-    if (!loaded.entry) {
-        loaded.failure = kNoEntryPoint;
-    }
-    return loaded;
-}
-
-QString returnedText(const char* text)
-{
-    return text ? QString::fromUtf8(text) : QString();
 }
 
 void reportTaskEnd(const QString& failure)
@@ -119,6 +85,8 @@ void setUpgradeLibraryFolder(const QString& folder)
     folderOverride() = folder;
 }
 
+// The library is looked up by its full path: the system's search would
+// otherwise prefer any copy on the library path over the one we ship.
 QString upgradeLibraryPath()
 {
     return QDir(upgradeLibraryFolder()).filePath(libraryFileName());
@@ -150,49 +118,45 @@ UpgradeFileKind upgradeFileKind(const QString& fileName)
 
 QString readUpgradeInformation(int cameraId)
 {
-    QString failure;
-    LoadedLibrary loaded = loadUpgradeLibrary();
-    if (loaded.failure) {
-        failure = QString::fromLatin1(loaded.failure);
-    } else {
-        const QByteArray index = cameraIndexText(cameraId);
-        const char* result =
-            loaded.entry(1, "-I", index.constData(), "", "", &upgradeMessageCallback);
-        qDebug() << returnedText(result);
+    UpgradeLibrary library(upgradeLibraryPath());
+    QString failure = library.load();
+    if (failure.isEmpty()) {
+        QString returned;
+        failure = library.call({1, "-I", cameraIndexText(cameraId), "", ""}, &returned);
+        qDebug() << returned;
     }
-    loaded.library->unload();
+    library.unload();
     qDebug() << "uvc get info exit";
     return failure;
 }
 
 void upgradeTask(QString fileName, int cameraId)
 {
-    QString failure;
-    LoadedLibrary loaded = loadUpgradeLibrary();
-    if (loaded.failure) {
-        qDebug() << loaded.failure;
-        failure = QString::fromLatin1(loaded.failure);
+    UpgradeLibrary library(upgradeLibraryPath());
+    QString failure = library.load();
+    if (!failure.isEmpty()) {
+        qDebug().noquote() << failure;
     } else {
         const QString suffix = QFileInfo(fileName).suffix();
         const QByteArray path = upgradeFilePathBytes(fileName);
         const QByteArray index = cameraIndexText(cameraId);
         qDebug() << "file suffix is: " << suffix;
+        QString returned;
         switch (upgradeFileKind(fileName)) {
         case UpgradeFileKind::Image:
-            qDebug() << "start_upgrade ok: "
-                     << returnedText(loaded.entry(2, "-M", path.constData(), "-I",
-                                                  index.constData(), &upgradeMessageCallback));
+            failure = library.call({2, "-M", path, "-I", index}, &returned);
+            qDebug() << "start_upgrade ok: " << returned;
             break;
         case UpgradeFileKind::Package:
-            qDebug() << returnedText(loaded.entry(2, "-P", path.constData(), "-I",
-                                                  index.constData(), &upgradeMessageCallback));
+            failure = library.call({2, "-P", path, "-I", index}, &returned);
+            qDebug() << returned;
             break;
         case UpgradeFileKind::Unknown:
             failure = QStringLiteral("unknown file type \"%1\"").arg(suffix);
             break;
         }
     }
-    loaded.library->unload();
+    library.unload();
     qDebug() << "uvc upgrade exit";
     reportTaskEnd(failure);
 }

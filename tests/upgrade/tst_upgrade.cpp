@@ -7,6 +7,7 @@
 #include "ui_vorn_progressdialog.h"
 #include "ui_vorn_settingupgrade.h"
 #include "upgradebridge.h"
+#include "upgradelibrary.h"
 #include "upgraderelay.h"
 #include "uvc_upgrade.h"
 #include "vorn_ffmpeglib.h"
@@ -357,6 +358,45 @@ private slots:
                                         : QStringLiteral("<font color=red>Upgrade failed!</font>"));
         }
     }
+
+#ifdef LUMORA_I686_BIN
+    // A vendor's 32-bit library runs in the 32-bit relay and reads as one in
+    // this process does; a relay that dies mid-way never reads as done.
+    void thirtyTwoBitLibraryRunsInTheRelay()
+    {
+        const QString i686 = QStringLiteral(LUMORA_I686_BIN "/");
+        QCOMPARE(libraryMachine(i686 + "scripted/uvc_upgrade.dll"), LibraryMachine::X86);
+        QCOMPARE(libraryMachine(bin("scripted/uvc_upgrade.dll")), LibraryMachine::X64);
+        Vorn_settingUpgradeInspector page = scriptedPage();
+        setUpgradeLibraryFolder(i686 + "scripted");
+        const QString longText(2000, QLatin1Char('x'));
+        scripted.script({longText, "f:%.2f:3.14159", "get info exit"});
+        page.ui()->pushButton_info->click();
+        QCOMPARE(scripted.call(0), (QStringList{"1", "-I", "3", "", ""}));
+        QCOMPARE(page.text(), longText.left(kUpgradeMessageBytes) + QStringLiteral("\n3.14"));
+        QCOMPARE(scripted.read("results").value(0), QStringLiteral("2000"));
+
+        const QString path = dir.filePath(QStringLiteral("固件 Jörg 🎉.img"));
+        const std::tuple<const char*, QStringList, const char*, int> rows[] = {
+            {"nosymbol", {}, "Linke to Function is not OK", -1},
+            {"scripted", {"Error: camera did not answer", "exit"}, "Upgrade failed", -1},
+            {"scripted", {"flash write: 100.0%", "die"}, "before the library returned", -1},
+            { "scripted",
+              {"send file: 100%", "flash write: 100.0%", "exit"},
+              "complete",
+              100 }};
+        for (const auto& [folder, messages, status, bar] : rows) {
+            scripted.script(messages);
+            setUpgradeLibraryFolder(i686 + folder);
+            upgradeThrough(page, path);
+            QVERIFY2(page.status().contains(status), qPrintable(page.status()));
+            QVERIFY(bar < 0 || page.bar() == bar);
+        }
+        QFile calls(scripted.dir.filePath("calls")); // the path's bytes, unchanged
+        QVERIFY(calls.open(QIODevice::ReadOnly));
+        QCOMPARE(calls.readAll().split('\t').value(2), upgradeFilePathBytes(path));
+    }
+#endif
 
     // Firmware goes to the camera shown, however the cameras' positions shift.
     void pageFollowsTheOpenCamera()
