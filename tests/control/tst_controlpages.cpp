@@ -11,8 +11,10 @@
 #include "vorn_settingvideo.h"
 
 #include <QCheckBox>
+#include <QImageReader>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -227,6 +229,15 @@ private slots:
         QTest::mouseClick(inspect.ui()->bt_volume, Qt::LeftButton);
         QCOMPARE(inspect.volumeSlider()->isEnabled(), unreadable.isEmpty());
         QCOMPARE(inspect.volumeSlider()->toolTip(), unreadable);
+        // A TIF snapshot (Qt's tiff plugin) holds exactly the picture shown.
+        QTemporaryDir folder;
+        ScriptedDialogs user;
+        user.fileName = folder.filePath(QStringLiteral("shot.tif"));
+        const QImage shown = inspect.lastFrame().copy();
+        inspect.ui()->bt_shot->click();
+        QImageReader reader(user.fileName);
+        QCOMPARE(reader.format(), QByteArray("tiff"));
+        QCOMPARE(reader.read().convertToFormat(QImage::Format_RGB888), shown);
         camera->clearRequests();
         for (int frames = 0; frames < 15; ++frames) {
             const QImage before = inspect.lastFrame();
