@@ -66,15 +66,12 @@ RelayRun runRelay(const QStringList& arguments)
         qDebug() << "upgrade relay not started:" << relay.errorString();
         return run;
     }
+    // Records are handed on as they come; the wait ends with the relay.
     QByteArray pending;
     bool readable = true;
-    while (readable) {
-        const bool more = relay.waitForReadyRead(-1);
+    while (readable && relay.waitForReadyRead(-1)) {
         pending += relay.readAllStandardOutput();
         readable = takeRecords(pending, run);
-        if (!more && relay.state() == QProcess::NotRunning) {
-            break;
-        }
     }
     if (!readable) {
         qDebug() << "upgrade relay: unreadable output, stopped";
