@@ -17,9 +17,6 @@ endif()
 
 # The relay that runs a vendor's 32-bit upgrade library for the 64-bit
 # program, and the upgrade library stand-ins the 64-bit tests give it.
-set(CMAKE_AUTOMOC OFF)
-set(CMAKE_AUTOUIC OFF)
-set(CMAKE_AUTORCC OFF)
 add_subdirectory(upgrade/relay)
 if(LUMORA_BUILD_TESTS)
     add_subdirectory(tests/upgrade/scripted_upgrade)
