@@ -1,10 +1,10 @@
 #include "mediafiles.h"
 
-#include <QFile>
+#include "librarypath.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QTextCodec>
 
 const char kPictureFilter[] = "PNG(*.png);;JPG(*.jpg);;BMP(*.bmp);;TIF(*.tif)";
 const char kVideoFilter[] = "MP4(*.mp4)";
@@ -41,11 +41,5 @@ bool isVideoFileName(const QString& fileName)
 
 std::string libraryFileName(const QString& path)
 {
-#ifdef Q_OS_WIN
-    if (QTextCodec* codec = QTextCodec::codecForName("GB2312")) {
-        const QByteArray bytes = codec->fromUnicode(path);
-        return std::string(bytes.constData()); // up to the first zero byte
-    }
-#endif
-    return QFile::encodeName(path).toStdString();
+    return std::string(libraryPathBytes(path).constData()); // up to the first zero byte
 }

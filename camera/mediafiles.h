@@ -23,6 +23,6 @@ QString withSuffix(const QString& fileName, const QString& selectedFilter,
 bool isPictureFileName(const QString& fileName);
 bool isVideoFileName(const QString& fileName);
 
-// The capture library opens files with the system's 8-bit file-name API:
-// UTF-8 here, the GB2312 code page on Windows.
+// The record path as the capture library takes it: GB18030 on Windows,
+// which holds any character and keeps the bytes of the Chinese code page.
 std::string libraryFileName(const QString& path);

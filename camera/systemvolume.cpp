@@ -47,6 +47,21 @@ float bounded(float scalar)
     return std::min(1.0f, std::max(0.0f, scalar));
 }
 
+QString statusText(Status status)
+{
+    return status == Status::Unavailable ? QStringLiteral("The audio system cannot be reached.")
+                                         : QStringLiteral("The audio devices cannot be listed.");
+}
+
+// Hands on why nothing was read; gives whether something was.
+bool noReading(QString* unreadable, const QString& why, bool read = false)
+{
+    if (unreadable) {
+        *unreadable = why;
+    }
+    return read;
+}
+
 } // namespace
 
 bool isMicrophoneName(const QString& friendlyName)
@@ -71,13 +86,15 @@ float speakerScalar(float value)
 
 SystemVolume::SystemVolume(AudioEndpoints& endpoints) : m_endpoints(endpoints) {}
 
-void SystemVolume::getSpeakerVolume(float& value)
+bool SystemVolume::getSpeakerVolume(float& value, QString* unreadable)
 {
     value = 0.0f;
     QList<AudioEndpointInfo> endpoints;
-    if (!reportStatus(m_endpoints.activeEndpoints(Flow::Render, &endpoints), true)) {
-        return;
+    const Status status = m_endpoints.activeEndpoints(Flow::Render, &endpoints);
+    if (!reportStatus(status, true)) {
+        return noReading(unreadable, statusText(status));
     }
+    bool read = false;
     for (const AudioEndpointInfo& endpoint : endpoints) {
         for (int channel = 0; channel < endpoint.channelCount; ++channel) {
             float scalar = 0.0f;
@@ -86,8 +103,15 @@ void SystemVolume::getSpeakerVolume(float& value)
             }
             qDebug() << "fVolumeTemp: " << scalar;
             value = toValue(scalar);
+            read = true;
         }
     }
+    if (!read) {
+        return noReading(unreadable, endpoints.isEmpty()
+                                         ? QStringLiteral("No playback device is active.")
+                                         : QStringLiteral("No playback device tells its volume."));
+    }
+    return noReading(unreadable, QString(), true);
 }
 
 void SystemVolume::setSpeakerVolume(float value)
@@ -106,23 +130,32 @@ void SystemVolume::setSpeakerVolume(float value)
     }
 }
 
-qint32 SystemVolume::getMicVolume(float& value)
+qint32 SystemVolume::getMicVolume(float& value, QString* unreadable)
 {
     value = 0.0f;
     QList<AudioEndpointInfo> endpoints;
-    if (!reportStatus(m_endpoints.activeEndpoints(Flow::Capture, &endpoints), false)) {
+    const Status status = m_endpoints.activeEndpoints(Flow::Capture, &endpoints);
+    if (!reportStatus(status, false)) {
+        noReading(unreadable, statusText(status));
         return -1;
     }
     qint32 result = 0;
+    bool read = false;
     for (const AudioEndpointInfo& endpoint : endpoints) {
         float scalar = 0.0f;
         if (m_endpoints.masterVolume(Flow::Capture, endpoint.id, &scalar)) {
             value = toValue(scalar);
             result = 0;
+            read = true;
         } else {
             result = -1;
         }
     }
+    noReading(unreadable,
+              read                  ? QString()
+              : endpoints.isEmpty() ? QStringLiteral("No recording device is active.")
+                                    : QStringLiteral("No recording device tells its volume."),
+              read);
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include "audioendpoints.h"
 
+#include <QString>
 #include <QtGlobal>
 
 // The computer's speaker and microphone volume on the program's scale, 0 to
@@ -12,10 +13,13 @@ class SystemVolume
 public:
     explicit SystemVolume(AudioEndpoints& endpoints = AudioEndpoints::instance());
 
-    void getSpeakerVolume(float& value);
+    // True when an endpoint was read; else *unreadable says why not (it
+    // is emptied when one was).
+    bool getSpeakerVolume(float& value, QString* unreadable = nullptr);
     void setSpeakerVolume(float value);
-    // 0 when the last endpoint was read, negative when it could not be.
-    qint32 getMicVolume(float& value);
+    // 0 when the last endpoint was read, negative when it could not be;
+    // *unreadable as above.
+    qint32 getMicVolume(float& value, QString* unreadable = nullptr);
     // Only recording endpoints named as microphones are changed.
     void setMicVolume(float value);
 

@@ -65,8 +65,19 @@ void styleButton(const Popup& popup, float value)
         QString::fromLatin1(isZero(value) ? popup.muteStyle : popup.normalStyle));
 }
 
-void showVolume(const Popup& popup, float value)
+// With no endpoint to read, a slider at 0 under a mute icon would claim a
+// silenced computer: the slider is disabled and says why instead.
+void showVolume(const Popup& popup, float value, const QString& unreadable)
 {
+    popup.slider->setEnabled(unreadable.isEmpty());
+    popup.slider->setToolTip(unreadable);
+    popup.button->setToolTip(unreadable);
+    if (!unreadable.isEmpty()) {
+        popup.slider->setValue(0);
+        popup.button->setStyleSheet(QString::fromLatin1(popup.normalStyle));
+        popup.label->clear();
+        return;
+    }
     popup.slider->setValue(isZero(value) ? 0 : int(value));
     styleButton(popup, value);
     placeLabel(popup.label, value);
@@ -162,18 +173,20 @@ void Vorn_Cam::setupVolumeControls()
 void Vorn_Cam::refreshVolumePopup()
 {
     float value = 0.0f;
-    SystemVolume().getSpeakerVolume(value);
+    QString unreadable;
+    SystemVolume().getSpeakerVolume(value, &unreadable);
     showVolume(
         {volumeSlider, volumeLabel, volumeHideTimer, ui->bt_volume, kVolumeStyle, kVolumeMuteStyle},
-        value);
+        value, unreadable);
 }
 
 void Vorn_Cam::refreshMicPopup()
 {
     float value = 0.0f;
-    SystemVolume().getMicVolume(value);
+    QString unreadable;
+    SystemVolume().getMicVolume(value, &unreadable);
     showVolume({micSlider, micLabel, micHideTimer, ui->bt_microphone, kMicStyle, kMicMuteStyle},
-               value);
+               value, unreadable);
 }
 
 void Vorn_Cam::restartHideTimer(QTimer* timer, int interval)

@@ -11,7 +11,7 @@ extern "C" {
 #include <fcntl.h>
 
 #if defined(_WIN32)
-#include <QTextCodec>
+#include "librarypath.h"
 
 #include <io.h>
 #include <sys/stat.h>
@@ -30,11 +30,9 @@ constexpr int kIoBufferSize = 256 * 1024;
 #if defined(_WIN32)
 int openForWriting(const std::string& path)
 {
-    // The record path comes in the GB2312 code page; the wide call takes any
-    // folder name, whatever the system's own code page.
-    QTextCodec* codec = QTextCodec::codecForName("GB2312");
-    const QString name =
-        codec ? codec->toUnicode(path.c_str()) : QString::fromLocal8Bit(path.c_str());
+    // The wide call takes any folder name, whatever the system's own code
+    // page.
+    const QString name = pathFromLibraryBytes(path.c_str());
     return ::_wopen(name.toStdWString().c_str(),
                     _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
                     _S_IREAD | _S_IWRITE);

@@ -1,6 +1,7 @@
 #include "mp4recorder.h"
 
 #include "audioencoder.h"
+#include "librarypath.h"
 #include "microphoneinput.h"
 #include "mp4muxer.h"
 #include "videoencoder.h"
@@ -173,7 +174,7 @@ bool Mp4Recorder::start(const std::string& path, const std::string& microphoneNa
         if (s.muxer) {
             s.muxer->finish();
             s.muxer.reset();
-            std::remove(path.c_str());
+            removeLibraryPath(path.c_str());
         }
         return false;
     };

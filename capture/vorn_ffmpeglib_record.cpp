@@ -1,4 +1,5 @@
 #include "capturesession.h"
+#include "librarypath.h"
 #include "mp4recorder.h"
 #include "vorn_ffmpeglib.h"
 
@@ -8,7 +9,6 @@
 #include <QMetaObject>
 #include <QThread>
 
-#include <cstdio>
 #include <functional>
 #include <thread>
 
@@ -88,7 +88,7 @@ bool Vorn_FFmpeglib::StartRecord()
         // nothing to record.
         qDebug() << "no recording: capture ended while it started";
         runBesideEventLoop(this, [recorder] { return recorder->stop(); });
-        std::remove(path.c_str());
+        removeLibraryPath(path.c_str());
         started = false;
     }
     m_recordCallRunning = false;

@@ -14,3 +14,10 @@ if(LUMORA_BUILD_TESTS)
     enable_testing()
     add_subdirectory(tests/virtualcamera/dshow)
 endif()
+
+# The relay that runs a vendor's 32-bit upgrade library for the 64-bit
+# program, and the upgrade library stand-ins the 64-bit tests give it.
+add_subdirectory(upgrade/relay)
+if(LUMORA_BUILD_TESTS)
+    add_subdirectory(tests/upgrade/scripted_upgrade)
+endif()

@@ -41,6 +41,24 @@ bool containsPath(const QByteArray& deviceName, const QByteArray& path)
     return false;
 }
 
+// ShowDlg reports an HRESULT on Windows and a negative errno elsewhere.
+QString dialogErrorText(int result)
+{
+#if defined(Q_OS_WIN)
+    const QString reason = qt_error_string(result).trimmed();
+    return QStringLiteral("%1 (0x%2).").arg(reason).arg(quint32(result), 8, 16, QLatin1Char('0'));
+#else
+    return qt_error_string(-result) + QLatin1Char('.');
+#endif
+}
+
+void cannotShowDialog(const QString& reason)
+{
+    DialogSeam::information(nullptr, QStringLiteral("Notice"),
+                            QStringLiteral("Advanced settings can't be shown: ") + reason,
+                            QMessageBox::Ok);
+}
+
 QString dialogLibraryBesideProgram()
 {
 #if defined(Q_OS_WIN)
@@ -257,7 +275,11 @@ long Vorn_CameraProperty::getVideoProcAmpRange(long property, long* minimum, lon
 
 bool Vorn_CameraProperty::showPropertyDialog()
 {
-    if (dialogOpen || !bound()) {
+    if (dialogOpen) {
+        return false;
+    }
+    if (!bound()) {
+        cannotShowDialog(QStringLiteral("the camera's controls could not be reached."));
         return false;
     }
     QLibrary library;
@@ -279,7 +301,16 @@ bool Vorn_CameraProperty::showPropertyDialog()
                                 QStringLiteral("DLL is not loaded!"), QMessageBox::Ok);
     } else if (auto showDlg = reinterpret_cast<VendorShowDlgFunction>(library.resolve("ShowDlg"))) {
         dialogOpen = true;
-        showDlg(m_transport->dialogHandle());
+        const int result = showDlg(m_transport->dialogHandle());
+        if (result < 0) {
+            qDebug() << "ShowDlg failed:" << result;
+            // The camera offers no property page (or refused it): nothing
+            // was changed, and the user learns why nothing opened.
+            dialogOpen = false;
+            library.unload();
+            cannotShowDialog(dialogErrorText(result));
+            return false;
+        }
     } else {
         DialogSeam::information(nullptr, QStringLiteral("Notice"),
                                 QStringLiteral("Linke to Function is not OK!!!!"), QMessageBox::Ok);

@@ -45,7 +45,8 @@ public:
     long getVideoProcAmp(long property, long* value, long* flags);
     long getVideoProcAmpRange(long property, long* minimum, long* maximum);
     // True when an attempt to show the vendor dialog was made; the caller
-    // then reads the camera's settings again.
+    // then reads the camera's settings again. A dialog that cannot be
+    // shown is reported to the user and gives false.
     bool showPropertyDialog();
 
     // Where the vendor dialog library is loaded from. Empty (the default):

@@ -55,4 +55,8 @@ done
     echo '</RCC>'
 } >"$here/resources.qrc"
 
+# Lumora.exe's icon (app/windows), from the title bar's picture.
+convert "$here/Icon/icon_title.png" -define icon:auto-resize=64,48,32,16 \
+    "$here/../app/windows/lumora.ico"
+
 echo "generated $count pictures"

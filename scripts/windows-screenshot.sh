@@ -12,13 +12,17 @@ source "$(dirname "$0")/headless.sh"
 start_xvfb
 
 # The program finds its companion libraries relative to where it starts.
+# Its log goes beside the screenshot: an installed program's folder stays
+# as the installer left it.
+mkdir -p "$(dirname "$out")"
+log=$(dirname "$out")/lumora-wine.log
 cd "$(dirname "$exe")"
-LUMORA_SIMULATED_CAMERAS=1 "$wine" "$(basename "$exe")" >lumora-wine.log 2>&1 &
+LUMORA_SIMULATED_CAMERAS=1 "$wine" "$(basename "$exe")" >"$log" 2>&1 &
 app_pid=$!
 
 if ! window=$(find_lumora_window 120); then
     echo "windows-screenshot: the window did not appear" >&2
-    tail -20 lumora-wine.log >&2
+    tail -20 "$log" >&2
     exit 1
 fi
 # Discovery opens the only camera by itself; then the preview switch

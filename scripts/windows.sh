@@ -8,10 +8,12 @@
 # LUMORA_WINDOWS_SDK_ARCHIVE) into build/windows-sdk. Without either, this
 # says how to build the SDK with scripts/windows-sdk-recipe.sh and exits 0.
 #
-# Last, Lumora.exe is started with the simulated camera, its preview is
+# Then Lumora.exe is started with the simulated camera, its preview is
 # switched on and a screenshot is saved to LUMORA_WINDOWS_SCREENSHOT
 # (build/windows/screenshot-windows.png unless set; docs/ holds the one in
-# the README).
+# the README). Last, the NSIS installer is made and proved: installed into a
+# fresh prefix, run from there (screenshot LUMORA_WINDOWS_INSTALLED_SCREENSHOT),
+# uninstalled without a trace.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -25,7 +27,7 @@ if [ -z "${LUMORA_WINDOWS_SDK:-}" ] && [ ! -f "$archive" ]; then
    Build one (about an hour on 2 cores) with:
        sudo WINSDK_WORK=\$HOME/winsdk bash scripts/windows-sdk-recipe.sh deps sources \\
            qt_base qt_multimedia qt_plugins qt_extras x264 ffmpeg toolchain opencv \\
-           qt_copy pkgconfig pack
+           qt_copy qt_imageformats pkgconfig pack
    then either put \$HOME/winsdk/windows-sdk.tar.zst at that place, set
    LUMORA_WINDOWS_SDK_ARCHIVE to it, or set LUMORA_WINDOWS_SDK=\$HOME/winsdk/prefix.
 EOF
@@ -37,7 +39,7 @@ fi
 # loads it) beside wine64 in the same prefix; it is an i386 package.
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev g++-mingw-w64-i686-posix
           mingw-w64-i686-dev wine64 wine32:i386 cmake ninja-build
-          pkg-config xvfb xauth xdotool zstd imagemagick ccache)
+          pkg-config xvfb xauth xdotool zstd imagemagick ccache nsis)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -136,6 +138,18 @@ bash "$root/scripts/windows-screenshot.sh" "$build/bin/Lumora.exe" \
     "${LUMORA_WINDOWS_SCREENSHOT:-$build/screenshot-windows.png}" || status=$?
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 WINEPREFIX=$vcamprefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+
+# The installer, proved in a fresh prefix of its own with nothing on
+# WINEPATH (scripts/windows-installer-check.sh says what it checks).
+version=$(sed -n 's/^project(Lumora VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+setup=$build/Lumora-$version-setup.exe
+echo "== windows: the installer ($setup)"
+if bash "$root/scripts/windows-installer.sh" "$build" "$setup"; then
+    bash "$root/scripts/windows-installer-check.sh" "$setup" \
+        "${LUMORA_WINDOWS_INSTALLED_SCREENSHOT:-$build/screenshot-installed.png}" || status=$?
+else
+    status=1
+fi
 
 finished=$(date +%s)
 echo "== windows: build $((built - started)) s, tests $((finished - built)) s"

@@ -1,26 +1,21 @@
 #include "upgradebridge.h"
 
 #include "companionlibrary.h"
+#include "librarypath.h"
+#include "upgradelibrary.h"
 #include "upgraderelay.h"
 #include "upgradetarget.h"
 #include "uvc_upgrade.h"
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QLibrary>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QTextCodec>
 
 #include <cstdio>
-#include <memory>
 
 namespace {
-
-const char kNotLoaded[] = "DLL is not loaded!";
-const char kNoEntryPoint[] = "Linke to Function is not OK!!!!";
 
 QMutex& folderMutex()
 {
@@ -43,36 +38,6 @@ QString libraryFileName()
 #else
     return QStringLiteral("libuvc_upgrade.so");
 #endif
-}
-
-// The library is looked up by its full path: the system's search would
-// otherwise prefer any copy on the library path over the one we ship.
-struct LoadedLibrary
-{
-    std::unique_ptr<QLibrary> library;
-    UpgradeEntryPoint entry = nullptr;
-    const char* failure = nullptr;
-};
-
-LoadedLibrary loadUpgradeLibrary()
-{
-    LoadedLibrary loaded;
-    loaded.library = std::make_unique<QLibrary>(upgradeLibraryPath());
-    if (!loaded.library->load()) {
-        qDebug() << loaded.library->errorString();
-        loaded.failure = kNotLoaded;
-        return loaded;
-    }
-    loaded.entry = reinterpret_cast<UpgradeEntryPoint>(loaded.library->resolve("upgrade"));
-    if (!loaded.entry) {
-        loaded.failure = kNoEntryPoint;
-    }
-    return loaded;
-}
-
-QString returnedText(const char* text)
-{
-    return text ? QString::fromUtf8(text) : QString();
 }
 
 void reportTaskEnd(const QString& failure)
@@ -120,6 +85,8 @@ void setUpgradeLibraryFolder(const QString& folder)
     folderOverride() = folder;
 }
 
+// The library is looked up by its full path: the system's search would
+// otherwise prefer any copy on the library path over the one we ship.
 QString upgradeLibraryPath()
 {
     return QDir(upgradeLibraryFolder()).filePath(libraryFileName());
@@ -132,16 +99,9 @@ QByteArray cameraIndexText(int cameraId)
 
 QByteArray upgradeFilePathBytes(const QString& fileName)
 {
-#if defined(Q_OS_WIN)
-    // The Windows library opens the file through the ANSI API of a Chinese
-    // code page.
-    if (QTextCodec* codec = QTextCodec::codecForName("GBK")) {
-        return codec->fromUnicode(fileName);
-    }
-#endif
-    // Elsewhere the file system's own encoding is the only one that names
-    // the same file again.
-    return QFile::encodeName(fileName);
+    // Vendors' libraries read the path in the Chinese code page; GB18030
+    // keeps those bytes and names any other file too.
+    return libraryPathBytes(fileName);
 }
 
 UpgradeFileKind upgradeFileKind(const QString& fileName)
@@ -158,17 +118,14 @@ UpgradeFileKind upgradeFileKind(const QString& fileName)
 
 QString readUpgradeInformation(int cameraId)
 {
-    QString failure;
-    LoadedLibrary loaded = loadUpgradeLibrary();
-    if (loaded.failure) {
-        failure = QString::fromLatin1(loaded.failure);
-    } else {
-        const QByteArray index = cameraIndexText(cameraId);
-        const char* result =
-            loaded.entry(1, "-I", index.constData(), "", "", &upgradeMessageCallback);
-        qDebug() << returnedText(result);
+    UpgradeLibrary library(upgradeLibraryPath());
+    QString failure = library.load();
+    if (failure.isEmpty()) {
+        QString returned;
+        failure = library.call({1, "-I", cameraIndexText(cameraId), "", ""}, &returned);
+        qDebug() << returned;
     }
-    loaded.library->unload();
+    library.unload();
     qDebug() << "uvc get info exit";
     return failure;
 }
@@ -180,8 +137,8 @@ namespace {
 // The library never gets -1: "no camera" would reach it as an index.
 void runUpgradeTask(const QString& fileName, int cameraId, const VideoInputInfo* target)
 {
-    QString failure;
-    LoadedLibrary loaded = loadUpgradeLibrary();
+    UpgradeLibrary library(upgradeLibraryPath());
+    QString failure = library.load();
     if (target) {
         const int position = usbCameraPosition(*target);
         if (position != cameraId) {
@@ -189,9 +146,8 @@ void runUpgradeTask(const QString& fileName, int cameraId, const VideoInputInfo*
         }
         cameraId = position;
     }
-    if (loaded.failure) {
-        qDebug() << loaded.failure;
-        failure = QString::fromLatin1(loaded.failure);
+    if (!failure.isEmpty()) {
+        qDebug().noquote() << failure;
     } else if (cameraId < 0) {
         failure = target ? cameraLeftNotice(*target)
                          : QStringLiteral("no camera was chosen; nothing was written");
@@ -201,22 +157,22 @@ void runUpgradeTask(const QString& fileName, int cameraId, const VideoInputInfo*
         const QByteArray path = upgradeFilePathBytes(fileName);
         const QByteArray index = cameraIndexText(cameraId);
         qDebug() << "file suffix is: " << suffix;
+        QString returned;
         switch (upgradeFileKind(fileName)) {
         case UpgradeFileKind::Image:
-            qDebug() << "start_upgrade ok: "
-                     << returnedText(loaded.entry(2, "-M", path.constData(), "-I",
-                                                  index.constData(), &upgradeMessageCallback));
+            failure = library.call({2, "-M", path, "-I", index}, &returned);
+            qDebug() << "start_upgrade ok: " << returned;
             break;
         case UpgradeFileKind::Package:
-            qDebug() << returnedText(loaded.entry(2, "-P", path.constData(), "-I",
-                                                  index.constData(), &upgradeMessageCallback));
+            failure = library.call({2, "-P", path, "-I", index}, &returned);
+            qDebug() << returned;
             break;
         case UpgradeFileKind::Unknown:
             failure = QStringLiteral("unknown file type \"%1\"").arg(suffix);
             break;
         }
     }
-    loaded.library->unload();
+    library.unload();
     qDebug() << "uvc upgrade exit";
     reportTaskEnd(failure);
 }

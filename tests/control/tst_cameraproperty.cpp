@@ -143,7 +143,11 @@ private slots:
         unsigned char byte = 0x5A;
         long value = 77, flags = 88;
         QCOMPARE(never.extensionUnitRequest(9, PropertyFlags::Get, &byte, 1), -1L);
-        QVERIFY(never.setVideoProcAmp(1, 50, 2) < 0 && !never.showPropertyDialog());
+        {
+            ScriptedDialogs user;
+            QVERIFY(never.setVideoProcAmp(1, 50, 2) < 0 && !never.showPropertyDialog());
+            QCOMPARE(user.messages().size(), 1); // said so, not silently ignored
+        }
         QVERIFY(camera->requests().isEmpty());
         Vorn_CameraProperty property(MainUnitSet);
         QCOMPARE(property.open(camera->deviceName()), 0L);
@@ -201,6 +205,13 @@ private slots:
         }
         QCOMPARE(user.messages(),
                  QStringList({"DLL is not loaded!", "Linke to Function is not OK!!!!"}));
+#if defined(VIDEO_CAPTURE_FILTER_LIBRARY) && defined(Q_OS_WIN)
+        // The simulated camera has no DirectShow filter, so no property page.
+        property.setDialogLibraryFile(VIDEO_CAPTURE_FILTER_LIBRARY);
+        QVERIFY(!property.showPropertyDialog() && !property.dialogOpen);
+        QVERIFY2(user.messages().last().startsWith("Advanced settings can't be shown: "),
+                 qPrintable(user.messages().last()));
+#endif
     }
 
 #if defined(VIDEO_CAPTURE_FILTER_LIBRARY) && defined(__linux__)

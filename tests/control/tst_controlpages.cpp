@@ -5,13 +5,16 @@
 #include "mainwindowinspector.h"
 #include "scripteddialogs.h"
 #include "simulateddevicecatalog.h"
+#include "systemvolume.h"
 #include "vorn_cameraproperty.h"
 #include "vorn_settingaudio.h"
 #include "vorn_settingvideo.h"
 
 #include <QCheckBox>
+#include <QImageReader>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -218,6 +221,23 @@ private slots:
         QVERIFY(audio->isEnabled());
         inspect.ui()->pushButton_preview->setChecked(true);
         QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 30000);
+        // The speaker pop-up shows the system's volume or says why there is
+        // none to show (no sound server, wine's partial Core Audio).
+        QString unreadable;
+        float volume = 0.0f;
+        SystemVolume().getSpeakerVolume(volume, &unreadable);
+        QTest::mouseClick(inspect.ui()->bt_volume, Qt::LeftButton);
+        QCOMPARE(inspect.volumeSlider()->isEnabled(), unreadable.isEmpty());
+        QCOMPARE(inspect.volumeSlider()->toolTip(), unreadable);
+        // A TIF snapshot (Qt's tiff plugin) holds exactly the picture shown.
+        QTemporaryDir folder;
+        ScriptedDialogs user;
+        user.fileName = folder.filePath(QStringLiteral("shot.tif"));
+        const QImage shown = inspect.lastFrame().copy();
+        inspect.ui()->bt_shot->click();
+        QImageReader reader(user.fileName);
+        QCOMPARE(reader.format(), QByteArray("tiff"));
+        QCOMPARE(reader.read().convertToFormat(QImage::Format_RGB888), shown);
         camera->clearRequests();
         for (int frames = 0; frames < 15; ++frames) {
             const QImage before = inspect.lastFrame();

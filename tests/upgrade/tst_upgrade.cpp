@@ -7,6 +7,7 @@
 #include "ui_vorn_progressdialog.h"
 #include "ui_vorn_settingupgrade.h"
 #include "upgradebridge.h"
+#include "upgradelibrary.h"
 #include "upgraderelay.h"
 #include "uvc_upgrade.h"
 #include "vorn_ffmpeglib.h"
@@ -189,6 +190,29 @@ private slots:
         setUpgradeLibraryFolder(QString());
     }
 
+    // The path reaches the library, and names the file there, whatever
+    // language its folder is named in.
+    void libraryUpgradesFromAnyFolder_data()
+    {
+        QTest::addColumn<QString>("folder");
+        for (const char* folder : {"Jörg", "Peña", "한국어", "party 🎉", "固件"}) {
+            QTest::newRow(folder) << QString::fromUtf8(folder);
+        }
+    }
+
+    void libraryUpgradesFromAnyFolder()
+    {
+        QFETCH(QString, folder);
+        hub.plugCamera();
+        QDir(dir.path()).mkpath(folder);
+        const QString path = writeFile(folder + QStringLiteral("/固件.img"), validImage());
+        const QStringList messages = messagesOf([&] { upgradeTask(path, 0); });
+        const QStringList written = messages.filter(QStringLiteral("flash write: "));
+        QVERIFY2(!written.isEmpty(), qPrintable(messages.join('\n')));
+        QCOMPARE(written.last().mid(13).chopped(1).toDouble(), 100.0);
+        QCOMPARE(messages.filter(QStringLiteral("exit")), QStringList{"upgrade exit"});
+    }
+
     void libraryRefusesWhatItCannotUpgrade()
     {
         hub.plugCamera();
@@ -344,6 +368,45 @@ private slots:
                                         : QStringLiteral("<font color=red>Upgrade failed!</font>"));
         }
     }
+
+#ifdef LUMORA_I686_BIN
+    // A vendor's 32-bit library runs in the 32-bit relay and reads as one in
+    // this process does; a relay that dies mid-way never reads as done.
+    void thirtyTwoBitLibraryRunsInTheRelay()
+    {
+        const QString i686 = QStringLiteral(LUMORA_I686_BIN "/");
+        QCOMPARE(libraryMachine(i686 + "scripted/uvc_upgrade.dll"), LibraryMachine::X86);
+        QCOMPARE(libraryMachine(bin("scripted/uvc_upgrade.dll")), LibraryMachine::X64);
+        Vorn_settingUpgradeInspector page = scriptedPage();
+        setUpgradeLibraryFolder(i686 + "scripted");
+        const QString longText(2000, QLatin1Char('x'));
+        scripted.script({longText, "f:%.2f:3.14159", "get info exit"});
+        page.ui()->pushButton_info->click();
+        QCOMPARE(scripted.call(0), (QStringList{"1", "-I", "3", "", ""}));
+        QCOMPARE(page.text(), longText.left(kUpgradeMessageBytes) + QStringLiteral("\n3.14"));
+        QCOMPARE(scripted.read("results").value(0), QStringLiteral("2000"));
+
+        const QString path = dir.filePath(QStringLiteral("固件 Jörg 🎉.img"));
+        const std::tuple<const char*, QStringList, const char*, int> rows[] = {
+            {"nosymbol", {}, "Linke to Function is not OK", -1},
+            {"scripted", {"Error: camera did not answer", "exit"}, "Upgrade failed", -1},
+            {"scripted", {"flash write: 100.0%", "die"}, "before the library returned", -1},
+            { "scripted",
+              {"send file: 100%", "flash write: 100.0%", "exit"},
+              "complete",
+              100 }};
+        for (const auto& [folder, messages, status, bar] : rows) {
+            scripted.script(messages);
+            setUpgradeLibraryFolder(i686 + folder);
+            upgradeThrough(page, path);
+            QVERIFY2(page.status().contains(status), qPrintable(page.status()));
+            QVERIFY(bar < 0 || page.bar() == bar);
+        }
+        QFile calls(scripted.dir.filePath("calls")); // the path's bytes, unchanged
+        QVERIFY(calls.open(QIODevice::ReadOnly));
+        QCOMPARE(calls.readAll().split('\t').value(2), upgradeFilePathBytes(path));
+    }
+#endif
 
     // Firmware goes to the camera the user clicked Upgrade for, wherever it
     // is by then, or nowhere: cameras leave while the file dialog is open.

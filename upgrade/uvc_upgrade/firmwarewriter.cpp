@@ -8,8 +8,9 @@
 #include <sys/stat.h>
 
 #if defined(_WIN32)
+#include "librarypath.h"
+
 #include <QString>
-#include <QTextCodec>
 
 #include <string>
 #endif
@@ -28,16 +29,14 @@ constexpr int kTransferSteps = 40;
 constexpr int kFlashSteps = 20;
 constexpr long long kLargestChunk = 256 * 1024;
 
-// The path comes as GBK bytes. Windows reaches any file name through its
+// The path comes as GB18030 bytes. Windows reaches any file name through its
 // wide-character calls; elsewhere the bytes are the name.
 #if defined(_WIN32)
 using FileStatus = struct _stat64;
 
 std::wstring widePath(const std::string& path)
 {
-    QTextCodec* gbk = QTextCodec::codecForName("GBK");
-    const QString name = gbk ? gbk->toUnicode(path.c_str()) : QString::fromLocal8Bit(path.c_str());
-    return name.toStdWString();
+    return pathFromLibraryBytes(path.c_str()).toStdWString();
 }
 
 int statPath(const std::string& path, FileStatus* info)

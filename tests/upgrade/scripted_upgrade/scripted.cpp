@@ -2,10 +2,15 @@
 // the arguments of every call, so tests see exactly what the program passes
 // and how the page reads each message. The folder named by
 // LUMORA_SCRIPTED_UPGRADE holds "script" (one message a line; "f:FORMAT:V"
-// formats a double, "null" makes the call return no text), and receives
+// formats a double, "null" makes the call return no text, "die" ends the
+// process there as a kill would), and receives
 // "calls" (the arguments of each call, tab-separated) and "results" (what
 // the callback returned for each message).
 #include "uvc_upgrade.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include <cstdlib>
 #include <fstream>
@@ -26,6 +31,11 @@ extern "C" UVC_UPGRADE_EXPORT const char* upgrade(int count, const char* switch1
     for (std::string line; std::getline(script, line);) {
         if (line == "null") {
             returnNull = true;
+        } else if (line == "die") {
+#if defined(_WIN32)
+            TerminateProcess(GetCurrentProcess(), 137);
+#endif
+            std::_Exit(137);
         } else if (line.rfind("f:", 0) == 0) {
             const size_t colon = line.rfind(':');
             const std::string format = line.substr(2, colon - 2);
