@@ -496,9 +496,29 @@ void Vorn_Cam::on_CameraView(uint8_t* buffer, int width, int height)
         std::memcpy(lastFrame.scanLine(y), frame.constScanLine(y), size_t(rowBytes));
     }
 
-    QImage preview = scaleNearest(frame, 800, 530);
-    settingAI->applyEffects(preview);
-    ui->label_cameraview->setPixmap(QPixmap::fromImage(preview));
+    ui->label_cameraview->setPixmap(QPixmap::fromImage(previewOf(frame)));
+}
+
+QImage Vorn_Cam::previewOf(const QImage& frame)
+{
+    // Shown whole and undistorted, with black bars; the effects see the
+    // picture alone, so that a tone or blur never tints or smears the bars.
+    QImage preview(800, 530, QImage::Format_RGB888);
+    scaleFittedInto(frame, preview);
+    const QRect area = fittedRect(frame.size(), preview.size());
+    uchar* first = preview.scanLine(area.y()) + area.x() * 3;
+    QImage picture(first, area.width(), area.height(), preview.bytesPerLine(),
+                   QImage::Format_RGB888);
+    settingAI->applyEffects(picture);
+    // The filters write their result into buffers of their own.
+    if (picture.constBits() != first) {
+        const size_t rowBytes = size_t(area.width()) * 3;
+        for (int y = 0; y < area.height(); ++y) {
+            std::memcpy(preview.scanLine(area.y() + y) + area.x() * 3, picture.constScanLine(y),
+                        rowBytes);
+        }
+    }
+    return preview;
 }
 
 void Vorn_Cam::captureState(bool state)

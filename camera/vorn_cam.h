@@ -80,6 +80,7 @@ private:
     void setMediaButtonsEnabled(bool enabled);
     void showCameraInUse();
     void startCaptureDeferred();
+    QImage previewOf(const QImage& frame);
     void styleComboBox();
 
     // Recording clock

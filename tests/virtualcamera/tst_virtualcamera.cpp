@@ -1,6 +1,7 @@
 // The virtual camera: its commands run through a pkexec stand-in, the
 // window's switch, the helper installed for root, and the Linux feeder.
 #include "framerecord.h"
+#include "letterbox.h"
 #include "mainwindowinspector.h"
 #include "pkexeclauncher.h"
 #include "placeholderpicture.h"
@@ -430,8 +431,7 @@ private slots:
         feeder.start(feederProgram(), {"--output", output, "--format", "i420", "--fps", "20",
                                        "--tmpdir", keyFolder.path()});
         QVERIFY(feeder.waitForStarted());
-        const QImage scaled = first.scaled(kW, kH, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        QTRY_VERIFY_WITH_TIMEOUT(feederShows(output, scaled), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(feederShows(output, letterboxed(first, QSize(kW, kH))), 30000);
         // The feeder holds the segment, so the writer's next attach finds it.
         writer->ImageFrame(second.bits(), kW, kH);
         QTRY_VERIFY_WITH_TIMEOUT(feederShows(output, second), 30000);
