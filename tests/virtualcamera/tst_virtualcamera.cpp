@@ -280,6 +280,7 @@ private slots:
             {"126", "", "declined"},
             {"127", "No authentication agent", "polkit authentication agent"},
             {"10", "", "v4l2loopback"},
+            {"14", "", "0.12.5 or later"},
             {"", "", "needs pkexec"},
             {"0", "", "cmake --install"}};
         for (const auto& [exitCode, error, told] : rows) {
@@ -325,7 +326,8 @@ private slots:
         const QString policy = prefix.filePath("share/polkit-1/actions/org.lumora.vcam.policy");
         for (const QString& folder : {prefix.filePath("libexec"), prefix.filePath("libexec/lumora"),
                                       prefix.filePath("share/polkit-1/actions"), script,
-                                      prefix.filePath("libexec/lumora/lumora-vcam-feeder")}) {
+                                      prefix.filePath("libexec/lumora/lumora-vcam-feeder"),
+                                      prefix.filePath("libexec/lumora/lumora-vcam-ctl")}) {
             QCOMPARE(mode(folder), QString("0 755"));
         }
         QCOMPARE(mode(policy), QString("0 644"));
@@ -353,6 +355,93 @@ private slots:
         QCOMPARE(chown(QFile::encodeName(copy), 65534, 65534), 0);
         QCOMPARE(TrustedHelper::untrustedPart(copy), copy);
         QVERIFY(VirtualCameraCommand::linuxRefusal(folder + "/gone").contains("not installed"));
+    }
+
+    // The registration tool beside another program's loopback devices, with
+    // v4l2loopback played by stand-ins: modprobe, and the device control
+    // keeping each device as a file that holds its label.
+    void theHelperAddsAndRemovesOnlyItsOwnDevice()
+    {
+        // Another program's device before or after ours; ours held open.
+        const std::tuple<bool, bool, bool, QString, QString, int> rows[] = {
+            {false, false, false, "load unload", "", 0},
+            {true, false, false, "", "OBS", 0},
+            {false, true, false, "load", "OBS", 0},
+            {true, false, true, "", "ours OBS", 11},
+            {false, false, true, "load unload", "ours", 11}};
+        for (const auto& [foreignFirst, foreignLater, busy, modprobe, left, exitCode] : rows) {
+            QTemporaryDir dir;
+            QVERIFY(QDir(dir.path()).mkpath("k") && QDir(dir.path()).mkpath("bin"));
+            const auto write = [&](const QString& name, const QByteArray& text) {
+                QFile out(dir.filePath(name));
+                out.open(QIODevice::WriteOnly);
+                out.write(text);
+                out.setPermissions(out.permissions() | QFile::ExeOwner);
+            };
+            const auto lines = [&](const QString& name) {
+                QFile in(dir.filePath(name));
+                in.open(QIODevice::ReadOnly);
+                return QString::fromUtf8(in.readAll()).split('\n', Qt::SkipEmptyParts);
+            };
+            QFile script(QCoreApplication::applicationDirPath() + "/virtual/lumora-vcam");
+            QVERIFY(script.open(QIODevice::ReadOnly));
+            write("lumora-vcam",
+                  script.readAll().replace("STATE=/run/lumora-vcam", "STATE=\"$K/state\""));
+            QVERIFY(QFile::copy("/usr/bin/sleep", dir.filePath("lumora-vcam-feeder")));
+            write("lumora-vcam-ctl",
+                  "#!/bin/sh\n[ -e \"$K/loaded\" ] || exit 3\ncase $1 in\n"
+                  "list) for d in \"$K\"/video*; do [ ! -e \"$d\" ] || printf '%s\\t%s\\n' "
+                  "\"$d\" \"$(cat \"$d\")\"; done ;;\n"
+                  "add) n=0; while [ -e \"$K/video$n\" ]; do n=$((n+1)); done\n"
+                  "  printf %s \"$2\" > \"$K/video$n\"; echo \"$K/video$n\" ;;\n"
+                  "delete) [ ! -e \"$K/busy\" ] || exit 5; rm \"$2\" ;;\nesac\n");
+            write("bin/modprobe",
+                  "#!/bin/sh\nif [ \"$1\" = -r ]; then echo unload >> \"$K/log\"\n"
+                  "  [ ! -e \"$K/busy\" ] || exit 1; rm -f \"$K\"/video* \"$K/loaded\"\n"
+                  "else echo load >> \"$K/log\"; touch \"$K/loaded\"\n"
+                  "  printf %s \"${4#card_label=}\" > \"$K/video0\"; fi\n");
+            // Keeps the feeder's arguments, then runs it (sleep) as it is.
+            write("bin/setpriv", "#!/bin/sh\nwhile [ \"${1#--}\" != \"$1\" ]; do shift; done\n"
+                                 "echo \"$*\" > \"$K/feeder\"; exec \"$1\" 600\n");
+            const auto run = [&](const QStringList& args) {
+                QProcess helper;
+                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+                environment.insert("K", dir.filePath("k"));
+                environment.insert("PATH", dir.filePath("bin") + ':' + path);
+                helper.setProcessEnvironment(environment);
+                helper.start("sh", QStringList{dir.filePath("lumora-vcam")} + args);
+                return helper.waitForFinished(30000) ? helper.exitCode() : -1;
+            };
+            const auto labels = [&] {
+                QStringList found;
+                for (const QString& name : QDir(dir.filePath("k")).entryList({"video*"})) {
+                    found << lines("k/" + name).value(0).replace("Vorn DShow VCamera", "ours");
+                }
+                return found.join(' ');
+            };
+            const auto addForeign = [&] {
+                write("k/loaded", "");
+                write("k/video9", "OBS");
+            };
+            if (foreignFirst) {
+                addForeign();
+            }
+            QCOMPARE(run({"register", "--tmpdir", dir.path()}), 0);
+            QVERIFY(labels().startsWith("ours"));
+            QVERIFY(lines("k/feeder").value(0).contains("--device " + dir.filePath("k/video0 ")));
+            if (foreignLater) {
+                addForeign();
+            }
+            if (busy) {
+                write("k/busy", "");
+            }
+            QCOMPARE(run({"unregister"}), exitCode);
+            QCOMPARE(lines("k/log").join(' '), modprobe);
+            QCOMPARE(labels(), left);
+            // A device in use keeps its feeder; the stand-in ends it here.
+            QFile::remove(dir.filePath("k/busy"));
+            QCOMPARE(run({"unregister"}), 0);
+        }
     }
 
     void recordChecks()
