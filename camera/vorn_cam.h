@@ -114,6 +114,9 @@ private:
     VideoInputList cameraList;
     CameraTable cameraTable;
     QImage lastFrame;
+    // The snapshot source's next buffer, made and faulted in while the
+    // camera opens, so that the first picture does not pay for it.
+    QImage spareFrame;
     QTimer* cameraListTimer = nullptr;
     int currentIndex = -1;
     QString recordFileName;
