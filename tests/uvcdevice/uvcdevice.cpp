@@ -26,6 +26,7 @@ extern "C" {
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -237,6 +238,11 @@ std::string classFolder(int node)
     return "/sys/class/video4linux/video" + std::to_string(node);
 }
 
+std::string charLink(int node)
+{
+    return "/sys/dev/char/81:" + std::to_string(node);
+}
+
 void writeSysfs(const std::string& root, const Camera& c)
 {
     const std::string interface = usbFolder(c) + "/9-" + std::to_string(c.port) + ":1.0";
@@ -248,6 +254,12 @@ void writeSysfs(const std::string& root, const Camera& c)
         fs::create_directories(root + classFolder(c.node + i));
         std::ofstream(root + classFolder(c.node + i) + "/index") << i << "\n";
         std::ofstream(root + classFolder(c.node + i) + "/name") << c.name << "\n";
+        std::ofstream(root + classFolder(c.node + i) + "/dev") << "81:" << c.node + i << "\n";
+        std::ofstream(root + classFolder(c.node + i) + "/uevent")
+            << "MAJOR=81\nMINOR=" << c.node + i << "\nDEVNAME=video" << c.node + i << "\n";
+        fs::create_directories(root + "/sys/dev/char");
+        fs::create_symlink("../../class/video4linux/video" + std::to_string(c.node + i),
+                           root + charLink(c.node + i));
         fs::create_symlink("../../.." + interface.substr(4),
                            root + classFolder(c.node + i) + "/device");
     }
@@ -499,6 +511,24 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
              ctrl->id, ctrl->value, r);
         return r;
     }
+    case VIDIOC_G_EXT_CTRLS:
+    case VIDIOC_S_EXT_CTRLS: { // one by one, as uvcvideo does
+        auto* ext = static_cast<v4l2_ext_controls*>(arg);
+        for (uint32_t i = 0; i < ext->count; ++i) {
+            v4l2_control one{ext->controls[i].id, ext->controls[i].value};
+            const int r = request == VIDIOC_S_EXT_CTRLS ? c.controls->setControl(&one)
+                                                        : c.controls->getControl(&one);
+            note(d, "%s id=0x%08x value=%d result=%d",
+                 request == VIDIOC_S_EXT_CTRLS ? "VIDIOC_S_CTRL" : "VIDIOC_G_CTRL", one.id,
+                 one.value, r);
+            ext->controls[i].value = one.value;
+            if (r < 0) {
+                ext->error_idx = i;
+                return r;
+            }
+        }
+        return 0;
+    }
     case VIDIOC_G_INPUT:
         return *static_cast<int*>(arg) = 0;
     case VIDIOC_ENUMINPUT: { // the one input, the camera itself
@@ -668,7 +698,8 @@ const char* mapped(const char* path)
 {
     thread_local std::string buffer;
     if (!path || (std::strncmp(path, "/sys/class/video4linux/", 23) != 0 &&
-                  std::strncmp(path, "/sys/devices/platform/uvcdev/", 29) != 0))
+                  std::strncmp(path, "/sys/devices/platform/uvcdev/", 29) != 0 &&
+                  std::strncmp(path, "/sys/dev/char/81:", 17) != 0))
         return path;
     buffer = devices().root + path;
     return buffer.c_str();
@@ -726,6 +757,18 @@ __attribute__((constructor)) void keepToThisProcess()
 OPEN_CALL(open)
 OPEN_CALL(open64)
 
+// open() of programs built with _FORTIFY_SOURCE, when the flags are not constant.
+#define OPEN2_CALL(name)                                                                           \
+    UVCDEV_API int name(const char* path, int flags)                                               \
+    {                                                                                              \
+        static const auto real =                                                                   \
+            reinterpret_cast<int (*)(const char*, int)>(dlsym(RTLD_NEXT, #name));                  \
+        return nodeNumber(path) < 0 ? real(mapped(path), flags)                                    \
+                                    : openNode(nodeNumber(path), flags);                           \
+    }
+OPEN2_CALL(__open_2)
+OPEN2_CALL(__open64_2)
+
 UVCDEV_API int close(int fd)
 {
     REAL(close);
@@ -751,11 +794,46 @@ UVCDEV_API int ioctl(int fd, unsigned long request, ...) noexcept
     return result == 1 ? real(fd, request, arg) : result < 0 ? failWith(-result) : result;
 }
 
-UVCDEV_API int stat(const char* path, struct stat* st) noexcept
-{
-    REAL(stat);
-    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : real(mapped(path), st);
-}
+#define STAT_CALL(name, type)                                                                      \
+    UVCDEV_API int name(const char* path, struct type* st) noexcept                                \
+    {                                                                                              \
+        REAL(name);                                                                                \
+        return nodeNumber(path) >= 0                                                               \
+                   ? nodeStat(nodeNumber(path), reinterpret_cast<struct stat*>(st))                \
+                   : real(mapped(path), st);                                                       \
+    }
+STAT_CALL(stat, stat)
+STAT_CALL(stat64, stat64)
+STAT_CALL(lstat, stat)
+STAT_CALL(lstat64, stat64)
+
+// A node's descriptor is a memfd underneath; it answers as the node.
+#define FSTAT_CALL(name, type)                                                                     \
+    UVCDEV_API int name(int fd, struct type* st) noexcept                                          \
+    {                                                                                              \
+        REAL(name);                                                                                \
+        int node = -1;                                                                             \
+        if (active) {                                                                              \
+            auto [d, lock] = locked();                                                             \
+            auto it = d.handles.find(fd);                                                          \
+            node = it == d.handles.end() ? -1 : it->second.camera->node + it->second.metadata;     \
+        }                                                                                          \
+        return node >= 0 ? nodeStat(node, reinterpret_cast<struct stat*>(st)) : real(fd, st);      \
+    }
+// x86-64 and arm64 lay out both alike.
+static_assert(sizeof(struct stat) == sizeof(struct stat64));
+FSTAT_CALL(fstat, stat)
+FSTAT_CALL(fstat64, stat64)
+
+// Standard streams (fopen, std::ifstream) read sysfs too.
+#define FOPEN_CALL(name)                                                                           \
+    UVCDEV_API FILE* name(const char* path, const char* mode)                                      \
+    {                                                                                              \
+        REAL(name);                                                                                \
+        return real(mapped(path), mode);                                                           \
+    }
+FOPEN_CALL(fopen)
+FOPEN_CALL(fopen64)
 
 UVCDEV_API int access(const char* path, int mode) noexcept
 {
@@ -829,7 +907,8 @@ UVCDEV_API int uvcdev_unplug(int node)
         return -1;
     c->plugged = false;
     std::error_code ignored;
-    for (const std::string& path : {classFolder(node), classFolder(node + 1), usbFolder(*c)})
+    for (const std::string& path : {classFolder(node), classFolder(node + 1), usbFolder(*c),
+                                    charLink(node), charLink(node + 1)})
         fs::remove_all(d.root + path, ignored);
     return 0;
 }
@@ -868,3 +947,7 @@ UVCDEV_API int uvcdev_read_picture(const uint8_t* rgb, int width, int height, in
     }
     return number < PictureCode::loop ? number : -1;
 }
+
+// The cameras are there from the start, for a client that opens or stats its
+// node before it lists /dev, if ever; made last, after the tables above.
+static const bool setUpAtLoad = getenv("UVCDEV_CAMERAS") && (devices(), true);
