@@ -1,6 +1,5 @@
 // The frame-sharing object writing the segment "shareFrame", read back by a
 // separate process with the same key and locks.
-#include "letterbox.h"
 #include "sharedframelock.h"
 #include "sharedframeprobe.h"
 #include "vorn_sharedmemory.h"

@@ -3,10 +3,10 @@
 // values, and the effects in the real main window, where only the preview
 // shows them.
 #include "dialogseam.h"
-#include "letterbox.h"
 #include "mainwindowinspector.h"
 #include "referencefilters.h"
 #include "scripteddialogs.h"
+#include "sharedframeprobe.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
 #include "tonefilters.h"
@@ -289,8 +289,8 @@ private slots:
             QVERIFY(samePixels(delivered, frame));
             // The effects touch the picture, not the black bars around it.
             const QImage picture = frame.scaled(800, 530, Qt::KeepAspectRatio);
-            QVERIFY(
-                samePixels(shown, letterboxed(plainChain(picture, 30, 100, 6, 80), {800, 530})));
+            QVERIFY(samePixels(shown, SharedFrameProbe::letterboxed(
+                                          plainChain(picture, 30, 100, 6, 80), {800, 530})));
 
             user.fileName = dir.filePath(QStringLiteral("snapshot.png"));
             inspect.ui()->bt_shot->click();

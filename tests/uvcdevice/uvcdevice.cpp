@@ -254,7 +254,6 @@ void writeSysfs(const std::string& root, const Camera& c)
         fs::create_directories(root + classFolder(c.node + i));
         std::ofstream(root + classFolder(c.node + i) + "/index") << i << "\n";
         std::ofstream(root + classFolder(c.node + i) + "/name") << c.name << "\n";
-        std::ofstream(root + classFolder(c.node + i) + "/dev") << "81:" << c.node + i << "\n";
         std::ofstream(root + classFolder(c.node + i) + "/uevent")
             << "MAJOR=81\nMINOR=" << c.node + i << "\nDEVNAME=video" << c.node + i << "\n";
         fs::create_directories(root + "/sys/dev/char");
@@ -514,18 +513,13 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     case VIDIOC_G_EXT_CTRLS:
     case VIDIOC_S_EXT_CTRLS: { // one by one, as uvcvideo does
         auto* ext = static_cast<v4l2_ext_controls*>(arg);
-        for (uint32_t i = 0; i < ext->count; ++i) {
-            v4l2_control one{ext->controls[i].id, ext->controls[i].value};
+        for (ext->error_idx = 0; ext->error_idx < ext->count; ++ext->error_idx) {
+            v4l2_ext_control& x = ext->controls[ext->error_idx];
+            v4l2_control one{x.id, x.value};
             const int r = request == VIDIOC_S_EXT_CTRLS ? c.controls->setControl(&one)
                                                         : c.controls->getControl(&one);
-            note(d, "%s id=0x%08x value=%d result=%d",
-                 request == VIDIOC_S_EXT_CTRLS ? "VIDIOC_S_CTRL" : "VIDIOC_G_CTRL", one.id,
-                 one.value, r);
-            ext->controls[i].value = one.value;
-            if (r < 0) {
-                ext->error_idx = i;
+            if ((x.value = one.value, r) < 0)
                 return r;
-            }
         }
         return 0;
     }
@@ -758,16 +752,12 @@ OPEN_CALL(open)
 OPEN_CALL(open64)
 
 // open() of programs built with _FORTIFY_SOURCE, when the flags are not constant.
-#define OPEN2_CALL(name)                                                                           \
-    UVCDEV_API int name(const char* path, int flags)                                               \
-    {                                                                                              \
-        static const auto real =                                                                   \
-            reinterpret_cast<int (*)(const char*, int)>(dlsym(RTLD_NEXT, #name));                  \
-        return nodeNumber(path) < 0 ? real(mapped(path), flags)                                    \
-                                    : openNode(nodeNumber(path), flags);                           \
-    }
-OPEN2_CALL(__open_2)
-OPEN2_CALL(__open64_2)
+UVCDEV_API int __open_2(const char* path, int flags)
+{
+    static const auto real =
+        reinterpret_cast<int (*)(const char*, int)>(dlsym(RTLD_NEXT, "__open_2"));
+    return nodeNumber(path) < 0 ? real(mapped(path), flags) : openNode(nodeNumber(path), flags);
+}
 
 UVCDEV_API int close(int fd)
 {
@@ -794,36 +784,23 @@ UVCDEV_API int ioctl(int fd, unsigned long request, ...) noexcept
     return result == 1 ? real(fd, request, arg) : result < 0 ? failWith(-result) : result;
 }
 
-#define STAT_CALL(name, type)                                                                      \
-    UVCDEV_API int name(const char* path, struct type* st) noexcept                                \
-    {                                                                                              \
-        REAL(name);                                                                                \
-        return nodeNumber(path) >= 0                                                               \
-                   ? nodeStat(nodeNumber(path), reinterpret_cast<struct stat*>(st))                \
-                   : real(mapped(path), st);                                                       \
-    }
-STAT_CALL(stat, stat)
-STAT_CALL(stat64, stat64)
-STAT_CALL(lstat, stat)
-STAT_CALL(lstat64, stat64)
+UVCDEV_API int stat(const char* path, struct stat* st) noexcept
+{
+    REAL(stat);
+    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : real(mapped(path), st);
+}
 
 // A node's descriptor is a memfd underneath; it answers as the node.
-#define FSTAT_CALL(name, type)                                                                     \
-    UVCDEV_API int name(int fd, struct type* st) noexcept                                          \
-    {                                                                                              \
-        REAL(name);                                                                                \
-        int node = -1;                                                                             \
-        if (active) {                                                                              \
-            auto [d, lock] = locked();                                                             \
-            auto it = d.handles.find(fd);                                                          \
-            node = it == d.handles.end() ? -1 : it->second.camera->node + it->second.metadata;     \
-        }                                                                                          \
-        return node >= 0 ? nodeStat(node, reinterpret_cast<struct stat*>(st)) : real(fd, st);      \
-    }
-// x86-64 and arm64 lay out both alike.
-static_assert(sizeof(struct stat) == sizeof(struct stat64));
-FSTAT_CALL(fstat, stat)
-FSTAT_CALL(fstat64, stat64)
+UVCDEV_API int fstat(int fd, struct stat* st) noexcept
+{
+    REAL(fstat);
+    if (!active)
+        return real(fd, st);
+    auto [d, lock] = locked();
+    auto it = d.handles.find(fd);
+    return it == d.handles.end() ? real(fd, st)
+                                 : nodeStat(it->second.camera->node + it->second.metadata, st);
+}
 
 // Standard streams (fopen, std::ifstream) read sysfs too.
 #define FOPEN_CALL(name)                                                                           \

@@ -1,7 +1,6 @@
 // The virtual camera: its commands run through a pkexec stand-in, the
 // window's switch, the helper installed for root, and the Linux feeder.
 #include "framerecord.h"
-#include "letterbox.h"
 #include "mainwindowinspector.h"
 #include "pkexeclauncher.h"
 #include "placeholderpicture.h"
@@ -357,90 +356,66 @@ private slots:
         QVERIFY(VirtualCameraCommand::linuxRefusal(folder + "/gone").contains("not installed"));
     }
 
-    // The registration tool beside another program's loopback devices, with
-    // v4l2loopback played by stand-ins: modprobe, and the device control
-    // keeping each device as a file that holds its label.
+    // The registration tool beside another program's loopback devices. One
+    // stand-in plays modprobe, the device control (a device is a file that
+    // holds its label) and setpriv (which runs the feeder, a sleep).
     void theHelperAddsAndRemovesOnlyItsOwnDevice()
     {
-        // Another program's device before or after ours; ours held open.
-        const std::tuple<bool, bool, bool, QString, QString, int> rows[] = {
-            {false, false, false, "load unload", "", 0},
-            {true, false, false, "", "OBS", 0},
-            {false, true, false, "load", "OBS", 0},
-            {true, false, true, "", "ours OBS", 11},
-            {false, false, true, "load unload", "ours", 11}};
-        for (const auto& [foreignFirst, foreignLater, busy, modprobe, left, exitCode] : rows) {
+        // Another program's device before or after ours; ours held open:
+        // what modprobe was asked, and the devices left.
+        const std::tuple<bool, bool, bool, QByteArray, int> rows[] = {
+            {false, false, false, "load unload /", 0},
+            {true, false, false, "/ OBS", 0},
+            {false, true, false, "load / OBS", 0},
+            {true, false, true, "/ Vorn DShow VCamera OBS", 11},
+            {false, false, true, "load unload / Vorn DShow VCamera", 11}};
+        for (const auto& [foreignFirst, foreignLater, busy, expected, exitCode] : rows) {
             QTemporaryDir dir;
-            QVERIFY(QDir(dir.path()).mkpath("k") && QDir(dir.path()).mkpath("bin"));
-            const auto write = [&](const QString& name, const QByteArray& text) {
-                QFile out(dir.filePath(name));
-                out.open(QIODevice::WriteOnly);
-                out.write(text);
-                out.setPermissions(out.permissions() | QFile::ExeOwner);
-            };
-            const auto lines = [&](const QString& name) {
-                QFile in(dir.filePath(name));
-                in.open(QIODevice::ReadOnly);
-                return QString::fromUtf8(in.readAll()).split('\n', Qt::SkipEmptyParts);
-            };
-            QFile script(QCoreApplication::applicationDirPath() + "/virtual/lumora-vcam");
-            QVERIFY(script.open(QIODevice::ReadOnly));
-            write("lumora-vcam",
-                  script.readAll().replace("STATE=/run/lumora-vcam", "STATE=\"$K/state\""));
-            QVERIFY(QFile::copy("/usr/bin/sleep", dir.filePath("lumora-vcam-feeder")));
-            write("lumora-vcam-ctl",
-                  "#!/bin/sh\n[ -e \"$K/loaded\" ] || exit 3\ncase $1 in\n"
-                  "list) for d in \"$K\"/video*; do [ ! -e \"$d\" ] || printf '%s\\t%s\\n' "
-                  "\"$d\" \"$(cat \"$d\")\"; done ;;\n"
-                  "add) n=0; while [ -e \"$K/video$n\" ]; do n=$((n+1)); done\n"
-                  "  printf %s \"$2\" > \"$K/video$n\"; echo \"$K/video$n\" ;;\n"
-                  "delete) [ ! -e \"$K/busy\" ] || exit 5; rm \"$2\" ;;\nesac\n");
-            write("bin/modprobe",
-                  "#!/bin/sh\nif [ \"$1\" = -r ]; then echo unload >> \"$K/log\"\n"
-                  "  [ ! -e \"$K/busy\" ] || exit 1; rm -f \"$K\"/video* \"$K/loaded\"\n"
-                  "else echo load >> \"$K/log\"; touch \"$K/loaded\"\n"
-                  "  printf %s \"${4#card_label=}\" > \"$K/video0\"; fi\n");
-            // Keeps the feeder's arguments, then runs it (sleep) as it is.
-            write("bin/setpriv", "#!/bin/sh\nwhile [ \"${1#--}\" != \"$1\" ]; do shift; done\n"
-                                 "echo \"$*\" > \"$K/feeder\"; exec \"$1\" 600\n");
-            const auto run = [&](const QStringList& args) {
-                QProcess helper;
+            QByteArray out;
+            const auto shell = [&](const QString& command) {
+                QProcess sh;
                 QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-                environment.insert("K", dir.filePath("k"));
+                environment.insert("K", dir.path());
                 environment.insert("PATH", dir.filePath("bin") + ':' + path);
-                helper.setProcessEnvironment(environment);
-                helper.start("sh", QStringList{dir.filePath("lumora-vcam")} + args);
-                return helper.waitForFinished(30000) ? helper.exitCode() : -1;
+                sh.setProcessEnvironment(environment);
+                sh.start("sh", {"-c", command});
+                const bool ended = sh.waitForFinished(30000);
+                out = sh.readAllStandardOutput().trimmed();
+                return ended ? sh.exitCode() : -1;
             };
-            const auto labels = [&] {
-                QStringList found;
-                for (const QString& name : QDir(dir.filePath("k")).entryList({"video*"})) {
-                    found << lines("k/" + name).value(0).replace("Vorn DShow VCamera", "ours");
-                }
-                return found.join(' ');
-            };
-            const auto addForeign = [&] {
-                write("k/loaded", "");
-                write("k/video9", "OBS");
-            };
-            if (foreignFirst) {
-                addForeign();
-            }
-            QCOMPARE(run({"register", "--tmpdir", dir.path()}), 0);
-            QVERIFY(labels().startsWith("ours"));
-            QVERIFY(lines("k/feeder").value(0).contains("--device " + dir.filePath("k/video0 ")));
-            if (foreignLater) {
-                addForeign();
-            }
-            if (busy) {
-                write("k/busy", "");
-            }
-            QCOMPARE(run({"unregister"}), exitCode);
-            QCOMPARE(lines("k/log").join(' '), modprobe);
-            QCOMPARE(labels(), left);
+            QCOMPARE(shell("sed 's|^STATE=.*|STATE=$K/state|' " +
+                           QCoreApplication::applicationDirPath() +
+                           "/virtual/lumora-vcam >$K/lumora-vcam && cp /usr/bin/sleep "
+                           "$K/lumora-vcam-feeder && mkdir $K/bin && cat >$K/fake <<'EOF'\n"
+                           "case ${0##*/}$1 in\n"
+                           "modprobe-r) echo unload >>$K/log; [ ! -e $K/busy ] || exit 1\n"
+                           "  rm $K/video* $K/loaded ;;\n"
+                           "modprobe*) echo load >>$K/log; touch $K/loaded; printf %s \"${4#*=}\" "
+                           ">$K/video0 ;;\n"
+                           "setpriv*) while [ \"${1#--}\" != \"$1\" ]; do shift; done\n"
+                           "  echo \"$*\" >$K/feeder; exec \"$1\" 600 ;;\n"
+                           "*list) [ -e $K/loaded ] || exit 3; for d in $K/video*; do\n"
+                           "  [ ! -e $d ] || printf '%s\\t%s\\n' $d \"$(cat $d)\"; done ;;\n"
+                           "*add) n=0; while [ -e $K/video$n ]; do n=$((n+1)); done\n"
+                           "  printf %s \"$2\" >$K/video$n ;;\n"
+                           "*delete) [ ! -e $K/busy ] || exit 5; rm $2 ;;\nesac\nEOF\n"
+                           "chmod +x $K/fake && ln -s fake $K/lumora-vcam-ctl && "
+                           "ln -s ../fake $K/bin/modprobe && ln -s ../fake $K/bin/setpriv"),
+                     0);
+            const QString foreign = "touch $K/loaded; printf OBS >$K/video9";
+            QCOMPARE(shell(foreignFirst ? foreign : ":"), 0);
+            // Ours as the first device, fed.
+            QCOMPARE(shell("sh $K/lumora-vcam register --tmpdir $K && cat $K/video0 && "
+                           "grep -c -- \"--device $K/video0 \" $K/feeder"),
+                     0);
+            QCOMPARE(out, QByteArray("Vorn DShow VCamera1"));
+            QCOMPARE(shell(foreignLater ? foreign : busy ? "touch $K/busy" : ":"), 0);
+            QCOMPARE(shell("sh $K/lumora-vcam unregister"), exitCode);
+            shell(
+                "echo $(cat $K/log) / $(for d in $K/video*; do [ ! -e $d ] || cat $d; echo; done)");
+            QCOMPARE(out, expected);
             // A device in use keeps its feeder; the stand-in ends it here.
-            QFile::remove(dir.filePath("k/busy"));
-            QCOMPARE(run({"unregister"}), 0);
+            QCOMPARE(shell("rm -f $K/busy; sh $K/lumora-vcam unregister"), 0);
         }
     }
 
@@ -520,7 +495,8 @@ private slots:
         feeder.start(feederProgram(), {"--output", output, "--format", "i420", "--fps", "20",
                                        "--tmpdir", keyFolder.path()});
         QVERIFY(feeder.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(feederShows(output, letterboxed(first, QSize(kW, kH))), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            feederShows(output, SharedFrameProbe::letterboxed(first, QSize(kW, kH))), 30000);
         // The feeder holds the segment, so the writer's next attach finds it.
         writer->ImageFrame(second.bits(), kW, kH);
         QTRY_VERIFY_WITH_TIMEOUT(feederShows(output, second), 30000);
