@@ -36,6 +36,51 @@ void buildRowTable(int source, int target, std::vector<int>& table)
     }
 }
 
+// Scales source into the area of target, which must both be RGB888.
+void scaleRows(const QImage& source, QImage& target, const QRect& area)
+{
+    std::vector<int> columns;
+    std::vector<int> rows;
+    buildColumnTable(source.width(), area.width(), columns);
+    buildRowTable(source.height(), area.height(), rows);
+    for (int& column : columns) {
+        column *= 3;
+    }
+    for (int y = 0; y < area.height(); ++y) {
+        const uchar* in = source.constScanLine(rows[y]);
+        uchar* out = target.scanLine(area.y() + y) + area.x() * 3;
+        for (int x = 0; x < area.width(); ++x, out += 3) {
+            const uchar* pixel = in + columns[x];
+            out[0] = pixel[0];
+            out[1] = pixel[1];
+            out[2] = pixel[2];
+        }
+    }
+}
+
+// Black everywhere outside the area; the bars are written for every frame,
+// since a reused target may hold a picture of another shape.
+void fillBars(QImage& target, const QRect& area)
+{
+    const size_t rowBytes = size_t(target.width()) * 3;
+    for (int y = 0; y < target.height(); ++y) {
+        uchar* row = target.scanLine(y);
+        if (y < area.top() || y > area.bottom()) {
+            std::memset(row, 0, rowBytes);
+            continue;
+        }
+        std::memset(row, 0, size_t(area.x()) * 3);
+        const size_t right = size_t(area.x() + area.width()) * 3;
+        std::memset(row + right, 0, rowBytes - right);
+    }
+}
+
+bool bothRgb888(const QImage& source, const QImage& target)
+{
+    return source.format() == QImage::Format_RGB888 && target.format() == QImage::Format_RGB888 &&
+           !source.isNull() && !target.isNull();
+}
+
 } // namespace
 
 QImage scaleNearest(const QImage& source, int width, int height)
@@ -52,28 +97,44 @@ QImage scaleNearest(const QImage& source, int width, int height)
 
 void scaleNearestInto(const QImage& source, QImage& target)
 {
-    const int width = target.width();
-    const int height = target.height();
-    if (source.format() != QImage::Format_RGB888 || target.format() != QImage::Format_RGB888 ||
-        source.isNull() || target.isNull()) {
-        target = scaleNearest(source, width, height);
+    if (!bothRgb888(source, target)) {
+        target = scaleNearest(source, target.width(), target.height());
         return;
     }
-    std::vector<int> columns;
-    std::vector<int> rows;
-    buildColumnTable(source.width(), width, columns);
-    buildRowTable(source.height(), height, rows);
-    for (int& column : columns) {
-        column *= 3;
+    scaleRows(source, target, target.rect());
+}
+
+QRect fittedRect(const QSize& picture, const QSize& box)
+{
+    if (picture.isEmpty() || box.isEmpty()) {
+        return QRect(QPoint(0, 0), box);
     }
-    for (int y = 0; y < height; ++y) {
-        const uchar* in = source.constScanLine(rows[y]);
-        uchar* out = target.scanLine(y);
-        for (int x = 0; x < width; ++x, out += 3) {
-            const uchar* pixel = in + columns[x];
-            out[0] = pixel[0];
-            out[1] = pixel[1];
-            out[2] = pixel[2];
-        }
+    const QSize size = picture.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    return QRect(QPoint((box.width() - size.width()) / 2, (box.height() - size.height()) / 2),
+                 size);
+}
+
+void scaleFittedInto(const QImage& source, QImage& target)
+{
+    if (!bothRgb888(source, target)) {
+        target = scaleFitted(source, target.width(), target.height());
+        return;
     }
+    const QRect area = fittedRect(source.size(), target.size());
+    fillBars(target, area);
+    scaleRows(source, target, area);
+}
+
+QImage scaleFitted(const QImage& source, int width, int height)
+{
+    if (source.isNull() || width <= 0 || height <= 0) {
+        return QImage();
+    }
+    QImage target(width, height, QImage::Format_RGB888);
+    if (!target.isNull()) {
+        // Other formats are converted first, so the bars and the scaling
+        // stay the same.
+        scaleFittedInto(source.convertToFormat(QImage::Format_RGB888), target);
+    }
+    return target;
 }

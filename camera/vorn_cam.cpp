@@ -3,6 +3,7 @@
 #include "devicecatalog.h"
 #include "dialogseam.h"
 #include "framescaler.h"
+#include "memoryprefault.h"
 #include "ui_vorn_cam.h"
 #include "vorn_ffmpeglib.h"
 #include "vorn_settingai.h"
@@ -20,6 +21,7 @@
 #include <QTimer>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -38,6 +40,9 @@ const char kComboBoxStyle[] =
 
 const QString kInUseStyle =
     QStringLiteral("color: rgb(255, 255, 255);font: 20px \"Brandon Grotesque Regular\";");
+
+// The size asked of the capture library.
+const QSize kCaptureSize(1280, 720);
 
 // Rows of the library's frames start on multiples of 4 bytes.
 int alignedRowBytes(int width)
@@ -434,8 +439,14 @@ void Vorn_Cam::startCaptureDeferred()
         return;
     }
     // The camera is opened on the capture worker; the loading animation
-    // runs until captureLib_captureStarted has the outcome.
+    // runs until captureLib_captureStarted has the outcome. Meanwhile the
+    // snapshot source gets its memory: allocating and first touching 2.7 MB
+    // made the first picture the window's slowest moment under load.
     captureLib->StartCaptureAsync();
+    if (lastFrame.size() != kCaptureSize && spareFrame.size() != kCaptureSize) {
+        spareFrame = QImage(kCaptureSize, QImage::Format_RGB888);
+        prefaultForWriting(spareFrame.bits(), spareFrame.sizeInBytes());
+    }
 }
 
 void Vorn_Cam::captureLib_captureStarted(bool)
@@ -489,16 +500,38 @@ void Vorn_Cam::on_CameraView(uint8_t* buffer, int width, int height)
     // The snapshot source keeps its buffer from frame to frame: one copy, no
     // allocation, unless a snapshot still holds the previous picture.
     if (lastFrame.size() != frame.size() || lastFrame.format() != frame.format()) {
-        lastFrame = QImage(width, height, QImage::Format_RGB888);
+        lastFrame = spareFrame.size() == frame.size()
+                        ? std::exchange(spareFrame, QImage())
+                        : QImage(width, height, QImage::Format_RGB888);
     }
     const int rowBytes = width * 3;
     for (int y = 0; y < height; ++y) {
         std::memcpy(lastFrame.scanLine(y), frame.constScanLine(y), size_t(rowBytes));
     }
 
-    QImage preview = scaleNearest(frame, 800, 530);
-    settingAI->applyEffects(preview);
-    ui->label_cameraview->setPixmap(QPixmap::fromImage(preview));
+    ui->label_cameraview->setPixmap(QPixmap::fromImage(previewOf(frame)));
+}
+
+QImage Vorn_Cam::previewOf(const QImage& frame)
+{
+    // Shown whole and undistorted, with black bars; the effects see the
+    // picture alone, so that a tone or blur never tints or smears the bars.
+    QImage preview(800, 530, QImage::Format_RGB888);
+    scaleFittedInto(frame, preview);
+    const QRect area = fittedRect(frame.size(), preview.size());
+    uchar* first = preview.scanLine(area.y()) + area.x() * 3;
+    QImage picture(first, area.width(), area.height(), preview.bytesPerLine(),
+                   QImage::Format_RGB888);
+    settingAI->applyEffects(picture);
+    // The filters write their result into buffers of their own.
+    if (picture.constBits() != first) {
+        const size_t rowBytes = size_t(area.width()) * 3;
+        for (int y = 0; y < area.height(); ++y) {
+            std::memcpy(preview.scanLine(area.y() + y) + area.x() * 3, picture.constScanLine(y),
+                        rowBytes);
+        }
+    }
+    return preview;
 }
 
 void Vorn_Cam::captureState(bool state)

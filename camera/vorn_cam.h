@@ -80,6 +80,7 @@ private:
     void setMediaButtonsEnabled(bool enabled);
     void showCameraInUse();
     void startCaptureDeferred();
+    QImage previewOf(const QImage& frame);
     void styleComboBox();
 
     // Recording clock
@@ -113,6 +114,9 @@ private:
     VideoInputList cameraList;
     CameraTable cameraTable;
     QImage lastFrame;
+    // The snapshot source's next buffer, made and faulted in while the
+    // camera opens, so that the first picture does not pay for it.
+    QImage spareFrame;
     QTimer* cameraListTimer = nullptr;
     int currentIndex = -1;
     QString recordFileName;

@@ -34,11 +34,12 @@ void Vorn_SharedMemory::ImageFrame(uint8_t* buffer, int width, int height)
         return;
     }
     const QImage frame(buffer, width, height, alignedRowBytes(width), QImage::Format_RGB888);
-    // The scaled picture keeps its memory from frame to frame.
+    // The scaled picture keeps its memory from frame to frame. The camera's
+    // picture keeps its shape in the 640 x 480 record, black bars around it.
     if (m_picture.isNull()) {
         m_picture = QImage(kWidth, kHeight, QImage::Format_RGB888);
     }
-    scaleNearestInto(frame, m_picture);
+    scaleFittedInto(frame, m_picture);
 
     segmentSize = kRecordBytes;
     attachOrCreate(segmentSize);

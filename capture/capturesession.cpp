@@ -26,6 +26,7 @@ extern "C" {
 #include <pthread.h>
 
 #include <chrono>
+#include <vector>
 
 namespace {
 
@@ -33,6 +34,17 @@ struct PacketDeleter
 {
     void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
+
+// At most this many waiting pictures are taken in one go; libavdevice's
+// V4L2 input asks the driver for many buffers, uvcvideo gives up to 32.
+constexpr size_t kMaxCatchUp = 64;
+
+// Pictures that need none before them can be left undecoded.
+bool intraOnly(const AVCodecParameters* parameters)
+{
+    const AVCodecDescriptor* codec = avcodec_descriptor_get(parameters->codec_id);
+    return codec && (codec->props & AV_CODEC_PROP_INTRA_ONLY);
+}
 
 } // namespace
 
@@ -280,9 +292,11 @@ void CaptureSession::readLoop(FrameSource& source, int width, int height)
         return;
     }
     m_frameRate.store(source.frameRate());
+    m_skippable = intraOnly(source.codecParameters());
     RgbConverter converter;
     RgbFrame rgb;
     std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
+    std::unique_ptr<AVPacket, PacketDeleter> spare(av_packet_alloc());
     int64_t lastPicture = av_gettime_relative();
     bool first = true;
 
@@ -292,6 +306,9 @@ void CaptureSession::readLoop(FrameSource& source, int width, int height)
             break;
         }
         const int64_t now = av_gettime_relative();
+        if (result == FrameSource::ReadResult::Packet) {
+            catchUp(source, decoder, packet.get(), spare.get(), now);
+        }
         const AVFrame* frame =
             result == FrameSource::ReadResult::Packet ? decoder.decode(packet.get()) : nullptr;
         av_packet_unref(packet.get());
@@ -317,6 +334,46 @@ void CaptureSession::readLoop(FrameSource& source, int width, int height)
         }
         m_handoff.publish(rgb);
     }
+}
+
+void CaptureSession::catchUp(FrameSource& source, FrameDecoder& decoder, AVPacket* packet,
+                             AVPacket* spare, int64_t now)
+{
+    // The driver hands out pictures oldest first. When the worker has
+    // fallen behind (a loaded machine), the preview goes on with the newest
+    // one waiting, so that it never shows the past; the older ones still
+    // go to a recording, dated back one frame period each.
+    std::vector<std::unique_ptr<AVPacket, PacketDeleter>> older;
+    while (older.size() < kMaxCatchUp &&
+           source.readQueued(spare) == FrameSource::ReadResult::Packet) {
+        older.emplace_back(av_packet_alloc());
+        av_packet_move_ref(older.back().get(), packet);
+        av_packet_move_ref(packet, spare);
+    }
+    if (older.empty()) {
+        return;
+    }
+    const bool keep = recording();
+    const double rate = m_frameRate.load();
+    const int64_t periodUs = rate > 0 ? int64_t(1e6 / rate) : 33333;
+    for (size_t i = 0; i < older.size(); ++i) {
+        if (!keep && m_skippable) {
+            continue;
+        }
+        const AVFrame* frame = decoder.decode(older[i].get());
+        if (frame && keep) {
+            pushToRecorder(frame, now - int64_t(older.size() - i) * periodUs);
+        }
+    }
+}
+
+bool CaptureSession::recording() const
+{
+    if (!m_recorderSlot) {
+        return false;
+    }
+    const std::shared_ptr<Mp4Recorder> recorder = std::atomic_load(m_recorderSlot);
+    return recorder && recorder->isRecording();
 }
 
 void CaptureSession::pushToRecorder(const AVFrame* frame, int64_t captureTimeUs)

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+class FrameDecoder;
 class FrameSource;
 class Mp4Recorder;
 class QObject;
@@ -103,6 +104,9 @@ private:
     void readLoop(FrameSource& source, int width, int height);
     void setPhase(Phase phase);
     void pushToRecorder(const struct AVFrame* frame, int64_t captureTimeUs);
+    bool recording() const;
+    void catchUp(FrameSource& source, FrameDecoder& decoder, struct AVPacket* packet,
+                 struct AVPacket* spare, int64_t now);
 
     FrameHandoff m_handoff;
     // Lives on the context's thread: outcomes of begin() are queued to it,
@@ -122,6 +126,8 @@ private:
     std::thread m_worker;
     std::shared_ptr<OpenGate> m_gate;
     bool m_givenUp = false; // the current start outlived kOpenTimeoutMs
+    // The stream's pictures can be left undecoded (MJPEG, raw); worker only.
+    bool m_skippable = false;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_open{false};
     std::atomic<bool> m_workerRunning{false};

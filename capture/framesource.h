@@ -24,6 +24,9 @@ public:
     // settles for what the device offers.
     virtual bool open(int width, int height, int fps) = 0;
     virtual ReadResult read(AVPacket* packet) = 0;
+    // A picture already waiting, without waiting for one: Packet or
+    // Nothing. Sources that queue nothing have none.
+    virtual ReadResult readQueued(AVPacket*) { return ReadResult::Nothing; }
     virtual void interrupt() = 0;
 
     // Valid after a successful open().

@@ -155,6 +155,21 @@ FrameSource::ReadResult LibavdeviceSource::read(AVPacket* packet)
     return ReadResult::Ended;
 }
 
+FrameSource::ReadResult LibavdeviceSource::readQueued(AVPacket* packet)
+{
+    // The input is non-blocking: EAGAIN says the driver holds no picture.
+    while (m_input && !m_interrupted.load()) {
+        av_packet_unref(packet);
+        if (av_read_frame(m_input, packet) < 0) {
+            break;
+        }
+        if (packet->stream_index == m_stream) {
+            return ReadResult::Packet;
+        }
+    }
+    return ReadResult::Nothing;
+}
+
 void LibavdeviceSource::interrupt()
 {
     m_interrupted.store(true);

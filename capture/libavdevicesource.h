@@ -18,6 +18,7 @@ public:
     ~LibavdeviceSource() override;
 
     ReadResult read(AVPacket* packet) override;
+    ReadResult readQueued(AVPacket* packet) override;
     void interrupt() override;
     const AVCodecParameters* codecParameters() const override;
     double frameRate() const override;

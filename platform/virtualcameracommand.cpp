@@ -172,6 +172,10 @@ QString linuxFailureMessage(bool enable, int result, int toolExitCode)
     case FeederFailed:
         return QStringLiteral("The virtual camera's feeder stopped at once; see "
                               "/run/lumora-vcam/feeder.log.");
+    case NoDeviceAdded:
+        return QStringLiteral("The virtual camera's device could not be added beside the "
+                              "loopback devices of another program: v4l2loopback 0.12.5 or later "
+                              "is needed.");
     default:
         return QStringLiteral("The virtual camera was not %1: its helper failed (exit code %2).")
             .arg(switchedWord(enable))

@@ -60,7 +60,8 @@ enum LinuxToolExit : int
     NoLoopbackModule = 10,
     DeviceInUse = 11,
     HelperIncomplete = 12,
-    FeederFailed = 13
+    FeederFailed = 13,
+    NoDeviceAdded = 14
 };
 LUMORA_PLATFORM_EXPORT ElevatedCommand linuxCommand(const QString& toolPath, bool enable,
                                                     const QString& tempPath);

@@ -106,7 +106,8 @@ done
 
 echo "== package: the helper, its feeder and the polkit action"
 helper=/usr/libexec/lumora/lumora-vcam
-for path in /usr/libexec /usr/libexec/lumora "$helper" /usr/libexec/lumora/lumora-vcam-feeder; do
+for path in /usr/libexec /usr/libexec/lumora "$helper" /usr/libexec/lumora/lumora-vcam-feeder \
+    /usr/libexec/lumora/lumora-vcam-ctl; do
     owner=$(stat -c '%U:%G %a' "$path")
     say "$owner $path"
     [ "$owner" = "root:root 755" ] || fail "$path is $owner, not root:root 755"

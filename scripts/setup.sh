@@ -24,7 +24,7 @@ PACKAGES=(
     qtbase5-dev qtbase5-dev-tools qtmultimedia5-dev
     libopencv-core-dev libopencv-imgproc-dev
     libavformat-dev libavcodec-dev libavdevice-dev libswscale-dev libswresample-dev libavutil-dev
-    ffmpeg qt5-image-formats-plugins ccache
+    ffmpeg v4l-utils qt5-image-formats-plugins ccache
     libpulse-dev pulseaudio pulseaudio-utils
     xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2
     libgtest-dev libbenchmark-dev

@@ -119,9 +119,18 @@ void runFramePath(benchmark::State& state, Vorn_settingAI* page)
     QImage last;
     for (auto _ : state) {
         keepLastFrame(last, frame);
-        QImage preview = scaleNearest(frame, kPreview.width(), kPreview.height());
+        // As the window letterboxes it: the effects see the picture, not the
+        // bars, and their result goes back into the preview.
+        QImage preview = scaleFitted(frame, kPreview.width(), kPreview.height());
+        const QRect area = fittedRect(frame.size(), kPreview);
+        QImage picture(preview.scanLine(area.y()), area.width(), area.height(),
+                       preview.bytesPerLine(), QImage::Format_RGB888);
         if (page) {
-            page->applyEffects(preview);
+            page->applyEffects(picture);
+            for (int y = 0; y < area.height(); ++y) {
+                std::memcpy(preview.scanLine(area.y() + y), picture.constScanLine(y),
+                            size_t(area.width()) * 3);
+            }
         }
         const QPixmap pixmap = QPixmap::fromImage(preview);
         benchmark::DoNotOptimize(pixmap.cacheKey());

@@ -19,12 +19,11 @@ void deliver(Vorn_SharedMemory& shared, QImage& frame)
     shared.ImageFrame(frame.bits(), frame.width(), frame.height());
 }
 
-// The record as the reader prints it, its pixels as they must be: Qt's own
-// nearest-pixel scaling, last row first.
+// The record as the reader prints it, its pixels as they must be: the frame
+// letterboxed, last row first.
 QByteArray expectedRecord(const QImage& frame)
 {
-    return "640 480 921612 " +
-           hashOf(bottomUp(frame.scaled(640, 480, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+    return "640 480 921612 " + hashOf(bottomUp(letterboxed(frame, QSize(640, 480))));
 }
 
 // Publishes pictures of one grey level each while a reader in another
@@ -33,7 +32,8 @@ QByteArray hammer(Vorn_SharedMemory& shared, int reads)
 {
     QProcess reader;
     reader.start(readerProgram(), {"watch", QString::number(reads)});
-    QImage frame(1280, 720, QImage::Format_RGB888);
+    // 4:3, so that the record has no black bars: every pixel is the grey.
+    QImage frame(960, 720, QImage::Format_RGB888);
     // The reader gives up on its own after a minute; this bounds a hung one.
     const QDeadlineTimer deadline(120000);
     for (int i = 0; reader.state() != QProcess::NotRunning && !deadline.hasExpired(); ++i) {
@@ -69,8 +69,9 @@ private slots:
     void recordAsTheVirtualCameraReadsIt()
     {
         // The scaling must be exactly Qt's nearest pixel, which the preview
-        // shows too. 641 pixels make 1923 bytes, padded to 1924 in the
-        // library's rows; 319 x 241 is scaled up.
+        // shows too, and keep the picture's shape: bars above and below a
+        // 16:9 frame, beside 319 x 241 (scaled up). 641 pixels make 1923
+        // bytes, padded to 1924 in the library's rows.
         for (const QSize size : {QSize(1280, 720), QSize(641, 361), QSize(319, 241)}) {
             Vorn_SharedMemory shared;
             shared.captureOpen = true;

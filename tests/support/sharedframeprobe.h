@@ -2,11 +2,12 @@
 
 // Runs the shared frame reader helper, a separate process, and hands back
 // what it found in the segment "shareFrame"; and the pictures both sides of
-// the segment are tested with.
+// the segment, and the preview, are tested with.
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QRandomGenerator>
 
@@ -57,6 +58,19 @@ inline QImage noisePicture(quint32 seed, int width, int height)
         random.fillRange(reinterpret_cast<quint32*>(image.scanLine(y)), image.bytesPerLine() / 4);
     }
     return image;
+}
+
+// A picture as it must look in a box of another shape: whole, undistorted
+// (Qt's own nearest-pixel scaling keeping the aspect ratio), centred, with
+// black bars around it.
+inline QImage letterboxed(const QImage& picture, const QSize& box)
+{
+    const QImage scaled = picture.scaled(box, Qt::KeepAspectRatio, Qt::FastTransformation);
+    QImage boxed(box, QImage::Format_RGB888);
+    boxed.fill(Qt::black);
+    QPainter(&boxed).drawImage((box.width() - scaled.width()) / 2,
+                               (box.height() - scaled.height()) / 2, scaled);
+    return boxed;
 }
 
 // Rows last to first, as the record stores them.

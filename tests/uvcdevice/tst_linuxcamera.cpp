@@ -13,6 +13,8 @@
 #include <fcntl.h>
 #include <linux/videodev2.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 // Bounds only: every wait ends as soon as its condition holds.
@@ -238,6 +240,41 @@ private slots:
             QVERIFY2(unplug ? seconds >= 1.0 : seconds > 9.5 && seconds < 12.0,
                      qPrintable(QString::number(seconds)));
         }
+    }
+
+    // Other clients, each a process with the camera set up at its start,
+    // open the node without listing /dev, as v4l2-ctl and ffmpeg do.
+    void standardToolsSeeAUvcvideoCamera()
+    {
+        struct stat st = {}; // v4l2-ctl stats the path, and reads /sys/dev/char/81:N/uevent
+        const int fd = ::open(qPrintable(QString("/dev/video%1").arg(node)), O_RDWR);
+        QVERIFY(::fstat(fd, &st) == 0 && ::close(fd) == 0);
+        QVERIFY(S_ISCHR(st.st_mode) && st.st_rdev == makedev(81, node));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LD_PRELOAD", UVCDEVICE_PRELOAD);
+        environment.insert("UVCDEV_KEEP_PRELOAD", "1");
+        environment.insert("UVCDEV_CAMERAS", kCamera);
+        const std::pair<QString, QByteArray> runs[] = {
+            {"v4l2-ctl -d /dev/video0 --info", "Card type        : PTZ Cam\n"},
+            {"v4l2-ctl -d /dev/video0 -c contrast=70,zoom_absolute=3 -C contrast,zoom_absolute",
+             "contrast: 70\nzoom_absolute: 3\n"},
+            {"ffmpeg -loglevel error -f v4l2 -input_format mjpeg -video_size 1280x720 -i "
+             "/dev/video0 -frames:v 3 -pix_fmt rgb24 -f rawvideo -",
+             ""}};
+        QByteArray out;
+        for (const auto& [command, expected] : runs) {
+            QProcess tool;
+            tool.setProcessEnvironment(environment);
+            tool.start(command.section(' ', 0, 0), command.section(' ', 1).split(' '));
+            QVERIFY2(tool.waitForFinished(kWaitMs) && tool.exitCode() == 0,
+                     qPrintable(command + ": " + tool.readAllStandardError()));
+            out = tool.readAllStandardOutput();
+            QVERIFY2(out.contains(expected), out.constData());
+        }
+        // The camera's own pictures, numbered as it sends them.
+        QCOMPARE(out.size(), 3 * 1280 * 720 * 3);
+        QVERIFY(uvcdev_read_picture(reinterpret_cast<const uint8_t*>(out.constData()), 1280, 720,
+                                    1280 * 3) >= 0);
     }
 
     // With the units at the usual ids and above 20.

@@ -26,6 +26,7 @@ extern "C" {
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -237,6 +238,11 @@ std::string classFolder(int node)
     return "/sys/class/video4linux/video" + std::to_string(node);
 }
 
+std::string charLink(int node)
+{
+    return "/sys/dev/char/81:" + std::to_string(node);
+}
+
 void writeSysfs(const std::string& root, const Camera& c)
 {
     const std::string interface = usbFolder(c) + "/9-" + std::to_string(c.port) + ":1.0";
@@ -248,6 +254,11 @@ void writeSysfs(const std::string& root, const Camera& c)
         fs::create_directories(root + classFolder(c.node + i));
         std::ofstream(root + classFolder(c.node + i) + "/index") << i << "\n";
         std::ofstream(root + classFolder(c.node + i) + "/name") << c.name << "\n";
+        std::ofstream(root + classFolder(c.node + i) + "/uevent")
+            << "MAJOR=81\nMINOR=" << c.node + i << "\nDEVNAME=video" << c.node + i << "\n";
+        fs::create_directories(root + "/sys/dev/char");
+        fs::create_symlink("../../class/video4linux/video" + std::to_string(c.node + i),
+                           root + charLink(c.node + i));
         fs::create_symlink("../../.." + interface.substr(4),
                            root + classFolder(c.node + i) + "/device");
     }
@@ -499,6 +510,19 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
              ctrl->id, ctrl->value, r);
         return r;
     }
+    case VIDIOC_G_EXT_CTRLS:
+    case VIDIOC_S_EXT_CTRLS: { // one by one, as uvcvideo does
+        auto* ext = static_cast<v4l2_ext_controls*>(arg);
+        for (ext->error_idx = 0; ext->error_idx < ext->count; ++ext->error_idx) {
+            v4l2_ext_control& x = ext->controls[ext->error_idx];
+            v4l2_control one{x.id, x.value};
+            const int r = request == VIDIOC_S_EXT_CTRLS ? c.controls->setControl(&one)
+                                                        : c.controls->getControl(&one);
+            if ((x.value = one.value, r) < 0)
+                return r;
+        }
+        return 0;
+    }
     case VIDIOC_G_INPUT:
         return *static_cast<int*>(arg) = 0;
     case VIDIOC_ENUMINPUT: { // the one input, the camera itself
@@ -668,7 +692,8 @@ const char* mapped(const char* path)
 {
     thread_local std::string buffer;
     if (!path || (std::strncmp(path, "/sys/class/video4linux/", 23) != 0 &&
-                  std::strncmp(path, "/sys/devices/platform/uvcdev/", 29) != 0))
+                  std::strncmp(path, "/sys/devices/platform/uvcdev/", 29) != 0 &&
+                  std::strncmp(path, "/sys/dev/char/81:", 17) != 0))
         return path;
     buffer = devices().root + path;
     return buffer.c_str();
@@ -726,6 +751,14 @@ __attribute__((constructor)) void keepToThisProcess()
 OPEN_CALL(open)
 OPEN_CALL(open64)
 
+// open() of programs built with _FORTIFY_SOURCE, when the flags are not constant.
+UVCDEV_API int __open_2(const char* path, int flags)
+{
+    static const auto real =
+        reinterpret_cast<int (*)(const char*, int)>(dlsym(RTLD_NEXT, "__open_2"));
+    return nodeNumber(path) < 0 ? real(mapped(path), flags) : openNode(nodeNumber(path), flags);
+}
+
 UVCDEV_API int close(int fd)
 {
     REAL(close);
@@ -756,6 +789,28 @@ UVCDEV_API int stat(const char* path, struct stat* st) noexcept
     REAL(stat);
     return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : real(mapped(path), st);
 }
+
+// A node's descriptor is a memfd underneath; it answers as the node.
+UVCDEV_API int fstat(int fd, struct stat* st) noexcept
+{
+    REAL(fstat);
+    if (!active)
+        return real(fd, st);
+    auto [d, lock] = locked();
+    auto it = d.handles.find(fd);
+    return it == d.handles.end() ? real(fd, st)
+                                 : nodeStat(it->second.camera->node + it->second.metadata, st);
+}
+
+// Standard streams (fopen, std::ifstream) read sysfs too.
+#define FOPEN_CALL(name)                                                                           \
+    UVCDEV_API FILE* name(const char* path, const char* mode)                                      \
+    {                                                                                              \
+        REAL(name);                                                                                \
+        return real(mapped(path), mode);                                                           \
+    }
+FOPEN_CALL(fopen)
+FOPEN_CALL(fopen64)
 
 UVCDEV_API int access(const char* path, int mode) noexcept
 {
@@ -829,7 +884,8 @@ UVCDEV_API int uvcdev_unplug(int node)
         return -1;
     c->plugged = false;
     std::error_code ignored;
-    for (const std::string& path : {classFolder(node), classFolder(node + 1), usbFolder(*c)})
+    for (const std::string& path : {classFolder(node), classFolder(node + 1), usbFolder(*c),
+                                    charLink(node), charLink(node + 1)})
         fs::remove_all(d.root + path, ignored);
     return 0;
 }
@@ -868,3 +924,7 @@ UVCDEV_API int uvcdev_read_picture(const uint8_t* rgb, int width, int height, in
     }
     return number < PictureCode::loop ? number : -1;
 }
+
+// The cameras are there from the start, for a client that opens or stats its
+// node before it lists /dev, if ever; made last, after the tables above.
+static const bool setUpAtLoad = getenv("UVCDEV_CAMERAS") && (devices(), true);
