@@ -129,8 +129,9 @@ KV=$(kernel_version)
 prepare_kernel
 prepare_initramfs
 
-results=$(mktemp -d)
-trap 'rm -rf "$results"' EXIT
+# Kept until the next run: the console, the guest's log and the gadget's requests.
+results=$CACHE/results
+rm -rf "$results" && mkdir -p "$results"
 printf '%s\n' "$ROOT/scripts/vm-test.sh --guest $BUILD $CACHE/$KV/root" >"$results/command"
 echo "== VM tier: kernel $KV-amd64 under QEMU (TCG)"
 start=$(date +%s)

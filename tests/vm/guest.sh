@@ -30,15 +30,16 @@ wait_for() { # wait_for SECONDS COMMAND...
     done
 }
 
-modprobe -d "$KROOT" -a libcomposite usb_f_uvc dummy_hcd uvcvideo || echo "FAIL modules" >>"$OUT/checks"
+# The VM's kernel modules where modprobe looks, for the helpers too.
+mount --bind "$KROOT/lib/modules" /lib/modules
+modprobe -a libcomposite usb_f_uvc dummy_hcd uvcvideo || echo "FAIL modules" >>"$OUT/checks"
 mount -t configfs none /sys/kernel/config
 
 # USB layout of a GUID: the first three fields little-endian.
-guid_bytes() {
-    local h=${1//-/}
-    local s=${h:6:2}${h:4:2}${h:2:2}${h:0:2}${h:10:2}${h:8:2}${h:14:2}${h:12:2}${h:16:16}
-    printf "$(echo "$s" | sed 's/../\\x&/g')"
-}
+guid_bytes() { python3 -c 'import sys, uuid; sys.stdout.buffer.write(uuid.UUID(sys.argv[1]).bytes_le)' "$1"; }
+# A configfs list in one write: bash writes each line on its own, and every
+# write replaces the whole list.
+list() { printf '%s\0' "$@"; }
 
 # The gadget: the simulated camera's descriptors, units and modes.
 gadget_create() {
@@ -55,8 +56,8 @@ gadget_create() {
     echo 3072 >$f/streaming_maxpacket
     # AE mode, zoom absolute, pan/tilt absolute and relative; contrast,
     # white balance temperature and its automatic mode.
-    printf '2\n26\n0\n' >$f/control/terminal/camera/default/bmControls
-    printf '66\n16\n' >$f/control/processing/default/bmControls
+    list 2 26 0 >$f/control/terminal/camera/default/bmControls
+    list 66 16 >$f/control/processing/default/bmControls
     local id=4 x
     while [ $id -le $ZOOM ]; do
         x=$f/control/extensions/xu$id
@@ -68,19 +69,20 @@ gadget_create() {
         esac
         echo 2 >$x/baSourceID
         echo 32 >$x/bNumControls
-        printf '0xff\n0xff\n0xff\n0xff\n' >$x/bmControls
+        list 0xff 0xff 0xff 0xff >$x/bmControls
         id=$((id + 1))
     done
     mkdir -p $f/streaming/mjpeg/m/720p $f/streaming/uncompressed/u/480p
     echo 1280 >$f/streaming/mjpeg/m/720p/wWidth && echo 720 >$f/streaming/mjpeg/m/720p/wHeight
-    printf '333333\n666666\n' >$f/streaming/mjpeg/m/720p/dwFrameInterval
+    list 333333 666666 >$f/streaming/mjpeg/m/720p/dwFrameInterval
     echo 1843200 >$f/streaming/mjpeg/m/720p/dwMaxVideoFrameBufferSize
     echo 640 >$f/streaming/uncompressed/u/480p/wWidth && echo 480 >$f/streaming/uncompressed/u/480p/wHeight
     echo 333333 >$f/streaming/uncompressed/u/480p/dwFrameInterval
     mkdir $f/streaming/header/h
     ln -s $f/streaming/mjpeg/m $f/streaming/header/h/
     ln -s $f/streaming/uncompressed/u $f/streaming/header/h/
-    for s in fs hs; do ln -s $f/streaming/header/h $f/streaming/class/$s/; done
+    for s in fs hs ss; do ln -s $f/streaming/header/h $f/streaming/class/$s/; done
+    mkdir $f/control/header/h
     for s in fs ss; do ln -s $f/control/header/h $f/control/class/$s/; done
     ln -s $f configs/c.1/
     cd /
@@ -113,10 +115,14 @@ stop_gadget() {
 
 check "gadget: configfs UVC function with the camera's units and modes" gadget_create
 check "gadget: uvcvideo binds the gadget camera" start_gadget
-CAM=$(camera_node)
-{ echo "--- dmesg"; dmesg | tail -30; } >>"$OUT/guest.log"
+CAM=$(camera_node) || {
+    dmesg | tail -40 >>"$OUT/guest.log"
+    od -An -tx1 -v /sys/bus/usb/devices/1-1/descriptors >>"$OUT/guest.log" 2>&1
+    echo done >>"$OUT/checks"
+    exit 0
+}
 
-ctl() { "$BIN/lumora-ctl" "$@"; }
+ctl() { timeout 120 "$BIN/lumora-ctl" "$@"; }
 listed() { ctl --json list | grep -q "\"device\": \"$CAM\"" && ctl list | grep -q "Lumora Simulated Camera"; }
 check "discovery: lumora-ctl lists the USB camera by its real descriptors" listed
 
@@ -128,7 +134,7 @@ request() { # request SETTING EXPECTED-LOG-REGEX...
     ctl set 0 "$setting" || return 1
     local re
     for re in "$@"; do
-        tail -n +"$((from + 1))" "$LOG" | grep -Eq "^SET_CUR $re ok" || {
+        tail -n +"$((from + 1))" "$LOG" | grep -Eq "^SET_CUR ${re}[0-9a-f]* ok" || {
             echo "no request matching '$re' for $setting; got:"
             tail -n +"$((from + 1))" "$LOG" | grep SET_CUR
             return 1
@@ -147,7 +153,7 @@ check "control: flip-vertical=on" request flip-vertical=on "unit=$MAIN selector=
 check "control: audio-algo=off" request audio-algo=off "unit=$MAIN selector=27 data=00"
 check "control: zoom-in=200" request zoom-in=200 "unit=$ZOOM selector=12 data=01" "unit=$ZOOM selector=12 data=000000"
 check "control: zoom-out=200" request zoom-out=200 "unit=$ZOOM selector=12 data=ff"
-check "control: pan-left=200" request pan-left=200 "unit=1 selector=14 data=ff" "unit=1 selector=14 data=00.."
+check "control: pan-left=200" request pan-left=200 "unit=1 selector=14 data=ff" "unit=1 selector=14 data=00000000"
 check "control: pan-right=200" request pan-right=200 "unit=1 selector=14 data=01"
 check "control: tilt-up=200" request tilt-up=200 "unit=1 selector=14 data=....01"
 check "control: tilt-down=200" request tilt-down=200 "unit=1 selector=14 data=....ff"
@@ -174,6 +180,44 @@ check "capture: lumora-ctl record 3 s, decodes to the end" record
 yuyv() { ffmpeg -v error -f v4l2 -input_format yuyv422 -video_size 640x480 -i "$CAM" -frames:v 3 -y "$W/yuyv.mkv" && grep -q 'STREAMON format=2' "$LOG"; }
 check "capture: YUYV 640x480 streams" yuyv
 
+# The hardware suite against the real drivers: the gadget camera, and a
+# v4l2loopback device nobody writes to, which is no camera and whose failed
+# start must leave it free.
+realcamera() {
+    modprobe v4l2loopback devices=1 card_label="Idle Loopback" || return 1
+    local idle
+    idle=/dev/$(basename "$(dirname "$(grep -l "Idle Loopback" /sys/class/video4linux/*/name)")")
+    ctl list | grep -q "Idle Loopback" && { echo "the idle loopback is listed as a camera"; return 1; }
+    LUMORA_IDLE_LOOPBACK=$idle timeout 300 "$BIN/tst_realcamera"
+}
+check "hardware suite: tst_realcamera against uvcvideo and an idle v4l2loopback" realcamera
+
+# Unplug (the gadget leaves the UDC) while recording: the file is kept and
+# plays to its end, and the camera leaves the list.
+unplug_recording() {
+    ctl record 0 "$W/unplug.mp4" --seconds 60 >"$W/unplug.out" 2>&1 &
+    local pid=$!
+    wait_for 120 test -s "$W/unplug.mp4" && sleep 3
+    unplug
+    wait_for 60 bash -c "! kill -0 $pid 2>/dev/null" || { kill $pid; return 1; }
+    cat "$W/unplug.out"
+    decodes "$W/unplug.mp4" && ! ctl list | grep -q "Lumora Simulated Camera"
+}
+check "unplug: while recording, the file is kept and plays, the camera leaves the list" unplug_recording
+
 cp "$LOG" "$OUT/requests.log"
 stop_gadget
+
+# The virtual camera through the helper as root with the real v4l2loopback.
+virtual_camera() {
+    local v=$BIN/virtual/lumora-vcam dev
+    mkdir -p "$W/vc" && chmod 777 "$W/vc"
+    PKEXEC_UID=65534 "$v" register --tmpdir "$W/vc" || return 1
+    dev=/dev/$(basename "$(dirname "$(grep -l "Vorn DShow VCamera" /sys/class/video4linux/*/name)")")
+    ffmpeg -v error -f v4l2 -i "$dev" -frames:v 3 -f rawvideo -y "$W/vc.raw" &&
+        [ "$(stat -c %s "$W/vc.raw")" -eq $((3 * 640 * 480 * 2)) ] || return 1
+    "$v" unregister && ! grep -q "Vorn DShow VCamera" /sys/class/video4linux/*/name
+}
+rmmod v4l2loopback
+check "virtual camera: the helper adds the loopback device, frames are read, switching off removes it" virtual_camera
 echo done >>"$OUT/checks"

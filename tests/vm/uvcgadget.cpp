@@ -117,11 +117,13 @@ private:
             stopStreaming();
     }
 
+    // A negative length stalls; a SET_CUR is answered with its own length to
+    // take its data stage.
     void respond(const QByteArray& bytes, int length)
     {
         uvc_request_data r{};
-        r.length = length < 0 ? -EL2HLT : std::min(length, int(bytes.size()));
-        memcpy(r.data, bytes.constData(), size_t(std::max(0, r.length)));
+        r.length = length < 0 ? -EL2HLT : std::min(length, int(sizeof r.data));
+        memcpy(r.data, bytes.constData(), size_t(std::min(r.length, int(bytes.size()))));
         ioctl(m_fd, UVCIOC_SEND_RESPONSE, &r);
     }
 
@@ -160,7 +162,7 @@ private:
             ok = (out = QByteArray(1, char(0x06)), true); // invalid control
         if ((req.wIndex & 0xff) != 1)
             note(name(req.bRequest), unit, selector, out, ok);
-        respond(out, ok ? length : -1);
+        respond(out, ok ? std::min(length, int(out.size())) : -1);
     }
 
     void data(const uvc_request_data& d)
