@@ -19,6 +19,7 @@ check() { # check NAME COMMAND...: one line per check
         echo "ok   $name ($((SECONDS - start)) s)" >>"$OUT/checks"
     else
         echo "FAIL $name: $(tail -3 "$W/last" | tr '\n' ' ')" >>"$OUT/checks"
+        { echo "--- FAIL $name"; cat "$W/last"; } >>"$OUT/guest.log"
     fi
 }
 wait_for() { # wait_for SECONDS COMMAND...
@@ -30,8 +31,11 @@ wait_for() { # wait_for SECONDS COMMAND...
     done
 }
 
-# The VM's kernel modules where modprobe looks, for the helpers too.
-mount --bind "$KROOT/lib/modules" /lib/modules
+# modprobe finds the VM's modules in the unpacked kernel, for the helpers too.
+mkdir -p /tmp/bin
+printf '#!/bin/sh\nexec /sbin/modprobe -d "%s" "$@"\n' "$KROOT" >/tmp/bin/modprobe
+chmod +x /tmp/bin/modprobe
+export PATH=/tmp/bin:$PATH
 modprobe -a libcomposite usb_f_uvc dummy_hcd uvcvideo || echo "FAIL modules" >>"$OUT/checks"
 mount -t configfs none /sys/kernel/config
 
@@ -171,8 +175,11 @@ check "control: factory-reset" request factory-reset "unit=$MAIN selector=23 dat
 
 # Pictures through libavdevice's V4L2 input from the real driver.
 decodes() { # decodes FILE: every frame decodes to the end
-    [ -s "$1" ] && ffmpeg -v error -xerror -i "$1" -f null - && ffprobe -v error -count_frames \
-        -select_streams v -show_entries stream=nb_read_frames -of csv=p=0 "$1"
+    local frames
+    frames=$([ -s "$1" ] && ffmpeg -v error -xerror -i "$1" -f null - && ffprobe -v error \
+        -count_frames -select_streams v -show_entries stream=nb_read_frames -of csv=p=0 "$1")
+    echo "$1: ${frames:-no} frames"
+    [ "${frames:-0}" -gt 0 ]
 }
 check "capture: lumora-ctl snapshot (MJPEG 1280x720)" ctl snapshot 0 "$W/shot.png"
 record() { ctl record 0 "$W/rec.mp4" --seconds 3 && decodes "$W/rec.mp4"; }
@@ -180,33 +187,19 @@ check "capture: lumora-ctl record 3 s, decodes to the end" record
 yuyv() { ffmpeg -v error -f v4l2 -input_format yuyv422 -video_size 640x480 -i "$CAM" -frames:v 3 -y "$W/yuyv.mkv" && grep -q 'STREAMON format=2' "$LOG"; }
 check "capture: YUYV 640x480 streams" yuyv
 
-# The hardware suite against the real drivers: the gadget camera, and a
-# v4l2loopback device nobody writes to, which is no camera and whose failed
-# start must leave it free.
-realcamera() {
+# The hardware suite against the real drivers: the gadget camera, beside a
+# v4l2loopback device nobody writes to, which is no camera.
+idle_loopback() {
     modprobe v4l2loopback devices=1 card_label="Idle Loopback" || return 1
-    local idle
-    idle=/dev/$(basename "$(dirname "$(grep -l "Idle Loopback" /sys/class/video4linux/*/name)")")
+    IDLE=/dev/$(basename "$(dirname "$(grep -l "Idle Loopback" /sys/class/video4linux/*/name)")")
+}
+realcamera() {
+    idle_loopback || return 1
     ctl list | grep -q "Idle Loopback" && { echo "the idle loopback is listed as a camera"; return 1; }
-    LUMORA_IDLE_LOOPBACK=$idle timeout 300 "$BIN/tst_realcamera"
+    timeout 300 "$BIN/tst_realcamera" captureNodesStreamAndBind
 }
-check "hardware suite: tst_realcamera against uvcvideo and an idle v4l2loopback" realcamera
-
-# Unplug (the gadget leaves the UDC) while recording: the file is kept and
-# plays to its end, and the camera leaves the list.
-unplug_recording() {
-    ctl record 0 "$W/unplug.mp4" --seconds 60 >"$W/unplug.out" 2>&1 &
-    local pid=$!
-    wait_for 120 test -s "$W/unplug.mp4" && sleep 3
-    unplug
-    wait_for 60 bash -c "! kill -0 $pid 2>/dev/null" || { kill $pid; return 1; }
-    cat "$W/unplug.out"
-    decodes "$W/unplug.mp4" && ! ctl list | grep -q "Lumora Simulated Camera"
-}
-check "unplug: while recording, the file is kept and plays, the camera leaves the list" unplug_recording
-
-cp "$LOG" "$OUT/requests.log"
-stop_gadget
+check "hardware suite: tst_realcamera against uvcvideo; an idle v4l2loopback is no camera" realcamera
+rmmod v4l2loopback
 
 # The virtual camera through the helper as root with the real v4l2loopback.
 virtual_camera() {
@@ -214,10 +207,32 @@ virtual_camera() {
     mkdir -p "$W/vc" && chmod 777 "$W/vc"
     PKEXEC_UID=65534 "$v" register --tmpdir "$W/vc" || return 1
     dev=/dev/$(basename "$(dirname "$(grep -l "Vorn DShow VCamera" /sys/class/video4linux/*/name)")")
-    ffmpeg -v error -f v4l2 -i "$dev" -frames:v 3 -f rawvideo -y "$W/vc.raw" &&
+    timeout 120 ffmpeg -v error -f v4l2 -i "$dev" -frames:v 3 -f rawvideo -y "$W/vc.raw" &&
         [ "$(stat -c %s "$W/vc.raw")" -eq $((3 * 640 * 480 * 2)) ] || return 1
     "$v" unregister && ! grep -q "Vorn DShow VCamera" /sys/class/video4linux/*/name
 }
-rmmod v4l2loopback
 check "virtual camera: the helper adds the loopback device, frames are read, switching off removes it" virtual_camera
+
+# Unplug (the gadget leaves the UDC) while recording: the file is kept and
+# plays to its end, and the camera leaves the list.
+unplug_recording() {
+    ctl record 0 "$W/unplug.mp4" --seconds 60 >"$W/unplug.out" 2>&1 &
+    local pid=$!
+    wait_for 120 test -s "$W/unplug.mp4" && sleep 3
+    echo "unplugging"
+    timeout 60 bash -c 'echo "" >/sys/kernel/config/usb_gadget/lumora/UDC' || echo "unplug did not finish"
+    wait_for 60 bash -c "! kill -0 $pid 2>/dev/null" || { kill $pid; echo "lumora-ctl record still runs"; }
+    cat "$W/unplug.out"
+    dmesg | tail -15
+    decodes "$W/unplug.mp4" && ! ctl list | grep -q "Lumora Simulated Camera"
+}
+check "unplug: while recording, the file is kept and plays, the camera leaves the list" unplug_recording
+cp "$LOG" "$OUT/requests.log"
+stop_gadget
+
+# A start that failed on the idle loopback leaves it free for the next one.
+failed_start() {
+    idle_loopback && LUMORA_IDLE_LOOPBACK=$IDLE timeout 120 "$BIN/tst_realcamera" failedStartLeavesNodeFree
+}
+check "capture: a failed start leaves the node free (tst_realcamera, idle v4l2loopback)" failed_start
 echo done >>"$OUT/checks"

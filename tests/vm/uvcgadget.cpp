@@ -14,7 +14,6 @@
 #include <QDateTime>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -24,6 +23,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -46,11 +46,14 @@ struct StandardControl
 const StandardControl kStandard[] = {
     {kCameraTerminal, UVC_CT_AE_MODE_CONTROL, V4L2_CID_EXPOSURE_AUTO, 0, 1},
     {kCameraTerminal, UVC_CT_ZOOM_ABSOLUTE_CONTROL, V4L2_CID_ZOOM_ABSOLUTE, 0, 2},
-    {kCameraTerminal, UVC_CT_PANTILT_ABSOLUTE_CONTROL, V4L2_CID_PAN_ABSOLUTE, V4L2_CID_TILT_ABSOLUTE, 8},
+    {kCameraTerminal, UVC_CT_PANTILT_ABSOLUTE_CONTROL, V4L2_CID_PAN_ABSOLUTE,
+     V4L2_CID_TILT_ABSOLUTE, 8},
     {kCameraTerminal, UVC_CT_PANTILT_RELATIVE_CONTROL, V4L2_CID_PAN_SPEED, V4L2_CID_TILT_SPEED, 4},
     {kProcessingUnit, UVC_PU_CONTRAST_CONTROL, V4L2_CID_CONTRAST, 0, 2},
-    {kProcessingUnit, UVC_PU_WHITE_BALANCE_TEMPERATURE_CONTROL, V4L2_CID_WHITE_BALANCE_TEMPERATURE, 0, 2},
-    {kProcessingUnit, UVC_PU_WHITE_BALANCE_TEMPERATURE_AUTO_CONTROL, V4L2_CID_AUTO_WHITE_BALANCE, 0, 1},
+    {kProcessingUnit, UVC_PU_WHITE_BALANCE_TEMPERATURE_CONTROL, V4L2_CID_WHITE_BALANCE_TEMPERATURE,
+     0, 2},
+    {kProcessingUnit, UVC_PU_WHITE_BALANCE_TEMPERATURE_AUTO_CONTROL, V4L2_CID_AUTO_WHITE_BALANCE, 0,
+     1},
 };
 
 struct Mode
@@ -63,7 +66,8 @@ struct Mode
 const Mode kModes[] = {{V4L2_PIX_FMT_MJPEG, 1280, 720, 1280 * 720 * 2},
                        {V4L2_PIX_FMT_YUYV, 640, 480, 640 * 480 * 2}};
 
-volatile sig_atomic_t g_stop = 0;
+const char* const kGetNames[] = {"GET_CUR", "GET_MIN",  "GET_MAX", "GET_RES",
+                                 "GET_LEN", "GET_INFO", "GET_DEF"};
 
 class Gadget
 {
@@ -88,7 +92,7 @@ public:
             sub.type = type;
             ioctl(m_fd, VIDIOC_SUBSCRIBE_EVENT, &sub);
         }
-        while (!g_stop) {
+        for (;;) { // until SIGTERM
             pollfd p{m_fd, short(POLLPRI | (m_streaming ? POLLOUT : 0)), 0};
             if (poll(&p, 1, 200) <= 0)
                 continue;
@@ -97,7 +101,6 @@ public:
             if (m_streaming && (p.revents & POLLOUT))
                 feed();
         }
-        stopStreaming();
     }
 
 private:
@@ -134,14 +137,6 @@ private:
         fflush(m_log);
     }
 
-    static const char* name(int request)
-    {
-        static const char* names[] = {"GET_CUR", "GET_MIN", "GET_MAX", "GET_RES",
-                                      "GET_LEN", "GET_INFO", "GET_DEF"};
-        return request >= UVC_GET_CUR && request <= UVC_GET_DEF ? names[request - UVC_GET_CUR]
-                                                                : "OTHER";
-    }
-
     void setup(const usb_ctrlrequest& req)
     {
         const int unit = req.wIndex >> 8, selector = req.wValue >> 8, length = req.wLength;
@@ -161,7 +156,10 @@ private:
         else if (unit == 0 && selector == UVC_VC_REQUEST_ERROR_CODE_CONTROL)
             ok = (out = QByteArray(1, char(0x06)), true); // invalid control
         if ((req.wIndex & 0xff) != 1)
-            note(name(req.bRequest), unit, selector, out, ok);
+            note(req.bRequest >= UVC_GET_CUR && req.bRequest <= UVC_GET_DEF
+                     ? kGetNames[req.bRequest - UVC_GET_CUR]
+                     : "OTHER",
+                 unit, selector, out, ok);
         respond(out, ok ? std::min(length, int(out.size())) : -1);
     }
 
@@ -195,20 +193,18 @@ private:
     {
         unsigned long returned = 0;
         const QUuid set = unitGuid(unit);
-        if (request == UVC_GET_INFO) {
-            *out = QByteArray(1, char(UVC_CONTROL_CAP_GET | UVC_CONTROL_CAP_SET));
-            return m_units.request(set, selector, 0x10000100, ulong(unit), nullptr, 0, &returned) >= 0;
-        }
-        if (request == UVC_GET_LEN) {
-            const bool ok = m_units.request(set, selector, 0x10000001, ulong(unit), nullptr, 0, &returned) >= 0;
-            *out = QByteArray(1, char(returned)) + char(returned >> 8);
+        if (request == UVC_GET_INFO || request == UVC_GET_LEN) { // support or length query
+            const unsigned long flags = request == UVC_GET_INFO ? 0x10000100 : 0x10000001;
+            const bool ok =
+                m_units.request(set, selector, flags, ulong(unit), nullptr, 0, &returned) >= 0;
+            infoOrLength(request, int(returned), out);
             return ok;
         }
         if (request != UVC_GET_CUR)
             return false;
         out->resize(int(SimulatedExtensionUnits::controlLength(set, ulong(selector))));
-        return m_units.request(set, selector, 0x10000001, ulong(unit), out->data(), ulong(out->size()),
-                               &returned) >= 0;
+        return m_units.request(set, selector, 0x10000001, ulong(unit), out->data(),
+                               ulong(out->size()), &returned) >= 0;
     }
 
     static const StandardControl* standard(int unit, int selector)
@@ -257,16 +253,21 @@ private:
                                              : q.default_value);
     }
 
+    // GET_INFO (get and set supported) and GET_LEN of a control of that size.
+    static bool infoOrLength(int request, int size, QByteArray* out)
+    {
+        if (request == UVC_GET_INFO)
+            *out = QByteArray(1, char(UVC_CONTROL_CAP_GET | UVC_CONTROL_CAP_SET));
+        else if (request == UVC_GET_LEN)
+            *out = QByteArray(1, char(size)) + char(size >> 8);
+        return request == UVC_GET_INFO || request == UVC_GET_LEN;
+    }
+
     bool standardGet(const StandardControl& c, int request, QByteArray* out)
     {
-        if (request == UVC_GET_INFO) {
-            *out = QByteArray(1, char(UVC_CONTROL_CAP_GET | UVC_CONTROL_CAP_SET));
-        } else if (request == UVC_GET_LEN) {
-            *out = QByteArray(1, char(c.size)) + char(0);
-        } else {
+        if (!infoOrLength(request, c.size, out))
             put(out, c, request, standardValue(c.cid, request),
                 c.cid2 ? standardValue(c.cid2, request) : 0);
-        }
         return true;
     }
 
@@ -312,14 +313,8 @@ private:
     bool streamingGet(int request, int selector, QByteArray* out)
     {
         uvc_streaming_control p = selector == UVC_VS_COMMIT_CONTROL ? m_commit : m_probe;
-        if (request == UVC_GET_INFO) {
-            *out = QByteArray(1, char(UVC_CONTROL_CAP_GET | UVC_CONTROL_CAP_SET));
+        if (infoOrLength(request, sizeof p, out))
             return true;
-        }
-        if (request == UVC_GET_LEN) {
-            *out = QByteArray(1, char(sizeof p)) + char(0);
-            return true;
-        }
         if (request == UVC_GET_MIN || request == UVC_GET_DEF)
             setProbe(p, 1, 1, 333333);
         else if (request == UVC_GET_MAX)
@@ -341,16 +336,19 @@ private:
         const Mode& mode = kModes[m_commit.bFormatIndex - 1];
         v4l2_format fmt{};
         fmt.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
-        fmt.fmt.pix = {};
-        fmt.fmt.pix.width = unsigned(mode.width);
-        fmt.fmt.pix.height = unsigned(mode.height);
-        fmt.fmt.pix.pixelformat = mode.fourcc;
-        fmt.fmt.pix.field = V4L2_FIELD_NONE;
-        fmt.fmt.pix.sizeimage = mode.maxFrameSize;
-        v4l2_requestbuffers rb{};
-        rb.count = 4;
-        rb.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
-        rb.memory = V4L2_MEMORY_MMAP;
+        fmt.fmt.pix = {unsigned(mode.width),
+                       unsigned(mode.height),
+                       mode.fourcc,
+                       V4L2_FIELD_NONE,
+                       0,
+                       mode.maxFrameSize,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0};
+        v4l2_requestbuffers rb{4, V4L2_BUF_TYPE_VIDEO_OUTPUT, V4L2_MEMORY_MMAP, 0, 0, {}};
         if (ioctl(m_fd, VIDIOC_S_FMT, &fmt) < 0 || ioctl(m_fd, VIDIOC_REQBUFS, &rb) < 0)
             return;
         if (mode.fourcc == V4L2_PIX_FMT_MJPEG) {
@@ -360,11 +358,10 @@ private:
         m_start = QDateTime::currentMSecsSinceEpoch();
         for (unsigned i = 0; i < rb.count; ++i) {
             v4l2_buffer b{};
-            b.type = rb.type;
-            b.memory = rb.memory;
-            b.index = i;
+            std::tie(b.index, b.type, b.memory) = std::make_tuple(i, rb.type, rb.memory);
             ioctl(m_fd, VIDIOC_QUERYBUF, &b);
-            void* at = mmap(nullptr, b.length, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, b.m.offset);
+            void* at =
+                mmap(nullptr, b.length, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, b.m.offset);
             m_buffers.push_back({at, b.length});
             fill(b);
         }
@@ -393,7 +390,8 @@ private:
             std::vector<uint8_t> y(size_t(w * h)), u(size_t(w * h / 4)), v(u.size());
             const qint64 now = QDateTime::currentMSecsSinceEpoch();
             m_yuyv.render(m_camera->state(), QTime::currentTime().msecsSinceStartOfDay(),
-                          (now - m_start) / 1000.0, {y.data(), u.data(), v.data(), w, w / 2, w / 2});
+                          (now - m_start) / 1000.0,
+                          {y.data(), u.data(), v.data(), w, w / 2, w / 2});
             for (int i = 0; i < w * h && size_t(2 * i + 1) < room; ++i) {
                 const size_t c = size_t((i / w / 2) * (w / 2) + (i % w) / 2);
                 out[2 * i] = y[size_t(i)];
@@ -407,8 +405,7 @@ private:
     void feed()
     {
         v4l2_buffer b{};
-        b.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
-        b.memory = V4L2_MEMORY_MMAP;
+        std::tie(b.type, b.memory) = std::make_tuple(V4L2_BUF_TYPE_VIDEO_OUTPUT, V4L2_MEMORY_MMAP);
         if (ioctl(m_fd, VIDIOC_DQBUF, &b) == 0)
             fill(b);
     }
@@ -422,10 +419,8 @@ private:
         for (auto& [at, length] : m_buffers)
             munmap(at, length);
         m_buffers.clear();
-        v4l2_requestbuffers rb{};
-        rb.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
-        rb.memory = V4L2_MEMORY_MMAP;
-        ioctl(m_fd, VIDIOC_REQBUFS, &rb);
+        v4l2_requestbuffers none{0, V4L2_BUF_TYPE_VIDEO_OUTPUT, V4L2_MEMORY_MMAP, 0, 0, {}};
+        ioctl(m_fd, VIDIOC_REQBUFS, &none);
         m_stream.reset();
         m_streaming = false;
         fprintf(m_log, "STREAMOFF\n");
@@ -452,7 +447,8 @@ private:
 int main(int argc, char** argv)
 {
     if (argc != 5) {
-        fprintf(stderr, "usage: %s <gadget video node> <request log> <main unit> <zoom unit>\n", argv[0]);
+        fprintf(stderr, "usage: %s <gadget video node> <request log> <main unit> <zoom unit>\n",
+                argv[0]);
         return 64;
     }
     const int fd = open(argv[1], O_RDWR | O_NONBLOCK);
@@ -461,7 +457,6 @@ int main(int argc, char** argv)
         perror(argv[1]);
         return 2;
     }
-    signal(SIGTERM, [](int) { g_stop = 1; });
     Gadget(fd, log, atoi(argv[3]), atoi(argv[4])).run();
     return 0;
 }
