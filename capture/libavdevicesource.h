@@ -41,10 +41,8 @@ protected:
     bool interrupted() const { return m_interrupted.load(); }
     const QString& url() const { return m_url; }
 
-    // One attempt; false leaves the source closed.
-    virtual bool openWith(const Attempt& attempt);
-
 private:
+    bool openWith(const Attempt& attempt);
     void closeInput();
 
     const char* const m_inputName;
