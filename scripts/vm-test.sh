@@ -123,6 +123,9 @@ prepare_initramfs() {
 packages
 command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 is not available"
 [ -x "$BUILD/bin/lumora-ctl" ] || skip "no build in $BUILD (run scripts/test.sh first)"
+case "$(realpath -m "$CACHE")/" in
+/tmp/*) echo "vm-test: the cache $CACHE must not be under /tmp, which the VM has for itself" >&2 && exit 2 ;;
+esac
 mkdir -p "$CACHE"
 KV=$(kernel_version)
 [ -n "$KV" ] || skip "the archive offers no 6.12 kernel (bookworm-security)"
