@@ -83,6 +83,11 @@ public:
         });
         setProbe(m_probe, 1, 1, 333333);
         m_commit = m_probe;
+        // The first picture draws the scene and starts the encoder, seconds
+        // under TCG: done before the host asks, as a camera boots first.
+        AVPacket* packet = av_packet_alloc();
+        SimulatedVideoStream(m_camera).encode(m_camera->state(), 0, 0, packet);
+        av_packet_free(&packet);
     }
 
     void run()
