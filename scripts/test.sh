@@ -28,6 +28,9 @@ echo "== tests"
 ctest --test-dir build/test --output-on-failure -j"$jobs" -LE hardware
 skipped_hardware build/test
 
+echo "== VM tier: the real kernel drivers in QEMU (skipped where QEMU cannot run)"
+bash scripts/vm-test.sh build/test
+
 echo "== build (AddressSanitizer + UndefinedBehaviorSanitizer)"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DLUMORA_SANITIZE=ON -DLUMORA_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build build/asan -j"$jobs"

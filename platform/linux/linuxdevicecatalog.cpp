@@ -1,5 +1,6 @@
 #include "linuxdevicecatalog.h"
 
+#include "loopbacknode.h"
 #include "pulsesourcelist.h"
 
 #include <QDir>
@@ -82,7 +83,8 @@ CameraAvailability LinuxDeviceCatalog::availability(const VideoInputInfo& camera
 
 LinuxDeviceCatalog::LinuxDeviceCatalog(const QString& folder) : m_folder(folder) {}
 
-bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info, bool* denied)
+bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info, bool* denied,
+                                   bool* loopback)
 {
     // O_NONBLOCK: a node held by a streaming client must not stall the pass.
     const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
@@ -105,6 +107,9 @@ bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info, bo
     // V4L2_CAP_VIDEO_CAPTURE and is skipped here.
     if (!(caps & V4L2_CAP_VIDEO_CAPTURE)) {
         return false;
+    }
+    if (loopback) {
+        *loopback = LoopbackNode::isLoopback(cap);
     }
     const QString card = QString::fromUtf8(reinterpret_cast<const char*>(cap.card),
                                            int(strnlen(reinterpret_cast<const char*>(cap.card),
@@ -134,13 +139,16 @@ VideoInputList LinuxDeviceCatalog::videoInputs()
             node.device = st.st_rdev;
             node.inode = st.st_ino;
             node.changeTime = changeTime;
-            node.capture = queryNode(path, &node.info, &node.denied);
+            node.loopback = false;
+            node.capture = queryNode(path, &node.info, &node.denied, &node.loopback);
         }
         seen.insert(path, node);
         if (node.denied) {
             m_denied.append(path);
         }
-        if (node.capture) {
+        // A loopback device gains and loses its producer without a change
+        // of its node, so its state is read on every pass.
+        if (node.capture && !(node.loopback && LoopbackNode::isIdle(path))) {
             inputs.append(node.info);
         }
     }

@@ -27,8 +27,10 @@ public:
     QStringList inaccessibleVideoInputs() override;
 
     // Reads one node; false when it is no video capture node. *denied
-    // tells whether the node could not be opened for lack of permission.
-    static bool queryNode(const QString& path, VideoInputInfo* info, bool* denied = nullptr);
+    // tells whether the node could not be opened for lack of permission,
+    // *loopback whether v4l2loopback drives it.
+    static bool queryNode(const QString& path, VideoInputInfo* info, bool* denied = nullptr,
+                          bool* loopback = nullptr);
 
 private:
     struct CachedNode
@@ -38,6 +40,7 @@ private:
         qint64 changeTime = 0;
         bool capture = false;
         bool denied = false;
+        bool loopback = false;
         VideoInputInfo info;
     };
 

@@ -1,5 +1,6 @@
 #include "linuxpropertydevices.h"
 
+#include "loopbacknode.h"
 #include "uvcpropertytransport.h"
 #include "uvcsysfs.h"
 
@@ -72,7 +73,7 @@ enum class NodeKind
     Unreadable
 };
 
-NodeKind queryNode(const QString& path, QString* card)
+NodeKind queryNode(const QString& path, const QString& sysfsRoot, QString* card)
 {
     // O_NONBLOCK: a node held by a streaming client must not stall the search.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
@@ -85,7 +86,8 @@ NodeKind queryNode(const QString& path, QString* card)
     if (r < 0) {
         return NodeKind::Unreadable;
     }
-    if (!isCapture(cap)) {
+    if (!isCapture(cap) ||
+        (LoopbackNode::isLoopback(cap) && LoopbackNode::isIdle(path, sysfsRoot))) {
         return NodeKind::Other;
     }
     *card = cardName(cap);
@@ -113,7 +115,7 @@ long LinuxPropertyDevices::enumerate(QList<PropertyDeviceEntry>* devices)
         PropertyDeviceEntry entry;
         entry.devicePath = root.filePath(name);
         QString card;
-        switch (queryNode(entry.devicePath, &card)) {
+        switch (queryNode(entry.devicePath, m_sysfsRoot, &card)) {
         case NodeKind::Capture:
             entry.friendlyName = card;
             devices->append(entry);
@@ -124,7 +126,8 @@ long LinuxPropertyDevices::enumerate(QList<PropertyDeviceEntry>* devices)
             devices->append(entry);
             break;
         case NodeKind::Other:
-            // uvcvideo's metadata node beside every capture node.
+            // uvcvideo's metadata node beside every capture node, or a
+            // loopback device nobody writes to.
             break;
         }
     }

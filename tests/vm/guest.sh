@@ -1,0 +1,214 @@
+#!/usr/bin/env bash
+# The checks of the VM tier, run by the VM's init in a chroot on the host's
+# root: BUILD is the build folder, KROOT the unpacked kernel tree.
+set -uo pipefail
+BUILD=$1 KROOT=$2
+OUT=/tmp/results
+BIN=$BUILD/bin
+W=/tmp/work
+mkdir -p "$W"
+export QT_QPA_PLATFORM=offscreen PATH=/usr/sbin:/usr/bin:/sbin:/bin
+MAIN=4 ZOOM=22 # a filler unit for each id between: the zoom unit sits above 20
+LOG=$W/requests.log
+
+check() { # check NAME COMMAND...: one line per check
+    local name=$1
+    shift
+    local start=$SECONDS
+    if "$@" >"$W/last" 2>&1; then
+        echo "ok   $name ($((SECONDS - start)) s)" >>"$OUT/checks"
+    else
+        echo "FAIL $name: $(tail -3 "$W/last" | tr '\n' ' ')" >>"$OUT/checks"
+        { echo "--- FAIL $name"; cat "$W/last"; } >>"$OUT/guest.log"
+    fi
+}
+wait_for() { # wait_for SECONDS COMMAND...
+    local end=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -lt $end ] || return 1
+        sleep 0.2
+    done
+}
+
+# modprobe finds the VM's modules in the unpacked kernel, for the helpers too.
+mkdir -p /tmp/bin
+printf '#!/bin/sh\nexec /sbin/modprobe -d "%s" "$@"\n' "$KROOT" >/tmp/bin/modprobe
+chmod +x /tmp/bin/modprobe
+export PATH=/tmp/bin:$PATH
+modprobe -a libcomposite usb_f_uvc dummy_hcd uvcvideo || echo "FAIL modules" >>"$OUT/checks"
+mount -t configfs none /sys/kernel/config
+
+# USB layout of a GUID: the first three fields little-endian.
+guid_bytes() { python3 -c 'import sys, uuid; sys.stdout.buffer.write(uuid.UUID(sys.argv[1]).bytes_le)' "$1"; }
+# A configfs list in one write: bash writes each line on its own, and every
+# write replaces the whole list.
+list() { printf '%s\0' "$@"; }
+
+# The gadget: the simulated camera's descriptors, units and modes.
+gadget_create() {
+    local g=/sys/kernel/config/usb_gadget/lumora f
+    mkdir "$g" && cd "$g" || return 1
+    echo 0x7a4c >idVendor && echo 0x0001 >idProduct && echo 0x0100 >bcdDevice
+    mkdir strings/0x409
+    echo Lumora >strings/0x409/manufacturer
+    echo "Lumora Simulated Camera" >strings/0x409/product
+    echo VM0001 >strings/0x409/serialnumber
+    mkdir configs/c.1 && echo 500 >configs/c.1/MaxPower
+    f=functions/uvc.0
+    mkdir $f
+    echo 3072 >$f/streaming_maxpacket
+    # AE mode, zoom absolute, pan/tilt absolute and relative; contrast,
+    # white balance temperature and its automatic mode.
+    list 2 26 0 >$f/control/terminal/camera/default/bmControls
+    list 66 16 >$f/control/processing/default/bmControls
+    local id=4 x
+    while [ $id -le $ZOOM ]; do
+        x=$f/control/extensions/xu$id
+        mkdir $x
+        case $id in
+        $MAIN) guid_bytes A7A6A934-3A4A-4351-85F4-042EF2CDCAAB >$x/guidExtensionCode ;;
+        $ZOOM) guid_bytes 9D33BBE7-E619-435C-8FAC-528EECCCBCA4 >$x/guidExtensionCode ;;
+        *) guid_bytes "$(printf '00000000-0000-0000-0000-0000000000%02X' $id)" >$x/guidExtensionCode ;;
+        esac
+        echo 2 >$x/baSourceID
+        echo 32 >$x/bNumControls
+        list 0xff 0xff 0xff 0xff >$x/bmControls
+        id=$((id + 1))
+    done
+    mkdir -p $f/streaming/mjpeg/m/720p $f/streaming/uncompressed/u/480p
+    echo 1280 >$f/streaming/mjpeg/m/720p/wWidth && echo 720 >$f/streaming/mjpeg/m/720p/wHeight
+    list 333333 666666 >$f/streaming/mjpeg/m/720p/dwFrameInterval
+    echo 1843200 >$f/streaming/mjpeg/m/720p/dwMaxVideoFrameBufferSize
+    echo 640 >$f/streaming/uncompressed/u/480p/wWidth && echo 480 >$f/streaming/uncompressed/u/480p/wHeight
+    echo 333333 >$f/streaming/uncompressed/u/480p/dwFrameInterval
+    mkdir $f/streaming/header/h
+    ln -s $f/streaming/mjpeg/m $f/streaming/header/h/
+    ln -s $f/streaming/uncompressed/u $f/streaming/header/h/
+    for s in fs hs ss; do ln -s $f/streaming/header/h $f/streaming/class/$s/; done
+    mkdir $f/control/header/h
+    for s in fs ss; do ln -s $f/control/header/h $f/control/class/$s/; done
+    ln -s $f configs/c.1/
+    cd /
+}
+
+plug() { echo dummy_udc.0 >/sys/kernel/config/usb_gadget/lumora/UDC; }
+gadget_node() { grep -l . /sys/class/video4linux/video*/function_name 2>/dev/null | head -1 | sed 's|.*/\(video[0-9]*\)/.*|/dev/\1|'; }
+camera_node() {
+    local v
+    for v in /sys/class/video4linux/video*; do
+        [ "$(basename "$(readlink -f "$v/device/driver" 2>/dev/null)")" = uvcvideo ] &&
+            [ "$(cat "$v/index")" = 0 ] && echo "/dev/$(basename "$v")" && return 0
+    done
+    return 1
+}
+start_gadget() {
+    plug || return 1
+    wait_for 20 test -n "$(gadget_node)" || return 1
+    "$BIN/lumora-uvc-gadget" "$(gadget_node)" "$LOG" $MAIN $ZOOM 2>>"$W/gadget.err" &
+    GADGET=$!
+    wait_for 60 camera_node
+}
+# Unbinding the gadget from the UDC does not come back yet (see README); the
+# VM is powered off with the gadget bound.
+stop_gadget() {
+    [ -n "${GADGET:-}" ] || return 0
+    kill "$GADGET" 2>/dev/null
+    wait "$GADGET" 2>/dev/null
+}
+
+check "gadget: configfs UVC function with the camera's units and modes" gadget_create
+check "gadget: uvcvideo binds the gadget camera" start_gadget
+CAM=$(camera_node) || {
+    dmesg | tail -40 >>"$OUT/guest.log"
+    od -An -tx1 -v /sys/bus/usb/devices/1-1/descriptors >>"$OUT/guest.log" 2>&1
+    echo done >>"$OUT/checks"
+    exit 0
+}
+
+ctl() { timeout 120 "$BIN/lumora-ctl" "$@"; }
+listed() { ctl --json list | grep -q "\"device\": \"$CAM\"" && ctl list | grep -q "Lumora Simulated Camera"; }
+check "discovery: lumora-ctl lists the USB camera by its real descriptors" listed
+
+# Every control through lumora-ctl, as the UVC request the gadget received.
+request() { # request SETTING EXPECTED-LOG-REGEX...
+    local setting=$1 from
+    shift
+    from=$(wc -l <"$LOG")
+    ctl set 0 "$setting" || return 1
+    local re
+    for re in "$@"; do
+        tail -n +"$((from + 1))" "$LOG" | grep -Eq "^SET_CUR ${re}[0-9a-f]* ok" || {
+            echo "no request matching '$re' for $setting; got:"
+            tail -n +"$((from + 1))" "$LOG" | grep SET_CUR
+            return 1
+        }
+    done
+}
+check "control: exposure=3" request exposure=3 "unit=$MAIN selector=10 data=00" "unit=$MAIN selector=11 data=03"
+check "control: exposure=-2" request exposure=-2 "unit=$MAIN selector=11 data=fe"
+check "control: exposure=0 (automatic)" request exposure=0 "unit=$MAIN selector=10 data=01"
+check "control: contrast=40" request contrast=40 "unit=2 selector=3 data=2800"
+check "control: red-shift=5" request red-shift=5 "unit=$MAIN selector=15 data=05"
+check "control: blue-shift=3" request blue-shift=3 "unit=$MAIN selector=14 data=03"
+check "control: image-style=live" request image-style=live "unit=$MAIN selector=13 data=05"
+check "control: flip-horizontal=on" request flip-horizontal=on "unit=$MAIN selector=25 data=01"
+check "control: flip-vertical=on" request flip-vertical=on "unit=$MAIN selector=24 data=01"
+check "control: audio-algo=off" request audio-algo=off "unit=$MAIN selector=27 data=00"
+check "control: zoom-in=200" request zoom-in=200 "unit=$ZOOM selector=12 data=01" "unit=$ZOOM selector=12 data=000000"
+check "control: zoom-out=200" request zoom-out=200 "unit=$ZOOM selector=12 data=ff"
+check "control: pan-left=200" request pan-left=200 "unit=1 selector=14 data=ff" "unit=1 selector=14 data=00000000"
+check "control: pan-right=200" request pan-right=200 "unit=1 selector=14 data=01"
+check "control: tilt-up=200" request tilt-up=200 "unit=1 selector=14 data=....01"
+check "control: tilt-down=200" request tilt-down=200 "unit=1 selector=14 data=....ff"
+check "control: home" request home "unit=1 selector=13 data=0000000000000000" "unit=1 selector=11 data=0000"
+readback() {
+    ctl get 0 >"$W/get" || return 1
+    cat "$W/get"
+    grep -Eq 'contrast +40' "$W/get" && grep -Eq 'red-shift +5' "$W/get" &&
+        grep -Eq 'blue-shift +3' "$W/get" && grep -Eq 'image-style +live' "$W/get" &&
+        grep -Eq 'flip-horizontal +on' "$W/get" && grep -Eq 'flip-vertical +on' "$W/get" &&
+        grep -Eq 'audio-algo +off' "$W/get" && grep -Eq 'firmware +1\.0\.0' "$W/get"
+}
+check "control: lumora-ctl get reads the values back from the gadget" readback
+check "control: factory-reset" request factory-reset "unit=$MAIN selector=23 data=01"
+
+# Pictures through libavdevice's V4L2 input from the real driver.
+decodes() { # decodes FILE: every frame decodes to the end
+    local frames
+    frames=$([ -s "$1" ] && ffmpeg -v error -xerror -i "$1" -f null - && ffprobe -v error \
+        -count_frames -select_streams v -show_entries stream=nb_read_frames -of csv=p=0 "$1")
+    echo "$1: ${frames:-no} frames"
+    [ "${frames:-0}" -gt 0 ]
+}
+check "capture: lumora-ctl snapshot (MJPEG 1280x720)" ctl snapshot 0 "$W/shot.png"
+record() { ctl record 0 "$W/rec.mp4" --seconds 3 && decodes "$W/rec.mp4"; }
+check "capture: lumora-ctl record 3 s, decodes to the end" record
+yuyv() { ffmpeg -v error -f v4l2 -input_format yuyv422 -video_size 640x480 -i "$CAM" -frames:v 3 -y "$W/yuyv.mkv" && grep -q 'STREAMON format=2' "$LOG"; }
+check "capture: YUYV 640x480 streams" yuyv
+
+# The hardware suite against the real drivers: the gadget camera, beside a
+# v4l2loopback device nobody writes to, which is no camera.
+realcamera() {
+    modprobe v4l2loopback devices=1 card_label="Idle Loopback" || return 1
+    ctl list | grep -q "Idle Loopback" && { echo "the idle loopback is listed as a camera"; return 1; }
+    timeout 300 "$BIN/tst_realcamera" captureNodesStreamAndBind
+}
+check "hardware suite: tst_realcamera against uvcvideo; an idle v4l2loopback is no camera" realcamera
+rmmod v4l2loopback
+
+# The virtual camera through the helper as root with the real v4l2loopback.
+virtual_camera() {
+    local v=$BIN/virtual/lumora-vcam dev
+    mkdir -p "$W/vc" && chmod 777 "$W/vc"
+    PKEXEC_UID=65534 "$v" register --tmpdir "$W/vc" || return 1
+    dev=/dev/$(basename "$(dirname "$(grep -l "Vorn DShow VCamera" /sys/class/video4linux/*/name)")")
+    timeout 120 ffmpeg -v error -f v4l2 -i "$dev" -frames:v 3 -f rawvideo -y "$W/vc.raw" &&
+        [ "$(stat -c %s "$W/vc.raw")" -eq $((3 * 640 * 480 * 2)) ] || return 1
+    "$v" unregister && ! grep -q "Vorn DShow VCamera" /sys/class/video4linux/*/name
+}
+check "virtual camera: the helper adds the loopback device, frames are read, switching off removes it" virtual_camera
+
+cp "$LOG" "$OUT/requests.log"
+stop_gadget
+echo done >>"$OUT/checks"
