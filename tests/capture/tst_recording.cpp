@@ -184,34 +184,6 @@ private slots:
         }
     }
 
-    // Start and stop let the GUI's events through yet return the outcome.
-    void captureRecordsPicturesOnlyToAPathWithAnyCharacters()
-    {
-        QVERIFY(QDir(m_dir.path()).mkdir("目录 é"));
-        const QString path = m_dir.filePath("目录 é/réunion 会议 – Jürgen's.mp4");
-        {
-            Vorn_FFmpeglib lib;
-            lib.SetCapture(m_camera->config().description.toStdString(), 0);
-            QVERIFY(lib.StartCapture());
-            lib.SetRecordFileName(QFile::encodeName(path).toStdString());
-            lib.SetCaptureMicrophone(std::string(), 0);
-            const auto letsEventsThrough = [&lib](bool (Vorn_FFmpeglib::*call)()) {
-                bool ran = false;
-                QMetaObject::invokeMethod(
-                    &lib, [&ran] { ran = true; }, Qt::QueuedConnection);
-                return (lib.*call)() && ran;
-            };
-            QVERIFY(letsEventsThrough(&Vorn_FFmpeglib::StartRecord));
-            QSignalSpy frames(&lib, &Vorn_FFmpeglib::frameBuffer);
-            QTRY_VERIFY_WITH_TIMEOUT(frames.count() >= 30, 20000);
-            QVERIFY(letsEventsThrough(&Vorn_FFmpeglib::StopRecord));
-        }
-        const FileFacts f = inspectRecording(path);
-        QVERIFY2(f.opened && f.readToEnd && f.decodeErrors == 0, describe(f));
-        QVERIFY2(f.videoStreams == 1 && f.audioStreams == 0 && f.videoFramesDecoded > 0,
-                 describe(f));
-    }
-
     void interruptedRecordingPlaysWhatWasWritten_data()
     {
         QTest::addColumn<qint64>("limit");

@@ -71,55 +71,22 @@ void writeFile(const QString& path, const QByteArray& content)
              qPrintable(path));
 }
 
-// The driver side of a node: extension-unit controls by (unit, selector)
-// and V4L2 controls by id, answering as uvcvideo does and keeping the calls.
+// The driver side of a node: extension-unit controls by (unit, selector),
+// answering as uvcvideo does and keeping the calls.
 struct FakeNode
 {
     std::map<std::pair<int, int>, QByteArray> unitControls;
-    std::map<quint32, std::pair<v4l2_queryctrl, qint32>> controls;
     QList<uvc_xu_control_query> unitCalls;
     QByteArray lastSent;
-    QList<v4l2_control> sets;
-    int calls = 0;
-
-    void addControl(quint32 id, qint32 minimum, qint32 maximum, qint32 value, quint32 flags = 0)
-    {
-        v4l2_queryctrl q{};
-        q.id = id, q.minimum = minimum, q.maximum = maximum, q.step = 10, q.flags = flags;
-        controls[id] = {q, value};
-    }
 
     std::unique_ptr<UvcPropertyTransport> transport(const Units& units = kUnits)
     {
         return std::make_unique<UvcPropertyTransport>(
-            -1, "/dev/video2", "Vorn Camera", units,
-            [this](unsigned long request, void* arg) { return answer(request, arg); });
-    }
-
-    int answer(unsigned long request, void* arg)
-    {
-        ++calls;
-        if (request == UVCIOC_CTRL_QUERY) {
-            return unitQuery(static_cast<uvc_xu_control_query*>(arg));
-        }
-        auto* c = static_cast<v4l2_control*>(arg); // the id comes first in both structs
-        auto it = controls.find(c->id);
-        if (request == VIDIOC_S_CTRL) {
-            sets.append(*c);
-        }
-        if (it == controls.end()) {
-            return -EINVAL;
-        }
-        if (request == VIDIOC_QUERYCTRL) {
-            *static_cast<v4l2_queryctrl*>(arg) = it->second.first;
-        } else if (request == VIDIOC_G_CTRL) {
-            c->value = it->second.second;
-        } else if (c->value < it->second.first.minimum || c->value > it->second.first.maximum) {
-            return -ERANGE;
-        } else {
-            it->second.second = c->value;
-        }
-        return 0;
+            -1, "/dev/video2", "Vorn Camera", units, [this](unsigned long request, void* arg) {
+                return request == UVCIOC_CTRL_QUERY
+                           ? unitQuery(static_cast<uvc_xu_control_query*>(arg))
+                           : -EINVAL;
+            });
     }
 
     int unitQuery(uvc_xu_control_query* q)
@@ -261,44 +228,6 @@ private slots:
                                 &returned) < 0);
         QCOMPARE(returned, 0UL);
         QVERIFY(fake.unitCalls.isEmpty());
-    }
-
-    void standardPropertiesBecomeV4l2Controls()
-    {
-        QCOMPARE(resultFromErrno(0), long(-EIO)); // failed without errno: still failed
-        FakeNode node;
-        const QList<QPair<long, quint32>> map = {
-            {CameraControlProperty::Pan, V4L2_CID_PAN_ABSOLUTE},
-            {CameraControlProperty::Tilt, V4L2_CID_TILT_ABSOLUTE},
-            {CameraControlProperty::Zoom, V4L2_CID_ZOOM_ABSOLUTE},
-            {CameraControlProperty::PanRelative, V4L2_CID_PAN_SPEED},
-            {CameraControlProperty::TiltRelative, V4L2_CID_TILT_SPEED}};
-        for (const auto& entry : map) {
-            node.addControl(entry.second, -36000, 36000 + int(entry.second & 0xff), 0);
-        }
-        node.addControl(V4L2_CID_AUTO_WHITE_BALANCE, 0, 1, 1);
-        node.addControl(V4L2_CID_WHITE_BALANCE_TEMPERATURE, 2800, 6500, 4600);
-        auto t = node.transport();
-        PropertyRange range;
-        for (const auto& entry : map) {
-            QCOMPARE(t->cameraControlGetRange(entry.first, &range), 0L);
-            QCOMPARE(range.maximum, 36000L + long(entry.second & 0xff));
-            QCOMPARE(t->cameraControlSet(entry.first, -1800, ControlFlags::Manual), 0L);
-            QCOMPARE(node.sets.last().id, entry.second);
-            // Sent as given, not clamped: the driver's refusal is the answer.
-            QCOMPARE(t->cameraControlSet(entry.first, 50000, ControlFlags::Manual), long(-ERANGE));
-        }
-        long value = 0, flags = 0;
-        QCOMPARE(t->videoProcAmpGet(VideoProcAmpProperty::WhiteBalance, &value, &flags), 0L);
-        QCOMPARE(flags, ControlFlags::Auto);
-        QCOMPARE(t->videoProcAmpSet(VideoProcAmpProperty::WhiteBalance, 3000, 2), 0L);
-        QCOMPARE(node.controls[V4L2_CID_AUTO_WHITE_BALANCE].second, 0);
-        QCOMPARE(node.controls[V4L2_CID_WHITE_BALANCE_TEMPERATURE].second, 3000);
-        // Unknown properties never reach the node.
-        const int before = node.calls;
-        QCOMPARE(t->cameraControlGetRange(2, &range), long(-EINVAL));
-        QCOMPARE(t->videoProcAmpSet(3, 0, 2), long(-EINVAL));
-        QCOMPARE(node.calls, before);
     }
 };
 

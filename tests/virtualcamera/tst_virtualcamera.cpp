@@ -356,69 +356,6 @@ private slots:
         QVERIFY(VirtualCameraCommand::linuxRefusal(folder + "/gone").contains("not installed"));
     }
 
-    // The registration tool beside another program's loopback devices. One
-    // stand-in plays modprobe, the device control (a device is a file that
-    // holds its label) and setpriv (which runs the feeder, a sleep).
-    void theHelperAddsAndRemovesOnlyItsOwnDevice()
-    {
-        // Another program's device before or after ours; ours held open:
-        // what modprobe was asked, and the devices left.
-        const std::tuple<bool, bool, bool, QByteArray, int> rows[] = {
-            {false, false, false, "load unload /", 0},
-            {true, false, false, "/ OBS", 0},
-            {false, true, false, "load / OBS", 0},
-            {true, false, true, "/ Vorn DShow VCamera OBS", 11},
-            {false, false, true, "load unload / Vorn DShow VCamera", 11}};
-        for (const auto& [foreignFirst, foreignLater, busy, expected, exitCode] : rows) {
-            QTemporaryDir dir;
-            QByteArray out;
-            const auto shell = [&](const QString& command) {
-                QProcess sh;
-                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-                environment.insert("K", dir.path());
-                environment.insert("PATH", dir.filePath("bin") + ':' + path);
-                sh.setProcessEnvironment(environment);
-                sh.start("sh", {"-c", command});
-                const bool ended = sh.waitForFinished(30000);
-                out = sh.readAllStandardOutput().trimmed();
-                return ended ? sh.exitCode() : -1;
-            };
-            QCOMPARE(shell("sed 's|^STATE=.*|STATE=$K/state|' " +
-                           QCoreApplication::applicationDirPath() +
-                           "/virtual/lumora-vcam >$K/lumora-vcam && cp /usr/bin/sleep "
-                           "$K/lumora-vcam-feeder && mkdir $K/bin && cat >$K/fake <<'EOF'\n"
-                           "case ${0##*/}$1 in\n"
-                           "modprobe-r) echo unload >>$K/log; [ ! -e $K/busy ] || exit 1\n"
-                           "  rm $K/video* $K/loaded ;;\n"
-                           "modprobe*) echo load >>$K/log; touch $K/loaded; printf %s \"${4#*=}\" "
-                           ">$K/video0 ;;\n"
-                           "setpriv*) while [ \"${1#--}\" != \"$1\" ]; do shift; done\n"
-                           "  echo \"$*\" >$K/feeder; exec \"$1\" 600 ;;\n"
-                           "*list) [ -e $K/loaded ] || exit 3; for d in $K/video*; do\n"
-                           "  [ ! -e $d ] || printf '%s\\t%s\\n' $d \"$(cat $d)\"; done ;;\n"
-                           "*add) n=0; while [ -e $K/video$n ]; do n=$((n+1)); done\n"
-                           "  printf %s \"$2\" >$K/video$n ;;\n"
-                           "*delete) [ ! -e $K/busy ] || exit 5; rm $2 ;;\nesac\nEOF\n"
-                           "chmod +x $K/fake && ln -s fake $K/lumora-vcam-ctl && "
-                           "ln -s ../fake $K/bin/modprobe && ln -s ../fake $K/bin/setpriv"),
-                     0);
-            const QString foreign = "touch $K/loaded; printf OBS >$K/video9";
-            QCOMPARE(shell(foreignFirst ? foreign : ":"), 0);
-            // Ours as the first device, fed.
-            QCOMPARE(shell("sh $K/lumora-vcam register --tmpdir $K && cat $K/video0 && "
-                           "grep -c -- \"--device $K/video0 \" $K/feeder"),
-                     0);
-            QCOMPARE(out, QByteArray("Vorn DShow VCamera1"));
-            QCOMPARE(shell(foreignLater ? foreign : busy ? "touch $K/busy" : ":"), 0);
-            QCOMPARE(shell("sh $K/lumora-vcam unregister"), exitCode);
-            shell(
-                "echo $(cat $K/log) / $(for d in $K/video*; do [ ! -e $d ] || cat $d; echo; done)");
-            QCOMPARE(out, expected);
-            // A device in use keeps its feeder; the stand-in ends it here.
-            QCOMPARE(shell("rm -f $K/busy; sh $K/lumora-vcam unregister"), 0);
-        }
-    }
-
     void recordChecks()
     {
         using S = FrameRecord::Status;

@@ -209,6 +209,24 @@ virtual_camera() {
 }
 check "virtual camera: the helper adds the loopback device, frames are read, switching off removes it" virtual_camera
 
+# Beside another program's loopback device: Lumora adds and removes only its
+# own, and leaves the module loaded for the other program.
+beside_another() {
+    local v=$BIN/virtual/lumora-vcam names
+    modprobe v4l2loopback devices=1 card_label=OBS || return 1
+    PKEXEC_UID=65534 "$v" register --tmpdir "$W/vc" || return 1
+    names=$(cat /sys/class/video4linux/*/name)
+    echo "registered: $names"
+    grep -qx OBS <<<"$names" && grep -qx "Vorn DShow VCamera" <<<"$names" || return 1
+    "$v" unregister || return 1
+    names=$(cat /sys/class/video4linux/*/name)
+    echo "unregistered: $names"
+    grep -qx OBS <<<"$names" && ! grep -q "Vorn DShow VCamera" <<<"$names" &&
+        [ -d /sys/module/v4l2loopback ]
+}
+check "virtual camera: beside another program's loopback device only Lumora's own is added and removed" beside_another
+rmmod v4l2loopback 2>/dev/null
+
 cp "$LOG" "$OUT/requests.log"
 stop_gadget
 echo done >>"$OUT/checks"
