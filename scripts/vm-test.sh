@@ -127,6 +127,10 @@ case "$(realpath -m "$CACHE")/" in
 /tmp/*) echo "vm-test: the cache $CACHE must not be under /tmp, which the VM has for itself" >&2 && exit 2 ;;
 esac
 mkdir -p "$CACHE"
+# One run at a time per cache: a second run (another checkout's tests) would
+# rebuild the kernel tree and clear the results under the first VM.
+exec 9>"$CACHE/.lock"
+flock 9
 KV=$(kernel_version)
 [ -n "$KV" ] || skip "the archive offers no 6.12 kernel (bookworm-security)"
 prepare_kernel
