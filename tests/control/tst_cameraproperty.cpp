@@ -46,6 +46,7 @@ struct ScriptedDevices : PropertyDevices
     long result = 0;
 };
 
+#if defined(VIDEO_CAPTURE_FILTER_LIBRARY) && defined(__linux__)
 // Runs inspect on the modal dialog once it is up, then closes it, so that
 // the call that opened it returns.
 void whenADialogShows(const std::function<void(QDialog*)>& inspect)
@@ -60,6 +61,7 @@ void whenADialogShows(const std::function<void(QDialog*)>& inspect)
     });
     poll->start(10);
 }
+#endif
 
 } // namespace
 
