@@ -130,7 +130,10 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     done
     status=0
     ctest --test-dir "$1" --output-on-failure -j"$2" --timeout 600 || status=$?
-    ctest --test-dir "$3" --output-on-failure -j"$2" --timeout 600 || status=$?
+    # The native build holds tests only when it builds programs to run.
+    if ctest --test-dir "$3" -N | grep -q "^Total Tests: [1-9]"; then
+        ctest --test-dir "$3" --output-on-failure -j"$2" --timeout 600 || status=$?
+    fi
     exit $status' _ "$build" "$(nproc)" "$build32" "$vcamprefix" || status=$?
 
 echo "== windows: Lumora.exe under wine with the simulated camera"
