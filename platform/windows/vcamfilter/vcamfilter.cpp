@@ -1,5 +1,6 @@
 #include "vcamfilter.h"
 
+#include "criticalsectionlock.h"
 #include "vcamenumerators.h"
 #include "vcamidentity.h"
 #include "vcammodule.h"
@@ -7,22 +8,6 @@
 #include <algorithm>
 #include <cwchar>
 #include <new>
-
-namespace {
-
-class LockGuard
-{
-public:
-    explicit LockGuard(CRITICAL_SECTION& lock) : m_lock(lock) { EnterCriticalSection(&m_lock); }
-    ~LockGuard() { LeaveCriticalSection(&m_lock); }
-    LockGuard(const LockGuard&) = delete;
-    LockGuard& operator=(const LockGuard&) = delete;
-
-private:
-    CRITICAL_SECTION& m_lock;
-};
-
-} // namespace
 
 VcamFilter::VcamFilter() : m_pin(*this, m_lock)
 {
@@ -85,7 +70,7 @@ HRESULT VcamFilter::GetClassID(CLSID* clsid)
 
 HRESULT VcamFilter::Stop()
 {
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     if (m_state != State_Stopped) {
         m_pin.deactivate();
         m_state = State_Stopped;
@@ -95,7 +80,7 @@ HRESULT VcamFilter::Stop()
 
 HRESULT VcamFilter::Pause()
 {
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     if (m_state == State_Stopped) {
         const HRESULT hr = m_pin.activate();
         if (FAILED(hr)) {
@@ -109,7 +94,7 @@ HRESULT VcamFilter::Pause()
 
 HRESULT VcamFilter::Run(REFERENCE_TIME)
 {
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     if (m_state == State_Stopped) {
         const HRESULT hr = Pause();
         if (FAILED(hr)) {
@@ -126,7 +111,7 @@ HRESULT VcamFilter::GetState(DWORD, FILTER_STATE* state)
     if (!state) {
         return E_POINTER;
     }
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     *state = m_state;
     // A live source has nothing to show while paused.
     return m_state == State_Paused ? VFW_S_CANT_CUE : S_OK;
@@ -134,7 +119,7 @@ HRESULT VcamFilter::GetState(DWORD, FILTER_STATE* state)
 
 HRESULT VcamFilter::SetSyncSource(IReferenceClock* clock)
 {
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     if (clock) {
         clock->AddRef();
     }
@@ -150,7 +135,7 @@ HRESULT VcamFilter::GetSyncSource(IReferenceClock** clock)
     if (!clock) {
         return E_POINTER;
     }
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     *clock = m_clock;
     if (m_clock) {
         m_clock->AddRef();
@@ -186,7 +171,7 @@ HRESULT VcamFilter::QueryFilterInfo(FILTER_INFO* info)
     if (!info) {
         return E_POINTER;
     }
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     const size_t length = std::min(m_name.size(), size_t(MAX_FILTER_NAME - 1));
     m_name.copy(info->achName, length);
     info->achName[length] = L'\0';
@@ -199,7 +184,7 @@ HRESULT VcamFilter::QueryFilterInfo(FILTER_INFO* info)
 
 HRESULT VcamFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name)
 {
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     m_graph = graph;
     m_name = name ? name : L"";
     return S_OK;

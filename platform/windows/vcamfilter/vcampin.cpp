@@ -1,5 +1,6 @@
 #include "vcampin.h"
 
+#include "criticalsectionlock.h"
 #include "frameproducer.h"
 #include "vcamenumerators.h"
 #include "vcamfilter.h"
@@ -10,18 +11,6 @@
 #include <vector>
 
 namespace {
-
-class LockGuard
-{
-public:
-    explicit LockGuard(CRITICAL_SECTION& lock) : m_lock(lock) { EnterCriticalSection(&m_lock); }
-    ~LockGuard() { LeaveCriticalSection(&m_lock); }
-    LockGuard(const LockGuard&) = delete;
-    LockGuard& operator=(const LockGuard&) = delete;
-
-private:
-    CRITICAL_SECTION& m_lock;
-};
 
 template <typename T> void releaseAndClear(T*& object)
 {
@@ -98,7 +87,7 @@ HRESULT VcamPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type)
     if (!receivePin) {
         return E_POINTER;
     }
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     if (m_connected) {
         return VFW_E_ALREADY_CONNECTED;
     }
@@ -207,7 +196,7 @@ void VcamPin::releaseConnection()
 
 HRESULT VcamPin::Disconnect()
 {
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     if (m_filter.state() != State_Stopped) {
         return VFW_E_NOT_STOPPED;
     }
@@ -223,7 +212,7 @@ HRESULT VcamPin::ConnectedTo(IPin** pin)
     if (!pin) {
         return E_POINTER;
     }
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     *pin = m_connected;
     if (!m_connected) {
         return VFW_E_NOT_CONNECTED;
@@ -237,7 +226,7 @@ HRESULT VcamPin::ConnectionMediaType(AM_MEDIA_TYPE* type)
     if (!type) {
         return E_POINTER;
     }
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     if (!m_connected) {
         std::memset(type, 0, sizeof(*type));
         return VFW_E_NOT_CONNECTED;
@@ -291,7 +280,7 @@ HRESULT VcamPin::EnumMediaTypes(IEnumMediaTypes** types)
     if (!types) {
         return E_POINTER;
     }
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     VcamMediaTypes::Format formats[VcamMediaTypes::kFormatCount];
     const int count = offeredFormats(formats);
     *types = new (std::nothrow)
@@ -326,7 +315,7 @@ HRESULT VcamPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double)
 
 HRESULT VcamPin::SetFormat(AM_MEDIA_TYPE* type)
 {
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     VcamMediaTypes::Format format = m_format;
     if (type && !VcamMediaTypes::match(type, &format)) {
         return VFW_E_INVALIDMEDIATYPE;
@@ -347,7 +336,7 @@ HRESULT VcamPin::GetFormat(AM_MEDIA_TYPE** type)
     if (!type) {
         return E_POINTER;
     }
-    LockGuard guard(m_lock);
+    CriticalSectionLock guard(m_lock);
     *type = VcamMediaTypes::create(m_format);
     return *type ? S_OK : E_OUTOFMEMORY;
 }
