@@ -6,7 +6,10 @@
 // with little CPU time in it was the scheduler's doing, not the window's. The virtual camera switch
 // runs the real pkexec launcher against a stand-in pkexec on the PATH that
 // takes 3 s, as a user answering the prompt would.
-// Run with QT_QPA_PLATFORM=offscreen (the default here) or under Xvfb.
+// Run with QT_QPA_PLATFORM=offscreen (the default here) or under Xvfb;
+// --load=N adds N busy processes and measures once the load average has
+// reached N.
+#include "busyload.h"
 #include "mainwindowinspector.h"
 #include "scripteddialogs.h"
 #include "simulateddevicecatalog.h"
@@ -156,6 +159,11 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    const int busy = BusyLoad::takeArgument(argc, argv);
+    BusyLoad load(busy);
+    if (busy > 0 && !BusyLoad::waitForLoad(busy, 300)) {
+        std::fprintf(stderr, "the load average did not reach %d\n", busy);
+    }
     QTemporaryDir folder;
     qputenv("TMPDIR", folder.path().toLocal8Bit());
     writeStandInPkexec(folder);
@@ -238,7 +246,8 @@ int main(int argc, char** argv)
         return waitFor([&] { return !inspect.captureOn(); }, 5000);
     });
 
-    std::printf("%d operation(s) over %.0f ms\n", g_over, kLimitMs);
+    std::printf("%d operation(s) over %.0f ms; load average %.1f at the end (%d busy processes)\n",
+                g_over, kLimitMs, BusyLoad::loadAverage(), busy);
     DeviceCatalog::setInstance(nullptr);
     return 0;
 }

@@ -5,7 +5,10 @@
 // label, and the time from StartCapture to the first picture.
 //
 // Needs a display (run under xvfb-run -a); re-runs itself with the camera
-// library preloaded. Optional argument: seconds to measure (default 10).
+// library preloaded. Optional arguments: seconds to measure (default 10) and
+// --load=N, N busy processes beside it, measuring once the load average has
+// reached N.
+#include "busyload.h"
 #include "mainwindowinspector.h"
 #include "uvcdevice.h"
 #include "vorn_ffmpeglib.h"
@@ -23,6 +26,7 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -87,12 +91,22 @@ double percentile(std::vector<double> values, double p)
 int main(int argc, char** argv)
 {
     if (!uvcdev_plug) {
-        setenv("LD_PRELOAD", UVCDEVICE_LIBRARY, 1);
+        // Beside whatever else the caller preloads.
+        const char* preloaded = getenv("LD_PRELOAD");
+        setenv("LD_PRELOAD",
+               (std::string(UVCDEVICE_LIBRARY) + (preloaded ? std::string(":") + preloaded : ""))
+                   .c_str(),
+               1);
         setenv("UVCDEV_CAMERAS", kCamera, 1);
         unsetenv("LUMORA_SIMULATED_CAMERAS");
         execv("/proc/self/exe", argv);
         perror("execv");
         return 1;
+    }
+    const int busy = BusyLoad::takeArgument(argc, argv);
+    BusyLoad load(busy);
+    if (busy > 0 && !BusyLoad::waitForLoad(busy, 300)) {
+        fprintf(stderr, "the load average did not reach %d\n", busy);
     }
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
@@ -150,6 +164,7 @@ int main(int argc, char** argv)
 
     wait(2000); // both players settle
     measuring = true;
+    const double loadBefore = BusyLoad::loadAverage();
     QElapsedTimer wall;
     wall.start();
     const double lumoraStart = ownCpuSeconds();
@@ -162,6 +177,8 @@ int main(int argc, char** argv)
     ffplay.kill();
     ffplay.waitForFinished();
 
+    printf("load average %.1f at the start, %.1f at the end (%d busy processes)\n", loadBefore,
+           BusyLoad::loadAverage(), busy);
     printf("preview cost: Lumora %.3f CPU s/s, ffplay %.3f CPU s/s, ratio %.2f\n", lumora,
            ffplayCpu, ffplayCpu > 0 ? lumora / ffplayCpu : -1.0);
     printf("preview latency: %zu frames in %.1f s, median %.1f ms, p99 %.1f ms, max %.1f ms\n",
