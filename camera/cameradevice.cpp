@@ -36,13 +36,27 @@ CameraTable buildCameraTable(const VideoInputList& videoInputs, const AudioInput
         ++key;
     }
 
-    // A microphone goes to the first free camera whose description its name
+    // A microphone that says which USB device it is part of goes to the
+    // camera of that device: identical cameras get their own.
+    QVector<bool> paired(audioInputs.size(), false);
+    for (int i = 0; i < audioInputs.size(); ++i) {
+        for (CameraDevice& device : table) {
+            const QString usb = device.camera.usbDevice();
+            if (!usb.isEmpty() && device.microphone.isNull() &&
+                usb == audioInputs.at(i).usbDevice()) {
+                device.microphone = audioInputs.at(i);
+                paired[i] = true;
+                break;
+            }
+        }
+    }
+    // Any other goes to the first free camera whose description its name
     // holds; walking the microphones backwards gives identical cameras their
     // microphones in the order the system pairs them.
     for (int i = audioInputs.size() - 1; i >= 0; --i) {
         const QString name = audioInputs.at(i).deviceName();
         for (CameraDevice& device : table) {
-            if (device.microphone.isNull() &&
+            if (!paired[i] && device.microphone.isNull() &&
                 name.contains(device.camera.description(), Qt::CaseSensitive)) {
                 device.microphone = audioInputs.at(i);
                 break;

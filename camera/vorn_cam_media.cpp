@@ -128,7 +128,10 @@ void Vorn_Cam::bt_record_Clicked(bool state)
     const QString micName = device.microphone.isNull() ? QString() : device.microphone.deviceName();
     const int micOrdinal = sameNameMicrophoneOrdinal(cameraTable, currentIndex);
     qDebug() << "mic id = " << micOrdinal;
-    captureLib->SetCaptureMicrophone(micName.toUtf8().toStdString(), micOrdinal);
+    // The camera's own microphone by its system id: identical cameras have
+    // microphones of one name.
+    captureLib->SetCaptureMicrophoneDevice(micName.toUtf8().toStdString(), micOrdinal,
+                                           device.microphone.systemId().toUtf8().toStdString());
 
     if (!captureLib->StartRecord()) {
         notice(QStringLiteral("Can't record, please retry!"));

@@ -50,13 +50,23 @@ private:
 } // namespace
 
 std::unique_ptr<MicrophoneInput> openMicrophone(const std::string& name, int ordinal,
-                                                std::string* error)
+                                                std::string* error, const std::string& systemId)
 {
     const QString wanted = QString::fromStdString(name);
+#if defined(_WIN32)
+    const QString wantedId;
+#else
+    const QString wantedId = QString::fromStdString(systemId);
+#endif
     int seen = 0;
     AudioInputInfo chosen;
     for (const AudioInputInfo& input : DeviceCatalog::instance().audioInputs()) {
-        if (input.deviceName() == wanted) {
+        if (!wantedId.isEmpty()) {
+            if (input.systemId() == wantedId) {
+                chosen = input;
+                break;
+            }
+        } else if (input.deviceName() == wanted) {
             if (seen == ordinal) {
                 chosen = input;
                 break;
@@ -65,7 +75,9 @@ std::unique_ptr<MicrophoneInput> openMicrophone(const std::string& name, int ord
         }
     }
     if (chosen.isNull()) {
-        *error = "no audio input named \"" + name + "\" with ordinal " + std::to_string(ordinal);
+        *error = wantedId.isEmpty() ? "no audio input named \"" + name + "\" with ordinal " +
+                                          std::to_string(ordinal)
+                                    : "the audio input " + systemId + " is no longer listed";
         return nullptr;
     }
     const QString id = chosen.systemId();

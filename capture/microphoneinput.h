@@ -29,7 +29,11 @@ constexpr int kMicrophoneChannels = 2;
 
 // Opens the ordinal-th audio input of the device catalog whose device name
 // is `name`: the simulated camera's tone for a simulated microphone, the
-// PulseAudio source (Linux) or dshow audio input (Windows) otherwise. Null with `error` set when
-// there is no such input or it cannot be opened.
+// PulseAudio source (Linux) or dshow audio input (Windows) otherwise. A
+// systemId (a PulseAudio source name, a simulated camera's microphone)
+// chooses the input instead, so that identical microphones stay apart; on
+// Windows, whose dshow inputs have names only, it is not used. Null with
+// `error` set when there is no such input or it cannot be opened.
 std::unique_ptr<MicrophoneInput> openMicrophone(const std::string& name, int ordinal,
-                                                std::string* error);
+                                                std::string* error,
+                                                const std::string& systemId = {});

@@ -154,7 +154,8 @@ void Mp4Recorder::setFailureHandler(std::function<void(const std::string&)> hand
 }
 
 bool Mp4Recorder::start(const std::string& path, const std::string& microphoneName,
-                        int microphoneOrdinal, int width, int height, double fps)
+                        int microphoneOrdinal, int width, int height, double fps,
+                        const std::string& microphoneId)
 {
     stop();
     Impl& s = *d;
@@ -186,7 +187,7 @@ bool Mp4Recorder::start(const std::string& path, const std::string& microphoneNa
     }
     // The microphone first: when it cannot be opened no file is left.
     if (!microphoneName.empty()) {
-        s.microphone = openMicrophone(microphoneName, microphoneOrdinal, &error);
+        s.microphone = openMicrophone(microphoneName, microphoneOrdinal, &error, microphoneId);
         if (!s.microphone) {
             return fail(error);
         }

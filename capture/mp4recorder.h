@@ -23,10 +23,11 @@ public:
 
     // path: 8-bit file name as the platform takes it. microphoneName /
     // microphoneOrdinal: the audio input as the device catalog lists it
-    // (empty name: record without sound). width / height / fps: the
-    // capture's frames.
+    // (empty name: record without sound); microphoneId, when given, is the
+    // input's system id and alone chooses it (see openMicrophone). width /
+    // height / fps: the capture's frames.
     bool start(const std::string& path, const std::string& microphoneName, int microphoneOrdinal,
-               int width, int height, double fps);
+               int width, int height, double fps, const std::string& microphoneId = {});
 
     // Called from the capture worker for every decoded frame (any pixel
     // format the decoder gives); captureTimeUs is av_gettime_relative() at

@@ -46,6 +46,10 @@ public:
     void SetRecordFileName(std::string fileName);
     // The microphone by device name (UTF-8) and same-name ordinal.
     void SetCaptureMicrophone(std::string name, int ordinal);
+    // The microphone by the system's own id for it as well (the device
+    // catalog's systemId), which keeps identical cameras' microphones
+    // apart; name and ordinal choose where the system has no such id.
+    void SetCaptureMicrophoneDevice(std::string name, int ordinal, std::string systemId);
     // Start and stop return with the outcome, yet run the work on a thread
     // of their own while this thread's events (not user input) go on.
     bool StartRecord();
@@ -77,6 +81,7 @@ private:
     std::string m_recordFileName;
     std::string m_microphoneName;
     int m_microphoneOrdinal = 0;
+    std::string m_microphoneId;
 
     // What the next StartCapture opens, and at which size.
     std::string m_captureName;

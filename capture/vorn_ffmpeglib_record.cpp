@@ -47,6 +47,13 @@ void Vorn_FFmpeglib::SetCaptureMicrophone(std::string name, int ordinal)
 {
     m_microphoneName = std::move(name);
     m_microphoneOrdinal = ordinal;
+    m_microphoneId.clear();
+}
+
+void Vorn_FFmpeglib::SetCaptureMicrophoneDevice(std::string name, int ordinal, std::string systemId)
+{
+    SetCaptureMicrophone(std::move(name), ordinal);
+    m_microphoneId = std::move(systemId);
 }
 
 bool Vorn_FFmpeglib::StartRecord()
@@ -77,12 +84,14 @@ bool Vorn_FFmpeglib::StartRecord()
     const std::string path = m_recordFileName;
     const std::string microphone = m_microphoneName;
     const int ordinal = m_microphoneOrdinal;
+    const std::string microphoneId = m_microphoneId;
     const int width = m_session->frameWidth();
     const int height = m_session->frameHeight();
     const double rate = m_session->frameRate();
     m_recordCallRunning = true;
-    bool started = runBesideEventLoop(
-        this, [=] { return recorder->start(path, microphone, ordinal, width, height, rate); });
+    bool started = runBesideEventLoop(this, [=] {
+        return recorder->start(path, microphone, ordinal, width, height, rate, microphoneId);
+    });
     if (started && !CaptureIsOpen()) {
         // The capture ended while the recorder was being opened: there is
         // nothing to record.

@@ -84,7 +84,9 @@ bool CliCapture::record(const QString& fileName, int seconds, qint64* recordedMs
     m_library->SetRecordFileName(libraryFileName(fileName));
     const QString microphone =
         m_camera.microphone.isNull() ? QString() : m_camera.microphone.deviceName();
-    m_library->SetCaptureMicrophone(microphone.toUtf8().toStdString(), m_camera.microphoneOrdinal);
+    m_library->SetCaptureMicrophoneDevice(microphone.toUtf8().toStdString(),
+                                          m_camera.microphoneOrdinal,
+                                          m_camera.microphone.systemId().toUtf8().toStdString());
     if (!m_library->StartRecord()) {
         *problem = QStringLiteral("the recording could not start; check that the folder of %1 "
                                   "is writable and retry")

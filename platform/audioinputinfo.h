@@ -12,14 +12,18 @@ class AudioInputInfo
 {
 public:
     AudioInputInfo() = default;
-    AudioInputInfo(const QString& deviceName, const QString& systemId)
-        : m_deviceName(deviceName), m_systemId(systemId)
+    AudioInputInfo(const QString& deviceName, const QString& systemId,
+                   const QString& usbDevice = QString())
+        : m_deviceName(deviceName), m_systemId(systemId), m_usbDevice(usbDevice)
     {
     }
 
     bool isNull() const { return m_deviceName.isEmpty() && m_systemId.isEmpty(); }
     QString deviceName() const { return m_deviceName; }
     QString systemId() const { return m_systemId; }
+    // The USB device the microphone is part of, as VideoInputInfo::usbDevice
+    // names it; empty when unknown.
+    QString usbDevice() const { return m_usbDevice; }
 
     bool operator==(const AudioInputInfo& other) const
     {
@@ -29,6 +33,7 @@ public:
 private:
     QString m_deviceName;
     QString m_systemId;
+    QString m_usbDevice;
 };
 
 using AudioInputList = QList<AudioInputInfo>;

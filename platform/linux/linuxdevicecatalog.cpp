@@ -2,6 +2,7 @@
 
 #include "loopbacknode.h"
 #include "pulsesourcelist.h"
+#include "uvcsysfs.h"
 
 #include <QDir>
 
@@ -32,9 +33,8 @@ QStringList videoNodesInOrder(const QString& folder)
                                    return !ok;
                                }),
                 names.end());
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        return nodeNumber(a) < nodeNumber(b);
-    });
+    std::sort(names.begin(), names.end(),
+              [](const QString& a, const QString& b) { return nodeNumber(a) < nodeNumber(b); });
     return names;
 }
 
@@ -101,8 +101,8 @@ bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info, bo
     if (r < 0) {
         return false;
     }
-    const quint32 caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps
-                                                                    : cap.capabilities;
+    const quint32 caps =
+        (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
     // uvcvideo exposes a metadata node beside every capture node; it has no
     // V4L2_CAP_VIDEO_CAPTURE and is skipped here.
     if (!(caps & V4L2_CAP_VIDEO_CAPTURE)) {
@@ -111,13 +111,20 @@ bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info, bo
     if (loopback) {
         *loopback = LoopbackNode::isLoopback(cap);
     }
-    const QString card = QString::fromUtf8(reinterpret_cast<const char*>(cap.card),
-                                           int(strnlen(reinterpret_cast<const char*>(cap.card),
-                                                       sizeof cap.card)));
-    const QByteArray bus(reinterpret_cast<const char*>(cap.bus_info),
-                         int(strnlen(reinterpret_cast<const char*>(cap.bus_info),
-                                     sizeof cap.bus_info)));
-    *info = VideoInputInfo(card, path, bus.startsWith("usb-"));
+    const QString card =
+        QString::fromUtf8(reinterpret_cast<const char*>(cap.card),
+                          int(strnlen(reinterpret_cast<const char*>(cap.card), sizeof cap.card)));
+    const QByteArray bus(
+        reinterpret_cast<const char*>(cap.bus_info),
+        int(strnlen(reinterpret_cast<const char*>(cap.bus_info), sizeof cap.bus_info)));
+    const bool usb = bus.startsWith("usb-");
+    // Where the camera sits on the bus pairs it with its own microphone,
+    // which identical cameras' names cannot.
+    UvcSysfsLocation location;
+    if (usb) {
+        UvcSysfs::locate(QStringLiteral("/sys"), path, &location);
+    }
+    *info = VideoInputInfo(card, path, usb, location.usbDeviceDir);
     return true;
 }
 

@@ -277,6 +277,42 @@ private slots:
                                     1280 * 3) >= 0);
     }
 
+    // Identical cameras record their own microphones, told apart by the USB
+    // device each shares with its camera: by name the first listed would go
+    // to the second camera.
+    void identicalCamerasRecordTheirOwnMicrophones()
+    {
+        const int second = uvcdev_plug(kCamera);
+        const VideoInputList cameras = DeviceCatalog::instance().videoInputs();
+        QList<int> modules;
+        for (int i : {0, 1}) {
+            const QString usb = cameras.value(i).usbDevice().mid(4); // as udev gives it, no /sys
+            modules << pulse.loadModule(
+                "module-sine-source", {QString("source_name=tone%1 frequency=%2 source_properties="
+                                               "\"device.description='PTZ Cam Microphone' "
+                                               "sysfs.path=%3/%4:1.3/sound/card%1\"")
+                                           .arg(i)
+                                           .arg(440 * (i + 1))
+                                           .arg(usb, usb.section('/', -1))});
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(DeviceCatalog::instance().audioInputs().size(), 3, kWaitMs);
+        ScriptedDialogs dialogs;
+        dialogs.fileName = folder.filePath("second.mp4");
+        dialogs.selectedFilter = "MP4 (*.mp4)";
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        inspect.activate(2);
+        QVERIFY(preview(inspect));
+        inspect.ui()->bt_record->setChecked(true);
+        QTRY_COMPARE_WITH_TIMEOUT(inspect.ui()->label_recordTime->text(), QString("00:00:02"),
+                                  kWaitMs);
+        inspect.ui()->bt_record->setChecked(false);
+        uvcdev_unplug(second);
+        for (int module : modules)
+            pulse.unloadModule(module);
+        QVERIFY(qAbs(inspectRecording(dialogs.fileName).toneHz - 880) < 20);
+    }
+
     // With the units at the usual ids and above 20.
     void everyPageControlReachesTheDevice()
     {
