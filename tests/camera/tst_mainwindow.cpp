@@ -2,11 +2,11 @@
 // discovery, microphone pairing and the choice of camera, the preview with
 // the real capture library and its start off the GUI thread, the camera
 // restarting for a new audio setting, and the pictures the window names.
+#include "identitystamp.h"
 #include "linuxdevicecatalog.h"
 #include "mainwindowinspector.h"
 #include "scripteddialogs.h"
 #include "simulateddevicecatalog.h"
-#include "simulatedframerenderer.h"
 #include "simulatedhub.h"
 #include "simulatedpropertydevices.h"
 #include "vorn_ffmpeglib.h"
@@ -45,20 +45,6 @@ struct WithoutDacOverride
     }
     ~WithoutDacOverride() { syscall(SYS_capset, &header, saved); }
 };
-
-// Which simulated camera a picture came from: each stamps the number of
-// its device name into it. -1: no clear stamp.
-int stampedIdentity(const QImage& picture)
-{
-    const SimulatedIdentityStamp stamp(picture.height());
-    int identity = 0;
-    for (int bit = 0; bit < SimulatedIdentityStamp::kBits; ++bit) {
-        const int x = stamp.left(picture.width(), bit) + stamp.side / 2;
-        const int gray = qGray(picture.pixel(x, stamp.side * 3 / 2));
-        identity = gray > 64 && gray < 192 ? -256 : identity * 2 + (gray >= 192);
-    }
-    return std::max(-1, identity);
-}
 
 struct NodesOnly : LinuxDeviceCatalog
 {

@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include "identitystamp.h"
 #include "tst_recording_support.h"
 
 #include <csignal>
@@ -221,8 +222,17 @@ private slots:
         }
     }
 
-    void cameraUnpluggedDuringUpgrade() // the first, while its firmware is sent
+    // Camera 0 leaves as a command for camera 1 runs: the upgrade of the
+    // first fails while its firmware is sent; a snapshot is of the camera named.
+    void cameraUnpluggedMidCommand()
     {
+        for (const char* unplug : {"0@0", "0@150", "0@400"}) {
+            const Run run = ctl({"snapshot", "1", dir.filePath("1.png")}, 3,
+                                {QString("LUMORA_SIMULATED_UNPLUG=") + unplug});
+            QCOMPARE(run.exitCode, 0);
+            QCOMPARE(stampedIdentity(QImage(dir.filePath("1.png"))),
+                     run.json["snapshot"]["device"].toString().mid(9).toInt());
+        }
         for (const bool keepGoing : {false, true}) {
             const QStringList go = keepGoing ? QStringList{"--keep-going"} : QStringList();
             const Run run = ctl(QStringList{"upgrade", "all", firmware} + go, 2,
