@@ -26,10 +26,7 @@ public:
     // its microphone shares; empty when the system does not tell.
     QString usbDevice() const { return m_usbDevice; }
 
-    bool operator==(const VideoInputInfo& other) const
-    {
-        return m_deviceName == other.m_deviceName;
-    }
+    bool operator==(const VideoInputInfo& other) const { return m_deviceName == other.m_deviceName; }
     bool operator!=(const VideoInputInfo& other) const { return !(*this == other); }
 
 private:

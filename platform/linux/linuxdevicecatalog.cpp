@@ -33,8 +33,9 @@ QStringList videoNodesInOrder(const QString& folder)
                                    return !ok;
                                }),
                 names.end());
-    std::sort(names.begin(), names.end(),
-              [](const QString& a, const QString& b) { return nodeNumber(a) < nodeNumber(b); });
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return nodeNumber(a) < nodeNumber(b);
+    });
     return names;
 }
 
@@ -101,8 +102,8 @@ bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info, bo
     if (r < 0) {
         return false;
     }
-    const quint32 caps =
-        (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+    const quint32 caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps
+                                                                    : cap.capabilities;
     // uvcvideo exposes a metadata node beside every capture node; it has no
     // V4L2_CAP_VIDEO_CAPTURE and is skipped here.
     if (!(caps & V4L2_CAP_VIDEO_CAPTURE)) {
@@ -111,12 +112,12 @@ bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info, bo
     if (loopback) {
         *loopback = LoopbackNode::isLoopback(cap);
     }
-    const QString card =
-        QString::fromUtf8(reinterpret_cast<const char*>(cap.card),
-                          int(strnlen(reinterpret_cast<const char*>(cap.card), sizeof cap.card)));
-    const QByteArray bus(
-        reinterpret_cast<const char*>(cap.bus_info),
-        int(strnlen(reinterpret_cast<const char*>(cap.bus_info), sizeof cap.bus_info)));
+    const QString card = QString::fromUtf8(reinterpret_cast<const char*>(cap.card),
+                                           int(strnlen(reinterpret_cast<const char*>(cap.card),
+                                                       sizeof cap.card)));
+    const QByteArray bus(reinterpret_cast<const char*>(cap.bus_info),
+                         int(strnlen(reinterpret_cast<const char*>(cap.bus_info),
+                                     sizeof cap.bus_info)));
     const bool usb = bus.startsWith("usb-");
     // Where the camera sits on the bus pairs it with its own microphone,
     // which identical cameras' names cannot.
