@@ -181,9 +181,12 @@ std::shared_ptr<SimulatedCamera> SimulatedHub::plugCamera(const SimulatedCameraC
     std::lock_guard<std::mutex> lock(m_mutex);
     const QString deviceName = QStringLiteral("sim:video%1").arg(m_nextNode++);
     auto camera = std::make_shared<SimulatedCamera>(deviceName, config);
-    m_video.append({VideoInputInfo(config.description, deviceName, config.usb), camera});
+    // Camera and microphone are one USB device, as on a real bus.
+    const QString usbDevice = config.usb ? deviceName + QStringLiteral(":usb") : QString();
+    m_video.append({VideoInputInfo(config.description, deviceName, config.usb, usbDevice), camera});
     if (!config.microphoneName.isEmpty()) {
-        m_audio.append(AudioInputInfo(config.microphoneName, deviceName + QStringLiteral(":mic")));
+        m_audio.append(
+            AudioInputInfo(config.microphoneName, deviceName + QStringLiteral(":mic"), usbDevice));
     }
     return camera;
 }

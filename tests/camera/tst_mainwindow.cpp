@@ -117,7 +117,7 @@ private slots:
         QVERIFY(named > 30);
     }
 
-    void identicalCamerasGetMicrophonesBackwards()
+    void identicalCamerasGetTheirOwnMicrophones()
     {
         auto first = hub.plugCamera(named("Cam A", "Microphone (Cam A)"));
         auto second = hub.plugCamera(named("Cam A", "Microphone (Cam A)"));
@@ -130,9 +130,9 @@ private slots:
         const CameraTable& table = inspect.cameraTable();
         QCOMPARE(table.size(), 4); // the software camera is no USB camera
         QCOMPARE(table.value(1).camera.deviceName(), first->deviceName());
-        // The last microphone the system lists goes to key 1.
-        QCOMPARE(table.value(1).microphone.systemId(), second->deviceName() + ":mic");
-        QCOMPARE(table.value(2).microphone.systemId(), first->deviceName() + ":mic");
+        // Paired by the USB device they share, not by the name both have.
+        QCOMPARE(table.value(1).microphone.systemId(), first->deviceName() + ":mic");
+        QCOMPARE(table.value(2).microphone.systemId(), second->deviceName() + ":mic");
         QCOMPARE(sameNameCameraOrdinal(table, 2), 1);
         // An empty description fits every name: it takes the first device
         // of the backward walk that nobody before it took.
