@@ -15,6 +15,16 @@ VideoInputList WindowsDeviceCatalog::videoInputs()
     return inputs;
 }
 
+CameraAvailability WindowsDeviceCatalog::availability(const VideoInputInfo& camera)
+{
+    for (const QCameraInfo& listed : QCameraInfo::availableCameras()) {
+        if (listed.deviceName() == camera.deviceName()) {
+            return CameraAvailability::Unknown;
+        }
+    }
+    return CameraAvailability::Gone;
+}
+
 AudioInputList WindowsDeviceCatalog::audioInputs()
 {
     AudioInputList inputs;

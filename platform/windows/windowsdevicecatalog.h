@@ -9,4 +9,8 @@ class LUMORA_PLATFORM_EXPORT WindowsDeviceCatalog : public DeviceCatalog
 public:
     VideoInputList videoInputs() override;
     AudioInputList audioInputs() override;
+    // Gone when DirectShow no longer lists the camera, else Unknown:
+    // DirectShow learns that another program holds a camera only when a
+    // graph with it runs, which would start the stream.
+    CameraAvailability availability(const VideoInputInfo& camera) override;
 };

@@ -9,6 +9,7 @@
 #include "shellexecutelauncher.h"
 #include "vendordialog.h"
 #include "virtualcameracommand.h"
+#include "windowsdevicecatalog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,6 +42,9 @@ private slots:
             &result);
         QVERIFY(!transport);
         QVERIFY(result < 0);
+        const VideoInputInfo gone("Camera", QStringLiteral("@device_pnp_\\\\?\\usb#vid_ffff"),
+                                  true);
+        QCOMPARE(WindowsDeviceCatalog().availability(gone), CameraAvailability::Gone);
     }
 
     void propertyDevicesAreTheDirectShowOnes()
