@@ -9,6 +9,7 @@
 #include "mediafiles.h"
 #include "upgradebridge.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -196,6 +197,11 @@ int upgrade(const QStringList& args, CliOutput& out)
                                                    "cannot be read; check the path")
                                         .arg(rest.at(1)));
     }
+    // Before a camera's write starts, Ctrl-C or SIGTERM cancel it (caught
+    // from here on, so one that comes while the cameras are looked up is
+    // counted too); once the firmware goes to the camera, stopping would
+    // leave it half written.
+    InterruptWatcher interrupts;
     QString problem;
     const QList<CliCamera> cameras = selectCameras(rest.at(0), true, &problem);
     if (cameras.isEmpty()) {
@@ -203,9 +209,6 @@ int upgrade(const QStringList& args, CliOutput& out)
     }
 
     CliUpgrade upgrader(out.json() ? stderr : stdout);
-    // Before a camera's write starts, Ctrl-C or SIGTERM cancel it; once the
-    // firmware goes to the camera, stopping would leave it half written.
-    InterruptWatcher interrupts;
     QString writing;
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, &interrupts, [&] {
         out.afterInterruptEcho();
@@ -222,6 +225,7 @@ int upgrade(const QStringList& args, CliOutput& out)
     int cancelled = 0;
     for (CliCamera camera : cameras) {
         QJsonObject result = cameraObject(camera);
+        QCoreApplication::processEvents(); // an interrupt still in the pipe counts before a write
         if (stopped || interrupts.count() > 0) {
             cancelled += interrupts.count() > 0 ? 1 : 0;
             result.insert(QStringLiteral("result"), QStringLiteral("skipped"));
