@@ -208,20 +208,6 @@ private slots:
         QCOMPARE(run.json.value("exitCode").toInt(), exitCode);
     }
 
-    void upgradesTwoCameras()
-    {
-        const Run run = ctl({"upgrade", "all", firmware}, 2, {"LUMORA_UPGRADE_STEP_MS=2"});
-        QCOMPARE(run.exitCode, 0);
-        const QJsonArray list = cameras(run);
-        QCOMPARE(list.size(), 2);
-        for (int i = 0; i < 2; ++i) {
-            const QJsonObject camera = list.at(i).toObject();
-            QCOMPARE(camera.value("device").toString(), QString("sim:video%1").arg(i));
-            QCOMPARE(camera.value("result").toString(), QString("upgraded"));
-            QVERIFY(camera.value("messages").toArray().contains(QJsonValue("Device rebooting...")));
-        }
-    }
-
     // Camera 0 leaves as a command for camera 1 runs: the upgrade of the
     // first fails while its firmware is sent; a snapshot is of the camera named.
     void cameraUnpluggedMidCommand()

@@ -277,18 +277,17 @@ private slots:
                                     1280 * 3) >= 0);
     }
 
-    // Identical cameras record their own microphones, told apart by the USB
-    // device each shares with its camera: by name the first listed would go
-    // to the second camera.
+    // Identical cameras record their own microphones, paired by the USB
+    // device each shares with its camera (by name they would be crossed).
     void identicalCamerasRecordTheirOwnMicrophones()
     {
         const int second = uvcdev_plug(kCamera);
         const VideoInputList cameras = DeviceCatalog::instance().videoInputs();
-        QList<int> modules;
+        QList<int> tones;
         for (int i : {0, 1}) {
-            const QString usb = cameras.value(i).usbDevice().mid(4); // as udev gives it, no /sys
-            modules << pulse.loadModule(
-                "module-sine-source", {QString("source_name=tone%1 frequency=%2 source_properties="
+            const QString usb = cameras.value(i).usbDevice().mid(4); // udev's, without /sys
+            tones << pulse.loadModule("module-sine-source",
+                                      {QString("source_name=tone%1 frequency=%2 source_properties="
                                                "\"device.description='PTZ Cam Microphone' "
                                                "sysfs.path=%3/%4:1.3/sound/card%1\"")
                                            .arg(i)
@@ -298,7 +297,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(DeviceCatalog::instance().audioInputs().size(), 3, kWaitMs);
         ScriptedDialogs dialogs;
         dialogs.fileName = folder.filePath("second.mp4");
-        dialogs.selectedFilter = "MP4 (*.mp4)";
         Vorn_Cam window;
         MainWindowInspector inspect(window);
         inspect.activate(2);
@@ -308,8 +306,8 @@ private slots:
                                   kWaitMs);
         inspect.ui()->bt_record->setChecked(false);
         uvcdev_unplug(second);
-        for (int module : modules)
-            pulse.unloadModule(module);
+        for (int tone : tones)
+            pulse.unloadModule(tone);
         QVERIFY(qAbs(inspectRecording(dialogs.fileName).toneHz - 880) < 20);
     }
 
