@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStringList>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -130,6 +131,8 @@ int main(int argc, char** argv)
     window.show();
     MainWindowInspector inspect(window);
     std::vector<double> latenciesMs;
+    QStringList lateAt; // when pictures came later than 50 ms, from the start of measuring
+    int64_t measuredFromNs = 0;
     int64_t shownNs = 0;
     bool measuring = false;
     // Connected after the window's own slot: runs once the picture has
@@ -142,6 +145,11 @@ int main(int argc, char** argv)
                          const int64_t captured = picture >= 0 ? uvcdev_picture_time(picture) : -1;
                          if (measuring && captured > 0) {
                              latenciesMs.push_back((shownNs - captured) / 1e6);
+                             if (latenciesMs.back() > 50) {
+                                 lateAt.push_back(QString::asprintf(
+                                     "%.3f s (%.0f ms)", (shownNs - measuredFromNs) / 1e9,
+                                     latenciesMs.back()));
+                             }
                          }
                      });
 
@@ -164,6 +172,7 @@ int main(int argc, char** argv)
 
     wait(2000); // both players settle
     measuring = true;
+    measuredFromNs = monotonicNs();
     const double loadBefore = BusyLoad::loadAverage();
     QElapsedTimer wall;
     wall.start();
@@ -184,6 +193,7 @@ int main(int argc, char** argv)
     printf("preview latency: %zu frames in %.1f s, median %.1f ms, p99 %.1f ms, max %.1f ms\n",
            latenciesMs.size(), elapsed, percentile(latenciesMs, 0.5), percentile(latenciesMs, 0.99),
            percentile(latenciesMs, 1.0));
+    printf("later than 50 ms: %s\n", lateAt.isEmpty() ? "none" : qPrintable(lateAt.join(", ")));
     printf("first picture after StartCapture: median %.0f ms, worst %.0f ms (5 starts)\n",
            percentile(firstPictureMs, 0.5), percentile(firstPictureMs, 1.0));
     return 0;
