@@ -101,7 +101,8 @@ const char kEnvironment[] =
     "LUMORA_SIMULATED_STATE_DIR=FOLDER  keep the simulated cameras' settings in FOLDER from one "
     "run to the next.\n"
     "LUMORA_SIMULATED_UNPLUG=POSITION@MS[,...]  unplug a simulated camera that many "
-    "milliseconds after start (for tests).";
+    "milliseconds after start, or with @listed right after the cameras were first listed (for "
+    "tests).";
 
 QString controlsText()
 {

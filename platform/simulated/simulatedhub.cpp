@@ -148,13 +148,19 @@ void SimulatedHub::scheduleUnplugsFromEnvironment()
         bool positionOk = false;
         bool delayOk = false;
         const int position = parts.value(0).toInt(&positionOk);
-        const int delayMs = parts.value(1).toInt(&delayOk);
-        if (parts.size() != 2 || !positionOk || !delayOk || position < 0 ||
+        const bool whenListed = parts.value(1) == QLatin1String("listed");
+        const int delayMs = whenListed ? 0 : parts.value(1).toInt(&delayOk);
+        if (parts.size() != 2 || !positionOk || !(delayOk || whenListed) || position < 0 ||
             position >= plugged.size() || delayMs < 0) {
             qWarning("LUMORA_SIMULATED_UNPLUG: ignoring \"%s\"", qPrintable(item));
             continue;
         }
-        schedule.add(plugged.at(position)->deviceName(), delayMs);
+        if (whenListed) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_leaveWhenListed << plugged.at(position)->deviceName();
+        } else {
+            schedule.add(plugged.at(position)->deviceName(), delayMs);
+        }
     }
 }
 
@@ -282,13 +288,22 @@ void SimulatedHub::reset()
     m_audio.clear();
 }
 
-VideoInputList SimulatedHub::videoInputs() const
+VideoInputList SimulatedHub::videoInputs()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
     VideoInputList inputs;
-    inputs.reserve(m_video.size());
-    for (const auto& entry : m_video) {
-        inputs.append(entry.info);
+    QStringList leaving;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        inputs.reserve(m_video.size());
+        for (const auto& entry : m_video) {
+            inputs.append(entry.info);
+        }
+        leaving.swap(m_leaveWhenListed);
+    }
+    // Gone from the next listing on: what the caller chose from this one
+    // may have left already.
+    for (const QString& deviceName : leaving) {
+        unplug(deviceName);
     }
     return inputs;
 }

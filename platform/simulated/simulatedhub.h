@@ -26,8 +26,10 @@ public:
 
     // Unplugs cameras at the times LUMORA_SIMULATED_UNPLUG asks for:
     // "POSITION@MS[,POSITION@MS...]" unplugs the camera plugged in at that
-    // position (0 = first) MS milliseconds after this call. Lets a test
-    // pull a camera out of another process in the middle of a command.
+    // position (0 = first) MS milliseconds after this call; "POSITION@listed"
+    // unplugs it right after the cameras have first been listed, between a
+    // command's choice of camera and its use. Lets a test pull a camera out
+    // of another process in the middle of a command.
     void scheduleUnplugsFromEnvironment();
 
     // Simulated cameras live in the process that plugs them. With
@@ -56,7 +58,7 @@ public:
     // Forgets every device: tests start from an empty hub.
     void reset();
 
-    VideoInputList videoInputs() const;
+    VideoInputList videoInputs();
     AudioInputList audioInputs() const;
     std::shared_ptr<SimulatedCamera> camera(const QString& deviceName) const;
     QList<std::shared_ptr<SimulatedCamera>> cameras() const;
@@ -74,5 +76,6 @@ private:
     QList<VideoEntry> m_video;
     AudioInputList m_audio;
     int m_nextNode = 0;
-    int m_generation = 0; // counts reset()s
+    QStringList m_leaveWhenListed; // device names, see scheduleUnplugsFromEnvironment
+    int m_generation = 0;          // counts reset()s
 };
