@@ -5,7 +5,6 @@
 #include <QJsonDocument>
 #include <QSettings>
 #include <QStringList>
-#include <QUrl>
 
 #include <memory>
 
@@ -18,10 +17,12 @@ std::unique_ptr<QSettings> userSettings()
     return std::make_unique<QSettings>(QStringLiteral("Lumora"), QStringLiteral("Lumora"));
 }
 
-// Identities hold characters QSettings reads as structure ('/', '\').
+// QSettings reads '/' and '\' in a key as groups; the rest it escapes itself.
 QString group(const QString& key)
 {
-    return QStringLiteral("profiles/") + QString::fromLatin1(QUrl::toPercentEncoding(key));
+    return QStringLiteral("profiles/") + QString(key)
+                                             .replace(QLatin1Char('/'), QLatin1Char('|'))
+                                             .replace(QLatin1Char('\\'), QLatin1Char('|'));
 }
 
 QString presetKey(const QString& key, int number)
