@@ -162,6 +162,17 @@ private slots:
                               "CC Set 11 0 2", "ZOOM SET 12 01 00 06", "ZOOM SET 12 00 00 00",
                               "ZOOM SET 12 FF 00 06", "ZOOM SET 12 00 00 00", "CC Set 0 0 2",
                               "CC Set 1 0 2", "CC Set 3 0 2"}));
+        // The speed setting: half the camera's default speed, the default, its fastest.
+        long fastest = 0;
+        cameraProperty.cameraControl->GetRange(10, nullptr, &fastest, nullptr, nullptr, nullptr);
+        requests(camera);
+        using Speed = CameraMover::Speed;
+        for (const auto& [speed, value] :
+             {std::pair(Speed::Slow, pan / 2), {Speed::Normal, pan}, {Speed::Fast, fastest}}) {
+            CameraMover::setSpeed(speed);
+            page.press("pushButton_left");
+            QCOMPARE(requests(camera).at(1), QStringLiteral("CC Set 10 %1 2").arg(-value));
+        }
         failRequests(camera, {}, {"CC GetRange 10"});
         page.press("pushButton_left", false);
         QCOMPARE(requests(camera), QStringList({"CC GetRange 10"})); // no speed, no motion
