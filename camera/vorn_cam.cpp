@@ -4,6 +4,8 @@
 #include "dialogseam.h"
 #include "framescaler.h"
 #include "memoryprefault.h"
+#include "profilekeeper.h"
+#include "ptzcontrols.h"
 #include "ui_vorn_cam.h"
 #include "vorn_ffmpeglib.h"
 #include "vorn_settingai.h"
@@ -97,6 +99,9 @@ Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
     ui->settingWidget->addWidget(settingAudio);
     ui->settingWidget->addWidget(settingAI);
     ui->settingWidget->addWidget(Vorn_settingUpgrade::getInstance());
+    profileKeeper = new ProfileKeeper(settingVideo, settingAudio, this);
+    ptzControls = new PtzControls(settingVideo, settingVideo->cameraMover());
+    ptzControls->watchPreview(ui->label_cameraview);
 
     captureLib = new Vorn_FFmpeglib;
     captureLib->SetVideoSize("1280x720");
@@ -162,6 +167,9 @@ Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
     connect(this, &Vorn_Cam::signalReboot, settingAudio, &Vorn_settingAudio::captureState);
     connect(this, &Vorn_Cam::signalReboot, upgradePage, &Vorn_settingUpgrade::captureState);
     connect(this, &Vorn_Cam::signalReboot, this, &Vorn_Cam::captureState);
+    connect(this, &Vorn_Cam::signalReboot, ptzControls, &PtzControls::setActive);
+    // A factory reset forgets the presets; every reading shows what is kept.
+    connect(settingVideo, &Vorn_SettingVideo::checkUpStatus, ptzControls, &PtzControls::refresh);
     connect(ui->pushButton_register, &QPushButton::toggled, this,
             &Vorn_Cam::pushButton_register_checked);
 
@@ -378,8 +386,10 @@ void Vorn_Cam::openCamera(int key)
 
     settingVideo->setCameraInfo(cameraInfo);
     settingVideo->captureState(true);
+    profileKeeper->cameraOpened(cameraInfo);
     settingVideo->openDevice();
     settingAudio->loadAudioState();
+    ptzControls->setCamera(cameraInfo);
 
     ui->pushButton_preview->show();
     ui->label_PreView->show();

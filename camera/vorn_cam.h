@@ -17,6 +17,8 @@ class QLabel;
 class QMovie;
 class QSlider;
 class QTimer;
+class ProfileKeeper;
+class PtzControls;
 class Vorn_FFmpeglib;
 class Vorn_SettingVideo;
 class Vorn_settingAudio;
@@ -102,6 +104,8 @@ private:
     Vorn_SettingVideo* settingVideo = nullptr;
     Vorn_settingAudio* settingAudio = nullptr;
     Vorn_settingAI* settingAI = nullptr;
+    ProfileKeeper* profileKeeper = nullptr;
+    PtzControls* ptzControls = nullptr;
     Vorn_FFmpeglib* captureLib = nullptr;
     Vorn_SharedMemory* sharedMemory = nullptr;
     QSlider* volumeSlider = nullptr;

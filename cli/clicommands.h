@@ -15,5 +15,7 @@ int set(const QStringList& args, CliOutput& out);
 int snapshot(const QStringList& args, CliOutput& out);
 int record(const QStringList& args, CliOutput& out);
 int upgrade(const QStringList& args, CliOutput& out);
+int profile(const QStringList& args, CliOutput& out);
+int preset(const QStringList& args, CliOutput& out);
 
 } // namespace CliCommands

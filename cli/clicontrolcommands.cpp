@@ -14,6 +14,7 @@
 #include <QVariant>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -35,68 +36,32 @@ QString valueText(const QJsonValue& value)
 }
 
 // Reads the named controls (all readable ones when none are named).
-QJsonObject readControls(CameraControlSession& session, const QList<const ControlInfo*>& wanted)
+QJsonObject readControls(CameraControlSession& session,
+                         const QList<const ControlDescriptor*>& wanted)
 {
     QJsonObject values;
-    for (const ControlInfo* control : wanted) {
+    for (const ControlDescriptor* control : wanted) {
         const QJsonValue value = session.read(*control);
         values.insert(control->name, value.isUndefined() ? QJsonValue() : value);
     }
     return values;
 }
 
-QList<const ControlInfo*> readableControls()
+QList<const ControlDescriptor*> readableControls()
 {
-    QList<const ControlInfo*> result;
-    for (const ControlInfo& control : controlTable()) {
+    QList<const ControlDescriptor*> result;
+    for (const ControlDescriptor& control : ControlCatalogue::controls()) {
         if (control.readable) {
-            result << findControl(control.name);
+            result << ControlCatalogue::find(control.name);
         }
     }
     return result;
 }
 
-void printControls(CliOutput& out, const CliCamera& camera, const QJsonObject& values,
-                   const QList<const ControlInfo*>& order)
-{
-    out.line(QStringLiteral("camera %1: %2 (%3)")
-                 .arg(camera.index)
-                 .arg(camera.camera.description(), camera.camera.deviceName()));
-    for (const ControlInfo* control : order) {
-        out.line(QStringLiteral("  %1 %2")
-                     .arg(control->name, -16)
-                     .arg(valueText(values.value(control->name))));
-    }
-}
-
-// Reads the controls back and shows them: the result of get and set.
-QJsonObject reportControls(CameraControlSession& session, const CliCamera& camera,
-                           const QList<const ControlInfo*>& order, CliOutput& out)
-{
-    const QJsonObject values = readControls(session, order);
-    QJsonObject object = cameraObject(camera);
-    object.insert(QStringLiteral("controls"), values);
-    printControls(out, camera, values, order);
-    return object;
-}
-
-// Opens the camera's controls; tells the user when it cannot.
-bool openSession(CameraControlSession& session, const CliCamera& camera, CliOutput& out)
-{
-    if (session.isOpen()) {
-        return true;
-    }
-    out.error(ExitFailure, QStringLiteral("camera %1 (%2) does not answer control requests; "
-                                          "check that it is still connected and retry")
-                               .arg(camera.index)
-                               .arg(camera.camera.deviceName()));
-    return false;
-}
-
 // The assignments of a set command: control and value, in the order given.
 struct Assignment
 {
-    const ControlInfo* control;
+    const ControlDescriptor* control;
     QJsonValue value;
 };
 
@@ -104,7 +69,7 @@ bool assignmentsFromArguments(const QStringList& args, QList<Assignment>* result
 {
     for (const QString& arg : args) {
         const QString name = arg.section(QLatin1Char('='), 0, 0);
-        const ControlInfo* control = findControl(name);
+        const ControlDescriptor* control = ControlCatalogue::find(name);
         if (!control) {
             out.error(ExitRefused, QStringLiteral("there is no control \"%1\"; run \"lumora-ctl "
                                                   "controls\" to see the names")
@@ -112,7 +77,7 @@ bool assignmentsFromArguments(const QStringList& args, QList<Assignment>* result
             return false;
         }
         const bool hasValue = arg.contains(QLatin1Char('='));
-        if (!hasValue && control->kind != ControlInfo::Kind::Action) {
+        if (!hasValue && control->kind != ControlDescriptor::Kind::Action) {
             out.error(ExitUsage, QStringLiteral("%1 needs a value, as in %1=%2")
                                      .arg(name, control->rangeText().section('|', 0, 0)));
             return false;
@@ -162,7 +127,7 @@ bool readDocument(const QString& file, QList<SourceCamera>* sources, CliOutput& 
         source.description = camera.value(QStringLiteral("description")).toString();
         source.controls = camera.value(QStringLiteral("controls")).toObject();
         for (const QString& key : source.controls.keys()) {
-            if (!findControl(key) && !unknown.contains(key)) {
+            if (!ControlCatalogue::find(key) && !unknown.contains(key)) {
                 unknown << key;
             }
         }
@@ -215,16 +180,53 @@ int matchSource(const QList<SourceCamera>& sources, const CliCamera& camera, QSt
 QList<Assignment> assignmentsOf(const QJsonObject& controls)
 {
     QList<Assignment> result;
-    for (const ControlInfo& known : controlTable()) {
+    for (const ControlDescriptor& known : ControlCatalogue::controls()) {
         if (known.writable && known.readable && controls.contains(known.name) &&
             !controls.value(known.name).isNull()) {
-            result.append({findControl(known.name), controls.value(known.name)});
+            result.append({ControlCatalogue::find(known.name), controls.value(known.name)});
         }
     }
     return result;
 }
 
 } // namespace
+
+void printControls(CliOutput& out, const CliCamera& camera, const QJsonObject& values,
+                   const QList<const ControlDescriptor*>& order)
+{
+    out.line(QStringLiteral("camera %1: %2 (%3)")
+                 .arg(camera.index)
+                 .arg(camera.camera.description(), camera.camera.deviceName()));
+    for (const ControlDescriptor* control : order) {
+        out.line(QStringLiteral("  %1 %2")
+                     .arg(control->name, -16)
+                     .arg(valueText(values.value(control->name))));
+    }
+}
+
+// Reads the controls back and shows them: the result of get and set.
+QJsonObject reportControls(CameraControlSession& session, const CliCamera& camera,
+                           const QList<const ControlDescriptor*>& order, CliOutput& out)
+{
+    const QJsonObject values = readControls(session, order);
+    QJsonObject object = cameraObject(camera);
+    object.insert(QStringLiteral("controls"), values);
+    printControls(out, camera, values, order);
+    return object;
+}
+
+// Opens the camera's controls; tells the user when it cannot.
+bool openSession(CameraControlSession& session, const CliCamera& camera, CliOutput& out)
+{
+    if (session.isOpen()) {
+        return true;
+    }
+    out.error(ExitFailure, QStringLiteral("camera %1 (%2) does not answer control requests; "
+                                          "check that it is still connected and retry")
+                               .arg(camera.index)
+                               .arg(camera.camera.deviceName()));
+    return false;
+}
 
 namespace CliCommands {
 
@@ -244,7 +246,7 @@ int list(const QStringList& args, CliOutput& out)
         QString firmware;
         if (!gone) {
             CameraControlSession session(camera.camera);
-            firmware = session.read(*findControl(QStringLiteral("firmware"))).toString();
+            firmware = session.read(*ControlCatalogue::find(QStringLiteral("firmware"))).toString();
         }
         static const char* const states[] = {"free", "held", "gone", "unknown"};
         static const char* const texts[] = {"free", "held by another program", "gone (unplugged)",
@@ -284,19 +286,34 @@ int list(const QStringList& args, CliOutput& out)
 
 int controls(const QStringList& args, CliOutput& out)
 {
+    if (args.size() > 1) {
+        return out.error(ExitUsage, usage("controls [CAMERA]"));
+    }
+    // With a camera, the ranges it reports stand in for "the camera's range".
+    std::unique_ptr<CameraControlSession> session;
     if (!args.isEmpty()) {
-        return out.error(ExitUsage, usage("controls"));
+        QString problem;
+        const QList<CliCamera> cameras = selectCameras(args.first(), false, &problem);
+        if (cameras.isEmpty()) {
+            return out.error(ExitRefused, problem);
+        }
+        session = std::make_unique<CameraControlSession>(cameras.first().camera);
+        if (!openSession(*session, cameras.first(), out)) {
+            return out.status();
+        }
     }
     QJsonArray list;
-    for (const ControlInfo& control : controlTable()) {
+    for (const ControlDescriptor& known : ControlCatalogue::controls()) {
+        const ControlDescriptor control = session ? session->controls().resolved(known) : known;
+        const bool unknownRange = control.cameraRange && control.minimum == control.maximum;
         QJsonObject object;
         object.insert(QStringLiteral("name"), control.name);
         static const char* const kinds[] = {"number", "switch", "choice",
                                             "motion", "action", "text"};
         object.insert(QStringLiteral("kind"), QString::fromLatin1(kinds[int(control.kind)]));
-        if (control.kind == ControlInfo::Kind::Number ||
-            control.kind == ControlInfo::Kind::Motion) {
-            if (control.name != QLatin1String("contrast")) {
+        if (control.kind == ControlDescriptor::Kind::Number ||
+            control.kind == ControlDescriptor::Kind::Motion) {
+            if (!unknownRange) {
                 object.insert(QStringLiteral("minimum"), control.minimum);
                 object.insert(QStringLiteral("maximum"), control.maximum);
             }
@@ -308,9 +325,7 @@ int controls(const QStringList& args, CliOutput& out)
         object.insert(QStringLiteral("writable"), control.writable);
         object.insert(QStringLiteral("help"), control.help);
         list.append(object);
-        const QString range = control.name == QLatin1String("contrast")
-                                  ? QStringLiteral("the camera's range")
-                                  : control.rangeText();
+        const QString range = control.rangeText();
         out.line(
             QStringLiteral("%1 %2 %3").arg(control.name, -16).arg(range, -19).arg(control.help));
     }
@@ -323,9 +338,9 @@ int get(const QStringList& args, CliOutput& out)
     if (args.isEmpty()) {
         return out.error(ExitUsage, usage("get CAMERA [CONTROL...]"));
     }
-    QList<const ControlInfo*> wanted;
+    QList<const ControlDescriptor*> wanted;
     for (const QString& name : args.mid(1)) {
-        const ControlInfo* control = findControl(name);
+        const ControlDescriptor* control = ControlCatalogue::find(name);
         if (!control || !control->readable) {
             return out.error(ExitRefused, QStringLiteral("there is no readable control \"%1\"; run "
                                                          "\"lumora-ctl controls\" to see the names")
@@ -442,12 +457,12 @@ int set(const QStringList& args, CliOutput& out)
         if (!openSession(session, camera, out)) {
             continue;
         }
-        QList<const ControlInfo*> shown;
+        QList<const ControlDescriptor*> shown;
         for (const Assignment& assignment : assignments.at(i)) {
             if (interrupts.count() > 0) {
                 break;
             }
-            if (assignment.control->kind == ControlInfo::Kind::Motion) {
+            if (assignment.control->kind == ControlDescriptor::Kind::Motion) {
                 out.progress(QStringLiteral("camera %1: %2 for %3 ms (Ctrl-C stops it)...")
                                  .arg(camera.index)
                                  .arg(assignment.control->name)

@@ -23,7 +23,9 @@ const CommandText kCommands[] = {
      "as the upgrade library counts them. A camera counts as held while another program streams "
      "from it, as the window does while it previews; list asks the system without starting a "
      "stream, so no camera light comes on. A camera unplugged meanwhile shows as gone."},
-    {"controls", "controls", "List the control names that get and set take, with their ranges.",
+    {"controls", "controls [CAMERA]",
+     "List the control names that get and set take, with their ranges; with a camera, the "
+     "ranges that camera reports (contrast, pan, tilt, zoom).",
      nullptr},
     {"get", "get CAMERA [CONTROL...]", "Show the camera's controls, or only those named.",
      "With --json the output is the document that set --from takes, so that one camera's "
@@ -41,7 +43,21 @@ const CommandText kCommands[] = {
      "camera; of several (get all --json), each camera takes the values of the one with its "
      "device path and description, else of its index, and is told which it took. The "
      "controls are read back afterwards and shown as get shows them. Changing audio restarts "
-     "the camera, so it is sent only when it changes."},
+     "the camera, so it is sent only when it changes. pan, tilt and zoom are absolute "
+     "positions; speed (slow, normal, fast) is the pan and tilt speed of the motions here, of "
+     "the window's pad and of its keys."},
+    {"profile", "profile show|apply|clear CAMERA",
+     "Show, apply or forget the camera's profile: the values of the window's video and audio "
+     "pages that follow the camera, kept under its USB serial number (or its ids and USB port).",
+     "show prints the profile as get prints controls (with --json the same document, which set "
+     "--from takes); apply writes the values that differ from the camera's; clear forgets the "
+     "values and the presets. The window keeps the profile up to date as the pages change."},
+    {"preset", "preset save|recall|list CAMERA [N]",
+     "Save the camera's pan, tilt and zoom as preset N (1 to 9), move back to it, or list "
+     "the presets.",
+     "Presets are kept in the camera's profile and are the same as the window's preset "
+     "buttons. A recall glides to the position in small absolute steps. A camera without "
+     "absolute pan, tilt and zoom has no presets."},
     {"snapshot", "snapshot CAMERA FILE",
      "Save one picture at the camera's full size, without effects. The suffix of FILE chooses "
      "the format: png, jpg (jpeg), bmp or tif (tiff).",
@@ -89,6 +105,10 @@ const char kExit[] = "0 success; 1 no such camera or control, or a value refused
 const char kExamples[] = "lumora-ctl list\n"
                          "lumora-ctl set 0 exposure=auto flip-horizontal=on\n"
                          "lumora-ctl set 1 pan-left=1500\n"
+                         "lumora-ctl set 0 speed=fast pan=20 zoom=50\n"
+                         "lumora-ctl preset save 0 3\n"
+                         "lumora-ctl preset recall 0 3\n"
+                         "lumora-ctl profile show 0 --json\n"
                          "lumora-ctl get all --json > room.json\n"
                          "lumora-ctl set all --from room.json\n"
                          "lumora-ctl snapshot 0 desk.png\n"
@@ -107,11 +127,8 @@ const char kEnvironment[] =
 QString controlsText()
 {
     QStringList lines;
-    for (const ControlInfo& control : controlTable()) {
-        QString range = control.rangeText();
-        if (control.name == QLatin1String("contrast")) {
-            range = QStringLiteral("the camera's range");
-        }
+    for (const ControlDescriptor& control : ControlCatalogue::controls()) {
+        const QString range = control.rangeText();
         lines << QStringLiteral("  %1 %2 %3")
                      .arg(control.name, -16)
                      .arg(range, -19)

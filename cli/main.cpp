@@ -118,7 +118,8 @@ int run(QStringList args)
         {"list", CliCommands::list},         {"controls", CliCommands::controls},
         {"get", CliCommands::get},           {"set", CliCommands::set},
         {"snapshot", CliCommands::snapshot}, {"record", CliCommands::record},
-        {"upgrade", CliCommands::upgrade},
+        {"upgrade", CliCommands::upgrade},   {"profile", CliCommands::profile},
+        {"preset", CliCommands::preset},
     };
     for (const auto& entry : commands) {
         if (command == QLatin1String(entry.name)) {

@@ -127,16 +127,23 @@ long sendZoomMotion(Vorn_CameraProperty& zoomProperty, unsigned char direction)
     return zoomProperty.extensionUnitRequest(kZoomMotion, PropertyFlags::Set, data, sizeof data);
 }
 
-bool startRelativeMotion(Vorn_CameraProperty& property, long relativeProperty, int direction)
+bool startRelativeMotion(Vorn_CameraProperty& property, long relativeProperty, int direction,
+                         int speed)
 {
     CameraControl* control = property.cameraControl;
-    long speed = 0;
+    long fastest = 0;
+    long value = 0;
     if (!control ||
-        control->GetRange(relativeProperty, nullptr, nullptr, nullptr, &speed, nullptr) < 0) {
+        control->GetRange(relativeProperty, nullptr, &fastest, nullptr, &value, nullptr) < 0) {
         return false;
     }
-    qDebug() << "default speed:" << speed;
-    control->Set(relativeProperty, direction * speed, ControlFlags::Manual);
+    qDebug() << "default speed:" << value;
+    if (speed == 0) {
+        value = qMax(1L, value / 2);
+    } else if (speed == 2) {
+        value = qMax(value, fastest);
+    }
+    control->Set(relativeProperty, direction * value, ControlFlags::Manual);
     return true;
 }
 

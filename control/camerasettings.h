@@ -66,9 +66,11 @@ bool readAutoWhiteBalance(Vorn_CameraProperty& property, bool* automatic);
 
 // Continuous zoom on the zoom unit: direction kZoomIn, kZoomOut or 0 (stop).
 long sendZoomMotion(Vorn_CameraProperty& zoomProperty, unsigned char direction);
-// Pan or tilt at the camera's default speed; direction -1 or 1. False when
-// the camera reports no range for the motion (then nothing moves).
-bool startRelativeMotion(Vorn_CameraProperty& property, long relativeProperty, int direction);
+// Pan or tilt; direction -1 or 1. Speed 1 is the camera's default speed,
+// 0 half of it and 2 the camera's fastest. False when the camera reports no
+// range for the motion (then nothing moves).
+bool startRelativeMotion(Vorn_CameraProperty& property, long relativeProperty, int direction,
+                         int speed = 1);
 void stopRelativeMotion(Vorn_CameraProperty& property, long relativeProperty);
 void goHome(Vorn_CameraProperty& property);
 void restoreFactorySettings(Vorn_CameraProperty& property);

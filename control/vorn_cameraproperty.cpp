@@ -78,6 +78,11 @@ long CameraControl::Set(long property, long value, long flags)
     return m_transport->cameraControlSet(property, value, flags);
 }
 
+long CameraControl::Get(long property, long* value)
+{
+    return m_transport->cameraControlGet(property, value);
+}
+
 long CameraControl::GetRange(long property, long* min, long* max, long* step, long* def,
                              long* capsFlags)
 {

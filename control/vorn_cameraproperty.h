@@ -15,6 +15,7 @@ public:
     explicit CameraControl(PropertyTransport* transport);
 
     long Set(long property, long value, long flags);
+    long Get(long property, long* value);
     // Any output may be null.
     long GetRange(long property, long* min, long* max, long* step, long* def, long* capsFlags);
 

@@ -1,5 +1,7 @@
 #include "vorn_settingvideo.h"
 
+#include "cameramover.h"
+#include "cameraprofilestore.h"
 #include "camerasettings.h"
 #include "dialogseam.h"
 #include "propertytransport.h"
@@ -68,6 +70,7 @@ Vorn_SettingVideo::Vorn_SettingVideo(QWidget* parent)
     : QWidget(parent), ui(new Ui::Vorn_SettingVideo)
 {
     ui->setupUi(this);
+    mover = new CameraMover(cameraProperty, zoomProperty, this);
     for (QLabel* link : {ui->label_UVCSettings, ui->label_restore_to_factory_settings}) {
         link->installEventFilter(this);
         link->setMouseTracking(true);
@@ -194,7 +197,7 @@ void Vorn_SettingVideo::captureState(bool state)
 
 void Vorn_SettingVideo::startRelativeMotion(long property, int direction, bool* moving)
 {
-    if (captureOn && CameraSettings::startRelativeMotion(cameraProperty, property, direction)) {
+    if (captureOn && mover->startRelative(property, direction)) {
         *moving = true;
     }
 }
@@ -202,14 +205,14 @@ void Vorn_SettingVideo::startRelativeMotion(long property, int direction, bool* 
 void Vorn_SettingVideo::stopRelativeMotion(long property, bool* moving)
 {
     if (captureOn || *moving) {
-        CameraSettings::stopRelativeMotion(cameraProperty, property);
+        mover->stopRelative(property);
     }
     *moving = false;
 }
 
 void Vorn_SettingVideo::goHome()
 {
-    CameraSettings::goHome(cameraProperty);
+    mover->home();
 }
 
 void Vorn_SettingVideo::pushButton_home_pressed()
@@ -261,7 +264,11 @@ void Vorn_SettingVideo::pushButton_down_released()
 
 void Vorn_SettingVideo::sendZoom(unsigned char direction)
 {
-    sendZoomMotion(zoomProperty, direction);
+    if (direction == 0) {
+        mover->stopZoom();
+    } else {
+        mover->startZoom(direction == kZoomIn ? 1 : -1);
+    }
 }
 
 void Vorn_SettingVideo::pushButton_zoomin_pressed()
@@ -452,6 +459,8 @@ void Vorn_SettingVideo::restoreFactorySettings()
         return;
     }
     CameraSettings::restoreFactorySettings(cameraProperty);
+    // The camera starts afresh: what it kept for this camera goes too.
+    CameraProfileStore::clear(CameraProfileStore::keyOf(selectedCamera));
     readCameraSettings();
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 
+class CameraMover;
 class QEvent;
 class QLabel;
 class QSlider;
@@ -31,6 +32,9 @@ public:
     void openDevice();
 
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // Every move of the camera's head the page makes goes through it.
+    CameraMover* cameraMover() const { return mover; }
 
 signals:
     void versionInfo(QString info);
@@ -84,6 +88,7 @@ private:
     void setSliderInactive(QSlider* slider, QLabel* title, QWidget* box, QLabel* valueLabel);
 
     Ui::Vorn_SettingVideo* ui = nullptr;
+    CameraMover* mover = nullptr;
     QString lastCameraName;
     bool captureOn = false;
     VideoInputInfo selectedCamera;

@@ -47,6 +47,11 @@ PropertyTransport::~PropertyTransport() = default;
 
 PropertyDevices::~PropertyDevices() = default;
 
+QString PropertyDevices::identity(const QString&)
+{
+    return QString();
+}
+
 PropertyDevices& PropertyDevices::instance()
 {
     if (PropertyDevices* overridden = g_override.load()) {

@@ -65,6 +65,7 @@ public:
 
     // Camera control (pan, tilt, zoom and their relative forms).
     virtual long cameraControlSet(long property, long value, long flags) = 0;
+    virtual long cameraControlGet(long property, long* value) = 0;
     virtual long cameraControlGetRange(long property, PropertyRange* range) = 0;
 
     // Picture properties (contrast, white balance).
@@ -102,6 +103,10 @@ public:
     virtual long enumerate(QList<PropertyDeviceEntry>* devices) = 0;
     // Binds the device at devicePath; null with *result negative on failure.
     virtual std::unique_ptr<PropertyTransport> bind(const QString& devicePath, long* result) = 0;
+    // What tells this camera from any other, wherever it is plugged in: its
+    // USB serial number when it has one, else its vendor and product ids
+    // with the USB port it sits in. Empty when the system does not say.
+    virtual QString identity(const QString& devicePath);
 
     static PropertyDevices& instance();
     // Replaces the process-wide instance (not owned; null restores the

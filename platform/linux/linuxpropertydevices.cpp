@@ -6,6 +6,8 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -161,4 +163,24 @@ std::unique_ptr<PropertyTransport> LinuxPropertyDevices::bind(const QString& dev
     }
     status = 0;
     return std::make_unique<UvcPropertyTransport>(fd, devicePath, cardName(cap), units);
+}
+
+QString LinuxPropertyDevices::identity(const QString& devicePath)
+{
+    UvcSysfsLocation location;
+    if (UvcSysfs::locate(m_sysfsRoot, devicePath, &location) < 0) {
+        return QString();
+    }
+    const auto attribute = [&location](const char* name) {
+        QFile file(location.usbDeviceDir + QLatin1Char('/') + QLatin1String(name));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readLine(256).trimmed())
+                                              : QString();
+    };
+    const QString product = attribute("idVendor") + QLatin1Char(':') + attribute("idProduct");
+    const QString serial = attribute("serial");
+    // The device's sysfs name is its bus and port path ("1-2.3"): where it
+    // is plugged in, whichever node number it got this time.
+    return serial.isEmpty()
+               ? product + QStringLiteral(" port ") + QFileInfo(location.usbDeviceDir).fileName()
+               : product + QStringLiteral(" serial ") + serial;
 }

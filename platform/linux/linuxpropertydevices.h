@@ -15,6 +15,7 @@ public:
 
     long enumerate(QList<PropertyDeviceEntry>* devices) override;
     std::unique_ptr<PropertyTransport> bind(const QString& devicePath, long* result) override;
+    QString identity(const QString& devicePath) override;
 
 private:
     QString m_devRoot = QStringLiteral("/dev");

@@ -231,6 +231,12 @@ long UvcPropertyTransport::cameraControlGetRange(long property, PropertyRange* r
     return queryRange(mapping->id, mapping->automaticId, range);
 }
 
+long UvcPropertyTransport::cameraControlGet(long property, long* value)
+{
+    const ControlMapping* mapping = findMapping(kCameraControls, property);
+    return mapping && value ? getControl(mapping->id, value) : -EINVAL;
+}
+
 long UvcPropertyTransport::whiteBalance(long* value, long* flags)
 {
     long automatic = 0;

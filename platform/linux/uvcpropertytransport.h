@@ -48,6 +48,7 @@ public:
 
     long cameraControlSet(long property, long value, long flags) override;
     long cameraControlGetRange(long property, PropertyRange* range) override;
+    long cameraControlGet(long property, long* value) override;
 
     long videoProcAmpGet(long property, long* value, long* flags) override;
     long videoProcAmpSet(long property, long value, long flags) override;

@@ -23,6 +23,12 @@ struct SimulatedCameraConfig
     int width = 1280;
     int height = 720;
     int fps = 30;
+    // USB identity: a serial number (empty: none, as with many cameras),
+    // vendor:product ids and the port it is plugged into (empty: the hub
+    // picks a port of its own for each plug-in).
+    QString serial;
+    QString usbIds = QStringLiteral("1d6b:4c55");
+    QString usbPort;
 };
 
 // One simulated USB camera. Shared between the GUI thread (catalog,

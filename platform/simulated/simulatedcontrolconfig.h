@@ -47,6 +47,7 @@ struct SimulatedControlRequest
     {
         UnitRequest, // extension unit: support/length query or transfer
         CameraControlSet,
+        CameraControlGet,
         CameraControlGetRange,
         PictureGet,
         PictureSet,

@@ -70,6 +70,8 @@ QJsonObject stateToJson(const SimulatedCameraState& state)
     // A camera keeps its position, and keeps moving until it is told to stop.
     json.insert(QStringLiteral("pan"), state.pan);
     json.insert(QStringLiteral("panSpeed"), state.panSpeed);
+    json.insert(QStringLiteral("tilt"), state.tilt);
+    json.insert(QStringLiteral("zoom"), state.zoom);
     return json;
 }
 
@@ -88,6 +90,8 @@ void stateFromJson(const QJsonObject& json, SimulatedCameraState* state)
     state->audioProcessing = json.value(QStringLiteral("audioProcessing")).toBool(true);
     state->pan = json.value(QStringLiteral("pan")).toInt();
     state->panSpeed = json.value(QStringLiteral("panSpeed")).toInt();
+    state->tilt = json.value(QStringLiteral("tilt")).toInt();
+    state->zoom = json.value(QStringLiteral("zoom")).toInt();
 }
 
 // Writes the cameras' settings back when the process ends; built after the
@@ -182,9 +186,13 @@ void SimulatedHub::keepStatesFromEnvironment()
     }
 }
 
-std::shared_ptr<SimulatedCamera> SimulatedHub::plugCamera(const SimulatedCameraConfig& config)
+std::shared_ptr<SimulatedCamera> SimulatedHub::plugCamera(const SimulatedCameraConfig& given)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    SimulatedCameraConfig config = given;
+    if (config.usbPort.isEmpty()) {
+        config.usbPort = QStringLiteral("1-%1").arg(m_nextNode + 1);
+    }
     const QString deviceName = QStringLiteral("sim:video%1").arg(m_nextNode++);
     auto camera = std::make_shared<SimulatedCamera>(deviceName, config);
     // Camera and microphone are one USB device, as on a real bus.

@@ -42,7 +42,7 @@ public:
     // Plugs in a camera and, when it has one, its microphone. The device
     // name is new for every plug-in, as a replugged USB device gets a new
     // node.
-    std::shared_ptr<SimulatedCamera> plugCamera(const SimulatedCameraConfig& config = {});
+    std::shared_ptr<SimulatedCamera> plugCamera(const SimulatedCameraConfig& given = {});
     // Unplugs the camera with that device name; a stream on it ends.
     void unplug(const QString& deviceName);
     void unplugAll();

@@ -59,3 +59,13 @@ std::unique_ptr<PropertyTransport> SimulatedPropertyDevices::bind(const QString&
     status = -ENODEV;
     return nullptr;
 }
+
+QString SimulatedPropertyDevices::identity(const QString& devicePath)
+{
+    if (auto camera = SimulatedHub::instance().camera(devicePath)) {
+        const SimulatedCameraConfig& config = camera->config();
+        return config.serial.isEmpty() ? config.usbIds + QStringLiteral(" port ") + config.usbPort
+                                       : config.usbIds + QStringLiteral(" serial ") + config.serial;
+    }
+    return m_system ? m_system->identity(devicePath) : QString();
+}

@@ -16,6 +16,7 @@ public:
 
     long enumerate(QList<PropertyDeviceEntry>* devices) override;
     std::unique_ptr<PropertyTransport> bind(const QString& devicePath, long* result) override;
+    QString identity(const QString& devicePath) override;
 
 private:
     std::unique_ptr<PropertyDevices> m_system;

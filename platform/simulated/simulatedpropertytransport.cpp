@@ -96,6 +96,11 @@ long SimulatedPropertyTransport::cameraControlSet(long property, long value, lon
     return gone() ? -ENODEV : m_controls.cameraControlSet(property, value, flags);
 }
 
+long SimulatedPropertyTransport::cameraControlGet(long property, long* value)
+{
+    return gone() ? -ENODEV : m_controls.cameraControlGet(property, value);
+}
+
 long SimulatedPropertyTransport::cameraControlGetRange(long property, PropertyRange* range)
 {
     return gone() ? -ENODEV : m_controls.cameraControlGetRange(property, range);

@@ -29,6 +29,7 @@ public:
                       unsigned long* bytesReturned) override;
     long cameraControlSet(long property, long value, long flags) override;
     long cameraControlGetRange(long property, PropertyRange* range) override;
+    long cameraControlGet(long property, long* value) override;
     long videoProcAmpGet(long property, long* value, long* flags) override;
     long videoProcAmpSet(long property, long value, long flags) override;
     long videoProcAmpGetRange(long property, PropertyRange* range) override;

@@ -208,6 +208,23 @@ long SimulatedStandardControls::cameraControlSet(long property, long value, long
     return logged.result;
 }
 
+long SimulatedStandardControls::cameraControlGet(long property, long* value)
+{
+    SimulatedControlRequest logged;
+    logged.kind = Kind::CameraControlGet;
+    logged.id = static_cast<unsigned long>(property);
+    const StandardControl* control = byProperty(property, false);
+    if (failing(requestName("CC", "Get", property))) {
+        logged.result = -EIO;
+    } else if (!control || control->type != V4L2_CTRL_TYPE_INTEGER || !value) {
+        logged.result = -EINVAL;
+    } else {
+        *value = logged.value = long(readState(m_camera.state(), control->v4l2Id));
+    }
+    m_camera.logRequest(logged);
+    return logged.result;
+}
+
 long SimulatedStandardControls::cameraControlGetRange(long property, PropertyRange* range)
 {
     SimulatedControlRequest logged;

@@ -17,6 +17,7 @@ public:
 
     long cameraControlSet(long property, long value, long flags);
     long cameraControlGetRange(long property, PropertyRange* range);
+    long cameraControlGet(long property, long* value);
     long pictureGet(long property, long* value, long* flags);
     long pictureSet(long property, long value, long flags);
     long pictureGetRange(long property, PropertyRange* range);

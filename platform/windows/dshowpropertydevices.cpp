@@ -5,6 +5,8 @@
 
 #include "dshowheaders.h"
 
+#include <QStringList>
+
 #include <functional>
 
 namespace {
@@ -109,4 +111,24 @@ std::unique_ptr<PropertyTransport> DshowPropertyDevices::bind(const QString& dev
     }
     return std::make_unique<DshowPropertyTransport>(std::move(deviceFilter),
                                                     std::move(sourceFilter));
+}
+
+// A USB camera's path is \\?\usb#vid_XXXX&pid_YYYY[&mi_NN]#INSTANCE#{class}.
+// The instance is the serial number for a camera that has one; otherwise
+// Windows derives it from the parent device's own id (the serial, or the
+// hub port for a camera without one), so it names the camera, not its
+// place in the device list.
+QString DshowPropertyDevices::identity(const QString& devicePath)
+{
+    const QString path = devicePath.toLower();
+    const int vid = path.indexOf(QLatin1String("vid_"));
+    const int pid = path.indexOf(QLatin1String("pid_"));
+    const QStringList parts = path.split(QLatin1Char('#'));
+    if (vid < 0 || pid < 0 || parts.size() < 3) {
+        return QString();
+    }
+    const QString ids = path.mid(vid + 4, 4) + QLatin1Char(':') + path.mid(pid + 4, 4);
+    const QString instance = parts.at(2);
+    return instance.contains(QLatin1Char('&')) ? ids + QStringLiteral(" port ") + instance
+                                               : ids + QStringLiteral(" serial ") + instance;
 }

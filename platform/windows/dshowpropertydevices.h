@@ -10,4 +10,5 @@ class LUMORA_PLATFORM_EXPORT DshowPropertyDevices final : public PropertyDevices
 public:
     long enumerate(QList<PropertyDeviceEntry>* devices) override;
     std::unique_ptr<PropertyTransport> bind(const QString& devicePath, long* result) override;
+    QString identity(const QString& devicePath) override;
 };

@@ -101,6 +101,12 @@ long DshowPropertyTransport::cameraControlSet(long property, long value, long fl
     return m_cameraControl ? m_cameraControl->Set(property, value, flags) : E_NOINTERFACE;
 }
 
+long DshowPropertyTransport::cameraControlGet(long property, long* value)
+{
+    long flags = 0;
+    return m_cameraControl && value ? m_cameraControl->Get(property, value, &flags) : E_NOINTERFACE;
+}
+
 long DshowPropertyTransport::cameraControlGetRange(long property, PropertyRange* range)
 {
     return rangeOf(m_cameraControl.get(), property, range);

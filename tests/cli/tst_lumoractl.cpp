@@ -1,6 +1,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSettings>
 #include <QtTest>
 
 #include "identitystamp.h"
@@ -191,6 +192,10 @@ private slots:
             << QStringList{"list", "--keep-going=1"} << 64 << "no value";
         QTest::newRow("no command") << QStringList{"explode"} << 64 << "lumora-ctl --help";
         QTest::newRow("firmware suffix") << QStringList{"upgrade", "0", "fw.bin"} << 64 << ".pkg";
+        QTest::newRow("preset not saved")
+            << QStringList{"preset", "recall", "0", "4"} << 1 << "no preset 4; save it first";
+        QTest::newRow("preset number")
+            << QStringList{"preset", "save", "0", "10"} << 1 << "numbered 1 to 9";
     }
 
     void refusesBadInput()
@@ -204,6 +209,39 @@ private slots:
         QCOMPARE(run.err.count('\n'), 1);
         QVERIFY(cameras(run).isEmpty()); // nothing was set
         QCOMPARE(run.json.value("exitCode").toInt(), exitCode);
+    }
+
+    // A preset saved, left and recalled; a profile the window kept, applied
+    // and forgotten with the presets.
+    void presetsAndProfiles()
+    {
+        QSettings store("Lumora", "Lumora");
+        store.clear();
+        store.setValue("profiles/1d6b:4c55 port 1-1/values",
+                       R"({"exposure": -3, "image-style": "live", "contrast": 50})");
+        store.sync();
+        QCOMPARE(ctl({"set", "0", "pan=30", "tilt=-10", "zoom=40"}, 1).exitCode, 0);
+        QCOMPARE(ctl({"preset", "save", "0", "3"}, 1).exitCode, 0);
+        QCOMPARE(ctl({"set", "0", "home"}, 1).exitCode, 0);
+        const QJsonObject at{{"pan", 30}, {"tilt", -10}, {"zoom", 40}};
+        QCOMPARE(cameras(ctl({"preset", "recall", "0", "3"}, 1)).at(0)["position"].toObject(), at);
+        QCOMPARE(state(0)["zoom"].toInt(), 40);
+        QCOMPARE(cameras(ctl({"preset", "list", "0"}, 1)).at(0)["presets"]["3"].toObject(), at);
+        const Run run = ctl({"profile", "apply", "0"}, 1);
+        QCOMPARE(cameras(run).at(0)["written"].toArray(), QJsonArray({"exposure", "image-style"}));
+        QCOMPARE(state(0)["exposure"].toInt(), -3);
+        QCOMPARE(cameras(ctl({"profile", "show", "0"}, 1)).at(0)["controls"]["image-style"],
+                 QJsonValue("live"));
+        QCOMPARE(ctl({"profile", "clear", "0"}, 1).exitCode, 0);
+        QVERIFY(cameras(ctl({"preset", "list", "0"}, 1)).at(0)["presets"]["3"].isNull());
+        QStringList ranges; // the camera's own, as controls shows them for a camera
+        for (const QJsonValue& control : ctl({"controls", "0"}, 1).json["controls"].toArray()) {
+            if (control["name"] == QJsonValue("tilt") || control["name"] == QJsonValue("zoom"))
+                ranges << QString("%1..%2")
+                              .arg(control["minimum"].toInt())
+                              .arg(control["maximum"].toInt());
+        }
+        QCOMPARE(ranges, QStringList({"-90..90", "0..100"}));
     }
 
     // Camera 0 leaves as a command for camera 1 runs: the upgrade of the

@@ -1,8 +1,11 @@
 // The video and audio pages against simulated cameras, alone and inside the
 // real main window: the tests assert on the requests the camera received.
 
+#include "cameramover.h"
+#include "cameraprofilestore.h"
 #include "controltesthelpers.h"
 #include "mainwindowinspector.h"
+#include "ptzcontrols.h"
 #include "scripteddialogs.h"
 #include "simulateddevicecatalog.h"
 #include "systemvolume.h"
@@ -13,6 +16,7 @@
 #include <QCheckBox>
 #include <QImageReader>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -46,6 +50,32 @@ struct VideoPage : Vorn_SettingVideo
 const QStringList kReading = {"GET 9",    "PA GetRange 1", "GET 25", "GET 24", "GET 10",
                               "PA Get 1", "GET 15",        "GET 14", "GET 13"};
 
+// The window's picture once the camera has come to rest: a frame rendered
+// after the last move.
+QImage settledFrame(MainWindowInspector& inspect)
+{
+    for (int frames = 0; frames < 3; ++frames) {
+        const QImage before = inspect.lastFrame();
+        if (!QTest::qWaitFor([&] { return inspect.lastFrame() != before; }, 30000)) {
+            return QImage();
+        }
+    }
+    return inspect.lastFrame().copy();
+}
+
+// Mean difference per byte, below the clock the camera stamps at the top.
+double difference(const QImage& a, const QImage& b)
+{
+    double sum = 0;
+    const int top = a.height() / 5;
+    for (int y = top; y < a.height(); ++y) {
+        for (int x = 0; x < a.width() * 3; ++x) {
+            sum += std::abs(a.constScanLine(y)[x] - b.constScanLine(y)[x]);
+        }
+    }
+    return sum / (double(a.height() - top) * a.width() * 3);
+}
+
 } // namespace
 
 class tst_ControlPages : public QObject
@@ -59,7 +89,11 @@ private:
 private slots:
     void initTestCase() { DeviceCatalog::setInstance(&catalog); }
     void cleanupTestCase() { DeviceCatalog::setInstance(nullptr); }
-    void init() { fixture.reset(); }
+    void init()
+    {
+        fixture.reset();
+        QSettings(QStringLiteral("Lumora"), QStringLiteral("Lumora")).clear();
+    }
 
     void readingShowsTheCameraAndWritesNothing()
     {
@@ -128,6 +162,17 @@ private slots:
                               "CC Set 11 0 2", "ZOOM SET 12 01 00 06", "ZOOM SET 12 00 00 00",
                               "ZOOM SET 12 FF 00 06", "ZOOM SET 12 00 00 00", "CC Set 0 0 2",
                               "CC Set 1 0 2", "CC Set 3 0 2"}));
+        // The speed setting: half the camera's default speed, the default, its fastest.
+        long fastest = 0;
+        cameraProperty.cameraControl->GetRange(10, nullptr, &fastest, nullptr, nullptr, nullptr);
+        requests(camera);
+        using Speed = CameraMover::Speed;
+        for (const auto& [speed, value] :
+             {std::pair(Speed::Slow, pan / 2), {Speed::Normal, pan}, {Speed::Fast, fastest}}) {
+            CameraMover::setSpeed(speed);
+            page.press("pushButton_left");
+            QCOMPARE(requests(camera).at(1), QStringLiteral("CC Set 10 %1 2").arg(-value));
+        }
         failRequests(camera, {}, {"CC GetRange 10"});
         page.press("pushButton_left", false);
         QCOMPARE(requests(camera), QStringList({"CC GetRange 10"})); // no speed, no motion
@@ -247,6 +292,91 @@ private slots:
         inspect.activate(0); // releasing the camera greys both pages
         QVERIFY(!inspect.settingVideo()->findChild<QWidget*>("ExposureBox")->isEnabled());
         QVERIFY(!audio->isEnabled());
+    }
+
+    // Keys move the camera, Ctrl+Shift+3 and a held button save, a click
+    // recalls: the picture is the one saved; a manual move stops a recall.
+    void presetRecallsTheSavedView()
+    {
+        auto camera = fixture.plug("Lumora Simulated Camera");
+        Vorn_Cam window;
+        window.show();
+        MainWindowInspector inspect(window);
+        inspect.ui()->pushButton_preview->setChecked(true);
+        QWidget* preview = inspect.ui()->label_cameraview;
+        auto* ptz = inspect.settingVideo()->findChild<PtzControls*>();
+        auto* mover = inspect.settingVideo()->cameraMover();
+        auto* preset3 = inspect.settingVideo()->findChild<QPushButton*>("pushButton_preset3");
+        auto* preset5 = inspect.settingVideo()->findChild<QPushButton*>("pushButton_preset5");
+        QSignalSpy confirmations(ptz, &PtzControls::confirmation);
+        QTest::keyPress(preview, Qt::Key_Right);
+        QTRY_VERIFY_WITH_TIMEOUT(camera->state().pan >= 20, 30000);
+        QTest::keyRelease(preview, Qt::Key_Right);
+        QTest::keyPress(preview, Qt::Key_Plus);
+        QTRY_VERIFY_WITH_TIMEOUT(camera->state().zoom >= 20, 30000);
+        QTest::keyRelease(preview, Qt::Key_Plus);
+        const QImage saved = settledFrame(inspect);
+        QTest::keyClick(preview, Qt::Key_3, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(preview, Qt::Key_Home);
+        QVERIFY(difference(settledFrame(inspect), saved) > 10);
+        QTest::mousePress(preset5, Qt::LeftButton); // held: saves home
+        QVERIFY(confirmations.count() == 2 || confirmations.wait(30000));
+        QTest::mouseRelease(preset5, Qt::LeftButton);
+        QCOMPARE(confirmations.last().at(1).toString(), QString("Preset 5 saved"));
+        QVERIFY(preset5->styleSheet() == preset3->styleSheet() &&
+                preset3->styleSheet() != inspect.settingVideo()
+                                             ->findChild<QPushButton*>("pushButton_preset4")
+                                             ->styleSheet());
+        QTest::keyClick(preview, Qt::Key_3, Qt::ControlModifier);
+        QVERIFY(mover->isMoving());
+        QTest::keyPress(preview, Qt::Key_Left);
+        QVERIFY(!mover->isMoving());
+        QTest::keyRelease(preview, Qt::Key_Left);
+        QTest::mouseClick(preset3, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!mover->isMoving(), 30000);
+        QVERIFY(difference(settledFrame(inspect), saved) < 1);
+        // Without absolute controls there is nothing to recall.
+        failRequests(camera, {}, {"CC GetRange 0"});
+        ptz->setCamera(inspect.cameraInfo());
+        QVERIFY(!preset3->isEnabled() && preset3->toolTip().contains("no absolute"));
+    }
+
+    // Unplugged, changed behind the program's back and plugged in at another
+    // port: the values come back, only those that differ are written; with
+    // the switch off the camera is left alone; a factory reset forgets them.
+    void profileFollowsTheCamera()
+    {
+        SimulatedCameraConfig config;
+        config.serial = "SN-42";
+        auto camera = SimulatedHub::instance().plugCamera(config);
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        QVERIFY(inspect.captureOn());
+        drag(inspect.settingVideo()->findChild<QSlider*>("horizontalSlider"), -3);
+        inspect.settingVideo()->findChild<QPushButton*>("pushButton_FlipH")->click();
+        const auto replug = [&](const char* port) {
+            SimulatedHub::instance().unplug(camera->deviceName());
+            QTRY_VERIFY_WITH_TIMEOUT(!inspect.captureOn(), 30000);
+            config.usbPort = port;
+            camera = SimulatedHub::instance().plugCamera(config);
+            camera->modifyState([](SimulatedCameraState& s) { s.imageStyle = 5; });
+            QTRY_VERIFY_WITH_TIMEOUT(inspect.captureOn(), 30000);
+        };
+        replug("3-1");
+        QVERIFY(!camera->state().autoExposure && camera->state().exposure == -3);
+        QVERIFY(inspect.settingVideo()->findChild<QPushButton*>("pushButton_FlipH")->isChecked());
+        QCOMPARE(requests(camera).filter("SET"),
+                 QStringList({"SET 10 00", "SET 11 FD", "SET 13 06", "SET 25 01"}));
+        inspect.settingVideo()->findChild<QCheckBox*>("checkBox_restoreProfile")->click();
+        replug("3-2");
+        QVERIFY(camera->state().autoExposure && camera->state().imageStyle == 5);
+        ScriptedDialogs user;
+        user.button = QMessageBox::Yes;
+        QTest::mouseClick(
+            inspect.settingVideo()->findChild<QWidget*>("label_restore_to_factory_settings"),
+            Qt::LeftButton);
+        QVERIFY(
+            CameraProfileStore::values(CameraProfileStore::keyOf(inspect.cameraInfo())).isEmpty());
     }
 };
 

@@ -96,6 +96,14 @@ private:
             {"pushButton_zoomin", {zoom("010006"), zoom("000000")}},
             {"pushButton_zoomout", {zoom("ff0006"), zoom("000000")}},
             {"pushButton_home", home},
+            // The keys on the focused preview send what the pad sends.
+            {"key=Left", {set(V4L2_CID_PAN_SPEED, -4), set(V4L2_CID_PAN_SPEED, 0)}},
+            {"key=Right", {set(V4L2_CID_PAN_SPEED, 4), set(V4L2_CID_PAN_SPEED, 0)}},
+            {"key=Up", {set(V4L2_CID_TILT_SPEED, 3), set(V4L2_CID_TILT_SPEED, 0)}},
+            {"key=Down", {set(V4L2_CID_TILT_SPEED, -3), set(V4L2_CID_TILT_SPEED, 0)}},
+            {"key=+", {zoom("010006"), zoom("000000")}},
+            {"key=-", {zoom("ff0006"), zoom("000000")}},
+            {"key=Home", home},
             {"pushButton_FlipV", {main(24, "01")}},
             {"pushButton_FlipH", {main(25, "01")}},
             {"horizontalSlider=6", {main(10, "00"), main(11, "06")}},
@@ -111,10 +119,15 @@ private:
         };
         for (const auto& [action, expected] : cases) {
             const QStringList parts = QString(action).split('=');
-            auto* widget = window.findChild<QWidget*>(parts[0]);
+            auto* widget = parts[0] == "key" ? inspect.ui()->label_cameraview
+                                             : window.findChild<QWidget*>(parts[0]);
             QVERIFY2(widget, action);
             uvcdev_take_log();
-            if (auto* slider = qobject_cast<QSlider*>(widget)) {
+            if (parts[0] == "key") {
+                const auto key = Qt::Key(QKeySequence(parts[1])[0]);
+                QTest::keyPress(widget, key);
+                QTest::keyRelease(widget, key);
+            } else if (auto* slider = qobject_cast<QSlider*>(widget)) {
                 slider->setSliderDown(true);
                 slider->setSliderPosition(parts.value(1).toInt());
                 slider->setSliderDown(false);

@@ -162,6 +162,8 @@ check "control: pan-right=200" request pan-right=200 "unit=1 selector=14 data=01
 check "control: tilt-up=200" request tilt-up=200 "unit=1 selector=14 data=....01"
 check "control: tilt-down=200" request tilt-down=200 "unit=1 selector=14 data=....ff"
 check "control: home" request home "unit=1 selector=13 data=0000000000000000" "unit=1 selector=11 data=0000"
+check "control: pan=20 (absolute)" request pan=20 "unit=1 selector=13 data=14000000"
+check "control: zoom=40 (absolute)" request zoom=40 "unit=1 selector=11 data=2800"
 readback() {
     ctl get 0 >"$W/get" || return 1
     cat "$W/get"

@@ -1,0 +1,100 @@
+#include "cameraprofilestore.h"
+
+#include "propertytransport.h"
+
+#include <QJsonDocument>
+#include <QSettings>
+#include <QStringList>
+
+#include <memory>
+
+namespace {
+
+// Written by the window and lumora-ctl alike: named here, not after
+// whichever program runs.
+std::unique_ptr<QSettings> userSettings()
+{
+    return std::make_unique<QSettings>(QStringLiteral("Lumora"), QStringLiteral("Lumora"));
+}
+
+// QSettings reads '/' and '\' in a key as groups; the rest it escapes itself.
+QString group(const QString& key)
+{
+    return QStringLiteral("profiles/") + QString(key)
+                                             .replace(QLatin1Char('/'), QLatin1Char('|'))
+                                             .replace(QLatin1Char('\\'), QLatin1Char('|'));
+}
+
+QString presetKey(const QString& key, int number)
+{
+    return group(key) + QStringLiteral("/preset%1").arg(number);
+}
+
+} // namespace
+
+QString CameraProfileStore::keyOf(const VideoInputInfo& camera)
+{
+    const QString identity = PropertyDevices::instance().identity(camera.deviceName());
+    return identity.isEmpty() ? camera.description() + QStringLiteral(" at ") + camera.deviceName()
+                              : identity;
+}
+
+QJsonObject CameraProfileStore::values(const QString& key)
+{
+    return QJsonDocument::fromJson(
+               userSettings()->value(group(key) + QStringLiteral("/values")).toByteArray())
+        .object();
+}
+
+void CameraProfileStore::setValues(const QString& key, const QJsonObject& values)
+{
+    const auto settings = userSettings();
+    settings->setValue(group(key) + QStringLiteral("/values"),
+                       QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact)));
+    settings->sync();
+}
+
+bool CameraProfileStore::preset(const QString& key, int number, PtzPosition* position)
+{
+    const QStringList parts =
+        userSettings()->value(presetKey(key, number)).toString().split(QLatin1Char(' '));
+    bool ok[3] = {};
+    if (parts.size() != 3) {
+        return false;
+    }
+    const PtzPosition read{parts[0].toLong(&ok[0]), parts[1].toLong(&ok[1]),
+                           parts[2].toLong(&ok[2])};
+    if (!(ok[0] && ok[1] && ok[2])) {
+        return false;
+    }
+    *position = read;
+    return true;
+}
+
+void CameraProfileStore::setPreset(const QString& key, int number, const PtzPosition& position)
+{
+    const auto settings = userSettings();
+    settings->setValue(
+        presetKey(key, number),
+        QStringLiteral("%1 %2 %3").arg(position.pan).arg(position.tilt).arg(position.zoom));
+    settings->sync();
+}
+
+void CameraProfileStore::clear(const QString& key)
+{
+    const auto settings = userSettings();
+    settings->remove(group(key));
+    settings->sync();
+}
+
+bool CameraProfileStore::restoreOnConnect()
+{
+    return userSettings()->value(QStringLiteral("options/restoreOnConnect"), true).toBool();
+}
+
+void CameraProfileStore::setRestoreOnConnect(bool on)
+{
+    const auto settings = userSettings();
+    settings->setValue(QStringLiteral("options/restoreOnConnect"), on);
+    settings->sync();
+}

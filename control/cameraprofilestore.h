@@ -1,0 +1,36 @@
+#pragma once
+
+#include "cameramover.h"
+#include "videoinputinfo.h"
+
+#include <QJsonObject>
+#include <QString>
+
+// The settings that follow a camera: the values of its video and audio
+// pages and its nine presets, kept in the user's settings (XDG config on
+// Linux, the user's registry on Windows) under the camera's identity, never
+// its place in the camera list.
+class CameraProfileStore
+{
+public:
+    static constexpr int kPresets = 9;
+
+    // The camera's USB serial number when it has one, else its vendor and
+    // product ids with the USB port it is plugged into; for a camera the
+    // system tells nothing about, its description and device path.
+    static QString keyOf(const VideoInputInfo& camera);
+
+    // The page values as lumora-ctl's get --json names them; empty when
+    // the camera has no profile.
+    static QJsonObject values(const QString& key);
+    static void setValues(const QString& key, const QJsonObject& values);
+    // Presets are numbered 1 to 9; false when that one was never saved.
+    static bool preset(const QString& key, int number, PtzPosition* position);
+    static void setPreset(const QString& key, int number, const PtzPosition& position);
+    // Forgets the camera's values and presets.
+    static void clear(const QString& key);
+
+    // "Restore my settings when the camera connects"; on unless turned off.
+    static bool restoreOnConnect();
+    static void setRestoreOnConnect(bool on);
+};

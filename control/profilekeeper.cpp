@@ -1,0 +1,71 @@
+#include "profilekeeper.h"
+
+#include "cameracontrols.h"
+#include "cameraprofilestore.h"
+#include "vorn_cameraproperty.h"
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QCheckBox>
+#include <QDebug>
+#include <QWidget>
+
+ProfileKeeper::ProfileKeeper(QWidget* videoPage, QWidget* audioPage, QObject* parent)
+    : QObject(parent)
+{
+    // The controls that hold a value of the camera; the pages have sent it
+    // by the time these signals reach here (the pages connect first).
+    for (const char* name : {"horizontalSlider", "horizontalSlider_DRC", "horizontalSlider_RG",
+                             "horizontalSlider_BG"}) {
+        if (auto* slider = videoPage->findChild<QAbstractSlider*>(QLatin1String(name))) {
+            connect(slider, &QAbstractSlider::sliderReleased, this, &ProfileKeeper::save);
+        }
+    }
+    const QList<QPair<QWidget*, const char*>> switches = {
+        {videoPage, "pushButton_FlipH"}, {videoPage, "pushButton_FlipV"},
+        {videoPage, "checkBox_Meeting"}, {videoPage, "checkBox_Live"},
+        {audioPage, "pushButton_Audio"}, {audioPage, "pushButton_Audio_Algo"}};
+    for (const auto& entry : switches) {
+        if (auto* button = entry.first->findChild<QAbstractButton*>(QLatin1String(entry.second))) {
+            connect(button, &QAbstractButton::clicked, this, &ProfileKeeper::save);
+        }
+    }
+    if (auto* restore =
+            videoPage->findChild<QCheckBox*>(QStringLiteral("checkBox_restoreProfile"))) {
+        restore->setChecked(CameraProfileStore::restoreOnConnect());
+        connect(restore, &QCheckBox::toggled, this, &CameraProfileStore::setRestoreOnConnect);
+    }
+}
+
+QStringList ProfileKeeper::cameraOpened(const VideoInputInfo& camera)
+{
+    m_camera = camera;
+    const QJsonObject values = CameraProfileStore::values(CameraProfileStore::keyOf(camera));
+    if (values.isEmpty() || !CameraProfileStore::restoreOnConnect()) {
+        return QStringList();
+    }
+    // Bound for this alone: the pages bind the shared instances next.
+    Vorn_CameraProperty main(MainUnitSet);
+    Vorn_CameraProperty zoom(ZoomUnitSet);
+    if (main.open(camera.deviceName()) < 0 || zoom.open(camera.deviceName()) < 0) {
+        return QStringList();
+    }
+    const QStringList written = CameraControls(main, zoom, camera).applyProfile(values);
+    qDebug() << "profile restored:" << written;
+    return written;
+}
+
+void ProfileKeeper::save()
+{
+    if (m_camera.isNull()) {
+        return;
+    }
+    const QString key = CameraProfileStore::keyOf(m_camera);
+    // A control that does not answer now keeps its stored value.
+    QJsonObject values = CameraProfileStore::values(key);
+    const QJsonObject now = CameraControls(cameraProperty, zoomProperty, m_camera).readProfile();
+    for (auto it = now.begin(); it != now.end(); ++it) {
+        values.insert(it.key(), it.value());
+    }
+    CameraProfileStore::setValues(key, values);
+}
