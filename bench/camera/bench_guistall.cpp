@@ -172,9 +172,13 @@ int main(int argc, char** argv)
     SimulatedDeviceCatalog catalog;
     DeviceCatalog::setInstance(&catalog);
     SimulatedHub& hub = SimulatedHub::instance();
-    hub.plugCamera({QStringLiteral("Cam A"), QStringLiteral("Microphone (Cam A)")});
-    hub.plugCamera({QStringLiteral("Cam B"), QStringLiteral("Microphone (Cam B)")});
-    hub.plugCamera({QStringLiteral("Cam C"), QStringLiteral("Microphone (Cam C)")});
+    for (const QString& name :
+         {QStringLiteral("Cam A"), QStringLiteral("Cam B"), QStringLiteral("Cam C")}) {
+        SimulatedCameraConfig camera;
+        camera.description = name;
+        camera.microphoneName = QStringLiteral("Microphone (%1)").arg(name);
+        hub.plugCamera(camera);
+    }
 
     ScriptedDialogs dialogs;
     dialogs.button = QMessageBox::Ok;
