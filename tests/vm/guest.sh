@@ -262,5 +262,51 @@ unplug_recording() {
 }
 check "unplug: during a recording, which ends there and decodes to the end; the camera leaves the list" unplug_recording
 
+# The window on a private X server, driven with the pointer as a user would
+# (the switch and the button where the fixed-size window has them).
+logged() { grep -c "$1" "$W/window.log"; }
+more() { [ "$(logged "$1")" -gt "$2" ]; } # more TEXT COUNT: logged more than COUNT times
+window_start() {
+    mkdir -p /tmp/xkb /tmp/home/Videos && mount --bind /tmp/xkb /var/lib/xkb # Xvfb's keymaps
+    Xvfb :5 -screen 0 1280x800x24 -nolisten tcp >"$W/xvfb.log" 2>&1 &
+    export DISPLAY=:5
+    wait_for 60 test -e /tmp/.X11-unix/X5 || return 1
+    QT_QPA_PLATFORM=xcb "$BIN/Lumora" >"$W/window.log" 2>&1 &
+    timeout 120 xdotool search --sync --onlyvisible --name Lumora_V1.0.0.1
+}
+# Unplug during the preview (and a recording): the window lets the camera go
+# within about a second of its node going ("No camera selected", preview
+# switch off), and the recording is kept and decodes to its end.
+window_unplug() { # window_unplug preview|record OPENED
+    wait_for 120 more "open camera name" "$2" || return 1
+    local i started seen gone
+    started=$(logged "start camera")
+    for i in 1 2 3 4; do # the first click may come before the window takes input
+        xdotool mousemove 440 604 click 1
+        wait_for 15 more "start camera" "$started" && break
+    done
+    seen=$(delivered)
+    wait_for 60 eval '[ "$(delivered)" -ge $((seen + 10)) ]' || return 1
+    if [ "$1" = record ]; then
+        xdotool mousemove 1053 610 click 1
+        timeout 60 xdotool search --sync --onlyvisible --name "video save path" && xdotool key Return
+        wait_for 60 eval 'ls /tmp/home/Videos/*.mp4' || { import -window root "$OUT/$1-no-file.png"; cat "$W/window.log"; find /tmp/home; return 1; }
+        seen=$(delivered)
+        wait_for 60 eval '[ "$(delivered)" -ge $((seen + 10)) ]' || return 1
+    fi
+    import -window root "$OUT/$1-before-unplug.png"
+    i=$(logged "CameraId:  -1") gone=$SECONDS
+    unplug && wait_for 30 more "CameraId:  -1" "$i" || return 1
+    import -window root "$OUT/$1-after-unplug.png"
+    tail -n 12 "$W/window.log"
+    [ "$1" = preview ] || decodes /tmp/home/Videos/*.mp4 || return 1
+    echo "released $((SECONDS - gone)) s after the unplug began"
+}
+check "gadget: plugged in again" start_gadget
+check "window: starts on a private X server" window_start
+FIGURE=1 check "unplug: during the preview the window lets the camera go" window_unplug preview 0
+check "gadget: plugged in again" start_gadget
+FIGURE=1 check "unplug: during a recording in the window, which is kept and decodes to the end" window_unplug record 1
+
 cp "$LOG" "$OUT/requests.log"
 echo done >>"$OUT/checks"
