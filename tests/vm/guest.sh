@@ -275,8 +275,10 @@ window_start() {
     timeout 120 xdotool search --sync --onlyvisible --name Lumora_V1.0.0.1
 }
 # Unplug during the preview (and a recording): the window lets the camera go
-# within about a second of its node going ("No camera selected", preview
-# switch off), and the recording is kept and decodes to its end.
+# (its list back to "No camera selected", camera id -1) and switches the
+# preview off, and the recording is kept and decodes to its end. The time
+# is reported, not held to the second a native machine takes: TCG runs the
+# window's work many times slower. Screenshots before and after are kept.
 window_unplug() { # window_unplug preview|record OPENED
     wait_for 120 more "open camera name" "$2" || return 1
     local i started seen gone
@@ -290,13 +292,13 @@ window_unplug() { # window_unplug preview|record OPENED
     if [ "$1" = record ]; then
         xdotool mousemove 1053 610 click 1
         timeout 60 xdotool search --sync --onlyvisible --name "video save path" && xdotool key Return
-        wait_for 60 eval 'ls /tmp/home/Videos/*.mp4' || { import -window root "$OUT/$1-no-file.png"; cat "$W/window.log"; find /tmp/home; return 1; }
+        wait_for 60 eval 'ls /tmp/home/Videos/*.mp4' || { cat "$W/window.log" && return 1; }
         seen=$(delivered)
         wait_for 60 eval '[ "$(delivered)" -ge $((seen + 10)) ]' || return 1
     fi
     import -window root "$OUT/$1-before-unplug.png"
-    i=$(logged "CameraId:  -1") gone=$SECONDS
-    unplug && wait_for 30 more "CameraId:  -1" "$i" || return 1
+    i=$(logged "CameraId:  -1") started=$(logged "stop camera") gone=$SECONDS
+    unplug && wait_for 30 more "CameraId:  -1" "$i" && more "stop camera" "$started" || return 1
     import -window root "$OUT/$1-after-unplug.png"
     tail -n 12 "$W/window.log"
     [ "$1" = preview ] || decodes /tmp/home/Videos/*.mp4 || return 1
