@@ -41,9 +41,9 @@ protected:
     bool openFirst(const QList<Attempt>& attempts);
     bool interrupted() const { return m_interrupted.load(); }
     const QString& url() const { return m_url; }
+    virtual bool openWith(const Attempt& attempt);
 
 private:
-    bool openWith(const Attempt& attempt);
     void closeInput();
 
     const char* const m_inputName;

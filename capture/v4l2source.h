@@ -11,4 +11,7 @@ public:
     explicit V4l2Source(const QString& devicePath);
 
     bool open(int width, int height, int fps) override;
+
+protected:
+    bool openWith(const Attempt& attempt) override;
 };

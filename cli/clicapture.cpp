@@ -105,6 +105,16 @@ bool CliCapture::record(const QString& fileName, int seconds, qint64* recordedMs
     if (m_interrupts) {
         QObject::connect(m_interrupts, &InterruptWatcher::interrupted, &loop, &QEventLoop::quit);
     }
+    // An unplugged camera ends the capture, and with it the recording.
+    bool lost = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+        lost = !m_library->CaptureIsOpen();
+        if (lost) {
+            loop.quit();
+        }
+    });
+    watch.start(100);
     QElapsedTimer clock;
     clock.start();
     if (!m_interrupts || m_interrupts->count() == 0) {
@@ -115,6 +125,12 @@ bool CliCapture::record(const QString& fileName, int seconds, qint64* recordedMs
     if (failed || !completed) {
         *problem = QStringLiteral("the recording of %1 was not completed; check the free disk "
                                   "space and retry")
+                       .arg(fileName);
+        return false;
+    }
+    if (lost) {
+        *problem = QStringLiteral("the camera went away after %1 s; %2 is complete up to there")
+                       .arg(*recordedMs / 1000.0, 0, 'f', 1)
                        .arg(fileName);
         return false;
     }

@@ -29,7 +29,8 @@ public:
     // Records video with the camera's microphone into `fileName` for
     // `seconds` (0: until interrupted), or less when interrupted; the file is
     // completed either way. *recordedMs is the time recorded. False when the
-    // recording could not start or was not completed.
+    // recording could not start or was not completed, or when the camera went
+    // away (the file is then complete up to there).
     bool record(const QString& fileName, int seconds, qint64* recordedMs, QString* problem);
 
 private:

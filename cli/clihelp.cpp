@@ -66,7 +66,8 @@ const CommandText kCommands[] = {
      "Record H.264 video with AAC sound from the camera's own microphone into FILE, which must "
      "end in .mp4: for N seconds (1 to 86400), or until Ctrl-C or SIGTERM.",
      "Ctrl-C or SIGTERM also ends a recording of N seconds early; either way the file is "
-     "completed and playable, and lumora-ctl says how long it is."},
+     "completed and playable, and lumora-ctl says how long it is. A camera unplugged during the "
+     "recording ends it there; the file is kept, complete up to then."},
     {"upgrade", "upgrade CAMERA FILE [--keep-going]",
      "Write a firmware file (.img image or .pkg package) into the camera, or into every camera "
      "with all, one after the other.",

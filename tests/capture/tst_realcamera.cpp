@@ -4,6 +4,7 @@
 
 #include "framedecoder.h"
 #include "linuxpropertydevices.h"
+#include "loopbacknode.h"
 #include "rgbconverter.h"
 #include "rgbframe.h"
 #include "v4l2formatprobe.h"
@@ -11,6 +12,8 @@
 #include "vendordialogdevice.h"
 
 #include <QtTest>
+
+#include <sys/ioctl.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -57,6 +60,26 @@ private slots:
         }
         if (tried == 0) {
             QSKIP("no V4L2 capture node (/dev/video*): this needs a camera attached");
+        }
+    }
+
+    // A loopback device nobody writes to refuses to stream, and stays free.
+    void failedStartLeavesTheDeviceFree()
+    {
+        int tried = 0;
+        for (const QFileInfo& node : QDir("/dev").entryInfoList({"video*"}, QDir::System)) {
+            QFile device(node.filePath());
+            v4l2_capability cap{};
+            if (device.open(QIODevice::ReadWrite) &&
+                !ioctl(device.handle(), VIDIOC_QUERYCAP, &cap) && LoopbackNode::isLoopback(cap) &&
+                LoopbackNode::isIdle(node.filePath()) && ++tried) {
+                QVERIFY(!V4l2Source(node.filePath()).open(1280, 720, 30));
+                v4l2_requestbuffers req{2, V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, 0, 0, {}};
+                QVERIFY2(!ioctl(device.handle(), VIDIOC_REQBUFS, &req), strerror(errno));
+            }
+        }
+        if (tried == 0) {
+            QSKIP("no loopback device without a producer (v4l2loopback)");
         }
     }
 };

@@ -97,10 +97,12 @@ public:
             sub.type = type;
             ioctl(m_fd, VIDIOC_SUBSCRIBE_EVENT, &sub);
         }
-        for (;;) { // until SIGTERM
+        for (;;) { // until SIGTERM, or the node goes (unbinding waits for its last user)
             pollfd p{m_fd, short(POLLPRI | (m_streaming ? POLLOUT : 0)), 0};
             if (poll(&p, 1, 200) <= 0)
                 continue;
+            if (p.revents & POLLHUP)
+                return;
             if (p.revents & POLLPRI)
                 event();
             if (m_streaming && (p.revents & POLLOUT))
@@ -121,8 +123,10 @@ private:
             data(uvc->data);
         else if (ev.type == UVC_EVENT_STREAMON)
             startStreaming();
-        else if (ev.type == UVC_EVENT_STREAMOFF || ev.type == UVC_EVENT_DISCONNECT)
+        else if (ev.type == UVC_EVENT_STREAMOFF)
             stopStreaming();
+        else if (ev.type == UVC_EVENT_DISCONNECT) // STREAMOFF now would only upset f_uvc
+            m_streaming = false;
     }
 
     // A negative length stalls; a SET_CUR is answered with its own length to
@@ -341,18 +345,11 @@ private:
         const Mode& mode = kModes[m_commit.bFormatIndex - 1];
         v4l2_format fmt{};
         fmt.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
-        fmt.fmt.pix = {unsigned(mode.width),
-                       unsigned(mode.height),
-                       mode.fourcc,
-                       V4L2_FIELD_NONE,
-                       0,
-                       mode.maxFrameSize,
-                       0,
-                       0,
-                       0,
-                       0,
-                       0,
-                       0};
+        fmt.fmt.pix.width = unsigned(mode.width);
+        fmt.fmt.pix.height = unsigned(mode.height);
+        fmt.fmt.pix.pixelformat = mode.fourcc;
+        fmt.fmt.pix.field = V4L2_FIELD_NONE;
+        fmt.fmt.pix.sizeimage = mode.maxFrameSize;
         v4l2_requestbuffers rb{4, V4L2_BUF_TYPE_VIDEO_OUTPUT, V4L2_MEMORY_MMAP, 0, 0, {}};
         if (ioctl(m_fd, VIDIOC_S_FMT, &fmt) < 0 || ioctl(m_fd, VIDIOC_REQBUFS, &rb) < 0)
             return;
