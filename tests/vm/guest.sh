@@ -216,13 +216,21 @@ rmmod v4l2loopback vivid
 virtual_camera() {
     local v=$BIN/virtual/lumora-vcam dev
     mkdir -p "$W/vc" && chmod 777 "$W/vc"
+    # The user's program shares a known picture, as the window would.
+    setpriv --reuid=65534 --regid=65534 --clear-groups env TMPDIR="$W/vc" \
+        "$BIN/lumora-vcam-picture" publish 90 2>"$W/publisher.err" &
+    local publisher=$!
     PKEXEC_UID=65534 "$v" register --tmpdir "$W/vc" || return 1
     dev=/dev/$(basename "$(dirname "$(grep -l "Vorn DShow VCamera" /sys/class/video4linux/*/name)")")
     timeout 120 ffmpeg -v error -f v4l2 -i "$dev" -frames:v 3 -f rawvideo -y "$W/vc.raw" &&
         [ "$(stat -c %s "$W/vc.raw")" -eq $((3 * 640 * 480 * 2)) ] || return 1
+    # Later frames carry the shared picture: its colours where they were put.
+    timeout 120 ffmpeg -v error -f v4l2 -i "$dev" -frames:v 30 -pix_fmt rgb24 -f rawvideo -y "$W/vc.rgb" &&
+        "$BIN/lumora-vcam-picture" compare "$W/vc.rgb" || return 1
+    kill "$publisher"
     "$v" unregister && ! grep -q "Vorn DShow VCamera" /sys/class/video4linux/*/name
 }
-check "virtual camera: the helper adds the loopback device, frames are read, switching off removes it" virtual_camera
+check "virtual camera: the helper adds the loopback device, the published picture is read back, switching off removes it" virtual_camera
 
 # Beside another program's loopback device: Lumora adds and removes only its
 # own, and leaves the module loaded for the other program.
