@@ -22,7 +22,8 @@ done
 PACKAGES=(
     build-essential cmake pkg-config
     qtbase5-dev qtbase5-dev-tools qtmultimedia5-dev
-    libopencv-core-dev libopencv-imgproc-dev
+    libopencv-core-dev libopencv-imgproc-dev libopencv-objdetect-dev
+    opencv-data opencv-doc
     libavformat-dev libavcodec-dev libavdevice-dev libswscale-dev libswresample-dev libavutil-dev
     ffmpeg v4l-utils qt5-image-formats-plugins ccache
     libpulse-dev pulseaudio pulseaudio-utils

@@ -29,6 +29,9 @@ struct SimulatedCameraConfig
     QString serial;
     QString usbIds = QStringLiteral("1d6b:4c55");
     QString usbPort;
+    // The people in the room (SimulatedPeople); empty: the scene that
+    // LUMORA_SIMULATED_SCENE names, if any.
+    QString scene;
 };
 
 // One simulated USB camera. Shared between the GUI thread (catalog,

@@ -1,5 +1,7 @@
 #include "simulatedframerenderer.h"
 
+#include "simulatedpeople.h"
+
 #include <QImage>
 #include <QLinearGradient>
 #include <QMap>
@@ -29,7 +31,7 @@ namespace {
 // view shows kWideView of it, so pan and tilt have room to move.
 constexpr double kSceneScale = 2.5;
 constexpr double kWideView = 0.6;
-constexpr double kMaxZoomFactor = 4.0;
+constexpr double kMaxZoomFactor = kSimulatedMaxZoomFactor;
 
 uint8_t clampByte(double value)
 {
@@ -402,20 +404,24 @@ SimulatedViewWindow simulatedViewWindow(const SimulatedCameraState& state, int s
     SimulatedViewWindow view;
     view.width = sceneWidth * kWideView / zoomFactor;
     view.height = sceneHeight * kWideView / zoomFactor;
-    const double centreX =
-        sceneWidth / 2.0 + std::clamp(state.pan, -180, 180) / 180.0 * (sceneWidth - view.width) / 2;
+    // At the widest view the pan and tilt limits reach the room's edges;
+    // zoomed in, the same angle covers fewer pixels of the room.
+    const double panPixels = sceneWidth * kWideView / kSimulatedWideFieldOfView;
+    const double tiltPixels = sceneHeight * kWideView / kSimulatedWideFieldOfViewTilt;
+    const double centreX = sceneWidth / 2.0 + std::clamp(state.pan, -180, 180) * panPixels;
     // Tilting up looks at the upper part of the room.
-    const double centreY = sceneHeight / 2.0 -
-                           std::clamp(state.tilt, -90, 90) / 90.0 * (sceneHeight - view.height) / 2;
+    const double centreY = sceneHeight / 2.0 - std::clamp(state.tilt, -90, 90) * tiltPixels;
     view.left = centreX - view.width / 2;
     view.top = centreY - view.height / 2;
     return view;
 }
 
-SimulatedFrameRenderer::SimulatedFrameRenderer(int width, int height, int identity)
+SimulatedFrameRenderer::SimulatedFrameRenderer(int width, int height, int identity,
+                                               const QString& scene)
     : m_width(std::max(2, width) & ~1), m_height(std::max(2, height) & ~1),
       m_identity(identity < 0 ? -1 : identity % 256),
-      m_scene(sharedScene(int(m_width * kSceneScale) & ~1, int(m_height * kSceneScale) & ~1))
+      m_scene(sharedScene(int(m_width * kSceneScale) & ~1, int(m_height * kSceneScale) & ~1)),
+      m_people(std::make_unique<SimulatedPeople>(scene, m_scene->width, m_scene->height))
 {
 }
 
@@ -439,6 +445,10 @@ void SimulatedFrameRenderer::render(const SimulatedCameraState& state, int msecs
     const auto crows = sampleIndices(view.top, view.height, m_height / 2, ch, 2, vflip);
     gatherPlane(scene.u.data(), cw, ccols, crows, tones.u, out.u, out.uStride);
     gatherPlane(scene.v.data(), cw, ccols, crows, tones.v, out.v, out.vStride);
+    if (!m_people->isEmpty()) {
+        m_people->draw(elapsedSeconds, view, hflip, vflip, {tones.y, tones.u, tones.v}, out,
+                       m_width, m_height);
+    }
 
     drawClock(out, m_width, m_height, msecsOfDay);
     drawMarker(out, m_width, m_height, elapsedSeconds);

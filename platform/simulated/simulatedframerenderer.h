@@ -3,9 +3,13 @@
 #include "lumora_platform_export.h"
 #include "simulatedcamerastate.h"
 
+#include <QString>
+
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+
+class SimulatedPeople;
 
 // Planes of one 4:2:0 picture in full (JPEG) range, as the camera's MJPEG
 // encoder takes them. The chroma planes are half the width and height.
@@ -35,13 +39,16 @@ public:
     // An identity (taken modulo 256) is stamped into the top right corner
     // (see SimulatedIdentityStamp), so that the pictures of identical
     // cameras can be told apart; -1 stamps nothing.
-    SimulatedFrameRenderer(int width, int height, int identity = -1);
+    // `scene` names the people in the room (SimulatedPeople); empty: nobody.
+    SimulatedFrameRenderer(int width, int height, int identity = -1,
+                           const QString& scene = QString());
     ~SimulatedFrameRenderer();
 
     int width() const { return m_width; }
     int height() const { return m_height; }
 
-    // msecsOfDay drives the clock, elapsedSeconds the moving marker.
+    // msecsOfDay drives the clock, elapsedSeconds the moving marker and the
+    // people's script.
     void render(const SimulatedCameraState& state, int msecsOfDay, double elapsedSeconds,
                 const SimulatedYuvPlanes& out) const;
 
@@ -52,6 +59,7 @@ private:
     int m_height;
     int m_identity;
     std::shared_ptr<const Scene> m_scene;
+    std::unique_ptr<SimulatedPeople> m_people;
 };
 
 // The crop window over the room for a pan / tilt / zoom state, in room
@@ -75,6 +83,15 @@ struct SimulatedViewWindow
     double width = 0;
     double height = 0;
 };
+
+// Pan and tilt turn the view by a fixed angle per unit, whatever the zoom,
+// as a real head does: the widest view spans kSimulatedWideFieldOfView pan
+// units across and kSimulatedWideFieldOfViewTilt tilt units down, and zoom
+// 0 .. 100 narrows both linearly in magnification up to
+// kSimulatedMaxZoomFactor.
+constexpr double kSimulatedWideFieldOfView = 540.0;
+constexpr double kSimulatedWideFieldOfViewTilt = 270.0;
+constexpr double kSimulatedMaxZoomFactor = 4.0;
 
 LUMORA_PLATFORM_EXPORT SimulatedViewWindow simulatedViewWindow(const SimulatedCameraState& state,
                                                                int sceneWidth, int sceneHeight,

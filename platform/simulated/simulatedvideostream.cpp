@@ -65,6 +65,11 @@ int nodeNumber(const QString& deviceName)
     return ok ? node : -1;
 }
 
+QString sceneOf(const SimulatedCameraConfig& config)
+{
+    return config.scene.isEmpty() ? qEnvironmentVariable("LUMORA_SIMULATED_SCENE") : config.scene;
+}
+
 } // namespace
 
 struct SimulatedVideoStream::Impl
@@ -87,7 +92,8 @@ struct SimulatedVideoStream::Impl
 
     Impl(std::shared_ptr<SimulatedCamera> cam)
         : camera(std::move(cam)), renderer(camera->config().width, camera->config().height,
-                                           nodeNumber(camera->deviceName())),
+                                           nodeNumber(camera->deviceName()),
+                                           sceneOf(camera->config())),
           fps(std::clamp(camera->config().fps, 1, 120))
     {
     }
