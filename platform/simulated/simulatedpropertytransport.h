@@ -28,7 +28,6 @@ public:
                       unsigned long node, void* data, unsigned long length,
                       unsigned long* bytesReturned) override;
     long cameraControlSet(long property, long value, long flags) override;
-    long cameraControlGet(long property, long* value) override;
     long cameraControlGetRange(long property, PropertyRange* range) override;
     long cameraControlGet(long property, long* value) override;
     long videoProcAmpGet(long property, long* value, long* flags) override;
