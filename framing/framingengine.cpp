@@ -1,0 +1,202 @@
+#include "framingengine.h"
+
+#include "ptzhead.h"
+
+#ifdef LUMORA_HAVE_FACE_DETECTOR
+#include "facedetector.h"
+#endif
+
+#include <QThread>
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// The picture the detector sees: small enough for a few milliseconds a
+// frame, large enough that a seated person's face at the widest view stays
+// above the detector's smallest face.
+constexpr int kWorkingWidth = 384;
+
+QImage downscaled(const QImage& frame)
+{
+    const int height = std::max(1, kWorkingWidth * frame.height() / std::max(1, frame.width()));
+    QImage small(kWorkingWidth, height, QImage::Format_RGB888);
+    const cv::Mat from(frame.height(), frame.width(), CV_8UC3,
+                       const_cast<uchar*>(frame.constBits()), size_t(frame.bytesPerLine()));
+    cv::Mat to(small.height(), small.width(), CV_8UC3, small.bits(), size_t(small.bytesPerLine()));
+    cv::resize(from, to, to.size(), 0, 0, cv::INTER_AREA);
+    return small;
+}
+
+} // namespace
+
+// The worker thread's side: owns the detector, sees only small pictures.
+class FaceWorker : public QObject
+{
+public:
+#ifdef LUMORA_HAVE_FACE_DETECTOR
+    FaceDetector detector;
+#endif
+};
+
+FramingEngine::FramingEngine(QObject* parent)
+    : QObject(parent), m_head(new PtzHead(this)), m_thread(new QThread(this))
+{
+    m_clock.start();
+    m_thread->setObjectName(QStringLiteral("face detection"));
+    rebuildController();
+}
+
+FramingEngine::~FramingEngine()
+{
+    stop();
+    m_thread->quit();
+    m_thread->wait();
+    delete m_worker;
+}
+
+bool FramingEngine::available()
+{
+#ifdef LUMORA_HAVE_FACE_DETECTOR
+    return true;
+#else
+    return false;
+#endif
+}
+
+bool FramingEngine::bind(CameraControl* control, QString* why)
+{
+    const bool bound = m_head->bind(control, why);
+    rebuildController();
+    if (!bound) {
+        stop();
+    }
+    return bound;
+}
+
+void FramingEngine::unbind()
+{
+    stop();
+    m_head->unbind();
+}
+
+void FramingEngine::setSettings(const FramingSettings& settings)
+{
+    m_settings = settings;
+    rebuildController();
+}
+
+void FramingEngine::setRate(double perSecond)
+{
+    m_periodMs = int(1000.0 / std::clamp(perSecond, 5.0, 10.0));
+}
+
+void FramingEngine::rebuildController()
+{
+    m_controller = std::make_unique<FramingController>(m_settings, m_head->optics(), m_head->pan(),
+                                                       m_head->tilt(), m_head->zoom());
+}
+
+bool FramingEngine::start(QString* problem)
+{
+    if (m_running) {
+        return true;
+    }
+#ifdef LUMORA_HAVE_FACE_DETECTOR
+    if (!m_worker) {
+        m_worker = new FaceWorker;
+    }
+    // Loaded here, before the worker thread ever uses it.
+    if (!m_detectorLoaded && !m_worker->detector.load(problem)) {
+        return false;
+    }
+    m_detectorLoaded = true;
+    if (!m_thread->isRunning()) {
+        m_worker->moveToThread(m_thread);
+        m_thread->start(QThread::LowPriority);
+    }
+    rebuildController();
+    m_running = true;
+    m_lastWhat.clear();
+    emit acted(QStringLiteral("auto framing on, %1").arg(m_worker->detector.description()));
+    return true;
+#else
+    *problem = QStringLiteral("This build has no face detector.");
+    return false;
+#endif
+}
+
+void FramingEngine::stop()
+{
+    if (!m_running) {
+        return;
+    }
+    m_running = false;
+    m_faces.clear();
+    emit acted(QStringLiteral("auto framing off"));
+}
+
+void FramingEngine::offerFrame(const QImage& frame)
+{
+#ifdef LUMORA_HAVE_FACE_DETECTOR
+    const qint64 now = m_clock.elapsed();
+    if (!m_running || m_busy || frame.format() != QImage::Format_RGB888 ||
+        (m_lastOfferMs >= 0 && now - m_lastOfferMs < m_periodMs)) {
+        return;
+    }
+    m_lastOfferMs = now;
+    m_busy = true;
+    const QImage small = downscaled(frame);
+    FaceWorker* worker = m_worker;
+    QMetaObject::invokeMethod(worker, [this, worker, small, now] {
+        QElapsedTimer cost;
+        cost.start();
+        const QVector<QRectF> faces = worker->detector.detect(small);
+        const double ms = cost.nsecsElapsed() / 1e6;
+        QMetaObject::invokeMethod(
+            this, [this, faces, now, ms] { onDetected(faces, now, ms); }, Qt::QueuedConnection);
+    });
+#else
+    Q_UNUSED(frame);
+#endif
+}
+
+void FramingEngine::onDetected(const QVector<QRectF>& faces, qint64 frameMs, double detectMs)
+{
+    m_busy = false;
+    if (!m_running) {
+        return;
+    }
+    m_faces = faces;
+    emit detected(faces, detectMs);
+    const PtzPose pose = m_head->pose();
+    const FramingDecision decision = m_controller->onFaces(faces, pose, frameMs, m_clock.elapsed());
+    m_lastTarget = pose;
+    if (decision.action == FramingDecision::Action::Move) {
+        m_head->moveTo(decision.target);
+        m_lastTarget = decision.target;
+        emit moved(decision.target);
+    }
+    if (decision.what != m_lastWhat && decision.action != FramingDecision::Action::Ignored) {
+        m_lastWhat = decision.what;
+        emit acted(decision.what);
+    }
+}
+
+void FramingEngine::pauseForManualMove()
+{
+    if (!m_running || m_controller->paused(m_clock.elapsed())) {
+        return;
+    }
+    m_controller->pauseForManualMove(m_clock.elapsed());
+    m_lastWhat = QStringLiteral("paused after a manual move");
+    emit acted(m_lastWhat);
+}
+
+void FramingEngine::resume()
+{
+    m_controller->resume();
+}
