@@ -3,6 +3,7 @@
 #include "devicecatalog.h"
 #include "dialogseam.h"
 #include "framescaler.h"
+#include "framingengine.h"
 #include "memoryprefault.h"
 #include "profilekeeper.h"
 #include "ptzcontrols.h"
@@ -18,6 +19,7 @@
 #include <QDebug>
 #include <QListView>
 #include <QMovie>
+#include <QPainter>
 #include <QPixmap>
 #include <QSlider>
 #include <QTimer>
@@ -519,7 +521,34 @@ void Vorn_Cam::on_CameraView(uint8_t* buffer, int width, int height)
         std::memcpy(lastFrame.scanLine(y), frame.constScanLine(y), size_t(rowBytes));
     }
 
-    ui->label_cameraview->setPixmap(QPixmap::fromImage(previewOf(frame)));
+    // At the detection rate, one small copy goes to auto framing's worker.
+    settingVideo->framingEngine()->offerFrame(frame);
+    QImage preview = previewOf(frame);
+    if (settingVideo->framingOverlayShown()) {
+        drawFramingOverlay(preview, fittedRect(frame.size(), preview.size()));
+    }
+    ui->label_cameraview->setPixmap(QPixmap::fromImage(preview));
+}
+
+// On the preview only: recordings and the shared frame never carry it.
+void Vorn_Cam::drawFramingOverlay(QImage& preview, const QRect& area)
+{
+    const FramingEngine* engine = settingVideo->framingEngine();
+    const auto toArea = [&area](const QRectF& r) {
+        return QRectF(area.x() + r.x() * area.width(), area.y() + r.y() * area.height(),
+                      r.width() * area.width(), r.height() * area.height());
+    };
+    QPainter painter(&preview);
+    painter.setClipRect(area);
+    painter.setPen(QPen(QColor(80, 220, 120), 2));
+    for (const QRectF& face : engine->faces()) {
+        painter.drawRect(toArea(face));
+    }
+    const QRectF target = engine->target();
+    if (!target.isEmpty()) {
+        painter.setPen(QPen(QColor(233, 143, 53), 2, Qt::DashLine));
+        painter.drawRect(toArea(target));
+    }
 }
 
 QImage Vorn_Cam::previewOf(const QImage& frame)

@@ -4,6 +4,7 @@
 #include "cameraprofilestore.h"
 #include "camerasettings.h"
 #include "dialogseam.h"
+#include "framingengine.h"
 #include "propertytransport.h"
 #include "ui_vorn_settingvideo.h"
 #include "vorn_cameraproperty.h"
@@ -75,6 +76,7 @@ Vorn_SettingVideo::Vorn_SettingVideo(QWidget* parent)
         link->installEventFilter(this);
         link->setMouseTracking(true);
     }
+    setupAutoFraming();
     captureState(false);
 }
 
@@ -142,6 +144,7 @@ void Vorn_SettingVideo::openDevice()
     zoomProperty.open(deviceName);
     cameraProperty.open(deviceName);
     readCameraSettings();
+    bindAutoFraming();
 }
 
 // ---------------------------------------------------------------------------
@@ -174,8 +177,14 @@ void Vorn_SettingVideo::captureState(bool state)
               static_cast<QWidget*>(ui->pushButton_FlipV)}) {
             widget->setEnabled(true);
         }
+        ui->label_AutoFraming->setStyleSheet(kActiveLook);
+        bindAutoFraming();
         return;
     }
+    ui->pushButton_AutoFraming->setChecked(false);
+    ui->pushButton_AutoFraming->setEnabled(false);
+    ui->label_AutoFraming->setStyleSheet(kInactiveLook);
+    framing->unbind();
     setSliderInactive(ui->horizontalSlider, ui->label_Exposure, ui->ExposureBox,
                       ui->label_SliderValue);
     setSliderInactive(ui->horizontalSlider_DRC, ui->label_DRC, ui->DRC_CTLBox,
@@ -554,4 +563,73 @@ void Vorn_SettingVideo::readColourShift(unsigned long selector, QSlider* slider,
     }
     slider->setValue(shift);
     placeValueLabel(slider, valueLabel, slider->value());
+}
+
+// ---------------------------------------------------------------------------
+// Auto framing
+
+void Vorn_SettingVideo::setupAutoFraming()
+{
+    framing = new FramingEngine(this);
+    // The same switch look as the flips, and the style boxes' check box.
+    ui->pushButton_AutoFraming->setStyleSheet(ui->pushButton_FlipH->styleSheet());
+    ui->checkBox_FramingOverlay->setStyleSheet(ui->checkBox_Live->styleSheet());
+    connect(ui->pushButton_AutoFraming, &QPushButton::toggled, this,
+            &Vorn_SettingVideo::pushButton_AutoFraming_checked);
+    connect(framing, &FramingEngine::acted, this,
+            [](const QString& what) { qDebug().noquote() << "auto framing:" << what; });
+    // A press on the pad is a manual move.
+    for (QPushButton* pad :
+         {ui->pushButton_left, ui->pushButton_right, ui->pushButton_up, ui->pushButton_down,
+          ui->pushButton_home, ui->pushButton_zoomin, ui->pushButton_zoomout}) {
+        connect(pad, &QPushButton::pressed, this, &Vorn_SettingVideo::pauseAutoFraming);
+    }
+}
+
+void Vorn_SettingVideo::bindAutoFraming()
+{
+    QString why;
+    if (!FramingEngine::available()) {
+        why = QStringLiteral("This build has no face detector.");
+    } else if (captureOn) {
+        framing->bind(cameraProperty.cameraControl, &why);
+    } else {
+        why = QStringLiteral("No camera is open.");
+    }
+    const bool usable = why.isEmpty();
+    if (!usable) {
+        ui->pushButton_AutoFraming->setChecked(false);
+    }
+    ui->pushButton_AutoFraming->setEnabled(usable);
+    ui->pushButton_AutoFraming->setToolTip(
+        usable ? QStringLiteral("Keep the people in the picture with the camera's pan, tilt "
+                                "and zoom")
+               : why);
+}
+
+bool Vorn_SettingVideo::framingOverlayShown() const
+{
+    return framing->isRunning() && ui->checkBox_FramingOverlay->isChecked();
+}
+
+void Vorn_SettingVideo::pushButton_AutoFraming_checked(bool status)
+{
+    if (!status) {
+        framing->stop();
+        return;
+    }
+    QString problem;
+    if (!framing->start(&problem)) {
+        const QSignalBlocker quiet(ui->pushButton_AutoFraming);
+        ui->pushButton_AutoFraming->setChecked(false);
+        ui->pushButton_AutoFraming->setToolTip(problem);
+        DialogSeam::information(nullptr, QStringLiteral("Notice"), problem);
+        return;
+    }
+    framing->resume();
+}
+
+void Vorn_SettingVideo::pauseAutoFraming()
+{
+    framing->pauseForManualMove();
 }

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class CameraMover;
+class FramingEngine;
 class QEvent;
 class QLabel;
 class QSlider;
@@ -35,6 +36,10 @@ public:
 
     // Every move of the camera's head the page makes goes through it.
     CameraMover* cameraMover() const { return mover; }
+    // Auto framing of the opened camera; the main window offers it frames.
+    FramingEngine* framingEngine() const { return framing; }
+    // Whether the preview shows the faces found and the box being framed.
+    bool framingOverlayShown() const;
 
 signals:
     void versionInfo(QString info);
@@ -67,6 +72,14 @@ private slots:
     void on_checkBox_Live_stateChanged(int arg1);
     void Get_style();
 
+public slots:
+    // Any manual move of the camera (pad, keys, presets): auto framing
+    // pauses until switched on again or its pause time has passed.
+    void pauseAutoFraming();
+
+private slots:
+    void pushButton_AutoFraming_checked(bool status);
+
 private:
     void readCameraSettings();
     void readLastCameraName();
@@ -76,6 +89,8 @@ private:
     void readContrast();
     void readColourShift(unsigned long selector, QSlider* slider, QLabel* valueLabel);
     void showExposure(int position);
+    void setupAutoFraming();
+    void bindAutoFraming();
 
     void startRelativeMotion(long property, int direction, bool* moving);
     void stopRelativeMotion(long property, bool* moving);
@@ -98,4 +113,5 @@ private:
     bool panMoving = false;
     bool tiltMoving = false;
     bool zoomMoving = false;
+    FramingEngine* framing = nullptr;
 };
