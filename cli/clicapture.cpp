@@ -42,6 +42,10 @@ CliCapture::CliCapture(const CliCamera& camera, InterruptWatcher* interrupts)
             }
             m_frame = frame;
             ++m_frames;
+            if (m_listener) {
+                m_listener(
+                    QImage(buffer, width, height, alignedRowBytes(width), QImage::Format_RGB888));
+            }
         },
         Qt::DirectConnection);
 }

@@ -4,6 +4,7 @@
 
 #include <QImage>
 
+#include <functional>
 #include <memory>
 
 class InterruptWatcher;
@@ -25,6 +26,11 @@ public:
     bool start();
     // The newest frame at the camera's full size, without effects.
     QImage latestFrame() const { return m_frame; }
+    // Called with every frame as it arrives, valid only during the call.
+    void setFrameListener(std::function<void(const QImage&)> listener)
+    {
+        m_listener = std::move(listener);
+    }
 
     // Records video with the camera's microphone into `fileName` for
     // `seconds` (0: until interrupted), or less when interrupted; the file is
@@ -41,4 +47,5 @@ private:
     std::unique_ptr<Vorn_FFmpeglib> m_library;
     QImage m_frame;
     int m_frames = 0;
+    std::function<void(const QImage&)> m_listener;
 };

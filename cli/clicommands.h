@@ -17,5 +17,6 @@ int record(const QStringList& args, CliOutput& out);
 int upgrade(const QStringList& args, CliOutput& out);
 int profile(const QStringList& args, CliOutput& out);
 int preset(const QStringList& args, CliOutput& out);
+int frame(const QStringList& args, CliOutput& out);
 
 } // namespace CliCommands

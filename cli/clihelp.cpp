@@ -68,6 +68,13 @@ const CommandText kCommands[] = {
      "Ctrl-C or SIGTERM also ends a recording of N seconds early; either way the file is "
      "completed and playable, and lumora-ctl says how long it is. A camera unplugged during the "
      "recording ends it there; the file is kept, complete up to then."},
+    {"frame", "frame CAMERA [--seconds N]",
+     "Auto framing without the window: keep the people in front of the camera framed with its "
+     "pan, tilt and zoom, for N seconds (1 to 86400) or until Ctrl-C or SIGTERM, printing each "
+     "decision as it is taken.",
+     "With --json the decisions come as a log at the end: time, faces found and where the "
+     "camera was sent. A manual move from another program is not seen; stop the command "
+     "first."},
     {"upgrade", "upgrade CAMERA FILE [--keep-going]",
      "Write a firmware file (.img image or .pkg package) into the camera, or into every camera "
      "with all, one after the other.",

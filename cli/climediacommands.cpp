@@ -5,14 +5,19 @@
 #include "clioutput.h"
 #include "cliselection.h"
 #include "cliupgrade.h"
+#include "framingengine.h"
 #include "interruptwatcher.h"
 #include "mediafiles.h"
 #include "upgradebridge.h"
+#include "vorn_cameraproperty.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QTimer>
 
 namespace {
 
@@ -270,6 +275,101 @@ int upgrade(const QStringList& args, CliOutput& out)
     }
     out.document.insert(QStringLiteral("file"), fileName);
     out.document.insert(QStringLiteral("cameras"), results);
+    return ExitSuccess;
+}
+
+int frame(const QStringList& args, CliOutput& out)
+{
+    QStringList rest = args;
+    int seconds = 0; // until interrupted
+    const int option = rest.indexOf(QStringLiteral("--seconds"));
+    bool ok = option < 0;
+    if (option >= 0 && option + 1 < rest.size()) {
+        seconds = rest.at(option + 1).toInt(&ok);
+        rest.removeAt(option + 1);
+        rest.removeAt(option);
+    }
+    if (rest.size() != 1 || !ok) {
+        return out.error(ExitUsage, QStringLiteral("usage: lumora-ctl frame CAMERA [--seconds N]; "
+                                                   "see \"lumora-ctl frame --help\""));
+    }
+    if (option >= 0 && (seconds < 1 || seconds > kLongestRecordingSeconds)) {
+        return out.error(ExitRefused, QStringLiteral("--seconds must be in 1..%1; %2 is out of "
+                                                     "range")
+                                          .arg(kLongestRecordingSeconds)
+                                          .arg(seconds));
+    }
+    CliCamera camera;
+    if (!oneCamera(rest.at(0), &camera, out)) {
+        return out.status();
+    }
+    Vorn_CameraProperty property(MainUnitSet);
+    property.open(camera.camera.deviceName());
+    FramingEngine engine;
+    QString problem;
+    if (!engine.bind(property.cameraControl, &problem)) {
+        return out.error(
+            ExitRefused,
+            QStringLiteral("camera %1 cannot be framed: %2").arg(camera.index).arg(problem));
+    }
+    InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &interrupts,
+                     [&out] { out.afterInterruptEcho(); });
+    QElapsedTimer clock;
+    clock.start();
+    QJsonArray log;
+    int lastFaces = -1;
+    QObject::connect(&engine, &FramingEngine::detected, &engine,
+                     [&](const QVector<QRectF>& faces, double) {
+                         if (faces.size() != lastFaces) {
+                             lastFaces = faces.size();
+                             out.line(QStringLiteral("%1 s: %2 face(s)")
+                                          .arg(clock.elapsed() / 1000.0, 0, 'f', 1)
+                                          .arg(faces.size()));
+                         }
+                     });
+    QObject::connect(&engine, &FramingEngine::acted, &engine, [&](const QString& what) {
+        const PtzPose sent = engine.lastTarget();
+        out.line(QStringLiteral("%1 s: %2").arg(clock.elapsed() / 1000.0, 0, 'f', 1).arg(what));
+        log.append(QJsonObject{{QStringLiteral("seconds"), clock.elapsed() / 1000.0},
+                               {QStringLiteral("what"), what},
+                               {QStringLiteral("faces"), engine.faces().size()},
+                               {QStringLiteral("pan"), int(sent.pan)},
+                               {QStringLiteral("tilt"), int(sent.tilt)},
+                               {QStringLiteral("zoom"), int(sent.zoom)}});
+    });
+    if (!engine.start(&problem)) {
+        return out.error(
+            ExitRefused,
+            QStringLiteral("camera %1 cannot be framed: %2").arg(camera.index).arg(problem));
+    }
+    CliCapture capture(camera, &interrupts);
+    capture.setFrameListener([&engine](const QImage& frame) { engine.offerFrame(frame); });
+    if (!capture.start()) {
+        if (interrupts.count() > 0) {
+            return out.error(ExitInterrupted, QStringLiteral("interrupted before framing started"));
+        }
+        return cameraHeld(camera, out);
+    }
+    out.progress(seconds > 0
+                     ? QStringLiteral("framing camera %1 for %2 s (Ctrl-C stops it early)...")
+                           .arg(camera.index)
+                           .arg(seconds)
+                     : QStringLiteral("framing camera %1 until Ctrl-C...").arg(camera.index));
+    QEventLoop loop;
+    if (seconds > 0) {
+        QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    }
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &loop, &QEventLoop::quit);
+    if (interrupts.count() == 0) {
+        loop.exec();
+    }
+    engine.stop();
+    QJsonObject result = cameraObject(camera);
+    result.insert(QStringLiteral("seconds"), clock.elapsed() / 1000.0);
+    result.insert(QStringLiteral("interrupted"), interrupts.count() > 0);
+    result.insert(QStringLiteral("log"), log);
+    out.document.insert(QStringLiteral("frame"), result);
     return ExitSuccess;
 }
 

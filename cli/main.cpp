@@ -119,7 +119,7 @@ int run(QStringList args)
         {"get", CliCommands::get},           {"set", CliCommands::set},
         {"snapshot", CliCommands::snapshot}, {"record", CliCommands::record},
         {"upgrade", CliCommands::upgrade},   {"profile", CliCommands::profile},
-        {"preset", CliCommands::preset},
+        {"preset", CliCommands::preset},     {"frame", CliCommands::frame},
     };
     for (const auto& entry : commands) {
         if (command == QLatin1String(entry.name)) {

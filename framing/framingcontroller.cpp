@@ -164,8 +164,9 @@ FramingDecision FramingController::nobody(const PtzPose& pose, qint64 nowMs)
             QStringLiteral("nobody seen for %1 s: zoom out to look").arg(gone / 1000.0, 0, 'f', 1));
     }
     FramingDecision decision;
-    decision.what =
-        m_homed ? QStringLiteral("nobody seen, at home") : QStringLiteral("nobody seen, holding");
+    decision.what = m_homed      ? QStringLiteral("nobody seen, at home")
+                    : m_searched ? QStringLiteral("nobody seen, zoomed out")
+                                 : QStringLiteral("nobody seen, holding");
     return decision;
 }
 
