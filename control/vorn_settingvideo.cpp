@@ -177,8 +177,8 @@ void Vorn_SettingVideo::captureState(bool state)
               static_cast<QWidget*>(ui->pushButton_FlipV)}) {
             widget->setEnabled(true);
         }
+        // Bound to the camera when openDevice has bound the properties.
         ui->label_AutoFraming->setStyleSheet(kActiveLook);
-        bindAutoFraming();
         return;
     }
     ui->pushButton_AutoFraming->setChecked(false);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <memory>
 
+#ifdef LUMORA_HAVE_FACE_DETECTOR
 namespace {
 
 // The picture the detector sees: small enough for a few milliseconds a
@@ -32,6 +33,7 @@ QImage downscaled(const QImage& frame)
 }
 
 } // namespace
+#endif
 
 // The worker thread's side: owns the detector, sees only small pictures.
 class FaceWorker : public QObject
@@ -156,15 +158,18 @@ void FramingEngine::offerFrame(const QImage& frame)
         cost.start();
         const QVector<QRectF> faces = worker->detector.detect(small);
         const double ms = cost.nsecsElapsed() / 1e6;
+        const qint64 done = m_clock.nsecsElapsed();
         QMetaObject::invokeMethod(
-            this, [this, faces, now, ms] { onDetected(faces, now, ms); }, Qt::QueuedConnection);
+            this, [this, faces, now, ms, done] { onDetected(faces, now, ms, done); },
+            Qt::QueuedConnection);
     });
 #else
     Q_UNUSED(frame);
 #endif
 }
 
-void FramingEngine::onDetected(const QVector<QRectF>& faces, qint64 frameMs, double detectMs)
+void FramingEngine::onDetected(const QVector<QRectF>& faces, qint64 frameMs, double detectMs,
+                               qint64 doneNs)
 {
     m_busy = false;
     if (!m_running) {
@@ -178,7 +183,7 @@ void FramingEngine::onDetected(const QVector<QRectF>& faces, qint64 frameMs, dou
     if (decision.action == FramingDecision::Action::Move) {
         m_head->moveTo(decision.target);
         m_lastTarget = decision.target;
-        emit moved(decision.target);
+        emit moved(decision.target, (m_clock.nsecsElapsed() - doneNs) / 1e6);
     }
     if (decision.what != m_lastWhat && decision.action != FramingDecision::Action::Ignored) {
         m_lastWhat = decision.what;

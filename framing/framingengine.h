@@ -68,11 +68,11 @@ signals:
     void acted(const QString& what);
     // A detection was used; detectMs is what it cost on the worker.
     void detected(const QVector<QRectF>& faces, double detectMs);
-    // Where the camera was sent.
-    void moved(const PtzPose& target);
+    // Where the camera was sent, and how long after the detector finished.
+    void moved(const PtzPose& target, double afterDetectionMs);
 
 private:
-    void onDetected(const QVector<QRectF>& faces, qint64 frameMs, double detectMs);
+    void onDetected(const QVector<QRectF>& faces, qint64 frameMs, double detectMs, qint64 doneNs);
     void rebuildController();
 
     PtzHead* m_head = nullptr;

@@ -49,6 +49,8 @@ struct VideoPage : Vorn_SettingVideo
 // What a reading of a camera in automatic exposure asks: it writes nothing.
 const QStringList kReading = {"GET 9",    "PA GetRange 1", "GET 25", "GET 24", "GET 10",
                               "PA Get 1", "GET 15",        "GET 14", "GET 13"};
+// After a reading, opening gives auto framing the head's axes.
+const QStringList kFramingAxes = {"CC GetRange 0", "CC GetRange 1", "CC GetRange 3"};
 
 // The window's picture once the camera has come to rest: a frame rendered
 // after the last move.
@@ -110,7 +112,8 @@ private slots:
         QCOMPARE(requests(camera),
                  QStringList({"PA Get 7", "PA Get 7", // both instances bind
                               "GET 9", "PA GetRange 1", "GET 25", "GET 24", "GET 10", "GET 11",
-                              "PA Get 1", "GET 15", "GET 14", "GET 13"}));
+                              "PA Get 1", "GET 15", "GET 14", "GET 13"}) +
+                     kFramingAxes);
         QVERIFY(page.findChild<QPushButton*>("pushButton_FlipH")->isChecked());
         QCOMPARE(page.slider("horizontalSlider")->value(), -3);
         QCOMPARE(page.slider("horizontalSlider_RG")->value(), 4);
@@ -119,7 +122,7 @@ private slots:
         // Automatic exposure keeps a value of its own, which the page does not show.
         camera->modifyState([](SimulatedCameraState& s) { s.autoExposure = true; });
         page.openDevice();
-        QCOMPARE(requests(camera), QStringList({"PA Get 7", "PA Get 7"}) + kReading);
+        QCOMPARE(requests(camera), QStringList({"PA Get 7", "PA Get 7"}) + kReading + kFramingAxes);
         QCOMPARE(page.slider("horizontalSlider")->value(), 0);
         QCOMPARE(page.findChild<QLabel*>("label_SliderValue")->text(), QString("Auto"));
     }
