@@ -19,7 +19,7 @@ namespace {
 // The picture the detector sees: small enough for a few milliseconds a
 // frame, large enough that a seated person's face at the widest view stays
 // above the detector's smallest face.
-constexpr int kWorkingWidth = 384;
+constexpr int kWorkingWidth = 320;
 
 QImage downscaled(const QImage& frame)
 {
