@@ -6,6 +6,8 @@
 #include "facedetector.h"
 #endif
 
+#include <QFile>
+#include <QSettings>
 #include <QThread>
 
 #include <opencv2/imgproc.hpp>
@@ -49,6 +51,7 @@ FramingEngine::FramingEngine(QObject* parent)
 {
     m_clock.start();
     m_thread->setObjectName(QStringLiteral("face detection"));
+    m_settings = configuredSettings();
     rebuildController();
 }
 
@@ -58,6 +61,24 @@ FramingEngine::~FramingEngine()
     m_thread->quit();
     m_thread->wait();
     delete m_worker;
+}
+
+FramingSettings FramingEngine::configuredSettings()
+{
+    FramingSettings settings;
+    if (!QFile::exists(QStringLiteral("config.ini"))) {
+        return settings;
+    }
+    const QSettings file(QStringLiteral("config.ini"), QSettings::IniFormat);
+    const auto ms = [&file](const char* key, int fallback) {
+        bool ok = false;
+        const double seconds = file.value(QStringLiteral("FRAMING/") + key).toDouble(&ok);
+        return ok && seconds >= 0 && seconds <= 86400 ? int(seconds * 1000) : fallback;
+    };
+    settings.holdMs = ms("holdSeconds", settings.holdMs);
+    settings.homeMs = std::max(settings.holdMs, ms("homeSeconds", settings.homeMs));
+    settings.manualPauseMs = ms("manualPauseSeconds", settings.manualPauseMs);
+    return settings;
 }
 
 bool FramingEngine::available()

@@ -42,6 +42,10 @@ public:
     bool isRunning() const { return m_running; }
 
     FramingSettings settings() const { return m_settings; }
+    // The defaults, with the times the user may set in "config.ini" (group
+    // FRAMING: holdSeconds, homeSeconds, manualPauseSeconds; 0 pauses until
+    // switched on again), read when the engine is made.
+    static FramingSettings configuredSettings();
     void setSettings(const FramingSettings& settings);
     // Detections a second (5 to 10).
     void setRate(double perSecond);
