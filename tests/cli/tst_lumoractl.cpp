@@ -89,8 +89,8 @@ private slots:
     // The tool's own texts: no line wider than a terminal, a man page with examples.
     void helpFitsTheTerminal()
     {
-        for (const char* command :
-             {"--help", "list", "controls", "get", "set", "snapshot", "record", "upgrade"}) {
+        for (const char* command : {"--help", "list", "controls", "get", "set", "snapshot",
+                                    "record", "upgrade", "frame"}) {
             const Run run = ctl({command, "--help"}, 0);
             QCOMPARE(run.exitCode, 0);
             for (const QString& line : run.out.split('\n'))
@@ -170,6 +170,16 @@ private slots:
                  qPrintable(run.err));
         QCOMPARE(cameras(run).at(0)["result"].toString(), QString("upgraded"));
         QCOMPARE(cameras(run).at(1)["result"].toString(), QString("skipped"));
+    }
+
+    void framesThePersonInFront() // standing right of centre: the camera turns right
+    {
+        const Run run = ctl({"frame", "0", "--seconds", "4"}, 1, {"LUMORA_SIMULATED_SCENE=one"});
+        QCOMPARE(run.exitCode, 0);
+        const QJsonArray log = run.json.value("frame")["log"].toArray();
+        QVERIFY2(!log.isEmpty() && log.at(0)["what"].toString().startsWith("auto framing on"),
+                 qPrintable(run.out));
+        QVERIFY2(run.out.contains("pan right") && state(0)["pan"].toInt() > 0, qPrintable(run.out));
     }
 
     void refusesBadInput_data()
