@@ -57,7 +57,8 @@ FramingEngine::FramingEngine(QObject* parent)
 
 FramingEngine::~FramingEngine()
 {
-    stop();
+    // Quietly: whoever listens to acted() may be gone already.
+    m_running = false;
     m_thread->quit();
     m_thread->wait();
     delete m_worker;
