@@ -4,6 +4,7 @@
 #include "cameramover.h"
 #include "cameraprofilestore.h"
 #include "controltesthelpers.h"
+#include "framingengine.h"
 #include "mainwindowinspector.h"
 #include "ptzcontrols.h"
 #include "scripteddialogs.h"
@@ -49,8 +50,11 @@ struct VideoPage : Vorn_SettingVideo
 // What a reading of a camera in automatic exposure asks: it writes nothing.
 const QStringList kReading = {"GET 9",    "PA GetRange 1", "GET 25", "GET 24", "GET 10",
                               "PA Get 1", "GET 15",        "GET 14", "GET 13"};
-// After a reading, opening gives auto framing the head's axes.
-const QStringList kFramingAxes = {"CC GetRange 0", "CC GetRange 1", "CC GetRange 3"};
+// After a reading, opening gives auto framing the head's axes (where it can
+// find faces at all).
+const QStringList kFramingAxes =
+    FramingEngine::available() ? QStringList{"CC GetRange 0", "CC GetRange 1", "CC GetRange 3"}
+                               : QStringList();
 
 // The window's picture once the camera has come to rest: a frame rendered
 // after the last move.
