@@ -31,7 +31,7 @@ struct SimulatedCameraConfig
     QString usbPort;
     // The people in the room (SimulatedPeople); empty: the scene that
     // LUMORA_SIMULATED_SCENE names, if any.
-    QString scene;
+    QString scene = QString();
 };
 
 // One simulated USB camera. Shared between the GUI thread (catalog,
