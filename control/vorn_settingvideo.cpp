@@ -578,12 +578,8 @@ void Vorn_SettingVideo::setupAutoFraming()
             &Vorn_SettingVideo::pushButton_AutoFraming_checked);
     connect(framing, &FramingEngine::acted, this,
             [](const QString& what) { qDebug().noquote() << "auto framing:" << what; });
-    // A press on the pad is a manual move.
-    for (QPushButton* pad :
-         {ui->pushButton_left, ui->pushButton_right, ui->pushButton_up, ui->pushButton_down,
-          ui->pushButton_home, ui->pushButton_zoomin, ui->pushButton_zoomout}) {
-        connect(pad, &QPushButton::pressed, this, &Vorn_SettingVideo::pauseAutoFraming);
-    }
+    // Every manual move (pad, keys, presets) goes through the mover.
+    connect(mover, &CameraMover::manualMoveStarted, this, &Vorn_SettingVideo::pauseAutoFraming);
 }
 
 void Vorn_SettingVideo::bindAutoFraming()
