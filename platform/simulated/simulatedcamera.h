@@ -26,9 +26,9 @@ struct SimulatedCameraConfig
     // USB identity: a serial number (empty: none, as with many cameras),
     // vendor:product ids and the port it is plugged into (empty: the hub
     // picks a port of its own for each plug-in).
-    QString serial;
+    QString serial = QString();
     QString usbIds = QStringLiteral("1d6b:4c55");
-    QString usbPort;
+    QString usbPort = QString();
     // The people in the room (SimulatedPeople); empty: the scene that
     // LUMORA_SIMULATED_SCENE names, if any.
     QString scene = QString();
