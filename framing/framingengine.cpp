@@ -13,6 +13,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 #ifdef LUMORA_HAVE_FACE_DETECTOR
@@ -145,6 +146,8 @@ bool FramingEngine::start(QString* problem)
     rebuildController();
     m_running = true;
     m_lastWhat.clear();
+    m_poseSeen = false;
+    m_sentTarget.reset();
     emit acted(QStringLiteral("auto framing on, %1").arg(m_worker->detector.description()));
     return true;
 #else
@@ -200,17 +203,44 @@ void FramingEngine::onDetected(const QVector<QRectF>& faces, qint64 frameMs, dou
     m_faces = faces;
     emit detected(faces, detectMs);
     const PtzPose pose = m_head->pose();
+    const bool movedElsewhere = movedByOthers(pose);
+    m_seenPose = pose;
+    m_poseSeen = true;
+    if (movedElsewhere) {
+        pauseForManualMove();
+        return;
+    }
     const FramingDecision decision = m_controller->onFaces(faces, pose, frameMs, m_clock.elapsed());
     m_lastTarget = pose;
     if (decision.action == FramingDecision::Action::Move) {
         m_head->moveTo(decision.target);
         m_lastTarget = decision.target;
+        m_sentTarget = decision.target;
         emit moved(decision.target, (m_clock.nsecsElapsed() - doneNs) / 1e6);
     }
     if (decision.what != m_lastWhat && decision.action != FramingDecision::Action::Ignored) {
         m_lastWhat = decision.what;
         emit acted(decision.what);
     }
+}
+
+bool FramingEngine::movedByOthers(const PtzPose& pose) const
+{
+    if (!m_poseSeen) {
+        return false;
+    }
+    // A head still travelling to framing's own target comes nearer to it;
+    // one that someone else moves goes away from it (or, with nothing sent,
+    // from where it was). More than 1 % of the axis' range, so that a
+    // reading's jitter is no move.
+    const PtzPose& target = m_sentTarget.value_or(m_seenPose);
+    const auto away = [](const PtzAxis& axis, long now, long before, long aim) {
+        const long further = std::abs(now - aim) - std::abs(before - aim);
+        return axis.present && further * 100 > (axis.maximum - axis.minimum);
+    };
+    return away(m_head->pan(), pose.pan, m_seenPose.pan, target.pan) ||
+           away(m_head->tilt(), pose.tilt, m_seenPose.tilt, target.tilt) ||
+           away(m_head->zoom(), pose.zoom, m_seenPose.zoom, target.zoom);
 }
 
 void FramingEngine::pauseForManualMove()

@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <memory>
+#include <optional>
 
 class CameraControl;
 class FaceWorker;
@@ -78,6 +79,9 @@ signals:
 private:
     void onDetected(const QVector<QRectF>& faces, qint64 frameMs, double detectMs, qint64 doneNs);
     void rebuildController();
+    // True when someone else (lumora-ctl, another program, the camera's
+    // remote) moved the head since the last detection.
+    bool movedByOthers(const PtzPose& pose) const;
 
     PtzHead* m_head = nullptr;
     std::unique_ptr<FramingController> m_controller;
@@ -93,4 +97,7 @@ private:
     QVector<QRectF> m_faces;
     QString m_lastWhat;
     PtzPose m_lastTarget;
+    PtzPose m_seenPose;
+    bool m_poseSeen = false;
+    std::optional<PtzPose> m_sentTarget; // where framing last sent the head
 };

@@ -245,11 +245,11 @@ private slots:
         settings.manualPauseMs = 0; // until switched on again
         start("one", 0, 0, settings);
         QVERIFY(waitFor(framedAlone));
-        engine->pauseForManualMove();
-        // A quarter of the view to the left: the face goes right of centre.
+        // A quarter of the view to the left, behind the engine's back as
+        // lumora-ctl would from another process: the face goes right of centre.
         const SimulatedCameraState at = camera->state();
         const long pan = at.pan - std::lround(0.25 * 540 / (1 + 3 * at.zoom / 100.0));
-        QCOMPARE(property->cameraControl->Set(CameraControlProperty::Pan, pan, 2), 0L);
+        camera->modifyState([pan](SimulatedCameraState& s) { s.pan = pan; });
         QVERIFY(waitFor([](const Sample& s) { return s.faces.size() == 1 && s.x() > 0.65; }, 1));
         QVERIFY2(waitFor([](const Sample& s) { return s.faces.size() == 1 && s.x() > 0.65; }, 12),
                  "moved back while paused");
