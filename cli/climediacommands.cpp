@@ -58,6 +58,23 @@ int cameraHeld(const CliCamera& camera, CliOutput& out)
                          .arg(camera.camera.deviceName()));
 }
 
+// Takes "--seconds N" out of the arguments; false when N is missing or no
+// number. Without the option, seconds is left as it is.
+bool takeSeconds(QStringList& args, int* seconds)
+{
+    const int option = args.indexOf(QStringLiteral("--seconds"));
+    if (option < 0) {
+        return true;
+    }
+    bool ok = false;
+    if (option + 1 < args.size()) {
+        *seconds = args.at(option + 1).toInt(&ok);
+        args.removeAt(option + 1);
+        args.removeAt(option);
+    }
+    return ok;
+}
+
 } // namespace
 
 namespace CliCommands {
@@ -106,12 +123,7 @@ int record(const QStringList& args, CliOutput& out)
     QStringList rest = args;
     int seconds = 0; // until interrupted
     const int option = rest.indexOf(QStringLiteral("--seconds"));
-    bool ok = option < 0;
-    if (option >= 0 && option + 1 < rest.size()) {
-        seconds = rest.at(option + 1).toInt(&ok);
-        rest.removeAt(option + 1);
-        rest.removeAt(option);
-    }
+    const bool ok = takeSeconds(rest, &seconds);
     if (rest.size() != 2 || !ok) {
         return out.error(ExitUsage,
                          QStringLiteral("usage: lumora-ctl record CAMERA FILE "
@@ -283,12 +295,7 @@ int frame(const QStringList& args, CliOutput& out)
     QStringList rest = args;
     int seconds = 0; // until interrupted
     const int option = rest.indexOf(QStringLiteral("--seconds"));
-    bool ok = option < 0;
-    if (option >= 0 && option + 1 < rest.size()) {
-        seconds = rest.at(option + 1).toInt(&ok);
-        rest.removeAt(option + 1);
-        rest.removeAt(option);
-    }
+    const bool ok = takeSeconds(rest, &seconds);
     if (rest.size() != 1 || !ok) {
         return out.error(ExitUsage, QStringLiteral("usage: lumora-ctl frame CAMERA [--seconds N]; "
                                                    "see \"lumora-ctl frame --help\""));
