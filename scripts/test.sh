@@ -27,6 +27,8 @@ cmake --build build/test -j"$jobs"
 echo "== tests"
 ctest --test-dir build/test --output-on-failure -j"$jobs" -LE hardware
 skipped_hardware build/test
+echo "== benchmark: auto framing's detection cost and reaction against its targets"
+build/test/bin/bench_framing 3
 
 echo "== VM tier: the real kernel drivers in QEMU (skipped where QEMU cannot run)"
 bash scripts/vm-test.sh build/test
