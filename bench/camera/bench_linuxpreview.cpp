@@ -7,7 +7,9 @@
 // Needs a display (run under xvfb-run -a); re-runs itself with the camera
 // library preloaded. Optional arguments: seconds to measure (default 10) and
 // --load=N, N busy processes beside it, measuring once the load average has
-// reached N.
+// reached N. Under load the benchmark and ffplay each run in a session of
+// their own, as applications on a desktop do, so that neither shares its
+// CPU time with the other or with the X server.
 #include "busyload.h"
 #include "mainwindowinspector.h"
 #include "uvcdevice.h"
@@ -105,10 +107,10 @@ int main(int argc, char** argv)
         return 1;
     }
     const int busy = BusyLoad::takeArgument(argc, argv);
-    BusyLoad load(busy);
-    if (busy > 0 && !BusyLoad::waitForLoad(busy, 300)) {
-        fprintf(stderr, "the load average did not reach %d\n", busy);
+    if (busy > 0) {
+        BusyLoad::ownSession();
     }
+    BusyLoad load(busy);
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
 
@@ -119,9 +121,15 @@ int main(int argc, char** argv)
     environment.insert("UVCDEV_KEEP_PRELOAD", "1");
     ffplay.setProcessEnvironment(environment);
     ffplay.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    ffplay.start("ffplay", {"-hide_banner", "-loglevel", "error", "-an", "-x", "800", "-y", "530",
-                            "-f", "v4l2", "-input_format", "mjpeg", "-video_size", "1280x720",
-                            "-framerate", "30", "/dev/video0"});
+    QStringList player{"ffplay"};
+    if (busy > 0) {
+        player.prepend("setsid"); // execs in place: the pid stays ffplay's
+    }
+    const QString program = player.takeFirst();
+    ffplay.start(program, player + QStringList{"-hide_banner", "-loglevel", "error", "-an", "-x",
+                                               "800", "-y", "530", "-f", "v4l2", "-input_format",
+                                               "mjpeg", "-video_size", "1280x720", "-framerate",
+                                               "30", "/dev/video0"});
     if (!ffplay.waitForStarted()) {
         fprintf(stderr, "ffplay did not start\n");
         return 1;
@@ -137,21 +145,20 @@ int main(int argc, char** argv)
     bool measuring = false;
     // Connected after the window's own slot: runs once the picture has
     // been handed to the label.
-    QObject::connect(inspect.captureLib(), &Vorn_FFmpeglib::frameBuffer,
-                     [&](uint8_t* rgb, int width, int height) {
-                         shownNs = monotonicNs();
-                         const int picture =
-                             uvcdev_read_picture(rgb, width, height, (width * 3 + 3) & ~3);
-                         const int64_t captured = picture >= 0 ? uvcdev_picture_time(picture) : -1;
-                         if (measuring && captured > 0) {
-                             latenciesMs.push_back((shownNs - captured) / 1e6);
-                             if (latenciesMs.back() > 50) {
-                                 lateAt.push_back(QString::asprintf(
-                                     "%.3f s (%.0f ms)", (shownNs - measuredFromNs) / 1e9,
-                                     latenciesMs.back()));
-                             }
-                         }
-                     });
+    QObject::connect(
+        inspect.captureLib(), &Vorn_FFmpeglib::frameBuffer,
+        [&](uint8_t* rgb, int width, int height) {
+            shownNs = monotonicNs();
+            const int picture = uvcdev_read_picture(rgb, width, height, (width * 3 + 3) & ~3);
+            const int64_t captured = picture >= 0 ? uvcdev_picture_time(picture) : -1;
+            if (measuring && captured > 0) {
+                latenciesMs.push_back((shownNs - captured) / 1e6);
+                if (latenciesMs.back() > 50) {
+                    lateAt.push_back(QString::asprintf(
+                        "%.3f s (%.0f ms)", (shownNs - measuredFromNs) / 1e9, latenciesMs.back()));
+                }
+            }
+        });
 
     std::vector<double> firstPictureMs;
     // The first start also makes the camera's pictures: not timed.
@@ -171,6 +178,10 @@ int main(int argc, char** argv)
     }
 
     wait(2000); // both players settle
+    const auto pause = [] { wait(1000); };
+    if (busy > 0 && !BusyLoad::waitForLoad(busy, 300, pause)) {
+        fprintf(stderr, "the load average did not reach %d\n", busy);
+    }
     measuring = true;
     measuredFromNs = monotonicNs();
     const double loadBefore = BusyLoad::loadAverage();

@@ -5,8 +5,10 @@
 // (or a desktop's per-application cgroups) CPU time is shared between
 // sessions first, and spinners inside the benchmark's own session would
 // measure the benchmark against its own children rather than against other
-// programs. The children die with the benchmark (PR_SET_PDEATHSIG) even when
-// it is killed.
+// programs. For the same reason the benchmark itself should run as an
+// application of its own (ownSession), not in the session of the X server or
+// the terminal that started it. The children die with the benchmark
+// (PR_SET_PDEATHSIG) even when it is killed.
 #pragma once
 
 #include <signal.h>
@@ -27,16 +29,7 @@ public:
     explicit BusyLoad(int processes)
     {
         for (int i = 0; i < processes; ++i) {
-            const pid_t child = fork();
-            if (child == 0) {
-                prctl(PR_SET_PDEATHSIG, SIGKILL);
-                setsid();
-                volatile unsigned long spin = 0;
-                for (;;) {
-                    spin = spin + 1;
-                }
-            }
-            if (child > 0) {
+            if (const pid_t child = spin(); child > 0) {
                 m_children.push_back(child);
             }
         }
@@ -44,8 +37,7 @@ public:
     ~BusyLoad()
     {
         for (pid_t child : m_children) {
-            kill(child, SIGKILL);
-            waitpid(child, nullptr, 0);
+            stop(child);
         }
     }
     BusyLoad(const BusyLoad&) = delete;
@@ -64,18 +56,29 @@ public:
         return load;
     }
 
-    // The load average follows a new load with a one-minute time constant:
-    // waits (at most timeoutS) until it has reached the target.
+    // Puts the calling process in a session (and so a scheduling group) of
+    // its own, as a program started from a desktop is.
+    static void ownSession() { setsid(); }
+
+    // The load average follows a new load with a one-minute time constant,
+    // so N spinners alone never quite show N: one more spins until the
+    // target is reached (at most timeoutS), calling pause() between looks.
+    template <typename Pause> static bool waitForLoad(double target, int timeoutS, Pause pause)
+    {
+        const pid_t extra = spin();
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutS);
+        bool reached = true;
+        while (loadAverage() < target && reached) {
+            reached = std::chrono::steady_clock::now() < end;
+            pause();
+        }
+        stop(extra);
+        return reached;
+    }
     static bool waitForLoad(double target, int timeoutS)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutS);
-        while (loadAverage() < target) {
-            if (std::chrono::steady_clock::now() > end) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::seconds(1));
-        }
-        return true;
+        return waitForLoad(target, timeoutS,
+                           [] { std::this_thread::sleep_for(std::chrono::seconds(1)); });
     }
 
     // "--load=N" among the arguments: N busy processes, taken out of argv.
@@ -96,5 +99,26 @@ public:
     }
 
 private:
+    static pid_t spin()
+    {
+        const pid_t child = fork();
+        if (child == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            setsid();
+            volatile unsigned long spin = 0;
+            for (;;) {
+                spin = spin + 1;
+            }
+        }
+        return child;
+    }
+    static void stop(pid_t child)
+    {
+        if (child > 0) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+        }
+    }
+
     std::vector<pid_t> m_children;
 };
