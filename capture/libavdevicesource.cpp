@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/time.h>
 }
 
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -128,6 +129,7 @@ FrameSource::ReadResult LibavdeviceSource::read(AVPacket* packet)
         return ReadResult::Ended;
     }
     const int64_t until = av_gettime_relative() + kReadSliceUs;
+    int round = 0;
     while (!m_interrupted.load()) {
         av_packet_unref(packet);
         const int result = av_read_frame(m_input, packet);
@@ -138,10 +140,11 @@ FrameSource::ReadResult LibavdeviceSource::read(AVPacket* packet)
             continue;
         }
         if (result == AVERROR(EAGAIN)) {
-            if (av_gettime_relative() >= until) {
+            const int64_t left = until - av_gettime_relative();
+            if (left <= 0) {
                 return ReadResult::Nothing;
             }
-            av_usleep(kIdleNapUs);
+            waitForPicture(left, round++);
             continue;
         }
         // The driver flags damaged buffers; the next one is usually fine.
@@ -153,6 +156,11 @@ FrameSource::ReadResult LibavdeviceSource::read(AVPacket* packet)
         return ReadResult::Ended;
     }
     return ReadResult::Ended;
+}
+
+void LibavdeviceSource::waitForPicture(int64_t timeoutUs, int)
+{
+    av_usleep(unsigned(std::min<int64_t>(timeoutUs, kIdleNapUs)));
 }
 
 FrameSource::ReadResult LibavdeviceSource::readQueued(AVPacket* packet)

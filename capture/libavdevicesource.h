@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <atomic>
+#include <cstdint>
 
 struct AVFormatContext;
 
@@ -41,7 +42,12 @@ protected:
     bool openFirst(const QList<Attempt>& attempts);
     bool interrupted() const { return m_interrupted.load(); }
     const QString& url() const { return m_url; }
+    const AVFormatContext* input() const { return m_input; }
     virtual bool openWith(const Attempt& attempt);
+    // The driver had no picture: waits (at most timeoutUs) for the next one.
+    // round counts the waits already made in this read. By default the
+    // worker naps a few milliseconds between looks.
+    virtual void waitForPicture(int64_t timeoutUs, int round);
 
 private:
     void closeInput();

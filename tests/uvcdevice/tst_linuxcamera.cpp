@@ -213,6 +213,7 @@ private slots:
             QVERIFY(listed(inspect));
             QVERIFY(preview(inspect));
             QSignalSpy frames(inspect.captureLib(), &Vorn_FFmpeglib::frameBuffer);
+            uvcdev_empty_dequeues();
             dialogs.fileName = folder.filePath(unplug ? "unplugged.mp4" : "ten.mp4");
             dialogs.selectedFilter = "MP4 (*.mp4)";
             inspect.ui()->bt_record->setChecked(record);
@@ -220,6 +221,11 @@ private slots:
             const QString file = inspect.recordFileName();
             if (unplug) {
                 QTRY_VERIFY_WITH_TIMEOUT(frames.size() >= 60, kWaitMs);
+                // The worker sleeps in poll() until a picture is complete
+                // rather than looking every few ms: about two empty looks
+                // per picture (before the wait, and the catch-up's last).
+                const int empty = uvcdev_empty_dequeues();
+                QVERIFY2(empty <= 3 * frames.size(), qPrintable(QString::number(empty)));
                 uvcdev_unplug(node);
                 QTRY_VERIFY_WITH_TIMEOUT(!inspect.captureLib()->CaptureIsOpen(), kWaitMs);
                 QTRY_VERIFY_WITH_TIMEOUT(!inspect.recordTimer() && !inspect.captureOn(), kWaitMs);

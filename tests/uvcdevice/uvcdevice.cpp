@@ -17,6 +17,7 @@ extern "C" {
 #include <linux/usb/video.h>
 #include <linux/uvcvideo.h>
 #include <linux/videodev2.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -35,6 +36,8 @@ extern "C" {
 #include <mutex>
 #include <sstream>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 #define REAL(name)                                                                                 \
@@ -104,6 +107,7 @@ struct Devices
     int nextNode = 0, nextPort = 1;
     std::string log;
     std::map<int, int64_t> pictureTimes;
+    int emptyDequeues = 0;
 };
 
 std::atomic<bool> active{false}; // until the devices exist, every call passes through
@@ -420,8 +424,10 @@ int dequeue(Devices& d, int fd, Handle h, v4l2_buffer* b)
                 b->timestamp.tv_sec * 1000000000 + b->timestamp.tv_usec * 1000;
             return 0;
         }
-        if (h.nonblocking)
+        if (h.nonblocking) {
+            ++d.emptyDequeues;
             return -EAGAIN;
+        }
         const timespec nap{0, long(std::clamp<int64_t>(c.dueNs() - now, 100000, 20000000))};
         lock.unlock();
         nanosleep(&nap, nullptr);
@@ -733,6 +739,19 @@ __attribute__((constructor)) void keepToThisProcess()
         unsetenv("LD_PRELOAD");
 }
 
+// As uvcvideo's poll: readable once the owner's next picture is complete, an
+// error while the handle does not stream, a hang-up once the camera is gone.
+short nodeEvents(const Handle& h, int fd, int64_t now)
+{
+    Camera& c = *h.camera;
+    if (!c.plugged)
+        return POLLERR | POLLHUP;
+    if (h.metadata || !c.streaming || c.owner != fd)
+        return POLLERR;
+    advance(c, now);
+    return c.done.empty() ? 0 : POLLIN | POLLRDNORM;
+}
+
 } // namespace
 
 // The C library, as the program, Qt and FFmpeg call it
@@ -800,6 +819,43 @@ UVCDEV_API int fstat(int fd, struct stat* st) noexcept
     auto it = d.handles.find(fd);
     return it == d.handles.end() ? real(fd, st)
                                  : nodeStat(it->second.camera->node + it->second.metadata, st);
+}
+
+// Nodes among the descriptors are answered here, the others by the real poll
+// in slices that end when a node's next picture is due.
+UVCDEV_API int poll(pollfd* fds, nfds_t count, int timeoutMs)
+{
+    REAL(poll);
+    const int64_t end = clockNs(CLOCK_MONOTONIC) + int64_t(timeoutMs) * 1000000;
+    std::vector<pollfd> others(fds, fds + count);
+    for (;;) {
+        int ready = 0;
+        int64_t now = clockNs(CLOCK_MONOTONIC), due = timeoutMs < 0 ? INT64_MAX : end;
+        if (active) {
+            auto [d, lock] = locked();
+            for (nfds_t i = 0; i < count; ++i) {
+                auto it = d.handles.find(fds[i].fd);
+                if (it == d.handles.end())
+                    continue;
+                others[i].fd = -1; // the real poll skips it
+                fds[i].revents =
+                    nodeEvents(it->second, fds[i].fd, now) & (fds[i].events | POLLERR | POLLHUP);
+                ready += fds[i].revents != 0;
+                if (it->second.camera->streaming)
+                    due = std::min(due, it->second.camera->dueNs());
+            }
+        }
+        const int64_t sliceNs = ready ? 0 : std::max<int64_t>(0, due - now);
+        const int slice = due == INT64_MAX ? -1 : int((sliceNs + 999999) / 1000000);
+        const int result = real(others.data(), count, slice);
+        if (result < 0)
+            return result;
+        for (nfds_t i = 0; i < count; ++i)
+            if (others[i].fd >= 0)
+                fds[i].revents = others[i].revents;
+        if (ready + result > 0 || (timeoutMs >= 0 && clockNs(CLOCK_MONOTONIC) >= end))
+            return ready + result;
+    }
 }
 
 // Standard streams (fopen, std::ifstream) read sysfs too.
@@ -903,6 +959,12 @@ UVCDEV_API const char* uvcdev_take_log()
     static std::string taken;
     taken = std::exchange(d.log, {});
     return taken.c_str();
+}
+
+UVCDEV_API int uvcdev_empty_dequeues()
+{
+    auto [d, lock] = locked();
+    return std::exchange(d.emptyDequeues, 0);
 }
 
 UVCDEV_API int64_t uvcdev_picture_time(int picture)

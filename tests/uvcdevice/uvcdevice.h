@@ -17,6 +17,8 @@ UVCDEV_API int uvcdev_unplug(int node);
 UVCDEV_API int uvcdev_streaming_handles();
 // The requests since the last call, one per line; valid until the next call.
 UVCDEV_API const char* uvcdev_take_log();
+// Non-blocking VIDIOC_DQBUF calls that found no picture, since the last call.
+UVCDEV_API int uvcdev_empty_dequeues();
 // Capture time (CLOCK_MONOTONIC ns) of the last buffer dequeued with that
 // picture number; -1 before any.
 UVCDEV_API int64_t uvcdev_picture_time(int picture);
