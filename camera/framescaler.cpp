@@ -1,5 +1,6 @@
 #include "framescaler.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -36,7 +37,7 @@ void buildRowTable(int source, int target, std::vector<int>& table)
     }
 }
 
-// Scales source into the area of target, which must both be RGB888.
+// Scales source (RGB888) into the area of target, RGB888 or RGB32.
 void scaleRows(const QImage& source, QImage& target, const QRect& area)
 {
     std::vector<int> columns;
@@ -46,8 +47,17 @@ void scaleRows(const QImage& source, QImage& target, const QRect& area)
     for (int& column : columns) {
         column *= 3;
     }
+    const bool toRgb32 = target.format() == QImage::Format_RGB32;
     for (int y = 0; y < area.height(); ++y) {
         const uchar* in = source.constScanLine(rows[y]);
+        if (toRgb32) {
+            auto* out = reinterpret_cast<quint32*>(target.scanLine(area.y() + y)) + area.x();
+            for (int x = 0; x < area.width(); ++x) {
+                const uchar* pixel = in + columns[x];
+                out[x] = 0xff000000u | quint32(pixel[0]) << 16 | quint32(pixel[1]) << 8 | pixel[2];
+            }
+            continue;
+        }
         uchar* out = target.scanLine(area.y() + y) + area.x() * 3;
         for (int x = 0; x < area.width(); ++x, out += 3) {
             const uchar* pixel = in + columns[x];
@@ -62,22 +72,36 @@ void scaleRows(const QImage& source, QImage& target, const QRect& area)
 // since a reused target may hold a picture of another shape.
 void fillBars(QImage& target, const QRect& area)
 {
-    const size_t rowBytes = size_t(target.width()) * 3;
+    // RGB32 wants its unused byte at 0xff: black is 0xff000000 there.
+    const bool rgb32 = target.format() == QImage::Format_RGB32;
+    const auto blacken = [&](uchar* row, int from, int count) {
+        if (rgb32) {
+            std::fill_n(reinterpret_cast<quint32*>(row) + from, count, 0xff000000u);
+        } else {
+            std::memset(row + from * 3, 0, size_t(count) * 3);
+        }
+    };
     for (int y = 0; y < target.height(); ++y) {
         uchar* row = target.scanLine(y);
         if (y < area.top() || y > area.bottom()) {
-            std::memset(row, 0, rowBytes);
+            blacken(row, 0, target.width());
             continue;
         }
-        std::memset(row, 0, size_t(area.x()) * 3);
-        const size_t right = size_t(area.x() + area.width()) * 3;
-        std::memset(row + right, 0, rowBytes - right);
+        blacken(row, 0, area.x());
+        const int right = area.x() + area.width();
+        blacken(row, right, target.width() - right);
     }
 }
 
 bool bothRgb888(const QImage& source, const QImage& target)
 {
     return source.format() == QImage::Format_RGB888 && target.format() == QImage::Format_RGB888 &&
+           !source.isNull() && !target.isNull();
+}
+
+bool rgb888IntoRgb32(const QImage& source, const QImage& target)
+{
+    return source.format() == QImage::Format_RGB888 && target.format() == QImage::Format_RGB32 &&
            !source.isNull() && !target.isNull();
 }
 
@@ -116,7 +140,7 @@ QRect fittedRect(const QSize& picture, const QSize& box)
 
 void scaleFittedInto(const QImage& source, QImage& target)
 {
-    if (!bothRgb888(source, target)) {
+    if (!bothRgb888(source, target) && !rgb888IntoRgb32(source, target)) {
         target = scaleFitted(source, target.width(), target.height());
         return;
     }

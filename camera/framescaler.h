@@ -22,6 +22,8 @@ QRect fittedRect(const QSize& picture, const QSize& box);
 
 // Letterboxing: the picture scaled by nearest pixel into fittedRect of the
 // target, which keeps its size; the bars around it are black. A 16:9 camera
-// shown in a 3:2 or 4:3 frame keeps round faces round.
+// shown in a 3:2 or 4:3 frame keeps round faces round. An RGB32 target is
+// filled straight from an RGB888 source: ready for the screen without a
+// conversion.
 void scaleFittedInto(const QImage& source, QImage& target);
 QImage scaleFitted(const QImage& source, int width, int height);

@@ -341,6 +341,7 @@ void Vorn_Cam::on_CameraListChange()
 
 void Vorn_Cam::comboBox_activated(int index)
 {
+    showFramesInPreview(false);
     ui->label_cameraview->clear();
     if (index == currentIndex) {
         return;
@@ -363,6 +364,7 @@ void Vorn_Cam::comboBox_activated(int index)
         QStringLiteral("border-image: url(:/UI/Button/mic_mute.png);"));
     ui->bt_volume->setStyleSheet(QStringLiteral("border-image: url(:/UI/Button/mute.png);"));
     ui->comboBox->setCurrentIndex(0);
+    showFramesInPreview(false);
     ui->label_cameraview->clear();
     ui->pushButton_preview->setChecked(false);
     ui->pushButton_preview->hide();
@@ -414,6 +416,7 @@ void Vorn_Cam::pushButton_preview_checked(bool status)
     if (status) {
         qDebug() << "start camera....\n";
         ui->label_cameraview->show();
+        showFramesInPreview(false);
         ui->label_cameraview->setMovie(loadingMovie);
         loadingMovie->start();
         ui->label_cameraview->show();
@@ -476,6 +479,7 @@ void Vorn_Cam::captureLib_captureStarted(bool)
 void Vorn_Cam::showCameraInUse()
 {
     if (ui->pushButton_preview->isChecked()) {
+        showFramesInPreview(false);
         QLabel* label = ui->label_cameraview;
         label->setText(QStringLiteral("Camera in use - no preview available"));
         // Set once: repeated failed starts must not grow the style sheet.
@@ -527,7 +531,20 @@ void Vorn_Cam::on_CameraView(uint8_t* buffer, int width, int height)
     if (settingVideo->framingOverlayShown()) {
         drawFramingOverlay(preview, fittedRect(frame.size(), preview.size()));
     }
-    ui->label_cameraview->setPixmap(QPixmap::fromImage(preview));
+    showFramesInPreview(true);
+    ui->label_cameraview->setPixmap(QPixmap::fromImage(std::move(preview)));
+}
+
+void Vorn_Cam::showFramesInPreview(bool frames)
+{
+    // Frames fill the label edge to edge: marked opaque, it is repainted
+    // alone, without first painting every widget behind it. Anything else
+    // it shows (the loading animation, the in-use picture, nothing) lets
+    // the window show through.
+    QLabel* label = ui->label_cameraview;
+    if (label->testAttribute(Qt::WA_OpaquePaintEvent) != frames) {
+        label->setAttribute(Qt::WA_OpaquePaintEvent, frames);
+    }
 }
 
 // On the preview only: recordings and the shared frame never carry it.
@@ -555,6 +572,13 @@ QImage Vorn_Cam::previewOf(const QImage& frame)
 {
     // Shown whole and undistorted, with black bars; the effects see the
     // picture alone, so that a tone or blur never tints or smears the bars.
+    // Without effects the picture is scaled straight into the screen's
+    // format, which the pixmap then takes over without a conversion.
+    if (!settingAI->anyEffectOn()) {
+        QImage preview(800, 530, QImage::Format_RGB32);
+        scaleFittedInto(frame, preview);
+        return preview;
+    }
     QImage preview(800, 530, QImage::Format_RGB888);
     scaleFittedInto(frame, preview);
     const QRect area = fittedRect(frame.size(), preview.size());
@@ -608,6 +632,7 @@ void Vorn_Cam::closeCamera()
     if (captureLib) {
         captureLib->StopCapture();
     }
+    showFramesInPreview(false);
     ui->label_cameraview->clear();
     ui->pushButton_preview->hide();
     ui->label_PreView->hide();

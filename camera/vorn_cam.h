@@ -83,6 +83,7 @@ private:
     void showCameraInUse();
     void startCaptureDeferred();
     QImage previewOf(const QImage& frame);
+    void showFramesInPreview(bool frames);
     void drawFramingOverlay(QImage& preview, const QRect& area);
     void styleComboBox();
 

@@ -110,6 +110,16 @@ void Vorn_settingAI::slider_3_value_change(int value)
     setEffect(EffectKind::SkinSmooth, smoothSigma, ui->Edit_3, value);
 }
 
+bool Vorn_settingAI::anyEffectOn() const
+{
+    for (const bool on : effectEnabled) {
+        if (on) {
+            return true;
+        }
+    }
+    return false;
+}
+
 QImage Vorn_settingAI::applyEffects(QImage& image)
 {
     // The steps run in the order of EffectKind, whatever order the user

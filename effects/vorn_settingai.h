@@ -35,6 +35,8 @@ public:
     // Runs the enabled effects over one preview picture, in place, and
     // returns a copy of the result.
     QImage applyEffects(QImage& image);
+    // Whether applyEffects would change a picture at all.
+    bool anyEffectOn() const;
 
 private slots:
     void slider_0_value_change(int value);

@@ -296,6 +296,19 @@ private slots:
             inspect.ui()->bt_shot->click();
             QVERIFY(
                 samePixels(QImage(user.fileName).convertToFormat(QImage::Format_RGB888), frame));
+
+            // With every effect off the picture goes straight to the screen's
+            // format: the same pixels, the same black bars.
+            for (int row = 0; row < 4; ++row) {
+                type(*inspect.settingAI(), row, QStringLiteral("0"));
+            }
+            const qint64 before = inspect.lastFrame().cacheKey();
+            QTRY_VERIFY(inspect.lastFrame().cacheKey() != before);
+            QVERIFY(samePixels(inspect.ui()
+                                   ->label_cameraview->pixmap(Qt::ReturnByValue)
+                                   .toImage()
+                                   .convertToFormat(QImage::Format_RGB888),
+                               SharedFrameProbe::letterboxed(inspect.lastFrame(), {800, 530})));
         }
         SimulatedHub::instance().reset();
         DeviceCatalog::setInstance(nullptr);
