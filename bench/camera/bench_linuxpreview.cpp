@@ -177,11 +177,11 @@ int main(int argc, char** argv)
         }
     }
 
-    wait(2000); // both players settle
     const auto pause = [] { wait(1000); };
     if (busy > 0 && !BusyLoad::waitForLoad(busy, 300, pause)) {
         fprintf(stderr, "the load average did not reach %d\n", busy);
     }
+    wait(2000); // both players settle, also after the extra spinner left
     measuring = true;
     measuredFromNs = monotonicNs();
     const double loadBefore = BusyLoad::loadAverage();

@@ -145,8 +145,10 @@ FileFacts inspectRecording(const QString& path)
             facts.decodeErrors += avcodec_send_packet(codec, packet) < 0 ? 1 : 0;
         }
         while (codec && avcodec_receive_frame(codec, frame) >= 0) {
-            if (which == 0) {
-                ++facts.videoFramesDecoded;
+            if (which == 0 && facts.videoFramesDecoded++ == 0) {
+                facts.firstPicture = QImage(frame->data[0], frame->width, frame->height,
+                                            frame->linesize[0], QImage::Format_Grayscale8)
+                                         .copy();
             } else if (frame->format == AV_SAMPLE_FMT_FLTP) {
                 const auto* left = reinterpret_cast<const float*>(frame->data[0]);
                 sound.insert(sound.end(), left, left + frame->nb_samples);

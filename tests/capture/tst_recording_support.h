@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 
 #include <cstdint>
@@ -32,6 +33,7 @@ struct FileFacts
     double soundSeconds = 0.0; // how much of the sound is not silent
     double soundEnd = 0.0;     // file time where the last sound ends
     bool readToEnd = false;    // demuxing ended with end-of-file
+    QImage firstPicture;       // the first video frame's brightness
 };
 
 FileFacts inspectRecording(const QString& path);

@@ -255,15 +255,20 @@ private slots:
     }
 
     // Camera 0 leaves as a command for camera 1 runs: the upgrade of the
-    // first fails while its firmware is sent; a snapshot is of the camera named.
+    // first fails while its firmware is sent; a snapshot and a recording are
+    // of the camera named.
     void cameraUnpluggedMidCommand()
     {
         for (const char* unplug : {"0@listed", "0@0", "0@400"}) {
-            const Run run = ctl({"snapshot", "1", dir.filePath("1.png")}, 3,
-                                {QString("LUMORA_SIMULATED_UNPLUG=") + unplug});
+            const QStringList env{QString("LUMORA_SIMULATED_UNPLUG=") + unplug};
+            Run run = ctl({"snapshot", "1", dir.filePath("1.png")}, 3, env);
             QCOMPARE(run.exitCode, 0);
             QCOMPARE(stampedIdentity(QImage(dir.filePath("1.png"))),
-                     run.json["snapshot"]["device"].toString().mid(9).toInt());
+                     run.json.value("snapshot")["device"].toString().mid(9).toInt());
+            run = ctl({"record", "1", dir.filePath("1.mp4"), "--seconds", "1"}, 3, env);
+            QCOMPARE(run.exitCode, 0);
+            QCOMPARE(stampedIdentity(inspectRecording(dir.filePath("1.mp4")).firstPicture),
+                     run.json.value("recording")["device"].toString().mid(9).toInt());
         }
         for (const bool keepGoing : {false, true}) {
             const QStringList go = keepGoing ? QStringList{"--keep-going"} : QStringList();
