@@ -1,3 +1,4 @@
+#include "fontfallbacks.h"
 #include "vorn_cam.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@ int main(int argc, char* argv[])
     // afterwards.
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QApplication app(argc, argv);
+    installFontFallbacks();
     Vorn_Cam window;
     window.show();
     return app.exec();

@@ -4,6 +4,7 @@
 #include "cameramover.h"
 #include "cameraprofilestore.h"
 #include "controltesthelpers.h"
+#include "fontfallbacks.h"
 #include "framingengine.h"
 #include "mainwindowinspector.h"
 #include "ptzcontrols.h"
@@ -16,6 +17,7 @@
 
 #include <QCheckBox>
 #include <QImageReader>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -82,6 +84,37 @@ double difference(const QImage& a, const QImage& b)
     return sum / (double(a.height() - top) * a.width() * 3);
 }
 
+#ifndef Q_OS_WIN
+// The shown labels and buttons of a window whose text does not fit them:
+// cut off on the right, or wrapped past the bottom. Text drawn transparent
+// (switches drawn by pictures) is no text.
+QStringList clippedTexts(const QWidget& window)
+{
+    QStringList clipped;
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<QLabel*>(widget);
+        const auto* button = qobject_cast<QAbstractButton*>(widget);
+        const QString text = label ? label->text() : button ? button->text() : QString();
+        if (text.isEmpty() || !widget->isVisibleTo(&window) ||
+            widget->palette().color(widget->foregroundRole()).alpha() == 0) {
+            continue;
+        }
+        int widest = 0;
+        for (const QString& line : text.split('\n')) {
+            widest = std::max(widest, widget->fontMetrics().horizontalAdvance(line));
+        }
+        const bool fits =
+            label && label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+            : qobject_cast<const QCheckBox*>(widget) ? widget->sizeHint().width() <= widget->width()
+                                                     : widest <= widget->contentsRect().width();
+        if (!fits) {
+            clipped << widget->objectName() + ": " + text;
+        }
+    }
+    return clipped;
+}
+#endif
+
 } // namespace
 
 class tst_ControlPages : public QObject
@@ -93,7 +126,11 @@ private:
     SimulatedDeviceCatalog catalog;
 
 private slots:
-    void initTestCase() { DeviceCatalog::setInstance(&catalog); }
+    void initTestCase()
+    {
+        DeviceCatalog::setInstance(&catalog);
+        installFontFallbacks();
+    }
     void cleanupTestCase() { DeviceCatalog::setInstance(nullptr); }
     void init()
     {
@@ -267,6 +304,11 @@ private slots:
         window.show();
         MainWindowInspector inspect(window);
         QVERIFY(inspect.captureOn());
+#ifndef Q_OS_WIN
+        // With the program's own fallbacks, whatever fonts this machine has.
+        // (Qt's offscreen platform on Windows brings no fonts to measure.)
+        QVERIFY2(clippedTexts(window).isEmpty(), qPrintable(clippedTexts(window).join(", ")));
+#endif
         QCOMPARE(inspect.ui()->label_version->text(), QString("FW: 2.4.1"));
         QVERIFY(inspect.settingVideo()->findChild<QPushButton*>("pushButton_FlipV")->isChecked());
         auto* audio = inspect.settingAudio()->findChild<QPushButton*>("pushButton_Audio");
