@@ -57,8 +57,8 @@ started=$(date +%s)
 echo "== package: checks of the package"
 # lintian: neither errors nor warnings (the README says which it leaves).
 lintian --fail-on error,warning "$deb" || fail "lintian reports errors or warnings"
-dpkg-deb -f "$deb" Recommends | grep -qx "pkexec, v4l2loopback-dkms, v4l2loopback-utils, opencv-data" ||
-    fail "the package does not recommend pkexec, v4l2loopback and the face cascades"
+dpkg-deb -f "$deb" Recommends | grep -qx "pkexec, v4l2loopback-dkms, v4l2loopback-utils, opencv-data, fonts-liberation2" ||
+    fail "the package does not recommend pkexec, v4l2loopback, the face cascades and the fonts"
 
 work=$(mktemp -d)
 installed=0
