@@ -28,7 +28,7 @@ fi
 # Discovery opens the only camera by itself; then the preview switch
 # (wine draws no title bar: the window is its client area).
 sleep 4
-xdotool mousemove --window "$window" 440 634 click 1 2>/dev/null || true
+xdotool mousemove --window "$window" 440 604 click 1 2>/dev/null || true
 sleep 8
 mkdir -p "$(dirname "$out")"
 import -window root "$out"
