@@ -297,6 +297,8 @@ window_unplug() { # window_unplug preview|record OPENED
     done
     seen=$(delivered)
     wait_for 60 eval '[ "$(delivered)" -ge $((seen + 10)) ]' || return 1
+    # Between pictures the capture sleeps in poll() on the node's descriptor.
+    more "waits for pictures in poll()" 0 || { grep "capture:" "$W/window.log"; return 1; }
     if [ "$1" = record ]; then
         xdotool mousemove 1053 610 click 1
         timeout 60 xdotool search --sync --onlyvisible --name "video save path" && xdotool key Return
