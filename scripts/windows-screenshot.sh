@@ -17,6 +17,9 @@ start_xvfb
 mkdir -p "$(dirname "$out")"
 log=$(dirname "$out")/lumora-wine.log
 cd "$(dirname "$exe")"
+# Suites run before in this prefix leave their settings in its registry:
+# the window is shown as a user first sees it.
+"$wine" reg delete 'HKCU\Software\Lumora' /f >/dev/null 2>&1 || true
 LUMORA_SIMULATED_CAMERAS=1 "$wine" "$(basename "$exe")" >"$log" 2>&1 &
 app_pid=$!
 
