@@ -822,16 +822,20 @@ UVCDEV_API int fstat(int fd, struct stat* st) noexcept
 }
 
 // Nodes among the descriptors are answered here, the others by the real poll
-// in slices that end when a node's next picture is due.
+// in slices that end when a node's next picture is due. Sets without a node
+// (the event loops' own) go straight to the real poll.
 UVCDEV_API int poll(pollfd* fds, nfds_t count, int timeoutMs)
 {
     REAL(poll);
+    const auto isNode = [&](const pollfd& p) { return locked().first.handles.count(p.fd) > 0; };
+    if (!active || std::none_of(fds, fds + count, isNode))
+        return real(fds, count, timeoutMs);
     const int64_t end = clockNs(CLOCK_MONOTONIC) + int64_t(timeoutMs) * 1000000;
     std::vector<pollfd> others(fds, fds + count);
     for (;;) {
         int ready = 0;
         int64_t now = clockNs(CLOCK_MONOTONIC), due = timeoutMs < 0 ? INT64_MAX : end;
-        if (active) {
+        {
             auto [d, lock] = locked();
             for (nfds_t i = 0; i < count; ++i) {
                 auto it = d.handles.find(fds[i].fd);
@@ -845,8 +849,11 @@ UVCDEV_API int poll(pollfd* fds, nfds_t count, int timeoutMs)
                     due = std::min(due, it->second.camera->dueNs());
             }
         }
-        const int64_t sliceNs = ready ? 0 : std::max<int64_t>(0, due - now);
-        const int slice = due == INT64_MAX ? -1 : int((sliceNs + 999999) / 1000000);
+        // A node that is ready only has the others looked at, without waiting.
+        const int slice = ready ? 0
+                          : due == INT64_MAX
+                              ? -1
+                              : int((std::max<int64_t>(0, due - now) + 999999) / 1000000);
         const int result = real(others.data(), count, slice);
         if (result < 0)
             return result;
