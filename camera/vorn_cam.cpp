@@ -364,7 +364,6 @@ void Vorn_Cam::comboBox_activated(int index)
         QStringLiteral("border-image: url(:/UI/Button/mic_mute.png);"));
     ui->bt_volume->setStyleSheet(QStringLiteral("border-image: url(:/UI/Button/mute.png);"));
     ui->comboBox->setCurrentIndex(0);
-    showFramesInPreview(false);
     ui->label_cameraview->clear();
     ui->pushButton_preview->setChecked(false);
     ui->pushButton_preview->hide();
