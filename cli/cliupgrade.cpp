@@ -62,8 +62,12 @@ CliUpgrade::Result CliUpgrade::run(const QString& fileName, const CliCamera& cam
         m_result.failure = m_outcome.failure();
     }
     m_result.succeeded = m_result.failure.isEmpty();
-    const QString status =
-        m_result.succeeded ? upgradeCompleteStatus() : upgradeFailedStatus(m_result.failure);
+    // Line by line the reason is already on the line above; the verdict
+    // need not say it twice.
+    const bool reasonShown = !m_terminal && m_result.messages.contains(m_result.failure);
+    const QString status = m_result.succeeded
+                               ? upgradeCompleteStatus()
+                               : upgradeFailedStatus(reasonShown ? QString() : m_result.failure);
     // On a terminal the verdict replaces the bar, which is longer.
     show(QStringLiteral("%1: %2").arg(m_label, plain(status)).leftJustified(m_terminal ? 100 : 0),
          m_terminal);
