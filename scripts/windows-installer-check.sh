@@ -37,7 +37,8 @@ xvfb-run -a "$wine" wineboot --init >/dev/null 2>&1
 "$wineserver" -w
 
 echo "installer-check: silent install"
-xvfb-run -a "$wine" "$setup" /S >"$work/setup.log" 2>&1
+xvfb-run -a "$wine" "$setup" /S >"$work/setup.log" 2>&1 ||
+    fail "the installer did not run: $(tail -n 3 "$work/setup.log")"
 "$wineserver" -w
 for file in Lumora.exe lumora-ctl.exe qt.conf uvc_upgrade.dll lumora-upgrade-relay.exe \
     VideoCaptureFilter.dll uninstall.exe plugins/platforms/qwindows.dll \

@@ -56,6 +56,15 @@ if [ ${#missing[@]} -gt 0 ]; then
         --no-install-recommends "${missing[@]}"
 fi
 
+# wine32 is installed, but a kernel built without IA32 emulation runs no
+# 32-bit x86 program at all: the 32-bit pieces are then built, and what has
+# to run them (their suites, the 32-bit installer) is skipped.
+runs32=1
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    runs32=0
+    echo "== windows: this machine runs no 32-bit x86 programs; their checks are skipped"
+fi
+
 # ---------------------------------------------------------------- SDK
 if [ -n "${LUMORA_WINDOWS_SDK:-}" ]; then
     sdk=$(cd "$LUMORA_WINDOWS_SDK" && pwd)
@@ -104,7 +113,8 @@ export WINEPREFIX=$build/wineprefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installers
 export WINEPATH="Z:${sdk//\//\\}\\bin"
 export LUMORA_WINE=/usr/lib/wine/wine64
-if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/regsvr32.exe" ]; then
+if [ ! -f "$WINEPREFIX/system.reg" ] ||
+    { [ "$runs32" = 1 ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/regsvr32.exe" ]; }; then
     echo "== windows: creating the wine prefix"
     xvfb-run -a "$LUMORA_WINE" wineboot --init
     /usr/lib/wine/wineserver -w
@@ -131,10 +141,10 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     status=0
     ctest --test-dir "$1" --output-on-failure -j"$2" --timeout 600 || status=$?
     # The native build holds tests only when it builds programs to run.
-    if ctest --test-dir "$3" -N | grep -q "^Total Tests: [1-9]"; then
+    if [ "$5" = 1 ] && ctest --test-dir "$3" -N | grep -q "^Total Tests: [1-9]"; then
         ctest --test-dir "$3" --output-on-failure -j"$2" --timeout 600 || status=$?
     fi
-    exit $status' _ "$build" "$(nproc)" "$build32" "$vcamprefix" || status=$?
+    exit $status' _ "$build" "$(nproc)" "$build32" "$vcamprefix" "$runs32" || status=$?
 
 echo "== windows: Lumora.exe under wine with the simulated camera"
 bash "$root/scripts/windows-screenshot.sh" "$build/bin/Lumora.exe" \
@@ -147,11 +157,13 @@ WINEPREFIX=$vcamprefix /usr/lib/wine/wineserver -k 2>/dev/null || true
 version=$(sed -n 's/^project(Lumora VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 setup=$build/Lumora-$version-setup.exe
 echo "== windows: the installer ($setup)"
-if bash "$root/scripts/windows-installer.sh" "$build" "$setup"; then
+if ! bash "$root/scripts/windows-installer.sh" "$build" "$setup"; then
+    status=1
+elif [ "$runs32" = 1 ]; then
     bash "$root/scripts/windows-installer-check.sh" "$setup" \
         "${LUMORA_WINDOWS_INSTALLED_SCREENSHOT:-$build/screenshot-installed.png}" || status=$?
 else
-    status=1
+    echo "windows: the installer is a 32-bit program; its install check is skipped here"
 fi
 
 finished=$(date +%s)

@@ -4,6 +4,7 @@
 #include "scripteddialogs.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
+#include "thirtytwobitprobe.h"
 #include "ui_vorn_progressdialog.h"
 #include "ui_vorn_settingupgrade.h"
 #include "upgradebridge.h"
@@ -375,6 +376,9 @@ private slots:
     void thirtyTwoBitLibraryRunsInTheRelay()
     {
         const QString i686 = QStringLiteral(LUMORA_I686_BIN "/");
+        if (!startsThirtyTwoBitPrograms(i686 + "lumora-upgrade-relay.exe")) {
+            QSKIP("this machine starts no 32-bit programs");
+        }
         QCOMPARE(libraryMachine(i686 + "scripted/uvc_upgrade.dll"), LibraryMachine::X86);
         QCOMPARE(libraryMachine(bin("scripted/uvc_upgrade.dll")), LibraryMachine::X64);
         Vorn_settingUpgradeInspector page = scriptedPage();

@@ -8,6 +8,7 @@
 #include "dshowsource.h"
 #include "elevatedlauncher.h"
 #include "sharedframeprobe.h"
+#include "thirtytwobitprobe.h"
 #include "videoinputinfo.h"
 #include "virtualcameracommand.h"
 #include "vorn_sharedmemory.h"
@@ -26,6 +27,7 @@ namespace {
 
 const QString kClass = QStringLiteral("{66905ED6-5D8B-4EE6-B59B-0D70EBEF6AB1}");
 constexpr qint64 kUnits = 10000000;
+constexpr char kNo32Bit[] = "this machine starts no 32-bit programs";
 
 QString bin(int bits)
 {
@@ -117,6 +119,15 @@ class tst_VcamFilter : public QObject
     Vorn_SharedMemory shared;
     QTimer camera; // publishes the current picture at 30 fps, as the camera would
     QImage picture;
+    // A kernel without IA32 emulation runs no 32-bit program under wine: the
+    // switch then registers the 64-bit filter and fails on the 32-bit tool,
+    // and only the 64-bit half is checked.
+    bool runs32 = true;
+    QList<QSettings::Format> views() const
+    {
+        return runs32 ? QList{QSettings::Registry64Format, QSettings::Registry32Format}
+                      : QList{QSettings::Registry64Format};
+    }
 
     void publish(const QImage& image)
     {
@@ -140,6 +151,7 @@ private slots:
     {
         QVERIFY2(QFile::exists(bin(32) + "/vcam_consumer.exe"),
                  "the 32-bit build (LUMORA_WINDOWS_I686_BIN) is needed");
+        runs32 = startsThirtyTwoBitPrograms(bin(32) + "/vcam_consumer.exe", {"list"});
         // The native names the filter opens (README, sharedframeview.h).
         QCOMPARE(
             QSharedMemory(QStringLiteral("shareFrame")).nativeKey(),
@@ -153,20 +165,24 @@ private slots:
     void theSwitchRegistersBothBitnesses()
     {
         QCOMPARE(listed(64), 3);
-        QCOMPARE(command(true), QByteArray::number(ElevatedLauncher::Started));
+        const QByteArray result = command(true);
         QCOMPARE(listed(64), 0);
-        QCOMPARE(listed(32), 0);
         const QString server =
             QStringLiteral("HKEY_CLASSES_ROOT\\CLSID\\%1\\InprocServer32").arg(kClass);
         const QString dll = VirtualCameraCommand::windowsComponentPath(bin(64));
-        for (const auto& [view, path] :
-             {std::pair{QSettings::Registry64Format, dll},
-              std::pair{QSettings::Registry32Format,
-                        VirtualCameraCommand::windows32BitComponentPath(dll)}}) {
+        for (QSettings::Format view : views()) {
+            const QString path = view == QSettings::Registry64Format
+                                     ? dll
+                                     : VirtualCameraCommand::windows32BitComponentPath(dll);
             QCOMPARE(
                 QFileInfo(QSettings(server, view).value("Default").toString()).canonicalFilePath(),
                 QFileInfo(path).canonicalFilePath());
         }
+        if (!runs32) {
+            QSKIP(kNo32Bit);
+        }
+        QCOMPARE(result, QByteArray::number(ElevatedLauncher::Started));
+        QCOMPARE(listed(32), 0);
     }
 
     void programsSeeBarsThenThePicture_data()
@@ -184,6 +200,9 @@ private slots:
     {
         QFETCH(int, bits);
         QFETCH(QString, format);
+        if (bits == 32 && !runs32) {
+            QSKIP(kNo32Bit);
+        }
         const QImage first = SharedFrameProbe::noisePicture(bits, 640, 480);
         const QImage second = SharedFrameProbe::noisePicture(bits + 1, 640, 480);
         Consumer consumer;
@@ -226,7 +245,7 @@ private slots:
     {
         const QImage image = SharedFrameProbe::noisePicture(7, 640, 480);
         Consumer consumer;
-        consumer.process.start(bin(32) + "/vcam_consumer.exe", {"run", "YUY2"});
+        consumer.process.start(bin(runs32 ? 32 : 64) + "/vcam_consumer.exe", {"run", "YUY2"});
         publish(image);
         QVERIFY(consumer.waitFor(expected(image, "YUY2")));
 
@@ -265,6 +284,9 @@ private slots:
 
     void failuresSayWhy()
     {
+        if (!runs32) {
+            QSKIP(kNo32Bit); // wine's regsvr32 hands a file it cannot load to the 32-bit one
+        }
         // A file that is no library where the 64-bit filter belongs.
         QTemporaryDir folder;
         QVERIFY(QDir(folder.path()).mkpath("virtual"));
@@ -281,17 +303,21 @@ private slots:
 
     void unregisteringLeavesNothing()
     {
-        QCOMPARE(command(false), QByteArray::number(ElevatedLauncher::Started));
+        const QByteArray result = command(false);
         QCOMPARE(listed(64), 3);
-        QCOMPARE(listed(32), 3);
         const QString instance =
             QStringLiteral("CLSID\\{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\Instance\\") + kClass;
-        for (QSettings::Format view : {QSettings::Registry64Format, QSettings::Registry32Format}) {
+        for (QSettings::Format view : views()) {
             for (const QString& key : {QStringLiteral("CLSID\\") + kClass, instance}) {
                 QSettings settings(QStringLiteral("HKEY_CLASSES_ROOT\\") + key, view);
                 QVERIFY2(settings.allKeys().isEmpty(), qPrintable(key));
             }
         }
+        if (!runs32) {
+            QSKIP(kNo32Bit);
+        }
+        QCOMPARE(result, QByteArray::number(ElevatedLauncher::Started));
+        QCOMPARE(listed(32), 3);
     }
 };
 
