@@ -4,6 +4,7 @@
 #include "librarypath.h"
 #include "microphoneinput.h"
 #include "mp4muxer.h"
+#include "threadpriority.h"
 #include "videoencoder.h"
 
 extern "C" {
@@ -93,6 +94,7 @@ struct Mp4Recorder::Impl
 
     void runVideo()
     {
+        lowerCurrentThreadPriority();
         const PacketSink sink = sinkFor(videoStream, video->context());
         for (;;) {
             QueuedFrame next;
@@ -199,7 +201,16 @@ bool Mp4Recorder::start(const std::string& path, const std::string& microphoneNa
     }
     const bool globalHeader = s.muxer->wantsGlobalHeader();
     s.video = std::make_unique<VideoEncoder>();
-    if (!s.video->open(width, height, fps, globalHeader, &error)) {
+    // Opened on a thread of its own a step down: the encoder's threads start
+    // inside the open and keep that step, so the window's thread goes first
+    // when they all want the processor at once.
+    bool opened = false;
+    std::thread opener([&] {
+        lowerCurrentThreadPriority();
+        opened = s.video->open(width, height, fps, globalHeader, &error);
+    });
+    opener.join();
+    if (!opened) {
         return fail(error);
     }
     s.videoStream = s.muxer->addStream(s.video->context());
