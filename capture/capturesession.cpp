@@ -5,6 +5,7 @@
 #include "mp4recorder.h"
 #include "rgbconverter.h"
 #include "simulatedsource.h"
+#include "threadpriority.h"
 #if defined(_WIN32)
 #include "dshowsource.h"
 using SystemSource = DshowSource;
@@ -236,6 +237,9 @@ void CaptureSession::run(CaptureDevice device, int width, int height,
                          std::shared_ptr<OpenGate> gate)
 {
     pthread_setname_np(pthread_self(), "lumora-capture");
+    // Decoding keeps up with the camera on average; on a busy machine it
+    // must not keep the window's thread waiting for its turn.
+    lowerCurrentThreadPriority();
     const QString deviceLabel = device.deviceName;
     // Even making the source can take a while (a simulated camera draws
     // its scene first): that is the worker's time, not the caller's.

@@ -18,6 +18,7 @@ extern "C" {
 
 #include <linux/videodev2.h>
 
+#include <climits>
 #include <thread>
 
 namespace {
@@ -89,6 +90,28 @@ int worstError(const RgbFrame& frame)
         }
     }
     return worst;
+}
+
+// The nice value of this process's thread of that name, or of its main
+// thread for an empty name; INT_MIN when there is none.
+int niceOfThread(const QByteArray& name)
+{
+    const QString self = QStringLiteral("/proc/self/task/");
+    const QString mainId = QString::number(QCoreApplication::applicationPid());
+    for (const QString& id : QDir(self).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(self + id + QStringLiteral("/comm"));
+        QFile stat(self + id + QStringLiteral("/stat"));
+        const bool wanted =
+            name.isEmpty() ? id == mainId
+                           : comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name;
+        if (wanted && stat.open(QIODevice::ReadOnly)) {
+            // The fields after the name, which may hold spaces, start with
+            // the state; the nice value is the 19th field in all.
+            const QByteArray fields = stat.readAll();
+            return fields.mid(fields.lastIndexOf(')') + 2).split(' ').value(16).toInt();
+        }
+    }
+    return INT_MIN;
 }
 
 } // namespace
@@ -230,6 +253,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(last.isValid(), 10000);
         QCOMPARE(last, QSize(1280, 720)); // scaled to the size asked for
         QVERIFY(onGuiThreadAndAligned);
+        // Decoding yields to the window's thread on a busy machine.
+        QCOMPARE(niceOfThread("lumora-capture"), niceOfThread({}) + 5);
         lib.StopCapture();
         QVERIFY(!lib.CaptureIsOpen() && !first->isStreaming());
         QVERIFY(lib.StartCapture());
