@@ -47,6 +47,7 @@ const QString kInUseStyle =
 
 // The size asked of the capture library.
 const QSize kCaptureSize(1280, 720);
+const QSize kPreviewSize(800, 530);
 
 // Rows of the library's frames start on multiples of 4 bytes.
 int alignedRowBytes(int width)
@@ -79,6 +80,7 @@ Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
     // First discovery pass: nothing is connected yet, so it only fills the
     // camera table.
     checkValidCamerasList();
+    prepareFrameBuffers();
 
     // Qt::AA_EnableHighDpiScaling is set by the entry point before the
     // application object exists; Qt ignores it afterwards.
@@ -463,6 +465,42 @@ void Vorn_Cam::startCaptureDeferred()
     }
 }
 
+// Memory a process has never written costs a page fault per page on first
+// touch, and on virtual machines far more than the write itself: the first
+// pictures of a preview came at several times the cost of the others. The
+// buffers every picture needs are made and written here, before the window
+// shows, and kept.
+void Vorn_Cam::prepareFrameBuffers()
+{
+    spareFrame = QImage(kCaptureSize, QImage::Format_RGB888);
+    spareFrame.fill(Qt::black);
+    for (QImage& buffer : previewBuffers) {
+        buffer = QImage(kPreviewSize, QImage::Format_RGB32);
+        buffer.fill(Qt::black);
+    }
+}
+
+// A buffer of the format that no pixmap shares any more; else a new one in
+// place of the older.
+QImage& Vorn_Cam::previewBuffer(QImage::Format format)
+{
+    QImage* unshared = nullptr;
+    for (QImage& buffer : previewBuffers) {
+        if (buffer.isNull() || buffer.isDetached()) {
+            if (buffer.format() == format) {
+                return buffer;
+            }
+            unshared = &buffer;
+        }
+    }
+    if (!unshared) {
+        replacedPreviewBuffer = 1 - replacedPreviewBuffer;
+        unshared = &previewBuffers[size_t(replacedPreviewBuffer)];
+    }
+    *unshared = QImage(kPreviewSize, format);
+    return *unshared;
+}
+
 void Vorn_Cam::captureLib_captureStarted(bool)
 {
     // A stop or another camera cancels a pending start in the library, so
@@ -526,12 +564,12 @@ void Vorn_Cam::on_CameraView(uint8_t* buffer, int width, int height)
 
     // At the detection rate, one small copy goes to auto framing's worker.
     settingVideo->framingEngine()->offerFrame(frame);
-    QImage preview = previewOf(frame);
+    QImage& preview = previewOf(frame);
     if (settingVideo->framingOverlayShown()) {
         drawFramingOverlay(preview, fittedRect(frame.size(), preview.size()));
     }
     showFramesInPreview(true);
-    ui->label_cameraview->setPixmap(QPixmap::fromImage(std::move(preview)));
+    ui->label_cameraview->setPixmap(QPixmap::fromImage(preview));
 }
 
 void Vorn_Cam::showFramesInPreview(bool frames)
@@ -567,18 +605,18 @@ void Vorn_Cam::drawFramingOverlay(QImage& preview, const QRect& area)
     }
 }
 
-QImage Vorn_Cam::previewOf(const QImage& frame)
+QImage& Vorn_Cam::previewOf(const QImage& frame)
 {
     // Shown whole and undistorted, with black bars; the effects see the
     // picture alone, so that a tone or blur never tints or smears the bars.
     // Without effects the picture is scaled straight into the screen's
     // format, which the pixmap then takes over without a conversion.
     if (!settingAI->anyEffectOn()) {
-        QImage preview(800, 530, QImage::Format_RGB32);
+        QImage& preview = previewBuffer(QImage::Format_RGB32);
         scaleFittedInto(frame, preview);
         return preview;
     }
-    QImage preview(800, 530, QImage::Format_RGB888);
+    QImage& preview = previewBuffer(QImage::Format_RGB888);
     scaleFittedInto(frame, preview);
     const QRect area = fittedRect(frame.size(), preview.size());
     uchar* first = preview.scanLine(area.y()) + area.x() * 3;

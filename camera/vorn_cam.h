@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTime>
 
+#include <array>
 #include <cstdint>
 
 class QButtonGroup;
@@ -82,7 +83,9 @@ private:
     void setMediaButtonsEnabled(bool enabled);
     void showCameraInUse();
     void startCaptureDeferred();
-    QImage previewOf(const QImage& frame);
+    QImage& previewOf(const QImage& frame);
+    QImage& previewBuffer(QImage::Format format);
+    void prepareFrameBuffers();
     void showFramesInPreview(bool frames);
     void drawFramingOverlay(QImage& preview, const QRect& area);
     void styleComboBox();
@@ -120,9 +123,12 @@ private:
     VideoInputList cameraList;
     CameraTable cameraTable;
     QImage lastFrame;
-    // The snapshot source's next buffer, made and faulted in while the
-    // camera opens, so that the first picture does not pay for it.
+    // The snapshot source's next buffer, made and written before the window
+    // shows, so that the first picture does not pay for it.
     QImage spareFrame;
+    // The preview is drawn into one of these while the label shows the other.
+    std::array<QImage, 2> previewBuffers;
+    int replacedPreviewBuffer = 0;
     QTimer* cameraListTimer = nullptr;
     int currentIndex = -1;
     QString recordFileName;
