@@ -21,7 +21,15 @@ int alignedRowBytes(int width)
 
 } // namespace
 
-Vorn_SharedMemory::Vorn_SharedMemory(QObject* parent) : QObject(parent), m_frameLock(kKey) {}
+// The scaled picture's memory is made and written here, once: memory never
+// written costs a page fault per page on its first touch, most of all on
+// virtual machines, and the first shared frame would pay for it on the GUI
+// thread.
+Vorn_SharedMemory::Vorn_SharedMemory(QObject* parent)
+    : QObject(parent), m_frameLock(kKey), m_picture(kWidth, kHeight, QImage::Format_RGB888)
+{
+    m_picture.fill(Qt::black);
+}
 
 Vorn_SharedMemory::~Vorn_SharedMemory()
 {
@@ -34,11 +42,8 @@ void Vorn_SharedMemory::ImageFrame(uint8_t* buffer, int width, int height)
         return;
     }
     const QImage frame(buffer, width, height, alignedRowBytes(width), QImage::Format_RGB888);
-    // The scaled picture keeps its memory from frame to frame. The camera's
-    // picture keeps its shape in the 640 x 480 record, black bars around it.
-    if (m_picture.isNull()) {
-        m_picture = QImage(kWidth, kHeight, QImage::Format_RGB888);
-    }
+    // The camera's picture keeps its shape in the 640 x 480 record, black
+    // bars around it.
     scaleFittedInto(frame, m_picture);
 
     segmentSize = kRecordBytes;

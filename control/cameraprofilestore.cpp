@@ -30,6 +30,23 @@ QString presetKey(const QString& key, int number)
     return group(key) + QStringLiteral("/preset%1").arg(number);
 }
 
+// A preset is kept as "pan tilt zoom".
+bool parsePreset(const QString& text, PtzPosition* position)
+{
+    const QStringList parts = text.split(QLatin1Char(' '));
+    bool ok[3] = {};
+    if (parts.size() != 3) {
+        return false;
+    }
+    const PtzPosition read{parts[0].toLong(&ok[0]), parts[1].toLong(&ok[1]),
+                           parts[2].toLong(&ok[2])};
+    if (!(ok[0] && ok[1] && ok[2])) {
+        return false;
+    }
+    *position = read;
+    return true;
+}
+
 } // namespace
 
 QString CameraProfileStore::keyOf(const VideoInputInfo& camera)
@@ -56,19 +73,19 @@ void CameraProfileStore::setValues(const QString& key, const QJsonObject& values
 
 bool CameraProfileStore::preset(const QString& key, int number, PtzPosition* position)
 {
-    const QStringList parts =
-        userSettings()->value(presetKey(key, number)).toString().split(QLatin1Char(' '));
-    bool ok[3] = {};
-    if (parts.size() != 3) {
-        return false;
+    return parsePreset(userSettings()->value(presetKey(key, number)).toString(), position);
+}
+
+QVector<bool> CameraProfileStore::savedPresets(const QString& key, int count)
+{
+    const auto settings = userSettings();
+    QVector<bool> saved(qMax(count, 0));
+    for (int number = 1; number <= count; ++number) {
+        PtzPosition position;
+        saved[number - 1] =
+            parsePreset(settings->value(presetKey(key, number)).toString(), &position);
     }
-    const PtzPosition read{parts[0].toLong(&ok[0]), parts[1].toLong(&ok[1]),
-                           parts[2].toLong(&ok[2])};
-    if (!(ok[0] && ok[1] && ok[2])) {
-        return false;
-    }
-    *position = read;
-    return true;
+    return saved;
 }
 
 void CameraProfileStore::setPreset(const QString& key, int number, const PtzPosition& position)

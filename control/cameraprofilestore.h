@@ -5,6 +5,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QVector>
 
 // The settings that follow a camera: the values of its video and audio
 // pages and its nine presets, kept in the user's settings (XDG config on
@@ -26,6 +27,8 @@ public:
     static void setValues(const QString& key, const QJsonObject& values);
     // Presets are numbered 1 to 9; false when that one was never saved.
     static bool preset(const QString& key, int number, PtzPosition* position);
+    // Which of presets 1 to count are saved, read in one pass.
+    static QVector<bool> savedPresets(const QString& key, int count);
     static void setPreset(const QString& key, int number, const PtzPosition& position);
     // Forgets the camera's values and presets.
     static void clear(const QString& key);

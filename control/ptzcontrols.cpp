@@ -155,12 +155,21 @@ void PtzControls::presetReleased(int number)
 
 void PtzControls::refresh()
 {
+    // Runs as a camera opens: the settings are read once for all buttons,
+    // and a button is restyled only when its look changes, since setting a
+    // style sheet, even the same one, has it parsed and the button polished
+    // again on the GUI thread.
+    const QVector<bool> savedPresets =
+        m_key.isEmpty() ? QVector<bool>(m_presets.size())
+                        : CameraProfileStore::savedPresets(m_key, m_presets.size());
     for (int number = 1; number <= m_presets.size(); ++number) {
         QPushButton* button = m_presets.at(number - 1);
-        PtzPosition position;
-        const bool saved = !m_key.isEmpty() && CameraProfileStore::preset(m_key, number, &position);
+        const bool saved = savedPresets.value(number - 1);
         button->setEnabled(m_active && m_positions);
-        button->setStyleSheet(saved ? kSavedLook : kPresetLook);
+        const QString& look = saved ? kSavedLook : kPresetLook;
+        if (button->styleSheet() != look) {
+            button->setStyleSheet(look);
+        }
         if (m_active && !m_positions) {
             button->setToolTip(tr("This camera has no absolute pan, tilt and zoom controls, so "
                                   "it cannot keep presets"));
