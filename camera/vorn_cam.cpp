@@ -480,8 +480,9 @@ void Vorn_Cam::prepareFrameBuffers()
     }
 }
 
-// A buffer of the format that no pixmap shares any more; else a new one in
-// place of the older.
+// A buffer of the format that no pixmap shares any more; else a new one, in
+// place of an unshared buffer of the other format or, when both are still
+// shared, of each in turn.
 QImage& Vorn_Cam::previewBuffer(QImage::Format format)
 {
     QImage* unshared = nullptr;
