@@ -131,7 +131,12 @@ AudioEndpoints::Status PulseAudioEndpoints::activeEndpoints(Flow flow,
     }
     QList<DeviceFacts> devices;
     if (!listDevices(flow, &devices)) {
-        return Status::EnumerationFailed;
+        // A server that goes away while the list is asked for leaves the
+        // request unanswered until it runs out of time, and the connection
+        // is dropped: the audio system cannot be reached, which is what the
+        // user must read, not that the list failed.
+        return PulseConnection::instance().isReady() ? Status::EnumerationFailed
+                                                     : Status::Unavailable;
     }
     for (const DeviceFacts& device : devices) {
         if (device.active) {

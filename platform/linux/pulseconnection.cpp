@@ -226,6 +226,12 @@ bool PulseConnection::waitUntilReady(int waitMs)
     return m_ready;
 }
 
+bool PulseConnection::isReady()
+{
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    return m_ready;
+}
+
 bool PulseConnection::run(const Starter& start, int timeoutMs)
 {
     if (!m_loop || pa_threaded_mainloop_in_thread(m_loop)) {

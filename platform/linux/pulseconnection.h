@@ -56,6 +56,9 @@ public:
     // server that never answers delays one call, not every call.
     bool waitUntilReady(int waitMs);
 
+    // True while connected; never waits.
+    bool isReady();
+
     // Starts one operation with the connection locked and ready and waits up
     // to timeoutMs for it to finish. False when there is no connection, the
     // operation cannot start, fails or times out.
