@@ -4,7 +4,6 @@
 #include "dialogseam.h"
 #include "framescaler.h"
 #include "framingengine.h"
-#include "memoryprefault.h"
 #include "profilekeeper.h"
 #include "ptzcontrols.h"
 #include "ui_vorn_cam.h"
@@ -455,14 +454,9 @@ void Vorn_Cam::startCaptureDeferred()
         return;
     }
     // The camera is opened on the capture worker; the loading animation
-    // runs until captureLib_captureStarted has the outcome. Meanwhile the
-    // snapshot source gets its memory: allocating and first touching 2.7 MB
-    // made the first picture the window's slowest moment under load.
+    // runs until captureLib_captureStarted has the outcome. The snapshot
+    // source's memory was made with the window (prepareFrameBuffers).
     captureLib->StartCaptureAsync();
-    if (lastFrame.size() != kCaptureSize && spareFrame.size() != kCaptureSize) {
-        spareFrame = QImage(kCaptureSize, QImage::Format_RGB888);
-        prefaultForWriting(spareFrame.bits(), spareFrame.sizeInBytes());
-    }
 }
 
 // Memory a process has never written costs a page fault per page on first
