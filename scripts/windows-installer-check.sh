@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # windows-installer-check.sh SETUP.exe SCREENSHOT.png: proves the installer
-# under wine in a fresh prefix of its own, with no WINEPATH: it installs
-# silently into Program Files; the installed Lumora.exe starts from there
-# and previews the simulated camera (screenshot check); lumora-ctl.exe lists
-# cameras and writes a TIF snapshot; the virtual camera filters register;
-# the silent uninstaller then leaves no file, shortcut, uninstall entry or
+# under wine in a fresh prefix of its own, with no WINEPATH: a 64-bit
+# installer, it installs silently into Program Files (not the 32-bit one)
+# and writes its uninstall entry into the 64-bit registry view; the
+# installed Lumora.exe starts from there and previews the simulated camera
+# (screenshot check); lumora-ctl.exe lists cameras and writes a TIF
+# snapshot; the virtual camera filters register, each in the registry view
+# of its bitness (the 32-bit one only where 32-bit programs start); the
+# silent uninstaller then leaves no file, shortcut, uninstall entry or
 # filter registration behind.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 setup=$(readlink -f "$1")
 shot=$(readlink -m "$2")
 work=$(dirname "$setup")/installer-check
+source "$root/scripts/wine32.sh"
 rm -rf "$work"
 mkdir -p "$work"
 
@@ -31,6 +35,24 @@ registry_has() {
     "$wineserver" -w
     grep -q -- "$1" "$WINEPREFIX"/*.reg
 }
+# The keys (as wine's registry files name them) that hold the text $1.
+keys_holding() {
+    "$wineserver" -w
+    # From the environment: awk -v would undo the files' escapes.
+    text=$1 awk '/^\[/ { key = $0; sub(/\] .*/, "]", key) }
+        index($0, ENVIRON["text"]) { print key }' "$WINEPREFIX"/*.reg | sort -u
+}
+# Whether a key holding $1 is in the 64-bit view ("64") or the 32-bit
+# one ("32"), which wine keeps under Wow6432Node.
+registered_in_view() {
+    if [ "$2" = 32 ]; then
+        keys_holding "$1" | grep -q 'Wow6432Node'
+    else
+        keys_holding "$1" | grep -vq 'Wow6432Node'
+    fi
+}
+
+x86_64-w64-mingw32-objdump -f "$setup" | grep -q "file format pei-x86-64" || fail "$setup is not a 64-bit program"
 
 echo "installer-check: a fresh prefix"
 xvfb-run -a "$wine" wineboot --init >/dev/null 2>&1
@@ -45,8 +67,15 @@ for file in Lumora.exe lumora-ctl.exe qt.conf uvc_upgrade.dll lumora-upgrade-rel
     plugins/imageformats/qtiff.dll plugins/imageformats/qwebp.dll; do
     [ -f "$installed/$file" ] || fail "$file was not installed"
 done
+[ ! -e "$WINEPREFIX/drive_c/Program Files (x86)/Lumora" ] ||
+    fail "installed into the 32-bit Program Files"
 [ -f "$shortcut" ] || fail "no Start-menu shortcut"
-registry_has 'Uninstall\\\\Lumora' || fail "no entry among the installed programs"
+strings "$shortcut" | grep -qF 'C:\Program Files\Lumora\Lumora.exe' ||
+    fail "the shortcut does not lead to the installed Lumora.exe"
+# One entry, in the 64-bit view: none under Wow6432Node.
+entry=$(keys_holding '"UninstallString"="\"C:\\Program Files\\Lumora\\uninstall.exe\""')
+[ "$entry" = '[Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lumora]' ] ||
+    fail "no entry among the installed programs in the 64-bit registry view: ${entry:-none}"
 
 echo "installer-check: the installed program"
 bash "$root/scripts/windows-screenshot.sh" "$installed/Lumora.exe" "$shot"
@@ -69,17 +98,20 @@ LUMORA_SIMULATED_CAMERAS=1 "$wine" "$ctl" snapshot 0 'Z:'"${work//\//\\}"'\shot.
 filters=0
 if [ -f "$installed/virtual/vcam_dshow.dll" ]; then
     "$wine" regsvr32 /s 'C:\Program Files\Lumora\virtual\vcam_dshow.dll' </dev/null
+    registered_in_view "Vorn DShow VCamera" 64 || fail "the 64-bit filter did not register"
     filters=$((filters + 1))
 fi
 if [ -f "$installed/virtual/x86/vcam_dshow.dll" ]; then
-    "$wine" 'C:\windows\syswow64\regsvr32.exe' /s 'C:\Program Files\Lumora\virtual\x86\vcam_dshow.dll' </dev/null
-    filters=$((filters + 1))
+    if wine_runs_32bit; then
+        "$wine" 'C:\windows\syswow64\regsvr32.exe' /s 'C:\Program Files\Lumora\virtual\x86\vcam_dshow.dll' </dev/null
+        registered_in_view "Vorn DShow VCamera" 32 || fail "the 32-bit filter did not register"
+        filters=$((filters + 1))
+    else
+        echo "installer-check: this machine runs no 32-bit x86 programs; the 32-bit filter's registration is skipped"
+    fi
 fi
-if [ "$filters" -gt 0 ]; then
-    registry_has "Vorn DShow VCamera" || fail "the filters did not register"
-else
+[ "$filters" -gt 0 ] ||
     echo "installer-check: no virtual camera filter in this build; its registration is not checked"
-fi
 
 echo "installer-check: silent uninstall"
 "$wine" 'C:\Program Files\Lumora\uninstall.exe' /S </dev/null >"$work/uninstall.log" 2>&1

@@ -11,9 +11,10 @@
 # Then Lumora.exe is started with the simulated camera, its preview is
 # switched on and a screenshot is saved to LUMORA_WINDOWS_SCREENSHOT
 # (build/windows/screenshot-windows.png unless set; docs/ holds the one in
-# the README). Last, the NSIS installer is made and proved: installed into a
-# fresh prefix, run from there (screenshot LUMORA_WINDOWS_INSTALLED_SCREENSHOT),
-# uninstalled without a trace.
+# the README). Last, the NSIS installer (a 64-bit program, like Lumora.exe)
+# is made and proved: installed into a fresh prefix, run from there
+# (screenshot LUMORA_WINDOWS_INSTALLED_SCREENSHOT), uninstalled without a
+# trace.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -56,11 +57,12 @@ if [ ${#missing[@]} -gt 0 ]; then
         --no-install-recommends "${missing[@]}"
 fi
 
-# wine32 is installed, but a kernel built without IA32 emulation runs no
-# 32-bit x86 program at all: the 32-bit pieces are then built, and what has
-# to run them (their suites, the 32-bit installer) is skipped.
+# Where no 32-bit program starts, the 32-bit pieces are still built, and
+# what has to run them (their suites, the 32-bit filter's registration from
+# the installed program) is skipped.
+source "$root/scripts/wine32.sh"
 runs32=1
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if ! wine_runs_32bit; then
     runs32=0
     echo "== windows: this machine runs no 32-bit x86 programs; their checks are skipped"
 fi
@@ -159,11 +161,9 @@ setup=$build/Lumora-$version-setup.exe
 echo "== windows: the installer ($setup)"
 if ! bash "$root/scripts/windows-installer.sh" "$build" "$setup"; then
     status=1
-elif [ "$runs32" = 1 ]; then
+else
     bash "$root/scripts/windows-installer-check.sh" "$setup" \
         "${LUMORA_WINDOWS_INSTALLED_SCREENSHOT:-$build/screenshot-installed.png}" || status=$?
-else
-    echo "windows: the installer is a 32-bit program; its install check is skipped here"
 fi
 
 finished=$(date +%s)

@@ -3,12 +3,14 @@
 ; Start-menu shortcut and an entry in the list of installed programs; the
 ; uninstaller unregisters the virtual camera filters and removes exactly what
 ; was installed, so snapshots a user saved beside the program stay. /S runs
-; either of them silently.
+; either of them silently. Both are 64-bit programs, like the program they
+; install: as such they see Program Files, System32 and the registry as the
+; program does, with no redirection to undo, and they start where only the
+; 64-bit side of Windows (or of wine) runs.
 ;
 ; Defines: STAGE (a `cmake --install` folder), LISTS (the folder with
 ; install.nsh and uninstall.nsh made from it), OUTFILE, VERSION, ICON.
-Unicode true
-!include "x64.nsh"
+Target amd64-unicode
 !include "LogicLib.nsh"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumora"
@@ -33,10 +35,6 @@ UninstPage uninstConfirm
 UninstPage instfiles
 
 Function .onInit
-    ${IfNot} ${RunningX64}
-        MessageBox MB_ICONSTOP "Lumora needs 64-bit Windows." /SD IDOK
-        Abort
-    ${EndIf}
     SetRegView 64
     SetShellVarContext all
 FunctionEnd
@@ -64,14 +62,12 @@ SectionEnd
 Section "Uninstall"
     ; The virtual camera filters, which the program's switch may have left
     ; registered: each through the registration tool of its own bitness.
-    ${DisableX64FSRedirection}
     ${If} ${FileExists} "$INSTDIR\virtual\vcam_dshow.dll"
         ExecWait '"$WINDIR\System32\regsvr32.exe" /u /s "$INSTDIR\virtual\vcam_dshow.dll"'
     ${EndIf}
     ${If} ${FileExists} "$INSTDIR\virtual\x86\vcam_dshow.dll"
         ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /u /s "$INSTDIR\virtual\x86\vcam_dshow.dll"'
     ${EndIf}
-    ${EnableX64FSRedirection}
     Delete "$SMPROGRAMS\Lumora.lnk"
     !include "${LISTS}/uninstall.nsh"
     Delete "$INSTDIR\uninstall.exe"
