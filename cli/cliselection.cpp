@@ -2,9 +2,18 @@
 
 #include "devicecatalog.h"
 
+namespace {
+
+constexpr int kAudioSettleMs = 3000;
+
+} // namespace
+
 QList<CliCamera> discoverCameras()
 {
     DeviceCatalog& catalog = DeviceCatalog::instance();
+    // Read once: a microphone the audio server lists late would be missing
+    // from the pairing, and a recording would go without its sound.
+    catalog.settleAudioInputs(kAudioSettleMs);
     const CameraTable table = buildCameraTable(catalog.videoInputs(), catalog.audioInputs());
     QList<CliCamera> cameras;
     for (auto it = table.cbegin(); it != table.cend(); ++it) {

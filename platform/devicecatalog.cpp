@@ -44,6 +44,8 @@ CameraAvailability DeviceCatalog::availability(const VideoInputInfo&)
     return CameraAvailability::Unknown;
 }
 
+void DeviceCatalog::settleAudioInputs(int) {}
+
 QStringList DeviceCatalog::inaccessibleVideoInputs()
 {
     return {};

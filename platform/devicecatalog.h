@@ -35,6 +35,13 @@ public:
     // not open: cameras that are there but unusable until the user is given
     // access. None where the system has no such thing.
     virtual QStringList inaccessibleVideoInputs();
+    // Waits, at most waitMs, until the audio inputs the system has are
+    // known, or known to be unobtainable (no audio server). For one-shot
+    // tools, which read the lists once and would otherwise miss a
+    // microphone whose server answers late; the window reads them every
+    // second and does not wait. Returns at once where the lists are always
+    // known.
+    virtual void settleAudioInputs(int waitMs);
 
     // The process-wide catalog: the simulated one when
     // LUMORA_SIMULATED_CAMERAS asks for simulated cameras, else the

@@ -170,6 +170,11 @@ QStringList LinuxDeviceCatalog::inaccessibleVideoInputs()
     return m_denied;
 }
 
+void LinuxDeviceCatalog::settleAudioInputs(int waitMs)
+{
+    PulseSourceList::instance().waitUntilKnown(waitMs);
+}
+
 AudioInputList LinuxDeviceCatalog::audioInputs()
 {
     return PulseSourceList::instance().sources();

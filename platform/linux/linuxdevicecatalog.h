@@ -25,6 +25,7 @@ public:
     CameraAvailability availability(const VideoInputInfo& camera) override;
     // Nodes whose open() was refused for lack of permission.
     QStringList inaccessibleVideoInputs() override;
+    void settleAudioInputs(int waitMs) override;
 
     // Reads one node; false when it is no video capture node. *denied
     // tells whether the node could not be opened for lack of permission,

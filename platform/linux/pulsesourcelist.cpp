@@ -66,6 +66,16 @@ AudioInputList PulseSourceList::sources()
     return m_sources;
 }
 
+bool PulseSourceList::waitUntilKnown(int waitMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    if (!PulseConnection::instance().waitUntilReady(waitMs)) {
+        return false;
+    }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_known.wait_until(lock, deadline, [this] { return m_listKnown; });
+}
+
 void PulseSourceList::contextReady(pa_context* context)
 {
     pa_context_set_subscribe_callback(

@@ -24,6 +24,9 @@ public:
     // In the server's order. Only the very first call may wait (briefly) for
     // the server's first answer.
     AudioInputList sources();
+    // Waits, at most waitMs, for the server's first list; false when there
+    // is no server or it did not answer in time.
+    bool waitUntilKnown(int waitMs);
 
 private:
     PulseSourceList();
