@@ -115,10 +115,9 @@ bootstrap() {
         echo "something is still mounted in $root; unmount it first"
         return 1
     fi
-    # python3 and man-db: the package check reads its listing with python and
-    # finds the manual pages with man.
+    # The rest comes from scripts/setup.sh, as on any machine.
     $SUDO rm -rf --one-file-system "$root" "$root.new" &&
-        $SUDO mmdebstrap --variant=apt --include=ca-certificates,python3,man-db,procps,file \
+        $SUDO mmdebstrap --variant=apt --include=ca-certificates \
             "$SUITE" "$root.new" "deb $mirror $SUITE main" "deb $mirror $SUITE-updates main" &&
         $SUDO touch "$root.new/.lumora-root" && $SUDO mv "$root.new" "$root"
 }
