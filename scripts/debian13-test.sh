@@ -168,6 +168,7 @@ package() {
         ! grep '^== package: skipped' "$cache/package.log"
 }
 
+started_all=$(date +%s)
 if [ ! -e "$root/.lumora-root" ]; then
     step "bootstrap $SUITE from $mirror (mmdebstrap)" bootstrap
 fi
@@ -181,3 +182,4 @@ step "build (Release, no warnings)" build
 step "ctest -LE hardware" in_root ctest --test-dir /src/lumora/build/release --output-on-failure \
     --no-tests=error -j"$(nproc)" -LE hardware
 step "scripts/package-test.sh: build, install, run and purge the package" package
+echo "== Debian 13: passed in $(($(date +%s) - started_all)) s"

@@ -101,16 +101,17 @@ int statAt(int dirfd, const char* path, struct stat* st, int flags)
 // The 64-bit variants of the calls take the same structures on this platform.
 static_assert(sizeof(struct stat) == sizeof(struct stat64) && sizeof(dirent) == sizeof(dirent64));
 
-// A listing of /dev gets the nodes after the real entries.
+// A listing of /dev gets the nodes after the real entries; the DIR of any
+// other listing may have been one of /dev before.
 DIR* listed(DIR* dir, const std::string& path)
 {
-    if (dir && (path == "/dev" || path == "/dev/")) {
-        auto [d, lock] = locked();
-        std::deque<int>& nodes = d.listings[dir] = {};
-        for (const auto& c : d.cameras) {
-            if (c->plugged)
-                nodes.insert(nodes.end(), {c->node, c->node + 1});
-        }
+    if (!dir || !active)
+        return dir;
+    auto [d, lock] = locked();
+    std::deque<int>& nodes = d.listings[dir] = {};
+    for (const auto& c : d.cameras) {
+        if (c->plugged && (path == "/dev" || path == "/dev/"))
+            nodes.insert(nodes.end(), {c->node, c->node + 1});
     }
     return dir;
 }
@@ -337,14 +338,6 @@ UVCDEV_API DIR* fdopendir(int fd)
 {
     REAL(fdopendir);
     return listed(real(fd), folderOf(fd));
-}
-
-UVCDEV_API int closedir(DIR* dir)
-{
-    REAL(closedir);
-    if (active)
-        locked().first.listings.erase(dir);
-    return real(dir);
 }
 
 UVCDEV_API dirent64* readdir64(DIR* dir)
