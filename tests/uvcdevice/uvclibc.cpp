@@ -81,23 +81,6 @@ int nodeStat(int node, struct stat* st)
     return 0;
 }
 
-// Every open and stat goes to the *at call: the node, or the path
-// with the sysfs entries mapped.
-int openAt(int dirfd, const char* path, int flags, mode_t mode)
-{
-    static const auto real =
-        reinterpret_cast<int (*)(int, const char*, int, ...)>(dlsym(RTLD_NEXT, "openat"));
-    const int node = nodeAt(dirfd, path);
-    return node >= 0 ? openNode(node, flags) : real(dirfd, mapped(path), flags, mode);
-}
-
-int statAt(int dirfd, const char* path, struct stat* st, int flags)
-{
-    REAL(fstatat);
-    const int node = nodeAt(dirfd, path, flags);
-    return node >= 0 ? nodeStat(node, st) : real(dirfd, mapped(path), st, flags);
-}
-
 // The 64-bit variants of the calls take the same structures on this platform.
 static_assert(sizeof(struct stat) == sizeof(struct stat64) && sizeof(dirent) == sizeof(dirent64));
 
@@ -147,25 +130,28 @@ __attribute__((constructor)) void keepToThisProcess()
     const bool given = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE;                      \
     const mode_t mode = given ? mode_t(va_arg(args, int)) : 0;                                     \
     va_end(args)
+// Every open goes to openat: the node, or the path with the sysfs entries mapped.
 #define OPEN_CALLS(bits)                                                                           \
+    UVCDEV_API int openat##bits(int dirfd, const char* path, int flags, ...)                       \
+    {                                                                                              \
+        REAL(openat##bits);                                                                        \
+        MODE_ARGUMENT(flags);                                                                      \
+        const int node = nodeAt(dirfd, path);                                                      \
+        return node >= 0 ? openNode(node, flags) : real(dirfd, mapped(path), flags, mode);         \
+    }                                                                                              \
     UVCDEV_API int open##bits(const char* path, int flags, ...)                                    \
     {                                                                                              \
         MODE_ARGUMENT(flags);                                                                      \
-        return openAt(AT_FDCWD, path, flags, mode);                                                \
-    }                                                                                              \
-    UVCDEV_API int openat##bits(int dirfd, const char* path, int flags, ...)                       \
-    {                                                                                              \
-        MODE_ARGUMENT(flags);                                                                      \
-        return openAt(dirfd, path, flags, mode);                                                   \
+        return openat##bits(AT_FDCWD, path, flags, mode);                                          \
     }                                                                                              \
     /* The calls of programs built with _FORTIFY_SOURCE, when the flags are not constant. */       \
     UVCDEV_API int __open##bits##_2(const char* path, int flags)                                   \
     {                                                                                              \
-        return openAt(AT_FDCWD, path, flags, 0);                                                   \
+        return openat##bits(AT_FDCWD, path, flags);                                                \
     }                                                                                              \
     UVCDEV_API int __openat##bits##_2(int dirfd, const char* path, int flags)                      \
     {                                                                                              \
-        return openAt(dirfd, path, flags, 0);                                                      \
+        return openat##bits(dirfd, path, flags);                                                   \
     }
 OPEN_CALLS()
 OPEN_CALLS(64)
@@ -197,22 +183,25 @@ UVCDEV_API int ioctl(int fd, unsigned long request, ...) noexcept
 
 // A node's descriptor is a memfd underneath; it answers as the node.
 #define STAT_CALLS(bits)                                                                           \
-    UVCDEV_API int stat##bits(const char* path, struct stat##bits* st) noexcept                    \
-    {                                                                                              \
-        return statAt(AT_FDCWD, path, reinterpret_cast<struct stat*>(st), 0);                      \
-    }                                                                                              \
-    UVCDEV_API int lstat##bits(const char* path, struct stat##bits* st) noexcept                   \
-    {                                                                                              \
-        return statAt(AT_FDCWD, path, reinterpret_cast<struct stat*>(st), AT_SYMLINK_NOFOLLOW);    \
-    }                                                                                              \
-    UVCDEV_API int fstat##bits(int fd, struct stat##bits* st) noexcept                             \
-    {                                                                                              \
-        return statAt(fd, "", reinterpret_cast<struct stat*>(st), AT_EMPTY_PATH);                  \
-    }                                                                                              \
     UVCDEV_API int fstatat##bits(int dirfd, const char* path, struct stat##bits* st,               \
                                  int flags) noexcept                                               \
     {                                                                                              \
-        return statAt(dirfd, path, reinterpret_cast<struct stat*>(st), flags);                     \
+        REAL(fstatat##bits);                                                                       \
+        const int node = nodeAt(dirfd, path, flags);                                               \
+        return node >= 0 ? nodeStat(node, reinterpret_cast<struct stat*>(st))                      \
+                         : real(dirfd, mapped(path), st, flags);                                   \
+    }                                                                                              \
+    UVCDEV_API int stat##bits(const char* path, struct stat##bits* st) noexcept                    \
+    {                                                                                              \
+        return fstatat##bits(AT_FDCWD, path, st, 0);                                               \
+    }                                                                                              \
+    UVCDEV_API int lstat##bits(const char* path, struct stat##bits* st) noexcept                   \
+    {                                                                                              \
+        return fstatat##bits(AT_FDCWD, path, st, AT_SYMLINK_NOFOLLOW);                             \
+    }                                                                                              \
+    UVCDEV_API int fstat##bits(int fd, struct stat##bits* st) noexcept                             \
+    {                                                                                              \
+        return fstatat##bits(fd, "", st, AT_EMPTY_PATH);                                           \
     }
 STAT_CALLS()
 STAT_CALLS(64)
