@@ -95,7 +95,10 @@ in_root() {
 # step NAME COMMAND...: one line with the time the step took; its output goes
 # to the log, whose end is shown when it fails. The commands run as an if's
 # condition, where errexit is off: the step functions chain with &&.
-step() {
+# check NAME COMMAND...: the same for a step the next ones do not need; its
+# failure is told at the end, after them.
+failed=()
+run_step() {
     local name=$1 started
     shift
     started=$(date +%s)
@@ -103,12 +106,14 @@ step() {
     echo "== $name" >>"$log"
     if "$@" >>"$log" 2>&1; then
         echo "$(($(date +%s) - started)) s"
-    else
-        echo "FAILED after $(($(date +%s) - started)) s; the end of $log:"
-        tail -n 60 "$log"
-        exit 1
+        return 0
     fi
+    echo "FAILED after $(($(date +%s) - started)) s; the end of $log:"
+    tail -n 60 "$log"
+    return 1
 }
+step() { run_step "$@" || exit 1; }
+check() { run_step "$@" || failed+=("$1"); }
 
 bootstrap() {
     if mounts_in_root; then
@@ -179,7 +184,11 @@ step "clone $(git rev-parse --short HEAD)" clone
     echo "== Debian 13: note: the checkout has uncommitted changes, which are not tested"
 step "scripts/setup.sh --package" in_root bash /src/lumora/scripts/setup.sh --package
 step "build (Release, no warnings)" build
-step "ctest -LE hardware" in_root ctest --test-dir /src/lumora/build/release --output-on-failure \
+check "ctest -LE hardware" in_root ctest --test-dir /src/lumora/build/release --output-on-failure \
     --no-tests=error -j"$(nproc)" -LE hardware
-step "scripts/package-test.sh: build, install, run and purge the package" package
+check "scripts/package-test.sh: build, install, run and purge the package" package
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "== Debian 13: FAILED after $(($(date +%s) - started_all)) s: $(printf '%s; ' "${failed[@]}")"
+    exit 1
+fi
 echo "== Debian 13: passed in $(($(date +%s) - started_all)) s"
