@@ -237,7 +237,7 @@ void Mp4Muxer::fail(const std::string& error)
     }
 }
 
-int Mp4Muxer::writeData(void* opaque, uint8_t* buffer, int size, AVIODataMarkerType type,
+int Mp4Muxer::writeData(void* opaque, WriteBuffer buffer, int size, AVIODataMarkerType type,
                         int64_t time)
 {
     auto* self = static_cast<Mp4Muxer*>(opaque);

@@ -2,6 +2,7 @@
 
 extern "C" {
 #include <libavformat/avio.h>
+#include <libavformat/version.h>
 }
 
 #include <cstdint>
@@ -43,7 +44,13 @@ public:
     bool wantsGlobalHeader() const;
 
 private:
-    static int writeData(void* opaque, uint8_t* buffer, int size, AVIODataMarkerType type,
+    // FFmpeg 7 (libavformat 61) hands the data to write over as const.
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+    using WriteBuffer = const uint8_t*;
+#else
+    using WriteBuffer = uint8_t*;
+#endif
+    static int writeData(void* opaque, WriteBuffer buffer, int size, AVIODataMarkerType type,
                          int64_t time);
     static int64_t seekData(void* opaque, int64_t offset, int whence);
     void fail(const std::string& error);

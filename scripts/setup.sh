@@ -29,6 +29,7 @@ PACKAGES=(
     libpulse-dev pulseaudio pulseaudio-utils
     xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2
     libgtest-dev libbenchmark-dev
+    python3
 )
 
 # A package the archive offers (apt-cache knows a candidate for it).
@@ -56,7 +57,7 @@ if [ "$virtual_camera" = 1 ]; then
 fi
 
 if [ "$package" = 1 ]; then
-    PACKAGES+=(dpkg-dev file lintian appstream desktop-file-utils)
+    PACKAGES+=(dpkg-dev file lintian appstream desktop-file-utils man-db)
 fi
 
 missing=()

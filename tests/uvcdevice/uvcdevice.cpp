@@ -1,65 +1,18 @@
-// uvcvideo cameras in user space: the C library calls that reach /dev/videoN and its sysfs
-// entries are taken over. A node is a memfd, so close and the mmap of its buffers are real.
-#include "uvcdevice.h"
+// uvcvideo cameras in user space: the nodes, their sysfs entries and the ioctls
+// of uvcvideo. The C library calls that reach them are taken over in
+// uvclibc.cpp; a node is a memfd, so close and the mmap of its buffers are real.
+#include "uvcdeviceinternal.h"
 
-#include "simulatedcamera.h"
-#include "simulatedextensionunits.h"
-#include "simulatedframerenderer.h"
-#include "simulatedstandardcontrols.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
-
-#include <dirent.h>
-#include <dlfcn.h>
-#include <fcntl.h>
 #include <linux/usb/video.h>
 #include <linux/uvcvideo.h>
-#include <linux/videodev2.h>
-#include <poll.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <cstdarg>
-#include <cstdio>
-#include <cstring>
-#include <deque>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <mutex>
 #include <sstream>
-#include <tuple>
-#include <utility>
-#include <vector>
 
 namespace fs = std::filesystem;
-#define REAL(name)                                                                                 \
-    static const auto real = reinterpret_cast<decltype(&::name)>(dlsym(RTLD_NEXT, #name))
 
-namespace {
-
-// The camera sends `loop` pictures over and over, each with its number drawn in as a row of
-// squares placed in fractions of the picture: it reads back at any scale.
-struct PictureCode
-{
-    static constexpr int loop = 30, bits = 8;
-    static constexpr double y = 0.07, half = 0.012;
-    static double x(int bit) { return 0.05 + bit * 0.04; }
-};
-
-struct Mode
-{
-    uint32_t fourcc;
-    int width, height;
-    std::vector<uint32_t> intervals; // 100 ns units, fastest first
-};
+namespace uvcdev {
 
 // As PTZ conference cameras list them: the fast modes only in MJPEG.
 const std::vector<Mode> kModes = {{V4L2_PIX_FMT_MJPEG, 1280, 720, {333333, 400000, 666666}},
@@ -67,48 +20,6 @@ const std::vector<Mode> kModes = {{V4L2_PIX_FMT_MJPEG, 1280, 720, {333333, 40000
                                   {V4L2_PIX_FMT_YUYV, 1280, 720, {1000000}},
                                   {V4L2_PIX_FMT_YUYV, 640, 480, {333333}}};
 const std::vector<Mode> kYuyvModes(kModes.begin() + 2, kModes.end());
-
-struct Camera
-{
-    std::string name;
-    bool yuyvOnly = false, plugged = true, streaming = false;
-    // The metadata node is node + 1; owner is the handle that set a format or took buffers,
-    // as uvcvideo's privileges.
-    int mainUnit = 4, zoomUnit = 6, node = 0, port = 1, owner = -1;
-    int64_t pluggedAtNs = 0;
-    std::shared_ptr<SimulatedCamera> model;
-    std::unique_ptr<SimulatedExtensionUnits> units;
-    std::unique_ptr<SimulatedStandardControls> controls;
-    Mode mode;
-    uint32_t interval = 0, bufferLength = 0;
-    std::vector<v4l2_buffer> buffers; // as QUERYBUF describes them
-    uint8_t* map = nullptr;
-    int64_t startNs = 0, nextFrame = 1;
-    std::deque<int> queued, done;
-
-    const std::vector<Mode>& modes() const { return yuyvOnly ? kYuyvModes : kModes; }
-    uint32_t imageSize() const { return uint32_t(mode.width * mode.height * 2); }
-    int64_t dueNs() const { return startNs + nextFrame * int64_t(interval) * 100; }
-};
-
-struct Handle
-{
-    std::shared_ptr<Camera> camera;
-    bool metadata = false, nonblocking = false;
-};
-
-struct Devices
-{
-    std::recursive_mutex mutex;
-    std::string root;
-    std::vector<std::shared_ptr<Camera>> cameras;
-    std::map<int, Handle> handles;
-    std::map<DIR*, std::deque<int>> listings; // of /dev: the nodes still to add at its end
-    int nextNode = 0, nextPort = 1;
-    std::string log;
-    std::map<int, int64_t> pictureTimes;
-    int emptyDequeues = 0;
-};
 
 std::atomic<bool> active{false}; // until the devices exist, every call passes through
 
@@ -128,81 +39,6 @@ void note(Devices& d, const char* format, ...)
     vsnprintf(line, sizeof line, format, args);
     va_end(args);
     d.log += std::string(line) + '\n';
-}
-
-// Pictures, made once per mode from the simulated camera's renderer when a frame first needs
-// it: a stream starts at once, as a camera's does, however slow the build.
-struct PictureMaker
-{
-    explicit PictureMaker(const Mode& m) : renderer(m.width, m.height)
-    {
-        std::tie(frame->format, frame->width, frame->height) =
-            std::make_tuple(int(AV_PIX_FMT_YUVJ420P), m.width, m.height);
-        if (m.fourcc == V4L2_PIX_FMT_MJPEG) {
-            jpeg = avcodec_alloc_context3(avcodec_find_encoder(AV_CODEC_ID_MJPEG));
-            std::tie(jpeg->width, jpeg->height, jpeg->pix_fmt) =
-                std::make_tuple(m.width, m.height, AV_PIX_FMT_YUVJ420P);
-            std::tie(jpeg->time_base, jpeg->flags, jpeg->global_quality) =
-                std::make_tuple(AVRational{1, 30}, AV_CODEC_FLAG_QSCALE, FF_QP2LAMBDA * 4);
-        }
-        ready = av_frame_get_buffer(frame, 0) >= 0 &&
-                (!jpeg || avcodec_open2(jpeg, nullptr, nullptr) >= 0);
-    }
-
-    std::string make(int i)
-    {
-        const int w = frame->width, h = frame->height;
-        uint8_t **p = frame->data, *y = p[0];
-        const int* stride = frame->linesize;
-        renderer.render(SimulatedCameraState(), 9 * 3600000 + i * 33, i / 30.0,
-                        {p[0], p[1], p[2], stride[0], stride[1], stride[2]});
-        const int half = std::max(2, int(PictureCode::half * w)), cy = int(PictureCode::y * h);
-        for (int bit = 0; bit < PictureCode::bits; ++bit) {
-            const int x0 = int(PictureCode::x(bit) * w) - half;
-            for (int row = cy - half; row < cy + half; ++row) {
-                std::fill_n(y + row * stride[0] + x0, 2 * half, (i >> bit) & 1 ? 255 : 0);
-                for (int c : {1, 2})
-                    std::fill_n(p[c] + (row / 2) * stride[c] + x0 / 2, half, 128);
-            }
-        }
-        std::string out;
-        if (!jpeg) { // YUYV as cameras send it: limited range, chroma shared by two pixels
-            out.resize(size_t(w) * h * 2);
-            for (int row = 0; row < h; ++row) {
-                for (int x = 0; x < w; ++x) {
-                    const uint8_t chroma = p[1 + (x & 1)][(row / 2) * stride[1] + x / 2];
-                    out[(size_t(row) * w + x) * 2] = char(16 + y[row * stride[0] + x] * 219 / 255);
-                    out[(size_t(row) * w + x) * 2 + 1] = char(128 + (chroma - 128) * 224 / 255);
-                }
-            }
-        } else if (avcodec_send_frame(jpeg, frame) >= 0 &&
-                   avcodec_receive_packet(jpeg, packet) >= 0) {
-            out.assign(reinterpret_cast<char*>(packet->data), size_t(packet->size));
-            av_packet_unref(packet);
-        }
-        return out;
-    }
-
-    SimulatedFrameRenderer renderer;
-    AVFrame* frame = av_frame_alloc();
-    AVPacket* packet = av_packet_alloc();
-    AVCodecContext* jpeg = nullptr;
-    bool ready = false;
-    std::vector<std::string> made = std::vector<std::string>(PictureCode::loop); // kept for good
-};
-
-const std::string& picture(const Mode& mode, int64_t frame)
-{
-    static std::mutex mutex;
-    static std::map<std::tuple<uint32_t, int, int>, std::unique_ptr<PictureMaker>> makers;
-    std::lock_guard<std::mutex> lock(mutex);
-    auto& maker = makers[{mode.fourcc, mode.width, mode.height}];
-    if (!maker)
-        maker = std::make_unique<PictureMaker>(mode);
-    std::string& made = maker->made[size_t(frame % PictureCode::loop)];
-    if (made.empty() && maker->ready)
-        made = maker->make(int(frame % PictureCode::loop));
-    return made;
 }
 
 // The device descriptor, then the configuration with its video function.
@@ -467,8 +303,8 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     auto* f = static_cast<v4l2_format*>(arg);
     auto* b = static_cast<v4l2_buffer*>(arg);
     auto* ctrl = static_cast<v4l2_control*>(arg);
-    if (!c.plugged)
-        return -ENODEV;
+    if (!c.plugged || (!arg && _IOC_SIZE(request))) // the kernel cannot copy from null either
+        return c.plugged ? -EFAULT : -ENODEV;
     if (h.metadata && request != VIDIOC_QUERYCAP)
         return -ENOTTY; // its metadata format is of no interest here
     if (takes && c.owner != -1 && c.owner != fd)
@@ -680,65 +516,6 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     return -ENOTTY;
 }
 
-int failWith(int error)
-{
-    errno = error;
-    return -1;
-}
-
-// The node number of /dev/videoN, -1 for any other path.
-int nodeNumber(const char* path)
-{
-    int node = -1, end = 0;
-    return path && sscanf(path, "/dev/video%d%n", &node, &end) == 1 && !path[end] ? node : -1;
-}
-
-// Where the sysfs entries of the nodes really are; valid until the thread's next call.
-const char* mapped(const char* path)
-{
-    thread_local std::string buffer;
-    if (!path || (std::strncmp(path, "/sys/class/video4linux/", 23) != 0 &&
-                  std::strncmp(path, "/sys/devices/platform/uvcdev/", 29) != 0 &&
-                  std::strncmp(path, "/sys/dev/char/81:", 17) != 0))
-        return path;
-    buffer = devices().root + path;
-    return buffer.c_str();
-}
-
-int openNode(int node, int flags)
-{
-    auto [d, lock] = locked();
-    auto c = cameraOfNode(d, node);
-    if (!c)
-        return failWith(ENOENT);
-    const int fd = memfd_create("uvcdev", (flags & O_CLOEXEC) ? MFD_CLOEXEC : 0);
-    if (fd >= 0)
-        d.handles[fd] = Handle{c, c->node != node, (flags & O_NONBLOCK) != 0};
-    return fd;
-}
-
-int nodeStat(int node, struct stat* st)
-{
-    auto [d, lock] = locked();
-    auto c = cameraOfNode(d, node);
-    if (!c)
-        return failWith(ENOENT);
-    *st = {};
-    std::tie(st->st_mode, st->st_rdev, st->st_ino, st->st_nlink) =
-        std::make_tuple(S_IFCHR | 0660, makedev(81, node), 1000 + node, 1);
-    st->st_ctim = st->st_mtim = st->st_atim =
-        timespec{c->pluggedAtNs / 1000000000, c->pluggedAtNs % 1000000000};
-    return 0;
-}
-
-// Children (the audio server, helpers) run without this library unless a
-// caller asks for it: they have no business with the cameras.
-__attribute__((constructor)) void keepToThisProcess()
-{
-    if (!getenv("UVCDEV_KEEP_PRELOAD"))
-        unsetenv("LD_PRELOAD");
-}
-
 // As uvcvideo's poll: readable once the owner's next picture is complete, an
 // error while the handle does not stream, a hang-up once the camera is gone.
 short nodeEvents(const Handle& h, int fd, int64_t now)
@@ -752,185 +529,9 @@ short nodeEvents(const Handle& h, int fd, int64_t now)
     return c.done.empty() ? 0 : POLLIN | POLLRDNORM;
 }
 
-} // namespace
+} // namespace uvcdev
 
-// The C library, as the program, Qt and FFmpeg call it
-
-#define OPEN_CALL(name)                                                                            \
-    UVCDEV_API int name(const char* path, int flags, ...)                                          \
-    {                                                                                              \
-        REAL(name);                                                                                \
-        va_list args;                                                                              \
-        va_start(args, flags);                                                                     \
-        const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? mode_t(va_arg(args, int)) : 0;       \
-        va_end(args);                                                                              \
-        return nodeNumber(path) < 0 ? real(mapped(path), flags, mode)                              \
-                                    : openNode(nodeNumber(path), flags);                           \
-    }
-OPEN_CALL(open)
-OPEN_CALL(open64)
-
-// open() of programs built with _FORTIFY_SOURCE, when the flags are not constant.
-UVCDEV_API int __open_2(const char* path, int flags)
-{
-    static const auto real =
-        reinterpret_cast<int (*)(const char*, int)>(dlsym(RTLD_NEXT, "__open_2"));
-    return nodeNumber(path) < 0 ? real(mapped(path), flags) : openNode(nodeNumber(path), flags);
-}
-
-UVCDEV_API int close(int fd)
-{
-    REAL(close);
-    if (active) {
-        auto [d, lock] = locked();
-        auto it = d.handles.find(fd);
-        if (it != d.handles.end() && it->second.camera->owner == fd)
-            releaseStream(*it->second.camera);
-        if (it != d.handles.end())
-            d.handles.erase(it);
-    }
-    return real(fd);
-}
-
-UVCDEV_API int ioctl(int fd, unsigned long request, ...) noexcept
-{
-    REAL(ioctl);
-    va_list args;
-    va_start(args, request);
-    void* arg = va_arg(args, void*);
-    va_end(args);
-    const int result = active ? nodeIoctl(fd, request, arg) : 1;
-    return result == 1 ? real(fd, request, arg) : result < 0 ? failWith(-result) : result;
-}
-
-UVCDEV_API int stat(const char* path, struct stat* st) noexcept
-{
-    REAL(stat);
-    return nodeNumber(path) >= 0 ? nodeStat(nodeNumber(path), st) : real(mapped(path), st);
-}
-
-// A node's descriptor is a memfd underneath; it answers as the node.
-UVCDEV_API int fstat(int fd, struct stat* st) noexcept
-{
-    REAL(fstat);
-    if (!active)
-        return real(fd, st);
-    auto [d, lock] = locked();
-    auto it = d.handles.find(fd);
-    return it == d.handles.end() ? real(fd, st)
-                                 : nodeStat(it->second.camera->node + it->second.metadata, st);
-}
-
-// Nodes among the descriptors are answered here, the others by the real poll
-// in slices that end when a node's next picture is due. Sets without a node
-// (the event loops' own) go straight to the real poll.
-UVCDEV_API int poll(pollfd* fds, nfds_t count, int timeoutMs)
-{
-    REAL(poll);
-    const auto isNode = [&](const pollfd& p) { return locked().first.handles.count(p.fd) > 0; };
-    if (!active || std::none_of(fds, fds + count, isNode))
-        return real(fds, count, timeoutMs);
-    const int64_t end = clockNs(CLOCK_MONOTONIC) + int64_t(timeoutMs) * 1000000;
-    std::vector<pollfd> others(fds, fds + count);
-    for (;;) {
-        int ready = 0;
-        int64_t now = clockNs(CLOCK_MONOTONIC), due = timeoutMs < 0 ? INT64_MAX : end;
-        {
-            auto [d, lock] = locked();
-            for (nfds_t i = 0; i < count; ++i) {
-                auto it = d.handles.find(fds[i].fd);
-                if (it == d.handles.end())
-                    continue;
-                others[i].fd = -1; // the real poll skips it
-                fds[i].revents =
-                    nodeEvents(it->second, fds[i].fd, now) & (fds[i].events | POLLERR | POLLHUP);
-                ready += fds[i].revents != 0;
-                if (it->second.camera->streaming)
-                    due = std::min(due, it->second.camera->dueNs());
-            }
-        }
-        // A node that is ready only has the others looked at, without waiting.
-        const int slice = ready ? 0
-                          : due == INT64_MAX
-                              ? -1
-                              : int((std::max<int64_t>(0, due - now) + 999999) / 1000000);
-        const int result = real(others.data(), count, slice);
-        if (result < 0)
-            return result;
-        for (nfds_t i = 0; i < count; ++i)
-            if (others[i].fd >= 0)
-                fds[i].revents = others[i].revents;
-        if (ready + result > 0 || (timeoutMs >= 0 && clockNs(CLOCK_MONOTONIC) >= end))
-            return ready + result;
-    }
-}
-
-// Standard streams (fopen, std::ifstream) read sysfs too.
-#define FOPEN_CALL(name)                                                                           \
-    UVCDEV_API FILE* name(const char* path, const char* mode)                                      \
-    {                                                                                              \
-        REAL(name);                                                                                \
-        return real(mapped(path), mode);                                                           \
-    }
-FOPEN_CALL(fopen)
-FOPEN_CALL(fopen64)
-
-UVCDEV_API int access(const char* path, int mode) noexcept
-{
-    REAL(access);
-    return real(mapped(path), mode);
-}
-
-UVCDEV_API char* realpath(const char* path, char* resolved) noexcept
-{
-    REAL(realpath);
-    struct stat s;
-    if (nodeNumber(path) >= 0) {
-        return nodeStat(nodeNumber(path), &s) < 0 ? nullptr
-               : resolved                         ? std::strcpy(resolved, path)
-                                                  : strdup(path);
-    }
-    const char* target = mapped(path);
-    char* r = real(target, resolved);
-    // Callers see the sysfs paths, never the folder behind them.
-    const size_t cut = target != path ? devices().root.size() : 0;
-    if (r && cut && std::strncmp(r, devices().root.c_str(), cut) == 0)
-        std::memmove(r, r + cut, std::strlen(r) - cut + 1);
-    return r;
-}
-
-// A listing of /dev gets the nodes after the real entries.
-UVCDEV_API DIR* opendir(const char* path)
-{
-    REAL(opendir);
-    DIR* dir = real(mapped(path));
-    if (dir && (std::strcmp(path, "/dev") == 0 || std::strcmp(path, "/dev/") == 0)) {
-        auto [d, lock] = locked();
-        std::deque<int>& nodes = d.listings[dir] = {};
-        for (const auto& c : d.cameras) {
-            if (c->plugged)
-                nodes.insert(nodes.end(), {c->node, c->node + 1});
-        }
-    }
-    return dir;
-}
-
-UVCDEV_API dirent64* readdir64(DIR* dir)
-{
-    REAL(readdir64);
-    dirent64* entry = real(dir);
-    if (entry || !active)
-        return entry;
-    auto [d, lock] = locked();
-    auto it = d.listings.find(dir);
-    if (it == d.listings.end() || it->second.empty())
-        return nullptr;
-    thread_local dirent64 node; // the caller's until its next read
-    node = dirent64{1000 + uint64_t(it->second.front()), 0, sizeof node, DT_CHR, {}};
-    snprintf(node.d_name, sizeof node.d_name, "video%d", it->second.front());
-    it->second.pop_front();
-    return &node;
-}
+using namespace uvcdev;
 
 // The controller
 
@@ -978,20 +579,6 @@ UVCDEV_API int64_t uvcdev_picture_time(int picture)
 {
     auto [d, lock] = locked();
     return d.pictureTimes.count(picture) ? d.pictureTimes[picture] : -1;
-}
-
-UVCDEV_API int uvcdev_read_picture(const uint8_t* rgb, int width, int height, int stride)
-{
-    int number = 0;
-    for (int bit = 0; bit < PictureCode::bits; ++bit) {
-        const uint8_t* px =
-            rgb + int(PictureCode::y * height) * stride + int(PictureCode::x(bit) * width) * 3;
-        const int level = (px[0] + px[1] + px[2]) / 3;
-        if (level > 60 && level < 190)
-            return -1;
-        number |= (level >= 190) << bit;
-    }
-    return number < PictureCode::loop ? number : -1;
 }
 
 // The cameras are there from the start, for a client that opens or stats its
