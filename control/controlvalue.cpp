@@ -2,6 +2,9 @@
 
 #include <QVariant>
 
+#include <cmath>
+#include <limits>
+
 using Kind = ControlDescriptor::Kind;
 
 namespace {
@@ -61,9 +64,12 @@ QJsonValue ControlValue::parse(const ControlDescriptor& control, const QJsonValu
             return QJsonValue(0);
         }
         if (value.isDouble()) {
+            // Converted only when an int holds it: 1e12 or -9e33 in a
+            // document is refused, not turned into some other number.
             const double d = value.toDouble();
-            ok = d == double(int(d));
-            number = int(d);
+            ok = d >= std::numeric_limits<int>::min() && d <= std::numeric_limits<int>::max() &&
+                 d == std::trunc(d);
+            number = ok ? int(d) : 0;
         } else {
             number = text.toInt(&ok);
         }

@@ -4,6 +4,17 @@
 
 #include <cmath>
 
+namespace {
+
+// The bar runs from 0 to 100, whatever number a library writes ("send file:
+// 75000%", "flash write: 99999999999%").
+int barValueOf(float percent)
+{
+    return percent >= 100.0f ? 100 : percent > 0.0f ? int(percent) : 0;
+}
+
+} // namespace
+
 UpgradeOutcome::Reading UpgradeOutcome::read(const QString& message)
 {
     Reading reading;
@@ -23,13 +34,13 @@ UpgradeOutcome::Reading UpgradeOutcome::read(const QString& message)
     }
     if (sendFile) {
         reading.phase = Phase::SendFile;
-        reading.barValue = sendFilePercent(number);
-        reading.percent = float(reading.barValue);
+        reading.percent = float(sendFilePercent(number));
+        reading.barValue = barValueOf(reading.percent);
         reading.status = QStringLiteral("send file...");
     } else {
         reading.phase = Phase::FlashWrite;
         reading.percent = flashWritePercent(number);
-        reading.barValue = static_cast<int>(reading.percent);
+        reading.barValue = barValueOf(reading.percent);
         const bool complete = std::fabs(reading.percent - 100.0f) < 0.00001f;
         m_flashComplete = m_flashComplete || complete;
         reading.status = complete ? QStringLiteral("Please wait device reboot...")
