@@ -81,6 +81,11 @@ cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >"$build/build.log"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:symbolize=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
+# The config.ini target writes a file for every input: in memory, not on disk.
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    export TMPDIR=/dev/shm
+fi
+
 passed=0
 failed=0
 for target in "${targets[@]}"; do

@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static std::vector<unsigned char> space(FrameRecord::kRecordBytes + 4096);
     static std::vector<unsigned char> pixels(FrameRecord::kPixelBytes);
     unsigned char* segment = space.data() + space.size() - segmentBytes;
-    std::fill_n(segment, segmentBytes, 0);
-    std::copy_n(data + 4, std::min(segmentBytes, size - 4), segment);
+    std::memset(segment, 0, segmentBytes);
+    std::memcpy(segment, data + 4, std::min(segmentBytes, size - 4));
     const FrameRecord::Status status =
         FrameRecord::copyPicture(segment, std::int64_t(segmentBytes), pixels.data());
     if (status == FrameRecord::Status::Valid) {
