@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-runs=20000
+runs=50000
 targets=()
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -92,7 +92,7 @@ for target in "${targets[@]}"; do
     seeds=tests/fuzz/corpus/$target
     work=$build/work/$target
     findings=$build/findings/$target
-    rm -rf "$work"
+    rm -rf "$work" "$findings"
     mkdir -p "$work" "$findings"
     if [ -d "$seeds" ]; then
         cp -r "$seeds/." "$work/"

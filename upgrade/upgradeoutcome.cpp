@@ -3,14 +3,23 @@
 #include "upgrademessage.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
-// The bar runs from 0 to 100, whatever number a library writes ("send file:
-// 75000%", "flash write: 99999999999%").
+// A percentage as the bar takes it. One beyond what an int holds ("flash
+// write: 99999999999%") stays beyond the bar's range, as "send file: 250%"
+// does, where the page leaves the bar as it was, instead of becoming some
+// other number.
 int barValueOf(float percent)
 {
-    return percent >= 100.0f ? 100 : percent > 0.0f ? int(percent) : 0;
+    if (!(percent > float(std::numeric_limits<int>::min()))) {
+        return std::numeric_limits<int>::min();
+    }
+    if (percent >= float(std::numeric_limits<int>::max())) {
+        return std::numeric_limits<int>::max();
+    }
+    return int(percent);
 }
 
 } // namespace
@@ -34,8 +43,8 @@ UpgradeOutcome::Reading UpgradeOutcome::read(const QString& message)
     }
     if (sendFile) {
         reading.phase = Phase::SendFile;
-        reading.percent = float(sendFilePercent(number));
-        reading.barValue = barValueOf(reading.percent);
+        reading.barValue = sendFilePercent(number);
+        reading.percent = float(reading.barValue);
         reading.status = QStringLiteral("send file...");
     } else {
         reading.phase = Phase::FlashWrite;

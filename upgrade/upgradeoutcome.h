@@ -19,7 +19,7 @@ public:
     {
         Phase phase = Phase::None;
         float percent = 0.0f; // as the message wrote it
-        int barValue = 0;     // what the progress bar takes: 0 to 100
+        int barValue = 0;     // what the progress bar takes
         QString status;       // status text for the progress display
         bool exit = false;    // the library's final message
         bool error = false;   // the message reports a failed step
