@@ -2,6 +2,7 @@
 
 #include "clicommands.h"
 #include "clicontrols.h"
+#include "clidocument.h"
 #include "clioutput.h"
 #include "cliselection.h"
 #include "devicecatalog.h"
@@ -58,13 +59,6 @@ QList<const ControlDescriptor*> readableControls()
     return result;
 }
 
-// The assignments of a set command: control and value, in the order given.
-struct Assignment
-{
-    const ControlDescriptor* control;
-    QJsonValue value;
-};
-
 bool assignmentsFromArguments(const QStringList& args, QList<Assignment>* result, CliOutput& out)
 {
     for (const QString& arg : args) {
@@ -88,18 +82,8 @@ bool assignmentsFromArguments(const QStringList& args, QList<Assignment>* result
     return true;
 }
 
-// One camera's values in a --from document, with what names the camera
-// they were read from.
-struct SourceCamera
-{
-    int index = -1;
-    QString device;
-    QString description;
-    QJsonObject controls;
-};
-
-// Reads a document printed by get --json: {"cameras": [...]} or one
-// {"controls": {...}}. Names no control that lumora-ctl does not know.
+// Reads a --from document (see readControlsDocument); refuses one that
+// names a control lumora-ctl does not know.
 bool readDocument(const QString& file, QList<SourceCamera>* sources, CliOutput& out)
 {
     QFile input;
@@ -112,36 +96,15 @@ bool readDocument(const QString& file, QList<SourceCamera>* sources, CliOutput& 
                                  .arg(file));
         return false;
     }
-    QJsonParseError parseError;
-    const QJsonObject document = QJsonDocument::fromJson(input.readAll(), &parseError).object();
-    QJsonArray cameras = document.value(QStringLiteral("cameras")).toArray();
-    if (cameras.isEmpty() && document.contains(QStringLiteral("controls"))) {
-        cameras.append(document);
-    }
     QStringList unknown;
-    for (const QJsonValue& entry : cameras) {
-        const QJsonObject camera = entry.toObject();
-        SourceCamera source;
-        source.index = camera.value(QStringLiteral("index")).toInt(-1);
-        source.device = camera.value(QStringLiteral("device")).toString();
-        source.description = camera.value(QStringLiteral("description")).toString();
-        source.controls = camera.value(QStringLiteral("controls")).toObject();
-        for (const QString& key : source.controls.keys()) {
-            if (!ControlCatalogue::find(key) && !unknown.contains(key)) {
-                unknown << key;
-            }
-        }
-        if (!source.controls.isEmpty()) {
-            sources->append(source);
-        }
-    }
+    const bool parsed = readControlsDocument(input.readAll(), sources, &unknown);
     if (!unknown.isEmpty()) {
         out.error(ExitRefused, QStringLiteral("%1 names controls that do not exist: %2; nothing "
                                               "was changed (run \"lumora-ctl controls\")")
                                    .arg(file, unknown.join(QStringLiteral(", "))));
         return false;
     }
-    if (parseError.error != QJsonParseError::NoError || sources->isEmpty()) {
+    if (!parsed || sources->isEmpty()) {
         out.error(ExitUsage, QStringLiteral("%1 holds no camera controls; give a file printed by "
                                             "\"lumora-ctl get CAMERA --json\"")
                                  .arg(file));
@@ -173,20 +136,6 @@ int matchSource(const QList<SourceCamera>& sources, const CliCamera& camera, QSt
         }
     }
     return -1;
-}
-
-// The writable controls of a document entry, in the table's order;
-// read-only ones (firmware, white balance) are there to be read.
-QList<Assignment> assignmentsOf(const QJsonObject& controls)
-{
-    QList<Assignment> result;
-    for (const ControlDescriptor& known : ControlCatalogue::controls()) {
-        if (known.writable && known.readable && controls.contains(known.name) &&
-            !controls.value(known.name).isNull()) {
-            result.append({ControlCatalogue::find(known.name), controls.value(known.name)});
-        }
-    }
-    return result;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "cameraprofilestore.h"
 #include "camerasettings.h"
+#include "controlvalue.h"
 #include "propertytransport.h"
 #include "vorn_cameraproperty.h"
 
@@ -10,15 +11,6 @@
 using namespace CameraSettings;
 using Kind = ControlDescriptor::Kind;
 using Access = ControlDescriptor::Access;
-
-namespace {
-
-QString shown(const QJsonValue& value)
-{
-    return value.isString() ? value.toString() : value.toVariant().toString();
-}
-
-} // namespace
 
 CameraControls::CameraControls(Vorn_CameraProperty& main, Vorn_CameraProperty& zoom,
                                const VideoInputInfo& camera)
@@ -91,82 +83,15 @@ QJsonValue CameraControls::parse(const ControlDescriptor& given, const QJsonValu
                                  QString* problem)
 {
     const ControlDescriptor control = resolved(given);
-    problem->clear();
-    const QString text = value.isString() ? value.toString().trimmed().toLower() : QString();
-    switch (control.kind) {
-    case Kind::Text:
-        break;
-    case Kind::Action:
-        if (value.isNull() || value.isUndefined() || text.isEmpty() || text == QLatin1String("1") ||
-            value.toBool()) {
-            return QJsonValue(true);
-        }
-        *problem = QStringLiteral("%1 takes no value; write \"%1\" alone").arg(control.name);
-        return QJsonValue();
-    case Kind::Switch: {
-        if (value.isBool()) {
-            return value;
-        }
-        if (text == QLatin1String("on") || text == QLatin1String("1") ||
-            text == QLatin1String("true")) {
-            return QJsonValue(true);
-        }
-        if (text == QLatin1String("off") || text == QLatin1String("0") ||
-            text == QLatin1String("false")) {
-            return QJsonValue(false);
-        }
-        if (value.isDouble() && (value.toDouble() == 0 || value.toDouble() == 1)) {
-            return QJsonValue(value.toDouble() == 1);
-        }
-        *problem = QStringLiteral("%1 is on or off, not \"%2\"").arg(control.name, shown(value));
+    const QJsonValue parsed = ControlValue::parse(control, value, problem);
+    if (problem->isEmpty() && control.access == Access::SignedByte &&
+        !colourShiftAllowed(m_main, parsed.toInt())) {
+        *problem = QStringLiteral("%1 below 0 needs manual white balance, and the camera's "
+                                  "white balance is automatic")
+                       .arg(control.name);
         return QJsonValue();
     }
-    case Kind::Choice:
-        if (control.choices.contains(text)) {
-            return QJsonValue(text);
-        }
-        *problem = QStringLiteral("%1 is one of %2, not \"%3\"")
-                       .arg(control.name, control.rangeText(), shown(value));
-        return QJsonValue();
-    case Kind::Number:
-    case Kind::Motion: {
-        bool ok = false;
-        int number = 0;
-        if (control.automatic && text == QLatin1String("auto")) {
-            return QJsonValue(0);
-        }
-        if (value.isDouble()) {
-            const double d = value.toDouble();
-            ok = d == double(int(d));
-            number = int(d);
-        } else {
-            number = text.toInt(&ok);
-        }
-        if (!ok) {
-            *problem = QStringLiteral("%1 takes a whole number in %2, not \"%3\"")
-                           .arg(control.name, control.rangeText(), shown(value));
-            return QJsonValue();
-        }
-        if (number < control.minimum || number > control.maximum) {
-            *problem =
-                QStringLiteral("%1 must be %2in %3..%4; %5 is out of range")
-                    .arg(control.name, control.automatic ? QStringLiteral("auto or ") : QString())
-                    .arg(control.minimum)
-                    .arg(control.maximum)
-                    .arg(number);
-            return QJsonValue();
-        }
-        if (control.access == Access::SignedByte && !colourShiftAllowed(m_main, number)) {
-            *problem = QStringLiteral("%1 below 0 needs manual white balance, and the camera's "
-                                      "white balance is automatic")
-                           .arg(control.name);
-            return QJsonValue();
-        }
-        return QJsonValue(number);
-    }
-    }
-    *problem = QStringLiteral("%1 is read-only").arg(control.name);
-    return QJsonValue();
+    return parsed;
 }
 
 bool CameraControls::write(const ControlDescriptor& control, const QJsonValue& value,

@@ -1,8 +1,8 @@
 #include "cameraprofilestore.h"
 
+#include "profiletext.h"
 #include "propertytransport.h"
 
-#include <QJsonDocument>
 #include <QSettings>
 #include <QStringList>
 
@@ -30,23 +30,6 @@ QString presetKey(const QString& key, int number)
     return group(key) + QStringLiteral("/preset%1").arg(number);
 }
 
-// A preset is kept as "pan tilt zoom".
-bool parsePreset(const QString& text, PtzPosition* position)
-{
-    const QStringList parts = text.split(QLatin1Char(' '));
-    bool ok[3] = {};
-    if (parts.size() != 3) {
-        return false;
-    }
-    const PtzPosition read{parts[0].toLong(&ok[0]), parts[1].toLong(&ok[1]),
-                           parts[2].toLong(&ok[2])};
-    if (!(ok[0] && ok[1] && ok[2])) {
-        return false;
-    }
-    *position = read;
-    return true;
-}
-
 } // namespace
 
 QString CameraProfileStore::keyOf(const VideoInputInfo& camera)
@@ -58,22 +41,21 @@ QString CameraProfileStore::keyOf(const VideoInputInfo& camera)
 
 QJsonObject CameraProfileStore::values(const QString& key)
 {
-    return QJsonDocument::fromJson(
-               userSettings()->value(group(key) + QStringLiteral("/values")).toByteArray())
-        .object();
+    return ProfileText::values(
+        userSettings()->value(group(key) + QStringLiteral("/values")).toByteArray());
 }
 
 void CameraProfileStore::setValues(const QString& key, const QJsonObject& values)
 {
     const auto settings = userSettings();
     settings->setValue(group(key) + QStringLiteral("/values"),
-                       QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact)));
+                       QString::fromUtf8(ProfileText::valuesText(values)));
     settings->sync();
 }
 
 bool CameraProfileStore::preset(const QString& key, int number, PtzPosition* position)
 {
-    return parsePreset(userSettings()->value(presetKey(key, number)).toString(), position);
+    return ProfileText::preset(userSettings()->value(presetKey(key, number)).toString(), position);
 }
 
 QVector<bool> CameraProfileStore::savedPresets(const QString& key, int count)
@@ -83,7 +65,7 @@ QVector<bool> CameraProfileStore::savedPresets(const QString& key, int count)
     for (int number = 1; number <= count; ++number) {
         PtzPosition position;
         saved[number - 1] =
-            parsePreset(settings->value(presetKey(key, number)).toString(), &position);
+            ProfileText::preset(settings->value(presetKey(key, number)).toString(), &position);
     }
     return saved;
 }
@@ -91,9 +73,7 @@ QVector<bool> CameraProfileStore::savedPresets(const QString& key, int count)
 void CameraProfileStore::setPreset(const QString& key, int number, const PtzPosition& position)
 {
     const auto settings = userSettings();
-    settings->setValue(
-        presetKey(key, number),
-        QStringLiteral("%1 %2 %3").arg(position.pan).arg(position.tilt).arg(position.zoom));
+    settings->setValue(presetKey(key, number), ProfileText::presetText(position));
     settings->sync();
 }
 

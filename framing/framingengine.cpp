@@ -1,5 +1,6 @@
 #include "framingengine.h"
 
+#include "framingconfig.h"
 #include "ptzhead.h"
 
 #ifdef LUMORA_HAVE_FACE_DETECTOR
@@ -67,20 +68,10 @@ FramingEngine::~FramingEngine()
 
 FramingSettings FramingEngine::configuredSettings()
 {
-    FramingSettings settings;
     if (!QFile::exists(QStringLiteral("config.ini"))) {
-        return settings;
+        return FramingSettings();
     }
-    const QSettings file(QStringLiteral("config.ini"), QSettings::IniFormat);
-    const auto ms = [&file](const char* key, int fallback) {
-        bool ok = false;
-        const double seconds = file.value(QStringLiteral("FRAMING/") + key).toDouble(&ok);
-        return ok && seconds >= 0 && seconds <= 86400 ? int(seconds * 1000) : fallback;
-    };
-    settings.holdMs = ms("holdSeconds", settings.holdMs);
-    settings.homeMs = std::max(settings.holdMs, ms("homeSeconds", settings.homeMs));
-    settings.manualPauseMs = ms("manualPauseSeconds", settings.manualPauseMs);
-    return settings;
+    return FramingConfig::read(QSettings(QStringLiteral("config.ini"), QSettings::IniFormat));
 }
 
 bool FramingEngine::available()

@@ -1,6 +1,7 @@
 #include "relayedcall.h"
 
 #include "relay/relayprotocol.h"
+#include "relayrecords.h"
 #include "upgradelibrary.h"
 #include "upgraderelay.h"
 
@@ -8,12 +9,8 @@
 #include <QDebug>
 #include <QDir>
 #include <QProcess>
-#include <QtEndian>
 
 namespace {
-
-// Up to this many bytes in one record: a message or the returned text.
-constexpr quint32 kLargestRecord = 1024 * 1024;
 
 struct RelayRun
 {
@@ -23,31 +20,21 @@ struct RelayRun
     int exitCode = -1;
 };
 
-// Takes whole records off the front of `pending`; false on a record the
-// relay cannot have written.
+// Hands on the whole records of `pending`; false on a record the relay
+// cannot have written.
 bool takeRecords(QByteArray& pending, RelayRun& run)
 {
-    while (pending.size() >= RelayProtocol::kHeaderBytes) {
-        const char tag = pending.at(0);
-        const quint32 length = qFromLittleEndian<quint32>(pending.constData() + 1);
-        if (length > kLargestRecord) {
-            return false;
-        }
-        if (quint32(pending.size()) < RelayProtocol::kHeaderBytes + length) {
-            return true;
-        }
-        const QByteArray body = pending.mid(RelayProtocol::kHeaderBytes, int(length));
-        pending.remove(0, RelayProtocol::kHeaderBytes + int(length));
-        if (tag == RelayProtocol::kMessage) {
-            emit UpgradeRelay::instance().message(QString::fromLocal8Bit(body));
-        } else if (tag == RelayProtocol::kReturned && !body.isEmpty()) {
-            run.returnedSeen = true;
-            run.returned = body.at(0) ? QString::fromUtf8(body.mid(1)) : QString();
+    QVector<RelayRecord> records;
+    const bool sound = takeRelayRecords(pending, &records);
+    for (const RelayRecord& record : records) {
+        if (record.tag == RelayProtocol::kMessage) {
+            emit UpgradeRelay::instance().message(QString::fromLocal8Bit(record.body));
         } else {
-            return false;
+            run.returnedSeen = true;
+            run.returned = record.body.at(0) ? QString::fromUtf8(record.body.mid(1)) : QString();
         }
     }
-    return true;
+    return sound;
 }
 
 RelayRun runRelay(const QStringList& arguments)

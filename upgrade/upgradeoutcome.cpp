@@ -3,6 +3,26 @@
 #include "upgrademessage.h"
 
 #include <cmath>
+#include <limits>
+
+namespace {
+
+// A percentage as the bar takes it. One beyond what an int holds ("flash
+// write: 99999999999%") stays beyond the bar's range, as "send file: 250%"
+// does, where the page leaves the bar as it was, instead of becoming some
+// other number.
+int barValueOf(float percent)
+{
+    if (!(percent > float(std::numeric_limits<int>::min()))) {
+        return std::numeric_limits<int>::min();
+    }
+    if (percent >= float(std::numeric_limits<int>::max())) {
+        return std::numeric_limits<int>::max();
+    }
+    return int(percent);
+}
+
+} // namespace
 
 UpgradeOutcome::Reading UpgradeOutcome::read(const QString& message)
 {
@@ -29,7 +49,7 @@ UpgradeOutcome::Reading UpgradeOutcome::read(const QString& message)
     } else {
         reading.phase = Phase::FlashWrite;
         reading.percent = flashWritePercent(number);
-        reading.barValue = static_cast<int>(reading.percent);
+        reading.barValue = barValueOf(reading.percent);
         const bool complete = std::fabs(reading.percent - 100.0f) < 0.00001f;
         m_flashComplete = m_flashComplete || complete;
         reading.status = complete ? QStringLiteral("Please wait device reboot...")

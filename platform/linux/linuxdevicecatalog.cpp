@@ -3,10 +3,10 @@
 #include "loopbacknode.h"
 #include "pulsesourcelist.h"
 #include "uvcsysfs.h"
+#include "videonodes.h"
 
 #include <QDir>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -17,26 +17,10 @@
 
 namespace {
 
-int nodeNumber(const QString& name)
-{
-    return name.mid(5).toInt(); // "video12" -> 12
-}
-
 QStringList videoNodesInOrder(const QString& folder)
 {
-    QStringList names =
-        QDir(folder).entryList({QStringLiteral("video*")}, QDir::System | QDir::Files);
-    names.erase(std::remove_if(names.begin(), names.end(),
-                               [](const QString& n) {
-                                   bool ok = false;
-                                   n.mid(5).toInt(&ok);
-                                   return !ok;
-                               }),
-                names.end());
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        return nodeNumber(a) < nodeNumber(b);
-    });
-    return names;
+    return VideoNodes::inOrder(
+        QDir(folder).entryList({QStringLiteral("video*")}, QDir::System | QDir::Files));
 }
 
 int xioctl(int fd, unsigned long request, void* arg)
@@ -102,23 +86,14 @@ bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info, bo
     if (r < 0) {
         return false;
     }
-    const quint32 caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps
-                                                                    : cap.capabilities;
-    // uvcvideo exposes a metadata node beside every capture node; it has no
-    // V4L2_CAP_VIDEO_CAPTURE and is skipped here.
-    if (!(caps & V4L2_CAP_VIDEO_CAPTURE)) {
+    QString card;
+    bool usb = false;
+    if (!VideoNodes::captureNode(cap, &card, &usb)) {
         return false;
     }
     if (loopback) {
         *loopback = LoopbackNode::isLoopback(cap);
     }
-    const QString card = QString::fromUtf8(reinterpret_cast<const char*>(cap.card),
-                                           int(strnlen(reinterpret_cast<const char*>(cap.card),
-                                                       sizeof cap.card)));
-    const QByteArray bus(reinterpret_cast<const char*>(cap.bus_info),
-                         int(strnlen(reinterpret_cast<const char*>(cap.bus_info),
-                                     sizeof cap.bus_info)));
-    const bool usb = bus.startsWith("usb-");
     // Where the camera sits on the bus pairs it with its own microphone,
     // which identical cameras' names cannot.
     UvcSysfsLocation location;

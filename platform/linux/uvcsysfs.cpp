@@ -16,17 +16,14 @@ QString nodeName(const QString& devicePath)
     return QFileInfo(target.isEmpty() ? devicePath : target).fileName();
 }
 
-// sysfs attribute files hold one number and a line feed; -1 when missing or
-// empty (an unconfigured device has an empty bConfigurationValue).
+// -1 when the file is missing.
 int readNumber(const QString& path, int base)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return -1;
     }
-    bool ok = false;
-    const int value = file.readLine(32).trimmed().toInt(&ok, base);
-    return ok ? value : -1;
+    return UvcSysfs::attributeNumber(file.readLine(32), base);
 }
 
 } // namespace
@@ -74,4 +71,11 @@ QList<UvcExtensionUnit> UvcSysfs::extensionUnits(const QString& sysfsRoot,
     const QByteArray raw = file.readAll();
     return UvcDescriptors::extensionUnits(raw, location.interfaceNumber,
                                           location.configurationValue);
+}
+
+int UvcSysfs::attributeNumber(const QByteArray& text, int base)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, base);
+    return ok && value >= 0 ? value : -1;
 }

@@ -27,4 +27,9 @@ LUMORA_PLATFORM_EXPORT long locate(const QString& sysfsRoot, const QString& devi
 LUMORA_PLATFORM_EXPORT QList<UvcExtensionUnit> extensionUnits(const QString& sysfsRoot,
                                                               const QString& devicePath);
 
+// The number in a sysfs attribute file, as read: one number and a line feed;
+// -1 when empty (an unconfigured device has an empty bConfigurationValue)
+// or anything but a number of 0 or more.
+LUMORA_PLATFORM_EXPORT int attributeNumber(const QByteArray& text, int base);
+
 } // namespace UvcSysfs

@@ -1,5 +1,7 @@
 #include "framerecord.h"
 
+#include <cstring>
+
 namespace FrameRecord {
 
 namespace {
@@ -62,6 +64,19 @@ const char* describe(Status status)
         return "picture is not 640 x 480";
     }
     return "unknown record state";
+}
+
+Status copyPicture(const unsigned char* segment, std::int64_t segmentBytes, unsigned char* pixels)
+{
+    // Too small to hold even a header: nothing of it may be read.
+    if (segmentBytes < kHeaderBytes) {
+        return Status::LargerThanSegment;
+    }
+    const Status status = check(readHeader(segment), segmentBytes);
+    if (status == Status::Valid) {
+        std::memcpy(pixels, segment + kHeaderBytes, size_t(kPixelBytes));
+    }
+    return status;
 }
 
 } // namespace FrameRecord

@@ -37,4 +37,10 @@ Header readHeader(const unsigned char* data);
 Status check(const Header& header, std::int64_t segmentBytes);
 const char* describe(Status status);
 
+// Checks the record at the start of a segment of segmentBytes and, when it
+// is valid, copies its kPixelBytes of picture into pixels. The Linux feeder
+// and the Windows filter both read a segment through this alone, under
+// their locks, so the two cannot come to disagree about what is sound.
+Status copyPicture(const unsigned char* segment, std::int64_t segmentBytes, unsigned char* pixels);
+
 } // namespace FrameRecord

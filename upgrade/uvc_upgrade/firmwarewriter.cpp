@@ -87,23 +87,6 @@ bool checkFile(const std::string& path, long long* size, UpgradeMessageCallback 
     return true;
 }
 
-unsigned int crc32Update(unsigned int crc, const unsigned char* data, size_t length)
-{
-    crc = ~crc;
-    for (size_t i = 0; i < length; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-        }
-    }
-    return ~crc;
-}
-
-unsigned int littleEndian32(const unsigned char* bytes)
-{
-    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | unsigned(bytes[3]) << 24;
-}
-
 // A file that is not an image for this camera, or a damaged one, must never
 // reach the flash: the header and the checksum of the whole payload are
 // checked before a byte is sent. The messages do not name the file (see
@@ -115,15 +98,16 @@ bool checkImage(const std::string& path, long long size, UpgradeMessageCallback 
         report("Error: cannot open the firmware file: %s", std::strerror(errno));
         return false;
     }
-    unsigned char header[kFirmwareHeaderBytes] = {};
-    const bool whole = std::fread(header, 1, sizeof header, file) == sizeof header;
-    if (!whole || std::memcmp(header, kFirmwareMagic, sizeof kFirmwareMagic - 1) != 0) {
+    unsigned char bytes[kFirmwareHeaderBytes] = {};
+    const size_t got = std::fread(bytes, 1, sizeof bytes, file);
+    FirmwareHeader header;
+    if (!readFirmwareHeader(bytes, got, &header)) {
         std::fclose(file);
         report("Error: this file is no firmware image for this camera (no Lumora firmware "
                "header); nothing was written. Make one with scripts/make-firmware-image");
         return false;
     }
-    const long long announced = littleEndian32(header + 8);
+    const long long announced = header.payloadBytes;
     if (announced != size - kFirmwareHeaderBytes) {
         std::fclose(file);
         report("Error: the firmware image is cut short or has bytes added: its header announces "
@@ -133,16 +117,16 @@ bool checkImage(const std::string& path, long long size, UpgradeMessageCallback 
     }
     std::vector<unsigned char> buffer(64 * 1024);
     unsigned int crc = 0;
-    size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) {
-        crc = crc32Update(crc, buffer.data(), got);
+    size_t read = 0;
+    while ((read = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) {
+        crc = firmwareCrc32(crc, buffer.data(), read);
     }
     const bool readError = std::ferror(file) != 0;
     std::fclose(file);
-    if (readError || crc != littleEndian32(header + 12)) {
+    if (readError || crc != header.payloadCrc) {
         report("Error: the firmware image is damaged: its checksum is %08X, its header says "
                "%08X; nothing was written",
-               crc, littleEndian32(header + 12));
+               crc, header.payloadCrc);
         return false;
     }
     return true;
@@ -183,7 +167,7 @@ bool transfer(const std::string& path, long long size, unsigned int* crc,
         if (got == 0) {
             break;
         }
-        *crc = crc32Update(*crc, buffer.data(), got);
+        *crc = firmwareCrc32(*crc, buffer.data(), got);
         sent += static_cast<long long>(got);
         const int percent = static_cast<int>(std::min(sent, size) * 100 / size);
         if (percent != lastPercent) {

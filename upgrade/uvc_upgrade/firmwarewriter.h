@@ -1,20 +1,10 @@
 #pragma once
 
+#include "firmwareimage.h"
 #include "upgradecamera.h"
 #include "uvc_upgrade.h"
 
 #include <string>
-
-// A firmware image for the simulated camera (.img or .pkg alike) is a
-// 32-byte header and the firmware itself, the payload:
-//   bytes  0..7   "LUMORAFW"
-//   bytes  8..11  length of the payload, unsigned, little-endian
-//   bytes 12..15  CRC-32 (IEEE 802.3, as zlib and gzip compute it) of the
-//                 payload, little-endian
-//   bytes 16..31  firmware version text, zero-padded (informative)
-// scripts/make-firmware-image makes one from any payload.
-constexpr int kFirmwareHeaderBytes = 32;
-constexpr char kFirmwareMagic[] = "LUMORAFW";
 
 // Writes a firmware file into a simulated camera and reports each step
 // through the callback: the transfer as "send file" percentages of the

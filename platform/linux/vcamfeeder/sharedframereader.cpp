@@ -1,7 +1,5 @@
 #include "sharedframereader.h"
 
-#include <cstring>
-
 SharedFrameReader::SharedFrameReader(const QString& key) : m_memory(key), m_frameLock(key) {}
 
 SharedFrameReader::Result SharedFrameReader::read(QByteArray& pixels)
@@ -50,14 +48,10 @@ SharedFrameReader::Result SharedFrameReader::copyRecord(QByteArray& pixels)
         m_frameLock.unlock();
         return Result::LockFailed;
     }
-    const auto* record = static_cast<const uchar*>(m_memory.constData());
-    const FrameRecord::Header header = FrameRecord::readHeader(record);
-    m_lastStatus = FrameRecord::check(header, segmentBytes);
-    if (m_lastStatus == FrameRecord::Status::Valid) {
-        pixels.resize(FrameRecord::kPixelBytes);
-        std::memcpy(pixels.data(), record + FrameRecord::kHeaderBytes,
-                    size_t(FrameRecord::kPixelBytes));
-    }
+    // Sized before the copy: pixels are read only after a Frame.
+    pixels.resize(FrameRecord::kPixelBytes);
+    m_lastStatus = FrameRecord::copyPicture(static_cast<const uchar*>(m_memory.constData()),
+                                            segmentBytes, reinterpret_cast<uchar*>(pixels.data()));
     m_memory.unlock();
     m_frameLock.unlock();
     return m_lastStatus == FrameRecord::Status::Valid ? Result::Frame : Result::Rejected;

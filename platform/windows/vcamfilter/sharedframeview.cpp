@@ -1,7 +1,5 @@
 #include "sharedframeview.h"
 
-#include <cstring>
-
 namespace {
 
 // The SHA-1 of "shareFrame" in UTF-8, as Qt appends it to both names.
@@ -92,11 +90,7 @@ SharedFrameView::Result SharedFrameView::copyRecord(unsigned char* pixels)
     if (!m_lock || WaitForSingleObject(m_lock, kLockTimeoutMs) != WAIT_OBJECT_0) {
         return Result::LockFailed;
     }
-    const FrameRecord::Header header = FrameRecord::readHeader(m_view);
-    m_lastStatus = FrameRecord::check(header, std::int64_t(m_viewBytes));
-    if (m_lastStatus == FrameRecord::Status::Valid) {
-        std::memcpy(pixels, m_view + FrameRecord::kHeaderBytes, size_t(FrameRecord::kPixelBytes));
-    }
+    m_lastStatus = FrameRecord::copyPicture(m_view, std::int64_t(m_viewBytes), pixels);
     ReleaseSemaphore(m_lock, 1, nullptr);
     return m_lastStatus == FrameRecord::Status::Valid ? Result::Frame : Result::Rejected;
 }
