@@ -4,7 +4,18 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# One line per step, and what each step took when the next begins.
+step_name="" step_start=$SECONDS
+step() {
+    [ -z "$step_name" ] || echo "== $step_name: $((SECONDS - step_start)) s"
+    step_name=$1 step_start=$SECONDS
+    [ -z "$1" ] || echo "== $1"
+}
+trap 'step ""' EXIT
+
+step "setup: the Debian packages Lumora builds, runs and is tested with"
 bash scripts/setup.sh
+
 # ccache keeps rebuilds after small changes short; a clean machine gains nothing
 # and loses nothing.
 launcher=()
@@ -21,27 +32,33 @@ skipped_hardware() {
     echo "== skipped ${count:-0} hardware test(s) needing a real camera; run them with: ctest --test-dir $1 -L hardware"
 }
 
-echo "== build (RelWithDebInfo)"
+step "build (RelWithDebInfo)"
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 cmake --build build/test -j"$jobs"
-echo "== tests"
+step "tests"
 ctest --test-dir build/test --output-on-failure -j"$jobs" -LE hardware
 skipped_hardware build/test
-echo "== benchmark: auto framing's detection cost and reaction against its targets"
+step "benchmark: auto framing's detection cost and reaction against its targets"
 build/test/bin/bench_framing 3
 
-echo "== VM tier: the real kernel drivers in QEMU (skipped where QEMU cannot run)"
+step "VM tier: the real kernel drivers in QEMU (skipped where QEMU cannot run)"
 bash scripts/vm-test.sh build/test
 
-echo "== build (AddressSanitizer + UndefinedBehaviorSanitizer)"
+step "build (AddressSanitizer + UndefinedBehaviorSanitizer)"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DLUMORA_SANITIZE=ON -DLUMORA_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build build/asan -j"$jobs"
-echo "== tests under the sanitizers"
+step "tests under the sanitizers"
 ctest --test-dir build/asan --output-on-failure -j"$jobs" -LE hardware
 skipped_hardware build/asan
 
-echo "== Debian package: build, install, run from the installed paths, purge"
+step "fuzzing: every parser of outside data, a short pass"
+bash scripts/fuzz.sh
+
+step "Debian package: build, install, run from the installed paths, purge"
 bash scripts/package-test.sh
 
-echo "== Windows: cross-build, tests under wine (skipped without the Windows SDK)"
+step "Debian 13: the suites of a Release build and the package in a Debian 13 root"
+bash scripts/debian13-test.sh
+
+step "Windows: cross-build, tests under wine (skipped without the Windows SDK)"
 bash scripts/windows.sh

@@ -49,7 +49,11 @@ kernel_version() {
 # patched dummy_hcd and v4l2loopback built against them into its extra/.
 prepare_kernel() {
     local tree=$CACHE/$KV k=$KV-amd64 debs=$CACHE/debs
-    [ -e "$tree/ready" ] && return
+    # Made again when the patch changes: the cache must never run an older
+    # controller than the checkout describes.
+    local stamp
+    stamp=$(sha256sum "$ROOT/tests/vm/dummy_hcd.patch" | cut -d' ' -f1)
+    [ "$(cat "$tree/ready" 2>/dev/null)" = "$stamp" ] && return
     echo "vm-test: preparing kernel $k in $tree"
     rm -rf "$tree" && mkdir -p "$debs" "$tree/root" "$tree/build"
     (cd "$debs" && apt-get download -q "linux-image-$k-unsigned" "linux-headers-$k" \
@@ -79,7 +83,7 @@ prepare_kernel() {
     rm -f "$tree/root/lib/modules/$k/kernel/drivers/usb/gadget/udc/dummy_hcd.ko"*
     cp "$tree"/build/*/*.ko "$extra/"
     depmod -b "$tree/root" "$k"
-    touch "$tree/ready"
+    echo "$stamp" >"$tree/ready"
 }
 
 # trixie's v4l2loopback-dkms through apt, with a private source list and
@@ -87,7 +91,9 @@ prepare_kernel() {
 v4l2loopback_source() {
     local apt=$CACHE/apt
     mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial"
-    echo 'deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian trixie main' >"$apt/trixie.list"
+    local mirror
+    mirror=$(bash "$ROOT/scripts/debian-mirror.sh") || return 1
+    echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror trixie main" >"$apt/trixie.list"
     local o=(-o "Dir::Etc::SourceList=$apt/trixie.list" -o Dir::Etc::SourceParts=/nonexistent
         -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache" -o Dir::State::status=/dev/null
         -o Acquire::Languages=none -o APT::Architectures=amd64)
@@ -139,14 +145,23 @@ prepare_initramfs
 # Kept until the next run: the console, the guest's log and the gadget's requests.
 results=$CACHE/results
 rm -rf "$results" && mkdir -p "$results"
-printf '%s\n' "$ROOT/scripts/vm-test.sh --guest $BUILD $CACHE/$KV/root" >"$results/command"
+printf '%q ' "$ROOT/scripts/vm-test.sh" --guest "$BUILD" "$CACHE/$KV/root" >"$results/command"
+# The checkout and the build are shared into the guest by name, wherever
+# they are: the host's root it sees is read-only and has its /tmp and /run
+# covered by the guest's own. The init mounts each at its host path.
+virtfs() { printf 'local,path=%s,mount_tag=%s,security_model=none,multidevs=remap%s' "${1//,/,,}" "$2" "${3:-}"; }
+shares=(-virtfs "$(virtfs "$ROOT" checkout ,readonly=on)")
+printf 'checkout %s\n' "$ROOT" >"$results/shares"
+case "$BUILD/" in
+"$ROOT"/*) ;;
+*) shares+=(-virtfs "$(virtfs "$BUILD" build ,readonly=on)") && printf 'build %s\n' "$BUILD" >>"$results/shares" ;;
+esac
 echo "== VM tier: kernel $KV-amd64 under QEMU (TCG)"
 start=$(date +%s)
-timeout 900 qemu-system-x86_64 -accel tcg -cpu max -m 1536 -smp 1 -nographic -no-reboot \
+timeout 1800 qemu-system-x86_64 -accel tcg -cpu max -m 1536 -smp 1 -nographic -no-reboot \
     -kernel "$CACHE/$KV/root/boot/vmlinuz-$KV-amd64" -initrd "$CACHE/$KV/initrd.gz" \
     -append "console=ttyS0 quiet loglevel=3 panic=-1 rdinit=/init" \
-    -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
-    -virtfs local,path="$results",mount_tag=results,security_model=none \
+    -virtfs "$(virtfs / hostroot ,readonly=on)" -virtfs "$(virtfs "$results" results)" "${shares[@]}" \
     >"$results/console.log" 2>&1 || true
 cat "$results/checks" 2>/dev/null || true
 echo "== VM tier: $(($(date +%s) - start)) s in the VM"

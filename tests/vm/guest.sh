@@ -11,6 +11,8 @@ export QT_QPA_PLATFORM=offscreen PATH=/usr/sbin:/usr/bin:/sbin:/bin
 MAIN=4 ZOOM=22 # a filler unit for each id between: the zoom unit sits above 20
 LOG=$W/requests.log
 
+# A guest that ends early keeps the words of its last check.
+trap 'cp "$W/last" "$OUT/last.log" 2>/dev/null' EXIT
 check() { # check NAME COMMAND...: one line per check
     local name=$1
     shift
@@ -36,9 +38,14 @@ mkdir -p /tmp/bin
 printf '#!/bin/sh\nexec /sbin/modprobe -d "%s" "$@"\n' "$KROOT" >/tmp/bin/modprobe
 chmod +x /tmp/bin/modprobe
 export PATH=/tmp/bin:$PATH
-modprobe -a libcomposite usb_f_uvc dummy_hcd uvcvideo || echo "FAIL modules" >>"$OUT/checks"
+# Two dummy controllers, for two identical cameras.
+modprobe -a libcomposite usb_f_uvc usb_f_uac2 uvcvideo snd-usb-audio || echo "FAIL modules" >>"$OUT/checks"
+modprobe dummy_hcd num=2 || echo "FAIL modules" >>"$OUT/checks"
 mount -t configfs none /sys/kernel/config
 mount -t debugfs none /sys/kernel/debug
+
+# shellcheck source=microphone.sh
+source "$(dirname "${BASH_SOURCE[0]}")/microphone.sh"
 
 # USB layout of a GUID: the first three fields little-endian.
 guid_bytes() { python3 -c 'import sys, uuid; sys.stdout.buffer.write(uuid.UUID(sys.argv[1]).bytes_le)' "$1"; }
@@ -46,9 +53,11 @@ guid_bytes() { python3 -c 'import sys, uuid; sys.stdout.buffer.write(uuid.UUID(s
 # write replaces the whole list.
 list() { printf '%s\0' "$@"; }
 
-# The gadget: the simulated camera's descriptors, units and modes.
-gadget_create() {
-    local g=/sys/kernel/config/usb_gadget/lumora f
+# A gadget: the simulated camera's descriptors, units and modes, and its
+# microphone, as a composite device like a PTZ conference camera. The
+# gadget NAME goes to the dummy controller's UDC of the same number.
+gadget_create() { # gadget_create [NAME]
+    local g=/sys/kernel/config/usb_gadget/${1:-lumora} f
     mkdir "$g" && cd "$g" || return 1
     echo 0x7a4c >idVendor && echo 0x0001 >idProduct && echo 0x0100 >bcdDevice
     mkdir strings/0x409
@@ -90,38 +99,59 @@ gadget_create() {
     mkdir $f/control/header/h
     for s in fs ss; do ln -s $f/control/header/h $f/control/class/$s/; done
     ln -s $f configs/c.1/
+    microphone_create "$g" && ln -s "$g/functions/uac2.0" configs/c.1/
     cd /
 }
 
-plug() { echo dummy_udc.0 >/sys/kernel/config/usb_gadget/lumora/UDC; }
-gadget_node() { grep -l . /sys/class/video4linux/video*/function_name 2>/dev/null | head -1 | sed 's|.*/\(video[0-9]*\)/.*|/dev/\1|'; }
-camera_node() {
+udc_of() { [ "${1:-lumora}" = lumora ] && echo 0 || echo "${1#lumora}"; }
+plug() { echo "dummy_udc.$(udc_of "$1")" >"/sys/kernel/config/usb_gadget/${1:-lumora}/UDC"; }
+# The gadget side's video node of a UDC, and the host side's camera on the
+# matching dummy host controller.
+gadget_node() {
     local v
     for v in /sys/class/video4linux/video*; do
-        [ "$(basename "$(readlink -f "$v/device/driver" 2>/dev/null)")" = uvcvideo ] &&
-            [ "$(cat "$v/index")" = 0 ] && echo "/dev/$(basename "$v")" && return 0
+        [ -e "$v/function_name" ] && readlink -f "$v/device" | grep -q "/dummy_udc\.$1/" &&
+            echo "/dev/$(basename "$v")" && return 0
     done
     return 1
 }
-start_gadget() {
-    plug || return 1
-    wait_for 20 test -n "$(gadget_node)" || return 1
-    "$BIN/lumora-uvc-gadget" "$(gadget_node)" "$LOG" $MAIN $ZOOM 2>>"$W/gadget.err" &
-    GADGET=$!
-    wait_for 60 camera_node
+camera_node() { # camera_node [UDC]
+    local v
+    for v in /sys/class/video4linux/video*; do
+        [ "$(basename "$(readlink -f "$v/device/driver" 2>/dev/null)")" = uvcvideo ] &&
+            [ "$(cat "$v/index")" = 0 ] && readlink -f "$v/device" | grep -q "/dummy_hcd\.${1:-0}/" &&
+            echo "/dev/$(basename "$v")" && return 0
+    done
+    return 1
 }
+declare -A GADGETS
+start_gadget() { # start_gadget [NAME]
+    local name=${1:-lumora} udc log=$LOG
+    udc=$(udc_of "$name")
+    [ "$udc" = 0 ] || log=$W/requests$udc.log
+    # Still plugged after a check that failed half-way: out first.
+    [ -z "$(cat "/sys/kernel/config/usb_gadget/$name/UDC")" ] || unplug "$name" || return 1
+    plug "$name" || return 1
+    wait_for 20 gadget_node "$udc" || return 1
+    "$BIN/lumora-uvc-gadget" "$(gadget_node "$udc")" "$log" $MAIN $ZOOM 2>>"$W/gadget.err" &
+    GADGETS[$name]=$!
+    wait_for 60 camera_node "$udc"
+}
+replug() { start_gadget "$@" && microphone_start "$(udc_of "${1:-lumora}")"; }
 # Unplug: unbinding the gadget from the UDC, which returns once the gadget
 # program has let go of its node (it ends when the node goes).
-unplug() {
-    (echo "" >/sys/kernel/config/usb_gadget/lumora/UDC) &
-    local writer=$!
+unplug() { # unplug [NAME]
+    local name=${1:-lumora}
+    (echo "" >"/sys/kernel/config/usb_gadget/$name/UDC") &
+    local writer=$! gadget=${GADGETS[$name]}
     wait_for 30 eval "! kill -0 $writer 2>/dev/null" || { echo "unbinding did not return" && return 1; }
-    wait_for 10 eval "! kill -0 $GADGET 2>/dev/null" || { echo "the gadget program did not end" && return 1; }
-    wait "$GADGET"
+    wait_for 10 eval "! kill -0 $gadget 2>/dev/null" || { echo "the gadget program did not end" && return 1; }
+    wait "$gadget"
 }
 
 check "gadget: configfs UVC function with the camera's units and modes" gadget_create
 check "gadget: uvcvideo binds the gadget camera" start_gadget
+check "microphone: snd-usb-audio binds the camera's UAC2 microphone, PulseAudio lists it" microphone_start 0
 CAM=$(camera_node) || {
     dmesg | tail -40 >>"$OUT/guest.log"
     od -An -tx1 -v /sys/bus/usb/devices/1-1/descriptors >>"$OUT/guest.log" 2>&1
@@ -198,6 +228,9 @@ decodes() { # decodes FILE: every frame decodes to the end
 check "capture: lumora-ctl snapshot (MJPEG 1280x720)" ctl snapshot 0 "$W/shot.png"
 record() { ctl record 0 "$W/rec.mp4" --seconds 3 && decodes "$W/rec.mp4"; }
 check "capture: lumora-ctl record 3 s, decodes to the end" record
+check "microphone: PulseAudio records the tone the gadget plays" server_hears 0
+check "microphone: lumora-ctl pairs the camera with the microphone on its USB device" paired 0 0
+check "microphone: lumora-ctl record holds the tone the gadget plays" record_microphone 0 0 "$W/mic.mp4"
 yuyv() { ffmpeg -v error -f v4l2 -input_format yuyv422 -video_size 640x480 -i "$CAM" -frames:v 3 -y "$W/yuyv.mkv" && grep -q 'STREAMON format=2' "$LOG"; }
 check "capture: YUYV 640x480 streams" yuyv
 
@@ -210,27 +243,49 @@ realcamera() {
     [ "${PIPESTATUS[0]}" = 0 ] && grep -q "PASS   : tst_RealCamera::failedStartLeavesTheDeviceFree" "$W/realcamera"
 }
 check "hardware suite: tst_realcamera with uvcvideo, vivid and an idle v4l2loopback (no camera, free after a failed start)" realcamera
-rmmod v4l2loopback vivid
+vcam_reset
+
+# A program to run as nobody, copied with the build's libraries it needs to
+# where nobody can read them: the build may sit in a home only its owner
+# may enter.
+as_nobody() { # as_nobody PROGRAM ARGS...
+    local dir=$W/nobody
+    mkdir -p "$dir" && cp "$BIN/$1" "$dir/" || return 1
+    ldd "$BIN/$1" | awk -v b="$BUILD/" 'index($3, b) == 1 {print $3}' | xargs -r cp -t "$dir"
+    chmod -R a+rX "$dir"
+    local program=$dir/$1
+    shift
+    setpriv --reuid=65534 --regid=65534 --clear-groups env LD_LIBRARY_PATH="$dir" "$program" "$@"
+}
+# What a virtual camera check may leave behind, taken away before the next
+# one: a failed check is reported once, not again by the checks after it.
+vcam_reset() {
+    [ -n "${PUBLISHER:-}" ] && kill "$PUBLISHER" 2>/dev/null && wait "$PUBLISHER" 2>/dev/null
+    PUBLISHER=
+    "$BIN/virtual/lumora-vcam" unregister >/dev/null 2>&1
+    rmmod v4l2loopback vivid 2>/dev/null
+    return 0
+}
 
 # The virtual camera through the helper as root with the real v4l2loopback.
 virtual_camera() {
     local v=$BIN/virtual/lumora-vcam dev
     mkdir -p "$W/vc" && chmod 777 "$W/vc"
     # The user's program shares a known picture, as the window would.
-    setpriv --reuid=65534 --regid=65534 --clear-groups env TMPDIR="$W/vc" \
-        "$BIN/lumora-vcam-picture" publish 90 2>"$W/publisher.err" &
-    local publisher=$!
+    TMPDIR="$W/vc" as_nobody lumora-vcam-picture publish 90 >"$W/publisher.out" 2>"$W/publisher.err" &
+    PUBLISHER=$!
+    wait_for 60 grep -q published "$W/publisher.out" || { echo "nothing was published" && return 1; }
     PKEXEC_UID=65534 "$v" register --tmpdir "$W/vc" || return 1
     dev=/dev/$(basename "$(dirname "$(grep -l "Vorn DShow VCamera" /sys/class/video4linux/*/name)")")
     timeout 120 ffmpeg -v error -f v4l2 -i "$dev" -frames:v 3 -f rawvideo -y "$W/vc.raw" &&
         [ "$(stat -c %s "$W/vc.raw")" -eq $((3 * 640 * 480 * 2)) ] || return 1
     # Later frames carry the shared picture: its colours where they were put.
     timeout 120 ffmpeg -v error -f v4l2 -i "$dev" -frames:v 30 -pix_fmt rgb24 -f rawvideo -y "$W/vc.rgb" &&
-        "$BIN/lumora-vcam-picture" compare "$W/vc.rgb" || return 1
-    kill "$publisher"
+        "$BIN/lumora-vcam-picture" compare "$W/vc.rgb" || { cat "$W/publisher.err" && return 1; }
     "$v" unregister && ! grep -q "Vorn DShow VCamera" /sys/class/video4linux/*/name
 }
 check "virtual camera: the helper adds the loopback device, the published picture is read back, switching off removes it" virtual_camera
+vcam_reset
 
 # Beside another program's loopback device: Lumora adds and removes only its
 # own, and leaves the module loaded for the other program.
@@ -248,7 +303,7 @@ beside_another() {
         [ -d /sys/module/v4l2loopback ]
 }
 check "virtual camera: beside another program's loopback device only Lumora's own is added and removed" beside_another
-rmmod v4l2loopback 2>/dev/null
+vcam_reset
 
 # The pictures uvcvideo has delivered in this stream (its debugfs statistics).
 delivered() { sed -n 's/^frames: *\([0-9]*\).*/\1/p' /sys/kernel/debug/usb/uvcvideo/*/stats 2>/dev/null | head -1; }
@@ -265,10 +320,11 @@ unplug_recording() {
     unplug || return 1
     wait_for 30 eval "! kill -0 $record 2>/dev/null" || { echo "the recording did not end" && return 1; }
     cat "$W/record.out"
+    echo "streams: $(streams "$W/unplugged.mp4")"
     grep -q "went away" "$W/record.out" && decodes "$W/unplugged.mp4" &&
-        ! ctl list | grep -q "Lumora Simulated Camera"
+        [ "$(streams "$W/unplugged.mp4")" = "audio video " ] && ! ctl list | grep -q "Lumora Simulated Camera"
 }
-check "unplug: during a recording, which ends there and decodes to the end; the camera leaves the list" unplug_recording
+check "unplug: during a recording, which ends there, keeps both tracks and decodes to the end; the camera leaves the list" unplug_recording
 
 # The window on a private X server, driven with the pointer as a user would
 # (the switch and the button where the fixed-size window has them).
@@ -288,7 +344,7 @@ window_start() {
 # is reported, not held to the second a native machine takes: TCG runs the
 # window's work many times slower. Screenshots before and after are kept.
 window_unplug() { # window_unplug preview|record OPENED
-    wait_for 120 more "open camera name" "$2" || return 1
+    wait_for 120 more "open camera name" "$2" || { echo "the window opened no camera" && return 1; }
     local i started seen gone
     started=$(logged "start camera")
     for i in 1 2 3 4; do # the first click may come before the window takes input
@@ -296,7 +352,8 @@ window_unplug() { # window_unplug preview|record OPENED
         wait_for 15 more "start camera" "$started" && break
     done
     seen=$(delivered)
-    wait_for 60 eval '[ "$(delivered)" -ge $((seen + 10)) ]' || return 1
+    wait_for 60 eval '[ "$(delivered)" -ge $((seen + 10)) ]' ||
+        { echo "uvcvideo delivered $(delivered) pictures, $seen before the preview" && return 1; }
     # Between pictures the capture sleeps in poll() on the node's descriptor.
     more "waits for pictures in poll()" 0 || { grep "capture:" "$W/window.log"; return 1; }
     if [ "$1" = record ]; then
@@ -314,11 +371,29 @@ window_unplug() { # window_unplug preview|record OPENED
     [ "$1" = preview ] || decodes /tmp/home/Videos/*.mp4 || return 1
     echo "released $((SECONDS - gone)) s after the unplug began"
 }
-check "gadget: plugged in again" start_gadget
+check "gadget: plugged in again" replug
 check "window: starts on a private X server" window_start
 FIGURE=1 check "unplug: during the preview the window lets the camera go" window_unplug preview 0
-check "gadget: plugged in again" start_gadget
+check "gadget: plugged in again" replug
 FIGURE=1 check "unplug: during a recording in the window, which is kept and decodes to the end" window_unplug record 1
 
+# Two identical composite cameras, the same descriptors and serial number
+# on two controllers: each recording holds its own camera's microphone.
+own_microphones() {
+    local i node udc
+    for i in 0 1; do
+        node=$(ctl --json list | python3 -c 'import json, sys; print(json.load(sys.stdin)["cameras"]['"$i"']["device"])') &&
+            udc=$(readlink -f "/sys/class/video4linux/$(basename "$node")/device" | sed -n 's|.*/dummy_hcd\.\([0-9]*\)/.*|\1|p') &&
+            [ -n "$udc" ] && record_microphone "$i" "$udc" "$W/own$i.mp4" || return 1
+    done
+}
+check "gadget: plugged in again" replug
+check "gadget: a second, identical composite camera on the second controller" \
+    eval 'gadget_create lumora1 && replug lumora1'
+check "microphone: two identical cameras each record their own microphone" own_microphones
+
 cp "$LOG" "$OUT/requests.log"
+# What the kernel and the helpers said, for a failed check's reader.
+dmesg >"$OUT/dmesg.log"
+cp "$W"/*.err "$W"/*.log "$OUT/" 2>/dev/null
 echo done >>"$OUT/checks"

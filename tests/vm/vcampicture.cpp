@@ -42,8 +42,12 @@ int publish(int seconds)
     shared.captureOpen = true;
     QElapsedTimer running;
     running.start();
-    while (running.elapsed() < seconds * 1000) {
+    for (bool first = true; running.elapsed() < seconds * 1000; first = false) {
         shared.ImageFrame(frame.bits(), frame.width(), frame.height());
+        if (first) { // what a reader may wait for
+            std::printf("published\n");
+            std::fflush(stdout);
+        }
         QThread::msleep(33); // the camera's pace
     }
     return 0;
