@@ -315,26 +315,6 @@ private slots:
         QVERIFY(!inspect.ui()->bt_record->isEnabled());
     }
 
-    void previewShowsLiveFramesScaled()
-    {
-        hub.plugCamera();
-        Vorn_Cam window;
-        window.show();
-        MainWindowInspector inspect(window);
-        inspect.ui()->pushButton_preview->setChecked(true);
-        QVERIFY(inspect.ui()->bt_shot->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 30000);
-        QCOMPARE(inspect.lastFrame().size(), QSize(1280, 720));
-        QTRY_COMPARE_WITH_TIMEOUT(shownSize(inspect), QSize(800, 530), 30000);
-        const QImage first = inspect.lastFrame().copy();
-        QTRY_VERIFY_WITH_TIMEOUT(inspect.lastFrame() != first, 30000);
-
-        inspect.ui()->pushButton_preview->setChecked(false);
-        QVERIFY(!inspect.captureLib()->CaptureIsOpen());
-        QVERIFY(!inspect.ui()->label_cameraview->isVisible());
-        QVERIFY(!inspect.ui()->bt_record->isEnabled());
-    }
-
     void switchedOffBeforeTheDeferredStart()
     {
         hub.plugCamera();

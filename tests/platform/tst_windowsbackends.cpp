@@ -8,7 +8,6 @@
 #include "dshowsource.h"
 #include "shellexecutelauncher.h"
 #include "vendordialog.h"
-#include "virtualcameracommand.h"
 #include "windowsdevicecatalog.h"
 
 #include <QCoreApplication>
@@ -44,20 +43,6 @@ private slots:
         QVERIFY(result < 0);
         QCOMPARE(WindowsDeviceCatalog().availability(VideoInputInfo("Cam", "@device_pnp_", true)),
                  CameraAvailability::Gone);
-    }
-
-    void propertyDevicesAreTheDirectShowOnes()
-    {
-        // Without simulated cameras the process-wide devices are the
-        // system's: they list what the enumerator lists.
-        if (qEnvironmentVariableIntValue("LUMORA_SIMULATED_CAMERAS") > 0) {
-            QSKIP("simulated cameras asked for");
-        }
-        QList<PropertyDeviceEntry> system;
-        QList<PropertyDeviceEntry> process;
-        QVERIFY(DshowPropertyDevices().enumerate(&system) >= 0);
-        QVERIFY(PropertyDevices::instance().enumerate(&process) >= 0);
-        QCOMPARE(process.size(), system.size());
     }
 
     void coreAudioEndpointsAreListed()
@@ -96,20 +81,6 @@ private slots:
         QVERIFY(launcher.runElevated(QByteArrayLiteral("cmd.exe"), parameters, QByteArray(),
                                      SW_HIDE) > 32);
         QTRY_VERIFY_WITH_TIMEOUT(QFile(dir.filePath(QStringLiteral("out.txt"))).size() > 0, 60000);
-    }
-
-    void missingVirtualCameraComponentIsReported()
-    {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString path = VirtualCameraCommand::componentPath(dir.path());
-        QVERIFY(path.endsWith(QStringLiteral("/virtual/vcam_dshow.dll")));
-        QVERIFY(!VirtualCameraCommand::componentPresent(path));
-        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("virtual")));
-        QFile component(path);
-        QVERIFY(component.open(QIODevice::WriteOnly));
-        component.close();
-        QVERIFY(VirtualCameraCommand::componentPresent(path));
     }
 
     void dshowNamesCamerasByTheirAlternativeName()
