@@ -27,14 +27,8 @@ fail() {
     exit 1
 }
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then
-    if command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
-        SUDO="sudo"
-    else
-        skip "needs root or sudo without a password"
-    fi
-fi
+. scripts/root-access.sh
+root_access || skip "needs root or sudo without a password"
 
 cache=$(realpath -m "${LUMORA_DEBIAN13_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/lumora-debian13}")
 case "$cache/" in

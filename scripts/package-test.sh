@@ -13,14 +13,10 @@ fail() {
     exit 1
 }
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then
-    if command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
-        SUDO="sudo"
-    else
-        echo "== package: skipped, installing a package needs root or sudo without a password"
-        exit 0
-    fi
+. scripts/root-access.sh
+if ! root_access; then
+    echo "== package: skipped, installing a package needs root or sudo without a password"
+    exit 0
 fi
 if ! command -v apt-get >/dev/null || ! command -v dpkg >/dev/null; then
     echo "== package: skipped, this machine has no apt and dpkg"
