@@ -316,7 +316,7 @@ unplug_recording() {
     wait_for 120 test -s "$W/unplugged.mp4" || { cat "$W/record.out" && return 1; }
     local seen
     seen=$(delivered)
-    wait_for 60 eval '[ "$(delivered)" -ge $((seen + 10)) ]' || return 1
+    wait_for 180 eval '[ "$(delivered)" -ge $((seen + 10)) ]' || return 1
     unplug || return 1
     wait_for 30 eval "! kill -0 $record 2>/dev/null" || { echo "the recording did not end" && return 1; }
     cat "$W/record.out"
@@ -352,7 +352,7 @@ window_unplug() { # window_unplug preview|record OPENED
         wait_for 15 more "start camera" "$started" && break
     done
     seen=$(delivered)
-    wait_for 60 eval '[ "$(delivered)" -ge $((seen + 10)) ]' ||
+    wait_for 180 eval '[ "$(delivered)" -ge $((seen + 10)) ]' ||
         { echo "uvcvideo delivered $(delivered) pictures, $seen before the preview" && return 1; }
     # Between pictures the capture sleeps in poll() on the node's descriptor.
     more "waits for pictures in poll()" 0 || { grep "capture:" "$W/window.log"; return 1; }
@@ -361,7 +361,7 @@ window_unplug() { # window_unplug preview|record OPENED
         timeout 60 xdotool search --sync --onlyvisible --name "video save path" && xdotool key Return
         wait_for 60 eval 'ls /tmp/home/Videos/*.mp4' || { cat "$W/window.log" && return 1; }
         seen=$(delivered)
-        wait_for 60 eval '[ "$(delivered)" -ge $((seen + 10)) ]' || return 1
+        wait_for 180 eval '[ "$(delivered)" -ge $((seen + 10)) ]' || return 1
     fi
     import -window root "$OUT/$1-before-unplug.png"
     i=$(logged "CameraId:  -1") started=$(logged "stop camera") gone=$SECONDS
