@@ -307,6 +307,14 @@ vcam_reset
 
 # The pictures uvcvideo has delivered in this stream (its debugfs statistics).
 delivered() { sed -n 's/^frames: *\([0-9]*\).*/\1/p' /sys/kernel/debug/usb/uvcvideo/*/stats 2>/dev/null | head -1; }
+# Ten more pictures from uvcvideo than when called; TCG on a loaded machine
+# may take minutes for them.
+ten_more_pictures() {
+    local seen
+    seen=$(delivered)
+    wait_for 180 eval '[ "$(delivered)" -ge $((seen + 10)) ]' ||
+        { echo "uvcvideo delivered $(delivered) pictures, $seen before" && return 1; }
+}
 # Unplug during a recording: lumora-ctl ends it there and keeps the file,
 # which plays to its end; the camera leaves the list.
 unplug_recording() {
@@ -314,9 +322,7 @@ unplug_recording() {
     local record=$!
     # The file begun, then ten more pictures from uvcvideo.
     wait_for 120 test -s "$W/unplugged.mp4" || { cat "$W/record.out" && return 1; }
-    local seen
-    seen=$(delivered)
-    wait_for 180 eval '[ "$(delivered)" -ge $((seen + 10)) ]' || return 1
+    ten_more_pictures || return 1
     unplug || return 1
     wait_for 30 eval "! kill -0 $record 2>/dev/null" || { echo "the recording did not end" && return 1; }
     cat "$W/record.out"
@@ -345,23 +351,20 @@ window_start() {
 # window's work many times slower. Screenshots before and after are kept.
 window_unplug() { # window_unplug preview|record OPENED
     wait_for 120 more "open camera name" "$2" || { echo "the window opened no camera" && return 1; }
-    local i started seen gone
+    local i started gone
     started=$(logged "start camera")
     for i in 1 2 3 4; do # the first click may come before the window takes input
         xdotool mousemove 440 604 click 1
         wait_for 15 more "start camera" "$started" && break
     done
-    seen=$(delivered)
-    wait_for 180 eval '[ "$(delivered)" -ge $((seen + 10)) ]' ||
-        { echo "uvcvideo delivered $(delivered) pictures, $seen before the preview" && return 1; }
+    ten_more_pictures || return 1
     # Between pictures the capture sleeps in poll() on the node's descriptor.
     more "waits for pictures in poll()" 0 || { grep "capture:" "$W/window.log"; return 1; }
     if [ "$1" = record ]; then
         xdotool mousemove 1053 610 click 1
         timeout 60 xdotool search --sync --onlyvisible --name "video save path" && xdotool key Return
         wait_for 60 eval 'ls /tmp/home/Videos/*.mp4' || { cat "$W/window.log" && return 1; }
-        seen=$(delivered)
-        wait_for 180 eval '[ "$(delivered)" -ge $((seen + 10)) ]' || return 1
+        ten_more_pictures || return 1
     fi
     import -window root "$OUT/$1-before-unplug.png"
     i=$(logged "CameraId:  -1") started=$(logged "stop camera") gone=$SECONDS
