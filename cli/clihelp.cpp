@@ -46,12 +46,15 @@ const CommandText kCommands[] = {
      "the camera, so it is sent only when it changes. pan, tilt and zoom are absolute "
      "positions; speed (slow, normal, fast) is the pan and tilt speed of the motions here, of "
      "the window's pad and of its keys."},
-    {"profile", "profile show|apply|clear CAMERA",
-     "Show, apply or forget the camera's profile: the values of the window's video and audio "
-     "pages that follow the camera, kept under its USB serial number (or its ids and USB port).",
+    {"profile", "profile show|save|apply|hold|release|clear CAMERA",
+     "Show, save, apply, hold or forget the camera's profile: the values of the window's video "
+     "and audio pages that follow the camera, kept under its USB serial number (or its ids and "
+     "USB port).",
      "show prints the profile as get prints controls (with --json the same document, which set "
-     "--from takes); apply writes the values that differ from the camera's; clear forgets the "
-     "values and the presets. The window keeps the profile up to date as the pages change."},
+     "--from takes); save stores the values the camera holds now; apply writes the values that "
+     "differ from the camera's; hold asks lumora-ctl agent to set back a value another program "
+     "changes, release stops that; clear forgets the values and the presets. The window keeps "
+     "the profile up to date as the pages change."},
     {"preset", "preset save|recall|list CAMERA [N]",
      "Save the camera's pan, tilt and zoom as preset N (1 to 9), move back to it, or list "
      "the presets.",
@@ -75,6 +78,14 @@ const CommandText kCommands[] = {
      "With --json the decisions come as a log at the end: time, faces found and where the "
      "camera was sent. A manual move from another program is not seen; stop the command "
      "first."},
+    {"agent", "agent",
+     "Keep every camera's profile applied without the window, until Ctrl-C or SIGTERM: when a "
+     "camera is plugged in, when the machine wakes up, and for a held profile (profile hold) "
+     "whenever another program changes a value.",
+     "Only the values that differ from the camera's are written, and each action is one line "
+     "on standard error. New cameras are seen from the kernel's device events, the wake-up "
+     "from logind on the system bus. \"Restore my settings when the camera connects\" off in "
+     "the window leaves plugged-in cameras alone; held profiles are kept in any case."},
     {"upgrade", "upgrade CAMERA FILE [--keep-going]",
      "Write a firmware file (.img image or .pkg package) into the camera, or into every camera "
      "with all, one after the other.",

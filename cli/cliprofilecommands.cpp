@@ -34,12 +34,20 @@ int presetNumber(const QStringList& args)
     return ok && number >= 1 && number <= CameraProfileStore::kPresets ? number : 0;
 }
 
+QJsonObject profileObject(const CliCamera& camera)
+{
+    const QString key = CameraProfileStore::keyOf(camera.camera);
+    QJsonObject object = cameraObject(camera);
+    object.insert(QStringLiteral("profile"), key);
+    object.insert(QStringLiteral("held"), CameraProfileStore::held(key));
+    return object;
+}
+
 QJsonObject showProfile(const CliCamera& camera, CliOutput& out)
 {
     const QString key = CameraProfileStore::keyOf(camera.camera);
     const QJsonObject values = CameraProfileStore::values(key);
-    QJsonObject object = cameraObject(camera);
-    object.insert(QStringLiteral("profile"), key);
+    QJsonObject object = profileObject(camera);
     object.insert(QStringLiteral("controls"), values);
     if (values.isEmpty()) {
         out.line(QStringLiteral("camera %1 (%2) has no profile yet; the window keeps one "
@@ -73,6 +81,72 @@ QJsonObject presetList(const CliCamera& camera, CliOutput& out)
     return object;
 }
 
+QJsonObject clearProfile(const CliCamera& camera, CliOutput& out)
+{
+    const QJsonObject object = profileObject(camera);
+    CameraProfileStore::clear(CameraProfileStore::keyOf(camera.camera));
+    out.line(QStringLiteral("camera %1: profile and presets forgotten").arg(camera.index));
+    return object;
+}
+
+// The camera's values as it holds them now become its profile; presets stay.
+QJsonObject saveProfile(CameraControlSession& session, const CliCamera& camera, CliOutput& out)
+{
+    const QString key = CameraProfileStore::keyOf(camera.camera);
+    const QJsonObject now = session.controls().readProfile();
+    if (now.isEmpty()) {
+        out.error(ExitFailure,
+                  QStringLiteral("camera %1 did not tell its values; the profile was left as it "
+                                 "was")
+                      .arg(camera.index));
+        return profileObject(camera);
+    }
+    // A control that does not answer now keeps its stored value, as in the window.
+    QJsonObject values = CameraProfileStore::values(key);
+    for (auto it = now.begin(); it != now.end(); ++it) {
+        values.insert(it.key(), it.value());
+    }
+    CameraProfileStore::setValues(key, values);
+    out.line(QStringLiteral("camera %1: profile saved").arg(camera.index));
+    printControls(out, camera, values, ControlCatalogue::profileControls());
+    QJsonObject object = profileObject(camera);
+    object.insert(QStringLiteral("controls"), values);
+    return object;
+}
+
+QJsonObject applyProfile(CameraControlSession& session, const CliCamera& camera, CliOutput& out)
+{
+    const QString key = CameraProfileStore::keyOf(camera.camera);
+    const QStringList written = session.controls().applyProfile(CameraProfileStore::values(key));
+    out.progress(QStringLiteral("camera %1: %2")
+                     .arg(camera.index)
+                     .arg(written.isEmpty()
+                              ? QStringLiteral("already as its profile says")
+                              : QStringLiteral("wrote ") + written.join(QStringLiteral(", "))));
+    QJsonObject object = reportControls(session, camera, ControlCatalogue::profileControls(), out);
+    object.insert(QStringLiteral("written"), QJsonArray::fromStringList(written));
+    return object;
+}
+
+// A held profile is kept by the agent: a value another program changes is
+// set back. Holding a camera without a profile would keep nothing.
+QJsonObject holdProfile(const CliCamera& camera, bool hold, CliOutput& out)
+{
+    const QString key = CameraProfileStore::keyOf(camera.camera);
+    if (hold && CameraProfileStore::values(key).isEmpty()) {
+        out.error(ExitRefused, QStringLiteral("camera %1 has no profile to hold; save one first: "
+                                              "lumora-ctl profile save %1")
+                                   .arg(camera.index));
+        return profileObject(camera);
+    }
+    CameraProfileStore::setHeld(key, hold);
+    out.line(hold ? QStringLiteral("camera %1: profile held; lumora-ctl agent sets back what "
+                                   "another program changes")
+                        .arg(camera.index)
+                  : QStringLiteral("camera %1: profile released").arg(camera.index));
+    return profileObject(camera);
+}
+
 } // namespace
 
 namespace CliCommands {
@@ -80,9 +154,11 @@ namespace CliCommands {
 int profile(const QStringList& args, CliOutput& out)
 {
     const QString action = args.value(0);
-    if (args.size() != 2 || !QStringList({"show", "apply", "clear"}).contains(action)) {
-        return out.error(ExitUsage, QStringLiteral("usage: lumora-ctl profile show|apply|clear "
-                                                   "CAMERA; see \"lumora-ctl profile --help\""));
+    if (args.size() != 2 ||
+        !QStringList({"show", "save", "apply", "hold", "release", "clear"}).contains(action)) {
+        return out.error(ExitUsage,
+                         QStringLiteral("usage: lumora-ctl profile show|save|apply|hold|release|"
+                                        "clear CAMERA; see \"lumora-ctl profile --help\""));
     }
     QString problem;
     const QList<CliCamera> cameras = selectCameras(args.at(1), true, &problem);
@@ -94,34 +170,21 @@ int profile(const QStringList& args, CliOutput& out)
         const QString key = CameraProfileStore::keyOf(camera.camera);
         if (action == QLatin1String("show")) {
             results.append(showProfile(camera, out));
-            continue;
+        } else if (action == QLatin1String("clear")) {
+            results.append(clearProfile(camera, out));
+        } else if (action == QLatin1String("hold") || action == QLatin1String("release")) {
+            results.append(holdProfile(camera, action == QLatin1String("hold"), out));
+        } else {
+            CameraControlSession session(camera.camera);
+            if (openSession(session, camera, out)) {
+                results.append(action == QLatin1String("save")
+                                   ? saveProfile(session, camera, out)
+                                   : applyProfile(session, camera, out));
+            }
         }
-        if (action == QLatin1String("clear")) {
-            CameraProfileStore::clear(key);
-            out.line(QStringLiteral("camera %1: profile and presets forgotten").arg(camera.index));
-            QJsonObject object = cameraObject(camera);
-            object.insert(QStringLiteral("profile"), key);
-            results.append(object);
-            continue;
-        }
-        CameraControlSession session(camera.camera);
-        if (!openSession(session, camera, out)) {
-            continue;
-        }
-        const QStringList written =
-            session.controls().applyProfile(CameraProfileStore::values(key));
-        out.progress(QStringLiteral("camera %1: %2")
-                         .arg(camera.index)
-                         .arg(written.isEmpty()
-                                  ? QStringLiteral("already as its profile says")
-                                  : QStringLiteral("wrote ") + written.join(QStringLiteral(", "))));
-        QJsonObject object =
-            reportControls(session, camera, ControlCatalogue::profileControls(), out);
-        object.insert(QStringLiteral("written"), QJsonArray::fromStringList(written));
-        results.append(object);
     }
     out.document.insert(QStringLiteral("cameras"), results);
-    return ExitSuccess;
+    return out.status();
 }
 
 int preset(const QStringList& args, CliOutput& out)

@@ -120,6 +120,7 @@ int run(QStringList args)
         {"snapshot", CliCommands::snapshot}, {"record", CliCommands::record},
         {"upgrade", CliCommands::upgrade},   {"profile", CliCommands::profile},
         {"preset", CliCommands::preset},     {"frame", CliCommands::frame},
+        {"agent", CliCommands::agent},
     };
     for (const auto& entry : commands) {
         if (command == QLatin1String(entry.name)) {

@@ -77,6 +77,18 @@ void CameraProfileStore::setPreset(const QString& key, int number, const PtzPosi
     settings->sync();
 }
 
+bool CameraProfileStore::held(const QString& key)
+{
+    return userSettings()->value(group(key) + QStringLiteral("/held"), false).toBool();
+}
+
+void CameraProfileStore::setHeld(const QString& key, bool held)
+{
+    const auto settings = userSettings();
+    settings->setValue(group(key) + QStringLiteral("/held"), held);
+    settings->sync();
+}
+
 void CameraProfileStore::clear(const QString& key)
 {
     const auto settings = userSettings();

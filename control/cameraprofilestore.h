@@ -30,6 +30,10 @@ public:
     // Which of presets 1 to count are saved, read in one pass.
     static QVector<bool> savedPresets(const QString& key, int count);
     static void setPreset(const QString& key, int number, const PtzPosition& position);
+    // A held profile is kept against other programs' changes, not only
+    // restored when the camera connects.
+    static bool held(const QString& key);
+    static void setHeld(const QString& key, bool held);
     // Forgets the camera's values and presets.
     static void clear(const QString& key);
 

@@ -25,7 +25,11 @@ DeviceCatalog& defaultCatalog()
         const int simulated = SimulatedHub::requestedCameraCount();
         if (simulated > 0) {
             for (int i = 0; i < simulated; ++i) {
-                SimulatedHub::instance().plugCamera();
+                // Each with a serial number, as PTZ cameras have, so that
+                // each keeps its own memory whatever else leaves.
+                SimulatedCameraConfig config;
+                config.serial = SimulatedHub::requestedCameraSerial(i);
+                SimulatedHub::instance().plugCamera(config);
             }
             SimulatedHub::instance().keepStatesFromEnvironment();
             SimulatedHub::instance().scheduleUnplugsFromEnvironment();

@@ -88,6 +88,14 @@ for page in lumora lumora-ctl; do
     man -w "$page" | grep -q "^/usr/share/man/man1/$page.1.gz$" || fail "no man page for $page"
 done
 
+unit=/usr/lib/systemd/user/lumora-agent.service
+[ -f "$unit" ] || fail "the agent's user service is not installed"
+if command -v systemd-analyze >/dev/null; then
+    systemd-analyze verify "$unit" || fail "systemd-analyze finds faults in $unit"
+else
+    say "systemd-analyze is not installed: the agent's user service is not verified"
+fi
+
 # Every library comes from the system or the private folder, through RUNPATH.
 for program in /usr/bin/lumora /usr/bin/lumora-ctl; do
     ! ldd "$program" | grep -q "not found" || fail "$program misses libraries: $(ldd "$program")"

@@ -29,6 +29,7 @@ PACKAGES=(
     libpulse-dev pulseaudio pulseaudio-utils
     xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2
     libgtest-dev libbenchmark-dev
+    dbus-daemon dbus-bin
     python3
 )
 

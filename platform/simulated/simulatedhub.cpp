@@ -1,10 +1,7 @@
 #include "simulatedhub.h"
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "simulatedstatefolder.h"
+
 #include <QStringList>
 #include <QTimer>
 
@@ -52,74 +49,6 @@ private:
     std::vector<std::thread> m_threads;
 };
 
-// The settings a simulated camera keeps between processes.
-QJsonObject stateToJson(const SimulatedCameraState& state)
-{
-    QJsonObject json;
-    json.insert(QStringLiteral("horizontalFlip"), state.horizontalFlip);
-    json.insert(QStringLiteral("verticalFlip"), state.verticalFlip);
-    json.insert(QStringLiteral("autoExposure"), state.autoExposure);
-    json.insert(QStringLiteral("exposure"), state.exposure);
-    json.insert(QStringLiteral("contrast"), state.contrast);
-    json.insert(QStringLiteral("redShift"), state.redShift);
-    json.insert(QStringLiteral("blueShift"), state.blueShift);
-    json.insert(QStringLiteral("imageStyle"), state.imageStyle);
-    json.insert(QStringLiteral("autoWhiteBalance"), state.autoWhiteBalance);
-    json.insert(QStringLiteral("audioFunction"), state.audioFunction);
-    json.insert(QStringLiteral("audioProcessing"), state.audioProcessing);
-    // A camera keeps its position, and keeps moving until it is told to stop.
-    json.insert(QStringLiteral("pan"), state.pan);
-    json.insert(QStringLiteral("panSpeed"), state.panSpeed);
-    json.insert(QStringLiteral("tilt"), state.tilt);
-    json.insert(QStringLiteral("zoom"), state.zoom);
-    return json;
-}
-
-void stateFromJson(const QJsonObject& json, SimulatedCameraState* state)
-{
-    state->horizontalFlip = json.value(QStringLiteral("horizontalFlip")).toBool();
-    state->verticalFlip = json.value(QStringLiteral("verticalFlip")).toBool();
-    state->autoExposure = json.value(QStringLiteral("autoExposure")).toBool(true);
-    state->exposure = json.value(QStringLiteral("exposure")).toInt();
-    state->contrast = json.value(QStringLiteral("contrast")).toInt(50);
-    state->redShift = json.value(QStringLiteral("redShift")).toInt();
-    state->blueShift = json.value(QStringLiteral("blueShift")).toInt();
-    state->imageStyle = json.value(QStringLiteral("imageStyle")).toInt(6);
-    state->autoWhiteBalance = json.value(QStringLiteral("autoWhiteBalance")).toBool(true);
-    state->audioFunction = json.value(QStringLiteral("audioFunction")).toBool(true);
-    state->audioProcessing = json.value(QStringLiteral("audioProcessing")).toBool(true);
-    state->pan = json.value(QStringLiteral("pan")).toInt();
-    state->panSpeed = json.value(QStringLiteral("panSpeed")).toInt();
-    state->tilt = json.value(QStringLiteral("tilt")).toInt();
-    state->zoom = json.value(QStringLiteral("zoom")).toInt();
-}
-
-// Writes the cameras' settings back when the process ends; built after the
-// hub, so it runs while the hub still exists.
-class StateKeeper
-{
-public:
-    explicit StateKeeper(const QString& folder) : m_folder(folder) {}
-    ~StateKeeper()
-    {
-        QDir().mkpath(m_folder);
-        const auto cameras = SimulatedHub::instance().cameras();
-        for (int i = 0; i < cameras.size(); ++i) {
-            QFile file(fileFor(i));
-            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-                file.write(QJsonDocument(stateToJson(cameras.at(i)->state())).toJson());
-            }
-        }
-    }
-    QString fileFor(int position) const
-    {
-        return QDir(m_folder).filePath(QStringLiteral("camera%1.json").arg(position));
-    }
-
-private:
-    QString m_folder;
-};
-
 } // namespace
 
 SimulatedHub& SimulatedHub::instance()
@@ -133,6 +62,11 @@ int SimulatedHub::requestedCameraCount()
     bool ok = false;
     const int count = qEnvironmentVariableIntValue("LUMORA_SIMULATED_CAMERAS", &ok);
     return ok && count > 0 ? qMin(count, 16) : 0;
+}
+
+QString SimulatedHub::requestedCameraSerial(int position)
+{
+    return QStringLiteral("SIM%1").arg(position + 1, 4, 10, QLatin1Char('0'));
 }
 
 void SimulatedHub::scheduleUnplugsFromEnvironment()
@@ -174,16 +108,10 @@ void SimulatedHub::keepStatesFromEnvironment()
     if (folder.isEmpty()) {
         return;
     }
-    static StateKeeper keeper(folder);
-    const auto plugged = cameras();
-    for (int i = 0; i < plugged.size(); ++i) {
-        QFile file(keeper.fileFor(i));
-        if (file.open(QIODevice::ReadOnly)) {
-            SimulatedCameraState state = plugged.at(i)->state();
-            stateFromJson(QJsonDocument::fromJson(file.readAll()).object(), &state);
-            plugged.at(i)->setState(state);
-        }
-    }
+    // Built after the hub, so it writes the cameras' values back while the
+    // hub still exists.
+    static SimulatedStateFolder states(folder);
+    states.adopt(cameras());
 }
 
 std::shared_ptr<SimulatedCamera> SimulatedHub::plugCamera(const SimulatedCameraConfig& given)

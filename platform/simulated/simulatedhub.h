@@ -23,6 +23,9 @@ public:
     // Number of simulated cameras the environment asks for
     // (LUMORA_SIMULATED_CAMERAS; unset, invalid or 0 means none).
     static int requestedCameraCount();
+    // The serial number of the camera at that position of the ones the
+    // environment asks for: SIM0001, SIM0002, ...
+    static QString requestedCameraSerial(int position);
 
     // Unplugs cameras at the times LUMORA_SIMULATED_UNPLUG asks for:
     // "POSITION@MS[,POSITION@MS...]" unplugs the camera plugged in at that
@@ -33,10 +36,11 @@ public:
     void scheduleUnplugsFromEnvironment();
 
     // Simulated cameras live in the process that plugs them. With
-    // LUMORA_SIMULATED_STATE_DIR set, the settings of the cameras plugged
-    // so far are read from that folder (one file per position) and written
-    // back when the process ends, so that commands run one after the other
-    // see the same cameras.
+    // LUMORA_SIMULATED_STATE_DIR set, the cameras plugged so far keep their
+    // memory in that folder, one file per serial number (see
+    // SimulatedStateFolder), so that commands run one after the other see
+    // the same cameras, and a test can pull a camera out of a running
+    // process and plug it in again.
     void keepStatesFromEnvironment();
 
     // Plugs in a camera and, when it has one, its microphone. The device

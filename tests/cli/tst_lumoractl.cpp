@@ -51,9 +51,14 @@ class TestLumoraCtl : public QObject
         run.err += QString::fromLocal8Bit(process.readAllStandardError());
         return run;
     }
+    // A simulated camera's memory, named by its serial number.
+    QString stateFile(int camera)
+    {
+        return dir.filePath(QString("state/SIM000%1.json").arg(camera + 1));
+    }
     QJsonObject state(int camera)
     {
-        QFile file(dir.filePath("state/camera%1.json").arg(camera));
+        QFile file(stateFile(camera));
         return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
                                               : QJsonObject();
     }
@@ -90,7 +95,7 @@ private slots:
     void helpFitsTheTerminal()
     {
         for (const char* command : {"--help", "list", "controls", "get", "set", "snapshot",
-                                    "record", "upgrade", "frame"}) {
+                                    "record", "upgrade", "frame", "agent"}) {
             const Run run = ctl({command, "--help"}, 0);
             QCOMPARE(run.exitCode, 0);
             for (const QString& line : run.out.split('\n'))
@@ -123,7 +128,7 @@ private slots:
         for (const auto& [camera, saved] :
              {std::pair(0, R"({"autoExposure": true, "exposure": 3})"),
               {1, R"({"autoExposure": false, "exposure": -2, "verticalFlip": true})"}}) {
-            QFile file(dir.filePath("state/camera%1.json").arg(camera));
+            QFile file(stateFile(camera));
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(saved) > 0);
         }
         Run run = ctl({"get", "all"}, 2);
@@ -133,7 +138,7 @@ private slots:
         QVERIFY(document.open(QIODevice::WriteOnly) &&
                 document.write(run.out.replace("sim:video1", "gone").toUtf8()));
         document.close();
-        QFile::remove(dir.filePath("state/camera1.json")); // camera 1 back at its defaults
+        QFile::remove(stateFile(1)); // camera 1 back at its defaults
         run = ctl({"set", "all", "--from", document.fileName()}, 2);
         QCOMPARE(run.exitCode, 0);
         for (const auto& [camera, exposure, matched] :
@@ -227,7 +232,7 @@ private slots:
     {
         QSettings store("Lumora", "Lumora");
         store.clear();
-        store.setValue("profiles/1d6b:4c55 port 1-1/values",
+        store.setValue("profiles/1d6b:4c55 serial SIM0001/values",
                        R"({"exposure": -3, "image-style": "live", "contrast": 50})");
         store.sync();
         QCOMPARE(ctl({"set", "0", "pan=30", "tilt=-10", "zoom=40"}, 1).exitCode, 0);
@@ -242,7 +247,14 @@ private slots:
         QCOMPARE(state(0)["exposure"].toInt(), -3);
         QCOMPARE(cameras(ctl({"profile", "show", "0"}, 1)).at(0)["controls"]["image-style"],
                  QJsonValue("live"));
+        QCOMPARE(ctl({"set", "0", "contrast=20"}, 1).exitCode, 0);
+        QCOMPARE(ctl({"profile", "save", "0"}, 1).exitCode, 0);
+        QCOMPARE(ctl({"profile", "hold", "0"}, 1).exitCode, 0);
+        const QJsonObject saved = cameras(ctl({"profile", "show", "0"}, 1)).at(0).toObject();
+        QCOMPARE(saved["controls"]["contrast"].toInt(), 20);
+        QVERIFY(saved["held"].toBool());
         QCOMPARE(ctl({"profile", "clear", "0"}, 1).exitCode, 0);
+        QCOMPARE(ctl({"profile", "hold", "0"}, 1).exitCode, 1); // nothing left to hold
         QVERIFY(cameras(ctl({"preset", "list", "0"}, 1)).at(0)["presets"]["3"].isNull());
         QStringList ranges; // the camera's own, as controls shows them for a camera
         for (const QJsonValue& control : ctl({"controls", "0"}, 1).json["controls"].toArray()) {
@@ -259,6 +271,10 @@ private slots:
     // of the camera named.
     void cameraUnpluggedMidCommand()
     {
+        QDir().mkpath(dir.filePath("state"));
+        QFile flipped(stateFile(2));
+        QVERIFY(flipped.open(QIODevice::WriteOnly) && flipped.write(R"({"verticalFlip": true})"));
+        flipped.close();
         for (const char* unplug : {"0@listed", "0@0", "0@400"}) {
             const QStringList env{QString("LUMORA_SIMULATED_UNPLUG=") + unplug};
             Run run = ctl({"snapshot", "1", dir.filePath("1.png")}, 3, env);
@@ -270,6 +286,10 @@ private slots:
             QCOMPARE(stampedIdentity(inspectRecording(dir.filePath("1.mp4")).firstPicture),
                      run.json.value("recording")["device"].toString().mid(9).toInt());
         }
+        // Each camera kept its own memory whichever left.
+        for (int camera = 0; camera < 3; ++camera)
+            QCOMPARE(cameras(ctl({"get", "all"}, 3)).at(camera)["controls"]["flip-vertical"],
+                     QJsonValue(camera == 2));
         for (const bool keepGoing : {false, true}) {
             const QStringList go = keepGoing ? QStringList{"--keep-going"} : QStringList();
             const Run run = ctl(QStringList{"upgrade", "all", firmware} + go, 2,

@@ -1,0 +1,152 @@
+#include "profileagent.h"
+
+#include "cameracontrols.h"
+#include "cameraprofilestore.h"
+#include "devicecatalog.h"
+#include "devicechangenotifier.h"
+#include "systemresumenotifier.h"
+#include "vorn_cameraproperty.h"
+
+#include <algorithm>
+
+namespace {
+// Another program's change is set back within this.
+constexpr int kHeldCheckMs = 500;
+// udev gives the user access to a new node a moment after the kernel makes it.
+constexpr int kRetryMs = 500;
+constexpr int kMaxRetries = 20;
+} // namespace
+
+ProfileAgent::ProfileAgent(QObject* parent)
+    : QObject(parent), m_devices(DeviceChangeNotifier::create(this)),
+      m_resume(SystemResumeNotifier::create(this))
+{
+    connect(m_devices, &DeviceChangeNotifier::changed, this, &ProfileAgent::camerasChanged);
+    connect(m_resume, &SystemResumeNotifier::resumed, this, &ProfileAgent::resumed);
+    connect(&m_heldTimer, &QTimer::timeout, this, &ProfileAgent::keepHeldProfiles);
+    m_retryTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &ProfileAgent::retryPending);
+}
+
+QString ProfileAgent::watchingWhat() const
+{
+    return QStringLiteral("cameras: %1; resume: %2")
+        .arg(m_devices->isEventDriven() ? QStringLiteral("the kernel's device events")
+                                        : QStringLiteral("looked for regularly"),
+             m_resume->isWatching() ? QStringLiteral("logind") : QStringLiteral("not told here"));
+}
+
+void ProfileAgent::start()
+{
+    camerasChanged();
+    m_heldTimer.start(kHeldCheckMs);
+}
+
+QList<VideoInputInfo> ProfileAgent::usbCameras() const
+{
+    QList<VideoInputInfo> cameras;
+    for (const VideoInputInfo& input : DeviceCatalog::instance().videoInputs()) {
+        if (input.isUsbCamera()) {
+            cameras.append(input);
+        }
+    }
+    return cameras;
+}
+
+QString ProfileAgent::label(const VideoInputInfo& camera) const
+{
+    return QStringLiteral("%1 (%2)").arg(camera.description(), camera.deviceName());
+}
+
+void ProfileAgent::camerasChanged()
+{
+    const QList<VideoInputInfo> now = usbCameras();
+    QList<Present> kept;
+    for (const Present& present : m_present) {
+        if (now.contains(present.camera)) {
+            kept.append(present);
+        } else {
+            m_pending.removeAll(present.camera);
+            emit logLine(label(present.camera) + QStringLiteral(": unplugged"));
+        }
+    }
+    m_present = kept;
+    for (const VideoInputInfo& camera : now) {
+        const bool known = std::any_of(m_present.cbegin(), m_present.cend(),
+                                       [&camera](const Present& p) { return p.camera == camera; });
+        if (known) {
+            continue;
+        }
+        m_present.append({camera, CameraProfileStore::keyOf(camera)});
+        if (CameraProfileStore::restoreOnConnect() &&
+            apply(camera, QStringLiteral("plugged in"), false) == Outcome::Unreachable) {
+            m_pending.append(camera);
+            m_retries = 0;
+            m_retryTimer.start(kRetryMs);
+        }
+    }
+}
+
+void ProfileAgent::retryPending()
+{
+    const QList<VideoInputInfo> pending = m_pending;
+    m_pending.clear();
+    for (const VideoInputInfo& camera : pending) {
+        const bool last = m_retries + 1 >= kMaxRetries;
+        if (apply(camera, QStringLiteral("plugged in"), false) == Outcome::Unreachable) {
+            if (last) {
+                emit logLine(label(camera) +
+                             QStringLiteral(": could not be opened; its profile was not applied"));
+            } else {
+                m_pending.append(camera);
+            }
+        }
+    }
+    if (!m_pending.isEmpty() && ++m_retries < kMaxRetries) {
+        m_retryTimer.start(kRetryMs);
+    }
+}
+
+void ProfileAgent::resumed()
+{
+    emit logLine(QStringLiteral("the machine woke up"));
+    for (const Present& present : m_present) {
+        apply(present.camera, QStringLiteral("after resume"), false);
+    }
+}
+
+void ProfileAgent::keepHeldProfiles()
+{
+    for (const Present& present : m_present) {
+        if (!m_pending.contains(present.camera) && CameraProfileStore::held(present.key)) {
+            apply(present.camera, QStringLiteral("set back"), true);
+        }
+    }
+}
+
+ProfileAgent::Outcome ProfileAgent::apply(const VideoInputInfo& camera, const QString& why,
+                                          bool heldOnly)
+{
+    const QJsonObject values = CameraProfileStore::values(CameraProfileStore::keyOf(camera));
+    if (values.isEmpty()) {
+        if (!heldOnly) {
+            emit logLine(label(camera) + QStringLiteral(": %1; no profile").arg(why));
+        }
+        return Outcome::Applied;
+    }
+    Vorn_CameraProperty main(MainUnitSet);
+    Vorn_CameraProperty zoom(ZoomUnitSet);
+    if (main.open(camera.deviceName()) < 0 || zoom.open(camera.deviceName()) < 0) {
+        return Outcome::Unreachable;
+    }
+    const QStringList written = CameraControls(main, zoom, camera).applyProfile(values);
+    // A held profile that still holds is no action worth a line.
+    if (!written.isEmpty() || !heldOnly) {
+        emit logLine(label(camera) +
+                     QStringLiteral(": %1; %2")
+                         .arg(why, written.isEmpty() ? QStringLiteral("already as its profile says")
+                                                     : QStringLiteral("wrote ") +
+                                                           written.join(QStringLiteral(", "))));
+    }
+    return Outcome::Applied;
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "videoinputinfo.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+class DeviceChangeNotifier;
+class SystemResumeNotifier;
+
+// Keeps every camera's profile applied without the window: when a camera
+// is plugged in, when the machine wakes up, and, for a held profile,
+// whenever another program changes a value. Only the values that differ
+// are written, as the window does, and each action is told in one line.
+class ProfileAgent : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ProfileAgent(QObject* parent = nullptr);
+
+    // The first look at the cameras: each present one gets its profile.
+    void start();
+
+    // How the agent learns of cameras and of resume, for its first line.
+    QString watchingWhat() const;
+
+signals:
+    void logLine(const QString& line);
+
+public slots:
+    // The device list may have changed: cameras that came get their profile.
+    void camerasChanged();
+    // The machine woke up: every camera gets its profile again.
+    void resumed();
+
+private slots:
+    void keepHeldProfiles();
+    void retryPending();
+
+private:
+    struct Present
+    {
+        VideoInputInfo camera;
+        QString key;
+    };
+    enum class Outcome
+    {
+        Applied,
+        Unreachable, // the camera could not be opened (yet)
+    };
+
+    QList<VideoInputInfo> usbCameras() const;
+    QString label(const VideoInputInfo& camera) const;
+    Outcome apply(const VideoInputInfo& camera, const QString& why, bool heldOnly);
+
+    DeviceChangeNotifier* m_devices;
+    SystemResumeNotifier* m_resume;
+    QList<Present> m_present;
+    QList<VideoInputInfo> m_pending; // came, but could not be opened yet
+    int m_retries = 0;
+    QTimer m_heldTimer;
+    QTimer m_retryTimer;
+};
