@@ -23,7 +23,7 @@ bool UeventMessage::parse(const char* data, std::size_t size, UeventMessage* mes
         }
         const QByteArray key = field.left(equals);
         const QByteArray value = field.mid(equals + 1);
-        if (key == "ACTION") {
+        if (key == "ACTION" && !value.isEmpty()) {
             parsed.action = value; // the field wins over the header
         } else if (key == "SUBSYSTEM") {
             parsed.subsystem = value;
