@@ -15,8 +15,17 @@ namespace {
 constexpr unsigned kKernelGroup = 1;
 } // namespace
 
+namespace {
+// A camera's nodes come one after the other, and udev sets their access
+// after the kernel's event: a second look a moment later sees it whole.
+constexpr int kSettleMs = 1000;
+} // namespace
+
 UeventMonitor::UeventMonitor(QObject* parent) : DeviceChangeNotifier(0, parent)
 {
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(kSettleMs);
+    connect(&m_settle, &QTimer::timeout, this, &DeviceChangeNotifier::changed);
     const int fd =
         ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_KOBJECT_UEVENT);
     if (fd < 0) {
@@ -70,5 +79,6 @@ void UeventMonitor::readEvents()
     }
     if (videoChanged) {
         emit changed();
+        m_settle.start();
     }
 }

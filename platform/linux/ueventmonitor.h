@@ -2,6 +2,8 @@
 
 #include "devicechangenotifier.h"
 
+#include <QTimer>
+
 class QSocketNotifier;
 
 // The kernel's device events on a netlink socket: no library, no daemon,
@@ -24,4 +26,5 @@ private slots:
 private:
     int m_socket = -1;
     QSocketNotifier* m_notifier = nullptr;
+    QTimer m_settle; // one more look once the device has settled
 };

@@ -330,7 +330,29 @@ unplug_recording() {
     grep -q "went away" "$W/record.out" && decodes "$W/unplugged.mp4" &&
         [ "$(streams "$W/unplugged.mp4")" = "audio video " ] && ! ctl list | grep -q "Lumora Simulated Camera"
 }
+# The agent, with settings of its own: it learns of the camera from the
+# kernel's device events, sees it leave with the recording's unplug and
+# gives it its profile when it comes back; SIGTERM stops it.
+agent_log() { grep -c "$1" "$W/agent.log"; }
+agent_start() {
+    local settings=$W/agent-config
+    XDG_CONFIG_HOME=$settings ctl set 0 contrast=40 && XDG_CONFIG_HOME=$settings ctl profile save 0 || return 1
+    XDG_CONFIG_HOME=$settings "$BIN/lumora-ctl" agent 2>"$W/agent.log" &
+    AGENT=$!
+    wait_for 60 eval '[ "$(agent_log "plugged in; already as its profile says")" = 1 ]' || { cat "$W/agent.log"; return 1; }
+    cat "$W/agent.log"
+    grep -q "cameras: the kernel's device events" "$W/agent.log"
+}
+agent_replug() {
+    replug || return 1
+    wait_for 60 eval '[ "$(agent_log "plugged in")" = 2 ]' || { cat "$W/agent.log"; return 1; }
+    kill -TERM "$AGENT" && wait "$AGENT" || { cat "$W/agent.log"; return 1; }
+    cat "$W/agent.log"
+    [ "$(agent_log ": unplugged")" = 1 ] && tail -1 "$W/agent.log" | grep -q "agent stopped"
+}
+check "agent: lumora-ctl agent keeps the camera's profile, from the kernel's device events" agent_start
 check "unplug: during a recording, which ends there, keeps both tracks and decodes to the end; the camera leaves the list" unplug_recording
+check "agent: sees the camera leave and come back, and stops on SIGTERM" agent_replug
 
 # The window on a private X server, driven with the pointer as a user would
 # (the switch and the button where the fixed-size window has them).
