@@ -1,10 +1,11 @@
 #include "uvcpropertytransport.h"
 
+#include "retryioctl.h"
+
 #include <cerrno>
 #include <cstring>
 #include <linux/usb/video.h>
 #include <linux/uvcvideo.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -48,10 +49,7 @@ const ControlMapping* findMapping(const ControlMapping (&table)[N], long propert
 
 int systemIoctl(int fd, unsigned long request, void* arg)
 {
-    int r;
-    do {
-        r = ::ioctl(fd, request, arg);
-    } while (r == -1 && errno == EINTR);
+    const int r = retryIoctl(fd, request, arg);
     return r < 0 ? int(resultFromErrno(errno)) : 0;
 }
 
