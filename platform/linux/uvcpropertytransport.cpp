@@ -118,6 +118,16 @@ const UvcExtensionUnit* UvcPropertyTransport::unitAtNode(const QUuid& propertySe
     return unit.guid == propertySet ? &unit : nullptr;
 }
 
+unsigned long UvcPropertyTransport::extensionUnitNode(const QUuid& propertySet) const
+{
+    for (int i = 0; i < m_units.size(); ++i) {
+        if (m_units.at(i).guid == propertySet) {
+            return static_cast<unsigned long>(i + 1);
+        }
+    }
+    return 0;
+}
+
 long UvcPropertyTransport::nodeProperty(const QUuid& propertySet, unsigned long id,
                                         unsigned long flags, unsigned long node, void* data,
                                         unsigned long length, unsigned long* bytesReturned)

@@ -193,6 +193,9 @@ private slots:
                              {{4, 13}, QByteArray(1, '\x06')},
                              {{6, 12}, QByteArray(3, '\0')}};
         auto t = node.transport();
+        // The descriptors give each unit's node, so no node search is needed.
+        QCOMPARE(t->extensionUnitNode(Zoom), 2UL);
+        QCOMPARE(t->extensionUnitNode(QUuid()), 0UL);
         unsigned long n = 99;
         QCOMPARE(t->nodeProperty(Main, 9, SupportQuery, 1, nullptr, 0, &n), 0L);
         // Node n is the n-th extension unit; node 2 (unit 6) has selector 9
