@@ -298,8 +298,8 @@ private slots:
         file.close();
         const ElevatedCommand c = VirtualCameraCommand::windowsCommand(file.fileName(), true);
         const int exitCode = run(c.file, c.parameters);
-        QVERIFY2(VirtualCameraCommand::windowsFailureMessage(true, ElevatedLauncher::ToolFailed,
-                                                             exitCode)
+        QVERIFY2(VirtualCameraCommand::windowsFailureMessage(
+                     true, ElevatedLauncher::Result::ToolFailed, exitCode)
                      .contains("could not load vcam_dshow.dll"),
                  qPrintable(QString::number(exitCode)));
     }
