@@ -11,26 +11,18 @@ namespace {
 using Flow = AudioEndpoints::Flow;
 using Status = AudioEndpoints::Status;
 
-// The operations' failure texts go to standard output, as they always have;
-// "/n" is part of the text.
-bool reportStatus(Status status, bool withCount)
+// The audio system's own failure texts go to standard output, as they
+// always have; the microphone's operations leave out the count's.
+bool reportStatus(const AudioEndpoints& endpoints, Status status, bool withCount)
 {
-    switch (status) {
-    case Status::Ok:
+    if (status == Status::Ok) {
         return true;
-    case Status::Unavailable:
-        std::printf("CoCreateInstance Failed!/n");
-        break;
-    case Status::EnumerationFailed:
-        std::printf("EnumAudioEndpoints Failed!/n");
-        break;
-    case Status::CountFailed:
-        if (withCount) {
-            std::printf("GetCount Failed!/n");
-        }
-        break;
     }
-    std::fflush(stdout);
+    const char* line = endpoints.failureLine(status);
+    if (line && (withCount || status != Status::CountFailed)) {
+        std::fputs(line, stdout);
+        std::fflush(stdout);
+    }
     return false;
 }
 
@@ -91,7 +83,7 @@ bool SystemVolume::getSpeakerVolume(float& value, QString* unreadable)
     value = 0.0f;
     QList<AudioEndpointInfo> endpoints;
     const Status status = m_endpoints.activeEndpoints(Flow::Render, &endpoints);
-    if (!reportStatus(status, true)) {
+    if (!reportStatus(m_endpoints, status, true)) {
         return noReading(unreadable, statusText(status));
     }
     bool read = false;
@@ -117,7 +109,7 @@ bool SystemVolume::getSpeakerVolume(float& value, QString* unreadable)
 void SystemVolume::setSpeakerVolume(float value)
 {
     QList<AudioEndpointInfo> endpoints;
-    if (!reportStatus(m_endpoints.activeEndpoints(Flow::Render, &endpoints), true)) {
+    if (!reportStatus(m_endpoints, m_endpoints.activeEndpoints(Flow::Render, &endpoints), true)) {
         return;
     }
     const float scalar = speakerScalar(value);
@@ -135,7 +127,7 @@ qint32 SystemVolume::getMicVolume(float& value, QString* unreadable)
     value = 0.0f;
     QList<AudioEndpointInfo> endpoints;
     const Status status = m_endpoints.activeEndpoints(Flow::Capture, &endpoints);
-    if (!reportStatus(status, false)) {
+    if (!reportStatus(m_endpoints, status, false)) {
         noReading(unreadable, statusText(status));
         return -1;
     }
@@ -162,7 +154,7 @@ qint32 SystemVolume::getMicVolume(float& value, QString* unreadable)
 void SystemVolume::setMicVolume(float value)
 {
     QList<AudioEndpointInfo> endpoints;
-    if (!reportStatus(m_endpoints.activeEndpoints(Flow::Capture, &endpoints), false)) {
+    if (!reportStatus(m_endpoints, m_endpoints.activeEndpoints(Flow::Capture, &endpoints), false)) {
         return;
     }
     const float scalar = bounded(value / 100.0f);

@@ -6,6 +6,7 @@
 #include "framingengine.h"
 #include "profilekeeper.h"
 #include "ptzcontrols.h"
+#include "rgbframe.h"
 #include "ui_vorn_cam.h"
 #include "vorn_ffmpeglib.h"
 #include "vorn_settingai.h"
@@ -47,12 +48,6 @@ const QString kInUseStyle =
 // The size asked of the capture library.
 const QSize kCaptureSize(1280, 720);
 const QSize kPreviewSize(800, 530);
-
-// Rows of the library's frames start on multiples of 4 bytes.
-int alignedRowBytes(int width)
-{
-    return (width * 3 + 3) & ~3;
-}
 
 bool tableHoldsCamera(const CameraTable& table, const VideoInputInfo& camera)
 {
@@ -543,7 +538,7 @@ void Vorn_Cam::on_CameraView(uint8_t* buffer, int width, int height)
     if (!open || !buffer || width <= 0 || height <= 0) {
         return;
     }
-    const QImage frame(buffer, width, height, alignedRowBytes(width), QImage::Format_RGB888);
+    const QImage frame(buffer, width, height, RgbFrame::strideFor(width), QImage::Format_RGB888);
 
     // The snapshot source keeps its buffer from frame to frame: one copy, no
     // allocation, unless a snapshot still holds the previous picture.

@@ -94,9 +94,10 @@ private:
     void updateRecordClock();
 
     // Virtual camera
-    void finishVirtualCamera(bool status, int result, const QString& failure);
+    void finishVirtualCamera(bool status, bool switched, const QString& failure);
     void setVirtualCameraPending(bool pending);
-    static void printLaunchResult(const QByteArray& file, const QByteArray& parameters, int result);
+    static void printLaunchResult(const QByteArray& file, const QByteArray& parameters,
+                                  bool started, int code);
 
     // Speaker and microphone volume pop-ups
     void setupVolumeControls();

@@ -30,7 +30,7 @@ void Vorn_Cam::pushButton_register_checked(bool status)
     const QString refusal = VirtualCameraCommand::refusal(path);
     if (!refusal.isEmpty()) {
         qWarning().noquote() << refusal;
-        finishVirtualCamera(status, ElevatedLauncher::NotStarted, refusal);
+        finishVirtualCamera(status, false, refusal);
         return;
     }
 
@@ -41,22 +41,22 @@ void Vorn_Cam::pushButton_register_checked(bool status)
     const QPointer<Vorn_Cam> self(this);
     ElevatedLauncher::instance().startElevated(
         command.file, command.parameters, command.directory, command.showCommand, this,
-        [self, status, command](int result, int toolExitCode) {
+        [self, status, command](ElevatedLauncher::Result result, int code) {
             if (!self) {
                 return;
             }
-            printLaunchResult(command.file, command.parameters, result);
+            const bool started = result == ElevatedLauncher::Result::Started;
+            printLaunchResult(command.file, command.parameters, started, code);
             self->finishVirtualCamera(
-                status, result,
-                result > 32 ? QString()
-                            : VirtualCameraCommand::failureMessage(status, result, toolExitCode));
+                status, started,
+                started ? QString() : VirtualCameraCommand::failureMessage(status, result, code));
         });
 }
 
-void Vorn_Cam::finishVirtualCamera(bool status, int result, const QString& failure)
+void Vorn_Cam::finishVirtualCamera(bool status, bool switched, const QString& failure)
 {
     setVirtualCameraPending(false);
-    if (result <= 32) {
+    if (!switched) {
         // Nothing was registered or unregistered: the switch shows the state
         // the component is still in, and the frames go where they went.
         {
@@ -94,12 +94,13 @@ void Vorn_Cam::setVirtualCameraPending(bool pending)
     }
 }
 
-void Vorn_Cam::printLaunchResult(const QByteArray& file, const QByteArray& parameters, int result)
+void Vorn_Cam::printLaunchResult(const QByteArray& file, const QByteArray& parameters, bool started,
+                                 int code)
 {
-    if (result > 32) {
+    if (started) {
         std::printf("Exec: \"%s %s \" Succeeded\n", file.constData(), parameters.constData());
     } else {
-        std::printf("Failed\nError code : %d\n", result);
+        std::printf("Failed\nError code : %d\n", code);
     }
     std::fflush(stdout);
 }

@@ -2,6 +2,7 @@
 
 #include "framescaler.h"
 #include "memoryprefault.h"
+#include "rgbframe.h"
 #include "sharedsegmentusers.h"
 
 #include <QDebug>
@@ -12,12 +13,6 @@
 namespace {
 
 const QString kKey = QStringLiteral("shareFrame");
-
-// Rows of the capture library's frames start on multiples of 4 bytes.
-int alignedRowBytes(int width)
-{
-    return (width * 3 + 3) & ~3;
-}
 
 } // namespace
 
@@ -41,7 +36,7 @@ void Vorn_SharedMemory::ImageFrame(uint8_t* buffer, int width, int height)
     if (!captureOpen || !buffer || width <= 0 || height <= 0) {
         return;
     }
-    const QImage frame(buffer, width, height, alignedRowBytes(width), QImage::Format_RGB888);
+    const QImage frame(buffer, width, height, RgbFrame::strideFor(width), QImage::Format_RGB888);
     // The camera's picture keeps its shape in the 640 x 480 record, black
     // bars around it.
     scaleFittedInto(frame, m_picture);

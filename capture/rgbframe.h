@@ -17,6 +17,8 @@ public:
     RgbFrame(const RgbFrame&) = delete;
     RgbFrame& operator=(const RgbFrame&) = delete;
 
+    // The one rule for the row length of the pictures frameBuffer hands out,
+    // for the library and every receiver that wraps them.
     static int strideFor(int width) { return (width * 3 + 3) & ~3; }
 
     // False when the storage cannot be had; the frame is then null.

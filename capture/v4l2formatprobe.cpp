@@ -1,8 +1,9 @@
 #include "v4l2formatprobe.h"
 
+#include "retryioctl.h"
+
 #include <fcntl.h>
 #include <linux/videodev2.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,15 +14,6 @@
 
 namespace {
 
-int xioctl(int fd, unsigned long request, void* arg)
-{
-    int result;
-    do {
-        result = ioctl(fd, request, arg);
-    } while (result < 0 && errno == EINTR);
-    return result;
-}
-
 QList<double> frameRates(int fd, uint32_t fourcc, int width, int height)
 {
     QList<double> rates;
@@ -29,7 +21,7 @@ QList<double> frameRates(int fd, uint32_t fourcc, int width, int height)
     interval.pixel_format = fourcc;
     interval.width = uint32_t(width);
     interval.height = uint32_t(height);
-    for (interval.index = 0; xioctl(fd, VIDIOC_ENUM_FRAMEINTERVALS, &interval) == 0;
+    for (interval.index = 0; retryIoctl(fd, VIDIOC_ENUM_FRAMEINTERVALS, &interval) == 0;
          ++interval.index) {
         // Stepwise ranges: the fastest end is what a preview wants.
         const v4l2_fract f =
@@ -48,7 +40,7 @@ void addModes(int fd, uint32_t fourcc, QList<V4l2Mode>& modes)
 {
     v4l2_frmsizeenum size{};
     size.pixel_format = fourcc;
-    for (size.index = 0; xioctl(fd, VIDIOC_ENUM_FRAMESIZES, &size) == 0; ++size.index) {
+    for (size.index = 0; retryIoctl(fd, VIDIOC_ENUM_FRAMESIZES, &size) == 0; ++size.index) {
         if (size.type != V4L2_FRMSIZE_TYPE_DISCRETE) {
             // Continuous sizes: offer the largest; the driver adjusts to
             // the requested one when it fits.
@@ -91,7 +83,7 @@ QList<V4l2Mode> enumerateV4l2Modes(const QString& devicePath)
     }
     v4l2_fmtdesc format{};
     format.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    for (format.index = 0; xioctl(fd, VIDIOC_ENUM_FMT, &format) == 0; ++format.index) {
+    for (format.index = 0; retryIoctl(fd, VIDIOC_ENUM_FMT, &format) == 0; ++format.index) {
         if (!v4l2InputFormatName(format.pixelformat).isEmpty()) {
             addModes(fd, format.pixelformat, modes);
         }

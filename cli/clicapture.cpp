@@ -2,6 +2,7 @@
 
 #include "interruptwatcher.h"
 #include "mediafiles.h"
+#include "rgbframe.h"
 #include "vorn_ffmpeglib.h"
 
 #include <QElapsedTimer>
@@ -18,11 +19,6 @@ constexpr int kFirstFrameTimeoutMs = 8000;
 // A few frames in, exposure and white balance have settled.
 constexpr int kSettleFrames = 5;
 
-int alignedRowBytes(int width)
-{
-    return (width * 3 + 3) & ~3;
-}
-
 } // namespace
 
 CliCapture::CliCapture(const CliCamera& camera, InterruptWatcher* interrupts)
@@ -37,14 +33,15 @@ CliCapture::CliCapture(const CliCamera& camera, InterruptWatcher* interrupts)
             }
             QImage frame(width, height, QImage::Format_RGB888);
             for (int y = 0; y < height; ++y) {
-                std::memcpy(frame.scanLine(y), buffer + size_t(y) * size_t(alignedRowBytes(width)),
+                std::memcpy(frame.scanLine(y),
+                            buffer + size_t(y) * size_t(RgbFrame::strideFor(width)),
                             size_t(width) * 3);
             }
             m_frame = frame;
             ++m_frames;
             if (m_listener) {
-                m_listener(
-                    QImage(buffer, width, height, alignedRowBytes(width), QImage::Format_RGB888));
+                m_listener(QImage(buffer, width, height, RgbFrame::strideFor(width),
+                                  QImage::Format_RGB888));
             }
         },
         Qt::DirectConnection);

@@ -167,22 +167,33 @@ long Vorn_CameraProperty::open(QString deviceName)
     return 0;
 }
 
+unsigned long Vorn_CameraProperty::searchNode(unsigned long selector)
+{
+    unsigned long node = kFirstNode;
+    for (; node > kLastNode; --node) {
+        unsigned long ignored = 0;
+        if (m_transport->nodeProperty(propertySet, selector, kSupportQuery, node, nullptr, 0,
+                                      &ignored) >= 0) {
+            return node;
+        }
+    }
+    // The last node is asked too, and stays when no node answered.
+    unsigned long ignored = 0;
+    m_transport->nodeProperty(propertySet, selector, kSupportQuery, node, nullptr, 0, &ignored);
+    return node;
+}
+
 long Vorn_CameraProperty::extensionUnitRequest(unsigned long selector, unsigned long flags,
                                                void* data, unsigned long length)
 {
     if (!bound()) {
         return -1;
     }
-    unsigned long node = kFirstNode;
-    for (; node >= kLastNode; --node) {
-        unsigned long ignored = 0;
-        if (m_transport->nodeProperty(propertySet, selector, kSupportQuery, node, nullptr, 0,
-                                      &ignored) >= 0) {
-            break;
-        }
-        if (node == kLastNode) {
-            break; // no node answered: the last one tried stays
-        }
+    // Where the descriptors were read (Linux) the unit's node is known;
+    // otherwise the nodes are asked in turn.
+    unsigned long node = m_transport->extensionUnitNode(propertySet);
+    if (node == 0) {
+        node = searchNode(selector);
     }
     unsigned long controlLength = 0;
     m_transport->nodeProperty(propertySet, selector, kLengthQuery, node, nullptr, 0,

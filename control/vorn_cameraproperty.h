@@ -64,6 +64,8 @@ public:
 
 private:
     void unbind();
+    // The first node, from the highest down, that answers the support query.
+    unsigned long searchNode(unsigned long selector);
     bool bound() const { return m_transport != nullptr; }
 
     std::unique_ptr<PropertyTransport> m_transport;

@@ -551,7 +551,7 @@ void Vorn_SettingVideo::readContrast()
     if (!CameraSettings::readContrast(cameraProperty, &contrast)) {
         return;
     }
-    ui->horizontalSlider_DRC->setValue(contrast > 255 ? contrast - 256 : contrast);
+    ui->horizontalSlider_DRC->setValue(contrast);
     placeValueLabel(ui->horizontalSlider_DRC, ui->label_SliderValue_DRC, contrast);
 }
 

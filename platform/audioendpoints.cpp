@@ -10,6 +10,11 @@ using SystemAudioEndpoints = PulseAudioEndpoints;
 
 AudioEndpoints::~AudioEndpoints() = default;
 
+const char* AudioEndpoints::failureLine(Status) const
+{
+    return nullptr;
+}
+
 AudioEndpoints& AudioEndpoints::instance()
 {
     static SystemAudioEndpoints endpoints;

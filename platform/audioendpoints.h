@@ -39,6 +39,9 @@ public:
     virtual bool masterVolume(Flow flow, const QString& id, float* scalar) = 0;
     // scalar is limited to 0.0 to 1.0.
     virtual bool setMasterVolume(Flow flow, const QString& id, float scalar) = 0;
+    // The line the audio system's own tools print for a failure, for the
+    // program's standard output; null where the system has none.
+    virtual const char* failureLine(Status status) const;
 
     // The system's endpoints: PulseAudio on Linux, Core Audio on Windows.
     static AudioEndpoints& instance();

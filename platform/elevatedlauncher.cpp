@@ -20,8 +20,7 @@ void ElevatedLauncher::startElevated(const QByteArray& file, const QByteArray& p
                                      const QByteArray& directory, int showCommand, QObject*,
                                      Finished finished)
 {
-    const int result = runElevated(file, parameters, directory, showCommand);
-    finished(result, 0);
+    finished(runElevated(file, parameters, directory, showCommand), 0);
 }
 
 ElevatedLauncher& ElevatedLauncher::instance()

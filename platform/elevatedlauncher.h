@@ -14,28 +14,29 @@ class QObject;
 class LUMORA_PLATFORM_EXPORT ElevatedLauncher
 {
 public:
-    // Results in the shell's convention: above 32 when the program was
-    // started (and, where its end is seen, ended well), 32 or below when not.
-    enum : int
+    // What became of a launch, the same on every platform: each launcher
+    // keeps its system's own way of telling it to itself.
+    enum class Result
     {
-        NotStarted = 2,  // the elevation program is missing or could not be run
-        Declined = 5,    // the user dismissed the prompt, or was not authorised
-        NoAgent = 29,    // nobody in the session can show a prompt
-        ToolFailed = 30, // the program ran and reported a failure (toolExitCode)
-        TimedOut = 31,   // neither answer nor end within the waiting time
-        Started = 42
+        Started,    // started (and, where its end is seen, ended well)
+        NotStarted, // the elevation program is missing or could not be run
+        Declined,   // the user dismissed the prompt, or was not authorised
+        NoAgent,    // nobody in the session can show a prompt
+        ToolFailed, // the program ran and reported a failure (code)
+        TimedOut    // neither answer nor end within the waiting time
     };
 
-    // result as above; toolExitCode is the program's own exit code when
-    // result is ToolFailed, else 0.
-    using Finished = std::function<void(int result, int toolExitCode)>;
+    // code is the program's own exit code when result is ToolFailed, the
+    // system's error number when it is NotStarted and the system names one,
+    // else 0.
+    using Finished = std::function<void(Result result, int code)>;
 
     virtual ~ElevatedLauncher();
 
     // Runs the program and waits for the answer. The texts are UTF-8 (on
-    // Linux the file system's encoding). Returns a result as above.
-    virtual int runElevated(const QByteArray& file, const QByteArray& parameters,
-                            const QByteArray& directory, int showCommand) = 0;
+    // Linux the file system's encoding).
+    virtual Result runElevated(const QByteArray& file, const QByteArray& parameters,
+                               const QByteArray& directory, int showCommand) = 0;
 
     // Starts the program and returns at once; `finished` runs later on the
     // thread of `context`, unless `context` is gone by then. Whatever is

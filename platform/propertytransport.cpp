@@ -45,6 +45,11 @@ PropertyDevices& defaultDevices()
 
 PropertyTransport::~PropertyTransport() = default;
 
+unsigned long PropertyTransport::extensionUnitNode(const QUuid&) const
+{
+    return 0;
+}
+
 PropertyDevices::~PropertyDevices() = default;
 
 QString PropertyDevices::identity(const QString&)

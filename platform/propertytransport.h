@@ -62,6 +62,10 @@ public:
     virtual long nodeProperty(const QUuid& propertySet, unsigned long id, unsigned long flags,
                               unsigned long node, void* data, unsigned long length,
                               unsigned long* bytesReturned) = 0;
+    // The node of the property set's extension unit when the transport
+    // knows it without asking the device; 0 makes the caller search the
+    // nodes, as the camera protocol does.
+    virtual unsigned long extensionUnitNode(const QUuid& propertySet) const;
 
     // Camera control (pan, tilt, zoom and their relative forms).
     virtual long cameraControlSet(long property, long value, long flags) = 0;

@@ -64,22 +64,22 @@ ElevatedCommand windowsCommand(const QString& dllPath, bool enable)
     return command;
 }
 
-QString windowsFailureMessage(bool enable, int result, int toolExitCode)
+QString windowsFailureMessage(bool enable, ElevatedLauncher::Result result, int code)
 {
     const QString done = enable ? QStringLiteral("registered") : QStringLiteral("unregistered");
-    if (result == ElevatedLauncher::Declined) {
+    if (result == ElevatedLauncher::Result::Declined) {
         return QStringLiteral("The virtual camera was not %1: the administrator authorisation "
                               "was declined.")
             .arg(done);
     }
-    if (result != ElevatedLauncher::ToolFailed) {
+    if (result != ElevatedLauncher::Result::ToolFailed) {
         return QStringLiteral("The virtual camera was not %1: Windows could not start its "
                               "registration tool, regsvr32 (error %2).")
             .arg(done)
-            .arg(result);
+            .arg(code);
     }
     // regsvr32's exit codes.
-    switch (toolExitCode) {
+    switch (code) {
     case 3:
         return QStringLiteral("The virtual camera was not %1: Windows could not load "
                               "vcam_dshow.dll (64-bit, or the 32-bit one in virtual\\x86). "
@@ -96,7 +96,7 @@ QString windowsFailureMessage(bool enable, int result, int toolExitCode)
     default:
         return QStringLiteral("The virtual camera was not %1: regsvr32 failed (exit code %2).")
             .arg(done)
-            .arg(toolExitCode);
+            .arg(code);
     }
 }
 
@@ -135,29 +135,31 @@ QString linuxComponentPath(const QString& workingDirectory)
     return workingDirectory + QStringLiteral("/virtual/lumora-vcam");
 }
 
-QString linuxFailureMessage(bool enable, int result, int toolExitCode)
+QString linuxFailureMessage(bool enable, ElevatedLauncher::Result result, int code)
 {
     const QString setupHint =
         QStringLiteral(" Install it with \"scripts/setup.sh --virtual-camera\".");
     switch (result) {
-    case ElevatedLauncher::NotStarted:
+    case ElevatedLauncher::Result::NotStarted:
         return QStringLiteral("The virtual camera needs pkexec, which is not installed.") +
                setupHint;
-    case ElevatedLauncher::NoAgent:
+    case ElevatedLauncher::Result::NoAgent:
         return QStringLiteral("The virtual camera needs a polkit authentication agent to ask for "
                               "the administrator password, and none is running in this session.");
-    case ElevatedLauncher::Declined:
+    case ElevatedLauncher::Result::Declined:
         return QStringLiteral("The virtual camera was not %1: the administrator authorisation "
                               "was declined.")
             .arg(switchedWord(enable));
-    case ElevatedLauncher::ToolFailed:
+    case ElevatedLauncher::Result::ToolFailed:
         break;
-    default:
-        return QStringLiteral("The virtual camera was not %1 (error %2).")
-            .arg(switchedWord(enable))
-            .arg(result);
+    case ElevatedLauncher::Result::TimedOut:
+        return QStringLiteral("The virtual camera was not %1: the administrator authorisation "
+                              "was not answered in time.")
+            .arg(switchedWord(enable));
+    case ElevatedLauncher::Result::Started:
+        return QString();
     }
-    switch (toolExitCode) {
+    switch (code) {
     case NoLoopbackModule:
         return QStringLiteral("The virtual camera needs the v4l2loopback kernel module, which is "
                               "not available.") +
@@ -179,7 +181,7 @@ QString linuxFailureMessage(bool enable, int result, int toolExitCode)
     default:
         return QStringLiteral("The virtual camera was not %1: its helper failed (exit code %2).")
             .arg(switchedWord(enable))
-            .arg(toolExitCode);
+            .arg(code);
     }
 }
 
@@ -238,12 +240,12 @@ QString refusal(const QString& componentPath)
 #endif
 }
 
-QString failureMessage(bool enable, int result, int toolExitCode)
+QString failureMessage(bool enable, ElevatedLauncher::Result result, int code)
 {
 #if defined(_WIN32)
-    return windowsFailureMessage(enable, result, toolExitCode);
+    return windowsFailureMessage(enable, result, code);
 #else
-    return linuxFailureMessage(enable, result, toolExitCode);
+    return linuxFailureMessage(enable, result, code);
 #endif
 }
 

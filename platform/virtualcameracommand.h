@@ -1,5 +1,6 @@
 #pragma once
 
+#include "elevatedlauncher.h"
 #include "lumora_platform_export.h"
 
 #include <QByteArray>
@@ -27,8 +28,9 @@ LUMORA_PLATFORM_EXPORT QString componentPath(const QString& workingDirectory);
 // user; empty when it may.
 LUMORA_PLATFORM_EXPORT QString refusal(const QString& componentPath);
 // What the user is told when switching on (enable) or off failed, for a
-// launcher result and the tool's exit code (ElevatedLauncher).
-LUMORA_PLATFORM_EXPORT QString failureMessage(bool enable, int result, int toolExitCode);
+// launcher result and its code (ElevatedLauncher::Finished).
+LUMORA_PLATFORM_EXPORT QString failureMessage(bool enable, ElevatedLauncher::Result result,
+                                              int code);
 // False when the component is not there. Windows: the filter library is
 // missing (the registration tool would fail silently); Linux: always true,
 // the helper is judged by refusal().
@@ -41,7 +43,8 @@ LUMORA_PLATFORM_EXPORT ElevatedCommand command(const QString& componentPath, boo
 LUMORA_PLATFORM_EXPORT QString windowsComponentPath(const QString& workingDirectory);
 LUMORA_PLATFORM_EXPORT QString windows32BitComponentPath(const QString& dllPath);
 LUMORA_PLATFORM_EXPORT ElevatedCommand windowsCommand(const QString& dllPath, bool enable);
-LUMORA_PLATFORM_EXPORT QString windowsFailureMessage(bool enable, int result, int toolExitCode);
+LUMORA_PLATFORM_EXPORT QString windowsFailureMessage(bool enable, ElevatedLauncher::Result result,
+                                                     int code);
 
 // Linux: the tool that loads the loopback video device and starts the
 // feeder; it runs as root, so it is told the user's temporary folder, where
@@ -52,7 +55,8 @@ LUMORA_PLATFORM_EXPORT QString linuxComponentPath(const QString& workingDirector
 #if !defined(_WIN32)
 LUMORA_PLATFORM_EXPORT QString linuxRefusal(const QString& toolPath);
 #endif
-LUMORA_PLATFORM_EXPORT QString linuxFailureMessage(bool enable, int result, int toolExitCode);
+LUMORA_PLATFORM_EXPORT QString linuxFailureMessage(bool enable, ElevatedLauncher::Result result,
+                                                   int code);
 
 // The tool's exit codes for what kept it from setting the device up.
 enum LinuxToolExit : int

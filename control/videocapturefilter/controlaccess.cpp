@@ -1,7 +1,8 @@
 #include "controlaccess.h"
 
+#include "retryioctl.h"
+
 #include <cerrno>
-#include <sys/ioctl.h>
 
 ControlAccess::ControlAccess(const VendorDialogDevice& device) : m_device(device) {}
 
@@ -16,10 +17,7 @@ bool ControlAccess::usable(const VendorDialogDevice* device)
 
 int ControlAccess::nodeIoctl(unsigned long request, void* arg) const
 {
-    int r;
-    do {
-        r = ::ioctl(m_device.fd, request, arg);
-    } while (r == -1 && errno == EINTR);
+    const int r = retryIoctl(m_device.fd, request, arg);
     if (r >= 0) {
         return 0;
     }

@@ -2,6 +2,7 @@
 
 #include "loopbacknode.h"
 #include "pulsesourcelist.h"
+#include "retryioctl.h"
 #include "uvcsysfs.h"
 #include "videonodes.h"
 
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/videodev2.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,15 +21,6 @@ QStringList videoNodesInOrder(const QString& folder)
 {
     return VideoNodes::inOrder(
         QDir(folder).entryList({QStringLiteral("video*")}, QDir::System | QDir::Files));
-}
-
-int xioctl(int fd, unsigned long request, void* arg)
-{
-    int r;
-    do {
-        r = ioctl(fd, request, arg);
-    } while (r == -1 && errno == EINTR);
-    return r;
 }
 
 } // namespace
@@ -47,9 +38,9 @@ CameraAvailability LinuxDeviceCatalog::availability(const VideoInputInfo& camera
     v4l2_format format;
     std::memset(&format, 0, sizeof format);
     format.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    int result = xioctl(fd, VIDIOC_G_FMT, &format);
+    int result = retryIoctl(fd, VIDIOC_G_FMT, &format);
     if (result == 0) {
-        result = xioctl(fd, VIDIOC_S_FMT, &format);
+        result = retryIoctl(fd, VIDIOC_S_FMT, &format);
     }
     const int error = result == 0 ? 0 : errno;
     ::close(fd);
@@ -81,7 +72,7 @@ bool LinuxDeviceCatalog::queryNode(const QString& path, VideoInputInfo* info, bo
     }
     v4l2_capability cap;
     std::memset(&cap, 0, sizeof cap);
-    const int r = xioctl(fd, VIDIOC_QUERYCAP, &cap);
+    const int r = retryIoctl(fd, VIDIOC_QUERYCAP, &cap);
     ::close(fd);
     if (r < 0) {
         return false;

@@ -1,6 +1,7 @@
 #include "linuxpropertydevices.h"
 
 #include "loopbacknode.h"
+#include "retryioctl.h"
 #include "uvcpropertytransport.h"
 #include "uvcsysfs.h"
 
@@ -14,7 +15,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/videodev2.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -48,10 +48,7 @@ QStringList videoNodes(const QDir& devRoot)
 int queryCapability(int fd, v4l2_capability* cap)
 {
     std::memset(cap, 0, sizeof *cap);
-    int r;
-    do {
-        r = ::ioctl(fd, VIDIOC_QUERYCAP, cap);
-    } while (r == -1 && errno == EINTR);
+    const int r = retryIoctl(fd, VIDIOC_QUERYCAP, cap);
     return r < 0 ? int(resultFromErrno(errno)) : 0;
 }
 

@@ -19,20 +19,21 @@ PkexecLauncher::PkexecLauncher(const QString& pkexecProgram, int waitMillisecond
 {
 }
 
-int PkexecLauncher::resultOf(QProcess::ExitStatus status, int exitCode, const QByteArray& errors)
+ElevatedLauncher::Result PkexecLauncher::resultOf(QProcess::ExitStatus status, int exitCode,
+                                                  const QByteArray& errors)
 {
     if (status != QProcess::NormalExit) {
-        return ToolFailed;
+        return Result::ToolFailed;
     }
     switch (exitCode) {
     case 0:
-        return Started;
+        return Result::Started;
     case kPkexecDismissed:
-        return Declined;
+        return Result::Declined;
     case kPkexecNotAuthorised:
-        return errors.contains("authentication agent") ? NoAgent : Declined;
+        return errors.contains("authentication agent") ? Result::NoAgent : Result::Declined;
     default:
-        return ToolFailed;
+        return Result::ToolFailed;
     }
 }
 
@@ -57,25 +58,26 @@ QProcess* PkexecLauncher::newProcess(const QByteArray& file, const QByteArray& p
     return process;
 }
 
-int PkexecLauncher::runElevated(const QByteArray& file, const QByteArray& parameters,
-                                const QByteArray& directory, int)
+ElevatedLauncher::Result PkexecLauncher::runElevated(const QByteArray& file,
+                                                     const QByteArray& parameters,
+                                                     const QByteArray& directory, int)
 {
     QProcess* process = newProcess(file, parameters, directory);
     process->start();
     if (!process->waitForStarted()) {
         delete process;
-        return NotStarted;
+        return Result::NotStarted;
     }
     if (!process->waitForFinished(m_waitMilliseconds)) {
         // Not killed: the prompt may still be answered, and a tool cut off
         // half-way would leave the device half set up. It goes when done.
         QObject::connect(process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished),
                          process, &QObject::deleteLater);
-        return TimedOut;
+        return Result::TimedOut;
     }
     const QByteArray errors = process->readAllStandardError();
     fwrite(errors.constData(), 1, size_t(errors.size()), stderr);
-    const int result = resultOf(process->exitStatus(), process->exitCode(), errors);
+    const Result result = resultOf(process->exitStatus(), process->exitCode(), errors);
     delete process;
     return result;
 }

@@ -17,14 +17,14 @@ public:
     explicit PkexecLauncher(const QString& pkexecProgram = QStringLiteral("pkexec"),
                             int waitMilliseconds = 180000);
 
-    int runElevated(const QByteArray& file, const QByteArray& parameters,
-                    const QByteArray& directory, int showCommand) override;
+    Result runElevated(const QByteArray& file, const QByteArray& parameters,
+                       const QByteArray& directory, int showCommand) override;
     void startElevated(const QByteArray& file, const QByteArray& parameters,
                        const QByteArray& directory, int showCommand, QObject* context,
                        Finished finished) override;
 
     // The result for an ended pkexec, given what it wrote to its error output.
-    static int resultOf(QProcess::ExitStatus status, int exitCode, const QByteArray& errors);
+    static Result resultOf(QProcess::ExitStatus status, int exitCode, const QByteArray& errors);
 
 private:
     static QStringList arguments(const QByteArray& file, const QByteArray& parameters);

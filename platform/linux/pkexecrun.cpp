@@ -1,6 +1,7 @@
 #include "pkexecrun.h"
 
 #include "pkexeclauncher.h"
+#include "retryioctl.h"
 
 #include <QFile>
 #include <QMetaObject>
@@ -55,11 +56,10 @@ void PkexecRun::waitForEnd(std::shared_ptr<Shared> shared, int errors)
     // Waited for without reaping, so that the process cannot be signalled
     // after its id has gone to another.
     siginfo_t info{};
-    while (waitid(P_PID, id_t(shared->pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
-    }
+    retryOnInterrupt([&] { return waitid(P_PID, id_t(shared->pid), &info, WEXITED | WNOWAIT); });
     const bool exited = info.si_code == CLD_EXITED;
     const int code = exited ? info.si_status : 0;
-    const int result =
+    const ElevatedLauncher::Result result =
         PkexecLauncher::resultOf(exited ? QProcess::NormalExit : QProcess::CrashExit, code, text);
 
     const std::lock_guard<std::mutex> lock(shared->mutex);
@@ -67,7 +67,7 @@ void PkexecRun::waitForEnd(std::shared_ptr<Shared> shared, int errors)
     shared->reaped = true;
     shared->ended.notify_all();
     if (PkexecRun* receiver = shared->receiver) {
-        const int toolExitCode = result == ElevatedLauncher::ToolFailed ? code : 0;
+        const int toolExitCode = result == ElevatedLauncher::Result::ToolFailed ? code : 0;
         QMetaObject::invokeMethod(
             receiver, [receiver, result, toolExitCode] { receiver->report(result, toolExitCode); },
             Qt::QueuedConnection);
@@ -107,7 +107,8 @@ PkexecRun::PkexecRun(const QString& program, const QStringList& arguments, const
     }
     if (spawned != 0) {
         QMetaObject::invokeMethod(
-            this, [this] { report(ElevatedLauncher::NotStarted, 0); }, Qt::QueuedConnection);
+            this, [this] { report(ElevatedLauncher::Result::NotStarted, 0); },
+            Qt::QueuedConnection);
         return;
     }
     m_waiter = std::thread(waitForEnd, m_shared, errors[0]);
@@ -135,7 +136,7 @@ PkexecRun::~PkexecRun()
     }
 }
 
-void PkexecRun::report(int result, int toolExitCode)
+void PkexecRun::report(ElevatedLauncher::Result result, int toolExitCode)
 {
     if (!m_finished) {
         return;

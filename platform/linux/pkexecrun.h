@@ -32,7 +32,7 @@ public:
 
 private:
     static void waitForEnd(std::shared_ptr<Shared> shared, int errors);
-    void report(int result, int toolExitCode);
+    void report(ElevatedLauncher::Result result, int toolExitCode);
 
     std::shared_ptr<Shared> m_shared;
     std::thread m_waiter;

@@ -1,11 +1,11 @@
 #include "pulsesourcelist.h"
 
+#include "uvcsysfs.h"
+
 #include <pulse/context.h>
 #include <pulse/def.h>
 #include <pulse/introspect.h>
 #include <pulse/subscribe.h>
-
-#include <QRegularExpression>
 
 #include <chrono>
 
@@ -14,21 +14,6 @@ namespace {
 // Longest wait of the first read: the discovery pass at start-up should
 // already see the microphones, but must not stall when the server is slow.
 constexpr int kFirstReadWaitMs = 150;
-
-// The USB device of an ALSA source's sound card, from the card's sysfs path
-// (".../usb1/1-2/1-2:1.3/sound/card1" belongs to ".../usb1/1-2"): the folder
-// before its first USB interface. Empty when the source is no USB device.
-QString usbDeviceOf(const char* sysfsPath)
-{
-    static const QRegularExpression interface(QStringLiteral("/\\d+-[\\d.]+:\\d+\\.\\d+(/|$)"));
-    const QString path = QString::fromUtf8(sysfsPath ? sysfsPath : "");
-    const int at = path.indexOf(interface);
-    if (at <= 0) {
-        return QString();
-    }
-    return path.startsWith(QLatin1String("/sys/")) ? path.left(at)
-                                                   : QStringLiteral("/sys") + path.left(at);
-}
 
 } // namespace
 
@@ -142,9 +127,9 @@ void PulseSourceList::onSource(pa_context* context, const pa_source_info* info, 
                                             ? QString::fromUtf8(info->description)
                                             : name;
             list->m_incoming.insert(
-                info->index,
-                AudioInputInfo(description, name,
-                               usbDeviceOf(pa_proplist_gets(info->proplist, "sysfs.path"))));
+                info->index, AudioInputInfo(description, name,
+                                            UvcSysfs::usbDeviceOf(QString::fromUtf8(
+                                                pa_proplist_gets(info->proplist, "sysfs.path")))));
         }
         return;
     }

@@ -1,10 +1,11 @@
 #include "uvcpropertytransport.h"
 
+#include "retryioctl.h"
+
 #include <cerrno>
 #include <cstring>
 #include <linux/usb/video.h>
 #include <linux/uvcvideo.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -48,10 +49,7 @@ const ControlMapping* findMapping(const ControlMapping (&table)[N], long propert
 
 int systemIoctl(int fd, unsigned long request, void* arg)
 {
-    int r;
-    do {
-        r = ::ioctl(fd, request, arg);
-    } while (r == -1 && errno == EINTR);
+    const int r = retryIoctl(fd, request, arg);
     return r < 0 ? int(resultFromErrno(errno)) : 0;
 }
 
@@ -118,6 +116,16 @@ const UvcExtensionUnit* UvcPropertyTransport::unitAtNode(const QUuid& propertySe
     }
     const UvcExtensionUnit& unit = m_units.at(int(node - 1));
     return unit.guid == propertySet ? &unit : nullptr;
+}
+
+unsigned long UvcPropertyTransport::extensionUnitNode(const QUuid& propertySet) const
+{
+    for (int i = 0; i < m_units.size(); ++i) {
+        if (m_units.at(i).guid == propertySet) {
+            return static_cast<unsigned long>(i + 1);
+        }
+    }
+    return 0;
 }
 
 long UvcPropertyTransport::nodeProperty(const QUuid& propertySet, unsigned long id,

@@ -45,6 +45,9 @@ public:
     long nodeProperty(const QUuid& propertySet, unsigned long id, unsigned long flags,
                       unsigned long node, void* data, unsigned long length,
                       unsigned long* bytesReturned) override;
+    // The unit's place among the descriptors' units; 0 when they name no
+    // unit of the property set (or could not be read).
+    unsigned long extensionUnitNode(const QUuid& propertySet) const override;
 
     long cameraControlSet(long property, long value, long flags) override;
     long cameraControlGetRange(long property, PropertyRange* range) override;

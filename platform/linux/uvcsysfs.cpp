@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 
@@ -78,4 +79,19 @@ int UvcSysfs::attributeNumber(const QByteArray& text, int base)
     bool ok = false;
     const int value = text.trimmed().toInt(&ok, base);
     return ok && value >= 0 ? value : -1;
+}
+
+QString UvcSysfs::usbDeviceOf(const QString& sysfsPath)
+{
+    // An interface folder is named after its device ("1-1.2:1.3" in
+    // "1-1.2"), and only the whole folder name tells the device: "1-1" is
+    // not "1-10", nor "1-1.2" its hub's port "1-1.2.1".
+    static const QRegularExpression interface(
+        QStringLiteral("/(\\d+-[\\d.]+)/\\1:\\d+\\.\\d+(/|$)"));
+    const QRegularExpressionMatch match = interface.match(sysfsPath);
+    if (!match.hasMatch() || match.capturedStart() == 0) {
+        return QString();
+    }
+    const QString device = sysfsPath.left(match.capturedEnd(1));
+    return device.startsWith(QLatin1String("/sys/")) ? device : QStringLiteral("/sys") + device;
 }

@@ -27,6 +27,11 @@ LUMORA_PLATFORM_EXPORT long locate(const QString& sysfsRoot, const QString& devi
 LUMORA_PLATFORM_EXPORT QList<UvcExtensionUnit> extensionUnits(const QString& sysfsRoot,
                                                               const QString& devicePath);
 
+// The USB device folder (under /sys) that a device's sysfs path lies in,
+// such as a sound card's "/devices/.../usb1/1-2/1-2:1.3/sound/card1" in
+// "/sys/devices/.../usb1/1-2"; empty when the path is on no USB device.
+LUMORA_PLATFORM_EXPORT QString usbDeviceOf(const QString& sysfsPath);
+
 // The number in a sysfs attribute file, as read: one number and a line feed;
 // -1 when empty (an unconfigured device has an empty bConfigurationValue)
 // or anything but a number of 0 or more.

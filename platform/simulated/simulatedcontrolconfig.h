@@ -29,6 +29,10 @@ struct SimulatedControlConfig
     // without their values, e.g. "CC GetRange 10" or "PA Get 7".
     QSet<QString> failingStandardRequests;
 
+    // The top of the contrast range, which cameras choose freely (some
+    // past 255).
+    long contrastMaximum = 100;
+
     // Switching the audio function (selector 26) restarts the camera, as the
     // firmware does: it leaves the bus right after its answer and comes back
     // this much later as a new device. Tests make it short.

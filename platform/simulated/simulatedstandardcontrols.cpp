@@ -73,11 +73,17 @@ const StandardControl* byV4l2Id(quint32 id)
 }
 #endif
 
-PropertyRange rangeOf(const StandardControl& control)
+// Contrast ranges differ from camera to camera; the others are fixed.
+qint64 maximumOf(const StandardControl& control, const SimulatedControlConfig& config)
+{
+    return control.v4l2Id == V4L2_CID_CONTRAST ? config.contrastMaximum : control.maximum;
+}
+
+PropertyRange rangeOf(const StandardControl& control, const SimulatedControlConfig& config)
 {
     PropertyRange range;
     range.minimum = long(control.minimum);
-    range.maximum = long(control.maximum);
+    range.maximum = long(maximumOf(control, config));
     range.step = long(control.step);
     range.defaultValue = long(control.defaultValue);
     range.capsFlags = control.v4l2Id == V4L2_CID_WHITE_BALANCE_TEMPERATURE
@@ -86,9 +92,9 @@ PropertyRange rangeOf(const StandardControl& control)
     return range;
 }
 
-bool inRange(const StandardControl& control, qint64 value)
+bool inRange(const StandardControl& control, const SimulatedControlConfig& config, qint64 value)
 {
-    return value >= control.minimum && value <= control.maximum;
+    return value >= control.minimum && value <= maximumOf(control, config);
 }
 
 // The value of a V4L2 control in the camera's state.
@@ -198,7 +204,7 @@ long SimulatedStandardControls::cameraControlSet(long property, long value, long
         logged.result = -EIO;
     } else if (!control || flags != ControlFlags::Manual) {
         logged.result = -EINVAL;
-    } else if (!inRange(*control, value)) {
+    } else if (!inRange(*control, m_camera.controlConfig(), value)) {
         logged.result = -ERANGE;
     } else {
         m_camera.modifyState(
@@ -236,7 +242,7 @@ long SimulatedStandardControls::cameraControlGetRange(long property, PropertyRan
     } else if (!control || control->type != V4L2_CTRL_TYPE_INTEGER) {
         logged.result = -EINVAL;
     } else if (range) {
-        *range = rangeOf(*control);
+        *range = rangeOf(*control, m_camera.controlConfig());
     }
     m_camera.logRequest(logged);
     return logged.result;
@@ -283,7 +289,8 @@ long SimulatedStandardControls::pictureSet(long property, long value, long flags
     } else if (!control ||
                (flags != ControlFlags::Manual && !(whiteBalance && flags == ControlFlags::Auto))) {
         logged.result = -EINVAL;
-    } else if (flags == ControlFlags::Manual && !inRange(*control, value)) {
+    } else if (flags == ControlFlags::Manual &&
+               !inRange(*control, m_camera.controlConfig(), value)) {
         logged.result = -ERANGE;
     } else {
         m_camera.modifyState([&](SimulatedCameraState& s) {
@@ -311,7 +318,7 @@ long SimulatedStandardControls::pictureGetRange(long property, PropertyRange* ra
     } else if (!control) {
         logged.result = -EINVAL;
     } else if (range) {
-        *range = rangeOf(*control);
+        *range = rangeOf(*control, m_camera.controlConfig());
     }
     m_camera.logRequest(logged);
     return logged.result;
@@ -347,7 +354,7 @@ int SimulatedStandardControls::queryExtControl(v4l2_query_ext_ctrl* query)
     query->type = found->type;
     std::strncpy(query->name, found->name, sizeof(query->name) - 1);
     query->minimum = found->minimum;
-    query->maximum = found->maximum;
+    query->maximum = maximumOf(*found, m_camera.controlConfig());
     query->step = found->step;
     query->default_value = found->defaultValue;
     query->elems = 1;
@@ -411,7 +418,7 @@ int SimulatedStandardControls::setControl(v4l2_control* control)
     const SimulatedCameraState s = m_camera.state();
     if (!found || found->type == V4L2_CTRL_TYPE_CTRL_CLASS) {
         logged.result = -EINVAL;
-    } else if (!inRange(*found, control->value)) {
+    } else if (!inRange(*found, m_camera.controlConfig(), control->value)) {
         logged.result = -ERANGE;
     } else if (inactive(s, control->id)) {
         logged.result = -EBUSY;

@@ -137,3 +137,17 @@ bool CoreAudioEndpoints::setMasterVolume(Flow, const QString& id, float scalar)
     const float bounded = scalar >= 0.0f ? std::min(scalar, 1.0f) : 0.0f;
     return SUCCEEDED(volume->SetMasterVolumeLevelScalar(bounded, nullptr));
 }
+
+const char* CoreAudioEndpoints::failureLine(Status status) const
+{
+    switch (status) {
+    case Status::Unavailable:
+        return "CoCreateInstance Failed!/n";
+    case Status::EnumerationFailed:
+        return "EnumAudioEndpoints Failed!/n";
+    case Status::CountFailed:
+        return "GetCount Failed!/n";
+    default:
+        return nullptr;
+    }
+}

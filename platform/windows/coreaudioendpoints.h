@@ -11,4 +11,6 @@ public:
     Status activeEndpoints(Flow flow, QList<AudioEndpointInfo>* endpoints) override;
     bool masterVolume(Flow flow, const QString& id, float* scalar) override;
     bool setMasterVolume(Flow flow, const QString& id, float scalar) override;
+    // The failing call's name; "/n" is part of the text, as it always was.
+    const char* failureLine(Status status) const override;
 };

@@ -42,24 +42,18 @@ private:
     std::shared_ptr<Handover> m_handover;
 };
 
-// The shell's code for a launch that did not happen, in its old convention.
-int shellCodeFor(DWORD error)
+using Result = ElevatedLauncher::Result;
+
+// A launch the shell refused: a dismissed prompt, or no start at all.
+Result resultOfShellError(DWORD error)
 {
-    switch (error) {
-    case ERROR_CANCELLED:
-    case ERROR_ACCESS_DENIED:
-        return ElevatedLauncher::Declined;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return ElevatedLauncher::NotStarted;
-    default:
-        return error <= 32 ? int(error) : ElevatedLauncher::NotStarted;
-    }
+    return error == ERROR_CANCELLED || error == ERROR_ACCESS_DENIED ? Result::Declined
+                                                                    : Result::NotStarted;
 }
 
 // Runs on the waiting thread: prompts, starts, waits for the end.
 void runAndWait(const std::wstring& file, const std::wstring& parameters,
-                const std::wstring& directory, int showCommand, int* result, int* exitCode)
+                const std::wstring& directory, int showCommand, Result* result, int* code)
 {
     // The shell asks for a single-threaded apartment on the calling thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -71,19 +65,21 @@ void runAndWait(const std::wstring& file, const std::wstring& parameters,
     info.lpParameters = parameters.c_str();
     info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
     info.nShow = showCommand;
-    *exitCode = 0;
+    *code = 0;
     if (!ShellExecuteExW(&info)) {
-        *result = shellCodeFor(GetLastError());
+        const DWORD error = GetLastError();
+        *result = resultOfShellError(error);
+        *code = *result == Result::NotStarted ? int(error) : 0;
     } else if (!info.hProcess) {
         // Handed to a running program rather than started: no end to see.
-        *result = ElevatedLauncher::Started;
+        *result = Result::Started;
     } else {
         WaitForSingleObject(info.hProcess, INFINITE);
-        DWORD code = 0;
-        GetExitCodeProcess(info.hProcess, &code);
+        DWORD exitCode = 0;
+        GetExitCodeProcess(info.hProcess, &exitCode);
         CloseHandle(info.hProcess);
-        *result = code == 0 ? ElevatedLauncher::Started : ElevatedLauncher::ToolFailed;
-        *exitCode = int(code);
+        *result = exitCode == 0 ? Result::Started : Result::ToolFailed;
+        *code = int(exitCode);
     }
     if (SUCCEEDED(com)) {
         CoUninitialize();
@@ -99,18 +95,24 @@ std::wstring wide(const QByteArray& utf8)
 
 } // namespace
 
-int ShellExecuteLauncher::runElevated(const QByteArray& file, const QByteArray& parameters,
-                                      const QByteArray& directory, int showCommand)
+ElevatedLauncher::Result ShellExecuteLauncher::runElevated(const QByteArray& file,
+                                                           const QByteArray& parameters,
+                                                           const QByteArray& directory,
+                                                           int showCommand)
 {
     const std::wstring wideFile = wide(file);
     const std::wstring wideParameters = wide(parameters);
     const std::wstring wideDirectory = wide(directory);
     // The result is a pseudo-handle that carries the error code: above 32
-    // means started.
-    const HINSTANCE result =
+    // means started, SE_ERR_ACCESSDENIED a declined prompt.
+    const HINSTANCE handle =
         ShellExecuteW(nullptr, L"runas", wideFile.c_str(), wideParameters.c_str(),
                       directory.isEmpty() ? nullptr : wideDirectory.c_str(), showCommand);
-    return static_cast<int>(reinterpret_cast<INT_PTR>(result));
+    const INT_PTR code = reinterpret_cast<INT_PTR>(handle);
+    if (code > 32) {
+        return Result::Started;
+    }
+    return code == SE_ERR_ACCESSDENIED ? Result::Declined : Result::NotStarted;
 }
 
 void ShellExecuteLauncher::startElevated(const QByteArray& file, const QByteArray& parameters,
@@ -127,13 +129,13 @@ void ShellExecuteLauncher::startElevated(const QByteArray& file, const QByteArra
     // one.
     std::thread([handover, finished = std::move(finished), file = wide(file),
                  parameters = wide(parameters), directory = wide(directory), showCommand]() {
-        int result = 0;
-        int exitCode = 0;
-        runAndWait(file, parameters, directory, showCommand, &result, &exitCode);
+        Result result = Result::NotStarted;
+        int code = 0;
+        runAndWait(file, parameters, directory, showCommand, &result, &code);
         const std::lock_guard<std::mutex> lock(handover->mutex);
         if (handover->context) {
             QMetaObject::invokeMethod(
-                handover->context, [finished, result, exitCode]() { finished(result, exitCode); },
+                handover->context, [finished, result, code]() { finished(result, code); },
                 Qt::QueuedConnection);
         }
     }).detach();

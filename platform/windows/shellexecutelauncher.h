@@ -10,8 +10,8 @@
 class LUMORA_PLATFORM_EXPORT ShellExecuteLauncher : public ElevatedLauncher
 {
 public:
-    int runElevated(const QByteArray& file, const QByteArray& parameters,
-                    const QByteArray& directory, int showCommand) override;
+    Result runElevated(const QByteArray& file, const QByteArray& parameters,
+                       const QByteArray& directory, int showCommand) override;
     void startElevated(const QByteArray& file, const QByteArray& parameters,
                        const QByteArray& directory, int showCommand, QObject* context,
                        Finished finished) override;

@@ -140,6 +140,22 @@ private slots:
         QVERIFY(table.value(4).microphone.isNull());
     }
 
+    // Ports whose paths share a prefix are different devices.
+    void microphonesPairByTheWholeUsbDevice()
+    {
+        const QStringList ports = {"1-1", "1-10", "1-1/1-1.2", "1-1/1-1.2/1-1.2.1"};
+        VideoInputList cameras;
+        AudioInputList microphones;
+        for (const QString& port : ports) {
+            cameras.append(VideoInputInfo("Cam", "/dev/" + port, true, "/sys/usb1/" + port));
+            microphones.prepend(AudioInputInfo("Cam Mic", port, "/sys/usb1/" + port));
+        }
+        const CameraTable table = buildCameraTable(cameras, microphones);
+        for (int key = 1; key <= ports.size(); ++key) {
+            QCOMPARE(table.value(key).microphone.systemId(), ports.at(key - 1));
+        }
+    }
+
     void choosingAndReleasingACamera()
     {
         hub.plugCamera(named("Cam A"));

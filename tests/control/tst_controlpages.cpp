@@ -1,6 +1,7 @@
 // The video and audio pages against simulated cameras, alone and inside the
 // real main window: the tests assert on the requests the camera received.
 
+#include "cameracontrols.h"
 #include "cameramover.h"
 #include "cameraprofilestore.h"
 #include "controltesthelpers.h"
@@ -146,9 +147,10 @@ private slots:
             s.autoExposure = false;
             s.exposure = -3;
             s.redShift = 4;
-            s.contrast = 40;
+            s.contrast = 300;
             s.imageStyle = 5;
         });
+        camera->modifyControlConfig([](SimulatedControlConfig& c) { c.contrastMaximum = 511; });
         VideoPage page(camera);
         QCOMPARE(requests(camera),
                  QStringList({"PA Get 7", "PA Get 7", // both instances bind
@@ -166,6 +168,11 @@ private slots:
         QCOMPARE(requests(camera), QStringList({"PA Get 7", "PA Get 7"}) + kReading + kFramingAxes);
         QCOMPARE(page.slider("horizontalSlider")->value(), 0);
         QCOMPARE(page.findChild<QLabel*>("label_SliderValue")->text(), QString("Auto"));
+        // The slider, its label and lumora-ctl get show what the camera holds.
+        CameraControls controls(cameraProperty, zoomProperty, VideoInputInfo());
+        QCOMPARE(controls.read(*ControlCatalogue::find("contrast")), QJsonValue(300));
+        QCOMPARE(page.slider("horizontalSlider_DRC")->value(), 300);
+        QCOMPARE(page.findChild<QLabel*>("label_SliderValue_DRC")->text(), QString("300"));
     }
 
     void controlsSendTheirRequests()

@@ -171,6 +171,20 @@ private slots:
         QCOMPARE(UvcSysfs::locate(root.path(), "/dev/video9", &location), long(-ENOENT));
     }
 
+    // A sound card belongs to the device of its interface folder, whole
+    // folder names compared: "1-1" is not "1-10", "1-1.2" not "1-1.2.1".
+    void soundCardsBelongToTheirOwnUsbDevice()
+    {
+        const QString bus = "/devices/pci0000:00/0000:00:14.0/usb1";
+        for (const QString port : {"/1-10", "/1-1", "/1-1/1-1.2", "/1-1/1-1.2/1-1.2.1"}) {
+            const QString name = port.section('/', -1);
+            QCOMPARE(UvcSysfs::usbDeviceOf(bus + port + "/" + name + ":1.3/sound/card1"),
+                     "/sys" + bus + port);
+        }
+        QCOMPARE(UvcSysfs::usbDeviceOf(bus + "/1-1/1-10:1.3/sound/card1"), QString());
+        QCOMPARE(UvcSysfs::usbDeviceOf("/devices/pci0000:00/0000:00:1f.3/sound/card0"), QString());
+    }
+
     void unitRequestsBecomeUvcQueries()
     {
         FakeNode node;
@@ -179,6 +193,9 @@ private slots:
                              {{4, 13}, QByteArray(1, '\x06')},
                              {{6, 12}, QByteArray(3, '\0')}};
         auto t = node.transport();
+        // The descriptors give each unit's node, so no node search is needed.
+        QCOMPARE(t->extensionUnitNode(Zoom), 2UL);
+        QCOMPARE(t->extensionUnitNode(QUuid()), 0UL);
         unsigned long n = 99;
         QCOMPARE(t->nodeProperty(Main, 9, SupportQuery, 1, nullptr, 0, &n), 0L);
         // Node n is the n-th extension unit; node 2 (unit 6) has selector 9

@@ -63,9 +63,9 @@ private slots:
     void shellLauncherReportsAMissingTool()
     {
         ShellExecuteLauncher launcher;
-        const int result = launcher.runElevated(QByteArrayLiteral("lumora-no-such-tool.exe"),
-                                                QByteArray(), QByteArray(), SW_HIDE);
-        QVERIFY2(result <= 32, qPrintable(QString::number(result)));
+        QCOMPARE(launcher.runElevated(QByteArrayLiteral("lumora-no-such-tool.exe"), QByteArray(),
+                                      QByteArray(), SW_HIDE),
+                 ElevatedLauncher::Result::NotStarted);
     }
 
     void shellLauncherKeepsNonAsciiParameters()
@@ -79,7 +79,7 @@ private slots:
             (QStringLiteral("/c echo started> \"") + target + QStringLiteral("\"")).toUtf8();
         ShellExecuteLauncher launcher;
         QVERIFY(launcher.runElevated(QByteArrayLiteral("cmd.exe"), parameters, QByteArray(),
-                                     SW_HIDE) > 32);
+                                     SW_HIDE) == ElevatedLauncher::Result::Started);
         QTRY_VERIFY_WITH_TIMEOUT(QFile(dir.filePath(QStringLiteral("out.txt"))).size() > 0, 60000);
     }
 

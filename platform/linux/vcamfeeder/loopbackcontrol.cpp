@@ -1,5 +1,7 @@
 #include "loopbackcontrol.h"
 
+#include "retryioctl.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -32,10 +34,7 @@ struct Configuration
 
 int retrying(int fd, unsigned long request, unsigned long argument)
 {
-    int result;
-    do {
-        result = ::ioctl(fd, request, argument);
-    } while (result < 0 && errno == EINTR);
+    const int result = retryOnInterrupt([&] { return ::ioctl(fd, request, argument); });
     return result < 0 ? -errno : result;
 }
 

@@ -1,5 +1,7 @@
 #include "v4l2outputsink.h"
 
+#include "retryioctl.h"
+
 #include "writeall.h"
 
 #include <QFile>
@@ -8,19 +10,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/videodev2.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
-
-int ioctlRetrying(int fd, unsigned long request, void* argument)
-{
-    int result;
-    do {
-        result = ::ioctl(fd, request, argument);
-    } while (result < 0 && errno == EINTR);
-    return result;
-}
 
 } // namespace
 
@@ -47,7 +39,7 @@ bool V4l2OutputSink::open(int width, int height, bool i420, QString* error)
         return fail(QStringLiteral("cannot open"), error);
     }
     v4l2_capability capability{};
-    if (ioctlRetrying(m_fd, VIDIOC_QUERYCAP, &capability) < 0) {
+    if (retryIoctl(m_fd, VIDIOC_QUERYCAP, &capability) < 0) {
         return fail(QStringLiteral("not a video device:"), error);
     }
     const __u32 caps = (capability.capabilities & V4L2_CAP_DEVICE_CAPS) ? capability.device_caps
@@ -66,7 +58,7 @@ bool V4l2OutputSink::open(int width, int height, bool i420, QString* error)
     format.fmt.pix.bytesperline = __u32(i420 ? width : width * 2);
     format.fmt.pix.sizeimage = __u32(i420 ? width * height * 3 / 2 : width * height * 2);
     format.fmt.pix.colorspace = V4L2_COLORSPACE_SMPTE170M;
-    if (ioctlRetrying(m_fd, VIDIOC_S_FMT, &format) < 0) {
+    if (retryIoctl(m_fd, VIDIOC_S_FMT, &format) < 0) {
         return fail(QStringLiteral("cannot set the output format of"), error);
     }
     // The driver may round; what it took is what every write must carry.
