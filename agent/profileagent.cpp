@@ -77,9 +77,10 @@ void ProfileAgent::camerasChanged()
         if (known) {
             continue;
         }
-        m_present.append({camera, CameraProfileStore::keyOf(camera)});
+        const QString key = CameraProfileStore::keyOf(camera);
+        m_present.append({camera, key});
         if (CameraProfileStore::restoreOnConnect() &&
-            apply(camera, QStringLiteral("plugged in"), false) == Outcome::Unreachable) {
+            apply(camera, key, QStringLiteral("plugged in"), false) == Outcome::Unreachable) {
             m_pending.append(camera);
             m_retries = 0;
             m_retryTimer.start(kRetryMs);
@@ -93,7 +94,8 @@ void ProfileAgent::retryPending()
     m_pending.clear();
     for (const VideoInputInfo& camera : pending) {
         const bool last = m_retries + 1 >= kMaxRetries;
-        if (apply(camera, QStringLiteral("plugged in"), false) == Outcome::Unreachable) {
+        if (apply(camera, CameraProfileStore::keyOf(camera), QStringLiteral("plugged in"), false) ==
+            Outcome::Unreachable) {
             if (last) {
                 emit logLine(label(camera) +
                              QStringLiteral(": could not be opened; its profile was not applied"));
@@ -111,7 +113,7 @@ void ProfileAgent::resumed()
 {
     emit logLine(QStringLiteral("the machine woke up"));
     for (const Present& present : m_present) {
-        apply(present.camera, QStringLiteral("after resume"), false);
+        apply(present.camera, present.key, QStringLiteral("after resume"), false);
     }
 }
 
@@ -119,15 +121,15 @@ void ProfileAgent::keepHeldProfiles()
 {
     for (const Present& present : m_present) {
         if (!m_pending.contains(present.camera) && CameraProfileStore::held(present.key)) {
-            apply(present.camera, QStringLiteral("set back"), true);
+            apply(present.camera, present.key, QStringLiteral("set back"), true);
         }
     }
 }
 
-ProfileAgent::Outcome ProfileAgent::apply(const VideoInputInfo& camera, const QString& why,
-                                          bool heldOnly)
+ProfileAgent::Outcome ProfileAgent::apply(const VideoInputInfo& camera, const QString& key,
+                                          const QString& why, bool heldOnly)
 {
-    const QJsonObject values = CameraProfileStore::values(CameraProfileStore::keyOf(camera));
+    const QJsonObject values = CameraProfileStore::values(key);
     if (values.isEmpty()) {
         if (!heldOnly) {
             emit logLine(label(camera) + QStringLiteral(": %1; no profile").arg(why));

@@ -53,7 +53,9 @@ private:
 
     QList<VideoInputInfo> usbCameras() const;
     QString label(const VideoInputInfo& camera) const;
-    Outcome apply(const VideoInputInfo& camera, const QString& why, bool heldOnly);
+    // `key` is the camera's profile key, found once when it came.
+    Outcome apply(const VideoInputInfo& camera, const QString& key, const QString& why,
+                  bool heldOnly);
 
     DeviceChangeNotifier* m_devices;
     SystemResumeNotifier* m_resume;
