@@ -28,6 +28,13 @@ QSettings userSettings()
 LumoraTray::LumoraTray(QWidget* window)
     : QObject(window), m_window(window), m_menu(new QMenu(window))
 {
+    // The window's dark look, readable whatever the desktop's theme is.
+    m_menu->setStyleSheet(
+        QStringLiteral("QMenu { background: #3c3c3c; color: #f0f0f0; border: 1px solid #555; }"
+                       "QMenu::item { padding: 4px 24px 4px 16px; }"
+                       "QMenu::item:selected { background: #e8892b; color: #ffffff; }"
+                       "QMenu::item:disabled { color: #8a8a8a; }"
+                       "QMenu::separator { height: 1px; background: #555; margin: 3px 6px; }"));
     connect(m_menu, &QMenu::aboutToShow, this, &LumoraTray::rebuildMenu);
     rebuildMenu();
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
@@ -93,13 +100,17 @@ void LumoraTray::rebuildMenu()
 
 void LumoraTray::addCameraMenus()
 {
-    bool any = false;
+    QStringList names;
     for (const VideoInputInfo& camera : DeviceCatalog::instance().videoInputs()) {
         if (!camera.isUsbCamera()) {
             continue;
         }
-        any = true;
-        QMenu* presets = m_menu->addMenu(camera.description());
+        // Identical cameras are told apart by their place among their kind.
+        const int same = names.count(camera.description());
+        names.append(camera.description());
+        QMenu* presets =
+            m_menu->addMenu(same ? QStringLiteral("%1 #%2").arg(camera.description()).arg(same + 1)
+                                 : camera.description());
         const QVector<bool> saved = CameraProfileStore::savedPresets(
             CameraProfileStore::keyOf(camera), CameraProfileStore::kPresets);
         for (int number = 1; number <= CameraProfileStore::kPresets; ++number) {
@@ -109,7 +120,7 @@ void LumoraTray::addCameraMenus()
                     [this, camera, number] { recallPreset(camera, number); });
         }
     }
-    if (!any) {
+    if (names.isEmpty()) {
         m_menu->addAction(QStringLiteral("No camera"))->setEnabled(false);
     }
 }
