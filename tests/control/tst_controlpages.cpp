@@ -428,16 +428,25 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(camera->state().pan, int(home.pan), 30000);
 
         QAction* login = tray.menu()->actions()[5];
-        const QString entry =
-            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-            "/autostart/lumora.desktop";
+        const QString program = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
+#if defined(Q_OS_WIN)
+        QSettings run("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                      QSettings::NativeFormat);
+        const auto entry = [&run] {
+            run.sync();
+            return run.value("Lumora").toString().toUtf8();
+        };
+#else
+        const auto entry = [] {
+            QFile file(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                       "/autostart/lumora.desktop");
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+#endif
         login->trigger();
-        QFile file(entry);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().contains("\nExec=\"" +
-                                        QCoreApplication::applicationFilePath().toUtf8()));
+        QVERIFY2(entry().contains("\"" + program.toUtf8() + "\""), entry().constData());
         login->trigger();
-        QVERIFY(!QFile::exists(entry));
+        QVERIFY(entry().isEmpty());
     }
 
     // Unplugged, changed behind the program's back and plugged in at another
