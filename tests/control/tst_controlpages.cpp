@@ -7,6 +7,7 @@
 #include "controltesthelpers.h"
 #include "fontfallbacks.h"
 #include "framingengine.h"
+#include "loginautostart.h"
 #include "lumoratray.h"
 #include "mainwindowinspector.h"
 #include "ptzcontrols.h"
@@ -414,6 +415,8 @@ private slots:
         QVERIFY(mover->setPosition(CameraControlProperty::Pan, home.pan + 40) >= 0);
         QCOMPARE(camera->state().pan, home.pan + 40);
 
+        QString error; // the Run key outlives a wine prefix's earlier runs
+        QVERIFY(LoginAutostart::setEnabled(false, &error));
         LumoraTray tray(&window);
         emit tray.menu()->aboutToShow();
         QStringList entries;
