@@ -6,6 +6,7 @@
 #include "devicechangenotifier.h"
 #include "systemresumenotifier.h"
 #include "vorn_cameraproperty.h"
+#include "windowwatch.h"
 
 #include <algorithm>
 
@@ -19,10 +20,14 @@ constexpr int kMaxRetries = 20;
 
 ProfileAgent::ProfileAgent(QObject* parent)
     : QObject(parent), m_devices(DeviceChangeNotifier::create(this)),
-      m_resume(SystemResumeNotifier::create(this))
+      m_resume(SystemResumeNotifier::create(this)), m_window(new WindowWatch(this))
 {
     connect(m_devices, &DeviceChangeNotifier::changed, this, &ProfileAgent::camerasChanged);
     connect(m_resume, &SystemResumeNotifier::resumed, this, &ProfileAgent::resumed);
+    connect(m_window, &WindowWatch::windowOpened, this, &ProfileAgent::windowOpened);
+    connect(m_window, &WindowWatch::cameraLeft, this, &ProfileAgent::cameraLeftByWindow);
+    connect(m_window, &WindowWatch::windowClosed, this,
+            [this] { emit logLine(QStringLiteral("the window closed")); });
     connect(&m_heldTimer, &QTimer::timeout, this, &ProfileAgent::keepHeldProfiles);
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &ProfileAgent::retryPending);
@@ -38,6 +43,7 @@ QString ProfileAgent::watchingWhat() const
 
 void ProfileAgent::start()
 {
+    m_window->lookNow();
     camerasChanged();
     m_heldTimer.start(kHeldCheckMs);
 }
@@ -117,8 +123,25 @@ void ProfileAgent::resumed()
     }
 }
 
+void ProfileAgent::windowOpened()
+{
+    emit logLine(QStringLiteral("the window is open: the camera it opens is left to it"));
+}
+
+void ProfileAgent::cameraLeftByWindow(const QString& deviceName)
+{
+    for (const Present& present : m_present) {
+        if (present.camera.deviceName() == deviceName) {
+            apply(present.camera, present.key, QStringLiteral("let go by the window"), false);
+        }
+    }
+}
+
 void ProfileAgent::keepHeldProfiles()
 {
+    if (!m_window->isWindowOpen()) {
+        m_window->look();
+    }
     for (const Present& present : m_present) {
         if (!m_pending.contains(present.camera) && CameraProfileStore::held(present.key)) {
             apply(present.camera, present.key, QStringLiteral("set back"), true);
@@ -129,6 +152,12 @@ void ProfileAgent::keepHeldProfiles()
 ProfileAgent::Outcome ProfileAgent::apply(const VideoInputInfo& camera, const QString& key,
                                           const QString& why, bool heldOnly)
 {
+    if (m_window->openCamera() == camera.deviceName()) {
+        if (!heldOnly) {
+            emit logLine(label(camera) + QStringLiteral(": %1; left to the window").arg(why));
+        }
+        return Outcome::Applied;
+    }
     const QJsonObject values = CameraProfileStore::values(key);
     if (values.isEmpty()) {
         if (!heldOnly) {

@@ -8,12 +8,16 @@
 #include <QTimer>
 
 class DeviceChangeNotifier;
+class WindowWatch;
 class SystemResumeNotifier;
 
 // Keeps every camera's profile applied without the window: when a camera
 // is plugged in, when the machine wakes up, and, for a held profile,
 // whenever another program changes a value. Only the values that differ
 // are written, as the window does, and each action is told in one line.
+// The camera the window has open is the window's: it applies that one's
+// profile itself, and the agent takes it back, as the window left its
+// profile, once the window lets it go or closes.
 class ProfileAgent : public QObject
 {
     Q_OBJECT
@@ -38,6 +42,8 @@ public slots:
 private slots:
     void keepHeldProfiles();
     void retryPending();
+    void windowOpened();
+    void cameraLeftByWindow(const QString& deviceName);
 
 private:
     struct Present
@@ -59,6 +65,7 @@ private:
 
     DeviceChangeNotifier* m_devices;
     SystemResumeNotifier* m_resume;
+    WindowWatch* m_window;
     QList<Present> m_present;
     QList<VideoInputInfo> m_pending; // came, but could not be opened yet
     int m_retries = 0;

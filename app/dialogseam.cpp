@@ -36,6 +36,11 @@ QMessageBox::StandardButton information(QWidget* parent, const QString& title, c
     return QMessageBox::information(parent, title, text, buttons, defaultButton);
 }
 
+void notice(const QString& title, const QString& text)
+{
+    information(nullptr, title, text, QMessageBox::Ok);
+}
+
 QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
                                      QMessageBox::StandardButtons buttons,
                                      QMessageBox::StandardButton defaultButton)

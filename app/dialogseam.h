@@ -52,6 +52,10 @@ information(QWidget* parent, const QString& title, const QString& text,
             QMessageBox::StandardButtons buttons = QMessageBox::Ok,
             QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
+// An information box without parent and with OK only, as the program's
+// notices are shown; a handler for layers that make no widget themselves.
+void notice(const QString& title, const QString& text);
+
 QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
                                      QMessageBox::StandardButtons buttons = QMessageBox::Yes |
                                                                             QMessageBox::No,

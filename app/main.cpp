@@ -1,4 +1,5 @@
 #include "fontfallbacks.h"
+#include "lumoratray.h"
 #include "vorn_cam.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     installFontFallbacks();
     Vorn_Cam window;
+    new LumoraTray(&window);
     window.show();
     return app.exec();
 }

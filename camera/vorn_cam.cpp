@@ -14,6 +14,7 @@
 #include "vorn_settingupgrade.h"
 #include "vorn_settingvideo.h"
 #include "vorn_sharedmemory.h"
+#include "windowpresence.h"
 
 #include <QButtonGroup>
 #include <QDebug>
@@ -64,6 +65,10 @@ bool tableHoldsCamera(const CameraTable& table, const VideoInputInfo& camera)
 Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
 {
     ui->setupUi(this);
+    // The window applies its camera's profile itself: a running agent
+    // leaves that camera alone until the window lets it go.
+    connect(this, &Vorn_Cam::cameraIdentity, new WindowPresence(this),
+            &WindowPresence::setOpenCamera);
     // The preview label is hidden while the preview is off; its place stays
     // black instead of the whole window closing up around it and the media
     // bar jumping under the user's mouse.

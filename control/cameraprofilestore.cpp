@@ -96,6 +96,11 @@ void CameraProfileStore::clear(const QString& key)
     settings->sync();
 }
 
+QString CameraProfileStore::location()
+{
+    return userSettings()->fileName();
+}
+
 bool CameraProfileStore::restoreOnConnect()
 {
     return userSettings()->value(QStringLiteral("options/restoreOnConnect"), true).toBool();

@@ -38,6 +38,10 @@ public:
     static void clear(const QString& key);
 
     // "Restore my settings when the camera connects"; on unless turned off.
+    // Where the profiles are kept: processes that share it share the
+    // profiles, and must not both apply them.
+    static QString location();
+
     static bool restoreOnConnect();
     static void setRestoreOnConnect(bool on);
 };

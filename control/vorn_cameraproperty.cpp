@@ -1,7 +1,7 @@
 #include "vorn_cameraproperty.h"
 
 #include "companionlibrary.h"
-#include "dialogseam.h"
+#include "propertynotice.h"
 #include "propertytransport.h"
 #include "vendordialog.h"
 
@@ -54,9 +54,8 @@ QString dialogErrorText(int result)
 
 void cannotShowDialog(const QString& reason)
 {
-    DialogSeam::information(nullptr, QStringLiteral("Notice"),
-                            QStringLiteral("Advanced settings can't be shown: ") + reason,
-                            QMessageBox::Ok);
+    PropertyNotice::show(QStringLiteral("Notice"),
+                         QStringLiteral("Advanced settings can't be shown: ") + reason);
 }
 
 QString dialogLibraryBesideProgram()
@@ -313,8 +312,7 @@ bool Vorn_CameraProperty::showPropertyDialog()
         }
     }
     if (!loaded) {
-        DialogSeam::information(nullptr, QStringLiteral("Notice"),
-                                QStringLiteral("DLL is not loaded!"), QMessageBox::Ok);
+        PropertyNotice::show(QStringLiteral("Notice"), QStringLiteral("DLL is not loaded!"));
     } else if (auto showDlg = reinterpret_cast<VendorShowDlgFunction>(library.resolve("ShowDlg"))) {
         dialogOpen = true;
         const int result = showDlg(m_transport->dialogHandle());
@@ -328,8 +326,8 @@ bool Vorn_CameraProperty::showPropertyDialog()
             return false;
         }
     } else {
-        DialogSeam::information(nullptr, QStringLiteral("Notice"),
-                                QStringLiteral("Linke to Function is not OK!!!!"), QMessageBox::Ok);
+        PropertyNotice::show(QStringLiteral("Notice"),
+                             QStringLiteral("Linke to Function is not OK!!!!"));
     }
     if (library.isLoaded()) {
         library.unload();

@@ -1,7 +1,11 @@
+#include "mainwindowinspector.h"
+#include "vorn_settingvideo.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QtTest>
 
@@ -58,7 +62,8 @@ class TestAgent : public QObject
         clock.start();
         while (log.count(text) < times && clock.elapsed() < 30000 &&
                agent.state() == QProcess::Running) {
-            agent.waitForReadyRead(100);
+            QCoreApplication::processEvents(); // a window of this process talks to it
+            agent.waitForReadyRead(50);
             log += agent.readAllStandardError();
         }
         return log.count(text) >= times;
@@ -126,7 +131,42 @@ private slots:
         QCOMPARE(state(0)["contrast"].toInt(), 30);
         QCOMPARE(state(1)["contrast"].toInt(), 30);
     }
+
+    // The window's camera is the window's: no set-back behind the user's
+    // back while it is open, and the agent keeps the window's change after.
+    void leavesTheWindowsCameraToTheWindow()
+    {
+        QCOMPARE(ctl({"profile", "hold", "1"}), 0);
+        qputenv("LUMORA_SIMULATED_CAMERAS", "2");
+        qputenv("LUMORA_SIMULATED_STATE_DIR", QFile::encodeName(dir.path()));
+        agent.setEnvironment(environment());
+        log.clear();
+        agent.start(QCoreApplication::applicationDirPath() + "/lumora-ctl", {"agent"});
+        QVERIFY(agent.waitForStarted());
+        QVERIFY2(told("plugged in; already as its profile says", 2), qPrintable(log));
+        auto* window = new Vorn_Cam;
+        MainWindowInspector(*window).activate(1);
+        QVERIFY2(told("the window is open"), qPrintable(log));
+        auto* flip = MainWindowInspector(*window).settingVideo()->findChild<QPushButton*>(
+            "pushButton_FlipH");
+        QVERIFY(flip && flip->isEnabled());
+        flip->click();
+
+        QCOMPARE(ctl({"set", "all", "contrast=70"}), 0);
+        QVERIFY2(told("(sim:video1): set back; wrote contrast"), qPrintable(log));
+        delete window;
+        QVERIFY2(told("(sim:video0): let go by the window; wrote contrast"), qPrintable(log));
+        ::kill(pid_t(agent.processId()), SIGTERM);
+        QVERIFY(agent.waitForFinished(30000));
+        log += agent.readAllStandardError();
+        // Camera 0 was written once, when the window let it go; its flip,
+        // made in the window, is part of the profile the agent keeps.
+        QCOMPARE(log.count("(sim:video0): set back"), 0);
+        QCOMPARE(log.count("wrote"), 2);
+        QCOMPARE(state(0)["contrast"].toInt(), 30);
+        QVERIFY(state(0)["horizontalFlip"].toBool());
+    }
 };
 
-QTEST_GUILESS_MAIN(TestAgent)
+QTEST_MAIN(TestAgent)
 #include "tst_agent.moc"

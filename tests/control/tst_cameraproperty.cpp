@@ -3,6 +3,8 @@
 // program loads it.
 
 #include "controltesthelpers.h"
+#include "dialogseam.h"
+#include "propertynotice.h"
 #include "scripteddialogs.h"
 #include "simulatedpropertytransport.h"
 #ifdef __linux__
@@ -73,6 +75,8 @@ private:
     ControlFixture fixture;
 
 private slots:
+    // As the window shows the property layer's notices.
+    void initTestCase() { PropertyNotice::setHandler(&DialogSeam::notice); }
     void init() { fixture.reset(); }
 
     void nodeSearchThenLengthThenTransfer_data()

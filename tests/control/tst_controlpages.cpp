@@ -7,6 +7,8 @@
 #include "controltesthelpers.h"
 #include "fontfallbacks.h"
 #include "framingengine.h"
+#include "loginautostart.h"
+#include "lumoratray.h"
 #include "mainwindowinspector.h"
 #include "ptzcontrols.h"
 #include "scripteddialogs.h"
@@ -19,6 +21,7 @@
 #include <QCheckBox>
 #include <QImageReader>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -395,6 +398,58 @@ private slots:
         failRequests(camera, {}, {"CC GetRange 0"});
         ptz->setCamera(inspect.cameraInfo());
         QVERIFY(!preset3->isEnabled() && preset3->toolTip().contains("no absolute"));
+    }
+
+    // The tray's menu: a camera's saved preset recalls it, one not saved
+    // cannot be chosen; the login entry is written and removed.
+    void trayRecallsPresetsAndStartsAtLogin()
+    {
+        auto camera = fixture.plug("Lumora Simulated Camera");
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        QTRY_VERIFY_WITH_TIMEOUT(!inspect.cameraInfo().isNull(), 30000);
+        auto* mover = inspect.settingVideo()->cameraMover();
+        PtzPosition home;
+        QVERIFY(mover->position(&home));
+        CameraProfileStore::setPreset(CameraProfileStore::keyOf(inspect.cameraInfo()), 4, home);
+        QVERIFY(mover->setPosition(CameraControlProperty::Pan, home.pan + 40) >= 0);
+        QCOMPARE(camera->state().pan, home.pan + 40);
+
+        QString error; // the Run key outlives a wine prefix's earlier runs
+        QVERIFY(LoginAutostart::setEnabled(false, &error));
+        LumoraTray tray(&window);
+        emit tray.menu()->aboutToShow();
+        QStringList entries;
+        for (QAction* action : tray.menu()->actions())
+            entries << action->text();
+        QCOMPARE(entries, QStringList({"Open Lumora", "", "Lumora Simulated Camera", "",
+                                       "Keep running when the window closes", "Start when I log in",
+                                       "", "Quit"}));
+        const QList<QAction*> presets = tray.menu()->actions()[2]->menu()->actions();
+        QVERIFY(presets.size() == 9 && !presets[2]->isEnabled() && presets[3]->isEnabled());
+        presets[3]->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(camera->state().pan, int(home.pan), 30000);
+
+        QAction* login = tray.menu()->actions()[5];
+        const QString program = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
+#if defined(Q_OS_WIN)
+        QSettings run("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                      QSettings::NativeFormat);
+        const auto entry = [&run] {
+            run.sync();
+            return run.value("Lumora").toString().toUtf8();
+        };
+#else
+        const auto entry = [] {
+            QFile file(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                       "/autostart/lumora.desktop");
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+#endif
+        login->trigger();
+        QVERIFY2(entry().contains("\"" + program.toUtf8() + "\""), entry().constData());
+        login->trigger();
+        QVERIFY(entry().isEmpty());
     }
 
     // Unplugged, changed behind the program's back and plugged in at another

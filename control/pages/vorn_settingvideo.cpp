@@ -5,6 +5,7 @@
 #include "camerasettings.h"
 #include "dialogseam.h"
 #include "framingengine.h"
+#include "propertynotice.h"
 #include "propertytransport.h"
 #include "ui_vorn_settingvideo.h"
 #include "vorn_cameraproperty.h"
@@ -71,6 +72,9 @@ Vorn_SettingVideo::Vorn_SettingVideo(QWidget* parent)
     : QWidget(parent), ui(new Ui::Vorn_SettingVideo)
 {
     ui->setupUi(this);
+    // The property layer shows no widget itself: its notices (a vendor
+    // dialog that cannot be shown) are this window's message boxes.
+    PropertyNotice::setHandler(&DialogSeam::notice);
     mover = new CameraMover(cameraProperty, zoomProperty, this);
     for (QLabel* link : {ui->label_UVCSettings, ui->label_restore_to_factory_settings}) {
         link->installEventFilter(this);

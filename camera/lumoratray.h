@@ -1,0 +1,53 @@
+#pragma once
+
+#include "videoinputinfo.h"
+
+#include <QObject>
+
+#include <memory>
+
+class CameraMover;
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+class QWidget;
+class Vorn_CameraProperty;
+
+// The window's icon in the desktop's tray: the window brought back, each
+// camera's nine presets at hand without switching to it, whether closing
+// the window ends the program, whether Lumora starts at login, and Quit.
+// Where the desktop has no tray, it says so once and the program behaves
+// as without it.
+class LumoraTray : public QObject
+{
+    Q_OBJECT
+public:
+    explicit LumoraTray(QWidget* window);
+    ~LumoraTray() override;
+
+    bool isShown() const;
+    // The menu, shown by the tray and built again each time it opens.
+    QMenu* menu() const { return m_menu; }
+
+    // Kept in the user's settings; off unless the user switched it on, so
+    // closing the window ends the program.
+    static bool keepsRunning();
+
+public slots:
+    void rebuildMenu();
+    // Moves the camera to its preset; false when it has none or cannot.
+    bool recallPreset(const VideoInputInfo& camera, int number);
+
+private:
+    void addCameraMenus();
+    void setKeepRunning(bool on);
+    void setStartAtLogin(bool on);
+
+    QWidget* m_window;
+    QMenu* m_menu;
+    QSystemTrayIcon* m_icon = nullptr;
+    // The camera a recall moves: kept until the next recall, as the move
+    // glides on after the menu has closed.
+    std::unique_ptr<Vorn_CameraProperty> m_main, m_zoom;
+    CameraMover* m_mover = nullptr;
+};
