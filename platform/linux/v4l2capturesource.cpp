@@ -262,6 +262,7 @@ FrameSource::ReadResult V4l2CaptureSource::read(AVPacket* packet)
         return ReadResult::Ended;
     }
     const int64_t until = av_gettime_relative() + kReadSliceUs;
+    m_queuedTaken = 0;
     bool saidReady = false;
     while (!m_interrupted.load()) {
         switch (dequeue(packet)) {
@@ -291,7 +292,10 @@ FrameSource::ReadResult V4l2CaptureSource::read(AVPacket* packet)
 FrameSource::ReadResult V4l2CaptureSource::readQueued(AVPacket* packet)
 {
     // Damaged pictures are passed over; a failure is left for read() to see.
-    while (m_streaming && !m_interrupted.load()) {
+    // No more than the buffers hold: what completes meanwhile, while each
+    // copy takes its time, is the next read's, else a worker that copies
+    // slower than the camera sends would never get back to its picture.
+    while (m_streaming && !m_interrupted.load() && m_queuedTaken++ < m_buffers.size()) {
         const Dequeue result = dequeue(packet);
         if (result == Dequeue::Picture) {
             return ReadResult::Packet;

@@ -74,6 +74,7 @@ private:
     int m_height = 0;
     uint32_t m_stride = 0; // bytes of one line of the first plane
     double m_fps = 0;
+    size_t m_queuedTaken = 0; // pictures readQueued() gave since the last read()
     AVCodecParameters* m_parameters = nullptr;
     std::atomic<bool> m_interrupted{false};
 };
