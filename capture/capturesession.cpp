@@ -243,7 +243,7 @@ void CaptureSession::run(CaptureDevice device, int width, int height,
     const QString deviceLabel = device.deviceName;
     // Even making the source can take a while (a simulated camera draws
     // its scene first): that is the worker's time, not the caller's.
-    std::unique_ptr<FrameSource> source = createFrameSource(device.deviceName, device.simulated);
+    std::unique_ptr<FrameSource> source = createFrameSource(device.deviceName);
     bool stopped = false;
     {
         // Until open() has returned, the session is reached only while the

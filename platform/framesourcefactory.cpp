@@ -1,5 +1,6 @@
 #include "framesourcefactory.h"
 
+#include "simulated/simulatedhub.h"
 #include "simulated/simulatedsource.h"
 
 #if defined(_WIN32)
@@ -10,10 +11,9 @@ using SystemFrameSource = DshowSource;
 using SystemFrameSource = V4l2CaptureSource;
 #endif
 
-std::unique_ptr<FrameSource> createFrameSource(const QString& deviceName,
-                                               const std::shared_ptr<SimulatedCamera>& simulated)
+std::unique_ptr<FrameSource> createFrameSource(const QString& deviceName)
 {
-    if (simulated) {
+    if (auto simulated = SimulatedHub::instance().camera(deviceName)) {
         return std::make_unique<SimulatedSource>(simulated);
     }
     return std::make_unique<SystemFrameSource>(deviceName);
