@@ -1,7 +1,6 @@
 #include "capturedevice.h"
 
 #include "devicecatalog.h"
-#include "simulatedhub.h"
 
 #include <QRegularExpression>
 
@@ -41,7 +40,6 @@ CaptureDevice resolveCaptureDevice(const CaptureTarget& target)
     }
     CaptureDevice device;
     device.deviceName = inputs[index].deviceName();
-    device.simulated = SimulatedHub::instance().camera(device.deviceName);
     return device;
 }
 

@@ -4,10 +4,7 @@
 
 #include <QString>
 
-#include <memory>
 #include <string>
-
-class SimulatedCamera;
 
 // The device a (description, same-name ordinal) pair names: among the USB
 // video inputs whose description is exactly the name, the ordinal-th in
@@ -15,7 +12,6 @@ class SimulatedCamera;
 struct CaptureDevice
 {
     QString deviceName; // /dev/videoN, or a simulated camera's name
-    std::shared_ptr<SimulatedCamera> simulated;
 
     bool isNull() const { return deviceName.isEmpty(); }
 };
@@ -34,8 +30,7 @@ struct CaptureTarget
     std::string deviceName;
 };
 
-// Looks the target up in the process-wide device catalog and the simulated
-// hub.
+// Looks the target up in the process-wide device catalog.
 CaptureDevice resolveCaptureDevice(const CaptureTarget& target);
 
 // "1280x720" -> 1280, 720. False (and nothing written) for anything that is

@@ -2,17 +2,10 @@
 
 #include "capturedevice.h"
 #include "framedecoder.h"
+#include "framesourcefactory.h"
 #include "mp4recorder.h"
 #include "rgbconverter.h"
-#include "simulatedsource.h"
 #include "threadpriority.h"
-#if defined(_WIN32)
-#include "dshowsource.h"
-using SystemSource = DshowSource;
-#else
-#include "v4l2source.h"
-using SystemSource = V4l2Source;
-#endif
 
 #include <QDebug>
 #include <QMetaObject>
@@ -36,8 +29,8 @@ struct PacketDeleter
     void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
 
-// At most this many waiting pictures are taken in one go; libavdevice's
-// V4L2 input asks the driver for many buffers, uvcvideo gives up to 32.
+// At most this many waiting pictures are taken in one go: more than a
+// source's driver keeps queued (uvcvideo gives up to 32 buffers).
 constexpr size_t kMaxCatchUp = 64;
 
 // Pictures that need none before them can be left undecoded.
@@ -45,6 +38,13 @@ bool intraOnly(const AVCodecParameters* parameters)
 {
     const AVCodecDescriptor* codec = avcodec_descriptor_get(parameters->codec_id);
     return codec && (codec->props & AV_CODEC_PROP_INTRA_ONLY);
+}
+
+// When the packet's picture was captured: its own stamp (the kernel's, for
+// a V4L2 camera), else the moment it was read.
+int64_t captureTime(const AVPacket* packet, int64_t readUs)
+{
+    return packet->pts != AV_NOPTS_VALUE ? packet->pts : readUs;
 }
 
 } // namespace
@@ -243,12 +243,7 @@ void CaptureSession::run(CaptureDevice device, int width, int height,
     const QString deviceLabel = device.deviceName;
     // Even making the source can take a while (a simulated camera draws
     // its scene first): that is the worker's time, not the caller's.
-    std::unique_ptr<FrameSource> source;
-    if (device.simulated) {
-        source = std::make_unique<SimulatedSource>(device.simulated);
-    } else {
-        source = std::make_unique<SystemSource>(device.deviceName);
-    }
+    std::unique_ptr<FrameSource> source = createFrameSource(device.deviceName);
     bool stopped = false;
     {
         // Until open() has returned, the session is reached only while the
@@ -313,6 +308,7 @@ void CaptureSession::readLoop(FrameSource& source, int width, int height)
         if (result == FrameSource::ReadResult::Packet) {
             catchUp(source, decoder, packet.get(), spare.get(), now);
         }
+        const int64_t captured = captureTime(packet.get(), now);
         const AVFrame* frame =
             result == FrameSource::ReadResult::Packet ? decoder.decode(packet.get()) : nullptr;
         av_packet_unref(packet.get());
@@ -326,7 +322,7 @@ void CaptureSession::readLoop(FrameSource& source, int width, int height)
         lastPicture = now;
         m_frameWidth.store(frame->width);
         m_frameHeight.store(frame->height);
-        pushToRecorder(frame, now);
+        pushToRecorder(frame, captured);
         if (!converter.convert(frame, width, height, rgb)) {
             continue;
         }
@@ -346,7 +342,8 @@ void CaptureSession::catchUp(FrameSource& source, FrameDecoder& decoder, AVPacke
     // The driver hands out pictures oldest first. When the worker has
     // fallen behind (a loaded machine), the preview goes on with the newest
     // one waiting, so that it never shows the past; the older ones still
-    // go to a recording, dated back one frame period each.
+    // go to a recording, at their own time, or dated back one frame period
+    // each when they carry none.
     std::vector<std::unique_ptr<AVPacket, PacketDeleter>> older;
     while (older.size() < kMaxCatchUp &&
            source.readQueued(spare) == FrameSource::ReadResult::Packet) {
@@ -364,9 +361,11 @@ void CaptureSession::catchUp(FrameSource& source, FrameDecoder& decoder, AVPacke
         if (!keep && m_skippable) {
             continue;
         }
+        const int64_t dated = now - int64_t(older.size() - i) * periodUs;
+        const int64_t captured = captureTime(older[i].get(), dated);
         const AVFrame* frame = decoder.decode(older[i].get());
         if (frame && keep) {
-            pushToRecorder(frame, now - int64_t(older.size() - i) * periodUs);
+            pushToRecorder(frame, captured);
         }
     }
 }

@@ -12,13 +12,15 @@ function(lumora_targets_below dir out)
     set(${out} ${targets} PARENT_SCOPE)
 endfunction()
 
-# The Windows backends against the system itself; the capture library's
-# dshow inputs are compiled in, as the library exports only its contract.
-set(dshow_inputs dshowsource libavdevicesource dshowmicrophone libavdevicemicrophone)
+# The Windows backends against the system itself; the dshow inputs are
+# compiled in, as the libraries export only their contracts.
+set(dshow_inputs dshowmicrophone libavdevicemicrophone)
 list(TRANSFORM dshow_inputs PREPEND ${CMAKE_SOURCE_DIR}/capture/)
 list(TRANSFORM dshow_inputs APPEND .cpp)
 lumora_add_test(tst_windowsbackends
     SOURCES platform/tst_windowsbackends.cpp ${dshow_inputs}
+        ${CMAKE_SOURCE_DIR}/platform/windows/dshowsource.cpp
+        ${CMAKE_SOURCE_DIR}/platform/windows/libavdevicesource.cpp
     LIBS lumora_platform PkgConfig::FFMPEG
     TIMEOUT 180)
 target_include_directories(tst_windowsbackends PRIVATE ${CMAKE_SOURCE_DIR}/capture)

@@ -7,8 +7,8 @@
 #include "loopbacknode.h"
 #include "rgbconverter.h"
 #include "rgbframe.h"
+#include "v4l2capturesource.h"
 #include "v4l2formatprobe.h"
-#include "v4l2source.h"
 #include "vendordialogdevice.h"
 
 #include <QtTest>
@@ -41,7 +41,7 @@ private slots:
             const auto* device = static_cast<VendorDialogDevice*>(transport->dialogHandle());
             QVERIFY2(device && device->fd >= 0, qPrintable(entry.devicePath));
             QCOMPARE(QString::fromUtf8(device->cardName), entry.friendlyName);
-            V4l2Source source(entry.devicePath);
+            V4l2CaptureSource source(entry.devicePath);
             QVERIFY2(source.open(1280, 720, 30), qPrintable(entry.devicePath));
             FrameDecoder decoder;
             QVERIFY(decoder.open(source.codecParameters()));
@@ -73,7 +73,7 @@ private slots:
             if (device.open(QIODevice::ReadWrite) &&
                 !ioctl(device.handle(), VIDIOC_QUERYCAP, &cap) && LoopbackNode::isLoopback(cap) &&
                 LoopbackNode::isIdle(node.filePath()) && ++tried) {
-                QVERIFY(!V4l2Source(node.filePath()).open(1280, 720, 30));
+                QVERIFY(!V4l2CaptureSource(node.filePath()).open(1280, 720, 30));
                 v4l2_requestbuffers req{2, V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, 0, 0, {}};
                 QVERIFY2(!ioctl(device.handle(), VIDIOC_REQBUFS, &req), strerror(errno));
             }

@@ -1,9 +1,13 @@
 #include "devicecatalog.h"
+#include "framedecoder.h"
 #include "mainwindowinspector.h"
 #include "privatepulseserver.h"
+#include "rgbconverter.h"
+#include "rgbframe.h"
 #include "scripteddialogs.h"
 #include "tst_recording_support.h"
 #include "uvcdevice.h"
+#include "v4l2capturesource.h"
 #include "vorn_ffmpeglib.h"
 
 #include <QSignalSpy>
@@ -14,6 +18,11 @@
 #include <linux/videodev2.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/time.h>
+}
 
 // Bounds only: every wait ends as soon as its condition holds.
 constexpr int kWaitMs = 30000;
@@ -198,12 +207,86 @@ private slots:
         }
     }
 
-    // Unplugged while previewing or recording, the window lets go of the
+    // Straight from the node in each format: pictures copied out whole (they
+    // still decode to the camera's numbers once the source and its mappings
+    // are gone), dated by the driver on the monotonic clock, ended by an
+    // unplug. A camera that refuses to stream keeps nothing of it mapped.
+    void sourceCopiesPicturesOutWithTheirCaptureTimes()
+    {
+        for (const char* camera : {kCamera, "YUYV Cam|yuyv|4,6", "NV12 Cam|nv12|4,6"}) {
+            uvcdev_unplug(node);
+            node = uvcdev_plug(camera);
+            AVPacket* kept = av_packet_alloc();
+            AVCodecParameters* parameters = avcodec_parameters_alloc();
+            {
+                V4l2CaptureSource source(QString("/dev/video%1").arg(node));
+                QVERIFY2(source.open(1280, 720, 30), camera);
+                avcodec_parameters_copy(parameters, source.codecParameters());
+                const int64_t period = std::llround(1e6 / source.frameRate());
+                QList<int64_t> times;
+                for (int i = 0; i < 100 && times.size() < 5; ++i) {
+                    if (source.read(kept) == FrameSource::ReadResult::Packet) {
+                        QVERIFY(kept->pts <= av_gettime_relative());
+                        times.append(kept->pts);
+                    }
+                }
+                QCOMPARE(times.size(), 5);
+                for (int i = 1; i < times.size(); ++i) {
+                    // On the camera's frame clock to the microsecond, as read times never are.
+                    const int64_t gap = times[i] - times[i - 1], off = gap % period;
+                    QVERIFY2(gap >= period - 1 && (off <= 1 || off >= period - 1),
+                             qPrintable(QString("%1 %2").arg(gap).arg(period)));
+                }
+                uvcdev_unplug(node);
+                AVPacket* after = av_packet_alloc();
+                auto result = FrameSource::ReadResult::Packet;
+                for (int i = 0; i < 10 && result != FrameSource::ReadResult::Ended; ++i)
+                    result = source.read(after);
+                av_packet_free(&after);
+                QVERIFY(result == FrameSource::ReadResult::Ended);
+            }
+            FrameDecoder decoder;
+            RgbConverter converter;
+            RgbFrame rgb;
+            QVERIFY(decoder.open(parameters));
+            const AVFrame* frame = decoder.decode(kept);
+            QVERIFY(frame && converter.convert(frame, 1280, 720, rgb));
+            QVERIFY2(uvcdev_read_picture(rgb.data(), rgb.width(), rgb.height(), rgb.stride()) >= 0,
+                     camera);
+            av_packet_free(&kept);
+            avcodec_parameters_free(&parameters);
+        }
+    }
+
+    void failedStartLeavesNothingMapped()
+    {
+        const auto mappings = [] {
+            QFile maps("/proc/self/maps");
+            return maps.open(QIODevice::ReadOnly) ? maps.readAll().count("memfd:uvcdev") : -1;
+        };
+        uvcdev_unplug(node);
+        node = uvcdev_plug("Mute Cam|mute|4,6");
+        const int before = mappings();
+        V4l2CaptureSource source(QString("/dev/video%1").arg(node));
+        QVERIFY(!source.open(1280, 720, 30));
+        QCOMPARE(mappings(), before);
+        QCOMPARE(uvcdev_streaming_handles(), 0);
+    }
+
+    // Unplugged while previewing or recording (MJPEG, YUYV, NV12), the window lets go of the
     // camera and ends the recording, which plays up to the unplug; discovery
     // drops the camera and finds it plugged in again, and it previews again.
     void streamsEndCleanly()
     {
-        for (const auto& [record, unplug] : {std::pair(false, true), {true, false}, {true, true}}) {
+        for (const auto& [record, unplug, camera] : {std::tuple(false, true, kCamera),
+                                                     {true, false, kCamera},
+                                                     {true, true, kCamera},
+                                                     {true, true, "PTZ Cam|yuyv|4,6"},
+                                                     {true, true, "PTZ Cam|nv12|4,6"}}) {
+            if (camera != kCamera) {
+                uvcdev_unplug(node);
+                node = uvcdev_plug(camera);
+            }
             ScriptedDialogs dialogs;
             Vorn_Cam window;
             window.show();

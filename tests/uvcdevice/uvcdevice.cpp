@@ -20,6 +20,7 @@ const std::vector<Mode> kModes = {{V4L2_PIX_FMT_MJPEG, 1280, 720, {333333, 40000
                                   {V4L2_PIX_FMT_YUYV, 1280, 720, {1000000}},
                                   {V4L2_PIX_FMT_YUYV, 640, 480, {333333}}};
 const std::vector<Mode> kYuyvModes(kModes.begin() + 2, kModes.end());
+const std::vector<Mode> kNv12Modes = {{V4L2_PIX_FMT_NV12, 1280, 720, {333333}}};
 
 std::atomic<bool> active{false}; // until the devices exist, every call passes through
 
@@ -110,7 +111,9 @@ int plug(Devices& d, const std::string& setup)
     auto c = std::make_shared<Camera>();
     const size_t bar = setup.find('|'), bar2 = setup.find('|', bar + 1);
     c->name = setup.substr(0, bar);
-    c->yuyvOnly = bar != std::string::npos && setup.compare(bar + 1, 4, "yuyv") == 0;
+    const std::string formats = bar == std::string::npos ? "" : setup.substr(bar + 1, 4);
+    c->offered = formats == "yuyv" ? &kYuyvModes : formats == "nv12" ? &kNv12Modes : &kModes;
+    c->mute = formats == "mute";
     if (bar2 != std::string::npos &&
         sscanf(setup.c_str() + bar2 + 1, "%d,%d", &c->mainUnit, &c->zoomUnit) != 2) {
         return -1;
@@ -285,8 +288,10 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     Camera& c = *h.camera;
     const bool takes = request == VIDIOC_S_FMT || request == VIDIOC_S_PARM ||
                        request == VIDIOC_REQBUFS || request == VIDIOC_STREAMON;
-    std::vector<uint32_t> fourccs = {V4L2_PIX_FMT_MJPEG, V4L2_PIX_FMT_YUYV};
-    fourccs.erase(fourccs.begin(), fourccs.begin() + c.yuyvOnly);
+    std::vector<uint32_t> fourccs;
+    for (const Mode& m : c.modes())
+        if (std::find(fourccs.begin(), fourccs.end(), m.fourcc) == fourccs.end())
+            fourccs.push_back(m.fourcc);
     const auto findMode = [&c](uint32_t fourcc, int w, int h, size_t index) -> const Mode* {
         for (const Mode& m : c.modes()) {
             if (m.fourcc == fourcc && (w < 0 ? index-- == 0 : m.width == w && m.height == h))
@@ -379,7 +384,10 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         const bool jpeg = fourccs[e->index] == V4L2_PIX_FMT_MJPEG;
         *e = v4l2_fmtdesc{
             e->index, e->type, jpeg ? V4L2_FMT_FLAG_COMPRESSED : 0u, {}, fourccs[e->index], 0, {}};
-        std::strcpy(reinterpret_cast<char*>(e->description), jpeg ? "Motion-JPEG" : "YUYV 4:2:2");
+        std::strcpy(reinterpret_cast<char*>(e->description), jpeg ? "Motion-JPEG"
+                                                             : e->pixelformat == V4L2_PIX_FMT_NV12
+                                                                 ? "Y/UV 4:2:0"
+                                                                 : "YUYV 4:2:2");
         return 0;
     }
     case VIDIOC_ENUM_FRAMESIZES: {
@@ -446,7 +454,7 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         pix.height = uint32_t(c.mode.height);
         pix.pixelformat = c.mode.fourcc;
         pix.field = V4L2_FIELD_NONE;
-        pix.bytesperline = c.mode.fourcc == V4L2_PIX_FMT_YUYV ? pix.width * 2 : 0;
+        pix.bytesperline = c.mode.fourcc == V4L2_PIX_FMT_MJPEG ? 0 : c.lineBytes();
         pix.sizeimage = c.imageSize();
         pix.colorspace = V4L2_COLORSPACE_SRGB;
         return 0;
@@ -498,7 +506,7 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         if (c.owner != fd || *static_cast<int*>(arg) != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
             c.buffers.empty())
             return -EINVAL;
-        c.streaming = request == VIDIOC_STREAMON && !picture(c.mode, 0).empty();
+        c.streaming = request == VIDIOC_STREAMON && !c.mute && !picture(c.mode, 0).empty();
         c.startNs = clockNs(CLOCK_MONOTONIC);
         c.nextFrame = 1;
         if (request == VIDIOC_STREAMOFF) { // every buffer back to the caller

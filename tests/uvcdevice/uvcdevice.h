@@ -3,7 +3,8 @@
 // The controller of the user-space uvcvideo cameras of libuvcdevice.so, given
 // with LD_PRELOAD: without it these weak functions are null.
 // UVCDEV_CAMERAS sets the cameras present at start, separated by ';', each
-// "name|formats|main,zoom": formats "all" (MJPEG and YUYV) or "yuyv", then the
+// "name|formats|main,zoom": formats "all" (MJPEG and YUYV), "yuyv", "nv12" or
+// "mute" (all, but STREAMON fails with EIO), then the
 // extension units' ids, e.g. "PTZ Cam|all|4,6". Child processes run without
 // the library unless UVCDEV_KEEP_PRELOAD is set.
 #include <cstdint>

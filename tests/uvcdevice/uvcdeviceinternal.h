@@ -44,12 +44,13 @@ struct Mode
     std::vector<uint32_t> intervals; // 100 ns units, fastest first
 };
 
-extern const std::vector<Mode> kModes, kYuyvModes;
+extern const std::vector<Mode> kModes, kYuyvModes, kNv12Modes;
 
 struct Camera
 {
     std::string name;
-    bool yuyvOnly = false, plugged = true, streaming = false;
+    const std::vector<Mode>* offered = &kModes;
+    bool plugged = true, streaming = false, mute = false; // mute: refuses to stream
     // The metadata node is node + 1; owner is the handle that set a format or took buffers,
     // as uvcvideo's privileges.
     int mainUnit = 4, zoomUnit = 6, node = 0, port = 1, owner = -1;
@@ -64,8 +65,15 @@ struct Camera
     int64_t startNs = 0, nextFrame = 1;
     std::deque<int> queued, done;
 
-    const std::vector<Mode>& modes() const { return yuyvOnly ? kYuyvModes : kModes; }
-    uint32_t imageSize() const { return uint32_t(mode.width * mode.height * 2); }
+    const std::vector<Mode>& modes() const { return *offered; }
+    uint32_t lineBytes() const
+    {
+        return uint32_t(mode.width) * (mode.fourcc == V4L2_PIX_FMT_YUYV ? 2 : 1);
+    }
+    uint32_t imageSize() const
+    {
+        return uint32_t(mode.width * mode.height * (mode.fourcc == V4L2_PIX_FMT_NV12 ? 3 : 4) / 2);
+    }
     int64_t dueNs() const { return startNs + nextFrame * int64_t(interval) * 100; }
 };
 

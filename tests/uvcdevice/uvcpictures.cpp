@@ -24,6 +24,7 @@ struct PictureMaker
             std::tie(jpeg->time_base, jpeg->flags, jpeg->global_quality) =
                 std::make_tuple(AVRational{1, 30}, AV_CODEC_FLAG_QSCALE, FF_QP2LAMBDA * 4);
         }
+        nv12 = m.fourcc == V4L2_PIX_FMT_NV12;
         ready = av_frame_get_buffer(frame, 0) >= 0 &&
                 (!jpeg || avcodec_open2(jpeg, nullptr, nullptr) >= 0);
     }
@@ -45,7 +46,17 @@ struct PictureMaker
             }
         }
         std::string out;
-        if (!jpeg) { // YUYV as cameras send it: limited range, chroma shared by two pixels
+        if (nv12) { // limited range, the chroma of four pixels in one pair after the lines
+            out.resize(size_t(w) * h * 3 / 2);
+            for (int row = 0; row < h; ++row) {
+                for (int x = 0; x < w; ++x) {
+                    out[size_t(row) * w + x] = char(16 + y[row * stride[0] + x] * 219 / 255);
+                    const uint8_t chroma = p[1 + (x & 1)][(row / 2) * stride[1] + x / 2];
+                    if (row % 2 == 0)
+                        out[size_t(w) * (h + row / 2) + x] = char(128 + (chroma - 128) * 224 / 255);
+                }
+            }
+        } else if (!jpeg) { // YUYV as cameras send it: limited range, chroma shared by two pixels
             out.resize(size_t(w) * h * 2);
             for (int row = 0; row < h; ++row) {
                 for (int x = 0; x < w; ++x) {
@@ -66,6 +77,7 @@ struct PictureMaker
     AVFrame* frame = av_frame_alloc();
     AVPacket* packet = av_packet_alloc();
     AVCodecContext* jpeg = nullptr;
+    bool nv12 = false;
     bool ready = false;
     std::vector<std::string> made = std::vector<std::string>(PictureCode::loop); // kept for good
 };

@@ -39,6 +39,13 @@ QString errorText(int error)
     return QString::fromLocal8Bit(text);
 }
 
+// The inputs stamp packets on clocks of their own (dshow: the graph's);
+// the capture dates pictures on av_gettime_relative()'s, by their arrival.
+void stampArrival(AVPacket* packet)
+{
+    packet->pts = packet->dts = av_gettime_relative();
+}
+
 } // namespace
 
 LibavdeviceSource::LibavdeviceSource(const char* inputName, const QString& url,
@@ -135,6 +142,7 @@ FrameSource::ReadResult LibavdeviceSource::read(AVPacket* packet)
         const int result = av_read_frame(m_input, packet);
         if (result >= 0) {
             if (packet->stream_index == m_stream) {
+                stampArrival(packet);
                 return ReadResult::Packet;
             }
             continue;
@@ -172,6 +180,7 @@ FrameSource::ReadResult LibavdeviceSource::readQueued(AVPacket* packet)
             break;
         }
         if (packet->stream_index == m_stream) {
+            stampArrival(packet);
             return ReadResult::Packet;
         }
     }

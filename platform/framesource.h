@@ -6,8 +6,10 @@ struct AVCodecParameters;
 struct AVPacket;
 
 // Where the capture worker's compressed or raw pictures come from: a V4L2
-// node through libavdevice, or a simulated camera. Opened, read and closed
-// on the worker thread; interrupt() may come from any thread.
+// node, a DirectShow camera, or a simulated camera. Opened, read and closed
+// on the worker thread; interrupt() may come from any thread. A packet's
+// pts is the moment its picture was captured, in microseconds on
+// av_gettime_relative()'s clock, the one the microphones stamp with.
 class FrameSource
 {
 public:

@@ -5,6 +5,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/time.h>
 }
 
 SimulatedSource::SimulatedSource(std::shared_ptr<SimulatedCamera> camera)
@@ -37,6 +38,9 @@ FrameSource::ReadResult SimulatedSource::read(AVPacket* packet)
 {
     switch (m_stream->read(packet)) {
     case SimulatedVideoStream::ReadResult::Frame:
+        // The stream numbers its pictures; drawn on demand, each is
+        // captured as it is read.
+        packet->pts = packet->dts = av_gettime_relative();
         return ReadResult::Packet;
     case SimulatedVideoStream::ReadResult::Ended:
     case SimulatedVideoStream::ReadResult::Interrupted:

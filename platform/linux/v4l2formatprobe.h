@@ -18,7 +18,7 @@ struct V4l2Mode
 // _FRAMEINTERVALS); empty when it lists nothing or cannot be opened.
 QList<V4l2Mode> enumerateV4l2Modes(const QString& devicePath);
 
-// libavdevice's name for the pixel format ("mjpeg", "yuyv422"), empty for
+// FFmpeg's name for the pixel format ("mjpeg", "yuyv422"), empty for
 // formats the capture does not take.
 QString v4l2InputFormatName(uint32_t fourcc);
 
