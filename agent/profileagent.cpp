@@ -86,6 +86,7 @@ void ProfileAgent::camerasChanged()
             m_retryTimer.start(kRetryMs);
         }
     }
+    emit camerasListed(now);
 }
 
 void ProfileAgent::retryPending()
