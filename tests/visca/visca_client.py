@@ -130,6 +130,14 @@ class Checks:
         self.udp.send(INQUIRY, bytes.fromhex("81090002ff"), sequence=3)
         reply = self.udp.receive()
         check(reply == (CONTROL_REPLY, 3, b"\x0f\x01"), "an old sequence number: %s" % (reply,))
+        # Sequence numbers wrap: after the highest one, 0 comes next.
+        self.udp.exchange(CONTROL, b"\x01")
+        self.udp.send(INQUIRY, bytes.fromhex("81090002ff"), sequence=0xFFFFFFFF)
+        reply = self.udp.receive()
+        check(reply[:2] == (REPLY, 0xFFFFFFFF), "the highest sequence number: %s" % (reply,))
+        self.udp.send(INQUIRY, bytes.fromhex("81090002ff"), sequence=0)
+        reply = self.udp.receive()
+        check(reply[:2] == (REPLY, 0), "sequence 0 after the highest: %s" % (reply,))
         self.udp.exchange(CONTROL, b"\x01")
         self.udp.sequence = 0
 
@@ -150,6 +158,8 @@ class Checks:
     def absolute_and_memory(self):
         self.udp.command("81010602181403020100" + "0f0e0d0c" + "ff")
         check(self.pan_tilt() == (0x3210, signed16(0xFEDC)), "pan-tilt after an absolute move")
+        self.udp.command("81010603181400010000" + "0f0f0f0f" + "ff")  # right 0x100, down 1
+        check(self.pan_tilt() == (0x3310, signed16(0xFEDB)), "pan-tilt after a relative move")
         self.udp.command("8101044702000000ff")
         check(self.udp.inquire("81090447ff") == nibbles(0x2000, 4), "zoom after a direct move")
         # The state files follow the camera a moment later.
