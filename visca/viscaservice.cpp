@@ -6,8 +6,10 @@ namespace {
 
 bool parseAddressAndPort(const QString& text, QHostAddress* address, quint16* port)
 {
-    // An IPv6 address comes in brackets: [::1]:52381.
-    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    // An IPv6 address with a port comes in brackets: [::1]:52381; without
+    // them, every colon is the address's own.
+    const bool bareIpv6 = text.count(QLatin1Char(':')) > 1 && !text.startsWith(QLatin1Char('['));
+    const int colon = bareIpv6 ? -1 : text.lastIndexOf(QLatin1Char(':'));
     QString host = colon < 0 ? text : text.left(colon);
     if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
         host = host.mid(1, host.size() - 2);
