@@ -92,6 +92,7 @@ void ProfileAgent::camerasChanged()
             m_retryTimer.start(kRetryMs);
         }
     }
+    emit camerasListed(now);
 }
 
 void ProfileAgent::retryPending()

@@ -32,6 +32,8 @@ public:
 
 signals:
     void logLine(const QString& line);
+    // The USB cameras present, in the camera list's order, after each look.
+    void camerasListed(const QList<VideoInputInfo>& cameras);
 
 public slots:
     // The device list may have changed: cameras that came get their profile.

@@ -4,16 +4,24 @@
 #include "clioutput.h"
 #include "interruptwatcher.h"
 #include "profileagent.h"
+#include "viscaservice.h"
 
 #include <QDateTime>
 #include <QEventLoop>
 
 namespace CliCommands {
 
-int agent(const QStringList& args, CliOutput& out)
+int agent(const QStringList& arguments, CliOutput& out)
 {
+    QStringList args = arguments;
+    ViscaService::Options visca;
+    QString problem;
+    if (!ViscaService::takeOptions(&args, &visca, &problem)) {
+        return out.error(ExitUsage, problem);
+    }
     if (!args.isEmpty()) {
-        return out.error(ExitUsage, QStringLiteral("usage: lumora-ctl agent; see \"lumora-ctl "
+        return out.error(ExitUsage, QStringLiteral("usage: lumora-ctl agent [--visca[=ADDR:PORT]] "
+                                                   "[--visca-allow=ADDR,...]; see \"lumora-ctl "
                                                    "agent --help\""));
     }
     // Each action is a line on standard error, as a service's log; --json
@@ -24,6 +32,14 @@ int agent(const QStringList& args, CliOutput& out)
     InterruptWatcher interrupts;
     ProfileAgent agent;
     QObject::connect(&agent, &ProfileAgent::logLine, log);
+    ViscaService network(visca);
+    if (visca.enabled) {
+        if (!network.start(&problem)) {
+            return out.error(ExitFailure, QStringLiteral("VISCA cannot listen on %1").arg(problem));
+        }
+        QObject::connect(&network, &ViscaService::logLine, log);
+        QObject::connect(&agent, &ProfileAgent::camerasListed, &network, &ViscaService::setCameras);
+    }
     log(QStringLiteral("agent started (%1); Ctrl-C or SIGTERM stops it").arg(agent.watchingWhat()));
     agent.start();
     QEventLoop loop;

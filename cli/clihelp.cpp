@@ -78,14 +78,18 @@ const CommandText kCommands[] = {
      "With --json the decisions come as a log at the end: time, faces found and where the "
      "camera was sent. A manual move from another program is not seen; stop the command "
      "first."},
-    {"agent", "agent",
+    {"agent", "agent [--visca[=ADDR:PORT]] [--visca-allow=ADDR,...]",
      "Keep every camera's profile applied without the window, until Ctrl-C or SIGTERM: when a "
      "camera is plugged in, when the machine wakes up, and for a held profile (profile hold) "
      "whenever another program changes a value.",
      "Only the values that differ from the camera's are written, and each action is one line "
      "on standard error. New cameras are seen from the kernel's device events, the wake-up "
      "from logind on the system bus. \"Restore my settings when the camera connects\" off in "
-     "the window leaves plugged-in cameras alone; held profiles are kept in any case."},
+     "the window leaves plugged-in cameras alone; held profiles are kept in any case. "
+     "--visca makes every USB camera a network PTZ camera: VISCA over UDP on PORT (52381 "
+     "unless given) and bare VISCA over TCP on PORT+1000, the next camera on the next port, "
+     "on 127.0.0.1 unless ADDR is given. VISCA has no authentication: only the clients of "
+     "--visca-allow (default: this computer alone) get an answer."},
     {"upgrade", "upgrade CAMERA FILE [--keep-going]",
      "Write a firmware file (.img image or .pkg package) into the camera, or into every camera "
      "with all, one after the other.",

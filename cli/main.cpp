@@ -32,6 +32,10 @@ bool splitOptionValues(QStringList* args, CliOutput& out)
             continue;
         }
         const QString option = arg.section(QLatin1Char('='), 0, 0);
+        // The agent's network options keep their value attached (cliagent.cpp).
+        if (option.startsWith(QLatin1String("--visca"))) {
+            continue;
+        }
         if (option != QLatin1String("--from") && option != QLatin1String("--seconds")) {
             out.error(ExitUsage, QStringLiteral("%1 takes no value; write \"%1\" alone, or run "
                                                 "\"lumora-ctl --help\"")
@@ -101,7 +105,8 @@ int run(QStringList args)
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         return printText(commandHelp(command));
     }
-    for (const QString& arg : args) {
+    // The agent reads its own options (cliagent.cpp).
+    for (const QString& arg : command == QLatin1String("agent") ? QStringList() : args) {
         if (arg.startsWith(QLatin1String("--")) && arg != QLatin1String("--from") &&
             arg != QLatin1String("--seconds") && arg != QLatin1String("--keep-going")) {
             return out.finish(out.error(ExitUsage, QStringLiteral("unknown option %1; run "

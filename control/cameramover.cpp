@@ -63,8 +63,13 @@ void CameraMover::beginManualMove()
 
 bool CameraMover::startRelative(long relativeProperty, int direction)
 {
+    return startRelative(relativeProperty, direction, speed());
+}
+
+bool CameraMover::startRelative(long relativeProperty, int direction, Speed speed)
+{
     beginManualMove();
-    return CameraSettings::startRelativeMotion(m_main, relativeProperty, direction, int(speed()));
+    return CameraSettings::startRelativeMotion(m_main, relativeProperty, direction, int(speed));
 }
 
 void CameraMover::stopRelative(long relativeProperty)

@@ -43,6 +43,8 @@ public:
     // Pan (PanRelative) or tilt (TiltRelative) until stopped; false when the
     // camera has no speed for it.
     bool startRelative(long relativeProperty, int direction);
+    // The same at a speed of its own (a network controller's), not the user's.
+    bool startRelative(long relativeProperty, int direction, Speed speed);
     void stopRelative(long relativeProperty);
     // Continuous zoom: 1 in, -1 out; stopZoom ends it.
     void startZoom(int direction);

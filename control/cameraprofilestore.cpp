@@ -77,6 +77,13 @@ void CameraProfileStore::setPreset(const QString& key, int number, const PtzPosi
     settings->sync();
 }
 
+void CameraProfileStore::removePreset(const QString& key, int number)
+{
+    const auto settings = userSettings();
+    settings->remove(presetKey(key, number));
+    settings->sync();
+}
+
 bool CameraProfileStore::held(const QString& key)
 {
     return userSettings()->value(group(key) + QStringLiteral("/held"), false).toBool();

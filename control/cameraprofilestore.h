@@ -15,6 +15,9 @@ class CameraProfileStore
 {
 public:
     static constexpr int kPresets = 9;
+    // A network controller keeps positions 0 to 127 under the same numbers,
+    // so its 1 to 9 are the window's presets.
+    static constexpr int kStoredPositions = 128;
 
     // The camera's USB serial number when it has one, else its vendor and
     // product ids with the USB port it is plugged into; for a camera the
@@ -25,11 +28,13 @@ public:
     // the camera has no profile.
     static QJsonObject values(const QString& key);
     static void setValues(const QString& key, const QJsonObject& values);
-    // Presets are numbered 1 to 9; false when that one was never saved.
+    // The window's presets are numbered 1 to 9, a controller's 0 to 127;
+    // false when that one was never saved.
     static bool preset(const QString& key, int number, PtzPosition* position);
     // Which of presets 1 to count are saved, read in one pass.
     static QVector<bool> savedPresets(const QString& key, int count);
     static void setPreset(const QString& key, int number, const PtzPosition& position);
+    static void removePreset(const QString& key, int number);
     // A held profile is kept against other programs' changes, not only
     // restored when the camera connects.
     static bool held(const QString& key);

@@ -59,6 +59,7 @@ QJsonObject SimulatedStateFolder::valuesOf(const SimulatedCameraState& state)
     json.insert(QStringLiteral("pan"), state.pan);
     json.insert(QStringLiteral("panSpeed"), state.panSpeed);
     json.insert(QStringLiteral("tilt"), state.tilt);
+    json.insert(QStringLiteral("tiltSpeed"), state.tiltSpeed);
     json.insert(QStringLiteral("zoom"), state.zoom);
     return json;
 }
@@ -85,6 +86,7 @@ void SimulatedStateFolder::applyValues(const QJsonObject& json, SimulatedCameraS
     number("pan", state->pan);
     number("panSpeed", state->panSpeed);
     number("tilt", state->tilt);
+    number("tiltSpeed", state->tiltSpeed);
     number("zoom", state->zoom);
 }
 

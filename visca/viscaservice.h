@@ -1,0 +1,50 @@
+#pragma once
+
+#include "videoinputinfo.h"
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+class ViscaServer;
+
+// Every USB camera of the agent as a network PTZ camera: the first on the
+// base port, the next on the next one, in the order of the camera list.
+class ViscaService : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr quint16 kDefaultPort = 52381;
+    // TCP ports lie this far above their camera's UDP port.
+    static constexpr quint16 kTcpOffset = 1000;
+
+    struct Options
+    {
+        bool enabled = false;
+        QHostAddress address = QHostAddress(QHostAddress::LocalHost);
+        quint16 port = kDefaultPort;
+        QList<QHostAddress> allowed{QHostAddress(QHostAddress::LocalHost),
+                                    QHostAddress(QHostAddress::LocalHostIPv6)};
+    };
+    // Takes --visca[=ADDR:PORT] and --visca-allow=ADDR,... out of `args`;
+    // false with `problem` when one of them is wrong.
+    static bool takeOptions(QStringList* args, Options* options, QString* problem);
+
+    explicit ViscaService(const Options& options, QObject* parent = nullptr);
+
+    // Binds the base port, so that a port in use is told at once.
+    bool start(QString* problem);
+
+signals:
+    void logLine(const QString& line);
+
+public slots:
+    void setCameras(const QList<VideoInputInfo>& cameras);
+
+private:
+    ViscaServer* server(int index);
+
+    Options m_options;
+    QList<ViscaServer*> m_servers;
+};
