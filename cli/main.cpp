@@ -23,7 +23,8 @@ int printText(const QString& text)
     return ExitSuccess;
 }
 
-// "--from=FILE" is "--from FILE"; options that take no value refuse one.
+// "--from=FILE" is "--from FILE" (and the agent's "--http=ADDR:PORT");
+// options that take no value refuse one.
 bool splitOptionValues(QStringList* args, CliOutput& out)
 {
     for (int i = 0; i < args->size(); ++i) {
@@ -32,7 +33,8 @@ bool splitOptionValues(QStringList* args, CliOutput& out)
             continue;
         }
         const QString option = arg.section(QLatin1Char('='), 0, 0);
-        if (option != QLatin1String("--from") && option != QLatin1String("--seconds")) {
+        if (option != QLatin1String("--from") && option != QLatin1String("--seconds") &&
+            option != QLatin1String("--http")) {
             out.error(ExitUsage, QStringLiteral("%1 takes no value; write \"%1\" alone, or run "
                                                 "\"lumora-ctl --help\"")
                                      .arg(option));
@@ -102,8 +104,9 @@ int run(QStringList args)
         return printText(commandHelp(command));
     }
     for (const QString& arg : args) {
-        if (arg.startsWith(QLatin1String("--")) && arg != QLatin1String("--from") &&
-            arg != QLatin1String("--seconds") && arg != QLatin1String("--keep-going")) {
+        static const QStringList known{"--from", "--seconds", "--keep-going", "--http",
+                                       "--show-token"};
+        if (arg.startsWith(QLatin1String("--")) && !known.contains(arg)) {
             return out.finish(out.error(ExitUsage, QStringLiteral("unknown option %1; run "
                                                                   "\"lumora-ctl %2 --help\"")
                                                        .arg(arg, command)));
