@@ -59,8 +59,14 @@ QString serialOf(const QString& identity)
 ApiHandler::ApiHandler(ProfileAgent& agent, const RequestCounter& requests, QObject* parent)
     : QObject(parent), m_agent(agent), m_requests(requests)
 {
-    connect(&agent, &ProfileAgent::cameraPlugged, this,
-            [this](const VideoInputInfo& camera) { plugEvent("plugged", camera); });
+    connect(&agent, &ProfileAgent::cameraPlugged, this, [this](const VideoInputInfo& camera) {
+        // Known from now on, so that a camera gone before the first scrape
+        // is still reported as down.
+        Facts& facts = m_seen[CameraProfileStore::keyOf(camera)];
+        facts.model = camera.description();
+        facts.device = camera.deviceName();
+        plugEvent("plugged", camera);
+    });
     connect(&agent, &ProfileAgent::cameraUnplugged, this,
             [this](const VideoInputInfo& camera) { plugEvent("unplugged", camera); });
     connect(&agent, &ProfileAgent::controlsWritten, this,
