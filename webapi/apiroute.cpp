@@ -38,7 +38,7 @@ ApiRoute parseApiRoute(const QByteArray& method, const QByteArray& path)
     if (path == "/metrics") {
         return routed(ApiRoute::Metrics, get);
     }
-    if (!path.startsWith("/api/v1/cameras")) {
+    if (path != "/api/v1/cameras" && !path.startsWith("/api/v1/cameras/")) {
         return {};
     }
     const QList<QByteArray> parts = path.mid(int(sizeof("/api/v1/")) - 1).split('/');

@@ -16,6 +16,12 @@ void EventBroadcaster::remove(const mg_connection* connection)
     m_connections.remove(connection);
 }
 
+int EventBroadcaster::size()
+{
+    QMutexLocker lock(&m_mutex);
+    return m_connections.size();
+}
+
 void EventBroadcaster::send(const QByteArray& json)
 {
     QMutexLocker lock(&m_mutex);

@@ -18,6 +18,7 @@ public:
     // a send under way, so a connection is never written after it closed.
     void add(mg_connection* connection);
     void remove(const mg_connection* connection);
+    int size();
 
 public slots:
     void send(const QByteArray& json);

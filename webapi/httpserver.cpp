@@ -22,6 +22,10 @@ constexpr long long kMaxBodyBytes = 64 * 1024;
 constexpr double kRequestsPerSecond = 20;
 constexpr double kRequestBurst = 40;
 const QString kProtocol = QStringLiteral("http");
+// Each WebSocket client keeps a worker for as long as it stays; the workers
+// past these are the plain requests'.
+constexpr int kWorkers = 12;
+constexpr int kMaxEventClients = 4;
 
 QString resultOf(int status)
 {
@@ -99,13 +103,14 @@ bool HttpServer::start(const QString& address, quint16 port, QString* problem)
         m_origins << QStringLiteral("http://localhost:%1").arg(port);
     }
     const QByteArray ports = where.toUtf8();
+    const QByteArray workers = QByteArray::number(kWorkers);
     // No document_root: nothing but the handlers below is served. A
     // bounded pool of workers, each request given 10 s in all, so that a
     // slow or silent client holds one worker for a while and no more.
     const char* options[] = {"listening_ports",
                              ports.constData(),
                              "num_threads",
-                             "8",
+                             workers.constData(),
                              "request_timeout_ms",
                              "10000",
                              "max_request_size",
@@ -233,7 +238,10 @@ int HttpServer::reply(mg_connection* connection, const ApiReply& reply)
 int HttpServer::onWebSocketConnect(const mg_connection* connection, void* self)
 {
     auto* server = static_cast<HttpServer*>(self);
-    const int refused = server->refusal(connection);
+    int refused = server->refusal(connection);
+    if (!refused && server->m_events->size() >= kMaxEventClients) {
+        refused = 429;
+    }
     server->m_requests.count(kProtocol, resultOf(refused ? refused : 101));
     return refused ? 1 : 0;
 }

@@ -29,7 +29,7 @@ class TestHttpApi : public QObject
         QByteArray body;
     };
     const Answer call(const QByteArray& method, const QString& path, const QByteArray& body = {},
-                const QByteArray& token = "test-token", const QByteArray& origin = {})
+                      const QByteArray& token = "test-token", const QByteArray& origin = {})
     {
         QNetworkRequest request(QUrl(base + path));
         if (!token.isEmpty())
@@ -87,6 +87,22 @@ private slots:
         QCOMPARE(agent.exitCode(), 0);
     }
 
+    void makesTheTokenOnceAndKeepsIt()
+    {
+        QByteArray shown[2];
+        for (QByteArray& token : shown) {
+            QProcess ctl;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.remove("LUMORA_API_TOKEN");
+            ctl.setProcessEnvironment(environment);
+            ctl.start(QCoreApplication::applicationDirPath() + "/lumora-ctl",
+                      {"agent", "--show-token"});
+            QVERIFY(ctl.waitForFinished(30000) && ctl.exitCode() == 0);
+            token = ctl.readAllStandardOutput().trimmed();
+        }
+        QCOMPARE(shown[0].size(), 64);
+        QCOMPARE(shown[1], shown[0]);
+    }
     void refusesWithoutTheTokenOrFromOtherOrigins()
     {
         QCOMPARE(call("GET", "/api/v1/cameras", {}, {}).status, 401);
