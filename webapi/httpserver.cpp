@@ -153,6 +153,7 @@ void HttpServer::stop()
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     stopper.join();
+    mg_exit_library();
     m_context = nullptr;
 }
 

@@ -4,6 +4,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QWebSocket>
 #include <QtTest>
 
@@ -118,6 +119,17 @@ private slots:
         QCOMPARE(call("PUT", "/api/v1/cameras/0/controls", QByteArray(100000, ' ')).status, 413);
     }
 
+    void aHalfSentRequestHoldsUpNoOther()
+    {
+        QTcpSocket stalled;
+        stalled.connectToHost(QHostAddress::LocalHost, QUrl(base).port());
+        QVERIFY(stalled.waitForConnected(30000));
+        stalled.write("GET /api/v1/cameras HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+        QVERIFY(stalled.waitForBytesWritten(30000));
+        QCOMPARE(call("GET", "/api/v1/cameras").status, 200);
+        // Answered while the half-sent one is still held, not after its time ran out.
+        QCOMPARE(stalled.state(), QAbstractSocket::ConnectedState);
+    }
     void putControlsChangesTheCameraAndTellsTheEvents()
     {
         QNetworkRequest request(QUrl(QString(base).replace("http:", "ws:") + "/api/v1/events"));
