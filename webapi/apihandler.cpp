@@ -77,6 +77,19 @@ ApiHandler::ApiHandler(ProfileAgent& agent, const RequestCounter& requests, QObj
 
 ApiReply ApiHandler::handle(const ApiRequest& request)
 {
+    // A recall waits for the camera in a nested event loop, where the next
+    // request could start on the same camera: it is told to come back.
+    if (m_busy) {
+        return errorReply(503, QStringLiteral("another request is under way; retry"));
+    }
+    m_busy = true;
+    const ApiReply reply = answer(request);
+    m_busy = false;
+    return reply;
+}
+
+ApiReply ApiHandler::answer(const ApiRequest& request)
+{
     const ApiRoute& route = request.route;
     CliOutput out(true);
     if (route.kind == ApiRoute::Metrics) {

@@ -49,6 +49,7 @@ private:
         QString firmware;
     };
 
+    ApiReply answer(const ApiRequest& request);
     ApiReply commandReply(int status, CliOutput& out) const;
     ApiReply move(const CliCamera& camera, const QByteArray& body);
     ApiReply metrics();
@@ -58,4 +59,5 @@ private:
     ProfileAgent& m_agent;
     const RequestCounter& m_requests;
     QHash<QString, Facts> m_seen; // by profile key, since the agent started
+    bool m_busy = false;          // a preset recall waits in an event loop
 };

@@ -47,31 +47,36 @@ QString resultOf(int status)
         return QStringLiteral("rate_limited");
     case 502:
         return QStringLiteral("camera_failed");
+    case 503:
+        return QStringLiteral("busy");
     default:
         return status >= 500 ? QStringLiteral("server_error") : QStringLiteral("bad_request");
     }
 }
 
+const char* refusalText(int status)
+{
+    switch (status) {
+    case 401:
+        return "give the agent's token as \"Authorization: Bearer TOKEN\" (lumora-ctl agent "
+               "--show-token)";
+    case 403:
+        return "requests from other origins are refused";
+    case 404:
+        return "no such resource";
+    case 405:
+        return "that method is not offered here";
+    case 413:
+        return "the request is too large";
+    default:
+        return "too many requests; slow down";
+    }
+}
+
 ApiReply refusalReply(int status)
 {
-    static const char* const texts[][2] = {
-        {"401", "give the agent's token as \"Authorization: Bearer TOKEN\" (lumora-ctl agent "
-                "--show-token)"},
-        {"403", "requests from other origins are refused"},
-        {"404", "no such resource"},
-        {"405", "that method is not offered here"},
-        {"413", "the request is too large"},
-        {"429", "too many requests; slow down"},
-    };
-    QString sentence = QStringLiteral("refused");
-    for (const auto& text : texts) {
-        if (QByteArray(text[0]).toInt() == status) {
-            sentence = QString::fromLatin1(text[1]);
-        }
-    }
-    return {status, "application/json",
-            QJsonDocument(QJsonObject{{QStringLiteral("error"), sentence}})
-                .toJson(QJsonDocument::Compact)};
+    const QJsonObject error{{QStringLiteral("error"), QString::fromLatin1(refusalText(status))}};
+    return {status, "application/json", QJsonDocument(error).toJson(QJsonDocument::Compact)};
 }
 
 } // namespace
