@@ -11,9 +11,11 @@
 #include "propertytransport.h"
 #include "requestcounter.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -122,6 +124,8 @@ ApiReply ApiHandler::answer(const ApiRequest& request)
     }
     case ApiRoute::Move:
         return move(cameras.first(), request.body);
+    case ApiRoute::Snapshot:
+        return snapshot(index);
     case ApiRoute::PresetSave:
     case ApiRoute::PresetRecall: {
         const bool save = route.kind == ApiRoute::PresetSave;
@@ -199,6 +203,20 @@ ApiReply ApiHandler::move(const CliCamera& camera, const QByteArray& body)
     return {200, "application/json",
             jsonText({{QStringLiteral("cameras"), QJsonArray{object}},
                       {QStringLiteral("exitCode"), ExitSuccess}})};
+}
+
+ApiReply ApiHandler::snapshot(const QString& index)
+{
+    // The picture is lumora-ctl snapshot's, taken through a file of our own.
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("snapshot.jpg"));
+    CliOutput out(true);
+    const ApiReply failed = commandReply(CliCommands::snapshot({index, file}, out), out);
+    QFile picture(file);
+    if (failed.status != 200 || !picture.open(QIODevice::ReadOnly)) {
+        return failed.status != 200 ? failed : errorReply(502, QStringLiteral("no picture"));
+    }
+    return {200, "image/jpeg", picture.readAll()};
 }
 
 void ApiHandler::controlsChanged(const QString& device, const QJsonValue& controls)

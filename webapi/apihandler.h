@@ -52,6 +52,7 @@ private:
     ApiReply answer(const ApiRequest& request);
     ApiReply commandReply(int status, CliOutput& out) const;
     ApiReply move(const CliCamera& camera, const QByteArray& body);
+    ApiReply snapshot(const QString& index);
     ApiReply metrics();
     void controlsChanged(const QString& device, const QJsonValue& controls);
     void plugEvent(const char* what, const VideoInputInfo& camera);

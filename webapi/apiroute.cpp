@@ -57,6 +57,9 @@ ApiRoute parseApiRoute(const QByteArray& method, const QByteArray& path)
     if (parts.size() == 3 && what == "move") {
         return routed(ApiRoute::Move, post, camera);
     }
+    if (parts.size() == 3 && what == "snapshot.jpg") {
+        return routed(ApiRoute::Snapshot, get, camera);
+    }
     const int preset = parts.size() == 5 && what == "presets" ? smallNumber(parts.at(3)) : -1;
     if (preset < 0 || (parts.at(4) != "save" && parts.at(4) != "recall")) {
         return {};

@@ -14,6 +14,7 @@ struct ApiRoute
         GetControls,
         PutControls,
         Move,
+        Snapshot,
         PresetSave,
         PresetRecall,
         Metrics,

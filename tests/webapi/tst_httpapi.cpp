@@ -1,3 +1,4 @@
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -160,6 +161,12 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(state(0)["panSpeed"].toInt(), 0, 30000);
     }
 
+    void givesASnapshot()
+    {
+        const Answer picture = call("GET", "/api/v1/cameras/0/snapshot.jpg");
+        QCOMPARE(picture.status, 200);
+        QVERIFY(QImage::fromData(picture.body, "JPEG").width() > 0);
+    }
     void savesAndRecallsPresets()
     {
         QCOMPARE(call("PUT", "/api/v1/cameras/1/controls", R"({"controls":{"pan":20}})").status,
