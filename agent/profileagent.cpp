@@ -41,6 +41,20 @@ QString ProfileAgent::watchingWhat() const
              m_resume->isWatching() ? QStringLiteral("logind") : QStringLiteral("not told here"));
 }
 
+QList<VideoInputInfo> ProfileAgent::presentCameras() const
+{
+    QList<VideoInputInfo> cameras;
+    for (const Present& present : m_present) {
+        cameras.append(present.camera);
+    }
+    return cameras;
+}
+
+bool ProfileAgent::profileApplied(const VideoInputInfo& camera) const
+{
+    return m_applied.contains(camera);
+}
+
 void ProfileAgent::start()
 {
     m_window->lookNow();
@@ -73,7 +87,9 @@ void ProfileAgent::camerasChanged()
             kept.append(present);
         } else {
             m_pending.removeAll(present.camera);
+            m_applied.removeAll(present.camera);
             emit logLine(label(present.camera) + QStringLiteral(": unplugged"));
+            emit cameraUnplugged(present.camera);
         }
     }
     m_present = kept;
@@ -85,6 +101,7 @@ void ProfileAgent::camerasChanged()
         }
         const QString key = CameraProfileStore::keyOf(camera);
         m_present.append({camera, key});
+        emit cameraPlugged(camera);
         if (CameraProfileStore::restoreOnConnect() &&
             apply(camera, key, QStringLiteral("plugged in"), false) == Outcome::Unreachable) {
             m_pending.append(camera);
@@ -172,6 +189,12 @@ ProfileAgent::Outcome ProfileAgent::apply(const VideoInputInfo& camera, const QS
         return Outcome::Unreachable;
     }
     const QStringList written = CameraControls(main, zoom, camera).applyProfile(values);
+    if (!m_applied.contains(camera)) {
+        m_applied.append(camera);
+    }
+    if (!written.isEmpty()) {
+        emit controlsWritten(camera, written);
+    }
     // A held profile that still holds is no action worth a line.
     if (!written.isEmpty() || !heldOnly) {
         emit logLine(label(camera) +

@@ -30,10 +30,18 @@ public:
     // How the agent learns of cameras and of resume, for its first line.
     QString watchingWhat() const;
 
+    // The cameras here now, and whether each one's profile was applied
+    // (false for one without a profile or not opened yet).
+    QList<VideoInputInfo> presentCameras() const;
+    bool profileApplied(const VideoInputInfo& camera) const;
+
 signals:
     void logLine(const QString& line);
     // The USB cameras present, in the camera list's order, after each look.
     void camerasListed(const QList<VideoInputInfo>& cameras);
+    void cameraPlugged(const VideoInputInfo& camera);
+    void cameraUnplugged(const VideoInputInfo& camera);
+    void controlsWritten(const VideoInputInfo& camera, const QStringList& names);
 
 public slots:
     // The device list may have changed: cameras that came get their profile.
@@ -70,6 +78,7 @@ private:
     WindowWatch* m_window;
     QList<Present> m_present;
     QList<VideoInputInfo> m_pending; // came, but could not be opened yet
+    QList<VideoInputInfo> m_applied;
     int m_retries = 0;
     QTimer m_heldTimer;
     QTimer m_retryTimer;

@@ -6,8 +6,68 @@
 #include "profileagent.h"
 #include "viscaservice.h"
 
+#ifdef LUMORA_HTTP_SERVER
+#include "apihandler.h"
+#include "apitoken.h"
+#include "httpserver.h"
+#include "requestcounter.h"
+#endif
+
 #include <QDateTime>
 #include <QEventLoop>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr quint16 kDefaultHttpPort = 8740;
+
+struct AgentOptions
+{
+    bool http = false;
+    QString address = QStringLiteral("127.0.0.1");
+    quint16 port = kDefaultHttpPort;
+    bool showToken = false;
+};
+
+// --http=ADDR:PORT comes here as "--http ADDR:PORT" (main.cpp).
+bool parseOptions(const QStringList& args, AgentOptions* options)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
+        if (arg == QLatin1String("--show-token")) {
+            options->showToken = true;
+        } else if (arg == QLatin1String("--http")) {
+            options->http = true;
+        } else if (i > 0 && args.at(i - 1) == QLatin1String("--http")) {
+            const QString where = arg;
+            const int colon = where.lastIndexOf(QLatin1Char(':'));
+            bool ok = false;
+            const uint port = where.mid(colon + 1).toUInt(&ok);
+            if (colon < 1 || !ok || port == 0 || port > 65535) {
+                return false;
+            }
+            options->address = where.left(colon);
+            options->port = quint16(port);
+        } else {
+            return false;
+        }
+    }
+    return !(options->showToken && options->http);
+}
+
+#ifdef LUMORA_HTTP_SERVER
+// The HTTP API and what it needs, made only when --http asks for it.
+struct HttpParts
+{
+    RequestCounter requests;
+    std::unique_ptr<ApiHandler> handler;
+    std::unique_ptr<HttpServer> server;
+};
+#endif
+
+} // namespace
 
 namespace CliCommands {
 
@@ -19,11 +79,23 @@ int agent(const QStringList& arguments, CliOutput& out)
     if (!ViscaService::takeOptions(&args, &visca, &problem)) {
         return out.error(ExitUsage, problem);
     }
-    if (!args.isEmpty()) {
+    AgentOptions options;
+    if (!parseOptions(args, &options) || (options.showToken && visca.enabled)) {
         return out.error(ExitUsage, QStringLiteral("usage: lumora-ctl agent [--visca[=ADDR:PORT]] "
-                                                   "[--visca-allow=ADDR,...]; see \"lumora-ctl "
-                                                   "agent --help\""));
+                                                   "[--visca-allow=ADDR,...] [--http[=ADDR:PORT]] "
+                                                   "| agent --show-token; see \"lumora-ctl agent "
+                                                   "--help\""));
     }
+#ifdef LUMORA_HTTP_SERVER
+    if (options.showToken) {
+        std::printf("%s\n", ApiToken::current().constData());
+        return ExitSuccess;
+    }
+#else
+    if (options.http || options.showToken) {
+        return out.error(ExitRefused, QStringLiteral("this build has no HTTP server"));
+    }
+#endif
     // Each action is a line on standard error, as a service's log; --json
     // has no document to give for a process that runs until stopped.
     const auto log = [&out](const QString& text) {
@@ -40,6 +112,19 @@ int agent(const QStringList& arguments, CliOutput& out)
         QObject::connect(&network, &ViscaService::logLine, log);
         QObject::connect(&agent, &ProfileAgent::camerasListed, &network, &ViscaService::setCameras);
     }
+#ifdef LUMORA_HTTP_SERVER
+    HttpParts http;
+    if (options.http) {
+        http.handler = std::make_unique<ApiHandler>(agent, http.requests);
+        http.server = std::make_unique<HttpServer>(*http.handler, http.requests);
+        if (!http.server->start(options.address, options.port, &problem)) {
+            return out.error(ExitFailure, problem);
+        }
+        log(QStringLiteral("HTTP API listening on http://%1:%2/api/v1/")
+                .arg(options.address)
+                .arg(options.port));
+    }
+#endif
     log(QStringLiteral("agent started (%1); Ctrl-C or SIGTERM stops it").arg(agent.watchingWhat()));
     agent.start();
     QEventLoop loop;
@@ -48,6 +133,11 @@ int agent(const QStringList& arguments, CliOutput& out)
         loop.exec();
     }
     out.afterInterruptEcho();
+#ifdef LUMORA_HTTP_SERVER
+    if (http.server) {
+        http.server->stop();
+    }
+#endif
     log(QStringLiteral("agent stopped"));
     return ExitSuccess;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QStringList>
 
 class CliOutput;
@@ -12,6 +13,11 @@ int list(const QStringList& args, CliOutput& out);
 int controls(const QStringList& args, CliOutput& out);
 int get(const QStringList& args, CliOutput& out);
 int set(const QStringList& args, CliOutput& out);
+// set CAMERA --from NAME with the document's text given (the HTTP API's
+// body); NAME only names it in messages.
+int setFromText(const QStringList& args, const QByteArray& document, CliOutput& out);
+// Both of the above: the document read from the file when none is given.
+int setFrom(const QStringList& args, const QByteArray* document, CliOutput& out);
 int snapshot(const QStringList& args, CliOutput& out);
 int record(const QStringList& args, CliOutput& out);
 int upgrade(const QStringList& args, CliOutput& out);

@@ -82,14 +82,15 @@ bool assignmentsFromArguments(const QStringList& args, QList<Assignment>* result
     return true;
 }
 
-// Reads a --from document (see readControlsDocument); refuses one that
-// names a control lumora-ctl does not know.
-bool readDocument(const QString& file, QList<SourceCamera>* sources, CliOutput& out)
+// Reads a --from document (see readControlsDocument), or takes `given`
+// for it; refuses one that names a control lumora-ctl does not know.
+bool readDocument(const QString& file, const QByteArray* given, QList<SourceCamera>* sources,
+                  CliOutput& out)
 {
     QFile input;
-    const bool opened = file == QLatin1String("-")
-                            ? input.open(stdin, QIODevice::ReadOnly)
-                            : (input.setFileName(file), input.open(QIODevice::ReadOnly));
+    const bool opened = given || (file == QLatin1String("-")
+                                      ? input.open(stdin, QIODevice::ReadOnly)
+                                      : (input.setFileName(file), input.open(QIODevice::ReadOnly)));
     if (!opened) {
         out.error(ExitUsage, QStringLiteral("cannot read %1; give a file printed by \"lumora-ctl "
                                             "get CAMERA --json\"")
@@ -97,7 +98,7 @@ bool readDocument(const QString& file, QList<SourceCamera>* sources, CliOutput& 
         return false;
     }
     QStringList unknown;
-    const bool parsed = readControlsDocument(input.readAll(), sources, &unknown);
+    const bool parsed = readControlsDocument(given ? *given : input.readAll(), sources, &unknown);
     if (!unknown.isEmpty()) {
         out.error(ExitRefused, QStringLiteral("%1 names controls that do not exist: %2; nothing "
                                               "was changed (run \"lumora-ctl controls\")")
@@ -319,6 +320,16 @@ int get(const QStringList& args, CliOutput& out)
 
 int set(const QStringList& args, CliOutput& out)
 {
+    return setFrom(args, nullptr, out);
+}
+
+int setFromText(const QStringList& args, const QByteArray& document, CliOutput& out)
+{
+    return setFrom(args, &document, out);
+}
+
+int setFrom(const QStringList& args, const QByteArray* document, CliOutput& out)
+{
     const char* synopsis = "set CAMERA CONTROL=VALUE... | set CAMERA --from FILE";
     if (args.size() < 2) {
         return out.error(ExitUsage, usage(synopsis));
@@ -330,7 +341,7 @@ int set(const QStringList& args, CliOutput& out)
         if (from != 1 || args.size() != 3) {
             return out.error(ExitUsage, usage(synopsis));
         }
-        if (!readDocument(args.at(2), &sources, out)) {
+        if (!readDocument(args.at(2), document, &sources, out)) {
             return out.status();
         }
     } else if (!assignmentsFromArguments(args.mid(1), &given, out)) {

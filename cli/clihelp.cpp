@@ -78,7 +78,9 @@ const CommandText kCommands[] = {
      "With --json the decisions come as a log at the end: time, faces found and where the "
      "camera was sent. A manual move from another program is not seen; stop the command "
      "first."},
-    {"agent", "agent [--visca[=ADDR:PORT]] [--visca-allow=ADDR,...]",
+    {"agent",
+     "agent [--visca[=ADDR:PORT]] [--visca-allow=ADDR,...] [--http[=ADDR:PORT]] | agent "
+     "--show-token",
      "Keep every camera's profile applied without the window, until Ctrl-C or SIGTERM: when a "
      "camera is plugged in, when the machine wakes up, and for a held profile (profile hold) "
      "whenever another program changes a value.",
@@ -89,7 +91,17 @@ const CommandText kCommands[] = {
      "--visca makes every USB camera a network PTZ camera: VISCA over UDP on PORT (52381 "
      "unless given) and bare VISCA over TCP on PORT+1000, the next camera on the next port, "
      "on 127.0.0.1 unless ADDR is given. VISCA has no authentication: only the clients of "
-     "--visca-allow (default: this computer alone) get an answer."},
+     "--visca-allow (default: this computer alone) get an answer.\n"
+     "--http also serves the HTTP API on 127.0.0.1:8740, or on the address and port given: "
+     "GET /api/v1/cameras, GET and PUT /api/v1/cameras/N/controls, POST "
+     "/api/v1/cameras/N/move ({\"pan\": 1, \"tilt\": -1, \"zoom\": 0} or {\"stop\": "
+     "true}), POST /api/v1/cameras/N/presets/P/save and .../recall, GET "
+     "/api/v1/cameras/N/snapshot.jpg, the WebSocket "
+     "/api/v1/events (cameras plugged and unplugged, controls changed) and GET /metrics for "
+     "Prometheus, with the documents of --json. Every request needs \"Authorization: Bearer "
+     "TOKEN\"; --show-token prints the token (made at first use and kept in the user's "
+     "settings; LUMORA_API_TOKEN stands in for it). Requests from web pages of other origins "
+     "are refused."},
     {"upgrade", "upgrade CAMERA FILE [--keep-going]",
      "Write a firmware file (.img image or .pkg package) into the camera, or into every camera "
      "with all, one after the other.",

@@ -35,6 +35,7 @@ public:
     int error(int code, const QString& sentence);
     // The exit status of the first error so far; 0 when none.
     int status() const { return m_firstErrorCode; }
+    QString firstError() const { return m_firstError; }
 
     // The JSON document printed at the end (with --json).
     QJsonObject document;

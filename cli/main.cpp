@@ -23,7 +23,8 @@ int printText(const QString& text)
     return ExitSuccess;
 }
 
-// "--from=FILE" is "--from FILE"; options that take no value refuse one.
+// "--from=FILE" is "--from FILE" (and the agent's "--http=ADDR:PORT");
+// options that take no value refuse one.
 bool splitOptionValues(QStringList* args, CliOutput& out)
 {
     for (int i = 0; i < args->size(); ++i) {
@@ -36,7 +37,8 @@ bool splitOptionValues(QStringList* args, CliOutput& out)
         if (option.startsWith(QLatin1String("--visca"))) {
             continue;
         }
-        if (option != QLatin1String("--from") && option != QLatin1String("--seconds")) {
+        if (option != QLatin1String("--from") && option != QLatin1String("--seconds") &&
+            option != QLatin1String("--http")) {
             out.error(ExitUsage, QStringLiteral("%1 takes no value; write \"%1\" alone, or run "
                                                 "\"lumora-ctl --help\"")
                                      .arg(option));

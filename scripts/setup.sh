@@ -31,6 +31,9 @@ PACKAGES=(
     libgtest-dev libbenchmark-dev
     dbus-daemon dbus-bin
     python3
+    libcivetweb-dev
+    # The HTTP API suite's WebSocket client, and promtool for its metrics page.
+    libqt5websockets5-dev prometheus
 )
 
 # A package the archive offers (apt-cache knows a candidate for it).

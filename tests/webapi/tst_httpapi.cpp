@@ -1,0 +1,212 @@
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QWebSocket>
+#include <QtTest>
+
+#include <csignal>
+
+// A real lumora-ctl agent --http with two simulated cameras, spoken to as
+// a script and a dashboard would: HTTP requests and the events' WebSocket.
+class TestHttpApi : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QProcess agent;
+    QString log, base;
+    QNetworkAccessManager network;
+    QWebSocket events;
+    QStringList messages;
+
+    struct Answer
+    {
+        int status;
+        QJsonObject json;
+        QByteArray body;
+    };
+    const Answer call(const QByteArray& method, const QString& path, const QByteArray& body = {},
+                      const QByteArray& token = "test-token", const QByteArray& origin = {})
+    {
+        QNetworkRequest request(QUrl(base + path));
+        if (!token.isEmpty())
+            request.setRawHeader("Authorization", "Bearer " + token);
+        if (!origin.isEmpty())
+            request.setRawHeader("Origin", origin);
+        QNetworkReply* reply = network.sendCustomRequest(request, method, body);
+        QSignalSpy done(reply, &QNetworkReply::finished);
+        done.wait(30000);
+        const QByteArray text = reply->readAll();
+        reply->deleteLater();
+        return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                QJsonDocument::fromJson(text).object(), text};
+    }
+    QJsonObject state(int camera) const
+    {
+        QFile file(dir.filePath(QString("SIM000%1.json").arg(camera + 1)));
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                              : QJsonObject();
+    }
+    bool heard(const QString& text)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!messages.join('\n').contains(text) && clock.elapsed() < 30000)
+            QSignalSpy(&events, &QWebSocket::textMessageReceived).wait(1000);
+        return messages.join('\n').contains(text);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QTcpServer probe; // a free port, let go for the agent
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        base = QString("http://127.0.0.1:%1").arg(port);
+        agent.setEnvironment(QProcess::systemEnvironment() +
+                             QStringList{"LUMORA_SIMULATED_CAMERAS=2",
+                                         "LUMORA_SIMULATED_STATE_DIR=" + dir.path(),
+                                         "LUMORA_API_TOKEN=test-token"});
+        agent.setReadChannel(QProcess::StandardError);
+        agent.start(QCoreApplication::applicationDirPath() + "/lumora-ctl",
+                    {"agent", QString("--http=127.0.0.1:%1").arg(port)});
+        while (!log.contains("agent started") && agent.waitForReadyRead(30000))
+            log += agent.readAllStandardError();
+        QVERIFY2(log.contains("HTTP API listening on " + base), qPrintable(log));
+        connect(&events, &QWebSocket::textMessageReceived, this,
+                [this](const QString& text) { messages << text; });
+    }
+    void cleanupTestCase()
+    {
+        ::kill(pid_t(agent.processId()), SIGTERM);
+        QVERIFY(agent.waitForFinished(30000));
+        QCOMPARE(agent.exitCode(), 0);
+    }
+
+    void makesTheTokenOnceAndKeepsIt()
+    {
+        QByteArray shown[2];
+        for (QByteArray& token : shown) {
+            QProcess ctl;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.remove("LUMORA_API_TOKEN");
+            ctl.setProcessEnvironment(environment);
+            ctl.start(QCoreApplication::applicationDirPath() + "/lumora-ctl",
+                      {"agent", "--show-token"});
+            QVERIFY(ctl.waitForFinished(30000) && ctl.exitCode() == 0);
+            token = ctl.readAllStandardOutput().trimmed();
+        }
+        QCOMPARE(shown[0].size(), 64);
+        QCOMPARE(shown[1], shown[0]);
+    }
+    void refusesWithoutTheTokenOrFromOtherOrigins()
+    {
+        QCOMPARE(call("GET", "/api/v1/cameras", {}, {}).status, 401);
+        QCOMPARE(call("GET", "/api/v1/cameras", {}, "test-tokem").status, 401);
+        QCOMPARE(call("GET", "/metrics", {}, "test").status, 401);
+        QCOMPARE(call("GET", "/api/v1/cameras", {}, "test-token", "http://example.org").status,
+                 403);
+        const Answer cameras = call("GET", "/api/v1/cameras");
+        QCOMPARE(cameras.status, 200);
+        QCOMPARE(cameras.json["cameras"].toArray().size(), 2);
+        QCOMPARE(call("GET", "/api/v1/cameras/7/controls").status, 404);
+        QCOMPARE(call("DELETE", "/api/v1/cameras/0/controls").status, 405);
+        QCOMPARE(call("PUT", "/api/v1/cameras/0/controls", QByteArray(100000, ' ')).status, 413);
+    }
+
+    void aHalfSentRequestHoldsUpNoOther()
+    {
+        QTcpSocket stalled;
+        stalled.connectToHost(QHostAddress::LocalHost, QUrl(base).port());
+        QVERIFY(stalled.waitForConnected(30000));
+        stalled.write("GET /api/v1/cameras HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+        QVERIFY(stalled.waitForBytesWritten(30000));
+        QCOMPARE(call("GET", "/api/v1/cameras").status, 200);
+        // Answered while the half-sent one is still held, not after its time ran out.
+        QCOMPARE(stalled.state(), QAbstractSocket::ConnectedState);
+    }
+    void putControlsChangesTheCameraAndTellsTheEvents()
+    {
+        QNetworkRequest request(QUrl(QString(base).replace("http:", "ws:") + "/api/v1/events"));
+        request.setRawHeader("Authorization", "Bearer test-token");
+        events.open(request);
+        QSignalSpy connected(&events, &QWebSocket::connected);
+        QVERIFY(connected.wait(30000));
+
+        const Answer put =
+            call("PUT", "/api/v1/cameras/0/controls", R"({"controls":{"contrast":40}})");
+        QCOMPARE(put.status, 200);
+        QCOMPARE(put.json["cameras"][0]["controls"]["contrast"].toInt(), 40);
+        QTRY_COMPARE_WITH_TIMEOUT(state(0)["contrast"].toInt(), 40, 30000);
+        QVERIFY2(heard(R"("controls":{"contrast":40})"), qPrintable(messages.join('\n')));
+        QCOMPARE(
+            call("GET", "/api/v1/cameras/0/controls").json["cameras"][0]["controls"]["contrast"],
+            40);
+        QCOMPARE(
+            call("PUT", "/api/v1/cameras/0/controls", R"({"controls":{"contrast":"x"}})").status,
+            400);
+    }
+
+    void movesAndStops()
+    {
+        QCOMPARE(call("POST", "/api/v1/cameras/0/move", R"({"pan":1})").status, 200);
+        QTRY_VERIFY_WITH_TIMEOUT(state(0)["panSpeed"].toInt() > 0, 30000);
+        QCOMPARE(call("POST", "/api/v1/cameras/0/move", R"({"stop":true})").status, 200);
+        QTRY_COMPARE_WITH_TIMEOUT(state(0)["panSpeed"].toInt(), 0, 30000);
+    }
+
+    void givesASnapshot()
+    {
+        const Answer picture = call("GET", "/api/v1/cameras/0/snapshot.jpg");
+        QCOMPARE(picture.status, 200);
+        QVERIFY(QImage::fromData(picture.body, "JPEG").width() > 0);
+    }
+    void savesAndRecallsPresets()
+    {
+        QCOMPARE(call("PUT", "/api/v1/cameras/1/controls", R"({"controls":{"pan":20}})").status,
+                 200);
+        QCOMPARE(call("POST", "/api/v1/cameras/1/presets/3/save").status, 200);
+        QCOMPARE(call("PUT", "/api/v1/cameras/1/controls", R"({"controls":{"pan":-20}})").status,
+                 200);
+        const Answer recall = call("POST", "/api/v1/cameras/1/presets/3/recall");
+        QCOMPARE(recall.status, 200);
+        QCOMPARE(recall.json["cameras"][0]["position"]["pan"].toInt(), 20);
+        QTRY_COMPARE_WITH_TIMEOUT(state(1)["pan"].toInt(), 20, 30000);
+        QCOMPARE(call("POST", "/api/v1/cameras/1/presets/4/recall").status, 400);
+    }
+
+    void tellsAnUnpluggedCameraAndItsMetrics()
+    {
+        QJsonObject json = state(1);
+        json["plugged"] = false;
+        QSaveFile file(dir.filePath("SIM0002.json"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(json).toJson()) > 0 &&
+                file.commit());
+        QVERIFY2(heard(R"("event":"unplugged")"), qPrintable(messages.join('\n')));
+
+        const Answer metrics = call("GET", "/metrics");
+        QCOMPARE(metrics.status, 200);
+        QVERIFY2(metrics.body.contains("lumora_camera_up{camera=\"1d6b:4c55 serial SIM0002\"} 0\n"),
+                 metrics.body.constData());
+        QVERIFY(metrics.body.contains("serial=\"SIM0001\""));
+        QVERIFY(metrics.body.contains(
+            "lumora_agent_requests_total{protocol=\"http\",result=\"unauthorized\"} 3\n"));
+        if (QStandardPaths::findExecutable("promtool").isEmpty())
+            QSKIP("promtool (Debian's prometheus package) is missing: the page is not checked");
+        QProcess promtool;
+        promtool.start("promtool", {"check", "metrics"});
+        promtool.write(metrics.body);
+        promtool.closeWriteChannel();
+        QVERIFY(promtool.waitForFinished(60000));
+        QVERIFY2(promtool.exitCode() == 0, promtool.readAllStandardError().constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHttpApi)
+#include "tst_httpapi.moc"

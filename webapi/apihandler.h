@@ -1,0 +1,64 @@
+#pragma once
+
+#include "apiroute.h"
+#include "videoinputinfo.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+class CliOutput;
+class ProfileAgent;
+class RequestCounter;
+struct CliCamera;
+
+struct ApiRequest
+{
+    ApiRoute route;
+    QByteArray body;
+};
+
+struct ApiReply
+{
+    int status = 200;
+    QByteArray contentType = "application/json";
+    QByteArray body;
+};
+
+// The answers of the HTTP API, with the documents of lumora-ctl --json:
+// the commands themselves run here, in the agent's thread, one request at
+// a time, so that they never meet the agent's own camera work half-way.
+class ApiHandler : public QObject
+{
+    Q_OBJECT
+public:
+    ApiHandler(ProfileAgent& agent, const RequestCounter& requests, QObject* parent = nullptr);
+
+    ApiReply handle(const ApiRequest& request);
+
+signals:
+    // One JSON text for the WebSocket clients of /api/v1/events.
+    void event(const QByteArray& json);
+
+private:
+    struct Facts
+    {
+        QString model;
+        QString device;
+        QString firmware;
+    };
+
+    ApiReply answer(const ApiRequest& request);
+    ApiReply commandReply(int status, CliOutput& out) const;
+    ApiReply move(const CliCamera& camera, const QByteArray& body);
+    ApiReply snapshot(const QString& index);
+    ApiReply metrics();
+    void controlsChanged(const QString& device, const QJsonValue& controls);
+    void plugEvent(const char* what, const VideoInputInfo& camera);
+
+    ProfileAgent& m_agent;
+    const RequestCounter& m_requests;
+    QHash<QString, Facts> m_seen; // by profile key, since the agent started
+    bool m_busy = false;          // a preset recall waits in an event loop
+};
