@@ -9,7 +9,9 @@ struct AVPacket;
 // node, a DirectShow camera, or a simulated camera. Opened, read and closed
 // on the worker thread; interrupt() may come from any thread. A packet's
 // pts is the moment its picture was captured, in microseconds on
-// av_gettime_relative()'s clock, the one the microphones stamp with.
+// av_gettime_relative()'s clock, the one the microphones stamp with; or
+// AV_NOPTS_VALUE from a source that cannot tell, whose pictures the capture
+// dates by their arrival (those caught up, one frame period back each).
 class FrameSource
 {
 public:

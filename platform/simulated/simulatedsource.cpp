@@ -5,7 +5,6 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavutil/time.h>
 }
 
 SimulatedSource::SimulatedSource(std::shared_ptr<SimulatedCamera> camera)
@@ -39,8 +38,8 @@ FrameSource::ReadResult SimulatedSource::read(AVPacket* packet)
     switch (m_stream->read(packet)) {
     case SimulatedVideoStream::ReadResult::Frame:
         // The stream numbers its pictures; drawn on demand, each is
-        // captured as it is read.
-        packet->pts = packet->dts = av_gettime_relative();
+        // captured as it is read, which the capture dates it by.
+        packet->pts = packet->dts = AV_NOPTS_VALUE;
         return ReadResult::Packet;
     case SimulatedVideoStream::ReadResult::Ended:
     case SimulatedVideoStream::ReadResult::Interrupted:

@@ -39,11 +39,12 @@ QString errorText(int error)
     return QString::fromLocal8Bit(text);
 }
 
-// The inputs stamp packets on clocks of their own (dshow: the graph's);
-// the capture dates pictures on av_gettime_relative()'s, by their arrival.
-void stampArrival(AVPacket* packet)
+// The inputs stamp packets on clocks of their own (dshow: the graph's),
+// not the capture's: the picture goes unstamped, and the capture dates it
+// by its arrival (and a caught-up one a frame period back each).
+void clearStamp(AVPacket* packet)
 {
-    packet->pts = packet->dts = av_gettime_relative();
+    packet->pts = packet->dts = AV_NOPTS_VALUE;
 }
 
 } // namespace
@@ -142,7 +143,7 @@ FrameSource::ReadResult LibavdeviceSource::read(AVPacket* packet)
         const int result = av_read_frame(m_input, packet);
         if (result >= 0) {
             if (packet->stream_index == m_stream) {
-                stampArrival(packet);
+                clearStamp(packet);
                 return ReadResult::Packet;
             }
             continue;
@@ -180,7 +181,7 @@ FrameSource::ReadResult LibavdeviceSource::readQueued(AVPacket* packet)
             break;
         }
         if (packet->stream_index == m_stream) {
-            stampArrival(packet);
+            clearStamp(packet);
             return ReadResult::Packet;
         }
     }
