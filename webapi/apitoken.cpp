@@ -1,6 +1,7 @@
 #include "apitoken.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QSettings>
 
@@ -25,7 +26,11 @@ QByteArray ApiToken::current()
                                               kTokenBytes / int(sizeof(quint32)));
         token = bytes.toHex();
         settings.setValue(QLatin1String(kSetting), token);
+        settings.sync();
     }
+    // The token opens the cameras to whoever holds it: the file keeping it
+    // is the user's alone, whatever the umask made it.
+    QFile::setPermissions(settings.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return token;
 }
 

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QWebSocket>
@@ -104,6 +105,11 @@ private slots:
         }
         QCOMPARE(shown[0].size(), 64);
         QCOMPARE(shown[1], shown[0]);
+        // Kept where only the user can read it.
+        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                QFileDevice::ReadOther | QFileDevice::WriteOther;
+        QCOMPARE(QFile::permissions(QSettings("Lumora", "Lumora").fileName()) & others,
+                 QFileDevice::Permissions());
     }
     void refusesWithoutTheTokenOrFromOtherOrigins()
     {
