@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QList>
 #include <QRandomGenerator>
 #include <QSettings>
 
@@ -49,4 +50,17 @@ bool ApiToken::accepts(const QByteArray& token, const QByteArray& given)
         difference |= static_cast<unsigned char>(a.at(i) ^ b.at(i));
     }
     return difference == 0;
+}
+
+QByteArray ApiToken::fromSubprotocols(const QByteArray& offered)
+{
+    static const QByteArray prefix = "bearer.";
+    const QList<QByteArray> names = offered.split(',');
+    for (const QByteArray& name : names) {
+        const QByteArray trimmed = name.trimmed();
+        if (trimmed.startsWith(prefix)) {
+            return "Bearer " + trimmed.mid(prefix.size());
+        }
+    }
+    return {};
 }

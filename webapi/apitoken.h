@@ -13,4 +13,8 @@ public:
     // same time wherever the two differ, so the answers' timing tells an
     // attacker nothing about the token.
     static bool accepts(const QByteArray& token, const QByteArray& given);
+    // The token a WebSocket client offered among its subprotocols
+    // (Sec-WebSocket-Protocol: "lumora.events, bearer.TOKEN"), as an
+    // Authorization header carries it; empty when none is offered.
+    static QByteArray fromSubprotocols(const QByteArray& offered);
 };

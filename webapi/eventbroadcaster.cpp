@@ -4,6 +4,16 @@
 
 #include <civetweb.h>
 
+bool EventBroadcaster::admit(const mg_connection* connection, int cap)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_admitted.size() >= cap) {
+        return false;
+    }
+    m_admitted.insert(connection);
+    return true;
+}
+
 void EventBroadcaster::add(mg_connection* connection)
 {
     QMutexLocker lock(&m_mutex);
@@ -14,12 +24,7 @@ void EventBroadcaster::remove(const mg_connection* connection)
 {
     QMutexLocker lock(&m_mutex);
     m_connections.remove(connection);
-}
-
-int EventBroadcaster::size()
-{
-    QMutexLocker lock(&m_mutex);
-    return m_connections.size();
+    m_admitted.remove(connection);
 }
 
 void EventBroadcaster::send(const QByteArray& json)

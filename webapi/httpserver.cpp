@@ -3,9 +3,11 @@
 #include "apihandler.h"
 #include "apitoken.h"
 #include "eventbroadcaster.h"
+#include "remotepage.h"
 #include "requestcounter.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -79,12 +81,29 @@ ApiReply refusalReply(int status)
     return {status, "application/json", QJsonDocument(error).toJson(QJsonDocument::Compact)};
 }
 
+// A page opened at this server's IP address (a phone on the network, the
+// server on 0.0.0.0) sends its origin as that address. Only an address
+// counts, never a name: a name can be made to point here by someone else's
+// page, an address cannot.
+bool sameAddress(const char* origin, const char* host)
+{
+    if (!host || QByteArray(origin) != "http://" + QByteArray(host)) {
+        return false;
+    }
+    const QByteArray where(host);
+    const int colon = where.lastIndexOf(':');
+    return QHostAddress().setAddress(QString::fromLatin1(colon < 0 ? where : where.left(colon)));
+}
+
 } // namespace
 
 HttpServer::HttpServer(ApiHandler& handler, RequestCounter& requests, QObject* parent)
     : QObject(parent), m_handler(handler), m_requests(requests),
       m_rate(kRequestsPerSecond, kRequestBurst), m_events(new EventBroadcaster)
 {
+    // The page's bundle lives in this static library: registered by hand,
+    // since nothing else would pull its object file into the program.
+    Q_INIT_RESOURCE(remote);
     m_events->moveToThread(&m_eventThread);
     connect(&m_eventThread, &QThread::finished, m_events, &QObject::deleteLater);
     connect(&handler, &ApiHandler::event, m_events, &EventBroadcaster::send);
@@ -135,9 +154,15 @@ bool HttpServer::start(const QString& address, quint16 port, QString* problem)
         return false;
     }
     mg_set_request_handler(m_context, "/", &HttpServer::onRequest, this);
-    mg_set_websocket_handler(m_context, "/api/v1/events", &HttpServer::onWebSocketConnect,
-                             &HttpServer::onWebSocketReady, &HttpServer::onWebSocketData,
-                             &HttpServer::onWebSocketClose, this);
+    // A browser cannot give a WebSocket an Authorization header: the page
+    // offers the token as a subprotocol beside the events' own, which is the
+    // one the server takes (ApiToken::fromSubprotocols).
+    static const char* protocols[] = {"lumora.events"};
+    static mg_websocket_subprotocols offered = {1, protocols};
+    mg_set_websocket_handler_with_subprotocols(
+        m_context, "/api/v1/events", &offered, &HttpServer::onWebSocketConnect,
+        &HttpServer::onWebSocketReady, &HttpServer::onWebSocketData, &HttpServer::onWebSocketClose,
+        this);
     return true;
 }
 
@@ -162,21 +187,26 @@ void HttpServer::stop()
     m_context = nullptr;
 }
 
-int HttpServer::refusal(const mg_connection* connection)
+int HttpServer::refusal(const mg_connection* connection, const QByteArray& authorization)
 {
-    const mg_request_info* info = mg_get_request_info(connection);
-    if (!m_rate.allow(QString::fromLatin1(info->remote_addr))) {
+    if (!allowedRate(connection)) {
         return 429;
     }
     // Browsers name the page's origin; only this server's own may call it.
     const char* origin = mg_get_header(connection, "Origin");
-    if (origin && !m_origins.contains(QString::fromUtf8(origin))) {
+    if (origin && !m_origins.contains(QString::fromUtf8(origin)) &&
+        !sameAddress(origin, mg_get_header(connection, "Host"))) {
         return 403;
     }
-    if (!ApiToken::accepts(m_token, mg_get_header(connection, "Authorization"))) {
+    if (!ApiToken::accepts(m_token, authorization)) {
         return 401;
     }
     return 0;
+}
+
+bool HttpServer::allowedRate(const mg_connection* connection)
+{
+    return m_rate.allow(QString::fromLatin1(mg_get_request_info(connection)->remote_addr));
 }
 
 int HttpServer::onRequest(mg_connection* connection, void* self)
@@ -190,9 +220,13 @@ int HttpServer::onRequest(mg_connection* connection, void* self)
 int HttpServer::answer(mg_connection* connection)
 {
     const mg_request_info* info = mg_get_request_info(connection);
+    const QByteArray path = info->local_uri;
+    if (!path.startsWith("/api/") && path != "/metrics") {
+        return page(connection, path);
+    }
     ApiRequest request;
-    request.route = parseApiRoute(info->request_method, info->local_uri);
-    if (const int refused = refusal(connection)) {
+    request.route = parseApiRoute(info->request_method, path);
+    if (const int refused = refusal(connection, mg_get_header(connection, "Authorization"))) {
         return reply(connection, refusalReply(refused));
     }
     if (request.route.kind == ApiRoute::NotFound || request.route.kind == ApiRoute::WrongMethod) {
@@ -207,6 +241,19 @@ int HttpServer::answer(mg_connection* connection)
         &m_handler, [this, &request, &answer] { answer = m_handler.handle(request); },
         Qt::BlockingQueuedConnection);
     return reply(connection, answer);
+}
+
+int HttpServer::page(mg_connection* connection, const QByteArray& path)
+{
+    ApiReply file;
+    if (!allowedRate(connection)) {
+        file = refusalReply(429);
+    } else if (qstrcmp(mg_get_request_info(connection)->request_method, "GET") != 0) {
+        file = refusalReply(405);
+    } else if (!RemotePage::find(path, &file.body, &file.contentType)) {
+        file = refusalReply(404);
+    }
+    return reply(connection, file, RemotePage::securityPolicy(m_origins));
 }
 
 bool HttpServer::readBody(mg_connection* connection, QByteArray* body) const
@@ -226,13 +273,18 @@ bool HttpServer::readBody(mg_connection* connection, QByteArray* body) const
     return true;
 }
 
-int HttpServer::reply(mg_connection* connection, const ApiReply& reply)
+int HttpServer::reply(mg_connection* connection, const ApiReply& reply, const QByteArray& policy)
 {
     mg_response_header_start(connection, reply.status);
     mg_response_header_add(connection, "Content-Type", reply.contentType.constData(), -1);
     mg_response_header_add(connection, "Content-Length",
                            QByteArray::number(reply.body.size()).constData(), -1);
     mg_response_header_add(connection, "Cache-Control", "no-store", -1);
+    mg_response_header_add(connection, "X-Content-Type-Options", "nosniff", -1);
+    if (!policy.isEmpty()) {
+        mg_response_header_add(connection, "Content-Security-Policy", policy.constData(), -1);
+        mg_response_header_add(connection, "Referrer-Policy", "no-referrer", -1);
+    }
     if (reply.status == 401) {
         mg_response_header_add(connection, "WWW-Authenticate", "Bearer", -1);
     }
@@ -244,8 +296,12 @@ int HttpServer::reply(mg_connection* connection, const ApiReply& reply)
 int HttpServer::onWebSocketConnect(const mg_connection* connection, void* self)
 {
     auto* server = static_cast<HttpServer*>(self);
-    int refused = server->refusal(connection);
-    if (!refused && server->m_events->size() >= kMaxEventClients) {
+    const char* authorization = mg_get_header(connection, "Authorization");
+    int refused =
+        server->refusal(connection, authorization ? QByteArray(authorization)
+                                                  : ApiToken::fromSubprotocols(mg_get_header(
+                                                        connection, "Sec-WebSocket-Protocol")));
+    if (!refused && !server->m_events->admit(connection, kMaxEventClients)) {
         refused = 429;
     }
     server->m_requests.count(kProtocol, resultOf(refused ? refused : 101));

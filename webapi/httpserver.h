@@ -15,7 +15,8 @@ struct mg_connection;
 struct mg_context;
 
 // The agent's HTTP server (CivetWeb): the API under /api/v1/, its
-// WebSocket of events and /metrics, each behind the bearer token. Requests
+// WebSocket of events and /metrics, each behind the bearer token, and the
+// web remote's page at / that uses them. Requests
 // are read and checked in the server's own threads; only a checked one
 // reaches the agent's thread (ApiHandler).
 class HttpServer : public QObject
@@ -38,10 +39,15 @@ private:
 
     // The HTTP status that refuses the request before it is read further
     // (rate, origin, token); 0 when it may go on.
-    int refusal(const mg_connection* connection);
+    // `authorization` is what the client gave as "Bearer TOKEN".
+    int refusal(const mg_connection* connection, const QByteArray& authorization);
+    bool allowedRate(const mg_connection* connection);
     int answer(mg_connection* connection);
+    // The web remote's files, outside /api/ and without the token.
+    int page(mg_connection* connection, const QByteArray& path);
     bool readBody(mg_connection* connection, QByteArray* body) const;
-    int reply(mg_connection* connection, const ApiReply& reply);
+    // `policy` is the Content-Security-Policy of a page; none for the API.
+    int reply(mg_connection* connection, const ApiReply& reply, const QByteArray& policy = {});
 
     ApiHandler& m_handler;
     RequestCounter& m_requests;
