@@ -11,6 +11,7 @@
 #include "propertytransport.h"
 #include "requestcounter.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -69,8 +70,16 @@ ApiHandler::ApiHandler(ProfileAgent& agent, const RequestCounter& requests, QObj
         facts.device = camera.deviceName();
         plugEvent("plugged", camera);
     });
-    connect(&agent, &ProfileAgent::cameraUnplugged, this,
-            [this](const VideoInputInfo& camera) { plugEvent("unplugged", camera); });
+    connect(&agent, &ProfileAgent::cameraUnplugged, this, [this](const VideoInputInfo& camera) {
+        m_framing.forget(camera.deviceName());
+        plugEvent("unplugged", camera);
+    });
+    connect(&m_framing, &AgentFraming::acted, this,
+            [this](const QString& device, const QString& what) {
+                emit event(jsonText({{QStringLiteral("event"), QStringLiteral("framing")},
+                                     {QStringLiteral("device"), device},
+                                     {QStringLiteral("what"), what}}));
+            });
     connect(&agent, &ProfileAgent::controlsWritten, this,
             [this](const VideoInputInfo& camera, const QStringList& names) {
                 controlsChanged(camera.deviceName(), QJsonArray::fromStringList(names));
@@ -98,7 +107,16 @@ ApiReply ApiHandler::answer(const ApiRequest& request)
         return metrics();
     }
     if (route.kind == ApiRoute::Cameras) {
-        return commandReply(CliCommands::list({}, out), out);
+        const int status = CliCommands::list({}, out);
+        QJsonArray cameras = out.document.value(QStringLiteral("cameras")).toArray();
+        for (QJsonValueRef entry : cameras) {
+            QJsonObject camera = entry.toObject();
+            camera.insert(QStringLiteral("framing"),
+                          m_framing.isOn(camera.value(QStringLiteral("device")).toString()));
+            entry = camera;
+        }
+        out.document.insert(QStringLiteral("cameras"), cameras);
+        return commandReply(status, out);
     }
     QString problem;
     const QList<CliCamera> cameras = selectCameras(QString::number(route.camera), false, &problem);
@@ -125,7 +143,9 @@ ApiReply ApiHandler::answer(const ApiRequest& request)
     case ApiRoute::Move:
         return move(cameras.first(), request.body);
     case ApiRoute::Snapshot:
-        return snapshot(index);
+        return snapshot(cameras.first());
+    case ApiRoute::Framing:
+        return framing(cameras.first(), request.body);
     case ApiRoute::PresetSave:
     case ApiRoute::PresetRecall: {
         const bool save = route.kind == ApiRoute::PresetSave;
@@ -205,9 +225,41 @@ ApiReply ApiHandler::move(const CliCamera& camera, const QByteArray& body)
                       {QStringLiteral("exitCode"), ExitSuccess}})};
 }
 
-ApiReply ApiHandler::snapshot(const QString& index)
+ApiReply ApiHandler::framing(const CliCamera& camera, const QByteArray& body)
 {
-    // The picture is lumora-ctl snapshot's, taken through a file of our own.
+    const QJsonValue on = QJsonDocument::fromJson(body).object().value(QStringLiteral("on"));
+    if (!on.isBool()) {
+        return errorReply(400, QStringLiteral("give {\"on\": true} or {\"on\": false}"));
+    }
+    QString problem;
+    if (!m_framing.set(camera, on.toBool(), &problem)) {
+        return errorReply(
+            400, QStringLiteral("camera %1 cannot be framed: %2").arg(camera.index).arg(problem));
+    }
+    emit event(jsonText({{QStringLiteral("event"), QStringLiteral("framing")},
+                         {QStringLiteral("device"), camera.camera.deviceName()},
+                         {QStringLiteral("on"), on.toBool()}}));
+    QJsonObject object = cameraObject(camera);
+    object.insert(QStringLiteral("framing"), on.toBool());
+    return {200, "application/json",
+            jsonText({{QStringLiteral("cameras"), QJsonArray{object}},
+                      {QStringLiteral("exitCode"), ExitSuccess}})};
+}
+
+ApiReply ApiHandler::snapshot(const CliCamera& camera)
+{
+    // While the agent frames the camera it holds its stream: the picture
+    // is the framing's newest.
+    const QImage framed = m_framing.latestFrame(camera.camera.deviceName());
+    if (!framed.isNull()) {
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        framed.save(&buffer, "JPEG");
+        return {200, "image/jpeg", jpeg};
+    }
+    // Otherwise it is lumora-ctl snapshot's, taken through a file of our own.
+    const QString index = QString::number(camera.index);
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("snapshot.jpg"));
     CliOutput out(true);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "agentframing.h"
 #include "apiroute.h"
 #include "videoinputinfo.h"
 
@@ -52,13 +53,15 @@ private:
     ApiReply answer(const ApiRequest& request);
     ApiReply commandReply(int status, CliOutput& out) const;
     ApiReply move(const CliCamera& camera, const QByteArray& body);
-    ApiReply snapshot(const QString& index);
+    ApiReply framing(const CliCamera& camera, const QByteArray& body);
+    ApiReply snapshot(const CliCamera& camera);
     ApiReply metrics();
     void controlsChanged(const QString& device, const QJsonValue& controls);
     void plugEvent(const char* what, const VideoInputInfo& camera);
 
     ProfileAgent& m_agent;
     const RequestCounter& m_requests;
+    AgentFraming m_framing;
     QHash<QString, Facts> m_seen; // by profile key, since the agent started
     bool m_busy = false;          // a preset recall waits in an event loop
 };

@@ -57,6 +57,9 @@ ApiRoute parseApiRoute(const QByteArray& method, const QByteArray& path)
     if (parts.size() == 3 && what == "move") {
         return routed(ApiRoute::Move, post, camera);
     }
+    if (parts.size() == 3 && what == "framing") {
+        return routed(ApiRoute::Framing, post, camera);
+    }
     if (parts.size() == 3 && what == "snapshot.jpg") {
         return routed(ApiRoute::Snapshot, get, camera);
     }

@@ -17,6 +17,7 @@ struct ApiRoute
         Snapshot,
         PresetSave,
         PresetRecall,
+        Framing,
         Metrics,
     };
     Kind kind = NotFound;

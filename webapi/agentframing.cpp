@@ -1,0 +1,69 @@
+#include "agentframing.h"
+
+#include "clicapture.h"
+#include "framingengine.h"
+#include "vorn_cameraproperty.h"
+
+struct AgentFraming::Session
+{
+    explicit Session(const CliCamera& camera) : property(MainUnitSet), capture(camera) {}
+    // Declared in the order they must go: the stream stops before the
+    // engine that takes its frames, the engine before the head it drives.
+    Vorn_CameraProperty property;
+    FramingEngine engine;
+    CliCapture capture;
+};
+
+AgentFraming::AgentFraming(QObject* parent) : QObject(parent) {}
+
+AgentFraming::~AgentFraming() = default;
+
+bool AgentFraming::set(const CliCamera& camera, bool on, QString* problem)
+{
+    const QString device = camera.camera.deviceName();
+    if (!on) {
+        forget(device);
+        return true;
+    }
+    if (isOn(device)) {
+        return true;
+    }
+    auto session = std::make_unique<Session>(camera);
+    session->property.open(device);
+    if (!session->engine.bind(session->property.cameraControl, problem) ||
+        !session->engine.start(problem)) {
+        return false;
+    }
+    FramingEngine* engine = &session->engine;
+    connect(engine, &FramingEngine::acted, this,
+            [this, device](const QString& what) { emit acted(device, what); });
+    session->capture.setFrameListener([engine](const QImage& frame) { engine->offerFrame(frame); });
+    if (!session->capture.start()) {
+        *problem = QStringLiteral("no picture from camera %1: another program streams from it, "
+                                  "or it failed")
+                       .arg(camera.index);
+        return false;
+    }
+    m_sessions[device] = std::move(session);
+    return true;
+}
+
+QImage AgentFraming::latestFrame(const QString& device) const
+{
+    const auto it = m_sessions.find(device);
+    return it == m_sessions.end() ? QImage() : it->second->capture.latestFrame();
+}
+
+void AgentFraming::forget(const QString& device)
+{
+    const auto it = m_sessions.find(device);
+    if (it == m_sessions.end()) {
+        return;
+    }
+    // Its last words ("auto framing off") are not this object's to tell:
+    // the caller says it is off.
+    const std::unique_ptr<Session> session = std::move(it->second);
+    m_sessions.erase(it);
+    session->engine.disconnect(this);
+    session->engine.stop();
+}
