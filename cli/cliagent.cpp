@@ -54,7 +54,7 @@ bool parseOptions(const QStringList& args, AgentOptions* options)
             return false;
         }
     }
-    return !(options->showToken && options->http);
+    return true;
 }
 
 #ifdef LUMORA_HTTP_SERVER
@@ -81,14 +81,24 @@ int agent(const QStringList& arguments, CliOutput& out)
     }
     AgentOptions options;
     if (!parseOptions(args, &options) || (options.showToken && visca.enabled)) {
-        return out.error(ExitUsage, QStringLiteral("usage: lumora-ctl agent [--visca[=ADDR:PORT]] "
-                                                   "[--visca-allow=ADDR,...] [--http[=ADDR:PORT]] "
-                                                   "| agent --show-token; see \"lumora-ctl agent "
-                                                   "--help\""));
+        return out.error(
+            ExitUsage,
+            QStringLiteral("usage: lumora-ctl agent [--visca[=ADDR:PORT]] "
+                           "[--visca-allow=ADDR,...] [--http[=ADDR:PORT]] "
+                           "| agent --show-token [--http=ADDR:PORT]; see \"lumora-ctl agent "
+                           "--help\""));
     }
 #ifdef LUMORA_HTTP_SERVER
     if (options.showToken) {
-        std::printf("%s\n", ApiToken::current().constData());
+        // The token alone on standard output, for scripts; the web remote's
+        // address beside it for the user. The token rides in the fragment,
+        // which a browser keeps to itself: it never reaches a server's log.
+        const QByteArray token = ApiToken::current();
+        std::printf("%s\n", token.constData());
+        out.progress(QStringLiteral("web remote: http://%1:%2/#token=%3")
+                         .arg(options.address)
+                         .arg(options.port)
+                         .arg(QString::fromLatin1(token)));
         return ExitSuccess;
     }
 #else
@@ -120,7 +130,9 @@ int agent(const QStringList& arguments, CliOutput& out)
         if (!http.server->start(options.address, options.port, &problem)) {
             return out.error(ExitFailure, problem);
         }
-        log(QStringLiteral("HTTP API listening on http://%1:%2/api/v1/")
+        log(QStringLiteral("HTTP API listening on http://%1:%2/api/v1/, the web remote on "
+                           "http://%1:%2/ (lumora-ctl agent --show-token gives its address with "
+                           "the token)")
                 .arg(options.address)
                 .arg(options.port));
     }

@@ -80,7 +80,7 @@ const CommandText kCommands[] = {
      "first."},
     {"agent",
      "agent [--visca[=ADDR:PORT]] [--visca-allow=ADDR,...] [--http[=ADDR:PORT]] | agent "
-     "--show-token",
+     "--show-token [--http=ADDR:PORT]",
      "Keep every camera's profile applied without the window, until Ctrl-C or SIGTERM: when a "
      "camera is plugged in, when the machine wakes up, and for a held profile (profile hold) "
      "whenever another program changes a value.",
@@ -95,13 +95,16 @@ const CommandText kCommands[] = {
      "--http also serves the HTTP API on 127.0.0.1:8740, or on the address and port given: "
      "GET /api/v1/cameras, GET and PUT /api/v1/cameras/N/controls, POST "
      "/api/v1/cameras/N/move ({\"pan\": 1, \"tilt\": -1, \"zoom\": 0} or {\"stop\": "
-     "true}), POST /api/v1/cameras/N/presets/P/save and .../recall, GET "
-     "/api/v1/cameras/N/snapshot.jpg, the WebSocket "
-     "/api/v1/events (cameras plugged and unplugged, controls changed) and GET /metrics for "
-     "Prometheus, with the documents of --json. Every request needs \"Authorization: Bearer "
+     "true}), POST /api/v1/cameras/N/presets/P/save and .../recall, POST "
+     "/api/v1/cameras/N/framing ({\"on\": true} or false: the agent frames the camera, "
+     "streaming from it meanwhile), GET /api/v1/cameras/N/snapshot.jpg, the WebSocket "
+     "/api/v1/events (cameras plugged and unplugged, controls changed, framing) and GET "
+     "/metrics for Prometheus, with the documents of --json, and a web remote for a browser or "
+     "phone at /. Every request needs \"Authorization: Bearer "
      "TOKEN\"; --show-token prints the token (made at first use and kept in the user's "
-     "settings; LUMORA_API_TOKEN stands in for it). Requests from web pages of other origins "
-     "are refused."},
+     "settings; LUMORA_API_TOKEN stands in for it) and, on standard error, the web remote's "
+     "address with the token in its fragment (#token=...), for the address and port of "
+     "--http. Requests from web pages of other origins are refused."},
     {"upgrade", "upgrade CAMERA FILE [--keep-going]",
      "Write a firmware file (.img image or .pkg package) into the camera, or into every camera "
      "with all, one after the other.",
