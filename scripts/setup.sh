@@ -34,6 +34,8 @@ PACKAGES=(
     libcivetweb-dev
     # The HTTP API suite's WebSocket client, and promtool for its metrics page.
     libqt5websockets5-dev prometheus
+    # The web remote's test: a headless browser driven through DevTools.
+    chromium python3-websocket
 )
 
 # A package the archive offers (apt-cache knows a candidate for it).

@@ -187,6 +187,37 @@ private slots:
         QCOMPARE(call("POST", "/api/v1/cameras/1/presets/4/recall").status, 400);
     }
 
+    void framesACameraAndTellsIt()
+    {
+        const QString framing = "/api/v1/cameras/0/framing";
+        QCOMPARE(call("POST", framing, R"({"on":"yes"})").status, 400);
+        const Answer on = call("POST", framing, R"({"on":true})");
+        QVERIFY2(on.status == 200, on.body.constData());
+        QVERIFY(call("GET", "/api/v1/cameras").json["cameras"][0]["framing"].toBool());
+        QVERIFY(heard(R"("event":"framing","on":true)"));
+        // The agent holds the stream: the snapshot is the framing's picture.
+        QVERIFY(QImage::fromData(call("GET", "/api/v1/cameras/0/snapshot.jpg").body).width() > 0);
+        QCOMPARE(call("POST", framing, R"({"on":false})").status, 200);
+        QVERIFY(heard(R"("event":"framing","on":false)"));
+        QVERIFY(!call("GET", "/api/v1/cameras").json["cameras"][0]["framing"].toBool());
+    }
+    void theWebRemoteDrivesTheCameraInChromium() // ctest tst_webremote
+    {
+        if (!QCoreApplication::arguments().contains(QTest::currentTestFunction()))
+            QSKIP("run by itself as tst_webremote");
+        if (QStandardPaths::findExecutable("chromium").isEmpty() ||
+            QProcess::execute("/usr/bin/python3", {"-c", "import websocket"}) != 0)
+            QSKIP("SKIPPED: needs Debian's chromium and python3-websocket (scripts/setup.sh)");
+        QProcess browser;
+        browser.setProcessChannelMode(QProcess::MergedChannels);
+        browser.start("/usr/bin/python3",
+                      {WEBREMOTE_CDP, "--port", QString::number(QUrl(base).port()), "--token",
+                       "test-token", "--state-dir", dir.path(), "--screenshot",
+                       QCoreApplication::applicationDirPath() + "/web-remote.png"});
+        QVERIFY(browser.waitForFinished(240000));
+        QVERIFY2(browser.exitCode() == 0, browser.readAll().constData());
+    }
+
     void tellsAnUnpluggedCameraAndItsMetrics()
     {
         QJsonObject json = state(1);
@@ -211,6 +242,15 @@ private slots:
         promtool.closeWriteChannel();
         QVERIFY(promtool.waitForFinished(60000));
         QVERIFY2(promtool.exitCode() == 0, promtool.readAllStandardError().constData());
+    }
+    void holdsItsLimitsAgainstRealClients()
+    {
+        QProcess client; // one WebSocket client (events) is open here
+        client.setProcessChannelMode(QProcess::MergedChannels);
+        client.start("python3", {LIMITS_CLIENT, "--port", QString::number(QUrl(base).port()),
+                                 "--token", "test-token", "--events-open", "1"});
+        QVERIFY(client.waitForFinished(240000));
+        QVERIFY2(client.exitCode() == 0, client.readAll().constData());
     }
 };
 
