@@ -70,10 +70,10 @@ private slots:
         const quint16 port = probe.serverPort();
         probe.close();
         base = QString("http://127.0.0.1:%1").arg(port);
-        agent.setEnvironment(QProcess::systemEnvironment() +
-                             QStringList{"LUMORA_SIMULATED_CAMERAS=2",
-                                         "LUMORA_SIMULATED_STATE_DIR=" + dir.path(),
-                                         "LUMORA_API_TOKEN=test-token"});
+        agent.setEnvironment(
+            QProcess::systemEnvironment() +
+            QStringList{"LUMORA_SIMULATED_CAMERAS=2", "LUMORA_SIMULATED_STATE_DIR=" + dir.path(),
+                        "LUMORA_API_TOKEN=test-token", "LUMORA_SIMULATED_SCENE=one"});
         agent.setReadChannel(QProcess::StandardError);
         agent.start(QCoreApplication::applicationDirPath() + "/lumora-ctl",
                     {"agent", QString("--http=127.0.0.1:%1").arg(port)});
@@ -191,10 +191,14 @@ private slots:
     {
         const QString framing = "/api/v1/cameras/0/framing";
         QCOMPARE(call("POST", framing, R"({"on":"yes"})").status, 400);
+        const int pan = state(0)["pan"].toInt();
         const Answer on = call("POST", framing, R"({"on":true})");
         QVERIFY2(on.status == 200, on.body.constData());
         QVERIFY(call("GET", "/api/v1/cameras").json["cameras"][0]["framing"].toBool());
         QVERIFY(heard(R"("event":"framing","on":true)"));
+        // Someone stands right of centre: framing turns the camera right.
+        QVERIFY2(heard("\"what\":\"pan right"), qPrintable(messages.join('\n')));
+        QTRY_VERIFY_WITH_TIMEOUT(state(0)["pan"].toInt() > pan, 30000);
         // The agent holds the stream: the snapshot is the framing's picture.
         QVERIFY(QImage::fromData(call("GET", "/api/v1/cameras/0/snapshot.jpg").body).width() > 0);
         QCOMPARE(call("POST", framing, R"({"on":false})").status, 200);
