@@ -58,6 +58,20 @@ bool parseOptions(const QStringList& args, AgentOptions* options)
 }
 
 #ifdef LUMORA_HTTP_SERVER
+// The token alone on standard output, for scripts; the web remote's
+// address beside it for the user. The token rides in the fragment, which a
+// browser keeps to itself: it never reaches a server's log.
+int showToken(const AgentOptions& options, const CliOutput& out)
+{
+    const QByteArray token = ApiToken::current();
+    std::printf("%s\n", token.constData());
+    out.progress(QStringLiteral("web remote: http://%1:%2/#token=%3")
+                     .arg(options.address)
+                     .arg(options.port)
+                     .arg(QString::fromLatin1(token)));
+    return ExitSuccess;
+}
+
 // The HTTP API and what it needs, made only when --http asks for it.
 struct HttpParts
 {
@@ -90,16 +104,7 @@ int agent(const QStringList& arguments, CliOutput& out)
     }
 #ifdef LUMORA_HTTP_SERVER
     if (options.showToken) {
-        // The token alone on standard output, for scripts; the web remote's
-        // address beside it for the user. The token rides in the fragment,
-        // which a browser keeps to itself: it never reaches a server's log.
-        const QByteArray token = ApiToken::current();
-        std::printf("%s\n", token.constData());
-        out.progress(QStringLiteral("web remote: http://%1:%2/#token=%3")
-                         .arg(options.address)
-                         .arg(options.port)
-                         .arg(QString::fromLatin1(token)));
-        return ExitSuccess;
+        return showToken(options, out);
     }
 #else
     if (options.http || options.showToken) {

@@ -107,16 +107,7 @@ ApiReply ApiHandler::answer(const ApiRequest& request)
         return metrics();
     }
     if (route.kind == ApiRoute::Cameras) {
-        const int status = CliCommands::list({}, out);
-        QJsonArray cameras = out.document.value(QStringLiteral("cameras")).toArray();
-        for (QJsonValueRef entry : cameras) {
-            QJsonObject camera = entry.toObject();
-            camera.insert(QStringLiteral("framing"),
-                          m_framing.isOn(camera.value(QStringLiteral("device")).toString()));
-            entry = camera;
-        }
-        out.document.insert(QStringLiteral("cameras"), cameras);
-        return commandReply(status, out);
+        return cameraList();
     }
     QString problem;
     const QList<CliCamera> cameras = selectCameras(QString::number(route.camera), false, &problem);
@@ -167,6 +158,21 @@ ApiReply ApiHandler::answer(const ApiRequest& request)
     default:
         return errorReply(404, QStringLiteral("no such resource"));
     }
+}
+
+ApiReply ApiHandler::cameraList()
+{
+    CliOutput out(true);
+    const int status = CliCommands::list({}, out);
+    QJsonArray cameras = out.document.value(QStringLiteral("cameras")).toArray();
+    for (QJsonValueRef entry : cameras) {
+        QJsonObject camera = entry.toObject();
+        camera.insert(QStringLiteral("framing"),
+                      m_framing.isOn(camera.value(QStringLiteral("device")).toString()));
+        entry = camera;
+    }
+    out.document.insert(QStringLiteral("cameras"), cameras);
+    return commandReply(status, out);
 }
 
 ApiReply ApiHandler::commandReply(int status, CliOutput& out) const

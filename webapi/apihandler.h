@@ -51,6 +51,8 @@ private:
     };
 
     ApiReply answer(const ApiRequest& request);
+    // lumora-ctl list's document, with whether the agent frames each camera.
+    ApiReply cameraList();
     ApiReply commandReply(int status, CliOutput& out) const;
     ApiReply move(const CliCamera& camera, const QByteArray& body);
     ApiReply framing(const CliCamera& camera, const QByteArray& body);
