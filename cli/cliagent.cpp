@@ -11,6 +11,8 @@
 #include "apitoken.h"
 #include "httpserver.h"
 #include "requestcounter.h"
+
+#include <QNetworkInterface>
 #endif
 
 #include <QDateTime>
@@ -65,10 +67,24 @@ int showToken(const AgentOptions& options, const CliOutput& out)
 {
     const QByteArray token = ApiToken::current();
     std::printf("%s\n", token.constData());
-    out.progress(QStringLiteral("web remote: http://%1:%2/#token=%3")
-                     .arg(options.address)
-                     .arg(options.port)
-                     .arg(QString::fromLatin1(token)));
+    // On every interface, the page is opened by one of this machine's
+    // addresses (a phone on the network uses one of these).
+    QStringList hosts{options.address};
+    if (options.address == QLatin1String("0.0.0.0")) {
+        hosts = QStringList{QStringLiteral("127.0.0.1")};
+        const QList<QHostAddress> addresses = QNetworkInterface::allAddresses();
+        for (const QHostAddress& address : addresses) {
+            if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback()) {
+                hosts << address.toString();
+            }
+        }
+    }
+    for (const QString& host : qAsConst(hosts)) {
+        out.progress(QStringLiteral("web remote: http://%1:%2/#token=%3")
+                         .arg(host)
+                         .arg(options.port)
+                         .arg(QString::fromLatin1(token)));
+    }
     return ExitSuccess;
 }
 

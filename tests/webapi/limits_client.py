@@ -145,6 +145,21 @@ def browsers_give_the_token_as_a_subprotocol():
             fail("a WebSocket with %s from %s was let in" % (protocols[1][:12], where))
 
 
+def origins_are_this_servers_addresses():
+    """A page opened at the server's address may call it; a name made to
+    point here (DNS rebinding) or another site may not."""
+    here = "127.0.0.3:%d" % ARGS.port  # as a page opened by another address of this machine
+    for origin, host, expected in (("http://" + here, here, 200),
+                                   ("http://rebound.example:%d" % ARGS.port,
+                                    "rebound.example:%d" % ARGS.port, 403),
+                                   ("http://example.org", here, 403)):
+        status = request("127.0.0.10", "GET", "/api/v1/cameras",
+                         headers={"Origin": origin, "Host": host})[0]
+        if status != expected:
+            fail("Origin %s with Host %s was answered %d, not %d"
+                 % (origin, host, status, expected))
+
+
 def one_request_at_a_time():
     """A snapshot waits for the camera's first frames in the agent: a
     request meanwhile is told to come back (503), never run half-way."""
@@ -216,7 +231,8 @@ def main():
     parser.add_argument("--events-cap", type=int, default=4)
     ARGS = parser.parse_args()
     for check in (floods_are_refused, websockets_are_capped,
-                  browsers_give_the_token_as_a_subprotocol, one_request_at_a_time,
+                  browsers_give_the_token_as_a_subprotocol, origins_are_this_servers_addresses,
+                  one_request_at_a_time,
                   large_bodies_are_refused, a_slow_body_holds_up_no_other):
         check()
         print("ok: " + check.__name__)

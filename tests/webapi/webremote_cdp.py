@@ -169,6 +169,25 @@ def asks_for_the_token_without_one(browser):
     browser.wait_page("the token form", "!document.getElementById('login').hidden")
     if not browser.js("document.getElementById('remote').hidden"):
         fail("the remote was shown without a token")
+    for token in ("wrong", ARGS.token):
+        browser.js("document.getElementById('token').value = %s" % json.dumps(token))
+        browser.tap("#login button[type=submit]")
+        if token == "wrong":
+            browser.wait_page("a wrong token refused",
+                              "/did not take/.test(document.getElementById('loginerror')"
+                              ".textContent)")
+    browser.wait_page("the remote after the token was typed",
+                      "!document.getElementById('remote').hidden")
+
+
+def no_page_errors(browser):
+    """Nothing the page did was refused by its security policy or threw."""
+    for message in browser.events:
+        entry = message.get("params", {}).get("entry", {})
+        if message.get("method") == "Runtime.exceptionThrown" or (
+                message.get("method") == "Log.entryAdded" and entry.get("source") != "network"
+                and entry.get("level") == "error"):
+            fail("the page logged: %s" % json.dumps(message.get("params"))[:400])
 
 
 def opens_with_the_token_in_the_fragment(browser):
@@ -245,12 +264,14 @@ def main():
     try:
         browser.send("Page.enable")
         browser.send("Network.enable")
+        browser.send("Log.enable")
+        browser.send("Runtime.enable")
         browser.send("Emulation.setDeviceMetricsOverride", width=390, height=844,
                      deviceScaleFactor=2, mobile=True)
         browser.send("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=2)
         for check in (asks_for_the_token_without_one, opens_with_the_token_in_the_fragment,
                       holding_the_pad_moves_the_camera, preset_buttons_recall_and_save,
-                      the_framing_switch_switches):
+                      the_framing_switch_switches, no_page_errors):
             check(browser)
             print("ok: " + check.__name__)
         browser.tap("#presets [data-preset='2']")
