@@ -213,6 +213,7 @@
     if (cameras.some((c) => String(c.index) === wanted)) select.value = wanted;
     $('remote').hidden = false;
     $('login').hidden = true;
+    document.body.classList.add('connected');
     if (cameras.length === 0) {
       say('No camera is plugged in.', true);
       return;
@@ -263,6 +264,7 @@
     if (socket) socket.close();
     $('remote').hidden = true;
     $('login').hidden = false;
+    document.body.classList.remove('connected');
     $('loginerror').textContent = why || '';
     $('token').focus();
   }
