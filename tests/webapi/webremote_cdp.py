@@ -207,6 +207,14 @@ def holding_the_pad_moves_the_camera(browser):
           lambda: state()["panSpeed"] > 0 and state()["tiltSpeed"] > 0)
     browser.touch("touchEnd")
     until("the camera to stop", lambda: state()["panSpeed"] == 0 and state()["tiltSpeed"] == 0)
+    # Space held on the focused button, for a keyboard.
+    browser.js("document.querySelector(\"#pad [aria-label='Left']\").focus()")
+    browser.send("Input.dispatchKeyEvent", type="keyDown", key=" ", code="Space",
+                 windowsVirtualKeyCode=32)
+    until("the camera to pan left", lambda: state()["panSpeed"] < 0)
+    browser.send("Input.dispatchKeyEvent", type="keyUp", key=" ", code="Space",
+                 windowsVirtualKeyCode=32)
+    until("the camera to stop again", lambda: state()["panSpeed"] == 0)
     # The mouse holds zoom the same way.
     browser.mouse("mousePressed", "#zoom [aria-label='Zoom in']")
     if browser.wait_request("/cameras/0/move", '{"zoom":1}') != 200:

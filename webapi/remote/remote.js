@@ -100,6 +100,19 @@
     for (const name of ['pointerup', 'pointerleave', 'pointercancel', 'lostpointercapture']) {
       button.addEventListener(name, release);
     }
+    // Space or Enter held on a focused button acts the same way.
+    button.addEventListener('keydown', (event) => {
+      if ((event.key === ' ' || event.key === 'Enter') && !event.repeat && !held) {
+        event.preventDefault();
+        held = true;
+        button.classList.add('held');
+        start();
+      }
+    });
+    button.addEventListener('keyup', (event) => {
+      if (event.key === ' ' || event.key === 'Enter') release();
+    });
+    button.addEventListener('blur', release);
     window.addEventListener('blur', release);
     document.addEventListener('visibilitychange', release);
     button.addEventListener('contextmenu', (event) => event.preventDefault());
@@ -238,7 +251,8 @@
   function connectEvents() {
     if (socket || !token) return;
     const link = $('link');
-    socket = new WebSocket('ws://' + location.host + '/api/v1/events',
+    const scheme = location.protocol === 'https:' ? 'wss://' : 'ws://';
+    socket = new WebSocket(scheme + location.host + '/api/v1/events',
                            ['lumora.events', 'bearer.' + token]);
     socket.onopen = () => {
       socketRetry = 1000;
