@@ -9,15 +9,16 @@
 #include <QStringList>
 #include <QTime>
 
-#include <array>
 #include <cstdint>
+#include <memory>
 
+class CameraDiscovery;
+class PreviewPainter;
 class QButtonGroup;
 class QByteArray;
-class QLabel;
 class QMovie;
-class QSlider;
 class QTimer;
+class VolumePopup;
 class ProfileKeeper;
 class PtzControls;
 class Vorn_FFmpeglib;
@@ -76,18 +77,20 @@ private:
     void pollCameraList();
     void reselectOpenCamera();
     void announceCamera(int deviceId, const VideoInputInfo& camera);
-    void reportInaccessibleCameras(const QStringList& nodes);
+
+    // Construction, by concern
+    void createPages();
+    void createCapture();
+    void setUpButtons();
+    void connectWindow();
 
     // Preview
     void closeCamera();
     void setMediaButtonsEnabled(bool enabled);
     void showCameraInUse();
     void startCaptureDeferred();
-    QImage& previewOf(const QImage& frame);
-    QImage& previewBuffer(QImage::Format format);
     void prepareFrameBuffers();
     void showFramesInPreview(bool frames);
-    void drawFramingOverlay(QImage& preview, const QRect& area);
     void styleComboBox();
 
     // Recording clock
@@ -103,7 +106,6 @@ private:
     void setupVolumeControls();
     void refreshVolumePopup();
     void refreshMicPopup();
-    void restartHideTimer(QTimer* timer, int interval);
 
     Ui::Vorn_Cam* ui = nullptr;
     QButtonGroup* settingGroup = nullptr;
@@ -114,23 +116,16 @@ private:
     PtzControls* ptzControls = nullptr;
     Vorn_FFmpeglib* captureLib = nullptr;
     Vorn_SharedMemory* sharedMemory = nullptr;
-    QSlider* volumeSlider = nullptr;
-    QLabel* volumeLabel = nullptr;
-    QTimer* volumeHideTimer = nullptr;
-    QSlider* micSlider = nullptr;
-    QLabel* micLabel = nullptr;
-    QTimer* micHideTimer = nullptr;
+    VolumePopup* speakerPopup = nullptr;
+    VolumePopup* micPopup = nullptr;
+    CameraDiscovery* discovery = nullptr;
+    std::unique_ptr<PreviewPainter> previewPainter;
     VideoInputInfo cameraInfo;
     VideoInputList cameraList;
-    CameraTable cameraTable;
     QImage lastFrame;
     // The snapshot source's next buffer, made and written before the window
     // shows, so that the first picture does not pay for it.
     QImage spareFrame;
-    // The preview is drawn into one of these while the label shows the other.
-    std::array<QImage, 2> previewBuffers;
-    int replacedPreviewBuffer = 0;
-    QTimer* cameraListTimer = nullptr;
     int currentIndex = -1;
     QString recordFileName;
     bool captureOn = false;
@@ -142,6 +137,4 @@ private:
     bool virtualCameraPending = false; // the elevated tool has not answered yet
     // Description of a camera let go for a restart while it was previewing.
     QString resumePreviewOf;
-    // Camera nodes the user was told they may not open; told once each.
-    QStringList reportedInaccessible;
 };

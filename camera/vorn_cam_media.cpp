@@ -1,5 +1,6 @@
 // The media bar's snapshot and record buttons and the record clock.
 
+#include "cameradiscovery.h"
 #include "dialogseam.h"
 #include "mediafiles.h"
 #include "ui_vorn_cam.h"
@@ -124,9 +125,9 @@ void Vorn_Cam::bt_record_Clicked(bool state)
     recordFileName = withSuffix(recordFileName, selectedFilter, QString::fromLatin1(kVideoFilter));
     captureLib->SetRecordFileName(libraryFileName(recordFileName));
 
-    const CameraDevice device = cameraTable.value(currentIndex);
+    const CameraDevice device = discovery->table().value(currentIndex);
     const QString micName = device.microphone.isNull() ? QString() : device.microphone.deviceName();
-    const int micOrdinal = sameNameMicrophoneOrdinal(cameraTable, currentIndex);
+    const int micOrdinal = sameNameMicrophoneOrdinal(discovery->table(), currentIndex);
     qDebug() << "mic id = " << micOrdinal;
     // The camera's own microphone by its system id: identical cameras have
     // microphones of one name.
