@@ -108,6 +108,11 @@ long CameraControl::GetRange(long property, long* min, long* max, long* step, lo
     return result;
 }
 
+LensOptics CameraControl::lensOptics() const
+{
+    return m_transport->lensOptics();
+}
+
 Vorn_CameraProperty::Vorn_CameraProperty(const QUuid& set) : propertySet(set) {}
 
 Vorn_CameraProperty::~Vorn_CameraProperty() = default;

@@ -6,6 +6,7 @@
 #include <memory>
 
 class PropertyTransport;
+struct LensOptics;
 
 // The camera-control calls the pages make directly (pan, tilt, zoom and
 // their relative forms). Null in Vorn_CameraProperty while it is unbound.
@@ -18,6 +19,7 @@ public:
     long Get(long property, long* value);
     // Any output may be null.
     long GetRange(long property, long* min, long* max, long* step, long* def, long* capsFlags);
+    LensOptics lensOptics() const;
 
 private:
     PropertyTransport* m_transport;

@@ -1,8 +1,6 @@
 #include "ptzhead.h"
 
 #include "propertytransport.h"
-#include "simulatedframerenderer.h"
-#include "simulatedhub.h"
 #include "vorn_cameraproperty.h"
 
 #include <QTimer>
@@ -37,6 +35,21 @@ PtzHead::PtzHead(QObject* parent)
             m_control->Set(CameraControlProperty::TiltRelative, 0, ControlFlags::Manual);
         }
     });
+}
+
+// What the camera tells of its lens, and the common values for the rest.
+CameraOptics PtzHead::opticsOf(const CameraControl& control) const
+{
+    const LensOptics told = control.lensOptics();
+    // V4L2 reports pan and tilt in arc seconds, DirectShow in degrees; a
+    // range wider than a turn can only be arc seconds.
+    const double perDegree = (m_pan.maximum > 360 || m_tilt.maximum > 360) ? 3600.0 : 1.0;
+    CameraOptics optics;
+    optics.widePanView = told.widePanView > 0 ? told.widePanView : kAssumedWideDegrees * perDegree;
+    optics.wideTiltView =
+        told.wideTiltView > 0 ? told.wideTiltView : kAssumedWideDegrees * 9 / 16 * perDegree;
+    optics.maxZoomFactor = told.maxZoomFactor >= 1 ? told.maxZoomFactor : kAssumedMaxZoom;
+    return optics;
 }
 
 PtzAxis PtzHead::readAxis(long property)
@@ -88,16 +101,7 @@ bool PtzHead::bind(CameraControl* control, QString* why)
         unbind();
         return false;
     }
-    if (SimulatedHub::requestedCameraCount() > 0) {
-        m_optics = {kSimulatedWideFieldOfView, kSimulatedWideFieldOfViewTilt,
-                    kSimulatedMaxZoomFactor};
-    } else {
-        // V4L2 reports pan and tilt in arc seconds, DirectShow in degrees;
-        // a range wider than a turn can only be arc seconds.
-        const double perDegree = (m_pan.maximum > 360 || m_tilt.maximum > 360) ? 3600.0 : 1.0;
-        m_optics = {kAssumedWideDegrees * perDegree, kAssumedWideDegrees * 9 / 16 * perDegree,
-                    kAssumedMaxZoom};
-    }
+    m_optics = opticsOf(*control);
     m_sent = pose();
     return true;
 }

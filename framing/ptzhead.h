@@ -25,9 +25,9 @@ public:
     PtzAxis pan() const { return m_pan; }
     PtzAxis tilt() const { return m_tilt; }
     PtzAxis zoom() const { return m_zoom; }
-    // The picture's field of view for this camera. The simulated camera's is
-    // known exactly; for others a common conference camera's (70 degrees
-    // wide, 4x zoom) is assumed, in the units the camera reports.
+    // The picture's field of view for this camera: what the camera tells of
+    // its lens, and for the rest a common conference camera's (70 degrees
+    // wide, 4x zoom), in the units the camera reports.
     CameraOptics optics() const { return m_optics; }
 
     // Where the head is; axes without an absolute control read as the last
@@ -37,6 +37,7 @@ public:
 
 private:
     PtzAxis readAxis(long property);
+    CameraOptics opticsOf(const CameraControl& control) const;
     void burst(long property, long delta, double unitsPerSecond);
 
     CameraControl* m_control = nullptr;

@@ -50,6 +50,11 @@ unsigned long PropertyTransport::extensionUnitNode(const QUuid&) const
     return 0;
 }
 
+LensOptics PropertyTransport::lensOptics() const
+{
+    return {};
+}
+
 PropertyDevices::~PropertyDevices() = default;
 
 QString PropertyDevices::identity(const QString&)

@@ -47,6 +47,17 @@ struct PropertyRange
     long capsFlags = 0;
 };
 
+// What a camera tells of its lens. Zero where it tells nothing: the caller
+// then assumes what is common.
+struct LensOptics
+{
+    // The widest view across and down, in the camera's own pan and tilt units.
+    double widePanView = 0;
+    double wideTiltView = 0;
+    // Magnification at the longest zoom against the widest.
+    double maxZoomFactor = 0;
+};
+
 // One bound capture device: the requests the camera protocol is made of.
 // Results are 32-bit result codes: 0 or positive success, negative failure
 // (on Linux -errno). Nothing throws. All calls run on the GUI thread.
@@ -66,6 +77,8 @@ public:
     // knows it without asking the device; 0 makes the caller search the
     // nodes, as the camera protocol does.
     virtual unsigned long extensionUnitNode(const QUuid& propertySet) const;
+    // What the device reports of its lens; nothing by default.
+    virtual LensOptics lensOptics() const;
 
     // Camera control (pan, tilt, zoom and their relative forms).
     virtual long cameraControlSet(long property, long value, long flags) = 0;

@@ -159,7 +159,11 @@ std::unique_ptr<PropertyTransport> LinuxPropertyDevices::bind(const QString& dev
         qDebug() << "no extension units found for" << devicePath;
     }
     status = 0;
-    return std::make_unique<UvcPropertyTransport>(fd, devicePath, cardName(cap), units);
+    auto transport = std::make_unique<UvcPropertyTransport>(fd, devicePath, cardName(cap), units);
+    LensOptics optics;
+    optics.maxZoomFactor = UvcSysfs::cameraZoomRatio(m_sysfsRoot, devicePath);
+    transport->setLensOptics(optics);
+    return transport;
 }
 
 QString LinuxPropertyDevices::identity(const QString& devicePath)

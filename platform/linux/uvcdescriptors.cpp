@@ -11,6 +11,11 @@ constexpr uchar kExtensionUnitSubtype = 0x06; // VC_EXTENSION_UNIT
 // bLength, bDescriptorType, bDescriptorSubtype, bUnitID, guidExtensionCode.
 constexpr int kExtensionUnitGuidOffset = 4;
 constexpr int kExtensionUnitMinimumLength = kExtensionUnitGuidOffset + 16;
+constexpr uchar kInputTerminalSubtype = 0x02;   // VC_INPUT_TERMINAL
+constexpr quint16 kCameraTerminalType = 0x0201; // ITT_CAMERA
+// bLength .. iTerminal (8 bytes), wObjectiveFocalLengthMin, -Max,
+// wOcularFocalLength, bControlSize.
+constexpr int kCameraTerminalMinimumLength = 15;
 
 quint32 little32(const uchar* p)
 {
@@ -50,6 +55,32 @@ bool wanted(const WalkState& state, int interfaceNumber, int configurationValue)
            (configurationValue < 0 || state.configurationValue == configurationValue);
 }
 
+// Calls visit(descriptor, length) for each class-specific descriptor of the
+// wanted VideoControl interface until it returns false. Malformed input
+// ends the walk: a zero or one byte length would never move it on, and a
+// length past the end is a truncated descriptor.
+template <typename Visit>
+void walkVideoControl(const QByteArray& descriptors, int interfaceNumber, int configurationValue,
+                      Visit visit)
+{
+    const uchar* data = reinterpret_cast<const uchar*>(descriptors.constData());
+    const int size = descriptors.size();
+    WalkState state;
+    for (int at = 0; size - at >= 2;) {
+        const uchar* d = data + at;
+        const int length = d[0];
+        if (length < 2 || length > size - at) {
+            return;
+        }
+        enterDescriptor(d, length, &state);
+        if (d[1] == kClassInterfaceType && length >= 3 &&
+            wanted(state, interfaceNumber, configurationValue) && !visit(d, length)) {
+            return;
+        }
+        at += length;
+    }
+}
+
 } // namespace
 
 QUuid UvcDescriptors::guidFromUsb(const uchar* b)
@@ -79,23 +110,33 @@ QList<UvcExtensionUnit> UvcDescriptors::extensionUnits(const QByteArray& descrip
                                                        int interfaceNumber, int configurationValue)
 {
     QList<UvcExtensionUnit> units;
-    const uchar* data = reinterpret_cast<const uchar*>(descriptors.constData());
-    const int size = descriptors.size();
-    WalkState state;
-    for (int at = 0; size - at >= 2;) {
-        const uchar* d = data + at;
-        const int length = d[0];
-        // A zero or one byte length would never move the walk on; a length
-        // past the end is a truncated descriptor.
-        if (length < 2 || length > size - at) {
-            break;
-        }
-        enterDescriptor(d, length, &state);
-        if (d[1] == kClassInterfaceType && length >= kExtensionUnitMinimumLength &&
-            d[2] == kExtensionUnitSubtype && wanted(state, interfaceNumber, configurationValue)) {
-            units.append({d[3], guidFromUsb(d + kExtensionUnitGuidOffset)});
-        }
-        at += length;
-    }
+    walkVideoControl(
+        descriptors, interfaceNumber, configurationValue, [&units](const uchar* d, int length) {
+            if (length >= kExtensionUnitMinimumLength && d[2] == kExtensionUnitSubtype) {
+                units.append({d[3], guidFromUsb(d + kExtensionUnitGuidOffset)});
+            }
+            return true;
+        });
     return units;
+}
+
+double UvcDescriptors::cameraZoomRatio(const QByteArray& descriptors, int interfaceNumber,
+                                       int configurationValue)
+{
+    double ratio = 0.0;
+    walkVideoControl(
+        descriptors, interfaceNumber, configurationValue, [&ratio](const uchar* d, int length) {
+            if (length < kCameraTerminalMinimumLength || d[2] != kInputTerminalSubtype ||
+                little16(d + 4) != kCameraTerminalType) {
+                return true;
+            }
+            const quint16 shortest = little16(d + 8);
+            const quint16 longest = little16(d + 10);
+            // Cameras without optical zoom announce 0 for both.
+            if (shortest > 0 && longest > shortest) {
+                ratio = double(longest) / shortest;
+            }
+            return false;
+        });
+    return ratio;
 }

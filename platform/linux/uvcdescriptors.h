@@ -36,4 +36,11 @@ LUMORA_PLATFORM_EXPORT QList<UvcExtensionUnit> extensionUnits(const QByteArray& 
                                                               int interfaceNumber = -1,
                                                               int configurationValue = -1);
 
+// The optical zoom ratio the camera terminal of that VideoControl interface
+// announces (its longest objective focal length over its shortest); 0 when
+// the descriptors give none.
+LUMORA_PLATFORM_EXPORT double cameraZoomRatio(const QByteArray& descriptors,
+                                              int interfaceNumber = -1,
+                                              int configurationValue = -1);
+
 } // namespace UvcDescriptors

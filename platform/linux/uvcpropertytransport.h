@@ -48,6 +48,10 @@ public:
     // The unit's place among the descriptors' units; 0 when they name no
     // unit of the property set (or could not be read).
     unsigned long extensionUnitNode(const QUuid& propertySet) const override;
+    // The camera's descriptors give the optical zoom ratio at most; its
+    // field of view is left to the caller.
+    LensOptics lensOptics() const override { return m_optics; }
+    void setLensOptics(const LensOptics& optics) { m_optics = optics; }
 
     long cameraControlSet(long property, long value, long flags) override;
     long cameraControlGetRange(long property, PropertyRange* range) override;
@@ -76,4 +80,5 @@ private:
     QList<UvcExtensionUnit> m_units;
     Ioctl m_ioctl;
     VendorDialogDevice m_dialogDevice;
+    LensOptics m_optics;
 };

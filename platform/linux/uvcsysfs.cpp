@@ -56,22 +56,36 @@ long UvcSysfs::locate(const QString& sysfsRoot, const QString& devicePath,
     return 0;
 }
 
-QList<UvcExtensionUnit> UvcSysfs::extensionUnits(const QString& sysfsRoot,
-                                                 const QString& devicePath)
+QByteArray UvcSysfs::descriptors(const QString& sysfsRoot, const QString& devicePath,
+                                 UvcSysfsLocation* location)
 {
-    UvcSysfsLocation location;
-    if (locate(sysfsRoot, devicePath, &location) < 0) {
+    if (locate(sysfsRoot, devicePath, location) < 0) {
         return {};
     }
-    QFile file(location.usbDeviceDir + QStringLiteral("/descriptors"));
+    QFile file(location->usbDeviceDir + QStringLiteral("/descriptors"));
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
     // sysfs reports a size of 4096 or so for attribute files whatever they
     // hold; read to the end instead of trusting it.
-    const QByteArray raw = file.readAll();
+    return file.readAll();
+}
+
+QList<UvcExtensionUnit> UvcSysfs::extensionUnits(const QString& sysfsRoot,
+                                                 const QString& devicePath)
+{
+    UvcSysfsLocation location;
+    const QByteArray raw = descriptors(sysfsRoot, devicePath, &location);
     return UvcDescriptors::extensionUnits(raw, location.interfaceNumber,
                                           location.configurationValue);
+}
+
+double UvcSysfs::cameraZoomRatio(const QString& sysfsRoot, const QString& devicePath)
+{
+    UvcSysfsLocation location;
+    const QByteArray raw = descriptors(sysfsRoot, devicePath, &location);
+    return UvcDescriptors::cameraZoomRatio(raw, location.interfaceNumber,
+                                           location.configurationValue);
 }
 
 int UvcSysfs::attributeNumber(const QByteArray& text, int base)

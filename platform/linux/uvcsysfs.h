@@ -26,6 +26,12 @@ LUMORA_PLATFORM_EXPORT long locate(const QString& sysfsRoot, const QString& devi
 // list when the node has none or is no USB device.
 LUMORA_PLATFORM_EXPORT QList<UvcExtensionUnit> extensionUnits(const QString& sysfsRoot,
                                                               const QString& devicePath);
+// The optical zoom ratio the node's camera terminal announces; 0 when none.
+LUMORA_PLATFORM_EXPORT double cameraZoomRatio(const QString& sysfsRoot, const QString& devicePath);
+// The raw descriptors of the node's USB device, with where they were found;
+// empty when the node is no USB device.
+LUMORA_PLATFORM_EXPORT QByteArray descriptors(const QString& sysfsRoot, const QString& devicePath,
+                                              UvcSysfsLocation* location);
 
 // The USB device folder (under /sys) that a device's sysfs path lies in,
 // such as a sound card's "/devices/.../usb1/1-2/1-2:1.3/sound/card1" in

@@ -1,6 +1,7 @@
 #include "simulatedpropertytransport.h"
 
 #include "simulatedcamera.h"
+#include "simulatedframerenderer.h"
 
 #include <cerrno>
 
@@ -89,6 +90,13 @@ long SimulatedPropertyTransport::nodeProperty(const QUuid& propertySet, unsigned
     }
     m_camera->logRequest(logged);
     return logged.result;
+}
+
+// The room the simulated camera renders is seen through these optics, so it
+// tells them as a camera that knows its lens would.
+LensOptics SimulatedPropertyTransport::lensOptics() const
+{
+    return {kSimulatedWideFieldOfView, kSimulatedWideFieldOfViewTilt, kSimulatedMaxZoomFactor};
 }
 
 long SimulatedPropertyTransport::cameraControlSet(long property, long value, long flags)

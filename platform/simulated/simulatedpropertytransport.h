@@ -27,6 +27,7 @@ public:
     long nodeProperty(const QUuid& propertySet, unsigned long id, unsigned long flags,
                       unsigned long node, void* data, unsigned long length,
                       unsigned long* bytesReturned) override;
+    LensOptics lensOptics() const override;
     long cameraControlSet(long property, long value, long flags) override;
     long cameraControlGetRange(long property, PropertyRange* range) override;
     long cameraControlGet(long property, long* value) override;

@@ -14,6 +14,20 @@ FramingController controller(const FramingSettings& settings = {})
                              {true, 0, 100, 0});
 }
 
+// A V4L2 camera that tells nothing of its lens: the common 70 degrees in
+// arc seconds, pan +-170 and tilt +-30 degrees, 4x zoom over 100..400.
+FramingController realController()
+{
+    return FramingController({}, {70 * 3600.0, 70 * 3600.0 * 9 / 16, 4}, {true, -612000, 612000, 0},
+                             {true, -108000, 108000, 0}, {true, 100, 400, 100});
+}
+
+// A share (0..100) of the zoom range in the head's own units.
+long zoomAt(bool real, int share)
+{
+    return real ? 100 + 3 * share : share;
+}
+
 // A face of the given size centred on (x, y), as a cascade reports it.
 QRectF face(double x, double y, double size)
 {
@@ -33,14 +47,21 @@ private slots:
         QTest::addColumn<int>("pan");  // sign of the pan move, 0 none
         QTest::addColumn<int>("tilt");
         QTest::addColumn<int>("zoom");
-        // Centre of the head-and-shoulders box, not of the face, is aimed at.
-        QTest::newRow("framed") << face(0.5, 0.40, 0.14) << 55 << 0 << 0 << 0;
-        QTest::newRow("small drift stays") << face(0.56, 0.40, 0.14) << 55 << 0 << 0 << 0;
-        QTest::newRow("right") << face(0.8, 0.40, 0.14) << 55 << 1 << 0 << 0;
-        QTest::newRow("left and up") << face(0.2, 0.1, 0.14) << 55 << -1 << 1 << 0;
-        QTest::newRow("too small: zoom in") << face(0.5, 0.45, 0.05) << 0 << 0 << 0 << 1;
-        QTest::newRow("too big: zoom out") << face(0.5, 0.36, 0.2) << 100 << 0 << 0 << -1;
-        QTest::newRow("off centre: no zoom yet") << face(0.9, 0.45, 0.05) << 0 << 1 << 0 << 0;
+        QTest::addColumn<bool>("real");
+        for (const bool real : {false, true}) {
+            const auto row = [real](const char* name) -> QTestData& {
+                return QTest::newRow(qPrintable(QString::fromLatin1(name) +
+                                                (real ? " (real head)" : " (simulated)")));
+            };
+            // Centre of the head-and-shoulders box, not of the face, is aimed at.
+            row("framed") << face(0.5, 0.40, 0.14) << 55 << 0 << 0 << 0 << real;
+            row("small drift stays") << face(0.56, 0.40, 0.14) << 55 << 0 << 0 << 0 << real;
+            row("right") << face(0.8, 0.40, 0.14) << 55 << 1 << 0 << 0 << real;
+            row("left and up") << face(0.2, 0.1, 0.14) << 55 << -1 << 1 << 0 << real;
+            row("too small: zoom in") << face(0.5, 0.45, 0.05) << 0 << 0 << 0 << 1 << real;
+            row("too big: zoom out") << face(0.5, 0.36, 0.2) << 100 << 0 << 0 << -1 << real;
+            row("off centre: no zoom yet") << face(0.9, 0.45, 0.05) << 0 << 1 << 0 << 0 << real;
+        }
     }
     void oneFrame()
     {
@@ -49,8 +70,9 @@ private slots:
         QFETCH(int, pan);
         QFETCH(int, tilt);
         QFETCH(int, zoom);
-        FramingController c = controller();
-        const PtzPose from{10, -5, pose};
+        QFETCH(bool, real);
+        FramingController c = real ? realController() : controller();
+        const PtzPose from{10, -5, zoomAt(real, pose)};
         const FramingDecision d = c.onFaces({seen}, from, 0, 0);
         const PtzPose to = d.action == FramingDecision::Action::Move ? d.target : from;
         QCOMPARE(int((to.pan > from.pan) - (to.pan < from.pan)), pan);
@@ -70,6 +92,13 @@ private slots:
         // Far off: limited to 0.3 of the view.
         FramingController far = controller();
         QCOMPARE(far.onFaces({face(1.2, 0.42, 0.1)}, {0, 0, 0}, 0, 0).target.pan, 162L);
+        // On a real head the same shares of 70 degrees, in arc seconds.
+        QCOMPARE(realController().onFaces({face(0.7, 0.42, 0.1)}, {0, 0, 100}, 0, 0).target.pan,
+                 35280L);
+        QCOMPARE(realController().onFaces({face(0.7, 0.42, 0.1)}, {0, 0, 400}, 0, 0).target.pan,
+                 8820L);
+        QCOMPARE(realController().onFaces({face(1.2, 0.42, 0.1)}, {0, 0, 100}, 0, 0).target.pan,
+                 75600L);
     }
 
     void twoPeopleAreFramedTogether()

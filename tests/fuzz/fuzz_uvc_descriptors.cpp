@@ -15,6 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QList<UvcExtensionUnit> some =
         UvcDescriptors::extensionUnits(descriptors, interfaceNumber, configurationValue);
     FUZZ_EXPECT(some.size() <= all.size());
+    const double zoom =
+        UvcDescriptors::cameraZoomRatio(descriptors, interfaceNumber, configurationValue);
+    FUZZ_EXPECT(zoom == 0.0 || (zoom > 1.0 && zoom <= 65535.0));
     for (const UvcExtensionUnit& unit : some) {
         FUZZ_EXPECT(all.contains(unit));
         const QByteArray usb = UvcDescriptors::guidToUsb(unit.guid);

@@ -137,6 +137,20 @@ private slots:
         }
     }
 
+    void zoomRatioFromTheCameraTerminal()
+    {
+        // Both focal lengths 0, as cameras without optical zoom announce them.
+        QCOMPARE(UvcDescriptors::cameraZoomRatio(kComposite), 0.0);
+        QByteArray zoomed = kComposite;
+        const int at = zoomed.indexOf(hex("1224 0201 0102 0000"));
+        QVERIFY(at > 0);
+        zoomed.replace(at + 8, 4, hex("2800 A000")); // 40 .. 160
+        QCOMPARE(UvcDescriptors::cameraZoomRatio(zoomed), 4.0);
+        QCOMPARE(UvcDescriptors::cameraZoomRatio(zoomed, 0, 7), 0.0); // no such configuration
+        zoomed.replace(at + 8, 4, hex("A000 2800")); // longest below shortest: nonsense
+        QCOMPARE(UvcDescriptors::cameraZoomRatio(zoomed), 0.0);
+    }
+
     void unitsOfTheNodesFunctionAndConfiguration()
     {
         QCOMPARE(UvcDescriptors::guidToUsb(Main), hex("34A9A6A7 4A3A 5143 85F4 042EF2CDCAAB"));
