@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lumora_platform_export.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,6 +36,6 @@ constexpr int kMicrophoneChannels = 2;
 // chooses the input instead, so that identical microphones stay apart; on
 // Windows, whose dshow inputs have names only, it is not used. Null with
 // `error` set when there is no such input or it cannot be opened.
-std::unique_ptr<MicrophoneInput> openMicrophone(const std::string& name, int ordinal,
-                                                std::string* error,
-                                                const std::string& systemId = {});
+LUMORA_PLATFORM_EXPORT std::unique_ptr<MicrophoneInput>
+openMicrophone(const std::string& name, int ordinal, std::string* error,
+               const std::string& systemId = {});

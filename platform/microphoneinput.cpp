@@ -1,8 +1,7 @@
 #include "microphoneinput.h"
 
 #include "devicecatalog.h"
-#include "simulatedhub.h"
-#include "simulatedmicrophone.h"
+#include "simulatedmicrophoneinput.h"
 
 #if defined(_WIN32)
 #include "dshowmicrophone.h"
@@ -11,43 +10,6 @@
 #endif
 
 #include <QString>
-
-namespace {
-
-const QString kSimulatedMicSuffix = QStringLiteral(":mic");
-
-// The camera's tone, ending when the camera is unplugged.
-class ToneMicrophone : public MicrophoneInput
-{
-public:
-    ToneMicrophone(std::shared_ptr<SimulatedCamera> camera, double frequency)
-        : m_camera(std::move(camera)), m_tone(frequency, kMicrophoneSampleRate, kMicrophoneChannels)
-    {
-    }
-
-    int sampleRate() const override { return m_tone.sampleRate(); }
-    int channels() const override { return m_tone.channels(); }
-
-    bool read(std::vector<int16_t>& samples, int64_t* firstSampleUs) override
-    {
-        // 20 ms blocks, the period a USB audio device typically delivers.
-        const int frames = m_tone.sampleRate() / 50;
-        samples.resize(size_t(frames) * size_t(m_tone.channels()));
-        if (!m_camera->isPlugged()) {
-            samples.clear();
-            return false;
-        }
-        return m_tone.read(samples.data(), frames, firstSampleUs);
-    }
-
-    void interrupt() override { m_tone.interrupt(); }
-
-private:
-    std::shared_ptr<SimulatedCamera> m_camera;
-    SimulatedMicrophone m_tone;
-};
-
-} // namespace
 
 std::unique_ptr<MicrophoneInput> openMicrophone(const std::string& name, int ordinal,
                                                 std::string* error, const std::string& systemId)
@@ -81,11 +43,8 @@ std::unique_ptr<MicrophoneInput> openMicrophone(const std::string& name, int ord
         return nullptr;
     }
     const QString id = chosen.systemId();
-    if (id.endsWith(kSimulatedMicSuffix)) {
-        const QString cameraName = id.left(id.size() - kSimulatedMicSuffix.size());
-        if (auto camera = SimulatedHub::instance().camera(cameraName)) {
-            return std::make_unique<ToneMicrophone>(camera, simulatedToneFrequency(cameraName));
-        }
+    if (auto simulated = SimulatedMicrophoneInput::forSystemId(id)) {
+        return simulated;
     }
 #if defined(_WIN32)
     // dshow names audio inputs as the catalog does; the ordinal tells
