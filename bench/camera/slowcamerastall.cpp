@@ -1,0 +1,184 @@
+// The GUI thread while a user drives a camera that is slow to answer: the
+// user-space uvcvideo camera of tests/uvcdevice in its "slow-xu" mode, where
+// every extension-unit request takes 2 s. The real main window opens it;
+// once the opening's requests are through, the user flips the picture,
+// holds the pad's arrows and zoom, and drags the exposure, contrast and
+// colour sliders, so that extension-unit requests are in flight while the
+// pad and sliders are used. A 5 ms heartbeat on the GUI thread notes how
+// late each tick comes; the worst and the 99th percentile are printed.
+#include "slowcamerastall.h"
+
+#include "mainwindowinspector.h"
+#include "uvcdevice.h"
+#include "vorn_settingvideo.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char* kSlowCamera = "PTZ Cam|all|4,6|slow-xu";
+constexpr int kBeatMs = 5;
+constexpr double kLimitMs = 50.0;
+// The camera counts as done when it has had no request for this long:
+// longer than one slow request.
+constexpr int kQuietMs = 2500;
+
+class Lateness
+{
+public:
+    Lateness()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(kBeatMs);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_samples.push_back((now - m_last) / 1e6 - kBeatMs);
+            m_last = now;
+        });
+    }
+    void start()
+    {
+        m_samples.clear();
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+    }
+    void stop() { m_timer.stop(); }
+    double worst() const
+    {
+        return m_samples.empty() ? 0 : *std::max_element(m_samples.begin(), m_samples.end());
+    }
+    double percentile(double p) const
+    {
+        if (m_samples.empty()) {
+            return 0;
+        }
+        std::vector<double> sorted = m_samples;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[std::min(sorted.size() - 1, size_t(p * sorted.size()))];
+    }
+    size_t ticks() const { return m_samples.size(); }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    std::vector<double> m_samples;
+};
+
+// Waits with the event loop running until the camera has had no request for
+// kQuietMs; false when it never went quiet within timeoutMs.
+bool waitUntilQuiet(int timeoutMs)
+{
+    QElapsedTimer total;
+    total.start();
+    QElapsedTimer quiet;
+    quiet.start();
+    while (total.elapsed() < timeoutMs) {
+        QTest::qWait(50);
+        const char* log = uvcdev_take_log();
+        if (log && *log) {
+            quiet.restart();
+        } else if (quiet.elapsed() >= kQuietMs) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void dragSlider(QSlider* slider, std::initializer_list<int> positions)
+{
+    slider->setSliderDown(true);
+    for (int position : positions) {
+        slider->setSliderPosition(position);
+        QTest::qWait(30);
+    }
+    slider->setSliderDown(false);
+}
+
+void holdButton(QPushButton* button, int ms)
+{
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::qWait(ms);
+    QTest::mouseRelease(button, Qt::LeftButton);
+}
+
+// The user's actions: each takes at most a few hundred ms of the user's
+// time, whatever the camera does.
+void useThePage(QWidget* page)
+{
+    const auto button = [page](const char* name) { return page->findChild<QPushButton*>(name); };
+    const auto slider = [page](const char* name) { return page->findChild<QSlider*>(name); };
+    button("pushButton_FlipH")->click(); // an extension-unit request now in flight
+    QTest::qWait(100);
+    holdButton(button("pushButton_left"), 300);
+    dragSlider(slider("horizontalSlider"), {-1, -2, -3, -4, 2, 3});
+    holdButton(button("pushButton_up"), 300);
+    dragSlider(slider("horizontalSlider_DRC"), {10, 20, 30, 40});
+    holdButton(button("pushButton_zoomin"), 300);
+    dragSlider(slider("horizontalSlider_RG"), {1, 2, 3, 4});
+    holdButton(button("pushButton_right"), 300);
+    button("pushButton_FlipH")->click();
+    holdButton(button("pushButton_down"), 300);
+}
+
+} // namespace
+
+int runSlowCameraStall(int argc, char** argv)
+{
+    if (!uvcdev_plug) {
+        // Beside whatever else the caller preloads.
+        const char* preloaded = getenv("LD_PRELOAD");
+        setenv("LD_PRELOAD",
+               (std::string(UVCDEVICE_LIBRARY) + (preloaded ? std::string(":") + preloaded : ""))
+                   .c_str(),
+               1);
+        setenv("UVCDEV_CAMERAS", kSlowCamera, 1);
+        unsetenv("LUMORA_SIMULATED_CAMERAS");
+        execv("/proc/self/exe", argv);
+        perror("execv");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QElapsedTimer opening;
+    opening.start();
+    Vorn_Cam window; // the lone camera is opened at once
+    window.show();
+    MainWindowInspector inspect(window);
+    std::printf("window built in %lld ms\n", opening.elapsed());
+    if (!QTest::qWaitFor([&] { return inspect.captureOn(); }, 60000) || !waitUntilQuiet(120000)) {
+        std::fprintf(stderr, "the camera did not open\n");
+        return 1;
+    }
+    std::printf("camera open and read in %lld ms\n", opening.elapsed());
+
+    Lateness lateness;
+    lateness.start();
+    QElapsedTimer using_;
+    using_.start();
+    useThePage(inspect.settingVideo());
+    const qint64 userMs = using_.elapsed();
+    const bool quiet = waitUntilQuiet(120000);
+    lateness.stop();
+    std::printf("user's actions took %lld ms; the camera was done %lld ms after they began%s\n",
+                userMs, using_.elapsed() - kQuietMs, quiet ? "" : " (never went quiet)");
+    const double worst = lateness.worst();
+    std::printf("GUI stall with extension-unit requests of 2 s: worst %.1f ms, p99 %.1f ms "
+                "(%zu ticks of %d ms)  %s\n",
+                worst, lateness.percentile(0.99), lateness.ticks(), kBeatMs,
+                worst > kLimitMs ? "OVER 50 ms" : "ok");
+    return worst > kLimitMs ? 2 : 0;
+}
