@@ -223,15 +223,10 @@ void Vorn_SettingVideo::stopRelativeMotion(long property)
     });
 }
 
-void Vorn_SettingVideo::goHome()
-{
-    controls().post([](ControlWorker& worker) { worker.mover().home(); });
-}
-
 void Vorn_SettingVideo::pushButton_home_pressed()
 {
     if (captureOn) {
-        goHome();
+        controls().post([](ControlWorker& worker) { worker.mover().home(); });
     }
 }
 

@@ -97,7 +97,6 @@ private:
     void startRelativeMotion(long property, int direction);
     void stopRelativeMotion(long property);
     void sendZoom(unsigned char direction);
-    void goHome();
     void restoreFactorySettings();
     void colourShiftMoved(unsigned long selector, const SliderValueLabel& slider, int position);
     void setSliderInactive(const SliderValueLabel& slider, QLabel* title, QWidget* box);
