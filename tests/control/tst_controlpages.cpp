@@ -281,8 +281,11 @@ private slots:
         QVERIFY(camera->requests().isEmpty());
         busy.release();
         SETTLE();
-        QCOMPARE(requests(camera).filter("SET"), QStringList({"SET 10 00", "SET 11 03"}));
-        QCOMPARE(camera->state().pan, 0); // each start was stopped, in turn
+        const QStringList sent = requests(camera).filter("set", Qt::CaseInsensitive);
+        QCOMPARE(sent.size(), 6); // left, its stop, the drag's last place, right, its stop
+        QVERIFY(sent[0].startsWith("CC Set 10 -") && sent[1] == "CC Set 10 0 2");
+        QCOMPARE(sent.mid(2, 2), QStringList({"SET 10 00", "SET 11 03"}));
+        QVERIFY(!sent[4].contains('-') && sent[4] != sent[1] && sent[5] == sent[1]);
 
         Vorn_CameraProperty main(MainUnitSet), zoom(ZoomUnitSet);
         auto channel = std::make_unique<ControlChannel>(main, zoom);
