@@ -58,17 +58,15 @@ Vorn_SettingVideo::Vorn_SettingVideo(QWidget* parent)
 
 Vorn_SettingVideo::~Vorn_SettingVideo()
 {
+    // A pad button held as the page goes stops its motion now, while the
+    // page is whole; the button's own release comes once it is half gone.
+    for (QPushButton* button : ui->ConsoleBox->findChildren<QPushButton*>()) {
+        if (button->isDown()) {
+            emit button->released();
+        }
+        button->disconnect(this);
+    }
     delete ui;
-}
-
-ControlChannel& Vorn_SettingVideo::controls() const
-{
-    return ControlChannel::shared();
-}
-
-CameraMover* Vorn_SettingVideo::cameraMover() const
-{
-    return controls().mover();
 }
 
 FramingEngine* Vorn_SettingVideo::framingEngine() const

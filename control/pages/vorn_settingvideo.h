@@ -1,12 +1,12 @@
 #pragma once
 
+#include "controlchannel.h"
 #include "videoinputinfo.h"
 
 #include <QString>
 #include <QWidget>
 
 class CameraMover;
-class ControlChannel;
 class FramingEngine;
 class FramingSwitch;
 class QEvent;
@@ -41,9 +41,9 @@ public:
 
     // Every move of the camera's head the page makes goes through it. It
     // lives on the control worker's thread: reach it through controls().
-    CameraMover* cameraMover() const;
+    CameraMover* cameraMover() const { return controls().mover(); }
     // Where the page's camera requests go.
-    ControlChannel& controls() const;
+    ControlChannel& controls() const { return ControlChannel::shared(); }
     // Auto framing of the opened camera; the main window offers it frames.
     FramingEngine* framingEngine() const;
     // Whether the preview shows the faces found and the box being framed.
