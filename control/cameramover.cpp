@@ -23,7 +23,7 @@ QString speedKey()
 } // namespace
 
 CameraMover::CameraMover(Vorn_CameraProperty& main, Vorn_CameraProperty& zoom, QObject* parent)
-    : QObject(parent), m_main(main), m_zoom(zoom)
+    : QObject(parent), m_main(main), m_zoom(zoom), m_steps(this)
 {
     m_steps.setInterval(kRecallStepMs);
     connect(&m_steps, &QTimer::timeout, this, &CameraMover::step);
@@ -138,6 +138,14 @@ bool CameraMover::moveTo(const PtzPosition& target)
     m_steps.start();
     step();
     return true;
+}
+
+void CameraMover::completeMove()
+{
+    if (m_steps.isActive()) {
+        m_step = kRecallSteps - 1;
+        step();
+    }
 }
 
 void CameraMover::step()

@@ -60,6 +60,8 @@ public:
     // manual move on the way stops it. False when the camera cannot.
     bool moveTo(const PtzPosition& target);
     bool isMoving() const { return m_steps.isActive(); }
+    // A moveTo under way goes the rest of the way at once.
+    void completeMove();
 
 signals:
     void manualMoveStarted();

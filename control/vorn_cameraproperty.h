@@ -26,8 +26,10 @@ private:
 };
 
 // Binds the program to one extension unit of the opened camera and to the
-// camera's standard properties. The program holds exactly two instances,
-// cameraProperty and zoomProperty; all calls run on the GUI thread.
+// camera's standard properties. The window's camera is reached through
+// cameraProperty and zoomProperty, which only the thread of its control
+// worker touches (ControlChannel::shared()); any other instance belongs to
+// the one thread that made it.
 class Vorn_CameraProperty
 {
 public:

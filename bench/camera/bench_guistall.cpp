@@ -8,12 +8,16 @@
 // takes 3 s, as a user answering the prompt would.
 // Run with QT_QPA_PLATFORM=offscreen (the default here) or under Xvfb;
 // --load=N adds N busy processes and measures once the load average has
-// reached N.
+// reached N. With --slow-camera it drives the user-space uvcvideo camera
+// whose extension-unit requests take 2 s instead (slowcamerastall.cpp).
 #include "busyload.h"
 #include "mainwindowinspector.h"
 #include "scripteddialogs.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
+#ifdef LUMORA_SLOW_CAMERA_STALL
+#include "slowcamerastall.h"
+#endif
 #include "vorn_settingupgrade.h"
 
 #include <QApplication>
@@ -159,6 +163,11 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+#ifdef LUMORA_SLOW_CAMERA_STALL
+    if (argc > 1 && qstrcmp(argv[1], "--slow-camera") == 0) {
+        return runSlowCameraStall(argc, argv);
+    }
+#endif
     const int busy = BusyLoad::takeArgument(argc, argv);
     BusyLoad load(busy);
     if (busy > 0 && !BusyLoad::waitForLoad(busy, 300)) {

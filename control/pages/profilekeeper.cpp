@@ -2,6 +2,7 @@
 
 #include "cameracontrols.h"
 #include "cameraprofilestore.h"
+#include "controlchannel.h"
 #include "vorn_cameraproperty.h"
 
 #include <QAbstractButton>
@@ -37,22 +38,23 @@ ProfileKeeper::ProfileKeeper(QWidget* videoPage, QWidget* audioPage, QObject* pa
     }
 }
 
-QStringList ProfileKeeper::cameraOpened(const VideoInputInfo& camera)
+void ProfileKeeper::cameraOpened(const VideoInputInfo& camera)
 {
     m_camera = camera;
-    const QJsonObject values = CameraProfileStore::values(CameraProfileStore::keyOf(camera));
-    if (values.isEmpty() || !CameraProfileStore::restoreOnConnect()) {
-        return QStringList();
-    }
-    // Bound for this alone: the pages bind the shared instances next.
-    Vorn_CameraProperty main(MainUnitSet);
-    Vorn_CameraProperty zoom(ZoomUnitSet);
-    if (main.open(camera.deviceName()) < 0 || zoom.open(camera.deviceName()) < 0) {
-        return QStringList();
-    }
-    const QStringList written = CameraControls(main, zoom, camera).applyProfile(values);
-    qDebug() << "profile restored:" << written;
-    return written;
+    ControlChannel::shared().post([camera](ControlWorker&) {
+        const QJsonObject values = CameraProfileStore::values(CameraProfileStore::keyOf(camera));
+        if (values.isEmpty() || !CameraProfileStore::restoreOnConnect()) {
+            return;
+        }
+        // Bound for this alone: the pages bind the shared instances next.
+        Vorn_CameraProperty main(MainUnitSet);
+        Vorn_CameraProperty zoom(ZoomUnitSet);
+        if (main.open(camera.deviceName()) < 0 || zoom.open(camera.deviceName()) < 0) {
+            return;
+        }
+        const QStringList written = CameraControls(main, zoom, camera).applyProfile(values);
+        qDebug() << "profile restored:" << written;
+    });
 }
 
 void ProfileKeeper::save()
@@ -60,12 +62,17 @@ void ProfileKeeper::save()
     if (m_camera.isNull()) {
         return;
     }
-    const QString key = CameraProfileStore::keyOf(m_camera);
-    // A control that does not answer now keeps its stored value.
-    QJsonObject values = CameraProfileStore::values(key);
-    const QJsonObject now = CameraControls(cameraProperty, zoomProperty, m_camera).readProfile();
-    for (auto it = now.begin(); it != now.end(); ++it) {
-        values.insert(it.key(), it.value());
-    }
-    CameraProfileStore::setValues(key, values);
+    const VideoInputInfo camera = m_camera;
+    // One reading after the latest change is all that is needed: a camera
+    // slow to answer would otherwise read its whole profile per click.
+    ControlChannel::shared().postLatest(QStringLiteral("profile"), [camera](ControlWorker& worker) {
+        const QString key = CameraProfileStore::keyOf(camera);
+        // A control that does not answer now keeps its stored value.
+        QJsonObject values = CameraProfileStore::values(key);
+        const QJsonObject now = CameraControls(worker.main(), worker.zoom(), camera).readProfile();
+        for (auto it = now.begin(); it != now.end(); ++it) {
+            values.insert(it.key(), it.value());
+        }
+        CameraProfileStore::setValues(key, values);
+    });
 }

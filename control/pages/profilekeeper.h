@@ -3,14 +3,14 @@
 #include "videoinputinfo.h"
 
 #include <QObject>
-#include <QStringList>
 
 class QWidget;
 
 // Keeps the opened camera's profile in step with the video and audio pages:
 // every change a user makes there is stored under the camera's identity,
 // and the stored values are written back when the camera connects again
-// (unless "Restore my settings when the camera connects" is off).
+// (unless "Restore my settings when the camera connects" is off). Both run
+// on the camera's control worker, in turn with the pages' requests.
 class ProfileKeeper : public QObject
 {
     Q_OBJECT
@@ -18,8 +18,8 @@ public:
     ProfileKeeper(QWidget* videoPage, QWidget* audioPage, QObject* parent = nullptr);
 
     // Called before the pages read the camera, so that they show what was
-    // restored. The names of the controls written.
-    QStringList cameraOpened(const VideoInputInfo& camera);
+    // restored.
+    void cameraOpened(const VideoInputInfo& camera);
 
 public slots:
     // Stores the values of the opened camera's pages as it reports them.

@@ -2,6 +2,7 @@
 
 #include "cameramover.h"
 #include "cameraprofilestore.h"
+#include "controlchannel.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -104,8 +105,13 @@ void PtzControls::watchPreview(QWidget* preview)
 void PtzControls::setCamera(const VideoInputInfo& camera)
 {
     m_key = CameraProfileStore::keyOf(camera);
-    m_positions = m_mover->hasPositions();
-    refresh();
+    CameraMover* mover = m_mover;
+    ControlChannel::shared().ask(
+        this, [mover](ControlWorker&) { return mover->hasPositions(); },
+        [this](bool positions) {
+            m_positions = positions;
+            refresh();
+        });
 }
 
 void PtzControls::setActive(bool active)
@@ -117,19 +123,35 @@ void PtzControls::setActive(bool active)
 bool PtzControls::recall(int number)
 {
     PtzPosition position;
-    return m_active && m_positions && CameraProfileStore::preset(m_key, number, &position) &&
-           m_mover->moveTo(position);
+    if (!m_active || !m_positions || !CameraProfileStore::preset(m_key, number, &position)) {
+        return false;
+    }
+    CameraMover* mover = m_mover;
+    ControlChannel::shared().post([mover, position](ControlWorker&) { mover->moveTo(position); });
+    return true;
 }
 
 bool PtzControls::save(int number)
 {
-    PtzPosition position;
-    if (!m_active || !m_positions || !m_mover->position(&position)) {
+    if (!m_active || !m_positions) {
         return false;
     }
-    CameraProfileStore::setPreset(m_key, number, position);
-    refresh();
-    emit confirmation(number, tr("Preset %1 saved").arg(number));
+    CameraMover* mover = m_mover;
+    const auto read = [mover](ControlWorker&) {
+        PtzPosition position;
+        return qMakePair(mover->position(&position), position);
+    };
+    // Kept for the camera whose position was read, whatever has been opened since.
+    const QString key = m_key;
+    ControlChannel::shared().ask(this, read,
+                                 [this, key, number](const QPair<bool, PtzPosition>& at) {
+                                     if (!at.first) {
+                                         return;
+                                     }
+                                     CameraProfileStore::setPreset(key, number, at.second);
+                                     refresh();
+                                     emit confirmation(number, tr("Preset %1 saved").arg(number));
+                                 });
     return true;
 }
 

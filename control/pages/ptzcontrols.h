@@ -21,13 +21,16 @@ class PtzControls : public QObject
 {
     Q_OBJECT
 public:
+    // mover: the one of the window's control worker (the video page's); it
+    // is only reached through that worker's requests.
     PtzControls(QWidget* videoPage, CameraMover* mover);
 
     void watchPreview(QWidget* preview);
     // After the page has opened the camera.
     void setCamera(const VideoInputInfo& camera);
 
-    // Preset numbers run from 1 to 9; false when the camera cannot.
+    // Preset numbers run from 1 to 9; false when the camera cannot. The
+    // camera's part follows on the control worker.
     bool recall(int number);
     bool save(int number);
 

@@ -1,6 +1,7 @@
 #include "vorn_settingaudio.h"
 
 #include "camerasettings.h"
+#include "controlchannel.h"
 #include "dialogseam.h"
 #include "propertytransport.h"
 #include "ui_vorn_settingaudio.h"
@@ -21,10 +22,16 @@ const QString kInactiveLabel = QStringLiteral("color: grey;\n"
 
 // A switch shows on only for a byte the camera really returned as 1: a
 // failed read (no camera bound yet) shows off rather than a stale state.
-bool switchState(unsigned long selector)
+bool switchState(Vorn_CameraProperty& property, unsigned long selector)
 {
     bool on = false;
-    return readSwitch(cameraProperty, selector, &on) && on;
+    return readSwitch(property, selector, &on) && on;
+}
+
+void sendSwitch(unsigned long selector, bool on)
+{
+    ControlChannel::shared().post(
+        [selector, on](ControlWorker& worker) { writeSwitch(worker.main(), selector, on); });
 }
 
 } // namespace
@@ -48,9 +55,15 @@ Vorn_settingAudio::~Vorn_settingAudio()
 
 void Vorn_settingAudio::loadAudioState()
 {
+    const auto read = [](ControlWorker& worker) {
+        return qMakePair(switchState(worker.main(), kAudioFunction),
+                         switchState(worker.main(), kAudioProcessing));
+    };
     // setChecked does not emit clicked: reading never writes back.
-    ui->pushButton_Audio->setChecked(switchState(kAudioFunction));
-    ui->pushButton_Audio_Algo->setChecked(switchState(kAudioProcessing));
+    ControlChannel::shared().ask(this, read, [this](const QPair<bool, bool>& on) {
+        ui->pushButton_Audio->setChecked(on.first);
+        ui->pushButton_Audio_Algo->setChecked(on.second);
+    });
 }
 
 void Vorn_settingAudio::setLabelsLook(bool active)
@@ -86,10 +99,10 @@ void Vorn_settingAudio::pushButton_Audio_Checked(bool check)
     }
     // The camera restarts on this write: the window lets go of it first.
     emit audioReboot();
-    writeSwitch(cameraProperty, kAudioFunction, check);
+    sendSwitch(kAudioFunction, check);
 }
 
 void Vorn_settingAudio::pushButton_Audio_Algo_Checked(bool check)
 {
-    writeSwitch(cameraProperty, kAudioProcessing, check);
+    sendSwitch(kAudioProcessing, check);
 }

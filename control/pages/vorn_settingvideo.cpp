@@ -3,11 +3,14 @@
 #include "cameramover.h"
 #include "cameraprofilestore.h"
 #include "camerasettings.h"
+#include "controlchannel.h"
 #include "dialogseam.h"
-#include "framingengine.h"
+#include "framingswitch.h"
 #include "propertynotice.h"
 #include "propertytransport.h"
+#include "slidervaluelabel.h"
 #include "ui_vorn_settingvideo.h"
+#include "videosettingsreading.h"
 #include "vorn_cameraproperty.h"
 
 #include <QDebug>
@@ -15,15 +18,8 @@
 #include <QFile>
 #include <QSettings>
 #include <QSignalBlocker>
-#include <QTimer>
-
-#include <cstdlib>
-#include <cstring>
 
 namespace {
-
-constexpr int kHideValueLabelMs = 1000;
-constexpr int kValueLabelY = 5;
 
 const QString kActiveLook = QStringLiteral("color: rgb(255, 255, 255);\n"
                                            "font: 16px \"Brandon Text Medium\";\n"
@@ -36,36 +32,6 @@ const QString kInactiveLook = QStringLiteral("color: grey;\n"
 
 using namespace CameraSettings;
 
-long sendByte(unsigned long selector, unsigned char value)
-{
-    return writeByte(cameraProperty, selector, value);
-}
-
-// The usable track of the 210-pixel sliders starts 10 pixels in and is
-// 10 pixels shorter than the slider.
-int trackLength(const QSlider* slider)
-{
-    return slider->geometry().width() - 10;
-}
-
-int valueLabelX(const QSlider* slider, int value)
-{
-    const int minimum = slider->minimum();
-    const int span = std::abs(slider->maximum() - minimum);
-    if (span == 0) {
-        return 10;
-    }
-    const double scale = double(trackLength(slider)) / span;
-    return int(std::abs(value - minimum) * scale + 10.0);
-}
-
-void placeValueLabel(const QSlider* slider, QLabel* label, int value)
-{
-    label->move(valueLabelX(slider, value), kValueLabelY);
-    label->show();
-    label->setText(QStringLiteral("%1").arg(value));
-}
-
 } // namespace
 
 Vorn_SettingVideo::Vorn_SettingVideo(QWidget* parent)
@@ -75,18 +41,37 @@ Vorn_SettingVideo::Vorn_SettingVideo(QWidget* parent)
     // The property layer shows no widget itself: its notices (a vendor
     // dialog that cannot be shown) are this window's message boxes.
     PropertyNotice::setHandler(&DialogSeam::notice);
-    mover = new CameraMover(cameraProperty, zoomProperty, this);
     for (QLabel* link : {ui->label_UVCSettings, ui->label_restore_to_factory_settings}) {
         link->installEventFilter(this);
         link->setMouseTracking(true);
     }
-    setupAutoFraming();
+    // The same switch look as the flips, and the style boxes' check box.
+    ui->pushButton_AutoFraming->setStyleSheet(ui->pushButton_FlipH->styleSheet());
+    ui->checkBox_FramingOverlay->setStyleSheet(ui->checkBox_Live->styleSheet());
+    framing = new FramingSwitch(ui->pushButton_AutoFraming, ui->checkBox_FramingOverlay, this);
+    // Every manual move (pad, keys, presets) goes through the mover, on the
+    // worker's thread.
+    connect(cameraMover(), &CameraMover::manualMoveStarted, this,
+            &Vorn_SettingVideo::pauseAutoFraming, Qt::QueuedConnection);
     captureState(false);
 }
 
 Vorn_SettingVideo::~Vorn_SettingVideo()
 {
+    // A pad button held as the page goes stops its motion now, while the
+    // page is whole; the button's own release comes once it is half gone.
+    for (QPushButton* button : ui->ConsoleBox->findChildren<QPushButton*>()) {
+        if (button->isDown()) {
+            emit button->released();
+        }
+        button->disconnect(this);
+    }
     delete ui;
+}
+
+FramingEngine* Vorn_SettingVideo::framingEngine() const
+{
+    return framing->engine();
 }
 
 void Vorn_SettingVideo::connectControls(const VideoInputInfo& camera)
@@ -130,10 +115,11 @@ void Vorn_SettingVideo::connectControls(const VideoInputInfo& camera)
     };
     for (const auto& entry : sliders) {
         connect(entry.slider, &QSlider::sliderMoved, this, entry.moved);
-        QSlider* slider = entry.slider;
-        QLabel* valueLabel = entry.valueLabel;
-        connect(slider, &QSlider::sliderReleased, this,
-                [this, slider, valueLabel] { hideValueLabelAfterRelease(slider, valueLabel); });
+        const SliderValueLabel slider(entry.slider, entry.valueLabel);
+        connect(entry.slider, &QSlider::sliderReleased, this, [this, slider] {
+            ++drags;
+            slider.hideAfterRelease(this);
+        });
     }
 }
 
@@ -145,24 +131,27 @@ void Vorn_SettingVideo::setCameraInfo(const VideoInputInfo& camera)
 void Vorn_SettingVideo::openDevice()
 {
     const QString deviceName = selectedCamera.deviceName();
-    zoomProperty.open(deviceName);
-    cameraProperty.open(deviceName);
+    controls().post([deviceName](ControlWorker& worker) {
+        worker.zoom().open(deviceName);
+        worker.main().open(deviceName);
+    });
     readCameraSettings();
-    bindAutoFraming();
+    // Once the reading is shown: auto framing's own requests come after it.
+    const bool open = captureOn;
+    controls().ask(
+        this, [](ControlWorker&) { return true; },
+        [this, deviceName, open](bool) { framing->bind(deviceName, open); });
 }
 
 // ---------------------------------------------------------------------------
 // Capture state
 
-void Vorn_SettingVideo::setSliderInactive(QSlider* slider, QLabel* title, QWidget* box,
-                                          QLabel* valueLabel)
+void Vorn_SettingVideo::setSliderInactive(const SliderValueLabel& slider, QLabel* title,
+                                          QWidget* box)
 {
-    slider->setValue(slider->minimum());
     title->setStyleSheet(kInactiveLook);
     box->setEnabled(false);
-    valueLabel->move(10, kValueLabelY);
-    valueLabel->setText(QStringLiteral("%1").arg(slider->minimum()));
-    valueLabel->show();
+    slider.reset();
 }
 
 void Vorn_SettingVideo::captureState(bool state)
@@ -185,18 +174,16 @@ void Vorn_SettingVideo::captureState(bool state)
         ui->label_AutoFraming->setStyleSheet(kActiveLook);
         return;
     }
-    ui->pushButton_AutoFraming->setChecked(false);
-    ui->pushButton_AutoFraming->setEnabled(false);
-    ui->label_AutoFraming->setStyleSheet(kInactiveLook);
     framing->unbind();
-    setSliderInactive(ui->horizontalSlider, ui->label_Exposure, ui->ExposureBox,
-                      ui->label_SliderValue);
-    setSliderInactive(ui->horizontalSlider_DRC, ui->label_DRC, ui->DRC_CTLBox,
-                      ui->label_SliderValue_DRC);
-    setSliderInactive(ui->horizontalSlider_RG, ui->label_RG, ui->RG_CTLBox,
-                      ui->label_SliderValue_RG);
-    setSliderInactive(ui->horizontalSlider_BG, ui->label_BG, ui->BG_CTLBox,
-                      ui->label_SliderValue_BG);
+    ui->label_AutoFraming->setStyleSheet(kInactiveLook);
+    setSliderInactive({ui->horizontalSlider, ui->label_SliderValue}, ui->label_Exposure,
+                      ui->ExposureBox);
+    setSliderInactive({ui->horizontalSlider_DRC, ui->label_SliderValue_DRC}, ui->label_DRC,
+                      ui->DRC_CTLBox);
+    setSliderInactive({ui->horizontalSlider_RG, ui->label_SliderValue_RG}, ui->label_RG,
+                      ui->RG_CTLBox);
+    setSliderInactive({ui->horizontalSlider_BG, ui->label_SliderValue_BG}, ui->label_BG,
+                      ui->BG_CTLBox);
     ui->label_FlipH->setStyleSheet(kInactiveLook);
     ui->label_FlipV->setStyleSheet(kInactiveLook);
     ui->pushButton_FlipH->setEnabled(false);
@@ -208,80 +195,88 @@ void Vorn_SettingVideo::captureState(bool state)
 // ---------------------------------------------------------------------------
 // Pan, tilt, zoom and home
 
-void Vorn_SettingVideo::startRelativeMotion(long property, int direction, bool* moving)
+void Vorn_SettingVideo::startRelativeMotion(long property, int direction)
 {
-    if (captureOn && mover->startRelative(property, direction)) {
-        *moving = true;
+    if (!captureOn) {
+        return;
     }
+    controls().post([property, direction](ControlWorker& worker) {
+        if (worker.mover().startRelative(property, direction)) {
+            worker.setMoving(property, true);
+        }
+    });
 }
 
-void Vorn_SettingVideo::stopRelativeMotion(long property, bool* moving)
+// A motion started by a press is stopped by its release even when the
+// capture went off while the button was held; the camera would go on
+// moving otherwise.
+void Vorn_SettingVideo::stopRelativeMotion(long property)
 {
-    if (captureOn || *moving) {
-        mover->stopRelative(property);
-    }
-    *moving = false;
-}
-
-void Vorn_SettingVideo::goHome()
-{
-    mover->home();
+    const bool on = captureOn;
+    controls().post([property, on](ControlWorker& worker) {
+        if (on || worker.moving(property)) {
+            worker.mover().stopRelative(property);
+        }
+        worker.setMoving(property, false);
+    });
 }
 
 void Vorn_SettingVideo::pushButton_home_pressed()
 {
     if (captureOn) {
-        goHome();
+        controls().post([](ControlWorker& worker) { worker.mover().home(); });
     }
 }
 
 void Vorn_SettingVideo::pushButton_left_pressed()
 {
-    startRelativeMotion(CameraControlProperty::PanRelative, -1, &panMoving);
+    startRelativeMotion(CameraControlProperty::PanRelative, -1);
 }
 
 void Vorn_SettingVideo::pushButton_left_released()
 {
-    stopRelativeMotion(CameraControlProperty::PanRelative, &panMoving);
+    stopRelativeMotion(CameraControlProperty::PanRelative);
 }
 
 void Vorn_SettingVideo::pushButton_right_pressed()
 {
-    startRelativeMotion(CameraControlProperty::PanRelative, 1, &panMoving);
+    startRelativeMotion(CameraControlProperty::PanRelative, 1);
 }
 
 void Vorn_SettingVideo::pushButton_right_released()
 {
-    stopRelativeMotion(CameraControlProperty::PanRelative, &panMoving);
+    stopRelativeMotion(CameraControlProperty::PanRelative);
 }
 
 void Vorn_SettingVideo::pushButton_up_pressed()
 {
-    startRelativeMotion(CameraControlProperty::TiltRelative, 1, &tiltMoving);
+    startRelativeMotion(CameraControlProperty::TiltRelative, 1);
 }
 
 void Vorn_SettingVideo::pushButton_up_released()
 {
-    stopRelativeMotion(CameraControlProperty::TiltRelative, &tiltMoving);
+    stopRelativeMotion(CameraControlProperty::TiltRelative);
 }
 
 void Vorn_SettingVideo::pushButton_down_pressed()
 {
-    startRelativeMotion(CameraControlProperty::TiltRelative, -1, &tiltMoving);
+    startRelativeMotion(CameraControlProperty::TiltRelative, -1);
 }
 
 void Vorn_SettingVideo::pushButton_down_released()
 {
-    stopRelativeMotion(CameraControlProperty::TiltRelative, &tiltMoving);
+    stopRelativeMotion(CameraControlProperty::TiltRelative);
 }
 
 void Vorn_SettingVideo::sendZoom(unsigned char direction)
 {
-    if (direction == 0) {
-        mover->stopZoom();
-    } else {
-        mover->startZoom(direction == kZoomIn ? 1 : -1);
-    }
+    controls().post([direction](ControlWorker& worker) {
+        if (direction == 0) {
+            worker.mover().stopZoom();
+        } else {
+            worker.mover().startZoom(direction == kZoomIn ? 1 : -1);
+        }
+    });
 }
 
 void Vorn_SettingVideo::pushButton_zoomin_pressed()
@@ -316,6 +311,12 @@ void Vorn_SettingVideo::pushButton_zoomout_released()
 // ---------------------------------------------------------------------------
 // Flips, sliders and style
 
+void Vorn_SettingVideo::sendByte(unsigned long selector, unsigned char value)
+{
+    controls().post(
+        [selector, value](ControlWorker& worker) { writeByte(worker.main(), selector, value); });
+}
+
 void Vorn_SettingVideo::pushButton_FlipV_checked(bool status)
 {
     if (captureOn) {
@@ -330,22 +331,24 @@ void Vorn_SettingVideo::pushButton_FlipH_checked(bool status)
     }
 }
 
+// While a handle is dragged only its latest place matters: positions of the
+// drag the worker has not got to yet are replaced by the newest.
 void Vorn_SettingVideo::horizontalSlider_sliderMoved(int position)
 {
     if (!captureOn) {
         return;
     }
     showExposure(position);
-    writeExposure(cameraProperty, position);
+    controls().postLatest(
+        QStringLiteral("exposure %1").arg(drags),
+        [position](ControlWorker& worker) { writeExposure(worker.main(), position); });
 }
 
 // The exposure slider's 0 is the camera's automatic exposure.
 void Vorn_SettingVideo::showExposure(int position)
 {
-    placeValueLabel(ui->horizontalSlider, ui->label_SliderValue, position);
-    if (position == 0) {
-        ui->label_SliderValue->setText(tr("Auto"));
-    }
+    SliderValueLabel(ui->horizontalSlider, ui->label_SliderValue)
+        .place(position, position == 0 ? tr("Auto") : QString::number(position));
 }
 
 void Vorn_SettingVideo::horizontalSlider_DRC_sliderMoved(int position)
@@ -353,56 +356,57 @@ void Vorn_SettingVideo::horizontalSlider_DRC_sliderMoved(int position)
     if (!captureOn) {
         return;
     }
-    placeValueLabel(ui->horizontalSlider_DRC, ui->label_SliderValue_DRC, position);
-    writeContrast(cameraProperty, position);
+    SliderValueLabel(ui->horizontalSlider_DRC, ui->label_SliderValue_DRC).place(position);
+    controls().postLatest(
+        QStringLiteral("contrast %1").arg(drags),
+        [position](ControlWorker& worker) { writeContrast(worker.main(), position); });
 }
 
 void Vorn_SettingVideo::horizontalSlider_BG_sliderMoved(int position)
 {
-    colourShiftMoved(kBlueShift, ui->horizontalSlider_BG, ui->label_SliderValue_BG, position);
+    colourShiftMoved(kBlueShift, {ui->horizontalSlider_BG, ui->label_SliderValue_BG}, position);
 }
 
 void Vorn_SettingVideo::horizontalSlider_RG_sliderMoved(int position)
 {
-    colourShiftMoved(kRedShift, ui->horizontalSlider_RG, ui->label_SliderValue_RG, position);
+    colourShiftMoved(kRedShift, {ui->horizontalSlider_RG, ui->label_SliderValue_RG}, position);
 }
 
 // Negative shifts exist only while white balance is manual: the camera's
-// automatic white balance would undo them.
-void Vorn_SettingVideo::colourShiftMoved(unsigned long selector, QSlider* slider,
-                                         QLabel* valueLabel, int position)
+// automatic white balance would undo them. The worker reads the mode and
+// sends the shift only where it is allowed.
+void Vorn_SettingVideo::colourShiftMoved(unsigned long selector, const SliderValueLabel& shift,
+                                         int position)
 {
     if (!captureOn) {
         return;
     }
-    placeValueLabel(slider, valueLabel, position);
-    const bool allowed = colourShiftAllowed(cameraProperty, position);
+    shift.place(position);
+    QSlider* slider = shift.slider();
     // Qt reports the handle's jump after a range change as a move of the
     // held handle, which is not the user's choice and must not reach the
     // camera; a widened range must not take the handle from under the
-    // user's finger either.
-    if (allowed) {
-        if (slider->minimum() != kShiftMinimum) {
-            const QSignalBlocker quiet(slider);
-            slider->setMinimum(kShiftMinimum);
-            slider->setSliderPosition(position);
-        }
-        sendByte(selector, static_cast<unsigned char>(position & 0xFF));
-        return;
-    }
-    {
+    // user's finger either. A shift of 0 or more is always allowed.
+    if (position >= 0 && slider->minimum() != kShiftMinimum) {
         const QSignalBlocker quiet(slider);
-        slider->setMinimum(0);
+        slider->setMinimum(kShiftMinimum);
+        slider->setSliderPosition(position);
     }
-    valueLabel->move(int(0.5 * trackLength(slider) + 10), kValueLabelY);
-}
-
-void Vorn_SettingVideo::hideValueLabelAfterRelease(QSlider* slider, QLabel* valueLabel)
-{
-    // At its minimum the slider keeps its value on show.
-    if (slider->value() != slider->minimum()) {
-        QTimer::singleShot(kHideValueLabelMs, this, [valueLabel] { valueLabel->hide(); });
-    }
+    const auto send = [selector, position](ControlWorker& worker) {
+        const bool allowed = colourShiftAllowed(worker.main(), position);
+        if (allowed) {
+            writeByte(worker.main(), selector, static_cast<unsigned char>(position & 0xFF));
+        }
+        return allowed;
+    };
+    const auto refused = [shift](bool allowed) {
+        if (!allowed) {
+            const QSignalBlocker quiet(shift.slider());
+            shift.slider()->setMinimum(0);
+            shift.centre();
+        }
+    };
+    controls().ask(this, send, refused, QStringLiteral("shift %1 %2").arg(selector).arg(drags));
 }
 
 void Vorn_SettingVideo::on_checkBox_Meeting_stateChanged(int)
@@ -429,13 +433,20 @@ void Vorn_SettingVideo::on_checkBox_Live_stateChanged(int)
 
 void Vorn_SettingVideo::Get_style()
 {
-    unsigned char style = 0;
-    if (!readByte(cameraProperty, kImageStyle, &style) ||
-        (style != kStyleMeeting && style != kStyleLive)) {
+    const auto read = [](ControlWorker& worker) {
+        unsigned char style = 0;
+        return readByte(worker.main(), kImageStyle, &style) ? int(style) : -1;
+    };
+    controls().ask(this, read, [this](int style) { showStyle(style); });
+}
+
+// Showing the camera's style sends nothing back to it; the chosen box
+// cannot be clicked off, as after a click.
+void Vorn_SettingVideo::showStyle(int style)
+{
+    if (style != kStyleMeeting && style != kStyleLive) {
         return;
     }
-    // Showing the camera's style sends nothing back to it; the chosen box
-    // cannot be clicked off, as after a click.
     const bool live = style == kStyleLive;
     const QSignalBlocker quietMeeting(ui->checkBox_Meeting);
     const QSignalBlocker quietLive(ui->checkBox_Live);
@@ -454,9 +465,13 @@ bool Vorn_SettingVideo::eventFilter(QObject* watched, QEvent* event)
         return false;
     }
     if (watched == ui->label_UVCSettings) {
-        if (cameraProperty.showPropertyDialog()) {
-            readCameraSettings();
-        }
+        // The vendor's dialog works the camera itself, on this thread: the
+        // worker waits meanwhile, its earlier requests done.
+        controls().lend(this, [this] {
+            if (cameraProperty.showPropertyDialog()) {
+                readCameraSettings();
+            }
+        });
     } else if (watched == ui->label_restore_to_factory_settings) {
         restoreFactorySettings();
     }
@@ -471,9 +486,13 @@ void Vorn_SettingVideo::restoreFactorySettings()
     if (answer == QMessageBox::No) {
         return;
     }
-    CameraSettings::restoreFactorySettings(cameraProperty);
-    // The camera starts afresh: what it kept for this camera goes too.
-    CameraProfileStore::clear(CameraProfileStore::keyOf(selectedCamera));
+    // The camera starts afresh: what it kept for this camera goes too, after
+    // any of its values still being kept.
+    const QString key = CameraProfileStore::keyOf(selectedCamera);
+    controls().post([key](ControlWorker& worker) {
+        CameraSettings::restoreFactorySettings(worker.main());
+        CameraProfileStore::clear(key);
+    });
     readCameraSettings();
 }
 
@@ -486,22 +505,13 @@ void Vorn_SettingVideo::readCameraSettings()
     if (!captureOn) {
         return;
     }
-    readVersion();
-    emit checkUpStatus(true);
-
-    ui->horizontalSlider->setRange(kExposureMinimum, kExposureMaximum);
-    int contrastMin = 0;
-    int contrastMax = 0;
-    contrastRange(cameraProperty, &contrastMin, &contrastMax);
-    ui->horizontalSlider_DRC->setRange(contrastMin, contrastMax);
-    ui->horizontalSlider_RG->setRange(kShiftMinimum, kShiftMaximum);
-    ui->horizontalSlider_BG->setRange(kShiftMinimum, kShiftMaximum);
-
-    readFlips();
-    readExposure();
-    readContrast();
-    readColourShift(kRedShift, ui->horizontalSlider_RG, ui->label_SliderValue_RG);
-    readColourShift(kBlueShift, ui->horizontalSlider_BG, ui->label_SliderValue_BG);
+    const VideoInputInfo camera = selectedCamera;
+    controls().ask(
+        this,
+        [camera](ControlWorker& worker) {
+            return VideoSettingsReading::read(worker.main(), camera);
+        },
+        [this](const VideoSettingsReading& reading) { showReading(reading); });
     Get_style();
 }
 
@@ -516,117 +526,63 @@ void Vorn_SettingVideo::readLastCameraName()
     qDebug() << "last_camera_name: " << lastCameraName;
 }
 
-void Vorn_SettingVideo::readVersion()
-{
-    emit versionInfo(firmwareVersionText(cameraProperty, selectedCamera));
-}
-
 // Reading shows the camera's settings and writes nothing back: opening a
-// page must leave the camera as it was.
-void Vorn_SettingVideo::readFlips()
+// page must leave the camera as it was. A handle the user holds stays
+// where the user has it.
+void Vorn_SettingVideo::showReading(const VideoSettingsReading& reading)
 {
+    if (!captureOn) {
+        return;
+    }
+    emit versionInfo(reading.version);
+    emit checkUpStatus(true);
+    ui->horizontalSlider->setRange(kExposureMinimum, kExposureMaximum);
+    ui->horizontalSlider_DRC->setRange(reading.contrastMinimum, reading.contrastMaximum);
+    ui->horizontalSlider_RG->setRange(kShiftMinimum, kShiftMaximum);
+    ui->horizontalSlider_BG->setRange(kShiftMinimum, kShiftMaximum);
     const QSignalBlocker quietH(ui->pushButton_FlipH);
     const QSignalBlocker quietV(ui->pushButton_FlipV);
-    bool flipped = false;
-    if (readSwitch(cameraProperty, kHorizontalFlip, &flipped)) {
-        ui->pushButton_FlipH->setChecked(flipped);
+    if (reading.horizontalFlip.known) {
+        ui->pushButton_FlipH->setChecked(reading.horizontalFlip.value == 1);
     }
-    if (readSwitch(cameraProperty, kVerticalFlip, &flipped)) {
-        ui->pushButton_FlipV->setChecked(flipped);
+    if (reading.verticalFlip.known) {
+        ui->pushButton_FlipV->setChecked(reading.verticalFlip.value == 1);
+    }
+    if (!ui->horizontalSlider->isSliderDown()) {
+        ui->horizontalSlider->setValue(0);
+        if (reading.exposure.known) {
+            ui->horizontalSlider->setValue(reading.exposure.value);
+            showExposure(reading.exposure.value);
+        }
+    }
+    if (reading.contrast.known && !ui->horizontalSlider_DRC->isSliderDown()) {
+        ui->horizontalSlider_DRC->setValue(reading.contrast.value);
+        SliderValueLabel(ui->horizontalSlider_DRC, ui->label_SliderValue_DRC)
+            .place(reading.contrast.value);
+    }
+    if (reading.redShift.known) {
+        showValue({ui->horizontalSlider_RG, ui->label_SliderValue_RG}, reading.redShift.value);
+    }
+    if (reading.blueShift.known) {
+        showValue({ui->horizontalSlider_BG, ui->label_SliderValue_BG}, reading.blueShift.value);
     }
 }
 
-void Vorn_SettingVideo::readExposure()
+void Vorn_SettingVideo::showValue(const SliderValueLabel& slider, int value)
 {
-    ui->horizontalSlider->setValue(0);
-    bool automatic = false;
-    int value = 0;
-    if (readAutoExposure(cameraProperty, &automatic) && automatic) {
-        showExposure(0);
-    } else if (readSignedByte(cameraProperty, kExposureValue, &value)) {
-        ui->horizontalSlider->setValue(value);
-        showExposure(value);
-    }
-}
-
-void Vorn_SettingVideo::readContrast()
-{
-    int contrast = 0;
-    if (!CameraSettings::readContrast(cameraProperty, &contrast)) {
+    if (slider.slider()->isSliderDown()) {
         return;
     }
-    ui->horizontalSlider_DRC->setValue(contrast);
-    placeValueLabel(ui->horizontalSlider_DRC, ui->label_SliderValue_DRC, contrast);
-}
-
-void Vorn_SettingVideo::readColourShift(unsigned long selector, QSlider* slider, QLabel* valueLabel)
-{
-    int shift = 0;
-    if (!readSignedByte(cameraProperty, selector, &shift)) {
-        return;
-    }
-    slider->setValue(shift);
-    placeValueLabel(slider, valueLabel, slider->value());
+    slider.slider()->setValue(value);
+    slider.place(slider.slider()->value());
 }
 
 // ---------------------------------------------------------------------------
 // Auto framing
 
-void Vorn_SettingVideo::setupAutoFraming()
-{
-    framing = new FramingEngine(this);
-    // The same switch look as the flips, and the style boxes' check box.
-    ui->pushButton_AutoFraming->setStyleSheet(ui->pushButton_FlipH->styleSheet());
-    ui->checkBox_FramingOverlay->setStyleSheet(ui->checkBox_Live->styleSheet());
-    connect(ui->pushButton_AutoFraming, &QPushButton::toggled, this,
-            &Vorn_SettingVideo::pushButton_AutoFraming_checked);
-    connect(framing, &FramingEngine::acted, this,
-            [](const QString& what) { qDebug().noquote() << "auto framing:" << what; });
-    // Every manual move (pad, keys, presets) goes through the mover.
-    connect(mover, &CameraMover::manualMoveStarted, this, &Vorn_SettingVideo::pauseAutoFraming);
-}
-
-void Vorn_SettingVideo::bindAutoFraming()
-{
-    QString why;
-    if (!FramingEngine::available()) {
-        why = QStringLiteral("This build has no face detector.");
-    } else if (captureOn) {
-        framing->bind(cameraProperty.cameraControl, &why);
-    } else {
-        why = QStringLiteral("No camera is open.");
-    }
-    const bool usable = why.isEmpty();
-    if (!usable) {
-        ui->pushButton_AutoFraming->setChecked(false);
-    }
-    ui->pushButton_AutoFraming->setEnabled(usable);
-    ui->pushButton_AutoFraming->setToolTip(
-        usable ? QStringLiteral("Keep the people in the picture with the camera's pan, tilt "
-                                "and zoom")
-               : why);
-}
-
 bool Vorn_SettingVideo::framingOverlayShown() const
 {
-    return framing->isRunning() && ui->checkBox_FramingOverlay->isChecked();
-}
-
-void Vorn_SettingVideo::pushButton_AutoFraming_checked(bool status)
-{
-    if (!status) {
-        framing->stop();
-        return;
-    }
-    QString problem;
-    if (!framing->start(&problem)) {
-        const QSignalBlocker quiet(ui->pushButton_AutoFraming);
-        ui->pushButton_AutoFraming->setChecked(false);
-        ui->pushButton_AutoFraming->setToolTip(problem);
-        DialogSeam::information(nullptr, QStringLiteral("Notice"), problem);
-        return;
-    }
-    framing->resume();
+    return framing->overlayShown();
 }
 
 void Vorn_SettingVideo::pauseAutoFraming()

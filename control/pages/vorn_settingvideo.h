@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controlchannel.h"
 #include "videoinputinfo.h"
 
 #include <QString>
@@ -7,18 +8,22 @@
 
 class CameraMover;
 class FramingEngine;
+class FramingSwitch;
 class QEvent;
 class QLabel;
-class QSlider;
+class QPushButton;
+class SliderValueLabel;
+struct VideoSettingsReading;
 
 namespace Ui {
 class Vorn_SettingVideo;
 }
 
 // The video settings page: motion, picture and style controls of the
-// opened camera. Every control goes to the camera at once; whenever a
-// camera is opened (and after the advanced dialog or a factory reset) the
-// page reads the camera's settings back onto its controls.
+// opened camera. Every control goes to the camera's control worker at once,
+// in the order the user works them; whenever a camera is opened (and after
+// the advanced dialog or a factory reset) the page reads the camera's
+// settings back onto its controls when the worker has read them.
 class Vorn_SettingVideo : public QWidget
 {
     Q_OBJECT
@@ -34,10 +39,13 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    // Every move of the camera's head the page makes goes through it.
-    CameraMover* cameraMover() const { return mover; }
+    // Every move of the camera's head the page makes goes through it. It
+    // lives on the control worker's thread: reach it through controls().
+    CameraMover* cameraMover() const { return controls().mover(); }
+    // Where the page's camera requests go.
+    ControlChannel& controls() const { return ControlChannel::shared(); }
     // Auto framing of the opened camera; the main window offers it frames.
-    FramingEngine* framingEngine() const { return framing; }
+    FramingEngine* framingEngine() const;
     // Whether the preview shows the faces found and the box being framed.
     bool framingOverlayShown() const;
 
@@ -77,41 +85,32 @@ public slots:
     // pauses until switched on again or its pause time has passed.
     void pauseAutoFraming();
 
-private slots:
-    void pushButton_AutoFraming_checked(bool status);
-
 private:
     void readCameraSettings();
     void readLastCameraName();
-    void readVersion();
-    void readFlips();
-    void readExposure();
-    void readContrast();
-    void readColourShift(unsigned long selector, QSlider* slider, QLabel* valueLabel);
+    void showReading(const VideoSettingsReading& reading);
+    void showValue(const SliderValueLabel& slider, int value);
     void showExposure(int position);
-    void setupAutoFraming();
-    void bindAutoFraming();
+    void showStyle(int style);
+    void sendByte(unsigned long selector, unsigned char value);
 
-    void startRelativeMotion(long property, int direction, bool* moving);
-    void stopRelativeMotion(long property, bool* moving);
+    void startRelativeMotion(long property, int direction);
+    void stopRelativeMotion(long property);
     void sendZoom(unsigned char direction);
-    void goHome();
     void restoreFactorySettings();
-    void colourShiftMoved(unsigned long selector, QSlider* slider, QLabel* valueLabel,
-                          int position);
-    void hideValueLabelAfterRelease(QSlider* slider, QLabel* valueLabel);
-    void setSliderInactive(QSlider* slider, QLabel* title, QWidget* box, QLabel* valueLabel);
+    void colourShiftMoved(unsigned long selector, const SliderValueLabel& slider, int position);
+    void setSliderInactive(const SliderValueLabel& slider, QLabel* title, QWidget* box);
 
     Ui::Vorn_SettingVideo* ui = nullptr;
-    CameraMover* mover = nullptr;
     QString lastCameraName;
     bool captureOn = false;
     VideoInputInfo selectedCamera;
-    // A motion started by a press is stopped by its release even when the
+    // A zoom started by a press is stopped by its release even when the
     // capture went off while the button was held; the camera would go on
-    // moving otherwise.
-    bool panMoving = false;
-    bool tiltMoving = false;
+    // zooming otherwise. (Pan and tilt keep theirs on the worker, which
+    // knows whether they started.)
     bool zoomMoving = false;
-    FramingEngine* framing = nullptr;
+    // Releases of slider handles: positions of one drag may be merged.
+    int drags = 0;
+    FramingSwitch* framing = nullptr;
 };

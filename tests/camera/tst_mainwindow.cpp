@@ -268,6 +268,7 @@ private slots:
         QCOMPARE(inspect.currentIndex(), 1); // followed to its new place
         QCOMPARE(stampedIdentity(inspect.lastFrame()), chosen->deviceName().mid(9).toInt() % 256);
         inspect.settingVideo()->findChild<QPushButton*>("pushButton_FlipH")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(chosen->state().horizontalFlip, 30000);
         for (const auto& camera : hub.cameras()) {
             QCOMPARE(camera->state().horizontalFlip, camera == chosen);
         }

@@ -4,6 +4,7 @@
 #include "cameracontrols.h"
 #include "cameramover.h"
 #include "cameraprofilestore.h"
+#include "controlchannel.h"
 #include "controltesthelpers.h"
 #include "fontfallbacks.h"
 #include "framingengine.h"
@@ -23,10 +24,17 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <thread>
+
+// Until the window's control worker has done all it was asked and its
+// answers are shown.
+#define SETTLE() QTRY_VERIFY_WITH_TIMEOUT(ControlChannel::shared().idle(), 30000)
 
 namespace {
 
@@ -59,8 +67,9 @@ const QStringList kReading = {"GET 9",    "PA GetRange 1", "GET 25", "GET 24", "
 // After a reading, opening gives auto framing the head's axes (where it can
 // find faces at all).
 const QStringList kFramingAxes =
-    FramingEngine::available() ? QStringList{"CC GetRange 0", "CC GetRange 1", "CC GetRange 3"}
-                               : QStringList();
+    FramingEngine::available()
+        ? QStringList{"PA Get 7", "CC GetRange 0", "CC GetRange 1", "CC GetRange 3"}
+        : QStringList();
 
 // The window's picture once the camera has come to rest: a frame rendered
 // after the last move.
@@ -155,6 +164,7 @@ private slots:
         });
         camera->modifyControlConfig([](SimulatedControlConfig& c) { c.contrastMaximum = 511; });
         VideoPage page(camera);
+        SETTLE();
         QCOMPARE(requests(camera),
                  QStringList({"PA Get 7", "PA Get 7", // both instances bind
                               "GET 9", "PA GetRange 1", "GET 25", "GET 24", "GET 10", "GET 11",
@@ -168,11 +178,14 @@ private slots:
         // Automatic exposure keeps a value of its own, which the page does not show.
         camera->modifyState([](SimulatedCameraState& s) { s.autoExposure = true; });
         page.openDevice();
+        SETTLE();
         QCOMPARE(requests(camera), QStringList({"PA Get 7", "PA Get 7"}) + kReading + kFramingAxes);
         QCOMPARE(page.slider("horizontalSlider")->value(), 0);
         QCOMPARE(page.findChild<QLabel*>("label_SliderValue")->text(), QString("Auto"));
         // The slider, its label and lumora-ctl get show what the camera holds.
-        CameraControls controls(cameraProperty, zoomProperty, VideoInputInfo());
+        Vorn_CameraProperty own(MainUnitSet);
+        own.open(camera->deviceName());
+        CameraControls controls(own, own, VideoInputInfo());
         QCOMPARE(controls.read(*ControlCatalogue::find("contrast")), QJsonValue(300));
         QCOMPARE(page.slider("horizontalSlider_DRC")->value(), 300);
         QCOMPARE(page.findChild<QLabel*>("label_SliderValue_DRC")->text(), QString("300"));
@@ -182,9 +195,12 @@ private slots:
     {
         auto camera = fixture.plug("Lumora Simulated Camera");
         VideoPage page(camera);
-        long pan = 0, tilt = 0;
-        cameraProperty.cameraControl->GetRange(10, nullptr, nullptr, nullptr, &pan, nullptr);
-        cameraProperty.cameraControl->GetRange(11, nullptr, nullptr, nullptr, &tilt, nullptr);
+        Vorn_CameraProperty own(MainUnitSet);
+        own.open(camera->deviceName());
+        long pan = 0, tilt = 0, fastest = 0;
+        own.cameraControl->GetRange(10, nullptr, &fastest, nullptr, &pan, nullptr);
+        own.cameraControl->GetRange(11, nullptr, nullptr, nullptr, &tilt, nullptr);
+        SETTLE();
         camera->clearRequests();
         drag(page.slider("horizontalSlider"), -3);
         drag(page.slider("horizontalSlider"), 0); // 0: automatic
@@ -193,11 +209,13 @@ private slots:
         // With automatic white balance a shift below 0 is not sent.
         drag(page.slider("horizontalSlider_BG"), -4);
         drag(page.slider("horizontalSlider_BG"), 3);
+        SETTLE();
         QCOMPARE(requests(camera),
                  QStringList({"SET 10 00", "SET 11 FD", "SET 10 01", "PA Set 1 73 2", "PA Get 7",
                               "PA Get 7", "SET 14 03"}));
         camera->modifyState([](SimulatedCameraState& s) { s.autoWhiteBalance = false; });
         drag(page.slider("horizontalSlider_RG"), -6);
+        SETTLE();
         QCOMPARE(requests(camera), QStringList({"PA Get 7", "SET 15 FA"}));
         QCOMPARE(camera->state().redShift, -6);
 
@@ -209,6 +227,7 @@ private slots:
                                  "pushButton_zoomout", "pushButton_home"}) {
             page.press(name);
         }
+        SETTLE();
         QCOMPARE(requests(camera),
                  QStringList({"SET 24 01", "SET 25 01", "SET 13 05", "SET 13 06", "CC GetRange 10",
                               QStringLiteral("CC Set 10 %1 2").arg(-pan), "CC Set 10 0 2",
@@ -217,19 +236,81 @@ private slots:
                               "ZOOM SET 12 FF 00 06", "ZOOM SET 12 00 00 00", "CC Set 0 0 2",
                               "CC Set 1 0 2", "CC Set 3 0 2"}));
         // The speed setting: half the camera's default speed, the default, its fastest.
-        long fastest = 0;
-        cameraProperty.cameraControl->GetRange(10, nullptr, &fastest, nullptr, nullptr, nullptr);
         requests(camera);
         using Speed = CameraMover::Speed;
         for (const auto& [speed, value] :
              {std::pair(Speed::Slow, pan / 2), {Speed::Normal, pan}, {Speed::Fast, fastest}}) {
             CameraMover::setSpeed(speed);
             page.press("pushButton_left");
+            SETTLE();
             QCOMPARE(requests(camera).at(1), QStringLiteral("CC Set 10 %1 2").arg(-value));
         }
         failRequests(camera, {}, {"CC GetRange 10"});
         page.press("pushButton_left", false);
+        SETTLE();
         QCOMPARE(requests(camera), QStringList({"CC GetRange 10"})); // no speed, no motion
+    }
+
+    // While the camera is busy with one request the window's event loop goes
+    // on; what the user does meanwhile follows in order (a drag by its
+    // latest place only). Closing a worker does all that was queued, and an
+    // answer whose asker has gone is dropped.
+    void aBusyCameraKeepsTheWindowGoingAndTheOrder()
+    {
+        auto camera = fixture.plug("Lumora Simulated Camera");
+        VideoPage page(camera);
+        SETTLE();
+        requests(camera);
+        QSemaphore busy;
+        QAtomicInt inFlight = 0;
+        ControlChannel::shared().post([&](ControlWorker&) {
+            inFlight = 1;
+            busy.acquire();
+        });
+        bool loopTurned = false;
+        QTimer::singleShot(0, this, [&] { loopTurned = true; });
+        page.press("pushButton_left");
+        QSlider* exposure = page.slider("horizontalSlider");
+        exposure->setSliderDown(true);
+        for (int position : {1, 2, 3}) {
+            exposure->setSliderPosition(position);
+        }
+        exposure->setSliderDown(false);
+        page.press("pushButton_right");
+        QTRY_VERIFY(loopTurned && inFlight == 1);
+        QVERIFY(camera->requests().isEmpty());
+        busy.release();
+        SETTLE();
+        const QStringList sent = requests(camera).filter("set", Qt::CaseInsensitive);
+        QCOMPARE(sent.size(), 6); // left, its stop, the drag's last place, right, its stop
+        QVERIFY(sent[0].startsWith("CC Set 10 -") && sent[1] == "CC Set 10 0 2");
+        QCOMPARE(sent.mid(2, 2), QStringList({"SET 10 00", "SET 11 03"}));
+        QVERIFY(!sent[4].contains('-') && sent[4] != sent[1] && sent[5] == sent[1]);
+
+        Vorn_CameraProperty main(MainUnitSet), zoom(ZoomUnitSet);
+        auto channel = std::make_unique<ControlChannel>(main, zoom);
+        const QString name = camera->deviceName();
+        channel->post([name](ControlWorker& worker) { worker.main().open(name); });
+        channel->post([&](ControlWorker&) { busy.acquire(); });
+        for (int direction : {1, 0, -1, 0}) {
+            channel->post([direction](ControlWorker& worker) {
+                direction ? (void)worker.mover().startRelative(10, direction)
+                          : worker.mover().stopRelative(10);
+            });
+        }
+        auto* asker = new QObject;
+        bool applied = false;
+        channel->ask(
+            asker, [](ControlWorker&) { return 0; }, [&](int) { applied = true; });
+        delete asker;
+        std::thread answer([&] { busy.release(); });
+        channel.reset();
+        answer.join();
+        QCoreApplication::processEvents();
+        QVERIFY(!applied);
+        const QStringList moves = requests(camera).filter("CC Set");
+        QCOMPARE(moves.size(), 4);
+        QVERIFY(moves[0] != "CC Set 10 0 2" && moves[1] == "CC Set 10 0 2" && moves[3] == moves[1]);
     }
 
     void factoryResetAsksFirstAndCaptureOffSendsOnlyTheStyle()
@@ -238,23 +319,29 @@ private slots:
         VideoPage page(camera);
         ScriptedDialogs user;
         user.button = QMessageBox::No;
+        SETTLE();
         requests(camera);
         page.click("label_restore_to_factory_settings");
         QCOMPARE(user.messages(), QStringList{"Restore to default settings?"});
         QCOMPARE(requests(camera), QStringList());
         user.button = QMessageBox::Yes;
         page.click("label_restore_to_factory_settings");
+        SETTLE();
         QCOMPARE(requests(camera),
                  QStringList({"SET 23 01", "CC Set 0 0 2", "CC Set 1 0 2", "CC Set 3 0 2"}) +
                      kReading);
-        // Motion held when the capture goes off is stopped.
-        page.press("pushButton_right", false);
-        page.press("pushButton_zoomin", false);
-        page.captureState(false);
-        QTest::mouseRelease(page.findChild<QWidget*>("pushButton_right"), Qt::LeftButton);
-        QTest::mouseRelease(page.findChild<QWidget*>("pushButton_zoomin"), Qt::LeftButton);
+        // Motion held when the capture goes off is stopped. (One at a time:
+        // pressing a second button takes the focus, which releases the first.)
+        for (const char* name : {"pushButton_right", "pushButton_zoomin"}) {
+            page.captureState(true);
+            page.press(name, false);
+            page.captureState(false);
+            QTest::mouseRelease(page.findChild<QWidget*>(name), Qt::LeftButton);
+        }
+        SETTLE();
         const QStringList sent = requests(camera);
-        QCOMPARE(sent.mid(sent.size() - 2), QStringList({"CC Set 10 0 2", "ZOOM SET 12 00 00 00"}));
+        QCOMPARE(sent.mid(2),
+                 QStringList({"CC Set 10 0 2", "ZOOM SET 12 01 00 06", "ZOOM SET 12 00 00 00"}));
         user.requests.clear();
         for (const char* name : {"pushButton_left", "pushButton_up", "pushButton_home"}) {
             page.press(name);
@@ -264,6 +351,7 @@ private slots:
         page.click("label_restore_to_factory_settings");
         page.click("checkBox_Live");
         QVERIFY(user.requests.isEmpty());
+        SETTLE();
         QCOMPARE(requests(camera), QStringList({"SET 13 05"}));
     }
 
@@ -274,13 +362,15 @@ private slots:
             s.audioFunction = false;
             s.audioProcessing = true;
         });
-        cameraProperty.open(camera->deviceName());
+        const QString name = camera->deviceName();
+        ControlChannel::shared().post([name](ControlWorker& worker) { worker.main().open(name); });
         Vorn_settingAudio page;
         QSignalSpy reboots(&page, &Vorn_settingAudio::audioReboot);
         page.loadAudioState();
         page.captureState(true);
         auto* audio = page.findChild<QPushButton*>("pushButton_Audio");
         auto* algo = page.findChild<QPushButton*>("pushButton_Audio_Algo");
+        SETTLE();
         QVERIFY(!audio->isChecked() && algo->isChecked());
         ScriptedDialogs user;
         user.button = QMessageBox::No;
@@ -290,6 +380,7 @@ private slots:
         QVERIFY(!audio->isChecked());
         // The processing switch is sent at once, without a question.
         QTest::mouseClick(algo, Qt::LeftButton);
+        SETTLE();
         QCOMPARE(requests(camera), QStringList({"SET 27 00"}));
         // Yes: the window lets go of the camera before the byte goes out.
         user.button = QMessageBox::Yes;
@@ -301,6 +392,7 @@ private slots:
         QTest::mouseClick(audio, Qt::LeftButton);
         QCOMPARE(reboots.count(), 1);
         QVERIFY(greyedBeforeWrite);
+        SETTLE();
         QCOMPARE(requests(camera), QStringList({"SET 26 01"}));
         QVERIFY(camera->state().audioFunction);
         QVERIFY(!audio->isEnabled() && !audio->isChecked());
@@ -314,10 +406,11 @@ private slots:
         window.show();
         MainWindowInspector inspect(window);
         QVERIFY(inspect.captureOn());
+        SETTLE();
 #ifndef Q_OS_WIN
         // With the program's own fallbacks, whatever fonts this machine has.
         // (Qt's offscreen platform on Windows brings no fonts to measure.)
-        QVERIFY2(clippedTexts(window).isEmpty(), qPrintable(clippedTexts(window).join(", ")));
+        QTRY_VERIFY2(clippedTexts(window).isEmpty(), qPrintable(clippedTexts(window).join(", ")));
 #endif
         QCOMPARE(inspect.ui()->label_version->text(), QString("FW: 2.4.1"));
         QVERIFY(inspect.settingVideo()->findChild<QPushButton*>("pushButton_FlipV")->isChecked());
@@ -342,6 +435,7 @@ private slots:
         QImageReader reader(user.fileName);
         QCOMPARE(reader.format(), QByteArray("tiff"));
         QCOMPARE(reader.read().convertToFormat(QImage::Format_RGB888), shown);
+        SETTLE();
         camera->clearRequests();
         for (int frames = 0; frames < 15; ++frames) {
             const QImage before = inspect.lastFrame();
@@ -368,18 +462,22 @@ private slots:
         auto* preset3 = inspect.settingVideo()->findChild<QPushButton*>("pushButton_preset3");
         auto* preset5 = inspect.settingVideo()->findChild<QPushButton*>("pushButton_preset5");
         QSignalSpy confirmations(ptz, &PtzControls::confirmation);
+        QList<bool> arrived; // the mover's moveFinished, from the worker's thread
+        connect(mover, &CameraMover::moveFinished, this, [&](bool done) { arrived << done; });
         QTest::keyPress(preview, Qt::Key_Right);
         QTRY_VERIFY_WITH_TIMEOUT(camera->state().pan >= 20, 30000);
         QTest::keyRelease(preview, Qt::Key_Right);
         QTest::keyPress(preview, Qt::Key_Plus);
         QTRY_VERIFY_WITH_TIMEOUT(camera->state().zoom >= 20, 30000);
         QTest::keyRelease(preview, Qt::Key_Plus);
+        SETTLE();
         const QImage saved = settledFrame(inspect);
         QTest::keyClick(preview, Qt::Key_3, Qt::ControlModifier | Qt::ShiftModifier);
         QTest::keyClick(preview, Qt::Key_Home);
+        SETTLE();
         QVERIFY(difference(settledFrame(inspect), saved) > 10);
         QTest::mousePress(preset5, Qt::LeftButton); // held: saves home
-        QVERIFY(confirmations.count() == 2 || confirmations.wait(30000));
+        QTRY_COMPARE_WITH_TIMEOUT(confirmations.count(), 2, 30000);
         QTest::mouseRelease(preset5, Qt::LeftButton);
         QCOMPARE(confirmations.last().at(1).toString(), QString("Preset 5 saved"));
         QVERIFY(preset5->styleSheet() == preset3->styleSheet() &&
@@ -387,17 +485,16 @@ private slots:
                                              ->findChild<QPushButton*>("pushButton_preset4")
                                              ->styleSheet());
         QTest::keyClick(preview, Qt::Key_3, Qt::ControlModifier);
-        QVERIFY(mover->isMoving());
         QTest::keyPress(preview, Qt::Key_Left);
-        QVERIFY(!mover->isMoving());
+        QTRY_COMPARE_WITH_TIMEOUT(arrived, QList<bool>{false}, 30000);
         QTest::keyRelease(preview, Qt::Key_Left);
         QTest::mouseClick(preset3, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!mover->isMoving(), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(arrived, QList<bool>({false, true}), 30000);
         QVERIFY(difference(settledFrame(inspect), saved) < 1);
         // Without absolute controls there is nothing to recall.
         failRequests(camera, {}, {"CC GetRange 0"});
         ptz->setCamera(inspect.cameraInfo());
-        QVERIFY(!preset3->isEnabled() && preset3->toolTip().contains("no absolute"));
+        QTRY_VERIFY(!preset3->isEnabled() && preset3->toolTip().contains("no absolute"));
     }
 
     // The tray's menu: a camera's saved preset recalls it, one not saved
@@ -408,11 +505,13 @@ private slots:
         Vorn_Cam window;
         MainWindowInspector inspect(window);
         QTRY_VERIFY_WITH_TIMEOUT(!inspect.cameraInfo().isNull(), 30000);
-        auto* mover = inspect.settingVideo()->cameraMover();
+        Vorn_CameraProperty own(MainUnitSet);
+        QCOMPARE(own.open(inspect.cameraInfo().deviceName()), 0L);
+        CameraMover mover(own, own);
         PtzPosition home;
-        QVERIFY(mover->position(&home));
+        QVERIFY(mover.position(&home));
         CameraProfileStore::setPreset(CameraProfileStore::keyOf(inspect.cameraInfo()), 4, home);
-        QVERIFY(mover->setPosition(CameraControlProperty::Pan, home.pan + 40) >= 0);
+        QVERIFY(mover.setPosition(CameraControlProperty::Pan, home.pan + 40) >= 0);
         QCOMPARE(camera->state().pan, home.pan + 40);
 
         QString error; // the Run key outlives a wine prefix's earlier runs
@@ -463,8 +562,10 @@ private slots:
         Vorn_Cam window;
         MainWindowInspector inspect(window);
         QVERIFY(inspect.captureOn());
+        SETTLE(); // the sliders have the camera's ranges
         drag(inspect.settingVideo()->findChild<QSlider*>("horizontalSlider"), -3);
         inspect.settingVideo()->findChild<QPushButton*>("pushButton_FlipH")->click();
+        SETTLE();
         const auto replug = [&](const char* port) {
             SimulatedHub::instance().unplug(camera->deviceName());
             QTRY_VERIFY_WITH_TIMEOUT(!inspect.captureOn(), 30000);
@@ -474,18 +575,21 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(inspect.captureOn(), 30000);
         };
         replug("3-1");
+        SETTLE();
         QVERIFY(!camera->state().autoExposure && camera->state().exposure == -3);
         QVERIFY(inspect.settingVideo()->findChild<QPushButton*>("pushButton_FlipH")->isChecked());
         QCOMPARE(requests(camera).filter("SET"),
                  QStringList({"SET 10 00", "SET 11 FD", "SET 13 06", "SET 25 01"}));
         inspect.settingVideo()->findChild<QCheckBox*>("checkBox_restoreProfile")->click();
         replug("3-2");
+        SETTLE();
         QVERIFY(camera->state().autoExposure && camera->state().imageStyle == 5);
         ScriptedDialogs user;
         user.button = QMessageBox::Yes;
         QTest::mouseClick(
             inspect.settingVideo()->findChild<QWidget*>("label_restore_to_factory_settings"),
             Qt::LeftButton);
+        SETTLE();
         QVERIFY(
             CameraProfileStore::values(CameraProfileStore::keyOf(inspect.cameraInfo())).isEmpty());
     }

@@ -1,3 +1,4 @@
+#include "controlchannel.h"
 #include "devicecatalog.h"
 #include "framedecoder.h"
 #include "mainwindowinspector.h"
@@ -78,6 +79,9 @@ private:
         for (QAbstractButton* page : {inspect.ui()->bt_audio, inspect.ui()->bt_AI,
                                       inspect.ui()->bt_upgrade, inspect.ui()->bt_video})
             page->click();
+        // The camera's requests are done on the control worker.
+        const auto settled = [] { return ControlChannel::shared().idle(); };
+        QVERIFY(QTest::qWaitFor(settled, kWaitMs));
         const QString opening = uvcdev_take_log();
         QVERIFY2(!opening.contains("SET_CUR") && !opening.contains("S_CTRL"), qPrintable(opening));
         QVERIFY(opening.contains("selector=10 query=GET_CUR size=1 data=01"));
@@ -143,6 +147,7 @@ private:
             } else {
                 QTest::mousePress(widget, Qt::LeftButton);
             }
+            QVERIFY(QTest::qWaitFor(settled, kWaitMs));
             const QString log = QString(uvcdev_take_log());
             for (const QString& line : expected) {
                 QVERIFY2(log.contains(line + " result=0\n"),

@@ -118,6 +118,8 @@ int plug(Devices& d, const std::string& setup)
         sscanf(setup.c_str() + bar2 + 1, "%d,%d", &c->mainUnit, &c->zoomUnit) != 2) {
         return -1;
     }
+    const size_t bar3 = bar2 == std::string::npos ? bar2 : setup.find('|', bar2 + 1);
+    c->slowUnits = bar3 != std::string::npos && setup.substr(bar3 + 1) == "slow-xu";
     c->node = d.nextNode;
     d.nextNode += 2; // a plugged-in camera gets new nodes, as with the kernel
     c->port = d.nextPort++;
@@ -332,8 +334,20 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
     case VIDIOC_DQBUF:
         lock.unlock();
         return dequeue(d, fd, h, b);
-    case UVCIOC_CTRL_QUERY:
-        return unitQuery(d, c, static_cast<uvc_xu_control_query*>(arg));
+    case UVCIOC_CTRL_QUERY: {
+        auto* q = static_cast<uvc_xu_control_query*>(arg);
+        if (c.slowUnits && (q->query == UVC_GET_CUR || q->query == UVC_SET_CUR)) {
+            // A camera busy with the request: the caller waits, the other
+            // handles and the stream go on.
+            lock.unlock();
+            const timespec busy{kSlowUnitMs / 1000, 0};
+            nanosleep(&busy, nullptr);
+            lock.lock();
+            if (!c.plugged)
+                return -ENODEV;
+        }
+        return unitQuery(d, c, q);
+    }
     case VIDIOC_QUERYCTRL: {
         auto* q = static_cast<v4l2_queryctrl*>(arg);
         v4l2_query_ext_ctrl e{};

@@ -5,7 +5,9 @@
 // UVCDEV_CAMERAS sets the cameras present at start, separated by ';', each
 // "name|formats|main,zoom": formats "all" (MJPEG and YUYV), "yuyv", "nv12" or
 // "mute" (all, but STREAMON fails with EIO), then the
-// extension units' ids, e.g. "PTZ Cam|all|4,6". Child processes run without
+// extension units' ids, e.g. "PTZ Cam|all|4,6". A fourth field "slow-xu"
+// makes every extension-unit GET_CUR and SET_CUR take 2 s, as a camera busy
+// with a request: "PTZ Cam|all|4,6|slow-xu". Child processes run without
 // the library unless UVCDEV_KEEP_PRELOAD is set.
 #include <cstdint>
 

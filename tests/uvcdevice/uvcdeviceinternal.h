@@ -44,6 +44,8 @@ struct Mode
     std::vector<uint32_t> intervals; // 100 ns units, fastest first
 };
 
+constexpr int kSlowUnitMs = 2000;
+
 extern const std::vector<Mode> kModes, kYuyvModes, kNv12Modes;
 
 struct Camera
@@ -51,6 +53,7 @@ struct Camera
     std::string name;
     const std::vector<Mode>* offered = &kModes;
     bool plugged = true, streaming = false, mute = false; // mute: refuses to stream
+    bool slowUnits = false; // every extension-unit GET_CUR and SET_CUR takes kSlowUnitMs
     // The metadata node is node + 1; owner is the handle that set a format or took buffers,
     // as uvcvideo's privileges.
     int mainUnit = 4, zoomUnit = 6, node = 0, port = 1, owner = -1;

@@ -1,0 +1,227 @@
+// The GUI thread while a user drives a camera that is slow to answer: the
+// user-space uvcvideo camera of tests/uvcdevice in its "slow-xu" mode, where
+// every extension-unit request takes 2 s. The real main window opens it;
+// once the opening's requests are through, the user flips the picture,
+// holds the pad's arrows and zoom, and drags the exposure, contrast and
+// colour sliders, so that extension-unit requests are in flight while the
+// pad and sliders are used. A 5 ms heartbeat on the GUI thread notes how
+// late each tick comes; the worst and the 99th percentile are printed.
+#include "slowcamerastall.h"
+
+#include "mainwindowinspector.h"
+#include "uvcdevice.h"
+#include "vorn_settingvideo.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QSlider>
+#include <QStringList>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char* kSlowCamera = "PTZ Cam|all|4,6|slow-xu";
+constexpr int kBeatMs = 5;
+constexpr double kLimitMs = 50.0;
+// The camera counts as done when it has had no request for this long:
+// longer than one slow request.
+constexpr int kQuietMs = 2500;
+
+// CPU time of the calling thread, in nanoseconds: a late tick with little
+// of it was the scheduler's doing, not the window's.
+qint64 threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+class Lateness
+{
+public:
+    Lateness()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(kBeatMs);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            const qint64 cpu = threadCpuNs();
+            const double late = (now - m_last) / 1e6 - kBeatMs;
+            m_samples.push_back(late);
+            if (late > kLimitMs) {
+                m_lateAt << QStringLiteral("%1 (GUI CPU %2 ms)")
+                                .arg(now / 1000000)
+                                .arg((cpu - m_lastCpu) / 1e6, 0, 'f', 1);
+            }
+            m_last = now;
+            m_lastCpu = cpu;
+        });
+    }
+    void start()
+    {
+        m_samples.clear();
+        m_lateAt.clear();
+        m_clock.start();
+        m_last = 0;
+        m_lastCpu = threadCpuNs();
+        m_timer.start();
+    }
+    void stop() { m_timer.stop(); }
+    double worst() const
+    {
+        return m_samples.empty() ? 0 : *std::max_element(m_samples.begin(), m_samples.end());
+    }
+    double percentile(double p) const
+    {
+        if (m_samples.empty()) {
+            return 0;
+        }
+        std::vector<double> sorted = m_samples;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[std::min(sorted.size() - 1, size_t(p * sorted.size()))];
+    }
+    size_t ticks() const { return m_samples.size(); }
+    // When the ticks over the limit came, in ms from the start.
+    QString lateAt() const { return m_lateAt.join(", "); }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_lastCpu = 0;
+    std::vector<double> m_samples;
+    QStringList m_lateAt;
+};
+
+// Waits with the event loop running until the camera has had no request for
+// kQuietMs; false when it never went quiet within timeoutMs.
+bool waitUntilQuiet(int timeoutMs)
+{
+    QElapsedTimer total;
+    total.start();
+    QElapsedTimer quiet;
+    quiet.start();
+    while (total.elapsed() < timeoutMs) {
+        QTest::qWait(50);
+        const char* log = uvcdev_take_log();
+        if (log && *log) {
+            quiet.restart();
+        } else if (quiet.elapsed() >= kQuietMs) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void dragSlider(QSlider* slider, std::initializer_list<int> positions)
+{
+    slider->setSliderDown(true);
+    for (int position : positions) {
+        slider->setSliderPosition(position);
+        QTest::qWait(30);
+    }
+    slider->setSliderDown(false);
+}
+
+void holdButton(QPushButton* button, int ms)
+{
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::qWait(ms);
+    QTest::mouseRelease(button, Qt::LeftButton);
+}
+
+// The user's actions: each takes at most a few hundred ms of the user's
+// time, whatever the camera does.
+void useThePage(QWidget* page)
+{
+    const auto button = [page](const char* name) { return page->findChild<QPushButton*>(name); };
+    const auto slider = [page](const char* name) { return page->findChild<QSlider*>(name); };
+    button("pushButton_FlipH")->click(); // an extension-unit request now in flight
+    QTest::qWait(100);
+    holdButton(button("pushButton_left"), 300);
+    dragSlider(slider("horizontalSlider"), {-1, -2, -3, -4, 2, 3});
+    holdButton(button("pushButton_up"), 300);
+    dragSlider(slider("horizontalSlider_DRC"), {10, 20, 30, 40});
+    holdButton(button("pushButton_zoomin"), 300);
+    dragSlider(slider("horizontalSlider_RG"), {1, 2, 3, 4});
+    holdButton(button("pushButton_right"), 300);
+    button("pushButton_FlipH")->click();
+    holdButton(button("pushButton_down"), 300);
+}
+
+// One line per phase; true when its worst stall is over the limit.
+bool report(const char* phase, const Lateness& lateness)
+{
+    const double worst = lateness.worst();
+    std::printf("%-26s worst stall %7.1f ms  p99 %5.1f ms  (%zu ticks)  %s\n", phase, worst,
+                lateness.percentile(0.99), lateness.ticks(),
+                worst > kLimitMs ? "OVER 50 ms" : "ok");
+    if (worst > kLimitMs) {
+        std::printf("    late ticks at %s ms\n", qPrintable(lateness.lateAt()));
+    }
+    std::fflush(stdout);
+    return worst > kLimitMs;
+}
+
+} // namespace
+
+int runSlowCameraStall(int argc, char** argv)
+{
+    if (!uvcdev_plug) {
+        // Beside whatever else the caller preloads.
+        const char* preloaded = getenv("LD_PRELOAD");
+        setenv("LD_PRELOAD",
+               (std::string(UVCDEVICE_LIBRARY) + (preloaded ? std::string(":") + preloaded : ""))
+                   .c_str(),
+               1);
+        setenv("UVCDEV_CAMERAS", kSlowCamera, 1);
+        unsetenv("LUMORA_SIMULATED_CAMERAS");
+        execv("/proc/self/exe", argv);
+        perror("execv");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QElapsedTimer opening;
+    opening.start();
+    Vorn_Cam window; // the lone camera is opened at once
+    window.show();
+    MainWindowInspector inspect(window);
+    std::printf("window built in %lld ms\n", opening.elapsed());
+    if (!QTest::qWaitFor([&] { return inspect.captureOn(); }, 60000) || !waitUntilQuiet(120000)) {
+        std::fprintf(stderr, "the camera did not open\n");
+        return 1;
+    }
+    std::printf("camera open and read in %lld ms\n", opening.elapsed());
+
+    Lateness lateness;
+    // What the machine's own load costs, for comparison.
+    lateness.start();
+    QTest::qWait(3000);
+    lateness.stop();
+    report("idle, camera quiet (3 s)", lateness);
+
+    lateness.start();
+    QElapsedTimer using_;
+    using_.start();
+    useThePage(inspect.settingVideo());
+    lateness.stop();
+    const bool usingOver = report("user's pad and sliders", lateness);
+    lateness.start();
+    const bool quiet = waitUntilQuiet(120000);
+    lateness.stop();
+    const bool doneOver = report("until the camera is done", lateness);
+    std::printf("the camera was done %lld ms after the user began%s\n", using_.elapsed() - kQuietMs,
+                quiet ? "" : " (it never went quiet)");
+    return usingOver || doneOver ? 2 : 0;
+}
