@@ -60,7 +60,8 @@ struct LensOptics
 
 // One bound capture device: the requests the camera protocol is made of.
 // Results are 32-bit result codes: 0 or positive success, negative failure
-// (on Linux -errno). Nothing throws. All calls run on the GUI thread.
+// (on Linux -errno). Nothing throws. Calls come from one thread at a time:
+// the camera's control worker, or the thread that opened it.
 class LUMORA_PLATFORM_EXPORT PropertyTransport
 {
 public:
