@@ -34,6 +34,9 @@ PACKAGES=(
     libcivetweb-dev
     # The HTTP API suite's WebSocket client, and promtool for its metrics page.
     libqt5websockets5-dev prometheus
+    # Keys during calls: X11 key grabs through Qt's display connection; the
+    # suite's other program with the focus is xmessage (x11-utils).
+    libxcb1-dev libxcb-keysyms1-dev libqt5x11extras5-dev x11-utils
 )
 
 # A package the archive offers (apt-cache knows a candidate for it).
