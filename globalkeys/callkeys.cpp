@@ -113,6 +113,8 @@ void CallKeys::pressed(int index)
         auto* button = m_window->findChild<QPushButton*>(QStringLiteral("pushButton_AutoFraming"));
         if (button && button->isEnabled()) {
             button->click();
+        } else {
+            qInfo().noquote() << "keys during calls: auto framing needs a camera showing";
         }
         break;
     }
