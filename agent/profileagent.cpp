@@ -2,6 +2,7 @@
 
 #include "cameracontrols.h"
 #include "cameraprofilestore.h"
+#include "controlchangewatcher.h"
 #include "devicecatalog.h"
 #include "devicechangenotifier.h"
 #include "systemresumenotifier.h"
@@ -11,7 +12,7 @@
 #include <algorithm>
 
 namespace {
-// Another program's change is set back within this.
+// The window is looked for this often.
 constexpr int kHeldCheckMs = 500;
 // udev gives the user access to a new node a moment after the kernel makes it.
 constexpr int kRetryMs = 500;
@@ -35,10 +36,12 @@ ProfileAgent::ProfileAgent(QObject* parent)
 
 QString ProfileAgent::watchingWhat() const
 {
-    return QStringLiteral("cameras: %1; resume: %2")
+    return QStringLiteral("cameras: %1; resume: %2; held values: the cameras' control events, "
+                          "else read back every %3 s")
         .arg(m_devices->isEventDriven() ? QStringLiteral("the kernel's device events")
                                         : QStringLiteral("looked for regularly"),
-             m_resume->isWatching() ? QStringLiteral("logind") : QStringLiteral("not told here"));
+             m_resume->isWatching() ? QStringLiteral("logind") : QStringLiteral("not told here"))
+        .arg(ControlChangeWatcher::readBackIntervalMs() / 1000.0);
 }
 
 QList<VideoInputInfo> ProfileAgent::presentCameras() const
@@ -100,7 +103,8 @@ void ProfileAgent::camerasChanged()
             continue;
         }
         const QString key = CameraProfileStore::keyOf(camera);
-        m_present.append({camera, key});
+        m_present.append({camera, key, nullptr});
+        watchControls(m_present.last());
         emit cameraPlugged(camera);
         if (CameraProfileStore::restoreOnConnect() &&
             apply(camera, key, QStringLiteral("plugged in"), false) == Outcome::Unreachable) {
@@ -110,6 +114,19 @@ void ProfileAgent::camerasChanged()
         }
     }
     emit camerasListed(now);
+}
+
+void ProfileAgent::watchControls(Present& present)
+{
+    if (present.changes) {
+        return;
+    }
+    present.changes.reset(ControlChangeWatcher::create(present.camera.deviceName(), nullptr));
+    if (present.changes) {
+        const VideoInputInfo camera = present.camera;
+        connect(present.changes.get(), &ControlChangeWatcher::changed, this,
+                [this, camera] { controlsChanged(camera); });
+    }
 }
 
 void ProfileAgent::retryPending()
@@ -125,6 +142,12 @@ void ProfileAgent::retryPending()
                              QStringLiteral(": could not be opened; its profile was not applied"));
             } else {
                 m_pending.append(camera);
+            }
+            continue;
+        }
+        for (Present& present : m_present) {
+            if (present.camera == camera) {
+                watchControls(present);
             }
         }
     }
@@ -160,8 +183,24 @@ void ProfileAgent::keepHeldProfiles()
     if (!m_window->isWindowOpen()) {
         m_window->look();
     }
+    if (++m_heldTicks < ControlChangeWatcher::readBackIntervalMs() / kHeldCheckMs) {
+        return;
+    }
+    m_heldTicks = 0;
     for (const Present& present : m_present) {
-        if (!m_pending.contains(present.camera) && CameraProfileStore::held(present.key)) {
+        if (!present.changes && !m_pending.contains(present.camera) &&
+            CameraProfileStore::held(present.key)) {
+            apply(present.camera, present.key, QStringLiteral("set back"), true);
+        }
+    }
+}
+
+// Also told of the agent's own writes, which then find nothing to write.
+void ProfileAgent::controlsChanged(const VideoInputInfo& camera)
+{
+    for (const Present& present : m_present) {
+        if (present.camera == camera && !m_pending.contains(camera) &&
+            CameraProfileStore::held(present.key)) {
             apply(present.camera, present.key, QStringLiteral("set back"), true);
         }
     }

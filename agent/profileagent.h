@@ -7,6 +7,9 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <memory>
+
+class ControlChangeWatcher;
 class DeviceChangeNotifier;
 class WindowWatch;
 class SystemResumeNotifier;
@@ -51,6 +54,7 @@ public slots:
 
 private slots:
     void keepHeldProfiles();
+    void controlsChanged(const VideoInputInfo& camera);
     void retryPending();
     void windowOpened();
     void cameraLeftByWindow(const QString& deviceName);
@@ -60,6 +64,9 @@ private:
     {
         VideoInputInfo camera;
         QString key;
+        // The camera's own word of changes; null where it gives none, and
+        // then a held profile is read back instead.
+        std::shared_ptr<ControlChangeWatcher> changes;
     };
     enum class Outcome
     {
@@ -69,6 +76,9 @@ private:
 
     QList<VideoInputInfo> usbCameras() const;
     QString label(const VideoInputInfo& camera) const;
+    // Listens to the camera's control events, where it has them and can be
+    // opened already.
+    void watchControls(Present& present);
     // `key` is the camera's profile key, found once when it came.
     Outcome apply(const VideoInputInfo& camera, const QString& key, const QString& why,
                   bool heldOnly);
@@ -81,5 +91,6 @@ private:
     QList<VideoInputInfo> m_applied;
     int m_retries = 0;
     QTimer m_heldTimer;
+    int m_heldTicks = 0;
     QTimer m_retryTimer;
 };

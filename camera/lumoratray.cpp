@@ -1,5 +1,6 @@
 #include "lumoratray.h"
 
+#include "callkeys.h"
 #include "cameramover.h"
 #include "cameraprofilestore.h"
 #include "devicecatalog.h"
@@ -12,6 +13,7 @@
 #include <QMenu>
 #include <QSettings>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -35,14 +37,25 @@ LumoraTray::LumoraTray(QWidget* window)
                        "QMenu::item:selected { background: #e8892b; color: #ffffff; }"
                        "QMenu::item:disabled { color: #8a8a8a; }"
                        "QMenu::separator { height: 1px; background: #555; margin: 3px 6px; }"));
+    // The keys' switch tells there why it is off, or which keys it holds.
+    m_menu->setToolTipsVisible(true);
     connect(m_menu, &QMenu::aboutToShow, this, &LumoraTray::rebuildMenu);
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_icon = new QSystemTrayIcon(QIcon(QStringLiteral(":/Icon/logo.png")), this);
+    }
+    // Keys switched on in an earlier run are grabbed now, the tray or not.
+    m_keys = new CallKeys(window, this);
+    connect(m_keys, &CallKeys::keysRefused, this, &LumoraTray::tellRefusedKeys);
+    if (!m_keys->refused().isEmpty()) {
+        // Once the tray shows, so that the note comes from it.
+        QTimer::singleShot(0, this, [this] { tellRefusedKeys(m_keys->refusalText()); });
+    }
     rebuildMenu();
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (!m_icon) {
         qInfo().noquote() << "tray: this desktop shows no tray icons; Lumora runs as a window only";
         QApplication::setQuitOnLastWindowClosed(true);
         return;
     }
-    m_icon = new QSystemTrayIcon(QIcon(QStringLiteral(":/Icon/logo.png")), this);
     m_icon->setToolTip(QStringLiteral("Lumora"));
     m_icon->setContextMenu(m_menu);
     connect(m_icon, &QSystemTrayIcon::activated, this,
@@ -93,6 +106,7 @@ void LumoraTray::rebuildMenu()
     login->setCheckable(true);
     login->setChecked(LoginAutostart::isEnabled());
     connect(login, &QAction::toggled, this, &LumoraTray::setStartAtLogin);
+    addCallKeysSwitch();
     m_menu->addSeparator();
     connect(m_menu->addAction(QStringLiteral("Quit")), &QAction::triggered, qApp,
             &QApplication::quit);
@@ -141,6 +155,37 @@ bool LumoraTray::recallPreset(const VideoInputInfo& camera, int number)
     }
     m_mover = new CameraMover(*m_main, *m_zoom, this);
     return m_mover->moveTo(position);
+}
+
+void LumoraTray::addCallKeysSwitch()
+{
+    QAction* keys = m_menu->addAction(QStringLiteral("Keys during calls"));
+    keys->setCheckable(true);
+    keys->setChecked(m_keys->isOn());
+    const QString unavailable = m_keys->unavailableReason();
+    keys->setEnabled(unavailable.isEmpty());
+    if (!unavailable.isEmpty()) {
+        keys->setText(QStringLiteral("Keys during calls (not in this session)"));
+        keys->setToolTip(unavailable);
+    } else {
+        QStringList lines = m_keys->isOn() ? m_keys->summary() : QStringList();
+        lines << m_keys->refused();
+        keys->setToolTip(lines.isEmpty() ? QStringLiteral("Presets, pan, tilt, zoom and auto "
+                                                          "framing from the keyboard while "
+                                                          "another program has the focus")
+                                         : lines.join(QLatin1Char('\n')));
+    }
+    connect(keys, &QAction::toggled, m_keys, &CallKeys::setOn);
+}
+
+// Said where the user sees it: a note from the tray, else a message box.
+void LumoraTray::tellRefusedKeys(const QString& text)
+{
+    if (m_icon && m_icon->isVisible()) {
+        m_icon->showMessage(QStringLiteral("Lumora"), text, QSystemTrayIcon::Warning);
+        return;
+    }
+    DialogSeam::information(nullptr, QStringLiteral("Notice"), text);
 }
 
 void LumoraTray::setKeepRunning(bool on)

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class CallKeys;
 class CameraMover;
 class QAction;
 class QMenu;
@@ -15,7 +16,8 @@ class Vorn_CameraProperty;
 
 // The window's icon in the desktop's tray: the window brought back, each
 // camera's nine presets at hand without switching to it, whether closing
-// the window ends the program, whether Lumora starts at login, and Quit.
+// the window ends the program, whether Lumora starts at login, the switch
+// of the keys during calls, and Quit.
 // Where the desktop has no tray, it says so once and the program behaves
 // as without it.
 class LumoraTray : public QObject
@@ -32,6 +34,7 @@ public:
     // Kept in the user's settings; off unless the user switched it on, so
     // closing the window ends the program.
     static bool keepsRunning();
+    CallKeys* callKeys() const { return m_keys; }
 
 public slots:
     void rebuildMenu();
@@ -42,10 +45,13 @@ private:
     void addCameraMenus();
     void setKeepRunning(bool on);
     void setStartAtLogin(bool on);
+    void addCallKeysSwitch();
+    void tellRefusedKeys(const QString& text);
 
     QWidget* m_window;
     QMenu* m_menu;
     QSystemTrayIcon* m_icon = nullptr;
+    CallKeys* m_keys = nullptr;
     // The camera a recall moves: kept until the next recall, as the move
     // glides on after the menu has closed.
     std::unique_ptr<Vorn_CameraProperty> m_main, m_zoom;

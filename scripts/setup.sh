@@ -36,6 +36,9 @@ PACKAGES=(
     libqt5websockets5-dev prometheus
     # The web remote's test: a headless browser driven through DevTools.
     chromium python3-websocket
+    # Keys during calls: X11 key grabs through Qt's display connection; the
+    # suite's other program with the focus is xmessage (x11-utils).
+    libxcb1-dev libxcb-keysyms1-dev libqt5x11extras5-dev x11-utils
 )
 
 # A package the archive offers (apt-cache knows a candidate for it).

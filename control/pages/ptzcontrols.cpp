@@ -10,6 +10,9 @@
 #include <QPushButton>
 #include <QToolTip>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // A press held this long saves instead of recalling.
@@ -227,20 +230,27 @@ bool PtzControls::handleKey(QKeyEvent* event)
         }
         return true;
     }
+    // Held keys repeat; the motion starts with the first press and ends
+    // with the last release, as a held button does.
+    if (event->isAutoRepeat()) {
+        return std::any_of(std::begin(kKeys), std::end(kKeys),
+                           [event](const auto& entry) { return entry.key == event->key(); });
+    }
+    return padKey(event->key(), press);
+}
+
+bool PtzControls::padKey(int key, bool press)
+{
     for (const auto& entry : kKeys) {
-        if (event->key() != entry.key) {
+        if (key != entry.key) {
             continue;
         }
-        // Held keys repeat; the motion starts with the first press and ends
-        // with the last release, as a held button does.
-        if (!event->isAutoRepeat()) {
-            auto* button = m_page->findChild<QPushButton*>(QLatin1String(entry.button));
-            button->setDown(press);
-            if (press) {
-                emit button->pressed();
-            } else {
-                emit button->released();
-            }
+        auto* button = m_page->findChild<QPushButton*>(QLatin1String(entry.button));
+        button->setDown(press);
+        if (press) {
+            emit button->pressed();
+        } else {
+            emit button->released();
         }
         return true;
     }

@@ -33,6 +33,10 @@ public:
     // camera's part follows on the control worker.
     bool recall(int number);
     bool save(int number);
+    // One of the keys above (Qt::Key_Left, _Right, _Up, _Down, _Plus, _Minus,
+    // _Home) pressed or released as its pad button; false for any other key.
+    // Shortcuts from outside the window drive the pad through it too.
+    bool padKey(int key, bool press);
 
 public slots:
     void setActive(bool active);

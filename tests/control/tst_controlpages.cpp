@@ -1,6 +1,7 @@
 // The video and audio pages against simulated cameras, alone and inside the
 // real main window: the tests assert on the requests the camera received.
 
+#include "callkeys.h"
 #include "cameracontrols.h"
 #include "cameramover.h"
 #include "cameraprofilestore.h"
@@ -521,9 +522,12 @@ private slots:
         QStringList entries;
         for (QAction* action : tray.menu()->actions())
             entries << action->text();
+        const QString keys = tray.callKeys()->unavailableReason().isEmpty()
+                                 ? "Keys during calls"
+                                 : "Keys during calls (not in this session)";
         QCOMPARE(entries, QStringList({"Open Lumora", "", "Lumora Simulated Camera", "",
                                        "Keep running when the window closes", "Start when I log in",
-                                       "", "Quit"}));
+                                       keys, "", "Quit"}));
         const QList<QAction*> presets = tray.menu()->actions()[2]->menu()->actions();
         QVERIFY(presets.size() == 9 && !presets[2]->isEnabled() && presets[3]->isEnabled());
         presets[3]->trigger();

@@ -1,8 +1,10 @@
+#include "cameraprofilestore.h"
 #include "controlchannel.h"
 #include "devicecatalog.h"
 #include "framedecoder.h"
 #include "mainwindowinspector.h"
 #include "privatepulseserver.h"
+#include "profileagent.h"
 #include "rgbconverter.h"
 #include "rgbframe.h"
 #include "scripteddialogs.h"
@@ -11,6 +13,7 @@
 #include "v4l2capturesource.h"
 #include "vorn_ffmpeglib.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -426,6 +429,50 @@ private slots:
     {
         for (const auto& [mainUnit, zoomUnit] : {std::pair(4, 6), {24, 26}})
             controlsReachUnits(mainUnit, zoomUnit);
+    }
+
+    // The agent keeps a held profile through the camera's control events:
+    // another client's change of a held value is set back within a second, a
+    // value outside the profile is left alone; the writes counted at the node.
+    void agentSetsBackHeldValuesOnControlEvents()
+    {
+        const QString path = QString("/dev/video%1").arg(node);
+        VideoInputInfo camera;
+        for (const VideoInputInfo& input : DeviceCatalog::instance().videoInputs())
+            if (input.deviceName() == path)
+                camera = input;
+        const QString key = CameraProfileStore::keyOf(camera);
+        CameraProfileStore::setValues(key, {{"contrast", 30}});
+        CameraProfileStore::setHeld(key, true);
+        qRegisterMetaType<VideoInputInfo>("VideoInputInfo");
+        ProfileAgent agent;
+        QSignalSpy written(&agent, &ProfileAgent::controlsWritten);
+        uvcdev_take_log();
+        agent.start();
+        QCOMPARE(written.count(), 1);
+        const int other = ::open(qPrintable(path), O_RDWR);
+        QElapsedTimer clock;
+        clock.start();
+        v4l2_control change{V4L2_CID_CONTRAST, 70};
+        QCOMPARE(::ioctl(other, VIDIOC_S_CTRL, &change), 0);
+        QVERIFY(written.wait(kWaitMs));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QString log = uvcdev_take_log();
+        QVERIFY2(log.contains("VIDIOC_DQEVENT id=0x00980901 value=70"), qPrintable(log));
+        QCOMPARE(log.count("VIDIOC_S_CTRL id=0x00980901 value=30 "), 2); // at start, set back
+
+        change = {V4L2_CID_AUTO_WHITE_BALANCE, 0};
+        QCOMPARE(::ioctl(other, VIDIOC_S_CTRL, &change), 0);
+        // Told of it, the agent reads its profile's value and writes nothing.
+        QTRY_VERIFY_WITH_TIMEOUT((log += uvcdev_take_log())
+                                     .section("DQEVENT id=0x0098090c", 1)
+                                     .contains("VIDIOC_G_CTRL id=0x00980901"),
+                                 kWaitMs);
+        QCOMPARE(log.count("VIDIOC_S_CTRL"), 4);
+        QCOMPARE(written.count(), 2);
+        QVERIFY(::ioctl(other, VIDIOC_G_CTRL, &change) == 0 && change.value == 0);
+        ::close(other);
+        CameraProfileStore::clear(key);
     }
 };
 

@@ -275,6 +275,21 @@ int dequeue(Devices& d, int fd, Handle h, v4l2_buffer* b)
     }
 }
 
+// A value set through one handle is an event for every other that subscribed it.
+void tellOthers(Devices& d, const Camera& c, int fd, const v4l2_control& set)
+{
+    for (auto& [other, handle] : d.handles) {
+        if (other != fd && handle.camera.get() == &c && handle.subscribed.count(set.id)) {
+            v4l2_event e{};
+            e.type = V4L2_EVENT_CTRL;
+            e.id = set.id;
+            e.u.ctrl.changes = V4L2_EVENT_CTRL_CH_VALUE;
+            e.u.ctrl.value = set.value;
+            handle.events.push_back(e);
+        }
+    }
+}
+
 // Formats and rates as uvcvideo rounds them: an unknown format falls back to
 // the first, the size to the one that overlaps the request most, the rate to
 // the nearest. A request that takes the stream while another handle holds it
@@ -369,7 +384,32 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         const int r = setting ? c.controls->setControl(ctrl) : c.controls->getControl(ctrl);
         note(d, "%s id=0x%08x value=%d result=%d", setting ? "VIDIOC_S_CTRL" : "VIDIOC_G_CTRL",
              ctrl->id, ctrl->value, r);
+        if (setting && r == 0)
+            tellOthers(d, c, fd, *ctrl);
         return r;
+    }
+    case VIDIOC_SUBSCRIBE_EVENT:
+    case VIDIOC_UNSUBSCRIBE_EVENT: { // control events only, as uvcvideo's
+        auto* s = static_cast<v4l2_event_subscription*>(arg);
+        v4l2_query_ext_ctrl e{};
+        e.id = s->id;
+        if (s->type != V4L2_EVENT_CTRL || c.controls->queryExtControl(&e) < 0)
+            return -EINVAL;
+        if (request == VIDIOC_SUBSCRIBE_EVENT)
+            it->second.subscribed.insert(s->id);
+        else
+            it->second.subscribed.erase(s->id);
+        return 0;
+    }
+    case VIDIOC_DQEVENT: {
+        std::deque<v4l2_event>& events = it->second.events;
+        if (events.empty())
+            return -ENOENT;
+        const v4l2_event e = events.front();
+        events.pop_front();
+        *static_cast<v4l2_event*>(arg) = e;
+        note(d, "VIDIOC_DQEVENT id=0x%08x value=%lld", e.id, (long long)e.u.ctrl.value);
+        return 0;
     }
     case VIDIOC_G_EXT_CTRLS:
     case VIDIOC_S_EXT_CTRLS: { // one by one, as uvcvideo does
@@ -379,6 +419,8 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
             v4l2_control one{x.id, x.value};
             const int r = request == VIDIOC_S_EXT_CTRLS ? c.controls->setControl(&one)
                                                         : c.controls->getControl(&one);
+            if (r == 0 && request == VIDIOC_S_EXT_CTRLS)
+                tellOthers(d, c, fd, one);
             if ((x.value = one.value, r) < 0)
                 return r;
         }
@@ -539,16 +581,20 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
 }
 
 // As uvcvideo's poll: readable once the owner's next picture is complete, an
-// error while the handle does not stream, a hang-up once the camera is gone.
-short nodeEvents(const Handle& h, int fd, int64_t now)
+// error while the handle does not stream (only when asked to read, as vb2),
+// POLLPRI while an event waits, everything once the camera is gone.
+short nodeEvents(const Handle& h, int fd, int64_t now, short wanted)
 {
     Camera& c = *h.camera;
+    const short pending = h.events.empty() ? 0 : POLLPRI;
     if (!c.plugged)
-        return POLLERR | POLLHUP;
+        return POLLERR | POLLHUP | POLLPRI;
+    if (!(wanted & (POLLIN | POLLRDNORM)))
+        return pending;
     if (h.metadata || !c.streaming || c.owner != fd)
-        return POLLERR;
+        return POLLERR | pending;
     advance(c, now);
-    return c.done.empty() ? 0 : POLLIN | POLLRDNORM;
+    return (c.done.empty() ? 0 : POLLIN | POLLRDNORM) | pending;
 }
 
 } // namespace uvcdev

@@ -23,6 +23,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -84,6 +85,8 @@ struct Handle
 {
     std::shared_ptr<Camera> camera;
     bool metadata = false, nonblocking = false;
+    std::set<uint32_t> subscribed; // controls whose V4L2_EVENT_CTRL it takes
+    std::deque<v4l2_event> events; // not yet dequeued
 };
 
 struct Devices
@@ -110,7 +113,7 @@ void releaseStream(Camera& c);
 // The answer to an ioctl of a node's descriptor, -errno on failure; 1 when
 // the descriptor is not a node.
 int nodeIoctl(int fd, unsigned long request, void* arg);
-short nodeEvents(const Handle& h, int fd, int64_t now);
+short nodeEvents(const Handle& h, int fd, int64_t now, short wanted);
 // The camera's picture number frame in that mode; empty if it cannot be made.
 const std::string& picture(const Mode& mode, int64_t frame);
 

@@ -63,7 +63,7 @@ int openNode(int node, int flags)
         return failWith(ENOENT);
     const int fd = memfd_create("uvcdev", (flags & O_CLOEXEC) ? MFD_CLOEXEC : 0);
     if (fd >= 0)
-        d.handles[fd] = Handle{c, c->node != node, (flags & O_NONBLOCK) != 0};
+        d.handles[fd] = Handle{c, c->node != node, (flags & O_NONBLOCK) != 0, {}, {}};
     return fd;
 }
 
@@ -244,8 +244,8 @@ UVCDEV_API int poll(pollfd* fds, nfds_t count, int timeoutMs)
                 if (it == d.handles.end())
                     continue;
                 others[i].fd = -1; // the real poll skips it
-                fds[i].revents =
-                    nodeEvents(it->second, fds[i].fd, now) & (fds[i].events | POLLERR | POLLHUP);
+                fds[i].revents = nodeEvents(it->second, fds[i].fd, now, fds[i].events) &
+                                 (fds[i].events | POLLERR | POLLHUP);
                 ready += fds[i].revents != 0;
                 if (it->second.camera->streaming)
                     due = std::min(due, it->second.camera->dueNs());
