@@ -220,7 +220,7 @@ private slots:
             AVCodecParameters* parameters = avcodec_parameters_alloc();
             {
                 V4l2CaptureSource source(QString("/dev/video%1").arg(node));
-                QVERIFY2(source.open(1280, 720, 30), camera);
+                QVERIFY2(source.open({1280, 720, 30}), camera);
                 avcodec_parameters_copy(parameters, source.codecParameters());
                 const int64_t period = std::llround(1e6 / source.frameRate());
                 QList<int64_t> times;
@@ -268,7 +268,7 @@ private slots:
         node = uvcdev_plug("Mute Cam|mute|4,6");
         const int before = mappings();
         V4l2CaptureSource source(QString("/dev/video%1").arg(node));
-        QVERIFY(!source.open(1280, 720, 30));
+        QVERIFY(!source.open({1280, 720, 30}));
         QCOMPARE(mappings(), before);
         QCOMPARE(uvcdev_streaming_handles(), 0);
     }
