@@ -1,5 +1,6 @@
 #include "vorn_cam.h"
 
+#include "capturemodechooser.h"
 #include "devicecatalog.h"
 #include "dialogseam.h"
 #include "framescaler.h"
@@ -113,6 +114,8 @@ Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
     connect(captureLib, &Vorn_FFmpeglib::captureStarted, this,
             &Vorn_Cam::captureLib_captureStarted);
     sharedMemory = new Vorn_SharedMemory;
+    modeChooser =
+        new CaptureModeChooser(ui->comboBox_mode, ui->pushButton_preview, captureLib, this);
 
     ui->bt_video->setChecked(true);
     ui->pushButton_preview->setCheckable(true);
@@ -171,6 +174,8 @@ Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
     connect(this, &Vorn_Cam::signalReboot, upgradePage, &Vorn_settingUpgrade::captureState);
     connect(this, &Vorn_Cam::signalReboot, this, &Vorn_Cam::captureState);
     connect(this, &Vorn_Cam::signalReboot, ptzControls, &PtzControls::setActive);
+    connect(this, &Vorn_Cam::signalReboot, modeChooser, &CaptureModeChooser::setActive);
+    connect(ui->bt_record, &QPushButton::toggled, modeChooser, &CaptureModeChooser::setRecording);
     // A factory reset forgets the presets; every reading shows what is kept.
     connect(settingVideo, &Vorn_SettingVideo::checkUpStatus, ptzControls, &PtzControls::refresh);
     connect(ui->pushButton_register, &QPushButton::toggled, this,
@@ -226,6 +231,8 @@ void Vorn_Cam::styleComboBox()
 {
     ui->comboBox->setView(new QListView(ui->comboBox));
     ui->comboBox->setStyleSheet(QString::fromLatin1(kComboBoxStyle));
+    ui->comboBox_mode->setView(new QListView(ui->comboBox_mode));
+    ui->comboBox_mode->setStyleSheet(QString::fromLatin1(kComboBoxStyle));
 }
 
 // ---------------------------------------------------------------------------
@@ -387,6 +394,7 @@ void Vorn_Cam::openCamera(int key)
     // name another camera as soon as an identical one before it leaves.
     captureLib->SetCaptureDevice(device.camera.deviceName().toUtf8().toStdString());
     cameraInfo = device.camera;
+    modeChooser->setCamera(cameraInfo);
 
     settingVideo->setCameraInfo(cameraInfo);
     settingVideo->captureState(true);

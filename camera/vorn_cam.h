@@ -18,6 +18,7 @@ class QLabel;
 class QMovie;
 class QSlider;
 class QTimer;
+class CaptureModeChooser;
 class ProfileKeeper;
 class PtzControls;
 class Vorn_FFmpeglib;
@@ -113,6 +114,7 @@ private:
     ProfileKeeper* profileKeeper = nullptr;
     PtzControls* ptzControls = nullptr;
     Vorn_FFmpeglib* captureLib = nullptr;
+    CaptureModeChooser* modeChooser = nullptr;
     Vorn_SharedMemory* sharedMemory = nullptr;
     QSlider* volumeSlider = nullptr;
     QLabel* volumeLabel = nullptr;

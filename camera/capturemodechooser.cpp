@@ -1,0 +1,98 @@
+#include "capturemodechooser.h"
+
+#include "cameraprofilestore.h"
+#include "framesourcefactory.h"
+#include "vorn_ffmpeglib.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDebug>
+
+namespace {
+
+// The size the window has always asked for; the camera's best format and
+// 30 fps there.
+const CaptureMode kDefaultMode(1280, 720, 30);
+
+QString itemText(const CaptureMode& mode)
+{
+    return CaptureMode(mode.width(), mode.height(), mode.fps()).toString() + QLatin1Char(' ') +
+           CaptureMode::formatName(mode.format()).toUpper();
+}
+
+} // namespace
+
+CaptureModeChooser::CaptureModeChooser(QComboBox* box, QAbstractButton* previewSwitch,
+                                       Vorn_FFmpeglib* capture, QObject* parent)
+    : QObject(parent), m_box(box), m_previewSwitch(previewSwitch), m_capture(capture),
+      m_mode(kDefaultMode)
+{
+    m_box->setToolTip(QStringLiteral("The camera's picture size, frame rate and format"));
+    connect(m_box, QOverload<int>::of(&QComboBox::activated), this, &CaptureModeChooser::chosen);
+    updateEnabled();
+}
+
+void CaptureModeChooser::setCamera(const VideoInputInfo& camera)
+{
+    m_profileKey = camera.isNull() ? QString() : CameraProfileStore::keyOf(camera);
+    m_modes = camera.isNull() ? QList<CaptureMode>()
+                              : CaptureMode::sorted(listCaptureModes(camera.deviceName()));
+    const CaptureMode kept =
+        m_profileKey.isEmpty()
+            ? CaptureMode()
+            : CaptureMode::fromString(CameraProfileStore::captureMode(m_profileKey));
+    // A kept mode the camera no longer lists (other firmware) is passed over.
+    const CaptureMode chosen = kept.isNull() ? CaptureMode() : CaptureMode::find(m_modes, kept);
+    apply(chosen.isNull() ? kDefaultMode : chosen);
+
+    m_box->clear();
+    for (const CaptureMode& mode : m_modes) {
+        m_box->addItem(itemText(mode), mode.toString());
+    }
+    CaptureMode shown = CaptureMode::find(m_modes, m_mode);
+    if (shown.isNull()) {
+        shown = CaptureMode::nearest(m_modes, m_mode);
+    }
+    m_box->setCurrentIndex(m_modes.indexOf(shown));
+    setActive(!camera.isNull());
+}
+
+void CaptureModeChooser::setActive(bool active)
+{
+    m_active = active;
+    updateEnabled();
+}
+
+void CaptureModeChooser::setRecording(bool recording)
+{
+    m_recording = recording;
+    updateEnabled();
+}
+
+void CaptureModeChooser::updateEnabled()
+{
+    m_box->setEnabled(m_active && !m_recording && !m_modes.isEmpty());
+}
+
+void CaptureModeChooser::apply(const CaptureMode& mode)
+{
+    m_mode = mode;
+    m_capture->SetVideoMode(mode.toString().toStdString());
+}
+
+void CaptureModeChooser::chosen(int index)
+{
+    if (index < 0 || index >= m_modes.size() || m_modes.at(index) == m_mode) {
+        return;
+    }
+    apply(m_modes.at(index));
+    qDebug().noquote() << "capture mode:" << m_mode.toString();
+    if (!m_profileKey.isEmpty()) {
+        CameraProfileStore::setCaptureMode(m_profileKey, m_mode.toString());
+    }
+    // A start stops the running capture first; the frames then come at the
+    // new size, which the preview letterboxes as any other.
+    if (m_previewSwitch->isChecked() && m_capture->CaptureIsOpen()) {
+        m_capture->StartCaptureAsync();
+    }
+}
