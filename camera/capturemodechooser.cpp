@@ -7,12 +7,14 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDebug>
+#include <QEvent>
 
 namespace {
 
 // The size the window has always asked for; the camera's best format and
 // 30 fps there.
 const CaptureMode kDefaultMode(1280, 720, 30);
+constexpr int kGap = 6;
 
 QString itemText(const CaptureMode& mode)
 {
@@ -22,14 +24,33 @@ QString itemText(const CaptureMode& mode)
 
 } // namespace
 
-CaptureModeChooser::CaptureModeChooser(QComboBox* box, QAbstractButton* previewSwitch,
-                                       Vorn_FFmpeglib* capture, QObject* parent)
-    : QObject(parent), m_box(box), m_previewSwitch(previewSwitch), m_capture(capture),
-      m_mode(kDefaultMode)
+CaptureModeChooser::CaptureModeChooser(QComboBox* box, QWidget* besides,
+                                       QAbstractButton* previewSwitch, Vorn_FFmpeglib* capture,
+                                       QObject* parent)
+    : QObject(parent), m_box(box), m_besides(besides), m_previewSwitch(previewSwitch),
+      m_capture(capture), m_mode(kDefaultMode)
 {
+    m_besides->installEventFilter(this);
+    place();
     m_box->setToolTip(QStringLiteral("The camera's picture size, frame rate and format"));
     connect(m_box, QOverload<int>::of(&QComboBox::activated), this, &CaptureModeChooser::chosen);
     updateEnabled();
+}
+
+bool CaptureModeChooser::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_besides &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        place();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CaptureModeChooser::place()
+{
+    // The bar's own gap between neighbours.
+    const QRect list = m_besides->geometry();
+    m_box->move(list.right() + 1 + kGap, list.y() + (list.height() - m_box->height()) / 2);
 }
 
 void CaptureModeChooser::setCamera(const VideoInputInfo& camera)

@@ -114,8 +114,8 @@ Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
     connect(captureLib, &Vorn_FFmpeglib::captureStarted, this,
             &Vorn_Cam::captureLib_captureStarted);
     sharedMemory = new Vorn_SharedMemory;
-    modeChooser =
-        new CaptureModeChooser(ui->comboBox_mode, ui->pushButton_preview, captureLib, this);
+    modeChooser = new CaptureModeChooser(ui->comboBox_mode, ui->comboBox, ui->pushButton_preview,
+                                         captureLib, this);
 
     ui->bt_video->setChecked(true);
     ui->pushButton_preview->setCheckable(true);

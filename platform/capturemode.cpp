@@ -16,14 +16,16 @@ long long hundredths(double fps)
     return std::llround(fps * 100);
 }
 
+// From the hundredths, so that the text reads back as the same rate.
 QString rateText(double fps)
 {
-    QString text = QString::number(fps, 'f', 2);
-    while (text.endsWith(QLatin1Char('0'))) {
-        text.chop(1);
-    }
-    if (text.endsWith(QLatin1Char('.'))) {
-        text.chop(1);
+    const long long rate = hundredths(fps);
+    QString text = QString::number(rate / 100);
+    if (rate % 100 != 0) {
+        text += QLatin1Char('.') + QStringLiteral("%1").arg(rate % 100, 2, 10, QLatin1Char('0'));
+        if (text.endsWith(QLatin1Char('0'))) {
+            text.chop(1);
+        }
     }
     return text;
 }
@@ -88,7 +90,7 @@ CaptureMode CaptureMode::fromString(const QString& text)
     // 8K and 1000 fps are past anything a UVC camera sends; beyond them a
     // typo is likelier.
     if (width < 16 || height < 16 || width > 7680 || height > 4320 || fps > 1000 ||
-        (match.capturedLength(3) > 0 && fps <= 0)) {
+        (match.capturedLength(3) > 0 && hundredths(fps) <= 0)) {
         return {};
     }
     Format format = Format::Any;
