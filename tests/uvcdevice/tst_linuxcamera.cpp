@@ -385,6 +385,54 @@ private slots:
                                     1280 * 3) >= 0);
     }
 
+    // lumora-ctl on the V4L2 path: the modes the driver lists, one it lacks
+    // refused, and 1920x1080 recorded on the camera's own frame clock.
+    void lumoraCtlCapturesInTheModesTheCameraLists()
+    {
+        const auto ctl = [](const QString& program, const QStringList& args) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("LD_PRELOAD", program.isEmpty() ? UVCDEVICE_PRELOAD : "");
+            environment.insert("UVCDEV_KEEP_PRELOAD", "1");
+            environment.insert("UVCDEV_CAMERAS", kCamera);
+            QProcess tool;
+            tool.setProcessEnvironment(environment);
+            tool.start(program.isEmpty() ? QCoreApplication::applicationDirPath() + "/lumora-ctl"
+                                         : program,
+                       args);
+            tool.waitForFinished(2 * kWaitMs);
+            return std::pair(tool.exitCode(),
+                             QString(tool.readAll() + tool.readAllStandardError()));
+        };
+        QCOMPARE(ctl({}, {"modes", "0"}),
+                 std::pair(0, QString("3840x2160@30 mjpeg\n1920x1080@60 mjpeg\n1920x1080@30 mjpeg\n"
+                                      "1280x720@30 mjpeg\n1280x720@25 mjpeg\n1280x720@15 mjpeg\n"
+                                      "1280x720@10 yuyv\n640x480@30 yuyv\n")));
+        const auto [refused, why] = ctl({}, {"record", "0", "x.mp4", "--mode", "1920x1080@15"});
+        QVERIFY2(refused == 1 && why.contains("has no mode 1920x1080@15"), qPrintable(why));
+        const QString file = folder.filePath("hd.mp4");
+        const auto [recorded, said] =
+            ctl({}, {"record", "0", file, "--seconds", "4", "--mode", "1920x1080@30"});
+        QVERIFY2(recorded == 0, qPrintable(said));
+        const FileFacts facts = inspectRecording(file);
+        QCOMPARE(QSize(facts.video.width, facts.video.height), QSize(1920, 1080));
+        const auto [probed, times] =
+            ctl("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                            "packet=pts_time", "-of", "csv=p=0", file});
+        QStringList stamps = times.split('\n', Qt::SkipEmptyParts);
+        std::sort(stamps.begin(), stamps.end(),
+                  [](auto& a, auto& b) { return a.toDouble() < b.toDouble(); });
+        QVERIFY2(probed == 0 && stamps.size() >= 40, qPrintable(times + said));
+        int single = 0;
+        for (int i = 2; i < stamps.size(); ++i) {
+            // Whole frame periods apart: the kernel's stamps, never read times
+            // (the first picture is dated at the start of the file).
+            const double periods = (stamps[i].toDouble() - stamps[i - 1].toDouble()) * 30;
+            QVERIFY2(periods > 0.5 && qAbs(periods - qRound(periods)) < 0.06, qPrintable(times));
+            single += qRound(periods) == 1;
+        }
+        QVERIFY2(single >= stamps.size() / 2, qPrintable(times));
+    }
+
     // Identical cameras record their own microphones, paired by the USB
     // device each shares with its camera (by name they would be crossed).
     void identicalCamerasRecordTheirOwnMicrophones()
