@@ -5,6 +5,7 @@
 #include "vorn_ffmpeglib.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDebug>
 #include <QEvent>
@@ -66,6 +67,9 @@ void CaptureModeChooser::setCamera(const VideoInputInfo& camera)
     const CaptureMode chosen = kept.isNull() ? CaptureMode() : CaptureMode::find(m_modes, kept);
     apply(chosen.isNull() ? kDefaultMode : chosen);
 
+    // The list lays its rows out as they come: with the style sheet's row
+    // height only once polished, which a window not shown yet is not.
+    m_box->view()->ensurePolished();
     m_box->clear();
     for (const CaptureMode& mode : m_modes) {
         m_box->addItem(itemText(mode), mode.toString());
