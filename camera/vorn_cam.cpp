@@ -1,6 +1,7 @@
 #include "vorn_cam.h"
 
 #include "cameradiscovery.h"
+#include "capturemodechooser.h"
 #include "devicecatalog.h"
 #include "previewpainter.h"
 #include "profilekeeper.h"
@@ -110,6 +111,8 @@ void Vorn_Cam::createCapture()
     connect(captureLib, &Vorn_FFmpeglib::captureStarted, this,
             &Vorn_Cam::captureLib_captureStarted);
     sharedMemory = new Vorn_SharedMemory;
+    modeChooser = new CaptureModeChooser(ui->comboBox_mode, ui->comboBox, ui->pushButton_preview,
+                                         captureLib, this);
 
     for (const VideoInputInfo& input : DeviceCatalog::instance().videoInputs()) {
         if (input.description() == virtualCameraName) {
@@ -173,6 +176,8 @@ void Vorn_Cam::connectWindow()
     connect(this, &Vorn_Cam::signalReboot, upgradePage, &Vorn_settingUpgrade::captureState);
     connect(this, &Vorn_Cam::signalReboot, this, &Vorn_Cam::captureState);
     connect(this, &Vorn_Cam::signalReboot, ptzControls, &PtzControls::setActive);
+    connect(this, &Vorn_Cam::signalReboot, modeChooser, &CaptureModeChooser::setActive);
+    connect(ui->bt_record, &QPushButton::toggled, modeChooser, &CaptureModeChooser::setRecording);
     // A factory reset forgets the presets; every reading shows what is kept.
     connect(settingVideo, &Vorn_SettingVideo::checkUpStatus, ptzControls, &PtzControls::refresh);
     connect(ui->pushButton_register, &QPushButton::toggled, this,
@@ -219,6 +224,8 @@ void Vorn_Cam::styleComboBox()
 {
     ui->comboBox->setView(new QListView(ui->comboBox));
     ui->comboBox->setStyleSheet(QString::fromLatin1(kComboBoxStyle));
+    ui->comboBox_mode->setView(new QListView(ui->comboBox_mode));
+    ui->comboBox_mode->setStyleSheet(QString::fromLatin1(kComboBoxStyle));
 }
 
 // ---------------------------------------------------------------------------
@@ -341,6 +348,7 @@ void Vorn_Cam::openCamera(int key)
     // name another camera as soon as an identical one before it leaves.
     captureLib->SetCaptureDevice(device.camera.deviceName().toUtf8().toStdString());
     cameraInfo = device.camera;
+    modeChooser->setCamera(cameraInfo);
 
     settingVideo->setCameraInfo(cameraInfo);
     settingVideo->captureState(true);

@@ -13,6 +13,7 @@
 #include <memory>
 
 class CameraDiscovery;
+class CaptureModeChooser;
 class PreviewPainter;
 class QButtonGroup;
 class QByteArray;
@@ -115,6 +116,7 @@ private:
     ProfileKeeper* profileKeeper = nullptr;
     PtzControls* ptzControls = nullptr;
     Vorn_FFmpeglib* captureLib = nullptr;
+    CaptureModeChooser* modeChooser = nullptr;
     Vorn_SharedMemory* sharedMemory = nullptr;
     VolumePopup* speakerPopup = nullptr;
     VolumePopup* micPopup = nullptr;

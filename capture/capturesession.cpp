@@ -70,7 +70,7 @@ CaptureSession::~CaptureSession()
     stop();
 }
 
-bool CaptureSession::launch(const CaptureTarget& target, int width, int height)
+bool CaptureSession::launch(const CaptureTarget& target, const CaptureMode& mode)
 {
     stop();
     const CaptureDevice device = resolveCaptureDevice(target);
@@ -90,13 +90,13 @@ bool CaptureSession::launch(const CaptureTarget& target, int width, int height)
     m_workerGeneration = m_generation;
     m_givenUp = false;
     m_gate = std::make_shared<OpenGate>();
-    m_worker = std::thread(&CaptureSession::run, this, device, width, height, m_gate);
+    m_worker = std::thread(&CaptureSession::run, this, device, mode, m_gate);
     return true;
 }
 
-bool CaptureSession::start(const CaptureTarget& target, int width, int height)
+bool CaptureSession::start(const CaptureTarget& target, const CaptureMode& mode)
 {
-    if (!launch(target, width, height)) {
+    if (!launch(target, mode)) {
         return false;
     }
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -114,9 +114,9 @@ bool CaptureSession::start(const CaptureTarget& target, int width, int height)
     return running;
 }
 
-bool CaptureSession::begin(const CaptureTarget& target, int width, int height, Settled settled)
+bool CaptureSession::begin(const CaptureTarget& target, const CaptureMode& mode, Settled settled)
 {
-    const bool launched = launch(target, width, height);
+    const bool launched = launch(target, mode);
     m_settled = std::move(settled);
     if (!launched) {
         postSettled(m_generation);
@@ -233,8 +233,7 @@ void CaptureSession::setPhase(Phase phase)
     m_phaseChanged.notify_all();
 }
 
-void CaptureSession::run(CaptureDevice device, int width, int height,
-                         std::shared_ptr<OpenGate> gate)
+void CaptureSession::run(CaptureDevice device, CaptureMode mode, std::shared_ptr<OpenGate> gate)
 {
     pthread_setname_np(pthread_self(), "lumora-capture");
     // Decoding keeps up with the camera on average; on a busy machine it
@@ -258,12 +257,12 @@ void CaptureSession::run(CaptureDevice device, int width, int height,
         // interrupt it; it is seen here instead.
         stopped = m_stop.load();
     }
-    const bool opened = !stopped && source->open(width, height, 30);
+    const bool opened = !stopped && source->open(mode);
     if (!leaveOpenGate(*gate)) {
         return; // the source closes the device as it goes
     }
     if (opened && !m_stop.load()) {
-        readLoop(*source, width, height);
+        readLoop(*source, mode.width(), mode.height());
     } else {
         qDebug().noquote() << "capture:" << deviceLabel << "could not be opened";
     }

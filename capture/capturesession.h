@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capturedevice.h"
+#include "capturemode.h"
 #include "framehandoff.h"
 
 #include <QString>
@@ -21,7 +22,7 @@ class QTimer;
 
 // One capture at a time, run by a worker thread: open the device, read,
 // decode, hand every decoded frame to a running recording, convert to
-// RGB888 at the requested size and pass it to the GUI thread.
+// RGB888 at the requested mode's size and pass it to the GUI thread.
 //
 // Recorder seam: the session reads the recorder slot it was given with
 // std::atomic_load, once per frame, so whoever sets or resets that slot
@@ -41,7 +42,7 @@ public:
 
     // Stops a running capture, then opens the named device and waits for
     // its first frame, for at most kOpenTimeoutMs. True when frames flow.
-    bool start(const CaptureTarget& target, int width, int height);
+    bool start(const CaptureTarget& target, const CaptureMode& mode);
     // Stops a running capture and starts opening the named device on the
     // worker without waiting for it. settled runs once, on the context's
     // thread, when the first frame came (true) or the device failed to open
@@ -49,7 +50,7 @@ public:
     // camera is known, in which case begin() returns false. A stop() or
     // another start before then cancels it: settled never runs for a capture
     // that is no longer the current one.
-    bool begin(const CaptureTarget& target, int width, int height, Settled settled);
+    bool begin(const CaptureTarget& target, const CaptureMode& mode, Settled settled);
     // Ends the capture and waits for the worker. Harmless at any time.
     void stop();
     // True from the first frame until the capture stops or the device
@@ -94,8 +95,8 @@ private:
         bool abandoned = false;
     };
 
-    bool launch(const CaptureTarget& target, int width, int height);
-    void run(CaptureDevice device, int width, int height, std::shared_ptr<OpenGate> gate);
+    bool launch(const CaptureTarget& target, const CaptureMode& mode);
+    void run(CaptureDevice device, CaptureMode mode, std::shared_ptr<OpenGate> gate);
     bool leaveOpenGate(OpenGate& gate);
     void joinOrAbandonWorker();
     void postSettled(unsigned generation);

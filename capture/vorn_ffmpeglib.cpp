@@ -23,9 +23,24 @@ Vorn_FFmpeglib::~Vorn_FFmpeglib()
 
 void Vorn_FFmpeglib::SetVideoSize(std::string size)
 {
-    if (!parseVideoSize(size, m_videoWidth, m_videoHeight)) {
+    int width = 0;
+    int height = 0;
+    if (!parseVideoSize(size, width, height)) {
         qWarning().noquote() << "capture: ignoring video size" << QString::fromStdString(size);
+        return;
     }
+    m_videoMode = CaptureMode(width, height, 30);
+}
+
+bool Vorn_FFmpeglib::SetVideoMode(const std::string& mode)
+{
+    const CaptureMode parsed = CaptureMode::fromString(QString::fromStdString(mode));
+    if (parsed.isNull()) {
+        qWarning().noquote() << "capture: ignoring video mode" << QString::fromStdString(mode);
+        return false;
+    }
+    m_videoMode = parsed;
+    return true;
 }
 
 void Vorn_FFmpeglib::SetCapture(std::string name, int ordinal)
@@ -44,14 +59,13 @@ void Vorn_FFmpeglib::SetCaptureDevice(std::string deviceName)
 
 bool Vorn_FFmpeglib::StartCapture()
 {
-    return m_session->start({m_captureName, m_captureOrdinal, m_captureDevice}, m_videoWidth,
-                            m_videoHeight);
+    return m_session->start({m_captureName, m_captureOrdinal, m_captureDevice}, m_videoMode);
 }
 
 bool Vorn_FFmpeglib::StartCaptureAsync()
 {
-    return m_session->begin({m_captureName, m_captureOrdinal, m_captureDevice}, m_videoWidth,
-                            m_videoHeight, [this](bool open) { emit captureStarted(open); });
+    return m_session->begin({m_captureName, m_captureOrdinal, m_captureDevice}, m_videoMode,
+                            [this](bool open) { emit captureStarted(open); });
 }
 
 bool Vorn_FFmpeglib::CaptureIsOpen()

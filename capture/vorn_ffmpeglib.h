@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capturemode.h"
 #include "vorn_ffmpeglib_export.h"
 
 #include <QObject>
@@ -21,8 +22,14 @@ public:
     explicit Vorn_FFmpeglib(QObject* parent = nullptr);
     ~Vorn_FFmpeglib() override;
 
-    // "WIDTHxHEIGHT", e.g. "1280x720": the size asked of the camera.
+    // "WIDTHxHEIGHT", e.g. "1280x720": the size asked of the camera, at
+    // 30 fps in the best format it has there.
     void SetVideoSize(std::string size);
+    // "WIDTHxHEIGHT@FPS[/FORMAT]" (CaptureMode's form), e.g.
+    // "1920x1080@60/mjpeg": the mode asked of the camera, from the next
+    // start on; frames come at its size. False (and nothing changed) for
+    // anything else.
+    bool SetVideoMode(const std::string& mode);
     // The camera by description (UTF-8) and same-name ordinal.
     void SetCapture(std::string name, int ordinal);
     // The camera by its system device path, the identity its controls are
@@ -87,6 +94,5 @@ private:
     std::string m_captureName;
     int m_captureOrdinal = 0;
     std::string m_captureDevice; // when set, it alone names the camera
-    int m_videoWidth = 1280;
-    int m_videoHeight = 720;
+    CaptureMode m_videoMode{1280, 720, 30};
 };

@@ -53,6 +53,11 @@ CliCapture::~CliCapture()
     m_library->StopCapture();
 }
 
+void CliCapture::setMode(const CaptureMode& mode)
+{
+    m_library->SetVideoMode(mode.toString().toStdString());
+}
+
 bool CliCapture::start()
 {
     // The camera the user named, by the device path its controls use: a

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capturemode.h"
 #include "cliselection.h"
 
 #include <QImage>
@@ -21,6 +22,8 @@ public:
     explicit CliCapture(const CliCamera& camera, InterruptWatcher* interrupts = nullptr);
     ~CliCapture();
 
+    // The mode the next start asks for (1280x720 at 30 fps unless set).
+    void setMode(const CaptureMode& mode);
     // Starts capture and waits for the camera's first frames. False when
     // none arrive in time: another program holds the camera, or it failed.
     bool start();

@@ -24,6 +24,7 @@ int upgrade(const QStringList& args, CliOutput& out);
 int profile(const QStringList& args, CliOutput& out);
 int preset(const QStringList& args, CliOutput& out);
 int frame(const QStringList& args, CliOutput& out);
+int modes(const QStringList& args, CliOutput& out);
 int agent(const QStringList& args, CliOutput& out);
 
 } // namespace CliCommands

@@ -61,23 +61,33 @@ const CommandText kCommands[] = {
      "Presets are kept in the camera's profile and are the same as the window's preset "
      "buttons. A recall glides to the position in small absolute steps. A camera without "
      "absolute pan, tilt and zoom has no presets."},
-    {"snapshot", "snapshot CAMERA FILE",
+    {"modes", "modes CAMERA",
+     "List the modes the camera offers, one WIDTHxHEIGHT@FPS FORMAT a line: its sizes, frame "
+     "rates and formats (mjpeg, yuyv, nv12, h264), as its driver lists them.",
+     "--mode WIDTHxHEIGHT@FPS[/FORMAT] of snapshot, record and frame takes one of them, e.g. "
+     "--mode 1920x1080@60 or --mode 1280x720@30/yuyv; without a format the camera's best at "
+     "that size and rate (MJPEG where it has it). A mode the camera does not list is refused "
+     "with the ones it does. Without --mode they capture at 1280x720, or the nearest the "
+     "camera has."},
+    {"snapshot", "snapshot CAMERA FILE [--mode MODE]",
      "Save one picture at the camera's full size, without effects. The suffix of FILE chooses "
      "the format: png, jpg (jpeg), bmp or tif (tiff).",
-     nullptr},
-    {"record", "record CAMERA FILE [--seconds N]",
+     "--mode takes a mode of lumora-ctl modes; the picture then has its size."},
+    {"record", "record CAMERA FILE [--seconds N] [--mode MODE]",
      "Record H.264 video with AAC sound from the camera's own microphone into FILE, which must "
      "end in .mp4: for N seconds (1 to 86400), or until Ctrl-C or SIGTERM.",
      "Ctrl-C or SIGTERM also ends a recording of N seconds early; either way the file is "
      "completed and playable, and lumora-ctl says how long it is. A camera unplugged during the "
-     "recording ends it there; the file is kept, complete up to then."},
-    {"frame", "frame CAMERA [--seconds N]",
+     "recording ends it there; the file is kept, complete up to then. --mode takes a mode of "
+     "lumora-ctl modes: the video has its size and frame rate."},
+    {"frame", "frame CAMERA [--seconds N] [--mode MODE]",
      "Auto framing without the window: keep the people in front of the camera framed with its "
      "pan, tilt and zoom, for N seconds (1 to 86400) or until Ctrl-C or SIGTERM, printing each "
      "decision as it is taken.",
      "With --json the decisions come as a log at the end: time, faces found and where the "
      "camera was sent. A manual move from another program is not seen; stop the command "
-     "first."},
+     "first. --mode takes a mode of lumora-ctl modes; faces are looked for in a small copy of "
+     "each picture, whatever its size."},
     {"agent",
      "agent [--visca[=ADDR:PORT]] [--visca-allow=ADDR,...] [--http[=ADDR:PORT]] | agent "
      "--show-token [--http=ADDR:PORT]",
@@ -136,7 +146,8 @@ const char kOptions[] =
     "--verbose    also show the diagnostic lines of Lumora and of FFmpeg and x264\n"
     "--help, -h   show this help, or the help of a command\n"
     "--version    show the version of lumora-ctl\n"
-    "Options that take a value take it as the next word or after =: --seconds=10.";
+    "Options that take a value take it as the next word or after =: --seconds=10, "
+    "--mode=1920x1080@60.";
 const char kExit[] = "0 success; 1 no such camera or control, or a value refused; 2 a device "
                      "or library failure; 64 a usage error; 130 interrupted (Ctrl-C or "
                      "SIGTERM) before the work was done.";
@@ -150,7 +161,8 @@ const char kExamples[] = "lumora-ctl list\n"
                          "lumora-ctl get all --json > room.json\n"
                          "lumora-ctl set all --from room.json\n"
                          "lumora-ctl snapshot 0 desk.png\n"
-                         "lumora-ctl record 0 meeting.mp4\n"
+                         "lumora-ctl modes 0\n"
+                         "lumora-ctl record 0 meeting.mp4 --mode 1920x1080@30\n"
                          "lumora-ctl upgrade all firmware.pkg --keep-going";
 const char kEnvironment[] =
     "LUMORA_SIMULATED_CAMERAS=N  use N simulated cameras instead of the system's, as the window "

@@ -2,6 +2,7 @@
 
 #include "clicapture.h"
 #include "clicommands.h"
+#include "climode.h"
 #include "clioutput.h"
 #include "cliselection.h"
 #include "cliupgrade.h"
@@ -22,6 +23,8 @@
 namespace {
 
 constexpr int kLongestRecordingSeconds = 86400;
+// The window's size; the rate and format the camera's best there.
+const CaptureMode kDefaultMode(1280, 720, 30);
 
 // The folder of a file to be written must exist and be writable; checked
 // before the camera is touched.
@@ -81,21 +84,30 @@ namespace CliCommands {
 
 int snapshot(const QStringList& args, CliOutput& out)
 {
-    if (args.size() != 2) {
-        return out.error(ExitUsage, QStringLiteral("usage: lumora-ctl snapshot CAMERA FILE; see "
-                                                   "\"lumora-ctl snapshot --help\""));
+    QStringList rest = args;
+    CaptureMode mode = kDefaultMode;
+    bool modeGiven = false;
+    if (!CliMode::take(rest, &mode, &modeGiven, out)) {
+        return out.status();
     }
-    const QString fileName = args.at(1);
+    if (rest.size() != 2) {
+        return out.error(ExitUsage, QStringLiteral("usage: lumora-ctl snapshot CAMERA FILE "
+                                                   "[--mode MODE]; see \"lumora-ctl snapshot "
+                                                   "--help\""));
+    }
+    const QString fileName = rest.at(1);
     if (!isPictureFileName(fileName)) {
         return out.error(ExitUsage, QStringLiteral("%1 has no picture suffix; end the name in "
                                                    ".png, .jpg, .bmp or .tif")
                                         .arg(fileName));
     }
     CliCamera camera;
-    if (!writableTarget(fileName, out) || !oneCamera(args.at(0), &camera, out)) {
+    if (!writableTarget(fileName, out) || !oneCamera(rest.at(0), &camera, out) ||
+        (modeGiven && !CliMode::offered(camera, &mode, out))) {
         return out.status();
     }
     CliCapture capture(camera);
+    capture.setMode(mode);
     if (!capture.start()) {
         return cameraHeld(camera, out);
     }
@@ -121,13 +133,18 @@ int snapshot(const QStringList& args, CliOutput& out)
 int record(const QStringList& args, CliOutput& out)
 {
     QStringList rest = args;
+    CaptureMode mode = kDefaultMode;
+    bool modeGiven = false;
+    if (!CliMode::take(rest, &mode, &modeGiven, out)) {
+        return out.status();
+    }
     int seconds = 0; // until interrupted
     const int option = rest.indexOf(QStringLiteral("--seconds"));
     const bool ok = takeSeconds(rest, &seconds);
     if (rest.size() != 2 || !ok) {
-        return out.error(ExitUsage,
-                         QStringLiteral("usage: lumora-ctl record CAMERA FILE "
-                                        "[--seconds N]; see \"lumora-ctl record --help\""));
+        return out.error(ExitUsage, QStringLiteral("usage: lumora-ctl record CAMERA FILE "
+                                                   "[--seconds N] [--mode MODE]; see "
+                                                   "\"lumora-ctl record --help\""));
     }
     if (option >= 0 && (seconds < 1 || seconds > kLongestRecordingSeconds)) {
         return out.error(ExitRefused, QStringLiteral("--seconds must be in 1..%1; %2 is out of "
@@ -142,7 +159,8 @@ int record(const QStringList& args, CliOutput& out)
             QStringLiteral("%1 does not end in .mp4; name the recording NAME.mp4").arg(fileName));
     }
     CliCamera camera;
-    if (!writableTarget(fileName, out) || !oneCamera(rest.at(0), &camera, out)) {
+    if (!writableTarget(fileName, out) || !oneCamera(rest.at(0), &camera, out) ||
+        (modeGiven && !CliMode::offered(camera, &mode, out))) {
         return out.status();
     }
     // Ctrl-C and SIGTERM end the recording, not the program: the file is
@@ -151,6 +169,7 @@ int record(const QStringList& args, CliOutput& out)
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, &interrupts,
                      [&out] { out.afterInterruptEcho(); });
     CliCapture capture(camera, &interrupts);
+    capture.setMode(mode);
     if (!capture.start()) {
         if (interrupts.count() > 0) {
             return out.error(ExitInterrupted, QStringLiteral("interrupted before the recording "
@@ -293,12 +312,18 @@ int upgrade(const QStringList& args, CliOutput& out)
 int frame(const QStringList& args, CliOutput& out)
 {
     QStringList rest = args;
+    CaptureMode mode = kDefaultMode;
+    bool modeGiven = false;
+    if (!CliMode::take(rest, &mode, &modeGiven, out)) {
+        return out.status();
+    }
     int seconds = 0; // until interrupted
     const int option = rest.indexOf(QStringLiteral("--seconds"));
     const bool ok = takeSeconds(rest, &seconds);
     if (rest.size() != 1 || !ok) {
-        return out.error(ExitUsage, QStringLiteral("usage: lumora-ctl frame CAMERA [--seconds N]; "
-                                                   "see \"lumora-ctl frame --help\""));
+        return out.error(ExitUsage, QStringLiteral("usage: lumora-ctl frame CAMERA [--seconds N] "
+                                                   "[--mode MODE]; see \"lumora-ctl frame "
+                                                   "--help\""));
     }
     if (option >= 0 && (seconds < 1 || seconds > kLongestRecordingSeconds)) {
         return out.error(ExitRefused, QStringLiteral("--seconds must be in 1..%1; %2 is out of "
@@ -307,7 +332,8 @@ int frame(const QStringList& args, CliOutput& out)
                                           .arg(seconds));
     }
     CliCamera camera;
-    if (!oneCamera(rest.at(0), &camera, out)) {
+    if (!oneCamera(rest.at(0), &camera, out) ||
+        (modeGiven && !CliMode::offered(camera, &mode, out))) {
         return out.status();
     }
     Vorn_CameraProperty property(MainUnitSet);
@@ -351,6 +377,7 @@ int frame(const QStringList& args, CliOutput& out)
             QStringLiteral("camera %1 cannot be framed: %2").arg(camera.index).arg(problem));
     }
     CliCapture capture(camera, &interrupts);
+    capture.setMode(mode);
     capture.setFrameListener([&engine](const QImage& frame) { engine.offerFrame(frame); });
     if (!capture.start()) {
         if (interrupts.count() > 0) {

@@ -38,7 +38,7 @@ bool splitOptionValues(QStringList* args, CliOutput& out)
             continue;
         }
         if (option != QLatin1String("--from") && option != QLatin1String("--seconds") &&
-            option != QLatin1String("--http")) {
+            option != QLatin1String("--http") && option != QLatin1String("--mode")) {
             out.error(ExitUsage, QStringLiteral("%1 takes no value; write \"%1\" alone, or run "
                                                 "\"lumora-ctl --help\"")
                                      .arg(option));
@@ -110,7 +110,8 @@ int run(QStringList args)
     // The agent reads its own options (cliagent.cpp).
     for (const QString& arg : command == QLatin1String("agent") ? QStringList() : args) {
         if (arg.startsWith(QLatin1String("--")) && arg != QLatin1String("--from") &&
-            arg != QLatin1String("--seconds") && arg != QLatin1String("--keep-going")) {
+            arg != QLatin1String("--seconds") && arg != QLatin1String("--keep-going") &&
+            arg != QLatin1String("--mode")) {
             return out.finish(out.error(ExitUsage, QStringLiteral("unknown option %1; run "
                                                                   "\"lumora-ctl %2 --help\"")
                                                        .arg(arg, command)));
@@ -127,7 +128,7 @@ int run(QStringList args)
         {"snapshot", CliCommands::snapshot}, {"record", CliCommands::record},
         {"upgrade", CliCommands::upgrade},   {"profile", CliCommands::profile},
         {"preset", CliCommands::preset},     {"frame", CliCommands::frame},
-        {"agent", CliCommands::agent},
+        {"agent", CliCommands::agent},       {"modes", CliCommands::modes},
     };
     for (const auto& entry : commands) {
         if (command == QLatin1String(entry.name)) {

@@ -96,6 +96,18 @@ void CameraProfileStore::setHeld(const QString& key, bool held)
     settings->sync();
 }
 
+QString CameraProfileStore::captureMode(const QString& key)
+{
+    return userSettings()->value(group(key) + QStringLiteral("/mode")).toString();
+}
+
+void CameraProfileStore::setCaptureMode(const QString& key, const QString& mode)
+{
+    const auto settings = userSettings();
+    settings->setValue(group(key) + QStringLiteral("/mode"), mode);
+    settings->sync();
+}
+
 void CameraProfileStore::clear(const QString& key)
 {
     const auto settings = userSettings();

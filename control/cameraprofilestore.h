@@ -39,7 +39,11 @@ public:
     // restored when the camera connects.
     static bool held(const QString& key);
     static void setHeld(const QString& key, bool held);
-    // Forgets the camera's values and presets.
+    // The capture mode the window last chose for the camera, in
+    // CaptureMode's written form; empty when none was chosen.
+    static QString captureMode(const QString& key);
+    static void setCaptureMode(const QString& key, const QString& mode);
+    // Forgets the camera's values, presets and mode.
     static void clear(const QString& key);
 
     // "Restore my settings when the camera connects"; on unless turned off.

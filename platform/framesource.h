@@ -1,5 +1,7 @@
 #pragma once
 
+#include "capturemode.h"
+
 #include <QString>
 
 struct AVCodecParameters;
@@ -24,9 +26,10 @@ public:
 
     virtual ~FrameSource() = default;
 
-    // Opens the device asking for the given size and rate; the source
-    // settles for what the device offers.
-    virtual bool open(int width, int height, int fps) = 0;
+    // Opens the device in the mode asked for when it offers it, else in
+    // the nearest it offers (a format of Any: the best it has at that size
+    // and rate).
+    virtual bool open(const CaptureMode& wanted) = 0;
     virtual ReadResult read(AVPacket* packet) = 0;
     // A picture already waiting, without waiting for one: Packet or
     // Nothing. Sources that queue nothing have none.

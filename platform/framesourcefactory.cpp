@@ -1,5 +1,6 @@
 #include "framesourcefactory.h"
 
+#include "simulated/simulatedcamera.h"
 #include "simulated/simulatedhub.h"
 #include "simulated/simulatedsource.h"
 
@@ -8,6 +9,7 @@
 using SystemFrameSource = DshowSource;
 #else
 #include "linux/v4l2capturesource.h"
+#include "linux/v4l2formatprobe.h"
 using SystemFrameSource = V4l2CaptureSource;
 #endif
 
@@ -17,4 +19,18 @@ std::unique_ptr<FrameSource> createFrameSource(const QString& deviceName)
         return std::make_unique<SimulatedSource>(simulated);
     }
     return std::make_unique<SystemFrameSource>(deviceName);
+}
+
+QList<CaptureMode> listCaptureModes(const QString& deviceName)
+{
+    if (auto simulated = SimulatedHub::instance().camera(deviceName)) {
+        return simulated->modes();
+    }
+#if defined(_WIN32)
+    // DirectShow lists its modes only through an opened capture filter:
+    // the dshow input is asked at open time instead.
+    return {};
+#else
+    return v4l2CaptureModes(deviceName);
+#endif
 }

@@ -73,16 +73,26 @@ V4l2CaptureSource::~V4l2CaptureSource()
     avcodec_parameters_free(&m_parameters);
 }
 
-bool V4l2CaptureSource::open(int width, int height, int fps)
+bool V4l2CaptureSource::open(const CaptureMode& wanted)
 {
     QList<Attempt> attempts;
+    const QList<V4l2Mode> modes = enumerateV4l2Modes(m_path);
+    QList<CaptureMode> offered;
+    for (const V4l2Mode& mode : modes) {
+        offered.append(CaptureMode(mode.width, mode.height, mode.fps, v4l2ModeFormat(mode.fourcc)));
+    }
+    const CaptureMode exact = CaptureMode::find(offered, wanted);
+    if (!exact.isNull() && exact.format() != CaptureMode::Format::Any) {
+        attempts.append({v4l2Fourcc(exact.format()), exact.width(), exact.height(), exact.fps()});
+    }
+    const double fps = wanted.fps() > 0 ? wanted.fps() : 30;
     V4l2Mode mode;
-    if (chooseV4l2Mode(enumerateV4l2Modes(m_path), width, height, fps, mode)) {
+    if (chooseV4l2Mode(modes, wanted.width(), wanted.height(), fps, mode)) {
         attempts.append({mode.fourcc, mode.width, mode.height, mode.fps});
     }
     // Cameras that list nothing still often take the usual request, and
     // failing that, whatever they are set to.
-    attempts.append({V4L2_PIX_FMT_MJPEG, width, height, double(fps)});
+    attempts.append({V4L2_PIX_FMT_MJPEG, wanted.width(), wanted.height(), fps});
     attempts.append(Attempt());
     for (const Attempt& attempt : attempts) {
         if (m_interrupted.load() || !m_parameters || m_wake < 0) {

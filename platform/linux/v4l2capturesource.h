@@ -10,11 +10,11 @@
 struct v4l2_buffer;
 
 // A V4L2 camera node streamed through a few memory-mapped buffers: the mode
-// the node lists that fits best, else MJPEG at the requested size, else
-// whatever the node is set to. Every picture is copied out before its
-// buffer goes back to the driver, so no packet ever points into a mapping
-// that close() or an unplug takes away. Between pictures the worker sleeps
-// in poll() on the node and on an eventfd that interrupt() writes.
+// asked for when the node lists it, else the listed one that fits best,
+// else MJPEG at the requested size, else whatever the node is set to. Every picture is copied out
+// before its buffer goes back to the driver, so no packet ever points into a mapping that close()
+// or an unplug takes away. Between pictures the worker sleeps in poll() on the node and on an
+// eventfd that interrupt() writes.
 class LUMORA_PLATFORM_EXPORT V4l2CaptureSource : public FrameSource
 {
 public:
@@ -26,7 +26,7 @@ public:
     V4l2CaptureSource(const V4l2CaptureSource&) = delete;
     V4l2CaptureSource& operator=(const V4l2CaptureSource&) = delete;
 
-    bool open(int width, int height, int fps) override;
+    bool open(const CaptureMode& wanted) override;
     ReadResult read(AVPacket* packet) override;
     ReadResult readQueued(AVPacket* packet) override;
     void interrupt() override;

@@ -140,3 +140,46 @@ bool chooseV4l2Mode(const QList<V4l2Mode>& modes, int width, int height, double 
     chosen = *best;
     return true;
 }
+
+QList<CaptureMode> v4l2CaptureModes(const QString& devicePath)
+{
+    QList<CaptureMode> modes;
+    for (const V4l2Mode& mode : enumerateV4l2Modes(devicePath)) {
+        const CaptureMode::Format format = v4l2ModeFormat(mode.fourcc);
+        if (format != CaptureMode::Format::Any) {
+            modes.append(CaptureMode(mode.width, mode.height, mode.fps, format));
+        }
+    }
+    return modes;
+}
+
+uint32_t v4l2Fourcc(CaptureMode::Format format)
+{
+    switch (format) {
+    case CaptureMode::Format::Mjpeg:
+        return V4L2_PIX_FMT_MJPEG;
+    case CaptureMode::Format::Yuyv:
+        return V4L2_PIX_FMT_YUYV;
+    case CaptureMode::Format::Nv12:
+        return V4L2_PIX_FMT_NV12;
+    case CaptureMode::Format::H264:
+    case CaptureMode::Format::Any:
+        break;
+    }
+    return 0;
+}
+
+CaptureMode::Format v4l2ModeFormat(uint32_t fourcc)
+{
+    switch (fourcc) {
+    case V4L2_PIX_FMT_MJPEG:
+    case V4L2_PIX_FMT_JPEG:
+        return CaptureMode::Format::Mjpeg;
+    case V4L2_PIX_FMT_YUYV:
+        return CaptureMode::Format::Yuyv;
+    case V4L2_PIX_FMT_NV12:
+        return CaptureMode::Format::Nv12;
+    default:
+        return CaptureMode::Format::Any;
+    }
+}

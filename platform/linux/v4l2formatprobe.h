@@ -1,5 +1,7 @@
 #pragma once
 
+#include "capturemode.h"
+
 #include <QList>
 #include <QString>
 
@@ -28,3 +30,10 @@ QString v4l2InputFormatName(uint32_t fourcc);
 // rate nearest the requested one. False when nothing usable is offered.
 bool chooseV4l2Mode(const QList<V4l2Mode>& modes, int width, int height, double fps,
                     V4l2Mode& chosen);
+
+// The modes of the node in the formats the capture takes as they come
+// (MJPEG, YUYV, NV12), as CaptureMode lists them.
+QList<CaptureMode> v4l2CaptureModes(const QString& devicePath);
+// The fourcc of a format and back; 0 and Any for the others.
+uint32_t v4l2Fourcc(CaptureMode::Format format);
+CaptureMode::Format v4l2ModeFormat(uint32_t fourcc);

@@ -26,6 +26,13 @@ SimulatedCamera::SimulatedCamera(const QString& deviceName, const SimulatedCamer
 {
 }
 
+QList<CaptureMode> SimulatedCamera::modes() const
+{
+    const CaptureMode own(m_config.width, m_config.height, m_config.fps,
+                          CaptureMode::Format::Mjpeg);
+    return m_config.modes.contains(own) ? m_config.modes : QList<CaptureMode>{own};
+}
+
 void SimulatedCamera::setOpenHangs(bool hangs)
 {
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capturemode.h"
 #include "lumora_platform_export.h"
 #include "simulatedcamerastate.h"
 #include "simulatedcontrolconfig.h"
@@ -20,9 +21,16 @@ struct SimulatedCameraConfig
     // Empty: the camera has no microphone.
     QString microphoneName = QStringLiteral("Microphone (Lumora Simulated Camera)");
     bool usb = true;
+    // What the camera streams unless asked for another of its modes.
     int width = 1280;
     int height = 720;
     int fps = 30;
+    // The MJPEG modes a conference camera lists, from 640x480 to 4K; a
+    // camera configured at a size or rate outside them offers that alone.
+    QList<CaptureMode> modes = {
+        {3840, 2160, 30, CaptureMode::Format::Mjpeg}, {1920, 1080, 60, CaptureMode::Format::Mjpeg},
+        {1920, 1080, 30, CaptureMode::Format::Mjpeg}, {1280, 720, 60, CaptureMode::Format::Mjpeg},
+        {1280, 720, 30, CaptureMode::Format::Mjpeg},  {640, 480, 30, CaptureMode::Format::Mjpeg}};
     // USB identity: a serial number (empty: none, as with many cameras),
     // vendor:product ids and the port it is plugged into (empty: the hub
     // picks a port of its own for each plug-in).
@@ -44,6 +52,8 @@ public:
 
     QString deviceName() const { return m_deviceName; }
     const SimulatedCameraConfig& config() const { return m_config; }
+    // The modes the camera offers (see SimulatedCameraConfig::modes).
+    QList<CaptureMode> modes() const;
 
     bool isPlugged() const { return m_plugged.load(); }
     void setPlugged(bool plugged) { m_plugged.store(plugged); }

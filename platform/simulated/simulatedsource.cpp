@@ -3,6 +3,8 @@
 #include "simulatedcamera.h"
 #include "simulatedvideostream.h"
 
+#include <cmath>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
@@ -19,9 +21,15 @@ SimulatedSource::~SimulatedSource()
     avcodec_parameters_free(&m_parameters);
 }
 
-bool SimulatedSource::open(int, int, int)
+bool SimulatedSource::open(const CaptureMode& wanted)
 {
-    if (!m_parameters || !m_stream->open()) {
+    const QList<CaptureMode> modes = m_camera->modes();
+    CaptureMode mode = CaptureMode::find(modes, wanted);
+    if (mode.isNull()) {
+        mode = CaptureMode::nearest(modes, wanted);
+    }
+    if (!m_parameters ||
+        !m_stream->open(mode.width(), mode.height(), int(std::lround(mode.fps())))) {
         return false;
     }
     m_parameters->codec_type = AVMEDIA_TYPE_VIDEO;

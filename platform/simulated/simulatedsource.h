@@ -15,8 +15,8 @@ public:
     explicit SimulatedSource(std::shared_ptr<SimulatedCamera> camera);
     ~SimulatedSource() override;
 
-    // The simulated camera streams at its own size; the converter scales.
-    bool open(int width, int height, int fps) override;
+    // In the camera's mode that satisfies the request, else its nearest.
+    bool open(const CaptureMode& wanted) override;
     ReadResult read(AVPacket* packet) override;
     void interrupt() override;
     const AVCodecParameters* codecParameters() const override;

@@ -75,7 +75,7 @@ QString sceneOf(const SimulatedCameraConfig& config)
 struct SimulatedVideoStream::Impl
 {
     std::shared_ptr<SimulatedCamera> camera;
-    SimulatedFrameRenderer renderer;
+    std::unique_ptr<SimulatedFrameRenderer> renderer;
     int fps;
     std::unique_ptr<AVCodecContext, CodecDeleter> encoder;
     std::unique_ptr<AVFrame, FrameDeleter> picture{av_frame_alloc()};
@@ -91,11 +91,22 @@ struct SimulatedVideoStream::Impl
     bool interrupted = false;
 
     Impl(std::shared_ptr<SimulatedCamera> cam)
-        : camera(std::move(cam)), renderer(camera->config().width, camera->config().height,
-                                           nodeNumber(camera->deviceName()),
-                                           sceneOf(camera->config())),
-          fps(std::clamp(camera->config().fps, 1, 120))
+        : camera(std::move(cam)), fps(std::clamp(camera->config().fps, 1, 120))
     {
+        setMode(camera->config().width, camera->config().height, fps);
+    }
+
+    // A mode of another size draws another room: the renderer and the
+    // encoder are made again.
+    void setMode(int width, int height, int rate)
+    {
+        fps = std::clamp(rate, 1, 120);
+        if (renderer && renderer->width() == (width & ~1) && renderer->height() == (height & ~1)) {
+            return;
+        }
+        encoder.reset();
+        renderer = std::make_unique<SimulatedFrameRenderer>(
+            width, height, nodeNumber(camera->deviceName()), sceneOf(camera->config()));
     }
 
     bool ensureEncoder()
@@ -103,14 +114,15 @@ struct SimulatedVideoStream::Impl
         if (encoder) {
             return true;
         }
-        encoder = openJpegEncoder(renderer.width(), renderer.height(), fps);
+        encoder = openJpegEncoder(renderer->width(), renderer->height(), fps);
         if (!encoder) {
             qWarning() << "simulated camera: no MJPEG encoder";
             return false;
         }
+        picture.reset(av_frame_alloc());
         picture->format = AV_PIX_FMT_YUVJ420P;
-        picture->width = renderer.width();
-        picture->height = renderer.height();
+        picture->width = renderer->width();
+        picture->height = renderer->height();
         return av_frame_get_buffer(picture.get(), 0) >= 0;
     }
 
@@ -136,6 +148,14 @@ SimulatedVideoStream::SimulatedVideoStream(std::shared_ptr<SimulatedCamera> came
 SimulatedVideoStream::~SimulatedVideoStream()
 {
     close();
+}
+
+bool SimulatedVideoStream::open(int width, int height, int fps)
+{
+    if (!d->open) {
+        d->setMode(width, height, fps);
+    }
+    return open();
 }
 
 bool SimulatedVideoStream::open()
@@ -208,7 +228,7 @@ bool SimulatedVideoStream::encode(const SimulatedCameraState& state, int msecsOf
     AVFrame* f = d->picture.get();
     const SimulatedYuvPlanes planes{f->data[0],     f->data[1],     f->data[2],
                                     f->linesize[0], f->linesize[1], f->linesize[2]};
-    d->renderer.render(state, msecsOfDay, elapsedSeconds, planes);
+    d->renderer->render(state, msecsOfDay, elapsedSeconds, planes);
     f->pts = d->frameIndex++;
     av_packet_unref(packet);
     if (avcodec_send_frame(d->encoder.get(), f) < 0) {
@@ -219,12 +239,12 @@ bool SimulatedVideoStream::encode(const SimulatedCameraState& state, int msecsOf
 
 int SimulatedVideoStream::width() const
 {
-    return d->renderer.width();
+    return d->renderer->width();
 }
 
 int SimulatedVideoStream::height() const
 {
-    return d->renderer.height();
+    return d->renderer->height();
 }
 
 int SimulatedVideoStream::fps() const

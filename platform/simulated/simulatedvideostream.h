@@ -22,6 +22,8 @@ public:
     // Takes the camera; false when it is unplugged, held by another
     // program or already streaming, or when the encoder cannot start.
     bool open();
+    // The same in one of the camera's modes, at that size and rate.
+    bool open(int width, int height, int fps);
     // Gives the camera back. Also done by the destructor.
     void close();
     bool isOpen() const;

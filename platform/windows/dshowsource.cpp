@@ -13,9 +13,18 @@ QString DshowSource::inputUrl(const QString& deviceName)
            QString(deviceName).replace(QLatin1Char(':'), QLatin1Char('_'));
 }
 
-bool DshowSource::open(int width, int height, int fps)
+bool DshowSource::open(const CaptureMode& wanted)
 {
-    return openFirst({{QStringLiteral("mjpeg"), width, height, double(fps)},
-                      {QString(), width, height, double(fps)},
+    // The dshow input takes compressions as its vcodec option; raw
+    // formats come through its default choice at that size.
+    const CaptureMode::Format format = wanted.format();
+    const QString codec =
+        format == CaptureMode::Format::Any ? QStringLiteral("mjpeg")
+        : format == CaptureMode::Format::Mjpeg || format == CaptureMode::Format::H264
+            ? CaptureMode::formatName(format)
+            : QString();
+    const double fps = wanted.fps() > 0 ? wanted.fps() : 30;
+    return openFirst({{codec, wanted.width(), wanted.height(), fps},
+                      {QString(), wanted.width(), wanted.height(), fps},
                       Attempt()});
 }

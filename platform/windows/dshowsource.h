@@ -4,8 +4,9 @@
 
 // A DirectShow camera through libavdevice's "dshow" input, named by its
 // alternative name (the moniker's display name, unique even among cameras
-// of one model): MJPEG at the requested size and rate, else the requested
-// size in any format, else whatever the camera is set to.
+// of one model): the requested format (MJPEG unless another is named) at the
+// requested size and rate, else that size in any format, else whatever the
+// camera is set to.
 class DshowSource : public LibavdeviceSource
 {
 public:
@@ -13,7 +14,7 @@ public:
     // ("@device:pnp:\\?\usb#vid_...").
     explicit DshowSource(const QString& deviceName);
 
-    bool open(int width, int height, int fps) override;
+    bool open(const CaptureMode& wanted) override;
 
     // What the dshow input opens for that device.
     static QString inputUrl(const QString& deviceName);

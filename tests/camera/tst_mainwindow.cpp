@@ -2,6 +2,7 @@
 // discovery, microphone pairing and the choice of camera, the preview with
 // the real capture library and its start off the GUI thread, the camera
 // restarting for a new audio setting, and the pictures the window names.
+#include "cameraprofilestore.h"
 #include "identitystamp.h"
 #include "linuxdevicecatalog.h"
 #include "mainwindowinspector.h"
@@ -419,6 +420,33 @@ private slots:
         frames.clear();
         QTRY_VERIFY_WITH_TIMEOUT(!frames.isEmpty(), 30000);
         QCOMPARE(QList<QVariantList>(started), QList<QVariantList>({{true}, {true}}));
+    }
+
+    // Beside the camera list, which stays where it was; a choice restarts the
+    // preview at that size and comes back with the camera from its profile.
+    void theModeChoiceIsKeptWithTheCamera()
+    {
+        hub.plugCamera();
+        const QString key = CameraProfileStore::keyOf(catalog.videoInputs().value(0));
+        CameraProfileStore::setCaptureMode(key, QString());
+        for (const char* shown : {"1280x720@30 MJPEG", "1920x1080@30 MJPEG"}) {
+            Vorn_Cam window;
+            window.show();
+            MainWindowInspector inspect(window);
+            auto* box = window.findChild<QComboBox*>("comboBox_mode");
+            QCOMPARE(box->currentText(), QString(shown));
+            const QRect list = inspect.ui()->comboBox->geometry();
+            QCOMPARE(list, QRect(361, 8, 276, 28)); // where the bar has always put it
+            QVERIFY(box->geometry().left() > list.right() &&
+                    box->geometry().right() < inspect.ui()->label_version->geometry().left());
+            inspect.ui()->pushButton_preview->setChecked(true);
+            QTRY_VERIFY_WITH_TIMEOUT(inspect.captureLib()->CaptureIsOpen(), 30000);
+            const int chosen = box->findText("1920x1080@30 MJPEG");
+            box->setCurrentIndex(chosen);
+            emit box->activated(chosen);
+            QTRY_COMPARE_WITH_TIMEOUT(inspect.lastFrame().size(), QSize(1920, 1080), 30000);
+            QCOMPARE(CameraProfileStore::captureMode(key), QString("1920x1080@30/mjpeg"));
+        }
     }
 
     void audioSwitchRestartsTheCamera()

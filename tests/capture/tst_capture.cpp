@@ -222,6 +222,24 @@ private slots:
                            1280, 720, 30, m));
         QCOMPARE(m.width, 1024);
         QVERIFY(!chooseV4l2Mode({{V4L2_PIX_FMT_H264, 1280, 720, 30}}, 1280, 720, 30, m));
+        // Modes as lumora-ctl and the profile write them, read back; rates
+        // to a hundredth (a 1/60 s interval is 60.0002 fps), MJPEG first.
+        using F = CaptureMode::Format;
+        QCOMPARE(CaptureMode::fromString(" 1920x1080@29.97/NV12 "),
+                 CaptureMode(1920, 1080, 29.97, F::Nv12));
+        QCOMPARE(CaptureMode(1280, 720, 7.5).toString(), QString("1280x720@7.5"));
+        for (const char* bad : {"1920x1080@", "1920x1080@0", "1920x1080/rgb", "8000x720@30",
+                                "1920x1080@30/", "x1080@30"})
+            QVERIFY2(CaptureMode::fromString(bad).isNull(), bad);
+        const QList<CaptureMode> offered = {{1920, 1080, 60.0002, F::Yuyv},
+                                            {1920, 1080, 60.0002, F::Mjpeg},
+                                            {1280, 720, 30, F::Mjpeg}};
+        QCOMPARE(CaptureMode::find(offered, CaptureMode::fromString("1920x1080@60")), offered[1]);
+        QCOMPARE(CaptureMode::find(offered, CaptureMode::fromString("1920x1080@60/yuyv")),
+                 offered[0]);
+        QVERIFY(CaptureMode::find(offered, CaptureMode::fromString("1920x1080@30")).isNull());
+        QCOMPARE(CaptureMode::nearest(offered, {1024, 768, 30}), offered[2]);
+        QCOMPARE(CaptureMode::sorted(offered + offered).first(), offered[1]);
     }
 
     void captureFromStartToUnplug()

@@ -42,7 +42,7 @@ private slots:
             QVERIFY2(device && device->fd >= 0, qPrintable(entry.devicePath));
             QCOMPARE(QString::fromUtf8(device->cardName), entry.friendlyName);
             V4l2CaptureSource source(entry.devicePath);
-            QVERIFY2(source.open(1280, 720, 30), qPrintable(entry.devicePath));
+            QVERIFY2(source.open({1280, 720, 30}), qPrintable(entry.devicePath));
             FrameDecoder decoder;
             QVERIFY(decoder.open(source.codecParameters()));
             AVPacket* packet = av_packet_alloc();
@@ -73,7 +73,7 @@ private slots:
             if (device.open(QIODevice::ReadWrite) &&
                 !ioctl(device.handle(), VIDIOC_QUERYCAP, &cap) && LoopbackNode::isLoopback(cap) &&
                 LoopbackNode::isIdle(node.filePath()) && ++tried) {
-                QVERIFY(!V4l2CaptureSource(node.filePath()).open(1280, 720, 30));
+                QVERIFY(!V4l2CaptureSource(node.filePath()).open({1280, 720, 30}));
                 v4l2_requestbuffers req{2, V4L2_BUF_TYPE_VIDEO_CAPTURE, V4L2_MEMORY_MMAP, 0, 0, {}};
                 QVERIFY2(!ioctl(device.handle(), VIDIOC_REQBUFS, &req), strerror(errno));
             }

@@ -95,7 +95,7 @@ private slots:
     void helpFitsTheTerminal()
     {
         for (const char* command : {"--help", "list", "controls", "get", "set", "snapshot",
-                                    "record", "upgrade", "frame", "agent"}) {
+                                    "record", "upgrade", "frame", "agent", "modes"}) {
             const Run run = ctl({command, "--help"}, 0);
             QCOMPARE(run.exitCode, 0);
             for (const QString& line : run.out.split('\n'))
@@ -209,6 +209,11 @@ private slots:
         QTest::newRow("firmware suffix") << QStringList{"upgrade", "0", "fw.bin"} << 64 << ".pkg";
         QTest::newRow("preset not saved")
             << QStringList{"preset", "recall", "0", "4"} << 1 << "no preset 4; save it first";
+        QTest::newRow("no such mode")
+            << QStringList{"snapshot", "0", "x.png", "--mode=800x600@30"} << 1
+            << "has no mode 800x600@30; it offers 3840x2160@30/mjpeg,";
+        QTest::newRow("no mode") << QStringList{"frame", "0", "--mode", "1080p"} << 64
+                                 << "--mode takes WIDTHxHEIGHT@FPS[/FORMAT]";
         QTest::newRow("preset number")
             << QStringList{"preset", "save", "0", "10"} << 1 << "numbered 1 to 9";
     }

@@ -1,5 +1,6 @@
 // A camera profile as kept in the user's settings: the JSON of its values,
-// checked as a restore checks them, and the text of a preset.
+// checked as a restore checks them, the text of a preset and of a mode.
+#include "capturemode.h"
 #include "controlvalue.h"
 #include "fuzzexpect.h"
 #include "profiletext.h"
@@ -20,5 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_EXPECT(ProfileText::preset(ProfileText::presetText(position), &again));
         FUZZ_EXPECT(again == position);
     }
+    const CaptureMode mode = CaptureMode::fromString(QString::fromUtf8(text));
+    FUZZ_EXPECT(mode.isNull() || CaptureMode::fromString(mode.toString()) == mode);
     return 0;
 }

@@ -95,7 +95,7 @@ private slots:
     {
         DshowSource camera(
             QStringLiteral("@device:pnp:\\\\?\\usb#vid_ffff&pid_ffff#0#{x}\\global"));
-        QVERIFY(!camera.open(1280, 720, 30));
+        QVERIFY(!camera.open({1280, 720, 30}));
         QVERIFY(!camera.codecParameters());
         DshowMicrophone microphone;
         std::string error;

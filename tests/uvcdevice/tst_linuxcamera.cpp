@@ -228,7 +228,7 @@ private slots:
             AVCodecParameters* parameters = avcodec_parameters_alloc();
             {
                 V4l2CaptureSource source(QString("/dev/video%1").arg(node));
-                QVERIFY2(source.open(1280, 720, 30), camera);
+                QVERIFY2(source.open({1280, 720, 30}), camera);
                 avcodec_parameters_copy(parameters, source.codecParameters());
                 const int64_t period = std::llround(1e6 / source.frameRate());
                 QList<int64_t> times;
@@ -276,7 +276,7 @@ private slots:
         node = uvcdev_plug("Mute Cam|mute|4,6");
         const int before = mappings();
         V4l2CaptureSource source(QString("/dev/video%1").arg(node));
-        QVERIFY(!source.open(1280, 720, 30));
+        QVERIFY(!source.open({1280, 720, 30}));
         QCOMPARE(mappings(), before);
         QCOMPARE(uvcdev_streaming_handles(), 0);
     }
@@ -391,6 +391,54 @@ private slots:
         QCOMPARE(out.size(), 3 * 1280 * 720 * 3);
         QVERIFY(uvcdev_read_picture(reinterpret_cast<const uint8_t*>(out.constData()), 1280, 720,
                                     1280 * 3) >= 0);
+    }
+
+    // lumora-ctl on the V4L2 path: the modes the driver lists, one it lacks
+    // refused, and 1920x1080 recorded on the camera's own frame clock.
+    void lumoraCtlCapturesInTheModesTheCameraLists()
+    {
+        const auto ctl = [](const QString& program, const QStringList& args) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("LD_PRELOAD", program.isEmpty() ? UVCDEVICE_PRELOAD : "");
+            environment.insert("UVCDEV_KEEP_PRELOAD", "1");
+            environment.insert("UVCDEV_CAMERAS", kCamera);
+            QProcess tool;
+            tool.setProcessEnvironment(environment);
+            tool.start(program.isEmpty() ? QCoreApplication::applicationDirPath() + "/lumora-ctl"
+                                         : program,
+                       args);
+            tool.waitForFinished(2 * kWaitMs);
+            return std::pair(tool.exitCode(),
+                             QString(tool.readAll() + tool.readAllStandardError()));
+        };
+        QCOMPARE(ctl({}, {"modes", "0"}),
+                 std::pair(0, QString("3840x2160@30 mjpeg\n1920x1080@60 mjpeg\n1920x1080@30 mjpeg\n"
+                                      "1280x720@30 mjpeg\n1280x720@25 mjpeg\n1280x720@15 mjpeg\n"
+                                      "1280x720@10 yuyv\n640x480@30 yuyv\n")));
+        const auto [refused, why] = ctl({}, {"record", "0", "x.mp4", "--mode", "1920x1080@15"});
+        QVERIFY2(refused == 1 && why.contains("has no mode 1920x1080@15"), qPrintable(why));
+        const QString file = folder.filePath("hd.mp4");
+        const auto [recorded, said] =
+            ctl({}, {"record", "0", file, "--seconds", "4", "--mode", "1920x1080@30"});
+        QVERIFY2(recorded == 0, qPrintable(said));
+        const FileFacts facts = inspectRecording(file);
+        QCOMPARE(QSize(facts.video.width, facts.video.height), QSize(1920, 1080));
+        const auto [probed, times] =
+            ctl("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                            "packet=pts_time", "-of", "csv=p=0", file});
+        QStringList stamps = times.split('\n', Qt::SkipEmptyParts);
+        std::sort(stamps.begin(), stamps.end(),
+                  [](auto& a, auto& b) { return a.toDouble() < b.toDouble(); });
+        QVERIFY2(probed == 0 && stamps.size() >= 40, qPrintable(times + said));
+        int single = 0;
+        for (int i = 2; i < stamps.size(); ++i) {
+            // Whole frame periods apart: the kernel's stamps, never read times
+            // (the first picture is dated at the start of the file).
+            const double periods = (stamps[i].toDouble() - stamps[i - 1].toDouble()) * 30;
+            QVERIFY2(periods > 0.5 && qAbs(periods - qRound(periods)) < 0.06, qPrintable(times));
+            single += qRound(periods) == 1;
+        }
+        QVERIFY2(single >= stamps.size() / 2, qPrintable(times));
     }
 
     // Identical cameras record their own microphones, paired by the USB

@@ -14,12 +14,13 @@ namespace fs = std::filesystem;
 
 namespace uvcdev {
 
-// As PTZ conference cameras list them: the fast modes only in MJPEG.
+// As PTZ conference cameras list them: the fast and large modes only in MJPEG.
 const std::vector<Mode> kModes = {{V4L2_PIX_FMT_MJPEG, 1280, 720, {333333, 400000, 666666}},
-                                  {V4L2_PIX_FMT_MJPEG, 1920, 1080, {333333}},
+                                  {V4L2_PIX_FMT_MJPEG, 1920, 1080, {166666, 333333}},
+                                  {V4L2_PIX_FMT_MJPEG, 3840, 2160, {333333}},
                                   {V4L2_PIX_FMT_YUYV, 1280, 720, {1000000}},
                                   {V4L2_PIX_FMT_YUYV, 640, 480, {333333}}};
-const std::vector<Mode> kYuyvModes(kModes.begin() + 2, kModes.end());
+const std::vector<Mode> kYuyvModes(kModes.begin() + 3, kModes.end());
 const std::vector<Mode> kNv12Modes = {{V4L2_PIX_FMT_NV12, 1280, 720, {333333}}};
 
 std::atomic<bool> active{false}; // until the devices exist, every call passes through

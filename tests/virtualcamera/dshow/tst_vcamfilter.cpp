@@ -260,7 +260,7 @@ private slots:
         }
         QVERIFY(!device.isEmpty());
         DshowSource source(device);
-        QVERIFY(source.open(640, 480, 30));
+        QVERIFY(source.open({640, 480, 30}));
         const QString format = source.codecParameters()->format == AV_PIX_FMT_YUYV422
                                    ? QStringLiteral("YUY2")
                                    : QStringLiteral("RGB24");
