@@ -86,10 +86,14 @@ gadget_create() { # gadget_create [NAME]
         list 0xff 0xff 0xff 0xff >$x/bmControls
         id=$((id + 1))
     done
-    mkdir -p $f/streaming/mjpeg/m/720p $f/streaming/uncompressed/u/480p
+    # Frames are numbered in the order they are made: 720p is MJPEG frame 1.
+    mkdir -p $f/streaming/mjpeg/m/720p $f/streaming/mjpeg/m/1080p $f/streaming/uncompressed/u/480p
     echo 1280 >$f/streaming/mjpeg/m/720p/wWidth && echo 720 >$f/streaming/mjpeg/m/720p/wHeight
     list 333333 666666 >$f/streaming/mjpeg/m/720p/dwFrameInterval
     echo 1843200 >$f/streaming/mjpeg/m/720p/dwMaxVideoFrameBufferSize
+    echo 1920 >$f/streaming/mjpeg/m/1080p/wWidth && echo 1080 >$f/streaming/mjpeg/m/1080p/wHeight
+    list 166666 333333 >$f/streaming/mjpeg/m/1080p/dwFrameInterval
+    echo 4147200 >$f/streaming/mjpeg/m/1080p/dwMaxVideoFrameBufferSize
     echo 640 >$f/streaming/uncompressed/u/480p/wWidth && echo 480 >$f/streaming/uncompressed/u/480p/wHeight
     echo 333333 >$f/streaming/uncompressed/u/480p/dwFrameInterval
     mkdir $f/streaming/header/h
@@ -228,6 +232,21 @@ decodes() { # decodes FILE: every frame decodes to the end
 check "capture: lumora-ctl snapshot (MJPEG 1280x720)" ctl snapshot 0 "$W/shot.png"
 record() { ctl record 0 "$W/rec.mp4" --seconds 3 && decodes "$W/rec.mp4"; }
 check "capture: lumora-ctl record 3 s, decodes to the end" record
+modes() { ctl modes 0 >"$W/modes.txt" && cat "$W/modes.txt" && grep -qx '1920x1080@60 mjpeg' "$W/modes.txt" && grep -qx '640x480@30 yuyv' "$W/modes.txt"; }
+check "capture: lumora-ctl modes lists what the gadget's descriptors offer" modes
+# The frames' times come from uvcvideo's buffers: they rise, and span the
+# recording, however few pictures the emulated machine encodes.
+rising_stamps() {
+    ffprobe -v error -select_streams v -show_entries packet=pts_time -of csv=p=0 "$1" |
+        sort -g | awk 'NR > 1 && $1 <= last { bad = 1 } { if (NR == 1) first = $1; last = $1 }
+            END { printf "%d frames over %.2f s\n", NR, last - first; exit bad || NR < 3 || last - first < 1.5 }'
+}
+record_1080() {
+    ctl record 0 "$W/rec1080.mp4" --seconds 3 --mode 1920x1080@30 && decodes "$W/rec1080.mp4" &&
+        [ "$(ffprobe -v error -select_streams v -show_entries stream=width,height -of csv=p=0 "$W/rec1080.mp4")" = 1920,1080 ] &&
+        grep -q 'STREAMON format=1 frame=2 interval=333333' "$LOG" && rising_stamps "$W/rec1080.mp4"
+}
+check "capture: lumora-ctl record --mode 1920x1080@30 from uvcvideo, its size and rising time stamps" record_1080
 check "microphone: PulseAudio records the tone the gadget plays" server_hears 0
 check "microphone: lumora-ctl pairs the camera with the microphone on its USB device" paired 0 0
 check "microphone: lumora-ctl record holds the tone the gadget plays" record_microphone 0 0 "$W/mic.mp4"

@@ -14,9 +14,11 @@
 #include <QDateTime>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <linux/usb/g_uvc.h>
 #include <linux/usb/video.h>
 #include <linux/videodev2.h>
@@ -61,10 +63,24 @@ struct Mode
     unsigned fourcc;
     int width, height;
     unsigned maxFrameSize;
+    unsigned shortestInterval, longestInterval; // 100 ns units, as UVC counts them
 };
-// Format 1 frame 1, format 2 frame 1, in the order the gadget's configfs lists them.
-const Mode kModes[] = {{V4L2_PIX_FMT_MJPEG, 1280, 720, 1280 * 720 * 2},
-                       {V4L2_PIX_FMT_YUYV, 640, 480, 640 * 480 * 2}};
+// The frames of format 1 (MJPEG) and format 2 (YUYV), in the order the
+// gadget's configfs lists them.
+const Mode kMjpegModes[] = {{V4L2_PIX_FMT_MJPEG, 1280, 720, 1280 * 720 * 2, 333333, 666666},
+                            {V4L2_PIX_FMT_MJPEG, 1920, 1080, 1920 * 1080 * 2, 166666, 333333}};
+const Mode kYuyvModes[] = {{V4L2_PIX_FMT_YUYV, 640, 480, 640 * 480 * 2, 333333, 333333}};
+constexpr unsigned kDefaultInterval = 333333; // 30 fps, offered by every frame
+
+int frameCount(int format)
+{
+    return format == 1 ? int(std::size(kMjpegModes)) : int(std::size(kYuyvModes));
+}
+
+const Mode& modeOf(int format, int frame)
+{
+    return format == 1 ? kMjpegModes[frame - 1] : kYuyvModes[frame - 1];
+}
 
 const char* const kGetNames[] = {"GET_CUR", "GET_MIN",  "GET_MAX", "GET_RES",
                                  "GET_LEN", "GET_INFO", "GET_DEF"};
@@ -310,10 +326,14 @@ private:
     {
         p = {};
         format = std::max(1, std::min(format, 2));
+        frame = std::max(1, std::min(frame, frameCount(format)));
+        const Mode& mode = modeOf(format, frame);
         p.bFormatIndex = uint8_t(format);
-        p.bFrameIndex = uint8_t(frame > 0 ? frame : 1);
-        p.dwFrameInterval = interval >= 333333 && interval <= 666666 ? interval : 333333;
-        p.dwMaxVideoFrameSize = kModes[format - 1].maxFrameSize;
+        p.bFrameIndex = uint8_t(frame);
+        p.dwFrameInterval = interval >= mode.shortestInterval && interval <= mode.longestInterval
+                                ? interval
+                                : kDefaultInterval;
+        p.dwMaxVideoFrameSize = mode.maxFrameSize;
         p.dwMaxPayloadTransferSize = kMaxPayload;
         p.bmFramingInfo = 3;
         p.bPreferedVersion = p.bMinVersion = p.bMaxVersion = 1;
@@ -342,7 +362,7 @@ private:
 
     void startStreaming()
     {
-        const Mode& mode = kModes[m_commit.bFormatIndex - 1];
+        const Mode& mode = modeOf(m_commit.bFormatIndex, m_commit.bFrameIndex);
         v4l2_format fmt{};
         fmt.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
         fmt.fmt.pix.width = unsigned(mode.width);
@@ -355,7 +375,8 @@ private:
             return;
         if (mode.fourcc == V4L2_PIX_FMT_MJPEG) {
             m_stream = std::make_unique<SimulatedVideoStream>(m_camera);
-            m_stream->open();
+            m_stream->open(mode.width, mode.height,
+                           int(std::lround(1e7 / double(m_commit.dwFrameInterval))));
         }
         m_start = QDateTime::currentMSecsSinceEpoch();
         for (unsigned i = 0; i < rb.count; ++i) {
