@@ -13,17 +13,15 @@ function(lumora_targets_below dir out)
 endfunction()
 
 # The Windows backends against the system itself; the dshow inputs are
-# compiled in, as the libraries export only their contracts.
-set(dshow_inputs dshowmicrophone libavdevicemicrophone)
-list(TRANSFORM dshow_inputs PREPEND ${CMAKE_SOURCE_DIR}/capture/)
-list(TRANSFORM dshow_inputs APPEND .cpp)
+# compiled in, as the library exports only their contracts.
 lumora_add_test(tst_windowsbackends
-    SOURCES platform/tst_windowsbackends.cpp ${dshow_inputs}
+    SOURCES platform/tst_windowsbackends.cpp
+        ${CMAKE_SOURCE_DIR}/platform/windows/dshowmicrophone.cpp
+        ${CMAKE_SOURCE_DIR}/platform/libavdevicemicrophone.cpp
         ${CMAKE_SOURCE_DIR}/platform/windows/dshowsource.cpp
         ${CMAKE_SOURCE_DIR}/platform/windows/libavdevicesource.cpp
     LIBS lumora_platform PkgConfig::FFMPEG
     TIMEOUT 180)
-target_include_directories(tst_windowsbackends PRIVATE ${CMAKE_SOURCE_DIR}/capture)
 add_dependencies(tst_windowsbackends VideoCaptureFilter)
 
 lumora_targets_below(${CMAKE_CURRENT_SOURCE_DIR} test_targets)
