@@ -15,6 +15,7 @@
 #include "scripteddialogs.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
+#include "threadcpu.h"
 #ifdef LUMORA_SLOW_CAMERA_STALL
 #include "slowcamerastall.h"
 #endif
@@ -38,14 +39,6 @@ namespace {
 
 constexpr int kBeatMs = 5;
 constexpr double kLimitMs = 50.0;
-
-// CPU time of the calling thread, in nanoseconds.
-qint64 threadCpuNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
 
 // The heartbeat: the largest gap between two ticks beyond the interval.
 class Heartbeat

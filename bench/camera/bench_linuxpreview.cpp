@@ -13,6 +13,7 @@
 #include "busyload.h"
 #include "mainwindowinspector.h"
 #include "uvcdevice.h"
+#include "uvcdevicepreload.h"
 #include "vorn_ffmpeglib.h"
 
 #include <QApplication>
@@ -94,17 +95,7 @@ double percentile(std::vector<double> values, double p)
 int main(int argc, char** argv)
 {
     if (!uvcdev_plug) {
-        // Beside whatever else the caller preloads.
-        const char* preloaded = getenv("LD_PRELOAD");
-        setenv("LD_PRELOAD",
-               (std::string(UVCDEVICE_LIBRARY) + (preloaded ? std::string(":") + preloaded : ""))
-                   .c_str(),
-               1);
-        setenv("UVCDEV_CAMERAS", kCamera, 1);
-        unsetenv("LUMORA_SIMULATED_CAMERAS");
-        execv("/proc/self/exe", argv);
-        perror("execv");
-        return 1;
+        return rerunWithUvcDevice(UVCDEVICE_LIBRARY, kCamera, argv);
     }
     const int busy = BusyLoad::takeArgument(argc, argv);
     if (busy > 0) {

@@ -7,6 +7,8 @@
 // pad and sliders are used. A 5 ms heartbeat on the GUI thread notes how
 // late each tick comes; the worst and the 99th percentile are printed.
 #include "slowcamerastall.h"
+#include "threadcpu.h"
+#include "uvcdevicepreload.h"
 
 #include "mainwindowinspector.h"
 #include "uvcdevice.h"
@@ -37,15 +39,6 @@ constexpr double kLimitMs = 50.0;
 // The camera counts as done when it has had no request for this long:
 // longer than one slow request.
 constexpr int kQuietMs = 2500;
-
-// CPU time of the calling thread, in nanoseconds: a late tick with little
-// of it was the scheduler's doing, not the window's.
-qint64 threadCpuNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
 
 class Lateness
 {
@@ -179,17 +172,7 @@ bool report(const char* phase, const Lateness& lateness)
 int runSlowCameraStall(int argc, char** argv)
 {
     if (!uvcdev_plug) {
-        // Beside whatever else the caller preloads.
-        const char* preloaded = getenv("LD_PRELOAD");
-        setenv("LD_PRELOAD",
-               (std::string(UVCDEVICE_LIBRARY) + (preloaded ? std::string(":") + preloaded : ""))
-                   .c_str(),
-               1);
-        setenv("UVCDEV_CAMERAS", kSlowCamera, 1);
-        unsetenv("LUMORA_SIMULATED_CAMERAS");
-        execv("/proc/self/exe", argv);
-        perror("execv");
-        return 1;
+        return rerunWithUvcDevice(UVCDEVICE_LIBRARY, kSlowCamera, argv);
     }
     QApplication app(argc, argv);
     QElapsedTimer opening;
