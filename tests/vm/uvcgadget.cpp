@@ -25,6 +25,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <thread>
 #include <tuple>
 #include <unistd.h>
 #include <vector>
@@ -104,6 +105,15 @@ public:
         AVPacket* packet = av_packet_alloc();
         SimulatedVideoStream(m_camera).encode(m_camera->state(), 0, 0, packet);
         av_packet_free(&packet);
+        // The 1080p room takes far longer; it is drawn meanwhile, long before
+        // the tier's first 1080p stream, so that its first picture comes in
+        // the time a host waits for one.
+        m_warmUp = std::thread([] { SimulatedFrameRenderer(1920, 1080, -1, QString()); });
+    }
+    ~Gadget()
+    {
+        if (m_warmUp.joinable())
+            m_warmUp.join();
     }
 
     void run()
@@ -458,6 +468,7 @@ private:
     SimulatedStandardControls m_controls;
     SimulatedFrameRenderer m_yuyv;
     std::unique_ptr<SimulatedVideoStream> m_stream;
+    std::thread m_warmUp;
     std::vector<std::pair<void*, size_t>> m_buffers;
     uvc_streaming_control m_probe{}, m_commit{};
     usb_ctrlrequest m_pending{};
