@@ -8,6 +8,7 @@
 #include "mainwindowinspector.h"
 #include "scripteddialogs.h"
 #include "simulateddevicecatalog.h"
+#include "simulatedframerenderer.h"
 #include "simulatedhub.h"
 #include "simulatedpropertydevices.h"
 #include "vorn_ffmpeglib.h"
@@ -426,6 +427,9 @@ private slots:
     // preview at that size and comes back with the camera from its profile.
     void theModeChoiceIsKeptWithTheCamera()
     {
+        // The simulated camera draws a room per picture size, once a process;
+        // a slow build would spend the window's whole wait to open on it.
+        SimulatedFrameRenderer(1920, 1080, -1, QString());
         hub.plugCamera();
         const QString key = CameraProfileStore::keyOf(catalog.videoInputs().value(0));
         CameraProfileStore::setCaptureMode(key, QString());
