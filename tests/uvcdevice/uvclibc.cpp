@@ -267,6 +267,20 @@ UVCDEV_API int poll(pollfd* fds, nfds_t count, int timeoutMs)
     }
 }
 
+// Event loops built to wait in ppoll (Qt where the C library has it) reach
+// the nodes they watch, such as a control-event handle, as poll does; the
+// signal mask only matters to sets without a node, which go to the real one.
+UVCDEV_API int ppoll(pollfd* fds, nfds_t count, const timespec* timeout, const sigset_t* mask)
+{
+    REAL(ppoll);
+    const auto isNode = [&](const pollfd& p) { return locked().first.handles.count(p.fd) > 0; };
+    if (!active || std::none_of(fds, fds + count, isNode))
+        return real(fds, count, timeout, mask);
+    const int64_t ms =
+        timeout ? timeout->tv_sec * 1000 + (timeout->tv_nsec + 999999) / 1000000 : -1;
+    return poll(fds, count, int(std::min<int64_t>(ms, INT32_MAX)));
+}
+
 // Standard streams (fopen, std::ifstream) read sysfs too.
 #define FOPEN_CALL(name)                                                                           \
     UVCDEV_API FILE* name(const char* path, const char* mode)                                      \
