@@ -1,7 +1,9 @@
 // agent: the cameras' profiles kept without the window, until Ctrl-C or SIGTERM.
 
+#include "agentframing.h"
 #include "clicommands.h"
 #include "clioutput.h"
+#include "cliselection.h"
 #include "interruptwatcher.h"
 #include "profileagent.h"
 #include "viscaservice.h"
@@ -18,7 +20,9 @@
 #include <QDateTime>
 #include <QEventLoop>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -97,6 +101,28 @@ struct HttpParts
 };
 #endif
 
+// VISCA's auto framing command, carried out by the agent's framing as the
+// HTTP API's switch is.
+ViscaCamera::FramingSwitch framingSwitch(AgentFraming& framing,
+                                         const std::function<void(const QString&)>& log)
+{
+    return [&framing, log](const VideoInputInfo& camera, bool on) {
+        const QList<CliCamera> cameras = discoverCameras();
+        const auto it =
+            std::find_if(cameras.cbegin(), cameras.cend(), [&camera](const CliCamera& c) {
+                return c.camera.deviceName() == camera.deviceName();
+            });
+        QString problem = QStringLiteral("it is gone");
+        if (it != cameras.cend() && framing.set(*it, on, &problem)) {
+            return true;
+        }
+        log(QStringLiteral("VISCA: auto framing of %1 not switched %2: %3")
+                .arg(camera.description(), on ? QStringLiteral("on") : QStringLiteral("off"),
+                     problem));
+        return false;
+    };
+}
+
 } // namespace
 
 namespace CliCommands {
@@ -135,7 +161,15 @@ int agent(const QStringList& arguments, CliOutput& out)
     InterruptWatcher interrupts;
     ProfileAgent agent;
     QObject::connect(&agent, &ProfileAgent::logLine, log);
+    AgentFraming framing;
+    QObject::connect(
+        &agent, &ProfileAgent::cameraUnplugged, &framing,
+        [&framing](const VideoInputInfo& camera) { framing.forget(camera.deviceName()); });
+    QObject::connect(&framing, &AgentFraming::switched, [log](const QString& device, bool on) {
+        log(QStringLiteral("auto framing %1 for %2").arg(on ? "on" : "off", device));
+    });
     ViscaService network(visca);
+    network.setFramingSwitch(framingSwitch(framing, log));
     if (visca.enabled) {
         if (!network.start(&problem)) {
             return out.error(ExitFailure, QStringLiteral("VISCA cannot listen on %1").arg(problem));
@@ -146,7 +180,7 @@ int agent(const QStringList& arguments, CliOutput& out)
 #ifdef LUMORA_HTTP_SERVER
     HttpParts http;
     if (options.http) {
-        http.handler = std::make_unique<ApiHandler>(agent, http.requests);
+        http.handler = std::make_unique<ApiHandler>(agent, framing, http.requests);
         http.server = std::make_unique<HttpServer>(*http.handler, http.requests);
         if (!http.server->start(options.address, options.port, &problem)) {
             return out.error(ExitFailure, problem);

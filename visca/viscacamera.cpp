@@ -19,8 +19,10 @@ CameraMover::Speed speedOf(int viscaSpeed, int maximum)
 
 } // namespace
 
-ViscaCamera::ViscaCamera(const VideoInputInfo& camera, QObject* parent)
-    : QObject(parent), m_camera(camera), m_key(CameraProfileStore::keyOf(camera))
+ViscaCamera::ViscaCamera(const VideoInputInfo& camera, const FramingSwitch& framing,
+                         QObject* parent)
+    : QObject(parent), m_camera(camera), m_framing(framing),
+      m_key(CameraProfileStore::keyOf(camera))
 {
     m_pan.property = CameraControlProperty::Pan;
     m_tilt.property = CameraControlProperty::Tilt;
@@ -113,8 +115,16 @@ bool ViscaCamera::act(const Visca::Command& command, const Reply& reply, int* so
         m_standby = kind == Kind::PowerOff;
         return true;
     }
-    if (m_standby || kind == Kind::FramingOn || kind == Kind::FramingOff) {
+    if (m_standby) {
         return false;
+    }
+    if (kind == Kind::FramingOn || kind == Kind::FramingOff) {
+        if (kind == Kind::FramingOn) {
+            // Framing steers the head from now on: a drive the controller
+            // left running would fight it.
+            stopAll();
+        }
+        return m_framing && m_framing(m_camera, kind == Kind::FramingOn);
     }
     PtzPosition position;
     switch (kind) {

@@ -19,8 +19,12 @@ class ViscaCamera : public QObject
     Q_OBJECT
 public:
     using Reply = std::function<void(const QByteArray&)>;
+    // Switches the host's auto framing of a camera on or off; false when
+    // it cannot be framed. Without one, the command is not executable.
+    using FramingSwitch = std::function<bool(const VideoInputInfo& camera, bool on)>;
 
-    explicit ViscaCamera(const VideoInputInfo& camera, QObject* parent = nullptr);
+    ViscaCamera(const VideoInputInfo& camera, const FramingSwitch& framing,
+                QObject* parent = nullptr);
     ~ViscaCamera() override;
 
     const VideoInputInfo& camera() const { return m_camera; }
@@ -56,6 +60,7 @@ private:
     int toVisca(const Axis& axis, long value) const;
 
     VideoInputInfo m_camera;
+    FramingSwitch m_framing;
     QString m_key;
     std::unique_ptr<Vorn_CameraProperty> m_main;
     std::unique_ptr<Vorn_CameraProperty> m_zoom;

@@ -24,8 +24,9 @@ constexpr int kMaxClients = 256;
 
 } // namespace
 
-ViscaServer::ViscaServer(const QList<QHostAddress>& allowed, QObject* parent)
-    : QObject(parent), m_allowed(allowed)
+ViscaServer::ViscaServer(const QList<QHostAddress>& allowed,
+                         const ViscaCamera::FramingSwitch& framing, QObject* parent)
+    : QObject(parent), m_allowed(allowed), m_framing(framing)
 {
     connect(&m_udp, &QUdpSocket::readyRead, this, &ViscaServer::readDatagrams);
     connect(&m_tcp, &QTcpServer::newConnection, this, &ViscaServer::acceptConnections);
@@ -73,7 +74,7 @@ void ViscaServer::setCamera(const VideoInputInfo& camera)
 ViscaCamera* ViscaServer::target()
 {
     if (!m_camera && !m_cameraInfo.isNull()) {
-        m_camera = new ViscaCamera(m_cameraInfo, this);
+        m_camera = new ViscaCamera(m_cameraInfo, m_framing, this);
     }
     return m_camera;
 }

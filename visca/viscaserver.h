@@ -1,6 +1,7 @@
 #pragma once
 
 #include "videoinputinfo.h"
+#include "viscacamera.h"
 
 #include <QHash>
 #include <QHostAddress>
@@ -10,7 +11,6 @@
 #include <QUdpSocket>
 
 class QTcpSocket;
-class ViscaCamera;
 
 // One camera on the network: VISCA over UDP with its header on one port,
 // bare VISCA over TCP on another. VISCA has no authentication, so only the
@@ -20,7 +20,8 @@ class ViscaServer : public QObject
 {
     Q_OBJECT
 public:
-    ViscaServer(const QList<QHostAddress>& allowed, QObject* parent = nullptr);
+    ViscaServer(const QList<QHostAddress>& allowed, const ViscaCamera::FramingSwitch& framing,
+                QObject* parent = nullptr);
 
     bool listen(const QHostAddress& address, quint16 udpPort, quint16 tcpPort, QString* problem);
     // The camera on this port; a null one when there is none now.
@@ -41,6 +42,7 @@ private:
     ViscaCamera* target();
 
     QList<QHostAddress> m_allowed;
+    ViscaCamera::FramingSwitch m_framing;
     QList<QHostAddress> m_refused; // told once each
     QUdpSocket m_udp;
     QTcpServer m_tcp;

@@ -69,7 +69,7 @@ ViscaService::ViscaService(const Options& options, QObject* parent)
 
 bool ViscaService::start(QString* problem)
 {
-    auto* first = new ViscaServer(m_options.allowed, this);
+    auto* first = new ViscaServer(m_options.allowed, m_framing, this);
     if (!first->listen(m_options.address, m_options.port, m_options.port + kTcpOffset, problem)) {
         delete first;
         return false;
@@ -83,7 +83,7 @@ ViscaServer* ViscaService::server(int index)
 {
     while (m_servers.size() <= index) {
         const quint16 port = quint16(m_options.port + m_servers.size());
-        auto* next = new ViscaServer(m_options.allowed, this);
+        auto* next = new ViscaServer(m_options.allowed, m_framing, this);
         QString problem;
         if (port + kTcpOffset > 65535 ||
             !next->listen(m_options.address, port, quint16(port + kTcpOffset), &problem)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "videoinputinfo.h"
+#include "viscacamera.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -33,6 +34,9 @@ public:
 
     explicit ViscaService(const Options& options, QObject* parent = nullptr);
 
+    // How the cameras' auto framing command is carried out; given before
+    // start(), or the command is answered not executable.
+    void setFramingSwitch(const ViscaCamera::FramingSwitch& framing) { m_framing = framing; }
     // Binds the base port, so that a port in use is told at once.
     bool start(QString* problem);
 
@@ -46,5 +50,6 @@ private:
     ViscaServer* server(int index);
 
     Options m_options;
+    ViscaCamera::FramingSwitch m_framing;
     QList<ViscaServer*> m_servers;
 };

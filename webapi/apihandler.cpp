@@ -59,8 +59,9 @@ QString serialOf(const QString& identity)
 
 } // namespace
 
-ApiHandler::ApiHandler(ProfileAgent& agent, const RequestCounter& requests, QObject* parent)
-    : QObject(parent), m_agent(agent), m_requests(requests)
+ApiHandler::ApiHandler(ProfileAgent& agent, AgentFraming& framing, const RequestCounter& requests,
+                       QObject* parent)
+    : QObject(parent), m_agent(agent), m_framing(framing), m_requests(requests)
 {
     connect(&agent, &ProfileAgent::cameraPlugged, this, [this](const VideoInputInfo& camera) {
         // Known from now on, so that a camera gone before the first scrape
@@ -70,9 +71,12 @@ ApiHandler::ApiHandler(ProfileAgent& agent, const RequestCounter& requests, QObj
         facts.device = camera.deviceName();
         plugEvent("plugged", camera);
     });
-    connect(&agent, &ProfileAgent::cameraUnplugged, this, [this](const VideoInputInfo& camera) {
-        m_framing.forget(camera.deviceName());
-        plugEvent("unplugged", camera);
+    connect(&agent, &ProfileAgent::cameraUnplugged, this,
+            [this](const VideoInputInfo& camera) { plugEvent("unplugged", camera); });
+    connect(&m_framing, &AgentFraming::switched, this, [this](const QString& device, bool on) {
+        emit event(jsonText({{QStringLiteral("event"), QStringLiteral("framing")},
+                             {QStringLiteral("device"), device},
+                             {QStringLiteral("on"), on}}));
     });
     connect(&m_framing, &AgentFraming::acted, this,
             [this](const QString& device, const QString& what) {
@@ -242,9 +246,6 @@ ApiReply ApiHandler::framing(const CliCamera& camera, const QByteArray& body)
         return errorReply(
             400, QStringLiteral("camera %1 cannot be framed: %2").arg(camera.index).arg(problem));
     }
-    emit event(jsonText({{QStringLiteral("event"), QStringLiteral("framing")},
-                         {QStringLiteral("device"), camera.camera.deviceName()},
-                         {QStringLiteral("on"), on.toBool()}}));
     QJsonObject object = cameraObject(camera);
     object.insert(QStringLiteral("framing"), on.toBool());
     return {200, "application/json",

@@ -34,7 +34,8 @@ class ApiHandler : public QObject
 {
     Q_OBJECT
 public:
-    ApiHandler(ProfileAgent& agent, const RequestCounter& requests, QObject* parent = nullptr);
+    ApiHandler(ProfileAgent& agent, AgentFraming& framing, const RequestCounter& requests,
+               QObject* parent = nullptr);
 
     ApiReply handle(const ApiRequest& request);
 
@@ -62,8 +63,8 @@ private:
     void plugEvent(const char* what, const VideoInputInfo& camera);
 
     ProfileAgent& m_agent;
+    AgentFraming& m_framing;
     const RequestCounter& m_requests;
-    AgentFraming m_framing;
     QHash<QString, Facts> m_seen; // by profile key, since the agent started
     bool m_busy = false;          // a preset recall waits in an event loop
 };

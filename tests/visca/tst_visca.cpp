@@ -48,9 +48,10 @@ private slots:
     {
         const quint16 port = freePort();
         QVERIFY(port != 0);
-        agent.setEnvironment(
-            QProcess::systemEnvironment() +
-            QStringList{"LUMORA_SIMULATED_CAMERAS=2", "LUMORA_SIMULATED_STATE_DIR=" + dir.path()});
+        agent.setEnvironment(QProcess::systemEnvironment() +
+                             QStringList{"LUMORA_SIMULATED_CAMERAS=2",
+                                         "LUMORA_SIMULATED_STATE_DIR=" + dir.path(),
+                                         "LUMORA_SIMULATED_SCENE=one"});
         agent.start(
             QCoreApplication::applicationDirPath() + "/lumora-ctl",
             {"agent", QString("--visca=127.0.0.1:%1").arg(port), "--visca-allow=127.0.0.1"});
@@ -70,6 +71,7 @@ private slots:
         QVERIFY2(client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0,
                  output.constData());
         QVERIFY2(told("VISCA: 127.0.0.2 is not on the allow-list; ignored"), qPrintable(log));
+        QVERIFY2(told("auto framing off for sim:video0"), qPrintable(log));
 
         agent.terminate();
         QVERIFY(agent.waitForFinished(30000));

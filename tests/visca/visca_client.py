@@ -202,6 +202,14 @@ class Checks:
         self.udp.inquire("81090002ff")
         check(not outsider.pending(), "a client off the allow-list was answered")
 
+    def framing(self):
+        pan = self.state().get("pan", 0)
+        self.udp.command("8101047d02ff")  # auto framing on
+        # Someone stands right of centre: the agent's framing turns right.
+        self.wait_state("framing turning right", lambda s: s.get("pan", 0) > pan)
+        self.udp.command("8101047d03ff")
+        self.wait_state("the head left still", lambda s: s.get("panSpeed") == 0)
+
     def tcp(self):
         clients = [socket.create_connection(("127.0.0.1", self.port + 1000), WAIT)
                    for _ in range(9)]
@@ -227,7 +235,7 @@ def main():
     args = parser.parse_args()
     checks = Checks(args.port, args.state_dir)
     for name in ("reset_and_sequences", "drive_and_stop", "absolute_and_memory", "power",
-                 "malformed", "stranger", "tcp"):
+                 "malformed", "stranger", "tcp", "framing"):
         try:
             getattr(checks, name)()
         except Failure as failure:

@@ -11,8 +11,9 @@
 
 // Auto framing run by the agent, one camera at a time or several: each
 // framed camera is streamed by the agent (framing needs the picture), its
-// faces found and its head driven as `lumora-ctl frame` does. Lives in the
-// agent's thread.
+// faces found and its head driven as `lumora-ctl frame` does. One object
+// serves every server of the agent, so that a switch by VISCA is what the
+// HTTP API lists and tells. Lives in the agent's thread.
 class AgentFraming : public QObject
 {
     Q_OBJECT
@@ -33,6 +34,9 @@ public:
     void forget(const QString& device);
 
 signals:
+    // Framing of the camera was switched on or off (not told for a camera
+    // that went away).
+    void switched(const QString& device, bool on);
     // What framing decided for the camera, in words.
     void acted(const QString& device, const QString& what);
 

@@ -22,7 +22,10 @@ bool AgentFraming::set(const CliCamera& camera, bool on, QString* problem)
 {
     const QString device = camera.camera.deviceName();
     if (!on) {
-        forget(device);
+        if (isOn(device)) {
+            forget(device);
+            emit switched(device, false);
+        }
         return true;
     }
     if (isOn(device)) {
@@ -45,6 +48,7 @@ bool AgentFraming::set(const CliCamera& camera, bool on, QString* problem)
         return false;
     }
     m_sessions[device] = std::move(session);
+    emit switched(device, true);
     return true;
 }
 
@@ -60,8 +64,8 @@ void AgentFraming::forget(const QString& device)
     if (it == m_sessions.end()) {
         return;
     }
-    // Its last words ("auto framing off") are not this object's to tell:
-    // the caller says it is off.
+    // Its last words ("auto framing off") are not the engine's to tell:
+    // a switch off is told by `switched`, a camera gone by whoever saw it go.
     const std::unique_ptr<Session> session = std::move(it->second);
     m_sessions.erase(it);
     session->engine.disconnect(this);
