@@ -81,6 +81,54 @@ QString ProfileAgent::label(const VideoInputInfo& camera) const
     return QStringLiteral("%1 (%2)").arg(camera.description(), camera.deviceName());
 }
 
+void ProfileAgent::tellChangesElsewhere()
+{
+    m_tellChanges = true;
+    for (Present& present : m_present) {
+        lookForChanges(present);
+    }
+}
+
+void ProfileAgent::noteOwnWrite(const VideoInputInfo& camera)
+{
+    if (Present* present = presentOf(camera)) {
+        present->seen = QJsonObject();
+        lookForChanges(*present);
+    }
+}
+
+ProfileAgent::Present* ProfileAgent::presentOf(const VideoInputInfo& camera)
+{
+    const auto it = std::find_if(m_present.begin(), m_present.end(),
+                                 [&camera](const Present& p) { return p.camera == camera; });
+    return it == m_present.end() ? nullptr : &*it;
+}
+
+void ProfileAgent::lookForChanges(Present& present)
+{
+    if (!m_tellChanges || m_pending.contains(present.camera)) {
+        return;
+    }
+    Vorn_CameraProperty main(MainUnitSet);
+    Vorn_CameraProperty zoom(ZoomUnitSet);
+    if (main.open(present.camera.deviceName()) < 0 || zoom.open(present.camera.deviceName()) < 0) {
+        return;
+    }
+    const QJsonObject now = CameraControls(main, zoom, present.camera).readProfile();
+    QJsonObject changed;
+    if (!present.seen.isEmpty()) {
+        for (auto it = now.begin(); it != now.end(); ++it) {
+            if (present.seen.value(it.key()) != it.value()) {
+                changed.insert(it.key(), it.value());
+            }
+        }
+    }
+    present.seen = now;
+    if (!changed.isEmpty()) {
+        emit controlsChangedElsewhere(present.camera, changed);
+    }
+}
+
 void ProfileAgent::camerasChanged()
 {
     const QList<VideoInputInfo> now = usbCameras();
@@ -103,7 +151,7 @@ void ProfileAgent::camerasChanged()
             continue;
         }
         const QString key = CameraProfileStore::keyOf(camera);
-        m_present.append({camera, key, nullptr});
+        m_present.append({camera, key, nullptr, {}});
         watchControls(m_present.last());
         emit cameraPlugged(camera);
         if (CameraProfileStore::restoreOnConnect() &&
@@ -112,6 +160,7 @@ void ProfileAgent::camerasChanged()
             m_retries = 0;
             m_retryTimer.start(kRetryMs);
         }
+        lookForChanges(m_present.last());
     }
     emit camerasListed(now);
 }
@@ -187,9 +236,12 @@ void ProfileAgent::keepHeldProfiles()
         return;
     }
     m_heldTicks = 0;
-    for (const Present& present : m_present) {
-        if (!present.changes && !m_pending.contains(present.camera) &&
-            CameraProfileStore::held(present.key)) {
+    for (Present& present : m_present) {
+        if (present.changes) {
+            continue;
+        }
+        lookForChanges(present);
+        if (!m_pending.contains(present.camera) && CameraProfileStore::held(present.key)) {
             apply(present.camera, present.key, QStringLiteral("set back"), true);
         }
     }
@@ -198,11 +250,14 @@ void ProfileAgent::keepHeldProfiles()
 // Also told of the agent's own writes, which then find nothing to write.
 void ProfileAgent::controlsChanged(const VideoInputInfo& camera)
 {
-    for (const Present& present : m_present) {
-        if (present.camera == camera && !m_pending.contains(camera) &&
-            CameraProfileStore::held(present.key)) {
-            apply(present.camera, present.key, QStringLiteral("set back"), true);
-        }
+    Present* present = presentOf(camera);
+    if (!present) {
+        return;
+    }
+    const QString key = present->key;
+    lookForChanges(*present);
+    if (!m_pending.contains(camera) && CameraProfileStore::held(key)) {
+        apply(camera, key, QStringLiteral("set back"), true);
     }
 }
 
@@ -227,7 +282,12 @@ ProfileAgent::Outcome ProfileAgent::apply(const VideoInputInfo& camera, const QS
     if (main.open(camera.deviceName()) < 0 || zoom.open(camera.deviceName()) < 0) {
         return Outcome::Unreachable;
     }
-    const QStringList written = CameraControls(main, zoom, camera).applyProfile(values);
+    CameraControls controls(main, zoom, camera);
+    const QStringList written = controls.applyProfile(values);
+    Present* present = presentOf(camera);
+    if (m_tellChanges && present && !written.isEmpty()) {
+        present->seen = controls.readProfile(); // its own writes are nobody else's
+    }
     if (!m_applied.contains(camera)) {
         m_applied.append(camera);
     }

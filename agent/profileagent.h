@@ -2,6 +2,7 @@
 
 #include "videoinputinfo.h"
 
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -38,6 +39,14 @@ public:
     QList<VideoInputInfo> presentCameras() const;
     bool profileApplied(const VideoInputInfo& camera) const;
 
+    // From now on, values other programs change on a camera are told by
+    // controlsChangedElsewhere: at once where the camera's control events
+    // tell of them, else within the read-back interval.
+    void tellChangesElsewhere();
+    // This process wrote to the camera itself (an API request): what it
+    // wrote is not someone else's change.
+    void noteOwnWrite(const VideoInputInfo& camera);
+
 signals:
     void logLine(const QString& line);
     // The USB cameras present, in the camera list's order, after each look.
@@ -45,6 +54,9 @@ signals:
     void cameraPlugged(const VideoInputInfo& camera);
     void cameraUnplugged(const VideoInputInfo& camera);
     void controlsWritten(const VideoInputInfo& camera, const QStringList& names);
+    // Values of the camera's profile controls that another program (or
+    // the window) changed, with their new values.
+    void controlsChangedElsewhere(const VideoInputInfo& camera, const QJsonObject& values);
 
 public slots:
     // The device list may have changed: cameras that came get their profile.
@@ -67,6 +79,8 @@ private:
         // The camera's own word of changes; null where it gives none, and
         // then a held profile is read back instead.
         std::shared_ptr<ControlChangeWatcher> changes;
+        // The profile controls' values as last read, to tell what changed.
+        QJsonObject seen;
     };
     enum class Outcome
     {
@@ -79,6 +93,10 @@ private:
     // Listens to the camera's control events, where it has them and can be
     // opened already.
     void watchControls(Present& present);
+    // Reads the camera's values and tells those that differ from the last
+    // reading (the first reading tells nothing).
+    void lookForChanges(Present& present);
+    Present* presentOf(const VideoInputInfo& camera);
     // `key` is the camera's profile key, found once when it came.
     Outcome apply(const VideoInputInfo& camera, const QString& key, const QString& why,
                   bool heldOnly);
@@ -90,6 +108,7 @@ private:
     QList<VideoInputInfo> m_pending; // came, but could not be opened yet
     QList<VideoInputInfo> m_applied;
     int m_retries = 0;
+    bool m_tellChanges = false;
     QTimer m_heldTimer;
     int m_heldTicks = 0;
     QTimer m_retryTimer;

@@ -88,6 +88,14 @@ ApiHandler::ApiHandler(ProfileAgent& agent, AgentFraming& framing, const Request
             [this](const VideoInputInfo& camera, const QStringList& names) {
                 controlsChanged(camera.deviceName(), QJsonArray::fromStringList(names));
             });
+    connect(&agent, &ProfileAgent::controlsChangedElsewhere, this,
+            [this](const VideoInputInfo& camera, const QJsonObject& values) {
+                emit event(jsonText({{QStringLiteral("event"), QStringLiteral("controls")},
+                                     {QStringLiteral("device"), camera.deviceName()},
+                                     {QStringLiteral("controls"), values},
+                                     {QStringLiteral("by"), QStringLiteral("elsewhere")}}));
+            });
+    agent.tellChangesElsewhere();
 }
 
 ApiReply ApiHandler::handle(const ApiRequest& request)
@@ -128,6 +136,7 @@ ApiReply ApiHandler::answer(const ApiRequest& request)
                              {index, QStringLiteral("--from"), QStringLiteral("the request")},
                              request.body, out),
                          out);
+        m_agent.noteOwnWrite(cameras.first().camera);
         const QJsonArray results = out.document.value(QStringLiteral("cameras")).toArray();
         if (reply.status == 200 && !results.isEmpty()) {
             controlsChanged(cameras.first().camera.deviceName(),

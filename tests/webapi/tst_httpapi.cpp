@@ -53,6 +53,15 @@ class TestHttpApi : public QObject
         return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
                                               : QJsonObject();
     }
+    // What another program would do to the camera.
+    bool changeState(int camera, const QString& key, const QJsonValue& value) const
+    {
+        QJsonObject json = state(camera);
+        json[key] = value;
+        QSaveFile file(dir.filePath(QString("SIM000%1.json").arg(camera + 1)));
+        return file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(json).toJson()) > 0 &&
+               file.commit();
+    }
     bool heard(const QString& text)
     {
         QElapsedTimer clock;
@@ -151,9 +160,14 @@ private slots:
         QCOMPARE(put.json["cameras"][0]["controls"]["contrast"].toInt(), 40);
         QTRY_COMPARE_WITH_TIMEOUT(state(0)["contrast"].toInt(), 40, 30000);
         QVERIFY2(heard(R"("controls":{"contrast":40})"), qPrintable(messages.join('\n')));
+        // Another program's change is told as well, the API's own is not.
+        QVERIFY(changeState(0, "contrast", 55));
+        QVERIFY2(heard(R"("by":"elsewhere","controls":{"contrast":55})"),
+                 qPrintable(messages.join('\n')));
+        QVERIFY(!messages.join('\n').contains(R"("by":"elsewhere","controls":{"contrast":40})"));
         QCOMPARE(
             call("GET", "/api/v1/cameras/0/controls").json["cameras"][0]["controls"]["contrast"],
-            40);
+            55);
         QCOMPARE(
             call("PUT", "/api/v1/cameras/0/controls", R"({"controls":{"contrast":"x"}})").status,
             400);
@@ -224,11 +238,7 @@ private slots:
 
     void tellsAnUnpluggedCameraAndItsMetrics()
     {
-        QJsonObject json = state(1);
-        json["plugged"] = false;
-        QSaveFile file(dir.filePath("SIM0002.json"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(json).toJson()) > 0 &&
-                file.commit());
+        QVERIFY(changeState(1, "plugged", false));
         QVERIFY2(heard(R"("event":"unplugged")"), qPrintable(messages.join('\n')));
 
         const Answer metrics = call("GET", "/metrics");
