@@ -76,6 +76,32 @@ QSize shownSize(MainWindowInspector& inspect)
     return inspect.ui()->label_cameraview->pixmap(Qt::ReturnByValue).size();
 }
 
+// The preview's picture without its black bars, at the frame's size again.
+QImage shownPicture(MainWindowInspector& inspect)
+{
+    const QImage shown = inspect.ui()->label_cameraview->pixmap(Qt::ReturnByValue).toImage();
+    const QSize frame = inspect.lastFrame().size();
+    const int height = frame.isEmpty() ? 0 : shown.width() * frame.height() / frame.width();
+    return shown.copy(0, (shown.height() - height) / 2, shown.width(), height).scaled(frame);
+}
+
+// How far two pictures are apart, per channel on average (every 4th row).
+double meanDifference(const QImage& a, const QImage& b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB888);
+    const QImage y = b.convertToFormat(QImage::Format_RGB888);
+    if (x.size() != y.size() || x.isNull()) {
+        return 255;
+    }
+    qint64 sum = 0;
+    for (int row = 0; row < x.height(); row += 4) {
+        for (int i = 0; i < x.width() * 3; ++i) {
+            sum += std::abs(x.constScanLine(row)[i] - y.constScanLine(row)[i]);
+        }
+    }
+    return double(sum) / ((x.height() + 3) / 4 * x.width() * 3);
+}
+
 } // namespace
 
 class tst_MainWindow : public QObject
@@ -268,7 +294,11 @@ private slots:
         }
         QTRY_VERIFY_WITH_TIMEOUT(!frames.isEmpty(), 30000);
         QCOMPARE(inspect.currentIndex(), 1); // followed to its new place
-        QCOMPARE(stampedIdentity(inspect.lastFrame()), chosen->deviceName().mid(9).toInt() % 256);
+        const int identity = chosen->deviceName().mid(9).toInt() % 256;
+        QCOMPARE(stampedIdentity(inspect.lastFrame()), identity);
+        // What the user sees is that camera's picture, letterboxed, not another's.
+        QTRY_COMPARE_WITH_TIMEOUT(stampedIdentity(shownPicture(inspect)), identity, 30000);
+        QVERIFY(meanDifference(shownPicture(inspect), inspect.lastFrame()) < 8); // its colours
         inspect.settingVideo()->findChild<QPushButton*>("pushButton_FlipH")->click();
         QTRY_VERIFY_WITH_TIMEOUT(chosen->state().horizontalFlip, 30000);
         for (const auto& camera : hub.cameras()) {
