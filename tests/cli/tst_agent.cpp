@@ -97,6 +97,32 @@ private slots:
         bus.waitForFinished();
     }
 
+    // Killed half way through saving, lumora-ctl leaves the profiles it
+    // found whole, and the next save is not locked out by the dead one.
+    void aProfileSurvivesAKillInTheMiddleOfItsWrite()
+    {
+        QCOMPARE(ctl({"set", "all", "contrast=40"}), 0);
+        QCOMPARE(ctl({"profile", "save", "all"}), 0);
+        const QJsonValue before = profiles();
+        QCOMPARE(before.toArray().size(), 2);
+        QCOMPARE(ctl({"set", "all", "contrast=60"}), 0);
+
+        QProcess saving;
+        const QString folder = QFileInfo(QSettings("Lumora", "Lumora").fileName()).path();
+        saving.setEnvironment(environment() << "LD_PRELOAD=" KILLMIDWRITE_PRELOAD
+                                            << "LUMORA_KILL_WRITING_INTO=" + folder + "/");
+        saving.start(QCoreApplication::applicationDirPath() + "/lumora-ctl",
+                     {"profile", "save", "all"});
+        QVERIFY(saving.waitForFinished(60000));
+        QCOMPARE(saving.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(profiles(), before);
+
+        QCOMPARE(ctl({"profile", "save", "all"}), 0);
+        const QJsonArray after = profiles().toArray();
+        QCOMPARE(after.size(), 2);
+        QCOMPARE(after[1]["controls"]["contrast"].toInt(), 60);
+    }
+
     void keepsProfilesAsCamerasComeGoAndChange()
     {
         QCOMPARE(ctl({"set", "all", "contrast=30"}), 0);
@@ -177,32 +203,6 @@ private slots:
         QCOMPARE(log.count("wrote"), 2);
         QCOMPARE(state(0)["contrast"].toInt(), 30);
         QVERIFY(state(0)["horizontalFlip"].toBool());
-    }
-
-    // Killed half way through saving, lumora-ctl leaves the profiles it
-    // found whole, and the next save is not locked out by the dead one.
-    void aProfileSurvivesAKillInTheMiddleOfItsWrite()
-    {
-        QCOMPARE(ctl({"set", "all", "contrast=40"}), 0);
-        QCOMPARE(ctl({"profile", "save", "all"}), 0);
-        const QJsonValue before = profiles();
-        QCOMPARE(before.toArray().size(), 2);
-        QCOMPARE(ctl({"set", "all", "contrast=60"}), 0);
-
-        QProcess saving;
-        const QString folder = QFileInfo(QSettings("Lumora", "Lumora").fileName()).path();
-        saving.setEnvironment(environment() << "LD_PRELOAD=" KILLMIDWRITE_PRELOAD
-                                            << "LUMORA_KILL_WRITING_INTO=" + folder + "/");
-        saving.start(QCoreApplication::applicationDirPath() + "/lumora-ctl",
-                     {"profile", "save", "all"});
-        QVERIFY(saving.waitForFinished(60000));
-        QCOMPARE(saving.exitStatus(), QProcess::CrashExit);
-        QCOMPARE(profiles(), before);
-
-        QCOMPARE(ctl({"profile", "save", "all"}), 0);
-        const QJsonArray after = profiles().toArray();
-        QCOMPARE(after.size(), 2);
-        QCOMPARE(after[1]["controls"]["contrast"].toInt(), 60);
     }
 };
 
