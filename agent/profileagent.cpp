@@ -38,9 +38,9 @@ QString ProfileAgent::watchingWhat() const
 {
     return QStringLiteral("cameras: %1; resume: %2; held values: the cameras' control events, "
                           "else read back every %3 s")
-        .arg(m_devices->isEventDriven() ? QStringLiteral("the kernel's device events")
+        .arg(m_devices->isEventDriven() ? m_devices->teller()
                                         : QStringLiteral("looked for regularly"),
-             m_resume->isWatching() ? QStringLiteral("logind") : QStringLiteral("not told here"))
+             m_resume->isWatching() ? m_resume->teller() : QStringLiteral("not told here"))
         .arg(ControlChangeWatcher::readBackIntervalMs() / 1000.0);
 }
 

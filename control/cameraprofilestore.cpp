@@ -14,7 +14,12 @@ namespace {
 // whichever program runs.
 std::unique_ptr<QSettings> userSettings()
 {
-    return std::make_unique<QSettings>(QStringLiteral("Lumora"), QStringLiteral("Lumora"));
+    auto settings = std::make_unique<QSettings>(QStringLiteral("Lumora"), QStringLiteral("Lumora"));
+    // A process killed while it saves must leave the profiles it found: so
+    // the file is written whole beside the old one and renamed over it,
+    // never rewritten in place (a sync that cannot do so fails instead).
+    settings->setAtomicSyncRequired(true);
+    return settings;
 }
 
 // QSettings reads '/' and '\' in a key as groups; the rest it escapes itself.

@@ -2,7 +2,9 @@
 
 #include "simulated/simulatedhub.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include "windows/deviceinterfacenotifier.h"
+#else
 #include "linux/ueventmonitor.h"
 #endif
 
@@ -25,12 +27,14 @@ DeviceChangeNotifier* DeviceChangeNotifier::create(QObject* parent)
     if (SimulatedHub::requestedCameraCount() > 0) {
         return new DeviceChangeNotifier(kSimulatedPollMs, parent);
     }
-#if !defined(_WIN32)
+#if defined(_WIN32)
+    auto* monitor = new DeviceInterfaceNotifier(parent);
+#else
     auto* monitor = new UeventMonitor(parent);
+#endif
     if (monitor->isEventDriven()) {
         return monitor;
     }
     delete monitor;
-#endif
     return new DeviceChangeNotifier(kSystemPollMs, parent);
 }

@@ -20,8 +20,9 @@ public:
     // Polls every `intervalMs`; 0 leaves polling to a subclass.
     explicit DeviceChangeNotifier(int intervalMs, QObject* parent = nullptr);
 
-    // Whether the system tells of changes (nothing is polled).
+    // Whether the system tells of changes (nothing is polled), and by what.
     virtual bool isEventDriven() const { return false; }
+    virtual QString teller() const { return QStringLiteral("looked for regularly"); }
 
 signals:
     void changed();

@@ -15,8 +15,9 @@ public:
 
     explicit SystemResumeNotifier(QObject* parent = nullptr) : QObject(parent) {}
 
-    // Whether anything will ever be told.
+    // Whether anything will ever be told, and by what.
     virtual bool isWatching() const { return false; }
+    virtual QString teller() const { return QStringLiteral("not told here"); }
 
 signals:
     void resumed();

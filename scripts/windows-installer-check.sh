@@ -7,8 +7,9 @@
 # (screenshot check); lumora-ctl.exe lists cameras and writes a TIF
 # snapshot; the virtual camera filters register, each in the registry view
 # of its bitness (the 32-bit one only where 32-bit programs start); the
-# silent uninstaller then leaves no file, shortcut, uninstall entry or
-# filter registration behind.
+# agent's login entry is written only when chosen (/AGENT, a second silent
+# install over the first); the silent uninstaller then leaves no file,
+# shortcut, uninstall entry, login entry or filter registration behind.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 setup=$(readlink -f "$1")
@@ -26,6 +27,9 @@ wine=$LUMORA_WINE
 wineserver=/usr/lib/wine/wineserver
 installed="$WINEPREFIX/drive_c/Program Files/Lumora"
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Lumora.lnk"
+# The user's Run entry for the agent, as wine's registry files hold it.
+agent_entry='"Lumora agent"="\"C:\\Program Files\\Lumora\\lumora-ctl.exe\" agent"'
+run_key='[Software\\Microsoft\\Windows\\CurrentVersion\\Run]'
 fail() {
     echo "installer-check: $*" >&2
     exit 1
@@ -77,6 +81,8 @@ entry=$(keys_holding '"UninstallString"="\"C:\\Program Files\\Lumora\\uninstall.
 [ "$entry" = '[Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lumora]' ] ||
     fail "no entry among the installed programs in the 64-bit registry view: ${entry:-none}"
 
+! registry_has "Lumora agent" || fail "the agent's login entry was written though not chosen"
+
 echo "installer-check: the installed program"
 bash "$root/scripts/windows-screenshot.sh" "$installed/Lumora.exe" "$shot"
 "$wineserver" -k 2>/dev/null || true
@@ -113,6 +119,12 @@ fi
 [ "$filters" -gt 0 ] ||
     echo "installer-check: no virtual camera filter in this build; its registration is not checked"
 
+echo "installer-check: silent install with the agent at login"
+xvfb-run -a "$wine" "$setup" /S /AGENT >"$work/setup-agent.log" 2>&1 ||
+    fail "the installer did not run with /AGENT: $(tail -n 3 "$work/setup-agent.log")"
+[ "$(keys_holding "$agent_entry")" = "$run_key" ] ||
+    fail "no login entry for lumora-ctl.exe agent in the user's Run key"
+
 echo "installer-check: silent uninstall"
 "$wine" 'C:\Program Files\Lumora\uninstall.exe' /S </dev/null >"$work/uninstall.log" 2>&1
 "$wineserver" -w
@@ -122,4 +134,5 @@ fi
 [ ! -e "$shortcut" ] || fail "the shortcut was left behind"
 ! registry_has 'Uninstall\\\\Lumora' || fail "the uninstall entry was left behind"
 ! registry_has "Vorn DShow VCamera" || fail "a filter registration was left behind"
+! registry_has "Lumora agent" || fail "the agent's login entry was left behind"
 echo "installer-check: installed, ran, and uninstalled without a trace ($filters filter(s) registered and removed)"

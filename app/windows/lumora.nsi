@@ -3,7 +3,12 @@
 ; Start-menu shortcut and an entry in the list of installed programs; the
 ; uninstaller unregisters the virtual camera filters and removes exactly what
 ; was installed, so snapshots a user saved beside the program stay. /S runs
-; either of them silently. Both are 64-bit programs, like the program they
+; either of them silently. The background agent (lumora-ctl agent) may be
+; started at login: a component, off unless chosen (or /AGENT on the command
+; line), writes its entry into the installing user's Run key, the one the
+; tray's "Start when I log in" writes Lumora.exe's into; the uninstaller
+; takes both entries out, as they would name a program that is gone. Both
+; installer and uninstaller are 64-bit programs, like the program they
 ; install: as such they see Program Files, System32 and the registry as the
 ; program does, with no redirection to undo, and they start where only the
 ; 64-bit side of Windows (or of wine) runs.
@@ -12,8 +17,12 @@
 ; install.nsh and uninstall.nsh made from it), OUTFILE, VERSION, ICON.
 Target amd64-unicode
 !include "LogicLib.nsh"
+!include "FileFunc.nsh"
+!include "Sections.nsh"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumora"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define AGENT_ENTRY "Lumora agent"
 
 Name "Lumora"
 OutFile "${OUTFILE}"
@@ -29,22 +38,19 @@ VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "FileDescription" "Lumora installer"
 VIAddVersionKey "LegalCopyright" "Lumora developers"
 
+Page components
 Page directory
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
-
-Function .onInit
-    SetRegView 64
-    SetShellVarContext all
-FunctionEnd
 
 Function un.onInit
     SetRegView 64
     SetShellVarContext all
 FunctionEnd
 
-Section "Lumora"
+Section "Lumora" SEC_LUMORA
+    SectionIn RO
     !include "${LISTS}/install.nsh"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateShortcut "$SMPROGRAMS\Lumora.lnk" "$INSTDIR\Lumora.exe"
@@ -58,6 +64,23 @@ Section "Lumora"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
+
+Section /o "Start the background agent when I log in" SEC_AGENT
+    WriteRegStr HKCU "${RUN_KEY}" "${AGENT_ENTRY}" '"$INSTDIR\lumora-ctl.exe" agent'
+SectionEnd
+
+; After the sections, whose numbers it names.
+Function .onInit
+    SetRegView 64
+    SetShellVarContext all
+    ; A silent install shows no components page: /AGENT chooses it there.
+    ${GetParameters} $R0
+    ClearErrors
+    ${GetOptions} $R0 "/AGENT" $R1
+    ${IfNot} ${Errors}
+        !insertmacro SelectSection ${SEC_AGENT}
+    ${EndIf}
+FunctionEnd
 
 Section "Uninstall"
     ; The virtual camera filters, which the program's switch may have left
@@ -73,4 +96,6 @@ Section "Uninstall"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    DeleteRegValue HKCU "${RUN_KEY}" "${AGENT_ENTRY}"
+    DeleteRegValue HKCU "${RUN_KEY}" "Lumora"
 SectionEnd

@@ -12,6 +12,7 @@ public:
     explicit LogindSleepWatcher(QObject* parent = nullptr);
 
     bool isWatching() const override { return m_watching; }
+    QString teller() const override { return QStringLiteral("logind"); }
 
 private slots:
     void prepareForSleep(bool sleeping);

@@ -19,6 +19,7 @@ public:
 
     // False when the socket could not be had (then nothing is told).
     bool isEventDriven() const override { return m_socket >= 0; }
+    QString teller() const override { return QStringLiteral("the kernel's device events"); }
 
 private slots:
     void readEvents();

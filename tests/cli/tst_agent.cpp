@@ -3,10 +3,12 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSettings>
 #include <QtTest>
 
 #include <csignal>
@@ -28,12 +30,22 @@ class TestAgent : public QObject
                QStringList{"LUMORA_SIMULATED_CAMERAS=2", "LUMORA_SIMULATED_STATE_DIR=" + dir.path(),
                            "DBUS_SYSTEM_BUS_ADDRESS=" + busAddress};
     }
-    int ctl(const QStringList& args)
+    int ctl(const QStringList& args, QByteArray* out = nullptr)
     {
         QProcess process;
         process.setEnvironment(environment());
         process.start(QCoreApplication::applicationDirPath() + "/lumora-ctl", args);
-        return process.waitForFinished(60000) ? process.exitCode() : -1;
+        const bool finished = process.waitForFinished(60000);
+        if (out)
+            *out = process.readAllStandardOutput();
+        return finished ? process.exitCode() : -1;
+    }
+    QJsonValue profiles()
+    {
+        QByteArray out;
+        return ctl({"profile", "show", "all", "--json"}, &out) == 0
+                   ? QJsonDocument::fromJson(out).object()["cameras"]
+                   : QJsonValue();
     }
     QString stateFile(int camera) const
     {
@@ -83,6 +95,32 @@ private slots:
     {
         bus.kill();
         bus.waitForFinished();
+    }
+
+    // Killed half way through saving, lumora-ctl leaves the profiles it
+    // found whole, and the next save is not locked out by the dead one.
+    void aProfileSurvivesAKillInTheMiddleOfItsWrite()
+    {
+        QCOMPARE(ctl({"set", "all", "contrast=40"}), 0);
+        QCOMPARE(ctl({"profile", "save", "all"}), 0);
+        const QJsonValue before = profiles();
+        QCOMPARE(before.toArray().size(), 2);
+        QCOMPARE(ctl({"set", "all", "contrast=60"}), 0);
+
+        QProcess saving;
+        const QString folder = QFileInfo(QSettings("Lumora", "Lumora").fileName()).path();
+        saving.setEnvironment(environment() << "LD_PRELOAD=" KILLMIDWRITE_PRELOAD
+                                            << "LUMORA_KILL_WRITING_INTO=" + folder + "/");
+        saving.start(QCoreApplication::applicationDirPath() + "/lumora-ctl",
+                     {"profile", "save", "all"});
+        QVERIFY(saving.waitForFinished(60000));
+        QCOMPARE(saving.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(profiles(), before);
+
+        QCOMPARE(ctl({"profile", "save", "all"}), 0);
+        const QJsonArray after = profiles().toArray();
+        QCOMPARE(after.size(), 2);
+        QCOMPARE(after[1]["controls"]["contrast"].toInt(), 60);
     }
 
     void keepsProfilesAsCamerasComeGoAndChange()

@@ -1,12 +1,15 @@
 // The Windows backends against the system they run on (wine in CI): the
 // DirectShow device enumerator, Core Audio, the shell launcher, the dshow
-// inputs of the capture library and the vendor dialog library. Only what
-// holds on a machine without cameras is asserted.
+// inputs of the capture library, the vendor dialog library and the agent's
+// resume and device notifiers. Only what holds on a machine without cameras
+// is asserted.
 #include "audioendpoints.h"
+#include "devicechangenotifier.h"
 #include "dshowmicrophone.h"
 #include "dshowpropertydevices.h"
 #include "dshowsource.h"
 #include "shellexecutelauncher.h"
+#include "systemresumenotifier.h"
 #include "vendordialog.h"
 #include "windowsdevicecatalog.h"
 
@@ -17,7 +20,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 #include <windows.h>
+
+#include <dbt.h>
 
 class TestWindowsBackends : public QObject
 {
@@ -112,6 +119,37 @@ private slots:
         QVERIFY(showDlg);
         QCOMPARE(showDlg(nullptr), int(E_POINTER));
         library.unload();
+    }
+
+    // Wake and camera messages reach the agent's notifiers through their
+    // windows, sent or posted as Windows does; the rest is let by.
+    void systemMessagesReachTheNotifiers()
+    {
+        const std::unique_ptr<SystemResumeNotifier> resume(SystemResumeNotifier::create());
+        const std::unique_ptr<DeviceChangeNotifier> devices(DeviceChangeNotifier::create());
+        QVERIFY(devices->isEventDriven());
+        const HWND power = FindWindowExW(HWND_MESSAGE, nullptr, L"LumoraPowerBroadcast", nullptr);
+        const HWND plug = FindWindowExW(HWND_MESSAGE, nullptr, L"LumoraDeviceInterfaces", nullptr);
+        QVERIFY(power && plug);
+        QSignalSpy resumed(resume.get(), &SystemResumeNotifier::resumed);
+        QSignalSpy changed(devices.get(), &DeviceChangeNotifier::changed);
+        SendMessageW(power, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+        SendMessageW(power, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+        QCOMPARE(resumed.count(), 0);
+        QVERIFY(PostMessageW(power, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0));
+        QTRY_COMPARE_WITH_TIMEOUT(resumed.count(), 1, 30000);
+
+        DEV_BROADCAST_HDR volume{sizeof(DEV_BROADCAST_HDR), DBT_DEVTYP_VOLUME, 0};
+        DEV_BROADCAST_DEVICEINTERFACE_W camera{};
+        camera.dbcc_size = sizeof camera;
+        camera.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+        SendMessageW(plug, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, LPARAM(&volume));
+        SendMessageW(plug, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, LPARAM(&camera));
+        QCOMPARE(changed.count(), 0);
+        camera.dbcc_classguid = {
+            0x65e8773d, 0x8f56, 0x11d0, {0xa3, 0xb9, 0, 0xa0, 0xc9, 0x22, 0x31, 0x96}};
+        SendMessageW(plug, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, LPARAM(&camera));
+        QCOMPARE(changed.count(), 1);
     }
 };
 
