@@ -2,6 +2,7 @@
 
 #include "cameraprofilestore.h"
 #include "camerasettings.h"
+#include "controlrequest.h"
 #include "controlvalue.h"
 #include "propertytransport.h"
 #include "vorn_cameraproperty.h"
@@ -21,61 +22,35 @@ CameraControls::CameraControls(Vorn_CameraProperty& main, Vorn_CameraProperty& z
 ControlDescriptor CameraControls::resolved(const ControlDescriptor& control)
 {
     ControlDescriptor result = control;
-    if (control.access == Access::Contrast) {
-        contrastRange(m_main, &result.minimum, &result.maximum);
-    } else if (control.access == Access::Position && m_main.cameraControl) {
-        long low = 0;
-        long high = 0;
-        if (m_main.cameraControl->GetRange(control.standardId, &low, &high, nullptr, nullptr,
-                                           nullptr) >= 0) {
-            result.minimum = int(low);
-            result.maximum = int(high);
-        }
-    }
+    ControlRequest::range(m_main, control, &result.minimum, &result.maximum);
     return result;
 }
 
 QJsonValue CameraControls::read(const ControlDescriptor& control)
 {
-    int value = 0;
-    bool on = false;
-    switch (control.access) {
-    case Access::Firmware:
+    if (control.access == Access::Firmware) {
         return firmwareVersionText(m_main, m_camera);
-    case Access::Exposure:
-        // In automatic exposure the value is the camera's own and no setting.
-        if (readAutoExposure(m_main, &on) && on) {
-            return QJsonValue("auto");
-        }
-        return readSignedByte(m_main, kExposureValue, &value) ? QJsonValue(value) : QJsonValue();
-    case Access::Contrast:
-        return readContrast(m_main, &value) ? QJsonValue(value) : QJsonValue();
-    case Access::SignedByte:
-        return readSignedByte(m_main, control.selector, &value) ? QJsonValue(value) : QJsonValue();
-    case Access::WhiteBalance:
-        return readAutoWhiteBalance(m_main, &on) ? QJsonValue(on ? "auto" : "manual")
-                                                 : QJsonValue();
-    case Access::ImageStyle: {
-        unsigned char style = 0;
-        if (!readByte(m_main, kImageStyle, &style)) {
-            return QJsonValue();
-        }
-        return style == kStyleMeeting ? QJsonValue("meeting")
-               : style == kStyleLive  ? QJsonValue("live")
-                                      : QJsonValue(int(style));
     }
-    case Access::Switch:
-        return readSwitch(m_main, control.selector, &on) ? QJsonValue(on) : QJsonValue();
-    case Access::Position: {
-        long position = 0;
-        return m_main.cameraControl && m_main.cameraControl->Get(control.standardId, &position) >= 0
-                   ? QJsonValue(int(position))
-                   : QJsonValue();
-    }
-    case Access::Speed:
+    if (control.access == Access::Speed) {
         return CameraMover::speedName(CameraMover::speed());
-    default:
+    }
+    int value = 0;
+    if (!ControlRequest::read(m_main, control, &value)) {
         return QJsonValue();
+    }
+    if (control.automatic && value == 0) {
+        return QJsonValue("auto");
+    }
+    switch (control.kind) {
+    case Kind::Switch:
+        return QJsonValue(value != 0);
+    case Kind::Choice: {
+        // A byte that stands for no choice is shown as the camera holds it.
+        const QString choice = control.choiceOf(value);
+        return choice.isEmpty() ? QJsonValue(value) : QJsonValue(choice);
+    }
+    default:
+        return QJsonValue(value);
     }
 }
 
@@ -99,31 +74,20 @@ bool CameraControls::write(const ControlDescriptor& control, const QJsonValue& v
 {
     long result = 0;
     switch (control.access) {
-    case Access::Exposure:
-        result = writeExposure(m_main, value.toInt());
-        break;
-    case Access::Contrast:
-        result = writeContrast(m_main, value.toInt());
-        break;
-    case Access::SignedByte:
-        result =
-            writeByte(m_main, control.selector, static_cast<unsigned char>(value.toInt() & 0xFF));
-        break;
-    case Access::ImageStyle:
-        result = writeByte(m_main, kImageStyle,
-                           value.toString() == QLatin1String("live") ? kStyleLive : kStyleMeeting);
-        break;
     case Access::Switch: {
         // Switching the audio function restarts the camera: only a change
         // is sent.
-        bool on = false;
-        if (control.selector == kAudioFunction && readSwitch(m_main, kAudioFunction, &on) &&
-            on == value.toBool()) {
+        int now = 0;
+        if (control.selector == kAudioFunction && ControlRequest::read(m_main, control, &now) &&
+            (now != 0) == value.toBool()) {
             return true;
         }
-        result = writeSwitch(m_main, control.selector, value.toBool());
+        result = ControlRequest::write(m_main, control, value.toBool() ? 1 : 0);
         break;
     }
+    case Access::Byte:
+        result = ControlRequest::write(m_main, control, control.valueOf(value.toString()));
+        break;
     case Access::Position:
         result = m_mover.setPosition(control.standardId, value.toInt());
         break;
@@ -137,7 +101,13 @@ bool CameraControls::write(const ControlDescriptor& control, const QJsonValue& v
         restoreFactorySettings(m_main);
         CameraProfileStore::clear(CameraProfileStore::keyOf(m_camera));
         break;
+    case Access::Exposure:
+    case Access::Picture:
+    case Access::SignedByte:
+        result = ControlRequest::write(m_main, control, value.toInt());
+        break;
     default:
+        // Motions are the caller's; read-only controls take nothing.
         break;
     }
     if (result < 0) {

@@ -76,34 +76,6 @@ bool readAutoExposure(Vorn_CameraProperty& property, bool* automatic)
     return readSwitch(property, kExposureMode, automatic);
 }
 
-void contrastRange(Vorn_CameraProperty& property, int* minimum, int* maximum)
-{
-    long low = 0;
-    long high = 0;
-    if (property.getVideoProcAmpRange(VideoProcAmpProperty::Contrast, &low, &high) < 0) {
-        low = 0;
-        high = 0;
-    }
-    *minimum = int(low);
-    *maximum = int(high);
-}
-
-bool readContrast(Vorn_CameraProperty& property, int* value)
-{
-    long contrast = 0;
-    long flags = 0;
-    if (property.getVideoProcAmp(VideoProcAmpProperty::Contrast, &contrast, &flags) < 0) {
-        return false;
-    }
-    *value = int(contrast);
-    return true;
-}
-
-long writeContrast(Vorn_CameraProperty& property, int value)
-{
-    return property.setVideoProcAmp(VideoProcAmpProperty::Contrast, value, ControlFlags::Manual);
-}
-
 bool colourShiftAllowed(Vorn_CameraProperty& property, int value)
 {
     property.readWhiteBalanceMode();

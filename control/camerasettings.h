@@ -52,11 +52,6 @@ long writeExposure(Vorn_CameraProperty& property, int value);
 // and then the mode is unknown.
 bool readAutoExposure(Vorn_CameraProperty& property, bool* automatic);
 
-// The contrast range the camera reports; 0 to 0 when it does not.
-void contrastRange(Vorn_CameraProperty& property, int* minimum, int* maximum);
-bool readContrast(Vorn_CameraProperty& property, int* value);
-long writeContrast(Vorn_CameraProperty& property, int value);
-
 // Negative colour shifts exist only while white balance is manual: the
 // camera's automatic white balance would undo them. Reads the mode.
 bool colourShiftAllowed(Vorn_CameraProperty& property, int value);

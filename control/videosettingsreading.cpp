@@ -1,50 +1,33 @@
 #include "videosettingsreading.h"
 
 #include "camerasettings.h"
+#include "controlrequest.h"
 
-using namespace CameraSettings;
-
-namespace {
-
-VideoSettingsReading::Value switchValue(Vorn_CameraProperty& property, unsigned long selector)
+const QList<const ControlDescriptor*>& VideoSettingsReading::controls()
 {
-    bool on = false;
-    if (!readSwitch(property, selector, &on)) {
-        return {};
-    }
-    return {true, on ? 1 : 0};
+    static const QList<const ControlDescriptor*> order = [] {
+        QList<const ControlDescriptor*> result;
+        for (const char* name : {"flip-horizontal", "flip-vertical", "exposure", "contrast",
+                                 "red-shift", "blue-shift"}) {
+            result << &ControlCatalogue::get(name);
+        }
+        return result;
+    }();
+    return order;
 }
-
-VideoSettingsReading::Value signedByte(Vorn_CameraProperty& property, unsigned long selector)
-{
-    int value = 0;
-    if (!readSignedByte(property, selector, &value)) {
-        return {};
-    }
-    return {true, value};
-}
-
-} // namespace
 
 VideoSettingsReading VideoSettingsReading::read(Vorn_CameraProperty& property,
                                                 const VideoInputInfo& camera)
 {
     VideoSettingsReading reading;
-    reading.version = firmwareVersionText(property, camera);
-    contrastRange(property, &reading.contrastMinimum, &reading.contrastMaximum);
-    reading.horizontalFlip = switchValue(property, kHorizontalFlip);
-    reading.verticalFlip = switchValue(property, kVerticalFlip);
-    bool automatic = false;
-    if (readAutoExposure(property, &automatic) && automatic) {
-        reading.exposure = {true, 0};
-    } else {
-        reading.exposure = signedByte(property, kExposureValue);
+    reading.version = CameraSettings::firmwareVersionText(property, camera);
+    for (const ControlDescriptor* control : controls()) {
+        Value& value = reading.values[control->name];
+        ControlRequest::range(property, *control, &value.minimum, &value.maximum);
     }
-    int contrast = 0;
-    if (readContrast(property, &contrast)) {
-        reading.contrast = {true, contrast};
+    for (const ControlDescriptor* control : controls()) {
+        Value& value = reading.values[control->name];
+        value.known = ControlRequest::read(property, *control, &value.value);
     }
-    reading.redShift = signedByte(property, kRedShift);
-    reading.blueShift = signedByte(property, kBlueShift);
     return reading;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "controlcatalogue.h"
 #include "videoinputinfo.h"
 
+#include <QHash>
 #include <QString>
 
 class Vorn_CameraProperty;
@@ -14,20 +16,20 @@ struct VideoSettingsReading
     struct Value
     {
         bool known = false;
-        int value = 0;
+        int value = 0; // as the camera holds it; exposure 0 when automatic
+        // The control's range: the camera's where the camera has one.
+        int minimum = 0;
+        int maximum = 0;
     };
     QString version;
-    int contrastMinimum = 0;
-    int contrastMaximum = 0;
-    Value horizontalFlip;
-    Value verticalFlip;
-    // Known with value 0 in automatic exposure.
-    Value exposure;
-    Value contrast;
-    Value redShift;
-    Value blueShift;
+    QHash<QString, Value> values;
 
-    // The requests in the order the page has always made them: device
-    // information, contrast range, flips, exposure, contrast, red and blue.
+    // What was read of a control; not known for one the reading skips.
+    Value value(const ControlDescriptor& control) const { return values.value(control.name); }
+
+    // The controls in the order the page has always read them: flips,
+    // exposure, contrast, red and blue.
+    static const QList<const ControlDescriptor*>& controls();
+    // Device information, the ranges the camera reports, then the controls.
     static VideoSettingsReading read(Vorn_CameraProperty& property, const VideoInputInfo& camera);
 };

@@ -2,7 +2,6 @@
 
 #include "cameracontrols.h"
 #include "cameraprofilestore.h"
-#include "propertytransport.h"
 #include "vorn_cameraproperty.h"
 
 #include <cmath>
@@ -11,6 +10,12 @@ namespace {
 
 constexpr int kPanTiltLimit = 0x7FFF;
 constexpr int kSocket = 1;
+
+// The property that carries a control of the catalogue.
+long propertyOf(const char* control)
+{
+    return ControlCatalogue::get(control).standardId;
+}
 
 CameraMover::Speed speedOf(int viscaSpeed, int maximum)
 {
@@ -24,9 +29,9 @@ ViscaCamera::ViscaCamera(const VideoInputInfo& camera, const FramingSwitch& fram
     : QObject(parent), m_camera(camera), m_framing(framing),
       m_key(CameraProfileStore::keyOf(camera))
 {
-    m_pan.property = CameraControlProperty::Pan;
-    m_tilt.property = CameraControlProperty::Tilt;
-    m_zoomAxis.property = CameraControlProperty::Zoom;
+    m_pan.property = propertyOf("pan");
+    m_tilt.property = propertyOf("tilt");
+    m_zoomAxis.property = propertyOf("zoom");
 }
 
 ViscaCamera::~ViscaCamera() = default;
@@ -186,9 +191,9 @@ bool ViscaCamera::drive(const Visca::Command& command)
         int direction;
         CameraMover::Speed speed;
     } axes[] = {
-        {CameraControlProperty::PanRelative, command.panDirection,
+        {propertyOf("pan-right"), command.panDirection,
          speedOf(command.panSpeed, Visca::kMaxPanSpeed)},
-        {CameraControlProperty::TiltRelative, command.tiltDirection,
+        {propertyOf("tilt-up"), command.tiltDirection,
          speedOf(command.tiltSpeed, Visca::kMaxTiltSpeed)},
     };
     for (const auto& axis : axes) {
@@ -236,8 +241,8 @@ bool ViscaCamera::recall(const Visca::Command& command, const Reply& reply)
 void ViscaCamera::stopAll()
 {
     CameraMover& mover = m_controls->mover();
-    mover.stopRelative(CameraControlProperty::PanRelative);
-    mover.stopRelative(CameraControlProperty::TiltRelative);
+    mover.stopRelative(propertyOf("pan-right"));
+    mover.stopRelative(propertyOf("tilt-up"));
     mover.stopZoom();
 }
 

@@ -214,7 +214,9 @@ ApiReply ApiHandler::move(const CliCamera& camera, const QByteArray& body)
     }
     CameraMover& mover = session.controls().mover();
     const bool stop = document.value(QStringLiteral("stop")).toBool();
-    const long axes[] = {CameraControlProperty::PanRelative, CameraControlProperty::TiltRelative};
+    // Directions as the catalogue's motions take them: pan 1 right, tilt 1 up.
+    const long axes[] = {ControlCatalogue::get("pan-right").standardId,
+                         ControlCatalogue::get("tilt-up").standardId};
     const char* const names[] = {"pan", "tilt"};
     QJsonObject moving;
     for (int i = 0; i < 2; ++i) {

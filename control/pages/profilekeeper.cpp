@@ -2,6 +2,7 @@
 
 #include "cameracontrols.h"
 #include "cameraprofilestore.h"
+#include "controlcatalogue.h"
 #include "controlchannel.h"
 #include "vorn_cameraproperty.h"
 
@@ -14,21 +15,17 @@
 ProfileKeeper::ProfileKeeper(QWidget* videoPage, QWidget* audioPage, QObject* parent)
     : QObject(parent)
 {
-    // The controls that hold a value of the camera; the pages have sent it
-    // by the time these signals reach here (the pages connect first).
-    for (const char* name : {"horizontalSlider", "horizontalSlider_DRC", "horizontalSlider_RG",
-                             "horizontalSlider_BG"}) {
-        if (auto* slider = videoPage->findChild<QAbstractSlider*>(QLatin1String(name))) {
-            connect(slider, &QAbstractSlider::sliderReleased, this, &ProfileKeeper::save);
-        }
-    }
-    const QList<QPair<QWidget*, const char*>> switches = {
-        {videoPage, "pushButton_FlipH"}, {videoPage, "pushButton_FlipV"},
-        {videoPage, "checkBox_Meeting"}, {videoPage, "checkBox_Live"},
-        {audioPage, "pushButton_Audio"}, {audioPage, "pushButton_Audio_Algo"}};
-    for (const auto& entry : switches) {
-        if (auto* button = entry.first->findChild<QAbstractButton*>(QLatin1String(entry.second))) {
-            connect(button, &QAbstractButton::clicked, this, &ProfileKeeper::save);
+    // The widgets of the controls a profile keeps; the pages have sent the
+    // value by the time these signals reach here (the pages connect first).
+    for (const ControlDescriptor* control : ControlCatalogue::profileControls()) {
+        for (const QString& name : control->widgets) {
+            for (QWidget* page : {videoPage, audioPage}) {
+                if (auto* slider = page->findChild<QAbstractSlider*>(name)) {
+                    connect(slider, &QAbstractSlider::sliderReleased, this, &ProfileKeeper::save);
+                } else if (auto* button = page->findChild<QAbstractButton*>(name)) {
+                    connect(button, &QAbstractButton::clicked, this, &ProfileKeeper::save);
+                }
+            }
         }
     }
     if (auto* restore =

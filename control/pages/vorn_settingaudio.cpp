@@ -1,15 +1,14 @@
 #include "vorn_settingaudio.h"
 
-#include "camerasettings.h"
+#include "controlcatalogue.h"
 #include "controlchannel.h"
+#include "controlrequest.h"
 #include "dialogseam.h"
 #include "propertytransport.h"
 #include "ui_vorn_settingaudio.h"
 #include "vorn_cameraproperty.h"
 
 namespace {
-
-using namespace CameraSettings;
 
 const QString kActiveLabel = QStringLiteral("color: rgb(255, 255, 255);\n"
                                             "font: 16px \"Brandon Text Medium\";\n"
@@ -22,16 +21,18 @@ const QString kInactiveLabel = QStringLiteral("color: grey;\n"
 
 // A switch shows on only for a byte the camera really returned as 1: a
 // failed read (no camera bound yet) shows off rather than a stale state.
-bool switchState(Vorn_CameraProperty& property, unsigned long selector)
+bool switchState(Vorn_CameraProperty& property, const char* name)
 {
-    bool on = false;
-    return readSwitch(property, selector, &on) && on;
+    int on = 0;
+    return ControlRequest::read(property, ControlCatalogue::get(name), &on) && on == 1;
 }
 
-void sendSwitch(unsigned long selector, bool on)
+void sendSwitch(const char* name, bool on)
 {
-    ControlChannel::shared().post(
-        [selector, on](ControlWorker& worker) { writeSwitch(worker.main(), selector, on); });
+    const ControlDescriptor* control = &ControlCatalogue::get(name);
+    ControlChannel::shared().post([control, on](ControlWorker& worker) {
+        ControlRequest::write(worker.main(), *control, on ? 1 : 0);
+    });
 }
 
 } // namespace
@@ -56,8 +57,8 @@ Vorn_settingAudio::~Vorn_settingAudio()
 void Vorn_settingAudio::loadAudioState()
 {
     const auto read = [](ControlWorker& worker) {
-        return qMakePair(switchState(worker.main(), kAudioFunction),
-                         switchState(worker.main(), kAudioProcessing));
+        return qMakePair(switchState(worker.main(), "audio"),
+                         switchState(worker.main(), "audio-algo"));
     };
     // setChecked does not emit clicked: reading never writes back.
     ControlChannel::shared().ask(this, read, [this](const QPair<bool, bool>& on) {
@@ -99,10 +100,10 @@ void Vorn_settingAudio::pushButton_Audio_Checked(bool check)
     }
     // The camera restarts on this write: the window lets go of it first.
     emit audioReboot();
-    sendSwitch(kAudioFunction, check);
+    sendSwitch("audio", check);
 }
 
 void Vorn_settingAudio::pushButton_Audio_Algo_Checked(bool check)
 {
-    sendSwitch(kAudioProcessing, check);
+    sendSwitch("audio-algo", check);
 }

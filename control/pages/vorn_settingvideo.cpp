@@ -3,7 +3,9 @@
 #include "cameramover.h"
 #include "cameraprofilestore.h"
 #include "camerasettings.h"
+#include "controlcatalogue.h"
 #include "controlchannel.h"
+#include "controlrequest.h"
 #include "dialogseam.h"
 #include "framingswitch.h"
 #include "propertynotice.h"
@@ -30,7 +32,10 @@ const QString kInactiveLook = QStringLiteral("color: grey;\n"
                                              "border: none;\n"
                                              "background: transparent;");
 
-using namespace CameraSettings;
+const ControlDescriptor& control(const char* name)
+{
+    return ControlCatalogue::get(name);
+}
 
 } // namespace
 
@@ -146,12 +151,12 @@ void Vorn_SettingVideo::openDevice()
 // ---------------------------------------------------------------------------
 // Capture state
 
-void Vorn_SettingVideo::setSliderInactive(const SliderValueLabel& slider, QLabel* title,
+void Vorn_SettingVideo::setSliderInactive(const ControlDescriptor& setting, QLabel* title,
                                           QWidget* box)
 {
     title->setStyleSheet(kInactiveLook);
     box->setEnabled(false);
-    slider.reset();
+    sliderOf(setting).reset();
 }
 
 void Vorn_SettingVideo::captureState(bool state)
@@ -176,14 +181,10 @@ void Vorn_SettingVideo::captureState(bool state)
     }
     framing->unbind();
     ui->label_AutoFraming->setStyleSheet(kInactiveLook);
-    setSliderInactive({ui->horizontalSlider, ui->label_SliderValue}, ui->label_Exposure,
-                      ui->ExposureBox);
-    setSliderInactive({ui->horizontalSlider_DRC, ui->label_SliderValue_DRC}, ui->label_DRC,
-                      ui->DRC_CTLBox);
-    setSliderInactive({ui->horizontalSlider_RG, ui->label_SliderValue_RG}, ui->label_RG,
-                      ui->RG_CTLBox);
-    setSliderInactive({ui->horizontalSlider_BG, ui->label_SliderValue_BG}, ui->label_BG,
-                      ui->BG_CTLBox);
+    setSliderInactive(control("exposure"), ui->label_Exposure, ui->ExposureBox);
+    setSliderInactive(control("contrast"), ui->label_DRC, ui->DRC_CTLBox);
+    setSliderInactive(control("red-shift"), ui->label_RG, ui->RG_CTLBox);
+    setSliderInactive(control("blue-shift"), ui->label_BG, ui->BG_CTLBox);
     ui->label_FlipH->setStyleSheet(kInactiveLook);
     ui->label_FlipV->setStyleSheet(kInactiveLook);
     ui->pushButton_FlipH->setEnabled(false);
@@ -195,11 +196,13 @@ void Vorn_SettingVideo::captureState(bool state)
 // ---------------------------------------------------------------------------
 // Pan, tilt, zoom and home
 
-void Vorn_SettingVideo::startRelativeMotion(long property, int direction)
+void Vorn_SettingVideo::startMotion(const ControlDescriptor& motion)
 {
     if (!captureOn) {
         return;
     }
+    const long property = motion.standardId;
+    const int direction = motion.direction;
     controls().post([property, direction](ControlWorker& worker) {
         if (worker.mover().startRelative(property, direction)) {
             worker.setMoving(property, true);
@@ -230,51 +233,51 @@ void Vorn_SettingVideo::pushButton_home_pressed()
 
 void Vorn_SettingVideo::pushButton_left_pressed()
 {
-    startRelativeMotion(CameraControlProperty::PanRelative, -1);
+    startMotion(control("pan-left"));
 }
 
 void Vorn_SettingVideo::pushButton_left_released()
 {
-    stopRelativeMotion(CameraControlProperty::PanRelative);
+    stopRelativeMotion(control("pan-left").standardId);
 }
 
 void Vorn_SettingVideo::pushButton_right_pressed()
 {
-    startRelativeMotion(CameraControlProperty::PanRelative, 1);
+    startMotion(control("pan-right"));
 }
 
 void Vorn_SettingVideo::pushButton_right_released()
 {
-    stopRelativeMotion(CameraControlProperty::PanRelative);
+    stopRelativeMotion(control("pan-right").standardId);
 }
 
 void Vorn_SettingVideo::pushButton_up_pressed()
 {
-    startRelativeMotion(CameraControlProperty::TiltRelative, 1);
+    startMotion(control("tilt-up"));
 }
 
 void Vorn_SettingVideo::pushButton_up_released()
 {
-    stopRelativeMotion(CameraControlProperty::TiltRelative);
+    stopRelativeMotion(control("tilt-up").standardId);
 }
 
 void Vorn_SettingVideo::pushButton_down_pressed()
 {
-    startRelativeMotion(CameraControlProperty::TiltRelative, -1);
+    startMotion(control("tilt-down"));
 }
 
 void Vorn_SettingVideo::pushButton_down_released()
 {
-    stopRelativeMotion(CameraControlProperty::TiltRelative);
+    stopRelativeMotion(control("tilt-down").standardId);
 }
 
-void Vorn_SettingVideo::sendZoom(unsigned char direction)
+void Vorn_SettingVideo::sendZoom(int direction)
 {
     controls().post([direction](ControlWorker& worker) {
         if (direction == 0) {
             worker.mover().stopZoom();
         } else {
-            worker.mover().startZoom(direction == kZoomIn ? 1 : -1);
+            worker.mover().startZoom(direction);
         }
     });
 }
@@ -282,7 +285,7 @@ void Vorn_SettingVideo::sendZoom(unsigned char direction)
 void Vorn_SettingVideo::pushButton_zoomin_pressed()
 {
     if (captureOn) {
-        sendZoom(kZoomIn);
+        sendZoom(control("zoom-in").direction);
         zoomMoving = true;
     }
 }
@@ -298,7 +301,7 @@ void Vorn_SettingVideo::pushButton_zoomin_released()
 void Vorn_SettingVideo::pushButton_zoomout_pressed()
 {
     if (captureOn) {
-        sendZoom(kZoomOut);
+        sendZoom(control("zoom-out").direction);
         zoomMoving = true;
     }
 }
@@ -311,102 +314,109 @@ void Vorn_SettingVideo::pushButton_zoomout_released()
 // ---------------------------------------------------------------------------
 // Flips, sliders and style
 
-void Vorn_SettingVideo::sendByte(unsigned long selector, unsigned char value)
+void Vorn_SettingVideo::send(const ControlDescriptor& control, int value)
 {
-    controls().post(
-        [selector, value](ControlWorker& worker) { writeByte(worker.main(), selector, value); });
+    const ControlDescriptor* sent = &control;
+    controls().post([sent, value](ControlWorker& worker) {
+        ControlRequest::write(worker.main(), *sent, value);
+    });
+}
+
+SliderValueLabel Vorn_SettingVideo::sliderOf(const ControlDescriptor& control) const
+{
+    return {findChild<QSlider*>(control.widgets.value(0)),
+            findChild<QLabel*>(control.widgets.value(1))};
 }
 
 void Vorn_SettingVideo::pushButton_FlipV_checked(bool status)
 {
     if (captureOn) {
-        sendByte(kVerticalFlip, status ? 1 : 0);
+        send(control("flip-vertical"), status ? 1 : 0);
     }
 }
 
 void Vorn_SettingVideo::pushButton_FlipH_checked(bool status)
 {
     if (captureOn) {
-        sendByte(kHorizontalFlip, status ? 1 : 0);
+        send(control("flip-horizontal"), status ? 1 : 0);
     }
 }
 
-// While a handle is dragged only its latest place matters: positions of the
-// drag the worker has not got to yet are replaced by the newest.
 void Vorn_SettingVideo::horizontalSlider_sliderMoved(int position)
 {
-    if (!captureOn) {
-        return;
-    }
-    showExposure(position);
-    controls().postLatest(
-        QStringLiteral("exposure %1").arg(drags),
-        [position](ControlWorker& worker) { writeExposure(worker.main(), position); });
-}
-
-// The exposure slider's 0 is the camera's automatic exposure.
-void Vorn_SettingVideo::showExposure(int position)
-{
-    SliderValueLabel(ui->horizontalSlider, ui->label_SliderValue)
-        .place(position, position == 0 ? tr("Auto") : QString::number(position));
+    settingMoved(control("exposure"), position);
 }
 
 void Vorn_SettingVideo::horizontalSlider_DRC_sliderMoved(int position)
 {
+    settingMoved(control("contrast"), position);
+}
+
+// While a handle is dragged only its latest place matters: positions of the
+// drag the worker has not got to yet are replaced by the newest.
+void Vorn_SettingVideo::settingMoved(const ControlDescriptor& setting, int position)
+{
     if (!captureOn) {
         return;
     }
-    SliderValueLabel(ui->horizontalSlider_DRC, ui->label_SliderValue_DRC).place(position);
-    controls().postLatest(
-        QStringLiteral("contrast %1").arg(drags),
-        [position](ControlWorker& worker) { writeContrast(worker.main(), position); });
+    const int value = setting.fromShown(position);
+    sliderOf(setting).place(position, setting.shownText(value));
+    const ControlDescriptor* sent = &setting;
+    controls().postLatest(QStringLiteral("%1 %2").arg(setting.name).arg(drags),
+                          [sent, value](ControlWorker& worker) {
+                              ControlRequest::write(worker.main(), *sent, value);
+                          });
 }
 
 void Vorn_SettingVideo::horizontalSlider_BG_sliderMoved(int position)
 {
-    colourShiftMoved(kBlueShift, {ui->horizontalSlider_BG, ui->label_SliderValue_BG}, position);
+    colourShiftMoved(control("blue-shift"), position);
 }
 
 void Vorn_SettingVideo::horizontalSlider_RG_sliderMoved(int position)
 {
-    colourShiftMoved(kRedShift, {ui->horizontalSlider_RG, ui->label_SliderValue_RG}, position);
+    colourShiftMoved(control("red-shift"), position);
 }
 
 // Negative shifts exist only while white balance is manual: the camera's
 // automatic white balance would undo them. The worker reads the mode and
 // sends the shift only where it is allowed.
-void Vorn_SettingVideo::colourShiftMoved(unsigned long selector, const SliderValueLabel& shift,
-                                         int position)
+void Vorn_SettingVideo::colourShiftMoved(const ControlDescriptor& colour, int position)
 {
     if (!captureOn) {
         return;
     }
-    shift.place(position);
+    const SliderValueLabel shift = sliderOf(colour);
+    const int value = colour.fromShown(position);
+    shift.place(position, colour.shownText(value));
     QSlider* slider = shift.slider();
     // Qt reports the handle's jump after a range change as a move of the
     // held handle, which is not the user's choice and must not reach the
     // camera; a widened range must not take the handle from under the
     // user's finger either. A shift of 0 or more is always allowed.
-    if (position >= 0 && slider->minimum() != kShiftMinimum) {
+    const int lowest = colour.shown(colour.minimum);
+    if (value >= 0 && slider->minimum() != lowest) {
         const QSignalBlocker quiet(slider);
-        slider->setMinimum(kShiftMinimum);
+        slider->setMinimum(lowest);
         slider->setSliderPosition(position);
     }
-    const auto send = [selector, position](ControlWorker& worker) {
-        const bool allowed = colourShiftAllowed(worker.main(), position);
+    const ControlDescriptor* sent = &colour;
+    const auto write = [sent, value](ControlWorker& worker) {
+        const bool allowed = CameraSettings::colourShiftAllowed(worker.main(), value);
         if (allowed) {
-            writeByte(worker.main(), selector, static_cast<unsigned char>(position & 0xFF));
+            ControlRequest::write(worker.main(), *sent, value);
         }
         return allowed;
     };
-    const auto refused = [shift](bool allowed) {
+    const auto refused = [shift, sent](bool allowed) {
         if (!allowed) {
             const QSignalBlocker quiet(shift.slider());
-            shift.slider()->setMinimum(0);
+            shift.slider()->setMinimum(sent->shown(0));
             shift.centre();
         }
     };
-    controls().ask(this, send, refused, QStringLiteral("shift %1 %2").arg(selector).arg(drags));
+    controls().ask(this, write, refused,
+                   QStringLiteral("shift %1 %2").arg(colour.selector).arg(drags));
 }
 
 void Vorn_SettingVideo::on_checkBox_Meeting_stateChanged(int)
@@ -414,7 +424,8 @@ void Vorn_SettingVideo::on_checkBox_Meeting_stateChanged(int)
     if (!ui->checkBox_Meeting->isChecked()) {
         return;
     }
-    sendByte(kImageStyle, kStyleMeeting);
+    const ControlDescriptor& style = control("image-style");
+    send(style, style.valueOf(QStringLiteral("meeting")));
     ui->checkBox_Live->setEnabled(true);
     ui->checkBox_Live->setChecked(false);
     ui->checkBox_Meeting->setEnabled(false);
@@ -425,7 +436,8 @@ void Vorn_SettingVideo::on_checkBox_Live_stateChanged(int)
     if (!ui->checkBox_Live->isChecked()) {
         return;
     }
-    sendByte(kImageStyle, kStyleLive);
+    const ControlDescriptor& style = control("image-style");
+    send(style, style.valueOf(QStringLiteral("live")));
     ui->checkBox_Meeting->setEnabled(true);
     ui->checkBox_Meeting->setChecked(false);
     ui->checkBox_Live->setEnabled(false);
@@ -434,8 +446,8 @@ void Vorn_SettingVideo::on_checkBox_Live_stateChanged(int)
 void Vorn_SettingVideo::Get_style()
 {
     const auto read = [](ControlWorker& worker) {
-        unsigned char style = 0;
-        return readByte(worker.main(), kImageStyle, &style) ? int(style) : -1;
+        int style = 0;
+        return ControlRequest::read(worker.main(), control("image-style"), &style) ? style : -1;
     };
     controls().ask(this, read, [this](int style) { showStyle(style); });
 }
@@ -444,10 +456,11 @@ void Vorn_SettingVideo::Get_style()
 // cannot be clicked off, as after a click.
 void Vorn_SettingVideo::showStyle(int style)
 {
-    if (style != kStyleMeeting && style != kStyleLive) {
+    const QString choice = control("image-style").choiceOf(style);
+    if (choice.isEmpty()) {
         return;
     }
-    const bool live = style == kStyleLive;
+    const bool live = choice == QLatin1String("live");
     const QSignalBlocker quietMeeting(ui->checkBox_Meeting);
     const QSignalBlocker quietLive(ui->checkBox_Live);
     ui->checkBox_Meeting->setChecked(!live);
@@ -536,45 +549,38 @@ void Vorn_SettingVideo::showReading(const VideoSettingsReading& reading)
     }
     emit versionInfo(reading.version);
     emit checkUpStatus(true);
-    ui->horizontalSlider->setRange(kExposureMinimum, kExposureMaximum);
-    ui->horizontalSlider_DRC->setRange(reading.contrastMinimum, reading.contrastMaximum);
-    ui->horizontalSlider_RG->setRange(kShiftMinimum, kShiftMaximum);
-    ui->horizontalSlider_BG->setRange(kShiftMinimum, kShiftMaximum);
-    const QSignalBlocker quietH(ui->pushButton_FlipH);
-    const QSignalBlocker quietV(ui->pushButton_FlipV);
-    if (reading.horizontalFlip.known) {
-        ui->pushButton_FlipH->setChecked(reading.horizontalFlip.value == 1);
-    }
-    if (reading.verticalFlip.known) {
-        ui->pushButton_FlipV->setChecked(reading.verticalFlip.value == 1);
-    }
-    if (!ui->horizontalSlider->isSliderDown()) {
-        ui->horizontalSlider->setValue(0);
-        if (reading.exposure.known) {
-            ui->horizontalSlider->setValue(reading.exposure.value);
-            showExposure(reading.exposure.value);
+    for (const ControlDescriptor* setting : VideoSettingsReading::controls()) {
+        const VideoSettingsReading::Value value = reading.value(*setting);
+        if (setting->kind != ControlDescriptor::Kind::Switch) {
+            showSetting(*setting, value);
+            continue;
         }
-    }
-    if (reading.contrast.known && !ui->horizontalSlider_DRC->isSliderDown()) {
-        ui->horizontalSlider_DRC->setValue(reading.contrast.value);
-        SliderValueLabel(ui->horizontalSlider_DRC, ui->label_SliderValue_DRC)
-            .place(reading.contrast.value);
-    }
-    if (reading.redShift.known) {
-        showValue({ui->horizontalSlider_RG, ui->label_SliderValue_RG}, reading.redShift.value);
-    }
-    if (reading.blueShift.known) {
-        showValue({ui->horizontalSlider_BG, ui->label_SliderValue_BG}, reading.blueShift.value);
+        auto* button = findChild<QPushButton*>(setting->widgets.value(0));
+        const QSignalBlocker quiet(button);
+        if (value.known) {
+            button->setChecked(setting->choiceOf(value.value) == QLatin1String("on"));
+        }
     }
 }
 
-void Vorn_SettingVideo::showValue(const SliderValueLabel& slider, int value)
+// The slider and its label show the same number: the slider's position for
+// what the camera holds, as far as the slider reaches.
+void Vorn_SettingVideo::showSetting(const ControlDescriptor& setting,
+                                    const VideoSettingsReading::Value& value)
 {
-    if (slider.slider()->isSliderDown()) {
+    const SliderValueLabel shown = sliderOf(setting);
+    QSlider* slider = shown.slider();
+    slider->setRange(setting.shown(value.minimum), setting.shown(value.maximum));
+    if (slider->isSliderDown()) {
         return;
     }
-    slider.slider()->setValue(value);
-    slider.place(slider.slider()->value());
+    if (setting.automatic) {
+        slider->setValue(setting.shown(0));
+    }
+    if (value.known) {
+        slider->setValue(setting.shown(value.value));
+        shown.place(slider->value(), setting.shownText(setting.fromShown(slider->value())));
+    }
 }
 
 // ---------------------------------------------------------------------------

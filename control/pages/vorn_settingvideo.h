@@ -2,6 +2,7 @@
 
 #include "controlchannel.h"
 #include "videoinputinfo.h"
+#include "videosettingsreading.h"
 
 #include <QString>
 #include <QWidget>
@@ -13,7 +14,6 @@ class QEvent;
 class QLabel;
 class QPushButton;
 class SliderValueLabel;
-struct VideoSettingsReading;
 
 namespace Ui {
 class Vorn_SettingVideo;
@@ -89,17 +89,19 @@ private:
     void readCameraSettings();
     void readLastCameraName();
     void showReading(const VideoSettingsReading& reading);
-    void showValue(const SliderValueLabel& slider, int value);
-    void showExposure(int position);
+    void showSetting(const ControlDescriptor& setting, const VideoSettingsReading::Value& value);
     void showStyle(int style);
-    void sendByte(unsigned long selector, unsigned char value);
+    // The slider and value label the catalogue names for a setting.
+    SliderValueLabel sliderOf(const ControlDescriptor& control) const;
+    void send(const ControlDescriptor& control, int value);
+    void settingMoved(const ControlDescriptor& setting, int position);
 
-    void startRelativeMotion(long property, int direction);
+    void startMotion(const ControlDescriptor& motion);
     void stopRelativeMotion(long property);
-    void sendZoom(unsigned char direction);
+    void sendZoom(int direction);
     void restoreFactorySettings();
-    void colourShiftMoved(unsigned long selector, const SliderValueLabel& slider, int position);
-    void setSliderInactive(const SliderValueLabel& slider, QLabel* title, QWidget* box);
+    void colourShiftMoved(const ControlDescriptor& colour, int position);
+    void setSliderInactive(const ControlDescriptor& setting, QLabel* title, QWidget* box);
 
     Ui::Vorn_SettingVideo* ui = nullptr;
     QString lastCameraName;

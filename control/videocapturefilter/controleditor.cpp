@@ -1,5 +1,8 @@
 #include "controleditor.h"
 
+#include "controlcatalogue.h"
+#include "uvcstandardcontrols.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -23,11 +26,26 @@ QString objectNameFor(quint32 id)
     return QStringLiteral("control_%1").arg(id);
 }
 
+// The catalogue's control that is this device control, when the program
+// drives it as a number of its own (contrast, pan, tilt, zoom).
+const ControlDescriptor* knownControl(quint32 id)
+{
+    using namespace UvcStandardControls;
+    using Transport = ControlDescriptor::Transport;
+    const ControlDescriptor* known = nullptr;
+    if (const Mapping* picture = byId(kVideoProcAmpControls, id)) {
+        known = ControlCatalogue::carriedBy(Transport::PictureProperty, picture->property);
+    } else if (const Mapping* head = byId(kCameraControls, id)) {
+        known = ControlCatalogue::carriedBy(Transport::CameraControl, head->property);
+    }
+    return known && known->kind == ControlDescriptor::Kind::Number ? known : nullptr;
+}
+
 } // namespace
 
 ControlEditor::ControlEditor(const DeviceControl& control, QWidget* parent)
     : QObject(parent), m_control(control), m_name(new QLabel(control.name, parent)),
-      m_value(new QLabel(parent))
+      m_value(new QLabel(parent)), m_known(knownControl(control.id))
 {
     m_editor = createEditor(parent);
     m_editor->setObjectName(objectNameFor(control.id));
@@ -75,18 +93,28 @@ qint32 ControlEditor::snapped(qint64 value) const
     return qint32(std::clamp(m_control.minimum + k * step, m_control.minimum, m_control.maximum));
 }
 
+int ControlEditor::position(qint64 value) const
+{
+    return m_known ? m_known->shown(toInt(value)) : toInt(value);
+}
+
+QString ControlEditor::valueText(qint32 value) const
+{
+    return m_known ? m_known->shownText(value) : QString::number(value);
+}
+
 void ControlEditor::sliderMoved(int position)
 {
-    emit edited(m_control.id, snapped(position));
+    emit edited(m_control.id, snapped(m_known ? m_known->fromShown(position) : position));
 }
 
 void ControlEditor::showSlider(qint32 value)
 {
-    m_slider->setRange(toInt(m_control.minimum), toInt(m_control.maximum));
+    m_slider->setRange(position(m_control.minimum), position(m_control.maximum));
     m_slider->setSingleStep(toInt(m_control.step));
     m_slider->setPageStep(
         toInt(std::max<qint64>(m_control.step, (m_control.maximum - m_control.minimum) / 10)));
-    m_slider->setValue(value);
+    m_slider->setValue(position(value));
 }
 
 void ControlEditor::showMenu(qint32 value)
@@ -113,7 +141,7 @@ void ControlEditor::show(const DeviceControl& control, bool readable, qint32 val
         }
     }
     if (m_slider) {
-        m_value->setText(readable ? QString::number(value) : QStringLiteral("?"));
+        m_value->setText(readable ? valueText(value) : QStringLiteral("?"));
     }
     const bool greyed = control.readOnly() || control.inactive();
     m_editor->setEnabled(!greyed);

@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+struct ControlDescriptor;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -41,6 +42,8 @@ private:
     void showMenu(qint32 value);
     void sliderMoved(int position);
     qint32 snapped(qint64 value) const;
+    int position(qint64 value) const;
+    QString valueText(qint32 value) const;
 
     DeviceControl m_control;
     QLabel* m_name;
@@ -50,4 +53,6 @@ private:
     QCheckBox* m_checkBox = nullptr;
     QComboBox* m_comboBox = nullptr;
     QPushButton* m_button = nullptr;
+    // The program's own control behind this one; null for the device's others.
+    const ControlDescriptor* m_known;
 };

@@ -1,6 +1,7 @@
 #include "uvcpropertytransport.h"
 
 #include "retryioctl.h"
+#include "uvcstandardcontrols.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,38 +14,14 @@ namespace {
 constexpr unsigned long kSupportQuery = PropertyFlags::Topology | PropertyFlags::SetSupport;
 constexpr unsigned long kTransferMask = PropertyFlags::Get | PropertyFlags::Set;
 
-// A standard property and the V4L2 control behind it; automaticId is the
-// control that switches it to automatic, 0 when there is none.
-struct ControlMapping
-{
-    long property;
-    quint32 id;
-    quint32 automaticId;
-};
-
-constexpr ControlMapping kCameraControls[] = {
-    {CameraControlProperty::Pan, V4L2_CID_PAN_ABSOLUTE, 0},
-    {CameraControlProperty::Tilt, V4L2_CID_TILT_ABSOLUTE, 0},
-    {CameraControlProperty::Zoom, V4L2_CID_ZOOM_ABSOLUTE, 0},
-    {CameraControlProperty::PanRelative, V4L2_CID_PAN_SPEED, 0},
-    {CameraControlProperty::TiltRelative, V4L2_CID_TILT_SPEED, 0},
-};
-
-constexpr ControlMapping kVideoProcAmpControls[] = {
-    {VideoProcAmpProperty::Contrast, V4L2_CID_CONTRAST, 0},
-    {VideoProcAmpProperty::WhiteBalance, V4L2_CID_WHITE_BALANCE_TEMPERATURE,
-     V4L2_CID_AUTO_WHITE_BALANCE},
-};
+using UvcStandardControls::kCameraControls;
+using UvcStandardControls::kVideoProcAmpControls;
+using ControlMapping = UvcStandardControls::Mapping;
 
 template <size_t N>
 const ControlMapping* findMapping(const ControlMapping (&table)[N], long property)
 {
-    for (const ControlMapping& mapping : table) {
-        if (mapping.property == property) {
-            return &mapping;
-        }
-    }
-    return nullptr;
+    return UvcStandardControls::byProperty(table, property);
 }
 
 int systemIoctl(int fd, unsigned long request, void* arg)

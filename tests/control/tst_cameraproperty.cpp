@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLibrary>
 #include <QTimer>
 #include <QtTest>
@@ -241,6 +242,8 @@ private slots:
             QCOMPARE(contrast->value(), 50);
             contrast->setValue(70);
             QCOMPARE(camera->state().contrast, 70);
+            // Its value label tells the number the pages and lumora-ctl show.
+            QCOMPARE(dialog->findChild<QLabel*>(contrast->objectName() + "_value")->text(), "70");
             // The menu's own indexes (uvcvideo's exposure menu has holes),
             // not the rows of the combo box.
             auto* exposure = qobject_cast<QComboBox*>(control(V4L2_CID_EXPOSURE_AUTO));
