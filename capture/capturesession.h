@@ -24,8 +24,9 @@ class QObject;
 class QTimer;
 
 // One capture at a time, run by a worker thread: open the device, read,
-// decode, hand every decoded frame to a running recording, convert to
-// RGB888 at the requested mode's size and pass it to the GUI thread.
+// decode, hand every decoded frame (or, of an H.264 camera, every packet as
+// it came) to a running recording, convert to RGB888 at the requested mode's
+// size and pass it to the GUI thread.
 //
 // Recorder seam: the session reads the recorder slot it was given with
 // std::atomic_load, once per frame, so whoever sets or resets that slot
