@@ -3,6 +3,7 @@
 #include "capturedevice.h"
 #include "framedecoder.h"
 #include "framesourcefactory.h"
+#include "h264inspector.h"
 #include "mp4recorder.h"
 #include "rgbconverter.h"
 #include "threadpriority.h"
@@ -19,6 +20,7 @@ extern "C" {
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -289,6 +291,18 @@ void CaptureSession::readLoop(FrameSource& source, int width, int height)
         qWarning().noquote() << "capture:" << source.describe() << "sends an undecodable format";
         return;
     }
+    H264Inspector inspector;
+    m_sourceParameters = source.codecParameters();
+    const bool copyable = m_sourceParameters->codec_id == AV_CODEC_ID_H264;
+    m_inspector = copyable && inspector.open(m_sourceParameters) ? &inspector : nullptr;
+    readPackets(source, decoder, width, height);
+    m_inspector = nullptr;
+    std::lock_guard<std::mutex> lock(m_copiedMutex);
+    m_copied.reset();
+}
+
+void CaptureSession::readPackets(FrameSource& source, FrameDecoder& decoder, int width, int height)
+{
     m_frameRate.store(source.frameRate());
     m_skippable = intraOnly(source.codecParameters());
     RgbConverter converter;
@@ -308,6 +322,9 @@ void CaptureSession::readLoop(FrameSource& source, int width, int height)
             catchUp(source, decoder, packet.get(), spare.get(), now);
         }
         const int64_t captured = captureTime(packet.get(), now);
+        if (result == FrameSource::ReadResult::Packet) {
+            passOn(packet.get(), captured);
+        }
         const AVFrame* frame =
             result == FrameSource::ReadResult::Packet ? decoder.decode(packet.get()) : nullptr;
         av_packet_unref(packet.get());
@@ -362,6 +379,7 @@ void CaptureSession::catchUp(FrameSource& source, FrameDecoder& decoder, AVPacke
         }
         const int64_t dated = now - int64_t(older.size() - i) * periodUs;
         const int64_t captured = captureTime(older[i].get(), dated);
+        passOn(older[i].get(), captured);
         const AVFrame* frame = decoder.decode(older[i].get());
         if (frame && keep) {
             pushToRecorder(frame, captured);
@@ -387,4 +405,44 @@ void CaptureSession::pushToRecorder(const AVFrame* frame, int64_t captureTimeUs)
     if (recorder && recorder->isRecording()) {
         recorder->pushVideoFrame(frame, captureTimeUs);
     }
+}
+
+void CaptureSession::passOn(AVPacket* packet, int64_t captureTimeUs)
+{
+    if (!m_inspector) {
+        return;
+    }
+    if (m_inspector->inspect(packet)) {
+        publishCopiedStream(m_inspector->parameterSets());
+    }
+    const std::shared_ptr<Mp4Recorder> recorder =
+        m_recorderSlot ? std::atomic_load(m_recorderSlot) : nullptr;
+    if (recorder && recorder->isRecording()) {
+        recorder->pushVideoPacket(packet, captureTimeUs);
+    }
+}
+
+void CaptureSession::publishCopiedStream(const std::vector<uint8_t>& parameterSets)
+{
+    std::shared_ptr<AVCodecParameters> copied(
+        avcodec_parameters_alloc(), [](AVCodecParameters* p) { avcodec_parameters_free(&p); });
+    if (!copied || avcodec_parameters_copy(copied.get(), m_sourceParameters) < 0) {
+        return;
+    }
+    av_freep(&copied->extradata);
+    copied->extradata =
+        static_cast<uint8_t*>(av_mallocz(parameterSets.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!copied->extradata) {
+        return;
+    }
+    std::copy(parameterSets.begin(), parameterSets.end(), copied->extradata);
+    copied->extradata_size = int(parameterSets.size());
+    std::lock_guard<std::mutex> lock(m_copiedMutex);
+    m_copied = std::move(copied);
+}
+
+std::shared_ptr<const AVCodecParameters> CaptureSession::copiedStream() const
+{
+    std::lock_guard<std::mutex> lock(m_copiedMutex);
+    return m_copied;
 }

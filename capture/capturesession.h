@@ -13,16 +13,20 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
+struct AVCodecParameters;
 class FrameDecoder;
 class FrameSource;
+class H264Inspector;
 class Mp4Recorder;
 class QObject;
 class QTimer;
 
 // One capture at a time, run by a worker thread: open the device, read,
-// decode, hand every decoded frame to a running recording, convert to
-// RGB888 at the requested mode's size and pass it to the GUI thread.
+// decode, hand every decoded frame (or, of an H.264 camera, every packet as
+// it came) to a running recording, convert to RGB888 at the requested mode's
+// size and pass it to the GUI thread.
 //
 // Recorder seam: the session reads the recorder slot it was given with
 // std::atomic_load, once per frame, so whoever sets or resets that slot
@@ -64,6 +68,13 @@ public:
     int frameHeight() const { return m_frameHeight.load(); }
     double frameRate() const { return m_frameRate.load(); }
 
+    // The camera's stream as a recording can store it without decoding it
+    // (H.264, with the parameter sets it carried as extradata); null for
+    // streams that are encoded again, and until parameter sets came.
+    // Callable from any thread. Every packet of such a stream goes to a
+    // running recorder as well, with its key flag set as it deserves.
+    std::shared_ptr<const AVCodecParameters> copiedStream() const;
+
     // True while the worker thread runs (it ends by itself when the device
     // goes away).
     bool isWorkerRunning() const { return m_workerRunning.load(); }
@@ -103,8 +114,11 @@ private:
     void settle(unsigned generation);
     void giveUpOpening();
     void readLoop(FrameSource& source, int width, int height);
+    void readPackets(FrameSource& source, FrameDecoder& decoder, int width, int height);
     void setPhase(Phase phase);
     void pushToRecorder(const struct AVFrame* frame, int64_t captureTimeUs);
+    void passOn(struct AVPacket* packet, int64_t captureTimeUs);
+    void publishCopiedStream(const std::vector<uint8_t>& parameterSets);
     bool recording() const;
     void catchUp(FrameSource& source, FrameDecoder& decoder, struct AVPacket* packet,
                  struct AVPacket* spare, int64_t now);
@@ -129,6 +143,11 @@ private:
     bool m_givenUp = false; // the current start outlived kOpenTimeoutMs
     // The stream's pictures can be left undecoded (MJPEG, raw); worker only.
     bool m_skippable = false;
+    // Worker only, while the stream is H.264: what the packets carry.
+    H264Inspector* m_inspector = nullptr;
+    const AVCodecParameters* m_sourceParameters = nullptr;
+    mutable std::mutex m_copiedMutex;
+    std::shared_ptr<const AVCodecParameters> m_copied; // guarded by m_copiedMutex
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_open{false};
     std::atomic<bool> m_workerRunning{false};

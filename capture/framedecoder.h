@@ -7,8 +7,8 @@ struct AVCodecParameters;
 struct AVFrame;
 struct AVPacket;
 
-// Turns the packets of one capture stream (MJPEG, or raw pictures such as
-// YUYV, which libavcodec "decodes" as well) into frames.
+// Turns the packets of one capture stream (MJPEG, H.264, or raw pictures
+// such as YUYV, which libavcodec "decodes" as well) into frames.
 class FrameDecoder
 {
 public:

@@ -154,6 +154,18 @@ int Mp4Muxer::addStream(const AVCodecContext* codec)
     return stream->index;
 }
 
+int Mp4Muxer::addStream(const AVCodecParameters* parameters, AVRational timeBase)
+{
+    AVStream* stream = avformat_new_stream(m_format, nullptr);
+    if (!stream || avcodec_parameters_copy(stream->codecpar, parameters) < 0) {
+        return -1;
+    }
+    // The camera's tag (if any) is not the file's: the muxer picks its own.
+    stream->codecpar->codec_tag = 0;
+    stream->time_base = timeBase;
+    return stream->index;
+}
+
 bool Mp4Muxer::writeHeader(std::string* error)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

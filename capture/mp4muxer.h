@@ -10,6 +10,7 @@ extern "C" {
 #include <string>
 
 struct AVCodecContext;
+struct AVCodecParameters;
 struct AVFormatContext;
 struct AVPacket;
 struct AVRational;
@@ -32,6 +33,8 @@ public:
     bool create(const std::string& path, std::string* error);
     // Returns the stream index.
     int addStream(const AVCodecContext* codec);
+    // A stream whose packets come already encoded, in timeBase.
+    int addStream(const AVCodecParameters* parameters, AVRational timeBase);
     bool writeHeader(std::string* error);
 
     // Takes a packet in the time base of its encoder.

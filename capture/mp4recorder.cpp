@@ -15,7 +15,9 @@ extern "C" {
 
 #include <QDebug>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -28,9 +30,14 @@ namespace {
 // machine, bounded so that a stalled encoder cannot eat the memory.
 constexpr size_t kMaxQueuedFrames = 30;
 
+// A copied stream's packets are timed in microseconds, as they are captured.
+constexpr AVRational kCopiedTimeBase{1, 1000000};
+
+// A decoded frame to encode, or a packet of a copied stream.
 struct QueuedFrame
 {
     AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
     int64_t timeUs = 0;
 };
 
@@ -42,6 +49,13 @@ struct Mp4Recorder::Impl
     std::unique_ptr<VideoEncoder> video;
     std::unique_ptr<AudioEncoder> audio;
     std::unique_ptr<MicrophoneInput> microphone;
+    AVCodecParameters* copied = nullptr; // set: the camera's packets are stored as they are
+    bool copying = false;                // in the recording that runs
+    bool waitForKey = true; // a copied stream goes on from a key frame, also after a drop
+    int64_t copiedPeriodUs = 33333;
+    int64_t copiedLastUs = -1;
+    int64_t copiedEndUs = 0;
+    int64_t copiedCount = 0;
     int videoStream = -1;
     int audioStream = -1;
     int64_t originUs = 0;
@@ -61,6 +75,8 @@ struct Mp4Recorder::Impl
     std::function<void(const std::string&)> failureHandler;
     mutable std::mutex errorMutex;
     std::string error;
+
+    ~Impl() { avcodec_parameters_free(&copied); }
 
     PacketSink sinkFor(int stream, const AVCodecContext* codec)
     {
@@ -92,10 +108,56 @@ struct Mp4Recorder::Impl
         }
     }
 
+    bool openVideo(int width, int height, double fps, bool globalHeader, std::string* error)
+    {
+        copying = copied != nullptr;
+        if (copying) {
+            copiedPeriodUs = fps > 0 ? int64_t(std::llround(1e6 / fps)) : 33333;
+            copiedLastUs = -1;
+            copiedEndUs = copiedCount = 0;
+            waitForKey = true;
+            videoStream = muxer->addStream(copied, kCopiedTimeBase);
+            if (videoStream < 0) {
+                *error = "cannot add the camera's video stream";
+            }
+            return videoStream >= 0;
+        }
+        video = std::make_unique<VideoEncoder>();
+        // Opened on a thread of its own a step down: the encoder's threads start
+        // inside the open and keep that step, so the window's thread goes first
+        // when they all want the processor at once.
+        bool opened = false;
+        std::thread opener([&] {
+            lowerCurrentThreadPriority();
+            opened = video->open(width, height, fps, globalHeader, error);
+        });
+        opener.join();
+        if (opened) {
+            videoStream = muxer->addStream(video->context());
+        }
+        return opened;
+    }
+
+    // The camera's packet as it came; only its times are the file's.
+    bool writeCopied(AVPacket* packet, int64_t timeUs)
+    {
+        // The muxer takes only rising decoding times.
+        const int64_t at = std::max(timeUs, copiedLastUs + 1);
+        packet->pts = packet->dts = at;
+        packet->duration = copiedPeriodUs;
+        packet->pos = -1;
+        copiedLastUs = at;
+        copiedEndUs = at + copiedPeriodUs;
+        ++copiedCount;
+        return muxer->write(packet, videoStream, kCopiedTimeBase);
+    }
+
+    int64_t videoEndUs() const { return copying ? copiedEndUs : video->endUs(); }
+
     void runVideo()
     {
         lowerCurrentThreadPriority();
-        const PacketSink sink = sinkFor(videoStream, video->context());
+        const PacketSink sink = copying ? PacketSink() : sinkFor(videoStream, video->context());
         for (;;) {
             QueuedFrame next;
             {
@@ -107,14 +169,17 @@ struct Mp4Recorder::Impl
                 next = queue.front();
                 queue.pop_front();
             }
-            const bool ok = failed.load() || video->encode(next.frame, next.timeUs, sink);
+            const bool ok =
+                failed.load() || (next.packet ? writeCopied(next.packet, next.timeUs)
+                                              : video->encode(next.frame, next.timeUs, sink));
             av_frame_free(&next.frame);
+            av_packet_free(&next.packet);
             if (!ok) {
-                reportFailure("cannot encode the video");
+                reportFailure(copying ? muxer->errorText() : "cannot encode the video");
             }
-            recorded.store(video->framesEncoded());
+            recorded.store(copying ? copiedCount : video->framesEncoded());
         }
-        if (!failed.load()) {
+        if (!failed.load() && !copying) {
             video->finish(sink);
         }
     }
@@ -138,6 +203,7 @@ struct Mp4Recorder::Impl
         std::lock_guard<std::mutex> lock(queueMutex);
         for (QueuedFrame& queued : queue) {
             av_frame_free(&queued.frame);
+            av_packet_free(&queued.packet);
         }
         queue.clear();
     }
@@ -200,20 +266,9 @@ bool Mp4Recorder::start(const std::string& path, const std::string& microphoneNa
         return fail(error);
     }
     const bool globalHeader = s.muxer->wantsGlobalHeader();
-    s.video = std::make_unique<VideoEncoder>();
-    // Opened on a thread of its own a step down: the encoder's threads start
-    // inside the open and keep that step, so the window's thread goes first
-    // when they all want the processor at once.
-    bool opened = false;
-    std::thread opener([&] {
-        lowerCurrentThreadPriority();
-        opened = s.video->open(width, height, fps, globalHeader, &error);
-    });
-    opener.join();
-    if (!opened) {
+    if (!s.openVideo(width, height, fps, globalHeader, &error)) {
         return fail(error);
     }
-    s.videoStream = s.muxer->addStream(s.video->context());
     if (s.microphone) {
         s.audio = std::make_unique<AudioEncoder>();
         if (!s.audio->open(s.microphone->sampleRate(), s.microphone->channels(), globalHeader,
@@ -234,10 +289,45 @@ bool Mp4Recorder::start(const std::string& path, const std::string& microphoneNa
     return true;
 }
 
+void Mp4Recorder::setCopiedStream(const AVCodecParameters* parameters)
+{
+    avcodec_parameters_free(&d->copied);
+    if (parameters) {
+        d->copied = avcodec_parameters_alloc();
+        if (d->copied && avcodec_parameters_copy(d->copied, parameters) < 0) {
+            avcodec_parameters_free(&d->copied);
+        }
+    }
+}
+
+void Mp4Recorder::pushVideoPacket(const AVPacket* packet, int64_t captureTimeUs)
+{
+    Impl& s = *d;
+    if (!s.recording.load() || !s.copying || !packet) {
+        return;
+    }
+    const int64_t timeUs = captureTimeUs - s.originUs;
+    std::lock_guard<std::mutex> lock(s.queueMutex);
+    if (timeUs < 0 || s.stopping || (s.waitForKey && !(packet->flags & AV_PKT_FLAG_KEY))) {
+        return;
+    }
+    // Pictures after a lost one would be decoded against the wrong ones:
+    // the file goes on at the next key frame.
+    AVPacket* queued = s.queue.size() < kMaxQueuedFrames ? av_packet_clone(packet) : nullptr;
+    s.waitForKey = !queued;
+    if (!queued) {
+        ++s.dropped;
+        return;
+    }
+    s.queue.push_back({nullptr, queued, s.pictureQueued ? timeUs : 0});
+    s.pictureQueued = true;
+    s.queueChanged.notify_one();
+}
+
 void Mp4Recorder::pushVideoFrame(const AVFrame* frame, int64_t captureTimeUs)
 {
     Impl& s = *d;
-    if (!s.recording.load() || !frame) {
+    if (!s.recording.load() || s.copying || !frame) {
         return;
     }
     // A frame captured before the recording began belongs to the preview.
@@ -263,7 +353,7 @@ void Mp4Recorder::pushVideoFrame(const AVFrame* frame, int64_t captureTimeUs)
     // The file has no edit list to start the tracks apart: the first
     // picture is shown from the moment the recording began, as the sound
     // is, instead of leaving the muxer to stretch it back to zero.
-    s.queue.push_back({queued, s.pictureQueued ? timeUs : 0});
+    s.queue.push_back({queued, nullptr, s.pictureQueued ? timeUs : 0});
     s.pictureQueued = true;
     s.queueChanged.notify_one();
 }
@@ -296,7 +386,7 @@ bool Mp4Recorder::stop()
         // pictures end; silence up to their end keeps both streams equally
         // long.
         const PacketSink sink = s.sinkFor(s.audioStream, s.audio->context());
-        if (s.audio->padTo(s.video->endUs(), sink)) {
+        if (s.audio->padTo(s.videoEndUs(), sink)) {
             s.audio->finish(sink);
         }
     }

@@ -7,11 +7,13 @@
 #include <memory>
 #include <string>
 
+struct AVCodecParameters;
 struct AVFrame;
+struct AVPacket;
 
 // Writes one recording: H.264 video from the capture worker's decoded
-// frames and AAC audio from the camera's microphone, in an MP4 that stays
-// playable when the program dies mid-way. Encoding and writing run on the
+// frames (or the camera's own H.264 packets, copied) and AAC audio from the camera's microphone, in
+// an MP4 that stays playable when the program dies mid-way. Encoding and writing run on the
 // recorder's own threads; pushVideoFrame only queues.
 class VORN_FFMPEGLIB_EXPORT Mp4Recorder
 {
@@ -28,6 +30,17 @@ public:
     // height / fps: the capture's frames.
     bool start(const std::string& path, const std::string& microphoneName, int microphoneOrdinal,
                int width, int height, double fps, const std::string& microphoneId = {});
+
+    // For the next starts: the video is the camera's own H.264 stream,
+    // described by parameters (the codec, the size and, as extradata, the
+    // stream's parameter sets), stored as it comes through pushVideoPacket
+    // rather than encoded from frames. Null: encode the frames again.
+    void setCopiedStream(const AVCodecParameters* parameters);
+
+    // Called from the capture worker for every packet of a copied stream,
+    // with its key flag set where a picture needs none before it; ignored
+    // unless the recording copies. Thread-safe; returns at once.
+    void pushVideoPacket(const AVPacket* packet, int64_t captureTimeUs);
 
     // Called from the capture worker for every decoded frame (any pixel
     // format the decoder gives); captureTimeUs is av_gettime_relative() at

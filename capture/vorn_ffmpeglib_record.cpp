@@ -88,6 +88,9 @@ bool Vorn_FFmpeglib::StartRecord()
     const int width = m_session->frameWidth();
     const int height = m_session->frameHeight();
     const double rate = m_session->frameRate();
+    // A camera that sends H.264 is recorded as it sends it: no second
+    // encoding, no loss, hardly any processor time.
+    recorder->setCopiedStream(m_session->copiedStream().get());
     m_recordCallRunning = true;
     bool started = runBesideEventLoop(this, [=] {
         return recorder->start(path, microphone, ordinal, width, height, rate, microphoneId);

@@ -79,7 +79,8 @@ const CommandText kCommands[] = {
      "Ctrl-C or SIGTERM also ends a recording of N seconds early; either way the file is "
      "completed and playable, and lumora-ctl says how long it is. A camera unplugged during the "
      "recording ends it there; the file is kept, complete up to then. --mode takes a mode of "
-     "lumora-ctl modes: the video has its size and frame rate."},
+     "lumora-ctl modes: the video has its size and frame rate; an h264 mode is recorded as the "
+     "camera encoded it, not encoded again."},
     {"frame", "frame CAMERA [--seconds N] [--mode MODE]",
      "Auto framing without the window: keep the people in front of the camera framed with its "
      "pan, tilt and zoom, for N seconds (1 to 86400) or until Ctrl-C or SIGTERM, printing each "

@@ -148,8 +148,10 @@ bool V4l2CaptureSource::setFormat(const Attempt& attempt)
     }
     const QString name = v4l2InputFormatName(format.fmt.pix.pixelformat);
     const AVPixelFormat pixels = av_get_pix_fmt(name.toLatin1().constData());
-    const bool jpeg = name == QLatin1String("mjpeg");
-    if (name.isEmpty() || (!jpeg && pixels == AV_PIX_FMT_NONE) || format.fmt.pix.width == 0 ||
+    const bool compressed = name == QLatin1String("mjpeg") || name == QLatin1String("h264");
+    const AVCodecDescriptor* coded =
+        compressed ? avcodec_descriptor_get_by_name(name.toLatin1().constData()) : nullptr;
+    if (name.isEmpty() || (!coded && pixels == AV_PIX_FMT_NONE) || format.fmt.pix.width == 0 ||
         format.fmt.pix.height == 0) {
         errno = EINVAL;
         return false;
@@ -164,8 +166,8 @@ bool V4l2CaptureSource::setFormat(const Attempt& attempt)
         return false;
     }
     m_parameters->codec_type = AVMEDIA_TYPE_VIDEO;
-    m_parameters->codec_id = jpeg ? AV_CODEC_ID_MJPEG : AV_CODEC_ID_RAWVIDEO;
-    m_parameters->format = jpeg ? AV_PIX_FMT_NONE : pixels;
+    m_parameters->codec_id = coded ? coded->id : AV_CODEC_ID_RAWVIDEO;
+    m_parameters->format = coded ? AV_PIX_FMT_NONE : pixels;
     m_parameters->width = m_width;
     m_parameters->height = m_height;
     setRate(attempt.fourcc ? attempt.fps : 0);
@@ -355,7 +357,9 @@ bool V4l2CaptureSource::copyOut(const v4l2_buffer& buffer, AVPacket* packet) con
         return false;
     }
     auto* bytes = static_cast<uint8_t*>(m_buffers[buffer.index].start);
-    if (m_parameters->codec_id == AV_CODEC_ID_MJPEG) {
+    if (m_parameters->codec_id != AV_CODEC_ID_RAWVIDEO) {
+        // Compressed pictures go on byte for byte: an H.264 recording
+        // stores them as the camera made them.
         if (av_new_packet(packet, int(buffer.bytesused)) < 0) {
             return false;
         }
@@ -382,7 +386,12 @@ bool V4l2CaptureSource::copyOut(const v4l2_buffer& buffer, AVPacket* packet) con
         }
         av_image_copy_to_buffer(packet->data, size, planes, lines, format, m_width, m_height, 1);
     }
-    packet->flags |= AV_PKT_FLAG_KEY;
+    // Every MJPEG or raw picture stands alone; of H.264 only those the
+    // driver marks (uvcvideo marks none: the stream's own NAL units tell).
+    const bool h264 = m_parameters->codec_id == AV_CODEC_ID_H264;
+    if (!h264 || (buffer.flags & V4L2_BUF_FLAG_KEYFRAME)) {
+        packet->flags |= AV_PKT_FLAG_KEY;
+    }
     packet->pts = packet->dts = captureTime(buffer);
     return true;
 }

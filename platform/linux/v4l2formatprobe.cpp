@@ -65,10 +65,12 @@ int formatRank(uint32_t fourcc)
     case V4L2_PIX_FMT_MJPEG:
     case V4L2_PIX_FMT_JPEG:
         return 0;
-    case V4L2_PIX_FMT_YUYV:
+    case V4L2_PIX_FMT_H264:
         return 1;
-    default:
+    case V4L2_PIX_FMT_YUYV:
         return 2;
+    default:
+        return 3;
     }
 }
 
@@ -98,6 +100,8 @@ QString v4l2InputFormatName(uint32_t fourcc)
     case V4L2_PIX_FMT_MJPEG:
     case V4L2_PIX_FMT_JPEG:
         return QStringLiteral("mjpeg");
+    case V4L2_PIX_FMT_H264:
+        return QStringLiteral("h264");
     case V4L2_PIX_FMT_YUYV:
         return QStringLiteral("yuyv422");
     case V4L2_PIX_FMT_UYVY:
@@ -163,6 +167,7 @@ uint32_t v4l2Fourcc(CaptureMode::Format format)
     case CaptureMode::Format::Nv12:
         return V4L2_PIX_FMT_NV12;
     case CaptureMode::Format::H264:
+        return V4L2_PIX_FMT_H264;
     case CaptureMode::Format::Any:
         break;
     }
@@ -179,6 +184,8 @@ CaptureMode::Format v4l2ModeFormat(uint32_t fourcc)
         return CaptureMode::Format::Yuyv;
     case V4L2_PIX_FMT_NV12:
         return CaptureMode::Format::Nv12;
+    case V4L2_PIX_FMT_H264:
+        return CaptureMode::Format::H264;
     default:
         return CaptureMode::Format::Any;
     }

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <iterator>
 #include <mutex>
 #include <vector>
@@ -245,17 +246,28 @@ std::shared_ptr<const SimulatedFrameRenderer::Scene> drawScene(int width, int he
 }
 
 // One room per picture size for the whole process: drawing it costs far
-// more than a frame, and every start of a stream would pay it again.
+// more than a frame, and every start of a stream would pay it again. A
+// room being drawn holds up only those who want that size: a 4K room takes
+// long enough to stall every smaller stream started meanwhile.
 std::shared_ptr<const SimulatedFrameRenderer::Scene> sharedScene(int width, int height)
 {
+    using Room = std::shared_ptr<const SimulatedFrameRenderer::Scene>;
     static std::mutex mutex;
-    static QMap<QPair<int, int>, std::shared_ptr<const SimulatedFrameRenderer::Scene>> scenes;
-    std::lock_guard<std::mutex> lock(mutex);
-    auto& scene = scenes[qMakePair(width, height)];
-    if (!scene) {
-        scene = drawScene(width, height);
+    static QMap<QPair<int, int>, std::shared_future<Room>> scenes;
+    std::promise<Room> drawn;
+    std::shared_future<Room> scene;
+    bool draw = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        auto known = scenes.find(qMakePair(width, height));
+        draw = known == scenes.end();
+        scene = draw ? scenes.insert(qMakePair(width, height), drawn.get_future().share()).value()
+                     : known.value();
     }
-    return scene;
+    if (draw) {
+        drawn.set_value(drawScene(width, height));
+    }
+    return scene.get();
 }
 
 struct ToneTables

@@ -221,7 +221,7 @@ private slots:
             chooseV4l2Mode({{yuyv, 640, 480, 30}, {yuyv, 1024, 768, 30}, {yuyv, 1920, 1080, 30}},
                            1280, 720, 30, m));
         QCOMPARE(m.width, 1024);
-        QVERIFY(!chooseV4l2Mode({{V4L2_PIX_FMT_H264, 1280, 720, 30}}, 1280, 720, 30, m));
+        QVERIFY(!chooseV4l2Mode({{V4L2_PIX_FMT_HEVC, 1280, 720, 30}}, 1280, 720, 30, m));
         // Modes as lumora-ctl and the profile write them, read back; rates
         // to a hundredth (a 1/60 s interval is 60.0002 fps), MJPEG first.
         using F = CaptureMode::Format;

@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -25,12 +26,33 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 #include <libavutil/time.h>
 }
 
 // Bounds only: every wait ends as soon as its condition holds.
 constexpr int kWaitMs = 30000;
 const char* const kCamera = "PTZ Cam|all|4,6";
+
+// The slices (the coded pictures) of an H.264 access unit, each with its length before it,
+// from the start codes a camera sends or the lengths an MP4 file keeps.
+QByteArray slices(const QByteArray& unit, bool annexB)
+{
+    const QByteArray code("\0\0\1", 3);
+    QByteArray out;
+    for (int at = annexB ? unit.indexOf(code) : 0, next; at >= 0 && at + 4 < unit.size();
+         at = next) {
+        const int start = at + (annexB ? 3 : 4);
+        next = annexB ? unit.indexOf(code, start)
+                      : start + int(qFromBigEndian<quint32>(unit.constData() + at));
+        int end = next < 0 || next > unit.size() ? int(unit.size()) : next;
+        while (annexB && end > start && unit[end - 1] == 0) // a four-byte start code's first zero
+            --end;
+        if ((unit[start] & 0x1f) >= 1 && (unit[start] & 0x1f) <= 5)
+            out += QByteArray::number(end - start) + ':' + unit.mid(start, end - start);
+    }
+    return out;
+}
 
 // The real program on the Linux camera path: discovery through /dev and
 // sysfs, capture through libavdevice's V4L2 input, against a uvcvideo camera
@@ -394,7 +416,7 @@ private slots:
     }
 
     // lumora-ctl on the V4L2 path: the modes the driver lists, one it lacks
-    // refused, and 1920x1080 recorded on the camera's own frame clock.
+    // refused, 1920x1080 recorded on the camera's own frame clock, H.264 stored as it came.
     void lumoraCtlCapturesInTheModesTheCameraLists()
     {
         const auto ctl = [](const QString& program, const QStringList& args) {
@@ -414,6 +436,7 @@ private slots:
         QCOMPARE(ctl({}, {"modes", "0"}),
                  std::pair(0, QString("3840x2160@30 mjpeg\n1920x1080@60 mjpeg\n1920x1080@30 mjpeg\n"
                                       "1280x720@30 mjpeg\n1280x720@25 mjpeg\n1280x720@15 mjpeg\n"
+                                      "1920x1080@30 h264\n1280x720@30 h264\n"
                                       "1280x720@10 yuyv\n640x480@30 yuyv\n")));
         const auto [refused, why] = ctl({}, {"record", "0", "x.mp4", "--mode", "1920x1080@15"});
         QVERIFY2(refused == 1 && why.contains("has no mode 1920x1080@15"), qPrintable(why));
@@ -439,6 +462,49 @@ private slots:
             single += qRound(periods) == 1;
         }
         QVERIFY2(single >= stamps.size() / 2, qPrintable(times));
+
+        // H.264 previewed (decoded), and recorded as the camera sent it: every stored picture is
+        // one of the camera's own, byte for byte, from its key frame on, on its frame clock.
+        const QString shot = folder.filePath("h264.png"), copied = folder.filePath("h264.mp4");
+        QCOMPARE(ctl({}, {"snapshot", "0", shot, "--mode", "1280x720@30/H264"}).first, 0);
+        QVERIFY(pictureNumber(QImage(shot)) >= 0);
+        const auto [stored, told] =
+            ctl({}, {"record", "0", copied, "--seconds", "3", "--mode", "1280x720@30/H264"});
+        QVERIFY2(stored == 0, qPrintable(told));
+        QSet<QByteArray> sent;
+        V4l2CaptureSource source(QString("/dev/video%1").arg(node));
+        QVERIFY(source.open({1280, 720, 30, CaptureMode::Format::H264}));
+        AVPacket* packet = av_packet_alloc();
+        for (int i = 0; i < 300 && sent.size() < 30; ++i) {
+            if (source.read(packet) == FrameSource::ReadResult::Packet)
+                sent.insert(
+                    slices(QByteArray(reinterpret_cast<char*>(packet->data), packet->size), true));
+        }
+        QCOMPARE(sent.size(), 30);
+        QCOMPARE(inspectRecording(copied).audio.codec, QString("aac"));
+        AVFormatContext* mp4 = nullptr;
+        QVERIFY(avformat_open_input(&mp4, qPrintable(copied), nullptr, nullptr) == 0);
+        const AVStream* video =
+            mp4->streams[av_find_best_stream(mp4, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0)];
+        QCOMPARE(QSize(video->codecpar->width, video->codecpar->height), QSize(1280, 720));
+        QCOMPARE(video->codecpar->codec_id, AV_CODEC_ID_H264);
+        QList<double> periods;
+        for (int64_t last = -1; av_read_frame(mp4, packet) >= 0; av_packet_unref(packet)) {
+            if (packet->stream_index != video->index)
+                continue;
+            QVERIFY(sent.contains(
+                slices(QByteArray(reinterpret_cast<char*>(packet->data), packet->size), false)));
+            QVERIFY(last >= 0 ? packet->pts > last : (packet->flags & AV_PKT_FLAG_KEY) != 0);
+            if (last >= 0)
+                periods.append((packet->pts - last) * av_q2d(video->time_base) * 30);
+            last = packet->pts;
+        }
+        avformat_close_input(&mp4);
+        av_packet_free(&packet);
+        QVERIFY2(periods.size() >= 50, qPrintable(told));
+        for (int i = 1; i < periods.size(); ++i) // the first picture is dated at the file's start
+            QVERIFY2(qAbs(periods[i] - qRound(periods[i])) < 0.06,
+                     qPrintable(QString::number(periods[i])));
     }
 
     // Identical cameras record their own microphones, paired by the USB

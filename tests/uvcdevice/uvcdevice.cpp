@@ -1,13 +1,13 @@
-// uvcvideo cameras in user space: the nodes, their sysfs entries and the ioctls
-// of uvcvideo. The C library calls that reach them are taken over in
-// uvclibc.cpp; a node is a memfd, so close and the mmap of its buffers are real.
+// uvcvideo cameras in user space: the nodes and the ioctls of uvcvideo (their
+// sysfs entries are made in uvcsysfs.cpp). The C library calls that reach them
+// are taken over in uvclibc.cpp; a node is a memfd, so close and the mmap of
+// its buffers are real.
 #include "uvcdeviceinternal.h"
 
 #include <linux/usb/video.h>
 #include <linux/uvcvideo.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -19,8 +19,10 @@ const std::vector<Mode> kModes = {{V4L2_PIX_FMT_MJPEG, 1280, 720, {333333, 40000
                                   {V4L2_PIX_FMT_MJPEG, 1920, 1080, {166666, 333333}},
                                   {V4L2_PIX_FMT_MJPEG, 3840, 2160, {333333}},
                                   {V4L2_PIX_FMT_YUYV, 1280, 720, {1000000}},
-                                  {V4L2_PIX_FMT_YUYV, 640, 480, {333333}}};
-const std::vector<Mode> kYuyvModes(kModes.begin() + 3, kModes.end());
+                                  {V4L2_PIX_FMT_YUYV, 640, 480, {333333}},
+                                  {V4L2_PIX_FMT_H264, 1280, 720, {333333}},
+                                  {V4L2_PIX_FMT_H264, 1920, 1080, {333333}}};
+const std::vector<Mode> kYuyvModes(kModes.begin() + 3, kModes.begin() + 5);
 const std::vector<Mode> kNv12Modes = {{V4L2_PIX_FMT_NV12, 1280, 720, {333333}}};
 
 std::atomic<bool> active{false}; // until the devices exist, every call passes through
@@ -41,69 +43,6 @@ void note(Devices& d, const char* format, ...)
     vsnprintf(line, sizeof line, format, args);
     va_end(args);
     d.log += std::string(line) + '\n';
-}
-
-// The device descriptor, then the configuration with its video function.
-std::string descriptors(const Camera& c)
-{
-    std::string d;
-    auto add = [&d](std::initializer_list<int> bytes) {
-        for (int b : bytes)
-            d.push_back(char(b));
-    };
-    add({18, 1, 0x00, 0x02, 0xEF, 0x02, 0x01, 64, 0x4C, 0x7A, 0x01, 0x00, 0x00, 0x01, 1, 2, 0, 1});
-    add({9, 2, 0, 0, 2, 1, 0, 0x80, 250});                                 // configuration
-    add({8, 0x0B, 0, 2, 0x0E, 0x03, 0x00, 0});                             // association
-    add({9, 4, 0, 0, 1, 0x0E, 0x01, 0x00, 0});                             // VideoControl
-    add({13, 0x24, 0x01, 0x00, 0x01, 0, 0, 0x80, 0x8D, 0x5B, 0x00, 1, 1}); // header
-    add({18, 0x24, 0x02, 1, 0x01, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0x0A, 0x00, 0x02}); // camera
-    for (const auto& [id, guid] : {std::make_pair(c.mainUnit, SimulatedExtensionUnits::MainUnit),
-                                   std::make_pair(c.zoomUnit, SimulatedExtensionUnits::ZoomUnit)}) {
-        add({27, 0x24, 0x06, id});
-        QByteArray b = guid.toRfc4122(); // USB keeps the first three fields little-endian
-        for (auto [from, to] : {std::make_pair(0, 4), std::make_pair(4, 6), std::make_pair(6, 8)})
-            std::reverse(b.begin() + from, b.begin() + to);
-        d.append(b.constData(), 16);
-        add({24, 1, 1, 2, 0xFF, 0xFF, 0});
-    }
-    d[20] = char(d.size() - 18);
-    return d;
-}
-
-std::string usbFolder(const Camera& c)
-{
-    return "/sys/devices/platform/uvcdev/usb9/9-" + std::to_string(c.port);
-}
-
-std::string classFolder(int node)
-{
-    return "/sys/class/video4linux/video" + std::to_string(node);
-}
-
-std::string charLink(int node)
-{
-    return "/sys/dev/char/81:" + std::to_string(node);
-}
-
-void writeSysfs(const std::string& root, const Camera& c)
-{
-    const std::string interface = usbFolder(c) + "/9-" + std::to_string(c.port) + ":1.0";
-    fs::create_directories(root + interface);
-    std::ofstream(root + usbFolder(c) + "/descriptors", std::ios::binary) << descriptors(c);
-    std::ofstream(root + usbFolder(c) + "/bConfigurationValue") << "1\n";
-    std::ofstream(root + interface + "/bInterfaceNumber") << "00\n";
-    for (int i : {0, 1}) {
-        fs::create_directories(root + classFolder(c.node + i));
-        std::ofstream(root + classFolder(c.node + i) + "/index") << i << "\n";
-        std::ofstream(root + classFolder(c.node + i) + "/name") << c.name << "\n";
-        std::ofstream(root + classFolder(c.node + i) + "/uevent")
-            << "MAJOR=81\nMINOR=" << c.node + i << "\nDEVNAME=video" << c.node + i << "\n";
-        fs::create_directories(root + "/sys/dev/char");
-        fs::create_symlink("../../class/video4linux/video" + std::to_string(c.node + i),
-                           root + charLink(c.node + i));
-        fs::create_symlink("../../.." + interface.substr(4),
-                           root + classFolder(c.node + i) + "/device");
-    }
 }
 
 int plug(Devices& d, const std::string& setup)
@@ -438,13 +377,15 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         auto* e = static_cast<v4l2_fmtdesc*>(arg);
         if (e->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || e->index >= fourccs.size())
             return -EINVAL;
-        const bool jpeg = fourccs[e->index] == V4L2_PIX_FMT_MJPEG;
-        *e = v4l2_fmtdesc{
-            e->index, e->type, jpeg ? V4L2_FMT_FLAG_COMPRESSED : 0u, {}, fourccs[e->index], 0, {}};
-        std::strcpy(reinterpret_cast<char*>(e->description), jpeg ? "Motion-JPEG"
-                                                             : e->pixelformat == V4L2_PIX_FMT_NV12
-                                                                 ? "Y/UV 4:2:0"
-                                                                 : "YUYV 4:2:2");
+        const uint32_t fourcc = fourccs[e->index];
+        const bool coded = fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_H264;
+        const uint32_t flags = coded ? V4L2_FMT_FLAG_COMPRESSED : 0u;
+        *e = v4l2_fmtdesc{e->index, e->type, flags, {}, fourcc, 0, {}};
+        std::strcpy(reinterpret_cast<char*>(e->description),
+                    fourcc == V4L2_PIX_FMT_MJPEG  ? "Motion-JPEG"
+                    : fourcc == V4L2_PIX_FMT_H264 ? "H.264"
+                    : fourcc == V4L2_PIX_FMT_NV12 ? "Y/UV 4:2:0"
+                                                  : "YUYV 4:2:2");
         return 0;
     }
     case VIDIOC_ENUM_FRAMESIZES: {
@@ -511,7 +452,9 @@ int nodeIoctl(int fd, unsigned long request, void* arg)
         pix.height = uint32_t(c.mode.height);
         pix.pixelformat = c.mode.fourcc;
         pix.field = V4L2_FIELD_NONE;
-        pix.bytesperline = c.mode.fourcc == V4L2_PIX_FMT_MJPEG ? 0 : c.lineBytes();
+        const bool coded =
+            c.mode.fourcc == V4L2_PIX_FMT_MJPEG || c.mode.fourcc == V4L2_PIX_FMT_H264;
+        pix.bytesperline = coded ? 0 : c.lineBytes();
         pix.sizeimage = c.imageSize();
         pix.colorspace = V4L2_COLORSPACE_SRGB;
         return 0;

@@ -3,7 +3,7 @@
 // The controller of the user-space uvcvideo cameras of libuvcdevice.so, given
 // with LD_PRELOAD: without it these weak functions are null.
 // UVCDEV_CAMERAS sets the cameras present at start, separated by ';', each
-// "name|formats|main,zoom": formats "all" (MJPEG and YUYV), "yuyv", "nv12" or
+// "name|formats|main,zoom": formats "all" (MJPEG, YUYV, H.264), "yuyv", "nv12" or
 // "mute" (all, but STREAMON fails with EIO), then the
 // extension units' ids, e.g. "PTZ Cam|all|4,6". A fourth field "slow-xu"
 // makes every extension-unit GET_CUR and SET_CUR take 2 s, as a camera busy

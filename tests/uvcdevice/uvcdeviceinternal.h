@@ -109,6 +109,11 @@ Devices& devices();
 // The devices, held until the lock goes.
 std::pair<Devices&, std::unique_lock<std::recursive_mutex>> locked();
 std::shared_ptr<Camera> cameraOfNode(Devices& d, int node);
+// The camera's sysfs entries, relative to the devices' root.
+std::string usbFolder(const Camera& c);
+std::string classFolder(int node);
+std::string charLink(int node);
+void writeSysfs(const std::string& root, const Camera& c);
 void releaseStream(Camera& c);
 // The answer to an ioctl of a node's descriptor, -errno on failure; 1 when
 // the descriptor is not a node.

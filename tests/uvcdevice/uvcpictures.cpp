@@ -2,6 +2,7 @@
 // its number drawn in, encoded as the mode wants.
 #include "simulatedframerenderer.h"
 #include "uvcdeviceinternal.h"
+#include "uvch264encoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -25,12 +26,25 @@ struct PictureMaker
                 std::make_tuple(AVRational{1, 30}, AV_CODEC_FLAG_QSCALE, FF_QP2LAMBDA * 4);
         }
         nv12 = m.fourcc == V4L2_PIX_FMT_NV12;
+        if (m.fourcc == V4L2_PIX_FMT_H264)
+            h264 = std::make_unique<H264Encoder>(m.width, m.height);
         ready = av_frame_get_buffer(frame, 0) >= 0 &&
-                (!jpeg || avcodec_open2(jpeg, nullptr, nullptr) >= 0);
+                (!jpeg || avcodec_open2(jpeg, nullptr, nullptr) >= 0) && (!h264 || h264->ready());
     }
 
-    std::string make(int i)
+    // H.264 pictures depend on those before: the whole loop at once, in the order sent (a
+    // stream starts with picture 1), so that its first is the key frame, a second apart.
+    void makeLoop()
     {
+        for (int k = 1; k <= PictureCode::loop; ++k) {
+            draw(k % PictureCode::loop);
+            made[size_t(k % PictureCode::loop)] = h264->encode(frame);
+        }
+    }
+
+    void draw(int i)
+    {
+        av_frame_make_writable(frame);
         const int w = frame->width, h = frame->height;
         uint8_t **p = frame->data, *y = p[0];
         const int* stride = frame->linesize;
@@ -45,6 +59,14 @@ struct PictureMaker
                     std::fill_n(p[c] + (row / 2) * stride[c] + x0 / 2, half, 128);
             }
         }
+    }
+
+    std::string make(int i)
+    {
+        draw(i);
+        const int w = frame->width, h = frame->height;
+        uint8_t **p = frame->data, *y = p[0];
+        const int* stride = frame->linesize;
         std::string out;
         if (nv12) { // limited range, the chroma of four pixels in one pair after the lines
             out.resize(size_t(w) * h * 3 / 2);
@@ -77,6 +99,7 @@ struct PictureMaker
     AVFrame* frame = av_frame_alloc();
     AVPacket* packet = av_packet_alloc();
     AVCodecContext* jpeg = nullptr;
+    std::unique_ptr<H264Encoder> h264;
     bool nv12 = false;
     bool ready = false;
     std::vector<std::string> made = std::vector<std::string>(PictureCode::loop); // kept for good
@@ -91,7 +114,9 @@ const std::string& picture(const Mode& mode, int64_t frame)
     if (!maker)
         maker = std::make_unique<PictureMaker>(mode);
     std::string& made = maker->made[size_t(frame % PictureCode::loop)];
-    if (made.empty() && maker->ready)
+    if (made.empty() && maker->ready && maker->h264)
+        maker->makeLoop();
+    else if (made.empty() && maker->ready)
         made = maker->make(int(frame % PictureCode::loop));
     return made;
 }

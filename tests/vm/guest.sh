@@ -86,14 +86,20 @@ gadget_create() { # gadget_create [NAME]
         list 0xff 0xff 0xff 0xff >$x/bmControls
         id=$((id + 1))
     done
-    # Frames are numbered in the order they are made: 720p is MJPEG frame 1.
-    mkdir -p $f/streaming/mjpeg/m/720p $f/streaming/mjpeg/m/1080p $f/streaming/uncompressed/u/480p
+    # Frames are numbered in the order they are made: 720p is MJPEG frame 1,
+    # 1080p frame 2, 2160p frame 3.
+    mkdir -p $f/streaming/mjpeg/m/720p $f/streaming/mjpeg/m/1080p $f/streaming/mjpeg/m/2160p \
+        $f/streaming/uncompressed/u/480p
     echo 1280 >$f/streaming/mjpeg/m/720p/wWidth && echo 720 >$f/streaming/mjpeg/m/720p/wHeight
     list 333333 666666 >$f/streaming/mjpeg/m/720p/dwFrameInterval
     echo 1843200 >$f/streaming/mjpeg/m/720p/dwMaxVideoFrameBufferSize
     echo 1920 >$f/streaming/mjpeg/m/1080p/wWidth && echo 1080 >$f/streaming/mjpeg/m/1080p/wHeight
     list 166666 333333 >$f/streaming/mjpeg/m/1080p/dwFrameInterval
     echo 4147200 >$f/streaming/mjpeg/m/1080p/dwMaxVideoFrameBufferSize
+    echo 3840 >$f/streaming/mjpeg/m/2160p/wWidth && echo 2160 >$f/streaming/mjpeg/m/2160p/wHeight
+    echo 333333 >$f/streaming/mjpeg/m/2160p/dwFrameInterval
+    echo 333333 >$f/streaming/mjpeg/m/2160p/dwDefaultFrameInterval
+    echo 16588800 >$f/streaming/mjpeg/m/2160p/dwMaxVideoFrameBufferSize
     echo 640 >$f/streaming/uncompressed/u/480p/wWidth && echo 480 >$f/streaming/uncompressed/u/480p/wHeight
     echo 333333 >$f/streaming/uncompressed/u/480p/dwFrameInterval
     mkdir $f/streaming/header/h
@@ -232,7 +238,7 @@ decodes() { # decodes FILE: every frame decodes to the end
 check "capture: lumora-ctl snapshot (MJPEG 1280x720)" ctl snapshot 0 "$W/shot.png"
 record() { ctl record 0 "$W/rec.mp4" --seconds 3 && decodes "$W/rec.mp4"; }
 check "capture: lumora-ctl record 3 s, decodes to the end" record
-modes() { ctl modes 0 >"$W/modes.txt" && cat "$W/modes.txt" && grep -qx '1920x1080@60 mjpeg' "$W/modes.txt" && grep -qx '640x480@30 yuyv' "$W/modes.txt"; }
+modes() { ctl modes 0 >"$W/modes.txt" && cat "$W/modes.txt" && grep -qx '3840x2160@30 mjpeg' "$W/modes.txt" && grep -qx '1920x1080@60 mjpeg' "$W/modes.txt" && grep -qx '640x480@30 yuyv' "$W/modes.txt"; }
 check "capture: lumora-ctl modes lists what the gadget's descriptors offer" modes
 # The frames' times come from uvcvideo's buffers: they rise and stay within
 # the recording, however few 1080p pictures the emulated machine encodes (a
@@ -248,6 +254,15 @@ record_1080() {
         grep -q 'STREAMON format=1 frame=2 interval=333333' "$LOG" && rising_stamps "$W/rec1080.mp4"
 }
 check "capture: lumora-ctl record --mode 1920x1080@30 from uvcvideo, its size and rising time stamps" record_1080
+# One 4K picture whole through uvcvideo (frame 3), kept as the gadget sent
+# it. lumora-ctl snapshot waits for five pictures in 8 s, more than the
+# emulated machine encodes at 4K.
+uhd() {
+    timeout 120 ffmpeg -v error -f v4l2 -input_format mjpeg -video_size 3840x2160 -i "$CAM" -frames:v 1 -c:v copy -y "$W/uhd.jpg" &&
+        [ "$(ffprobe -v error -show_entries stream=width,height -of csv=p=0 "$W/uhd.jpg")" = 3840,2160 ] &&
+        grep -q 'STREAMON format=1 frame=3 interval=333333' "$LOG"
+}
+check "capture: one MJPEG 3840x2160 picture from uvcvideo, whole" uhd
 check "microphone: PulseAudio records the tone the gadget plays" server_hears 0
 check "microphone: lumora-ctl pairs the camera with the microphone on its USB device" paired 0 0
 check "microphone: lumora-ctl record holds the tone the gadget plays" record_microphone 0 0 "$W/mic.mp4"

@@ -9,6 +9,7 @@
 #include "simulatedframerenderer.h"
 #include "simulatedstandardcontrols.h"
 #include "simulatedvideostream.h"
+#include "threadpriority.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -69,7 +70,8 @@ struct Mode
 // The frames of format 1 (MJPEG) and format 2 (YUYV), in the order the
 // gadget's configfs lists them.
 const Mode kMjpegModes[] = {{V4L2_PIX_FMT_MJPEG, 1280, 720, 1280 * 720 * 2, 333333, 666666},
-                            {V4L2_PIX_FMT_MJPEG, 1920, 1080, 1920 * 1080 * 2, 166666, 333333}};
+                            {V4L2_PIX_FMT_MJPEG, 1920, 1080, 1920 * 1080 * 2, 166666, 333333},
+                            {V4L2_PIX_FMT_MJPEG, 3840, 2160, 3840 * 2160 * 2, 333333, 333333}};
 const Mode kYuyvModes[] = {{V4L2_PIX_FMT_YUYV, 640, 480, 640 * 480 * 2, 333333, 333333}};
 constexpr unsigned kDefaultInterval = 333333; // 30 fps, offered by every frame
 
@@ -107,8 +109,13 @@ public:
         av_packet_free(&packet);
         // The 1080p room takes far longer; it is drawn meanwhile, long before
         // the tier's first 1080p stream, so that its first picture comes in
-        // the time a host waits for one.
-        m_warmUp = std::thread([] { SimulatedFrameRenderer(1920, 1080, -1, QString()); });
+        // the time a host waits for one. Then the 4K room, four times the
+        // work, a step down: the streams the tier asks for meanwhile go first.
+        m_warmUp = std::thread([] {
+            SimulatedFrameRenderer(1920, 1080, -1, QString());
+            lowerCurrentThreadPriority();
+            SimulatedFrameRenderer(3840, 2160, -1, QString());
+        });
     }
     ~Gadget()
     {
