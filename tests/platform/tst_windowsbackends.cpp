@@ -6,6 +6,7 @@
 #include "dshowmicrophone.h"
 #include "dshowpropertydevices.h"
 #include "dshowsource.h"
+#include "framesourcefactory.h"
 #include "shellexecutelauncher.h"
 #include "vendordialog.h"
 #include "windowsdevicecatalog.h"
@@ -93,8 +94,10 @@ private slots:
 
     void dshowInputsFailCleanlyWithoutTheDevice()
     {
-        DshowSource camera(
-            QStringLiteral("@device:pnp:\\\\?\\usb#vid_ffff&pid_ffff#0#{x}\\global"));
+        const QString absent =
+            QStringLiteral("@device:pnp:\\\\?\\usb#vid_ffff&pid_ffff#0#{x}\\global");
+        QVERIFY(listCaptureModes(absent).isEmpty());
+        DshowSource camera(absent);
         QVERIFY(!camera.open({1280, 720, 30}));
         QVERIFY(!camera.codecParameters());
         DshowMicrophone microphone;
