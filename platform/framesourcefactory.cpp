@@ -5,6 +5,7 @@
 #include "simulated/simulatedsource.h"
 
 #if defined(_WIN32)
+#include "windows/dshowmodes.h"
 #include "windows/dshowsource.h"
 using SystemFrameSource = DshowSource;
 #else
@@ -27,9 +28,7 @@ QList<CaptureMode> listCaptureModes(const QString& deviceName)
         return simulated->modes();
     }
 #if defined(_WIN32)
-    // DirectShow lists its modes only through an opened capture filter:
-    // the dshow input is asked at open time instead.
-    return {};
+    return dshowCaptureModes(deviceName);
 #else
     return v4l2CaptureModes(deviceName);
 #endif

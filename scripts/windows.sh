@@ -40,7 +40,7 @@ fi
 # loads it) beside wine64 in the same prefix; it is an i386 package.
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev g++-mingw-w64-i686-posix
           mingw-w64-i686-dev wine64 wine32:i386 cmake ninja-build
-          pkg-config xvfb xauth xdotool zstd imagemagick ccache nsis)
+          pkg-config xvfb xauth xdotool zstd imagemagick ccache nsis dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -94,6 +94,13 @@ else
     fi
 fi
 [ -f "$sdk/mingw-toolchain.cmake" ] || { echo "windows: $sdk holds no mingw-toolchain.cmake" >&2; exit 1; }
+
+# The agent's HTTP server: an SDK made before the recipe's civetweb step has
+# no CivetWeb, so it is built into the SDK's prefix as that step builds it,
+# once (its source package is kept in build/windows-civetweb).
+if [ ! -f "$sdk/include/civetweb.h" ] || [ ! -f "$sdk/lib/libcivetweb.a" ]; then
+    bash "$root/scripts/windows-civetweb.sh" "$sdk" "$root/build/windows-civetweb"
+fi
 
 # ---------------------------------------------------------------- build
 launcher=()

@@ -19,10 +19,19 @@ lumora_add_test(tst_windowsbackends
         ${CMAKE_SOURCE_DIR}/platform/windows/dshowmicrophone.cpp
         ${CMAKE_SOURCE_DIR}/platform/libavdevicemicrophone.cpp
         ${CMAKE_SOURCE_DIR}/platform/windows/dshowsource.cpp
+        ${CMAKE_SOURCE_DIR}/platform/windows/dshowmodes.cpp
         ${CMAKE_SOURCE_DIR}/platform/windows/libavdevicesource.cpp
     LIBS lumora_platform PkgConfig::FFMPEG
     TIMEOUT 180)
 add_dependencies(tst_windowsbackends VideoCaptureFilter)
+
+# lumora-ctl.exe itself with a simulated camera: the choice of a mode, and
+# the agent's VISCA and HTTP servers over loopback.
+lumora_add_test(tst_windowsctl
+    SOURCES cli/tst_windowsctl.cpp
+    LIBS Qt5::Gui Qt5::Network
+    TIMEOUT 300)
+add_dependencies(tst_windowsctl lumora-ctl)
 
 lumora_targets_below(${CMAKE_CURRENT_SOURCE_DIR} test_targets)
 foreach(target ${test_targets})

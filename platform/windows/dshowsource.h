@@ -4,9 +4,9 @@
 
 // A DirectShow camera through libavdevice's "dshow" input, named by its
 // alternative name (the moniker's display name, unique even among cameras
-// of one model): the requested format (MJPEG unless another is named) at the
-// requested size and rate, else that size in any format, else whatever the
-// camera is set to.
+// of one model): the mode the camera lists that matches the request (MJPEG
+// first), else its nearest listed mode; failing those, the requested size
+// and rate as MJPEG, then in any format, then whatever the camera is set to.
 class DshowSource : public LibavdeviceSource
 {
 public:
@@ -18,4 +18,7 @@ public:
 
     // What the dshow input opens for that device.
     static QString inputUrl(const QString& deviceName);
+
+private:
+    const QString m_deviceName;
 };

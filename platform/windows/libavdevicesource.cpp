@@ -80,6 +80,8 @@ bool LibavdeviceSource::openWith(const Attempt& attempt)
     AVDictionary* options = nullptr;
     if (!attempt.codec.isEmpty()) {
         av_dict_set(&options, m_codecOption, attempt.codec.toLatin1().constData(), 0);
+    } else if (!attempt.pixelFormat.isEmpty()) {
+        av_dict_set(&options, "pixel_format", attempt.pixelFormat.toLatin1().constData(), 0);
     }
     if (attempt.width > 0 && attempt.height > 0) {
         const QByteArray size =
@@ -107,7 +109,9 @@ bool LibavdeviceSource::openWith(const Attempt& attempt)
             avformat_free_context(input);
         }
         qDebug().noquote() << "capture:" << m_url << "did not open as"
-                           << (attempt.codec.isEmpty() ? QStringLiteral("default") : attempt.codec)
+                           << (!attempt.codec.isEmpty()         ? attempt.codec
+                               : !attempt.pixelFormat.isEmpty() ? attempt.pixelFormat
+                                                                : QStringLiteral("default"))
                            << "-" << errorText(result);
         return false; // avformat_open_input frees the context on failure
     }

@@ -33,8 +33,9 @@ protected:
 
     struct Attempt
     {
-        QString codec; // empty: the device's current format
-        int width = 0; // 0: the device's current size
+        QString codec;       // empty: the device's current format
+        QString pixelFormat; // a raw format by libavutil's name, instead of a codec
+        int width = 0;       // 0: the device's current size
         int height = 0;
         double fps = 0;
     };

@@ -1,6 +1,7 @@
 // The capture path from MJPEG to the GUI thread, with simulated cameras.
 
 #include "capturedevice.h"
+#include "dshowoptionlisting.h"
 #include "framedecoder.h"
 #include "framehandoff.h"
 #include "rgbconverter.h"
@@ -240,6 +241,23 @@ private slots:
         QVERIFY(CaptureMode::find(offered, CaptureMode::fromString("1920x1080@30")).isNull());
         QCOMPARE(CaptureMode::nearest(offered, {1024, 768, 30}), offered[2]);
         QCOMPARE(CaptureMode::sorted(offered + offered).first(), offered[1]);
+        // The dshow input's listing, as its log writes it: the ends of each
+        // entry's ranges, in the formats the capture decodes.
+        const QByteArray listing =
+            "DirectShow video device options (from video devices)\n"
+            " Pin \"Capture\" (alternative pin name \"0\")\n"
+            "  vcodec=mjpeg  min s=1920x1080 fps=30 max s=1920x1080 fps=60\n"
+            "[dshow @ 0000020e8dd59ba0]   pixel_format=yuyv422  min s=640x480 fps=29.97 max "
+            "s=640x480 fps=29.97 (tv, bt470bg/bt709/unknown, topleft)\r\n"
+            "  pixel_format=bgr24  min s=640x480 fps=30 max s=640x480 fps=30\n"
+            "  unknown compression type 0x32595559  min s=640x480 fps=30 max s=640x480 fps=30\n"
+            "  pixel_format=nv12  min s=8x8 fps=30 max s=1280x720 fps=1e+07\n"
+            "  vcodec=h264  min s=1280x720 fps=30 max s=1280";
+        QCOMPARE(DshowOptionListing::modes(listing),
+                 (QList<CaptureMode>{{1920, 1080, 60, F::Mjpeg},
+                                     {1920, 1080, 30, F::Mjpeg},
+                                     {640, 480, 29.97, F::Yuyv},
+                                     {1280, 720, 30, F::Nv12}}));
     }
 
     void captureFromStartToUnplug()

@@ -8,6 +8,7 @@
 #include "dshowmicrophone.h"
 #include "dshowpropertydevices.h"
 #include "dshowsource.h"
+#include "framesourcefactory.h"
 #include "shellexecutelauncher.h"
 #include "systemresumenotifier.h"
 #include "vendordialog.h"
@@ -100,8 +101,10 @@ private slots:
 
     void dshowInputsFailCleanlyWithoutTheDevice()
     {
-        DshowSource camera(
-            QStringLiteral("@device:pnp:\\\\?\\usb#vid_ffff&pid_ffff#0#{x}\\global"));
+        const QString absent =
+            QStringLiteral("@device:pnp:\\\\?\\usb#vid_ffff&pid_ffff#0#{x}\\global");
+        QVERIFY(listCaptureModes(absent).isEmpty());
+        DshowSource camera(absent);
         QVERIFY(!camera.open({1280, 720, 30}));
         QVERIFY(!camera.codecParameters());
         DshowMicrophone microphone;

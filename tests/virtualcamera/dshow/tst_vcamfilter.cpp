@@ -1,12 +1,13 @@
 // The virtual camera filter under wine, in a prefix of its own: the switch's
 // command registers both bitnesses, DirectShow programs of both bitnesses
 // (vcam_consumer) see the camera and receive its frames while Lumora's
-// frame sharing publishes, the capture library opens it as a second
-// client, and unregistering leaves nothing behind.
+// frame sharing publishes, the capture library lists its mode and opens it
+// as a second client, and unregistering leaves nothing behind.
 #include "colourbars.h"
 #include "devicecatalog.h"
 #include "dshowsource.h"
 #include "elevatedlauncher.h"
+#include "framesourcefactory.h"
 #include "sharedframeprobe.h"
 #include "thirtytwobitprobe.h"
 #include "videoinputinfo.h"
@@ -259,11 +260,14 @@ private slots:
             }
         }
         QVERIFY(!device.isEmpty());
+        // As the dshow input lists it: one size and rate, in YUY2 (its
+        // RGB24 is no format the capture takes), which is then opened.
+        QCOMPARE(listCaptureModes(device),
+                 (QList<CaptureMode>{{640, 480, 30, CaptureMode::Format::Yuyv}}));
         DshowSource source(device);
         QVERIFY(source.open({640, 480, 30}));
-        const QString format = source.codecParameters()->format == AV_PIX_FMT_YUYV422
-                                   ? QStringLiteral("YUY2")
-                                   : QStringLiteral("RGB24");
+        QCOMPARE(source.codecParameters()->format, int(AV_PIX_FMT_YUYV422));
+        const QString format = QStringLiteral("YUY2");
         AVPacket* packet = av_packet_alloc();
         QByteArray seen;
         const bool found = QTest::qWaitFor(
