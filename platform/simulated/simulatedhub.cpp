@@ -2,6 +2,7 @@
 
 #include "simulatedstatefolder.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <QTimer>
 
@@ -111,6 +112,15 @@ void SimulatedHub::keepStatesFromEnvironment()
     // Built after the hub, so it writes the cameras' values back while the
     // hub still exists.
     static SimulatedStateFolder states(folder);
+    // A library's statics are destroyed after the process's other threads
+    // have been ended on Windows, where the watcher could then no longer be
+    // joined (a lumora-ctl.exe that never exits): it stops with the
+    // application, and the statics' end only writes.
+    static const bool stopsWithTheApplication = [] {
+        qAddPostRoutine([] { states.stop(); });
+        return true;
+    }();
+    Q_UNUSED(stopsWithTheApplication)
     states.adopt(cameras());
 }
 

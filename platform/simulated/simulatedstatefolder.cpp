@@ -26,7 +26,7 @@ QByteArray readAll(const QString& path)
 
 SimulatedStateFolder::SimulatedStateFolder(const QString& folder) : m_folder(folder) {}
 
-SimulatedStateFolder::~SimulatedStateFolder()
+void SimulatedStateFolder::stop()
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -25,8 +25,10 @@ class SimulatedStateFolder
 {
 public:
     explicit SimulatedStateFolder(const QString& folder);
-    // Stops watching and writes every camera's values.
-    ~SimulatedStateFolder();
+    ~SimulatedStateFolder() { stop(); }
+    // Stops watching and writes every camera's values; again, it only
+    // writes them.
+    void stop();
 
     // Takes over cameras just plugged in: each starts from its file, a
     // camera whose file says it is out leaves at once, and the folder is
