@@ -2,8 +2,9 @@
 // user-space uvcvideo camera of tests/uvcdevice in one of its MJPEG modes,
 // then the ffmpeg command line recording the same kind of device with the
 // same encoder settings, one after the other so that neither takes the
-// other's cores. For each file: the frames in it and the frames lost, from
-// the gaps between the kernel's time stamps its pictures keep (ffprobe's
+// other's cores. ffmpeg keeps each picture's own time (passthrough): by
+// default it would fill the gaps with copies to a constant rate. For each file: the frames in it
+// and the frames lost, from the gaps between the kernel's time stamps its pictures keep (ffprobe's
 // packet times), and the CPU seconds per recorded second.
 //
 // Arguments: seconds to record (default 60), --mode=WxH@FPS (default
@@ -200,6 +201,8 @@ int main(int argc, char** argv)
                                       "0",
                                       "-pix_fmt",
                                       "yuv420p",
+                                      "-fps_mode",
+                                      "passthrough",
                                       ffmpegFile},
                                      busy > 0);
 
