@@ -295,7 +295,12 @@ int main(int argc, char** argv)
     const int ffplayDropsBefore = ffplayDrops(ffplay, said);
     MemoryLog memory;
     QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, [&] { memory.sample(ffplay.processId()); });
+    // ffplay's status lines are read as they come: kept, they would grow
+    // this process's memory.
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        ffplayDrops(ffplay, said);
+        memory.sample(ffplay.processId());
+    });
     memory.sample(ffplay.processId());
     sampler.start(1000);
     measuring = true;
