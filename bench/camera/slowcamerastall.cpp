@@ -7,7 +7,7 @@
 // pad and sliders are used. A 5 ms heartbeat on the GUI thread notes how
 // late each tick comes; the worst and the 99th percentile are printed.
 #include "slowcamerastall.h"
-#include "threadcpu.h"
+#include "heartbeat.h"
 #include "uvcdevicepreload.h"
 
 #include "mainwindowinspector.h"
@@ -34,68 +34,9 @@
 namespace {
 
 const char* kSlowCamera = "PTZ Cam|all|4,6|slow-xu";
-constexpr int kBeatMs = 5;
-constexpr double kLimitMs = 50.0;
 // The camera counts as done when it has had no request for this long:
 // longer than one slow request.
 constexpr int kQuietMs = 2500;
-
-class Lateness
-{
-public:
-    Lateness()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(kBeatMs);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            const qint64 cpu = threadCpuNs();
-            const double late = (now - m_last) / 1e6 - kBeatMs;
-            m_samples.push_back(late);
-            if (late > kLimitMs) {
-                m_lateAt << QStringLiteral("%1 (GUI CPU %2 ms)")
-                                .arg(now / 1000000)
-                                .arg((cpu - m_lastCpu) / 1e6, 0, 'f', 1);
-            }
-            m_last = now;
-            m_lastCpu = cpu;
-        });
-    }
-    void start()
-    {
-        m_samples.clear();
-        m_lateAt.clear();
-        m_clock.start();
-        m_last = 0;
-        m_lastCpu = threadCpuNs();
-        m_timer.start();
-    }
-    void stop() { m_timer.stop(); }
-    double worst() const
-    {
-        return m_samples.empty() ? 0 : *std::max_element(m_samples.begin(), m_samples.end());
-    }
-    double percentile(double p) const
-    {
-        if (m_samples.empty()) {
-            return 0;
-        }
-        std::vector<double> sorted = m_samples;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[std::min(sorted.size() - 1, size_t(p * sorted.size()))];
-    }
-    size_t ticks() const { return m_samples.size(); }
-    // When the ticks over the limit came, in ms from the start.
-    QString lateAt() const { return m_lateAt.join(", "); }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_lastCpu = 0;
-    std::vector<double> m_samples;
-    QStringList m_lateAt;
-};
 
 // Waits with the event loop running until the camera has had no request for
 // kQuietMs; false when it never went quiet within timeoutMs.
@@ -154,17 +95,17 @@ void useThePage(QWidget* page)
 }
 
 // One line per phase; true when its worst stall is over the limit.
-bool report(const char* phase, const Lateness& lateness)
+bool report(const char* phase, const Heartbeat& lateness)
 {
-    const double worst = lateness.worst();
+    const double worst = lateness.worstMs();
     std::printf("%-26s worst stall %7.1f ms  p99 %5.1f ms  (%zu ticks)  %s\n", phase, worst,
                 lateness.percentile(0.99), lateness.ticks(),
-                worst > kLimitMs ? "OVER 50 ms" : "ok");
-    if (worst > kLimitMs) {
-        std::printf("    late ticks at %s ms\n", qPrintable(lateness.lateAt()));
+                worst > Heartbeat::kLimitMs ? "OVER 50 ms" : "ok");
+    if (worst > Heartbeat::kLimitMs) {
+        std::printf("    late ticks at %s\n", qPrintable(lateness.lateAt()));
     }
     std::fflush(stdout);
-    return worst > kLimitMs;
+    return worst > Heartbeat::kLimitMs;
 }
 
 } // namespace
@@ -187,20 +128,20 @@ int runSlowCameraStall(int argc, char** argv)
     }
     std::printf("camera open and read in %lld ms\n", opening.elapsed());
 
-    Lateness lateness;
+    Heartbeat lateness;
     // What the machine's own load costs, for comparison.
-    lateness.start();
+    lateness.restart();
     QTest::qWait(3000);
     lateness.stop();
     report("idle, camera quiet (3 s)", lateness);
 
-    lateness.start();
+    lateness.restart();
     QElapsedTimer using_;
     using_.start();
     useThePage(inspect.settingVideo());
     lateness.stop();
     const bool usingOver = report("user's pad and sliders", lateness);
-    lateness.start();
+    lateness.restart();
     const bool quiet = waitUntilQuiet(120000);
     lateness.stop();
     const bool doneOver = report("until the camera is done", lateness);

@@ -4,13 +4,20 @@
 //    the ffmpeg program encoding the same frames and a tone with the same
 //    settings (run one after the other, so neither steals the other's
 //    cores);
-//  - BM_RecordingMemory: resident memory over a long recording.
+//  - BM_RecordingMemory: resident memory over a long recording;
+//  - BM_AvOffset: where the sound and the pictures of one instant meet at the
+//    end of a long recording: the camera is unplugged a second before the
+//    end, which silences its microphone at once, and the file's sound should
+//    end where the last picture's capture time places the unplugging.
 // LUMORA_BENCH_RECORD_SECONDS (default 60) and LUMORA_BENCH_MEMORY_SECONDS
-// (default 300) set the lengths.
+// (default 300) set the lengths; --load=N runs N busy processes beside it,
+// from the moment the load average has reached N.
 
+#include "busyload.h"
 #include "mp4recorder.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
+#include "tst_recording_support.h"
 #include "videoencoder.h"
 
 extern "C" {
@@ -302,9 +309,79 @@ void BM_RecordingMemory(benchmark::State& state)
     }
 }
 
+// Records `seconds`, the camera unplugged one second before the end; the
+// sound's end against the unplugging's place on the pictures' clock, in ms.
+bool recordUnplugged(const FrameSet& frames, const std::string& path, double seconds,
+                     benchmark::State& state)
+{
+    SimulatedDeviceCatalog catalog;
+    DeviceCatalog::setInstance(&catalog);
+    SimulatedHub::instance().reset();
+    auto camera = SimulatedHub::instance().plugCamera();
+    Mp4Recorder recorder;
+    if (!recorder.start(path, camera->config().microphoneName.toStdString(), 0, kWidth, kHeight,
+                        kFps)) {
+        DeviceCatalog::setInstance(nullptr);
+        return false;
+    }
+    const int64_t begin = av_gettime_relative();
+    const int64_t unplugAt = begin + int64_t((seconds - 1.0) * 1e6);
+    int64_t unpluggedUs = -1, lastUs = -1, pushed = 0;
+    for (int64_t due = begin; due < begin + int64_t(seconds * 1e6); due += 1000000 / kFps) {
+        std::this_thread::sleep_until(
+            std::chrono::steady_clock::time_point(std::chrono::microseconds(due)));
+        const int64_t now = av_gettime_relative();
+        if (unpluggedUs < 0 && now >= unplugAt) {
+            camera->setPlugged(false);
+            unpluggedUs = now;
+        }
+        const int64_t dropped = recorder.droppedFrames();
+        recorder.pushVideoFrame(frames.frames[size_t(pushed++ % kFrameCycle)], now);
+        lastUs = recorder.droppedFrames() == dropped ? now : lastUs;
+    }
+    const bool ok = recorder.stop();
+    DeviceCatalog::setInstance(nullptr);
+    SimulatedHub::instance().reset();
+    const FileFacts f = inspectRecording(QString::fromStdString(path));
+    const double unplugged = f.video.last + (unpluggedUs - lastUs) / 1e6;
+    state.counters["dropped_frames"] = double(recorder.droppedFrames());
+    state.counters["sound_end_s"] = f.soundEnd;
+    state.counters["unplugged_at_s"] = unplugged;
+    state.counters["av_offset_ms"] = (f.soundEnd - unplugged) * 1000.0;
+    state.counters["sound_gaps_ms"] = (f.soundEnd - f.audio.start - f.soundSeconds) * 1000.0;
+    return ok && f.opened && f.soundSeconds > 0;
+}
+
+void BM_AvOffset(benchmark::State& state)
+{
+    const double seconds = envSeconds("LUMORA_BENCH_RECORD_SECONDS", 60.0);
+    QTemporaryDir dir;
+    FrameSet frames;
+    for (auto _ : state) {
+        const std::string path = QFile::encodeName(dir.filePath("offset.mp4")).toStdString();
+        if (!recordUnplugged(frames, path, std::max(seconds, 3.0), state)) {
+            state.SkipWithError("recording failed");
+            return;
+        }
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_Recording)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_RecordingMemory)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_AvOffset)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    const int busy = BusyLoad::takeArgument(argc, argv);
+    BusyLoad load(busy);
+    if (busy > 0 && !BusyLoad::waitForLoad(busy, 300)) {
+        std::fprintf(stderr, "the load average did not reach %d\n", busy);
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    std::printf("load average %.1f at the end (%d busy processes)\n", BusyLoad::loadAverage(),
+                busy);
+    return 0;
+}
