@@ -4,6 +4,7 @@
 // restarting for a new audio setting, and the pictures the window names.
 #include "cameraprofilestore.h"
 #include "identitystamp.h"
+#include "picturedifference.h"
 #include "linuxdevicecatalog.h"
 #include "mainwindowinspector.h"
 #include "scripteddialogs.h"
@@ -83,23 +84,6 @@ QImage shownPicture(MainWindowInspector& inspect)
     const QSize frame = inspect.lastFrame().size();
     const int height = frame.isEmpty() ? 0 : shown.width() * frame.height() / frame.width();
     return shown.copy(0, (shown.height() - height) / 2, shown.width(), height).scaled(frame);
-}
-
-// How far two pictures are apart, per channel on average (every 4th row).
-double meanDifference(const QImage& a, const QImage& b)
-{
-    const QImage x = a.convertToFormat(QImage::Format_RGB888);
-    const QImage y = b.convertToFormat(QImage::Format_RGB888);
-    if (x.size() != y.size() || x.isNull()) {
-        return 255;
-    }
-    qint64 sum = 0;
-    for (int row = 0; row < x.height(); row += 4) {
-        for (int i = 0; i < x.width() * 3; ++i) {
-            sum += std::abs(x.constScanLine(row)[i] - y.constScanLine(row)[i]);
-        }
-    }
-    return double(sum) / ((x.height() + 3) / 4 * x.width() * 3);
 }
 
 } // namespace
@@ -298,7 +282,7 @@ private slots:
         QCOMPARE(stampedIdentity(inspect.lastFrame()), identity);
         // What the user sees is that camera's picture, letterboxed, not another's.
         QTRY_COMPARE_WITH_TIMEOUT(stampedIdentity(shownPicture(inspect)), identity, 30000);
-        QVERIFY(meanDifference(shownPicture(inspect), inspect.lastFrame()) < 8); // its colours
+        QVERIFY(pictureDifference(shownPicture(inspect), inspect.lastFrame()) < 8); // its colours
         inspect.settingVideo()->findChild<QPushButton*>("pushButton_FlipH")->click();
         QTRY_VERIFY_WITH_TIMEOUT(chosen->state().horizontalFlip, 30000);
         for (const auto& camera : hub.cameras()) {

@@ -12,6 +12,7 @@
 #include "loginautostart.h"
 #include "lumoratray.h"
 #include "mainwindowinspector.h"
+#include "picturedifference.h"
 #include "ptzcontrols.h"
 #include "scripteddialogs.h"
 #include "simulateddevicecatalog.h"
@@ -83,19 +84,6 @@ QImage settledFrame(MainWindowInspector& inspect)
         }
     }
     return inspect.lastFrame().copy();
-}
-
-// Mean difference per byte, below the clock the camera stamps at the top.
-double difference(const QImage& a, const QImage& b)
-{
-    double sum = 0;
-    const int top = a.height() / 5;
-    for (int y = top; y < a.height(); ++y) {
-        for (int x = 0; x < a.width() * 3; ++x) {
-            sum += std::abs(a.constScanLine(y)[x] - b.constScanLine(y)[x]);
-        }
-    }
-    return sum / (double(a.height() - top) * a.width() * 3);
 }
 
 #ifndef Q_OS_WIN
@@ -480,7 +468,7 @@ private slots:
         QTest::keyClick(preview, Qt::Key_3, Qt::ControlModifier | Qt::ShiftModifier);
         QTest::keyClick(preview, Qt::Key_Home);
         SETTLE();
-        QVERIFY(difference(settledFrame(inspect), saved) > 10);
+        QVERIFY(pictureDifference(settledFrame(inspect), saved) > 10);
         QTest::mousePress(preset5, Qt::LeftButton); // held: saves home
         QTRY_COMPARE_WITH_TIMEOUT(confirmations.count(), 2, 30000);
         QTest::mouseRelease(preset5, Qt::LeftButton);
@@ -495,7 +483,7 @@ private slots:
         QTest::keyRelease(preview, Qt::Key_Left);
         QTest::mouseClick(preset3, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(arrived, QList<bool>({false, true}), 30000);
-        QVERIFY(difference(settledFrame(inspect), saved) < 1);
+        QVERIFY(pictureDifference(settledFrame(inspect), saved) < 1);
         // Without absolute controls there is nothing to recall.
         failRequests(camera, {}, {"CC GetRange 0"});
         ptz->setCamera(inspect.cameraInfo());
