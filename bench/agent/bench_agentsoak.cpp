@@ -11,6 +11,8 @@
 // (a camera back without its profile within 15 s, or a stored profile gone
 // at the end). Fails on a lost profile or a growth above 5 %.
 
+#include "processstats.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -112,19 +114,7 @@ public:
                                               : QJsonObject();
     }
 
-    long residentKb() const
-    {
-        QFile status(QStringLiteral("/proc/%1/status").arg(m_agent.processId()));
-        if (!status.open(QIODevice::ReadOnly)) {
-            return -1;
-        }
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("VmRSS:")) {
-                return line.mid(6).trimmed().split(' ').value(0).toLong();
-            }
-        }
-        return -1;
-    }
+    long residentKb() const { return long(residentMb(m_agent.processId()) * 1024); }
 
 private:
     QString stateFile(int camera) const

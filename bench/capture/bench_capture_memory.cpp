@@ -1,3 +1,4 @@
+#include "processstats.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
 #include "vorn_ffmpeglib.h"
@@ -11,20 +12,11 @@
 
 // Resident memory while a simulated camera is previewed the way the main
 // window does (a deep copy of every frame). Usage: bench_capture_memory
-// [seconds, default 300]. Prints VmRSS every 10 s and the growth from the
+// [seconds, default 300]. Prints the resident memory every 10 s and the growth from the
 // first sample after warm-up to the last; target: flat.
 static long residentKb()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-        }
-    }
-    return -1;
+    return long(residentMb(0) * 1024);
 }
 
 int main(int argc, char** argv)
