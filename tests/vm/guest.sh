@@ -278,7 +278,6 @@ realcamera() {
     [ "${PIPESTATUS[0]}" = 0 ] && grep -q "PASS   : tst_RealCamera::failedStartLeavesTheDeviceFree" "$W/realcamera"
 }
 check "hardware suite: tst_realcamera with uvcvideo, vivid and an idle v4l2loopback (no camera, free after a failed start)" realcamera
-vcam_reset
 
 # A program to run as nobody, copied with the build's libraries it needs to
 # where nobody can read them: the build may sit in a home only its owner
