@@ -12,8 +12,8 @@
 // starts once the load average has reached N, in a session of its own as an
 // application is.
 #include "busyload.h"
+#include "ffmpegpeer.h"
 #include "processstats.h"
-#include "videoencoder.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -172,39 +172,26 @@ int main(int argc, char** argv)
                                      busy > 0);
     waitForLoad(busy);
     const std::string gop = std::to_string(mode.fps);
-    const Run ffmpeg = runWithCamera({"ffmpeg",
-                                      "-nostdin",
-                                      "-v",
-                                      "error",
-                                      "-y",
-                                      "-f",
-                                      "v4l2",
-                                      "-input_format",
-                                      "mjpeg",
-                                      "-video_size",
-                                      mode.size(),
-                                      "-framerate",
-                                      gop,
-                                      "-i",
-                                      "/dev/video0",
-                                      "-t",
-                                      std::to_string(seconds),
-                                      "-c:v",
-                                      "libx264",
-                                      "-preset",
-                                      VideoEncoderSettings::preset,
-                                      "-crf",
-                                      std::to_string(VideoEncoderSettings::crf),
-                                      "-g",
-                                      gop,
-                                      "-bf",
-                                      "0",
-                                      "-pix_fmt",
-                                      "yuv420p",
-                                      "-fps_mode",
-                                      "passthrough",
-                                      ffmpegFile},
-                                     busy > 0);
+    std::vector<std::string> args = {"ffmpeg",
+                                     "-nostdin",
+                                     "-v",
+                                     "error",
+                                     "-y",
+                                     "-f",
+                                     "v4l2",
+                                     "-input_format",
+                                     "mjpeg",
+                                     "-video_size",
+                                     mode.size(),
+                                     "-framerate",
+                                     gop,
+                                     "-i",
+                                     "/dev/video0",
+                                     "-t",
+                                     std::to_string(seconds)};
+    addLumoraLikeX264(args, gop);
+    args.insert(args.end(), {"-fps_mode", "passthrough", ffmpegFile});
+    const Run ffmpeg = runWithCamera(args, busy > 0);
 
     std::printf("mode %s MJPEG, %d s; load average %.1f at the start, %.1f at the end "
                 "(%d busy processes)\n",

@@ -14,11 +14,11 @@
 // from the moment the load average has reached N.
 
 #include "busyload.h"
+#include "ffmpegpeer.h"
 #include "mp4recorder.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedhub.h"
 #include "tst_recording_support.h"
-#include "videoencoder.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -191,7 +191,6 @@ double ffmpegCpu(const std::string& raw, const std::string& out, double seconds)
     const std::string size = std::to_string(kWidth) + "x" + std::to_string(kHeight);
     const std::string length = std::to_string(seconds);
     const std::string gop = std::to_string(kFps);
-    const std::string crf = std::to_string(VideoEncoderSettings::crf);
     std::vector<std::string> args = {"ffmpeg",
                                      "-nostdin",
                                      "-v",
@@ -218,28 +217,10 @@ double ffmpegCpu(const std::string& raw, const std::string& out, double seconds)
                                      "-i",
                                      "sine=frequency=440:sample_rate=48000",
                                      "-t",
-                                     length,
-                                     "-c:v",
-                                     "libx264",
-                                     "-preset",
-                                     VideoEncoderSettings::preset,
-                                     "-crf",
-                                     crf,
-                                     "-g",
-                                     gop,
-                                     "-bf",
-                                     "0",
-                                     "-pix_fmt",
-                                     "yuv420p",
-                                     "-c:a",
-                                     "aac",
-                                     "-ac",
-                                     "2",
-                                     "-b:a",
-                                     "128k",
-                                     "-movflags",
-                                     "frag_keyframe+empty_moov+default_base_moof",
-                                     out};
+                                     length};
+    addLumoraLikeX264(args, gop);
+    args.insert(args.end(), {"-c:a", "aac", "-ac", "2", "-b:a", "128k", "-movflags",
+                             "frag_keyframe+empty_moov+default_base_moof", out});
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
