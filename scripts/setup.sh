@@ -51,9 +51,16 @@ if [ "$(id -u)" -ne 0 ]; then
     SUDO="sudo"
 fi
 
+# A list that does not update (a mirror mid-sync, often on another
+# architecture's side) does not stop the setup: the install that follows
+# tells whether what is needed can be had from the lists there are.
+update_lists() {
+    $SUDO apt-get update -qq || echo "setup: the package lists did not all update; going on with those there are"
+}
+
 if [ "$virtual_camera" = 1 ]; then
     # The choice below asks the archive, so its list must be current.
-    $SUDO apt-get update -qq
+    update_lists
     if offered pkexec; then
         PACKAGES+=(pkexec)
     else
@@ -78,6 +85,6 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
     echo "setup: installing ${missing[*]}"
-    $SUDO apt-get update -qq
+    update_lists
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
