@@ -1,12 +1,11 @@
 #include "profileagent.h"
 
-#include "cameracontrols.h"
 #include "cameraprofilestore.h"
+#include "camerasession.h"
 #include "controlchangewatcher.h"
 #include "devicecatalog.h"
 #include "devicechangenotifier.h"
 #include "systemresumenotifier.h"
-#include "vorn_cameraproperty.h"
 #include "windowwatch.h"
 
 #include <algorithm>
@@ -109,12 +108,11 @@ void ProfileAgent::lookForChanges(Present& present)
     if (!m_tellChanges || m_pending.contains(present.camera)) {
         return;
     }
-    Vorn_CameraProperty main(MainUnitSet);
-    Vorn_CameraProperty zoom(ZoomUnitSet);
-    if (main.open(present.camera.deviceName()) < 0 || zoom.open(present.camera.deviceName()) < 0) {
+    CameraSession session(present.camera);
+    if (!session.open()) {
         return;
     }
-    const QJsonObject now = CameraControls(main, zoom, present.camera).readProfile();
+    const QJsonObject now = session.controls().readProfile();
     QJsonObject changed;
     if (!present.seen.isEmpty()) {
         for (auto it = now.begin(); it != now.end(); ++it) {
@@ -277,12 +275,11 @@ ProfileAgent::Outcome ProfileAgent::apply(const VideoInputInfo& camera, const QS
         }
         return Outcome::Applied;
     }
-    Vorn_CameraProperty main(MainUnitSet);
-    Vorn_CameraProperty zoom(ZoomUnitSet);
-    if (main.open(camera.deviceName()) < 0 || zoom.open(camera.deviceName()) < 0) {
+    CameraSession session(camera);
+    if (!session.open()) {
         return Outcome::Unreachable;
     }
-    CameraControls controls(main, zoom, camera);
+    CameraControls& controls = session.controls();
     const QStringList written = controls.applyProfile(values);
     Present* present = presentOf(camera);
     if (m_tellChanges && present && !written.isEmpty()) {

@@ -1,12 +1,11 @@
 #include "lumoratray.h"
 
 #include "callkeys.h"
-#include "cameramover.h"
 #include "cameraprofilestore.h"
+#include "camerasession.h"
 #include "devicecatalog.h"
 #include "dialogseam.h"
 #include "loginautostart.h"
-#include "vorn_cameraproperty.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -70,10 +69,7 @@ LumoraTray::LumoraTray(QWidget* window)
     QApplication::setQuitOnLastWindowClosed(!keepsRunning());
 }
 
-LumoraTray::~LumoraTray()
-{
-    delete m_mover; // before the camera it moves
-}
+LumoraTray::~LumoraTray() = default;
 
 bool LumoraTray::isShown() const
 {
@@ -145,16 +141,13 @@ bool LumoraTray::recallPreset(const VideoInputInfo& camera, int number)
     if (!CameraProfileStore::preset(CameraProfileStore::keyOf(camera), number, &position)) {
         return false;
     }
-    delete m_mover;
-    m_mover = nullptr;
-    m_main = std::make_unique<Vorn_CameraProperty>(MainUnitSet);
-    m_zoom = std::make_unique<Vorn_CameraProperty>(ZoomUnitSet);
-    if (m_main->open(camera.deviceName()) < 0 || m_zoom->open(camera.deviceName()) < 0) {
+    // Kept while it glides there; the next recall replaces it.
+    m_recalling = std::make_unique<CameraSession>(camera);
+    if (!m_recalling->open()) {
         qWarning().noquote() << "tray:" << camera.description() << "could not be opened";
         return false;
     }
-    m_mover = new CameraMover(*m_main, *m_zoom, this);
-    return m_mover->moveTo(position);
+    return m_recalling->mover().moveTo(position);
 }
 
 void LumoraTray::addCallKeysSwitch()

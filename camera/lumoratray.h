@@ -7,12 +7,11 @@
 #include <memory>
 
 class CallKeys;
-class CameraMover;
+class CameraSession;
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
 class QWidget;
-class Vorn_CameraProperty;
 
 // The window's icon in the desktop's tray: the window brought back, each
 // camera's nine presets at hand without switching to it, whether closing
@@ -54,6 +53,5 @@ private:
     CallKeys* m_keys = nullptr;
     // The camera a recall moves: kept until the next recall, as the move
     // glides on after the menu has closed.
-    std::unique_ptr<Vorn_CameraProperty> m_main, m_zoom;
-    CameraMover* m_mover = nullptr;
+    std::unique_ptr<CameraSession> m_recalling;
 };

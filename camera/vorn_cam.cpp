@@ -8,6 +8,7 @@
 #include "ptzcontrols.h"
 #include "ui_vorn_cam.h"
 #include "volumepopup.h"
+#include "vorn_cameraproperty.h"
 #include "vorn_ffmpeglib.h"
 #include "vorn_settingai.h"
 #include "vorn_settingaudio.h"
@@ -88,16 +89,19 @@ void Vorn_Cam::createPages()
     settingGroup->addButton(ui->bt_AI, 2);
     settingGroup->addButton(ui->bt_upgrade, 3);
 
-    settingVideo = new Vorn_SettingVideo(this);
+    // The chosen camera's session, driven on a worker of its own: the pages,
+    // the keys and auto framing all reach the camera through it.
+    cameraControls = new ControlChannel(cameraProperty, zoomProperty, this);
+    settingVideo = new Vorn_SettingVideo(*cameraControls, this);
     settingVideo->connectControls(cameraInfo);
-    settingAudio = new Vorn_settingAudio(this);
+    settingAudio = new Vorn_settingAudio(*cameraControls, this);
     settingAI = new Vorn_settingAI(this);
     ui->settingWidget->addWidget(settingVideo);
     ui->settingWidget->addWidget(settingAudio);
     ui->settingWidget->addWidget(settingAI);
     ui->settingWidget->addWidget(Vorn_settingUpgrade::getInstance());
-    profileKeeper = new ProfileKeeper(settingVideo, settingAudio, this);
-    ptzControls = new PtzControls(settingVideo, settingVideo->cameraMover());
+    profileKeeper = new ProfileKeeper(*cameraControls, settingVideo, settingAudio, this);
+    ptzControls = new PtzControls(settingVideo, *cameraControls);
     ptzControls->watchPreview(ui->label_cameraview);
     previewPainter = std::make_unique<PreviewPainter>(ui->label_cameraview, settingAI);
 }

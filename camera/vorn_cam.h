@@ -20,6 +20,7 @@ class QByteArray;
 class QMovie;
 class QTimer;
 class VolumePopup;
+class ControlChannel;
 class ProfileKeeper;
 class PtzControls;
 class Vorn_FFmpeglib;
@@ -113,6 +114,7 @@ private:
     Vorn_SettingVideo* settingVideo = nullptr;
     Vorn_settingAudio* settingAudio = nullptr;
     Vorn_settingAI* settingAI = nullptr;
+    ControlChannel* cameraControls = nullptr;
     ProfileKeeper* profileKeeper = nullptr;
     PtzControls* ptzControls = nullptr;
     Vorn_FFmpeglib* captureLib = nullptr;

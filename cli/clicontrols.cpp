@@ -1,18 +1,15 @@
 #include "clicontrols.h"
 
 #include "interruptwatcher.h"
-#include "vorn_cameraproperty.h"
 
 #include <QEventLoop>
 #include <QThread>
 
 CameraControlSession::CameraControlSession(const VideoInputInfo& camera,
                                            InterruptWatcher* interrupts)
-    : m_interrupts(interrupts), m_main(std::make_unique<Vorn_CameraProperty>(MainUnitSet)),
-      m_zoom(std::make_unique<Vorn_CameraProperty>(ZoomUnitSet)),
-      m_controls(std::make_unique<CameraControls>(*m_main, *m_zoom, camera))
+    : m_interrupts(interrupts), m_session(camera)
 {
-    m_open = m_zoom->open(camera.deviceName()) >= 0 && m_main->open(camera.deviceName()) >= 0;
+    m_session.open();
 }
 
 CameraControlSession::~CameraControlSession() = default;
@@ -30,7 +27,7 @@ bool CameraControlSession::write(const ControlDescriptor& control, const QJsonVa
                                  QString* problem)
 {
     using Access = ControlDescriptor::Access;
-    CameraMover& mover = m_controls->mover();
+    CameraMover& mover = m_session.mover();
     if (control.access == Access::Zoom) {
         mover.startZoom(control.direction);
     } else if (control.access == Access::Relative) {
@@ -39,7 +36,7 @@ bool CameraControlSession::write(const ControlDescriptor& control, const QJsonVa
             return false;
         }
     } else {
-        return m_controls->write(control, value, problem);
+        return m_session.controls().write(control, value, problem);
     }
     const bool full = motionTime(value.toInt());
     if (control.access == Access::Zoom) {
@@ -57,15 +54,15 @@ bool CameraControlSession::moveTo(const PtzPosition& target)
 {
     QEventLoop wait;
     bool arrived = false;
-    QObject::connect(&m_controls->mover(), &CameraMover::moveFinished, &wait,
+    QObject::connect(&m_session.mover(), &CameraMover::moveFinished, &wait,
                      [&wait, &arrived](bool done) {
                          arrived = done;
                          wait.quit();
                      });
-    if (!m_controls->mover().moveTo(target)) {
+    if (!m_session.mover().moveTo(target)) {
         return false;
     }
-    if (m_controls->mover().isMoving()) {
+    if (m_session.mover().isMoving()) {
         wait.exec();
     }
     return arrived;

@@ -1,18 +1,15 @@
 #pragma once
 
-#include "cameracontrols.h"
+#include "camerasession.h"
 #include "videoinputinfo.h"
 
 #include <QJsonValue>
 
-#include <memory>
-
 class CliOutput;
 class InterruptWatcher;
 struct CliCamera;
-class Vorn_CameraProperty;
 
-// One camera's controls, bound for the length of one command and let go
+// One camera's session, bound for the length of one command and let go
 // afterwards, so the tool never keeps a camera.
 class CameraControlSession
 {
@@ -23,13 +20,14 @@ public:
                                   InterruptWatcher* interrupts = nullptr);
     ~CameraControlSession();
 
-    bool isOpen() const { return m_open; }
-    CameraControls& controls() { return *m_controls; }
+    bool isOpen() const { return m_session.isOpen(); }
+    CameraSession& session() { return m_session; }
+    CameraControls& controls() { return m_session.controls(); }
 
-    QJsonValue read(const ControlDescriptor& control) { return m_controls->read(control); }
+    QJsonValue read(const ControlDescriptor& control) { return controls().read(control); }
     QJsonValue parse(const ControlDescriptor& control, const QJsonValue& value, QString* problem)
     {
-        return m_controls->parse(control, value, problem);
+        return controls().parse(control, value, problem);
     }
     // Writes a value parse() accepted, motions for their time; false when
     // the camera refused it or the motion was interrupted.
@@ -42,10 +40,7 @@ private:
     bool motionTime(int msecs);
 
     InterruptWatcher* m_interrupts;
-    std::unique_ptr<Vorn_CameraProperty> m_main;
-    std::unique_ptr<Vorn_CameraProperty> m_zoom;
-    std::unique_ptr<CameraControls> m_controls;
-    bool m_open = false;
+    CameraSession m_session;
 };
 
 // Shared by the commands that read and write controls.

@@ -67,7 +67,8 @@ const CommandText kCommands[] = {
      "--mode WIDTHxHEIGHT@FPS[/FORMAT] of snapshot, record and frame takes one of them, e.g. "
      "--mode 1920x1080@60 or --mode 1280x720@30/yuyv; without a format the camera's best at "
      "that size and rate (MJPEG where it has it). A mode the camera does not list is refused "
-     "with the ones it does. Without --mode they capture at 1280x720, or the nearest the "
+     "with the ones it does. Without --mode they capture in the mode chosen for the camera in "
+     "the window, while the camera still offers it, else at 1280x720 or the nearest the "
      "camera has."},
     {"snapshot", "snapshot CAMERA FILE [--mode MODE]",
      "Save one picture at the camera's full size, without effects. The suffix of FILE chooses "

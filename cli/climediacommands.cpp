@@ -103,7 +103,7 @@ int snapshot(const QStringList& args, CliOutput& out)
     }
     CliCamera camera;
     if (!writableTarget(fileName, out) || !oneCamera(rest.at(0), &camera, out) ||
-        (modeGiven && !CliMode::offered(camera, &mode, out))) {
+        !CliMode::choose(camera, modeGiven, &mode, out)) {
         return out.status();
     }
     CliCapture capture(camera);
@@ -160,7 +160,7 @@ int record(const QStringList& args, CliOutput& out)
     }
     CliCamera camera;
     if (!writableTarget(fileName, out) || !oneCamera(rest.at(0), &camera, out) ||
-        (modeGiven && !CliMode::offered(camera, &mode, out))) {
+        !CliMode::choose(camera, modeGiven, &mode, out)) {
         return out.status();
     }
     // Ctrl-C and SIGTERM end the recording, not the program: the file is
@@ -332,8 +332,7 @@ int frame(const QStringList& args, CliOutput& out)
                                           .arg(seconds));
     }
     CliCamera camera;
-    if (!oneCamera(rest.at(0), &camera, out) ||
-        (modeGiven && !CliMode::offered(camera, &mode, out))) {
+    if (!oneCamera(rest.at(0), &camera, out) || !CliMode::choose(camera, modeGiven, &mode, out)) {
         return out.status();
     }
     Vorn_CameraProperty property(MainUnitSet);

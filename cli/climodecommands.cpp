@@ -1,10 +1,10 @@
 // modes, and the --mode option of the capturing commands.
 
+#include "camerasession.h"
 #include "clicommands.h"
 #include "climode.h"
 #include "clioutput.h"
 #include "cliselection.h"
-#include "framesourcefactory.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -13,7 +13,7 @@ namespace {
 
 QList<CaptureMode> modesOf(const CliCamera& camera)
 {
-    return CaptureMode::sorted(listCaptureModes(camera.camera.deviceName()));
+    return CameraSession(camera.camera).modes();
 }
 
 } // namespace
@@ -60,6 +60,18 @@ bool offered(const CliCamera& camera, CaptureMode* mode, CliOutput& out)
                                     listed.isEmpty() ? QStringLiteral("none it lists")
                                                      : listed.join(QStringLiteral(", "))));
     return false;
+}
+
+bool choose(const CliCamera& camera, bool given, CaptureMode* mode, CliOutput& out)
+{
+    if (given) {
+        return offered(camera, mode, out);
+    }
+    const CaptureMode kept = CameraSession(camera.camera).keptMode();
+    if (!kept.isNull()) {
+        *mode = kept;
+    }
+    return true;
 }
 
 } // namespace CliMode

@@ -20,6 +20,8 @@ public:
                    const VideoInputInfo& camera);
 
     CameraMover& mover() { return m_mover; }
+    // The session bound its handles to another camera.
+    void setCamera(const VideoInputInfo& camera) { m_camera = camera; }
 
     // The control with the camera's own range where the camera has one.
     ControlDescriptor resolved(const ControlDescriptor& control);

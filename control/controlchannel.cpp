@@ -5,18 +5,6 @@
 #include <QCoreApplication>
 #include <QDebug>
 
-namespace {
-
-ControlChannel* g_shared = nullptr;
-
-void closeShared()
-{
-    delete g_shared;
-    g_shared = nullptr;
-}
-
-} // namespace
-
 ControlChannel::ControlChannel(Vorn_CameraProperty& main, Vorn_CameraProperty& zoom,
                                QObject* parent)
     : QObject(parent), m_worker(new ControlWorker(main, zoom))
@@ -33,15 +21,10 @@ ControlChannel::~ControlChannel()
     close();
 }
 
-ControlChannel& ControlChannel::shared()
+void ControlChannel::open(const VideoInputInfo& camera)
 {
-    if (!g_shared) {
-        g_shared = new ControlChannel(cameraProperty, zoomProperty);
-        // Before the application's objects go: the worker's last requests
-        // still reach the camera.
-        qAddPostRoutine(closeShared);
-    }
-    return *g_shared;
+    m_camera = camera;
+    post([camera](ControlWorker& worker) { worker.session().open(camera); });
 }
 
 void ControlChannel::post(Job job)
@@ -54,7 +37,7 @@ void ControlChannel::postLatest(const QString& key, Job job)
     enqueue(key, std::move(job), false);
 }
 
-void ControlChannel::lend(QObject* context, std::function<void()> lend)
+void ControlChannel::lend(QObject* context, std::function<void(CameraSession&)> lend)
 {
     const QPointer<QObject> guard(context);
     enqueue(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controlworker.h"
+#include "videoinputinfo.h"
 
 #include <QObject>
 #include <QString>
@@ -12,11 +13,14 @@
 class CameraMover;
 class Vorn_CameraProperty;
 
-// The GUI thread's side of a camera's control worker: requests go in here in
-// the order the user makes them and are done on the worker's thread; what
-// they read comes back through a queued signal and is applied on the GUI
-// thread, never after the object that asked has gone. Closing does every
-// request still queued before the thread ends.
+// The GUI thread's side of a camera session driven by a control worker:
+// requests go in here in the order the user makes them and are done on the
+// worker's thread, on its session; what they read comes back through a
+// queued signal and is applied on the GUI thread, never after the object
+// that asked has gone. Closing does every request still queued before the
+// thread ends. The window owns the channel of its chosen camera, over the
+// process-wide cameraProperty and zoomProperty, and hands it to its pages,
+// keys and auto framing.
 class ControlChannel : public QObject
 {
     Q_OBJECT
@@ -26,10 +30,10 @@ public:
     ControlChannel(Vorn_CameraProperty& main, Vorn_CameraProperty& zoom, QObject* parent = nullptr);
     ~ControlChannel() override;
 
-    // The channel of the window's camera, over the process-wide cameraProperty
-    // and zoomProperty: only its worker touches them. Made on first use and
-    // closed as the application ends.
-    static ControlChannel& shared();
+    // Binds the session to camera; the requests after it drive that camera.
+    void open(const VideoInputInfo& camera);
+    // The camera last opened (GUI thread).
+    const VideoInputInfo& camera() const { return m_camera; }
 
     // Done in order; never merged.
     void post(Job job);
@@ -53,9 +57,9 @@ public:
             },
             true);
     }
-    // Runs lend on the GUI thread, once the requests before it are done,
-    // with the worker waiting meanwhile.
-    void lend(QObject* context, std::function<void()> lend);
+    // Runs lend on the GUI thread with the session, once the requests before
+    // it are done, with the worker waiting meanwhile.
+    void lend(QObject* context, std::function<void(CameraSession&)> lend);
 
     // Nothing queued, under way or waiting to be applied.
     bool idle() const { return !m_worker || m_worker->unfinished() == 0; }
@@ -72,4 +76,5 @@ private:
 
     QThread m_thread;
     ControlWorker* m_worker = nullptr;
+    VideoInputInfo m_camera;
 };

@@ -18,8 +18,10 @@ constexpr int kParkPollMs = 50;
 } // namespace
 
 ControlWorker::ControlWorker(Vorn_CameraProperty& main, Vorn_CameraProperty& zoom)
-    : m_main(main), m_zoom(zoom), m_mover(new CameraMover(main, zoom, this))
+    : m_session(main, zoom)
 {
+    // Its timer goes with the worker to the worker's thread.
+    m_session.mover().setParent(this);
     qRegisterMetaType<ControlReply>();
 }
 
@@ -88,7 +90,7 @@ void ControlWorker::finish()
     while (runOne()) {
     }
     // A preset recall under way ends where the user sent the camera.
-    m_mover->completeMove();
+    m_session.mover().completeMove();
     {
         QMutexLocker locker(&m_lock);
         m_finished = true;
@@ -101,13 +103,13 @@ void ControlWorker::reply(const QPointer<QObject>& context, std::function<void()
     emit answered(ControlReply{context, std::move(apply)});
 }
 
-void ControlWorker::park(const QPointer<QObject>& context, std::function<void()> lend)
+void ControlWorker::park(const QPointer<QObject>& context, std::function<void(CameraSession&)> lend)
 {
     auto parked = std::make_shared<QSemaphore>();
     // The reply holds the only other reference: once it has run on the GUI
     // thread, or was dropped because its context had gone, the worker goes on.
     auto handOver = std::shared_ptr<void>(nullptr, [parked](void*) { parked->release(); });
-    reply(context, [lend, handOver] { lend(); });
+    reply(context, [this, lend, handOver] { lend(m_session); });
     handOver.reset();
     while (!parked->tryAcquire(1, kParkPollMs)) {
         if (m_closing) {

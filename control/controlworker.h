@@ -1,5 +1,7 @@
 #pragma once
 
+#include "camerasession.h"
+
 #include <QMutex>
 #include <QObject>
 #include <QPointer>
@@ -9,7 +11,6 @@
 #include <deque>
 #include <functional>
 
-class CameraMover;
 class Vorn_CameraProperty;
 
 // What a request hands back to the GUI thread: run there, and only while
@@ -24,7 +25,8 @@ Q_DECLARE_METATYPE(ControlReply)
 // Works through one camera's requests in the order they were made, on a
 // thread of its own: the requests of a camera that is slow to answer (an
 // extension unit busy for seconds) wait here instead of in the window. It
-// alone touches its two property instances and its mover once it runs.
+// alone touches its camera session (the two property handles and the mover)
+// once it runs.
 class ControlWorker : public QObject
 {
     Q_OBJECT
@@ -47,14 +49,15 @@ public:
     void replyApplied() { --m_unfinished; }
 
     // Worker thread only, from within a request.
-    Vorn_CameraProperty& main() { return m_main; }
-    Vorn_CameraProperty& zoom() { return m_zoom; }
-    CameraMover& mover() { return *m_mover; }
+    CameraSession& session() { return m_session; }
+    Vorn_CameraProperty& main() { return m_session.main(); }
+    Vorn_CameraProperty& zoom() { return m_session.zoom(); }
+    CameraMover& mover() { return m_session.mover(); }
     void reply(const QPointer<QObject>& context, std::function<void()> apply);
     // Runs lend on the GUI thread while the worker waits, so that what needs
     // the camera's handles there (the vendor's dialog) has them alone. A
     // worker told to finish stops waiting.
-    void park(const QPointer<QObject>& context, std::function<void()> lend);
+    void park(const QPointer<QObject>& context, std::function<void(CameraSession&)> lend);
     // Whether a pan or tilt started by the user is under way, by its
     // relative property.
     bool moving(long relativeProperty) const;
@@ -81,9 +84,7 @@ private:
     void runNext();
     bool runOne();
 
-    Vorn_CameraProperty& m_main;
-    Vorn_CameraProperty& m_zoom;
-    CameraMover* m_mover = nullptr;
+    CameraSession m_session;
     QMutex m_lock;
     std::deque<Request> m_queue;
     bool m_scheduled = false;

@@ -224,6 +224,11 @@ long Vorn_CameraProperty::extensionUnitRequest(unsigned long selector, unsigned 
     return result;
 }
 
+bool Vorn_CameraProperty::deviceGone() const
+{
+    return m_transport && m_transport->deviceGone();
+}
+
 long Vorn_CameraProperty::readWhiteBalanceMode()
 {
     if (!bound()) {

@@ -27,9 +27,9 @@ private:
 
 // Binds the program to one extension unit of the opened camera and to the
 // camera's standard properties. The window's camera is reached through
-// cameraProperty and zoomProperty, which only the thread of its control
-// worker touches (ControlChannel::shared()); any other instance belongs to
-// the one thread that made it.
+// cameraProperty and zoomProperty, which only the window's control worker
+// touches (its camera session); any other instance belongs to the one
+// thread that made it.
 class Vorn_CameraProperty
 {
 public:
@@ -46,6 +46,8 @@ public:
     long extensionUnitRequest(unsigned long selector, unsigned long flags, void* data,
                               unsigned long length);
     long readWhiteBalanceMode();
+    // A request found the bound device unplugged.
+    bool deviceGone() const;
     long setVideoProcAmp(long property, long value, long flags);
     long getVideoProcAmp(long property, long* value, long* flags);
     long getVideoProcAmpRange(long property, long* minimum, long* maximum);

@@ -50,6 +50,11 @@ unsigned long PropertyTransport::extensionUnitNode(const QUuid&) const
     return 0;
 }
 
+bool PropertyTransport::deviceGone() const
+{
+    return false;
+}
+
 LensOptics PropertyTransport::lensOptics() const
 {
     return {};

@@ -80,6 +80,9 @@ public:
     virtual unsigned long extensionUnitNode(const QUuid& propertySet) const;
     // What the device reports of its lens; nothing by default.
     virtual LensOptics lensOptics() const;
+    // True once a request found the device gone (unplugged): a camera
+    // plugged in again, even at the same node, needs a binding of its own.
+    virtual bool deviceGone() const;
 
     // Camera control (pan, tilt, zoom and their relative forms).
     virtual long cameraControlSet(long property, long value, long flags) = 0;

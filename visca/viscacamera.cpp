@@ -1,7 +1,7 @@
 #include "viscacamera.h"
 
-#include "cameracontrols.h"
 #include "cameraprofilestore.h"
+#include "camerasession.h"
 #include "vorn_cameraproperty.h"
 
 #include <cmath>
@@ -43,14 +43,12 @@ bool ViscaCamera::open()
     if (m_open) {
         return true;
     }
-    m_main = std::make_unique<Vorn_CameraProperty>(MainUnitSet);
-    m_zoom = std::make_unique<Vorn_CameraProperty>(ZoomUnitSet);
-    m_controls = std::make_unique<CameraControls>(*m_main, *m_zoom, m_camera);
-    m_open = m_main->open(m_camera.deviceName()) >= 0 && m_zoom->open(m_camera.deviceName()) >= 0;
+    m_session = std::make_unique<CameraSession>(m_camera);
+    m_open = m_session->open();
     if (!m_open) {
         return false;
     }
-    connect(&m_controls->mover(), &CameraMover::moveFinished, this, [this](bool arrived) {
+    connect(&m_session->mover(), &CameraMover::moveFinished, this, [this](bool arrived) {
         if (m_recallReply) {
             const Reply reply = std::move(m_recallReply);
             m_recallReply = nullptr;
@@ -58,7 +56,7 @@ bool ViscaCamera::open()
                           : Visca::error(m_recallAddress, kSocket, Visca::kCanceled));
         }
     });
-    CameraControl* control = m_main->cameraControl;
+    CameraControl* control = m_session->main().cameraControl;
     for (Axis* axis : {&m_pan, &m_tilt, &m_zoomAxis}) {
         axis->known = control &&
                       control->GetRange(axis->property, &axis->minimum, &axis->maximum, nullptr,
@@ -81,7 +79,10 @@ void ViscaCamera::execute(const Visca::Command& command, const Reply& reply)
         return;
     }
     if (command.isInquiry()) {
-        const QByteArray data = inquiry(command);
+        QByteArray data = inquiry(command);
+        if (data.isNull() && reopened()) {
+            data = inquiry(command);
+        }
         reply(data.isNull() ? Visca::error(address, kSocket, Visca::kNotExecutable)
                             : Visca::answer(address, data));
         return;
@@ -96,7 +97,12 @@ void ViscaCamera::execute(const Visca::Command& command, const Reply& reply)
         return;
     }
     int socket = kSocket;
-    if (!act(command, reply, &socket)) {
+    bool done = act(command, reply, &socket);
+    if (!done && reopened()) {
+        socket = kSocket;
+        done = act(command, reply, &socket);
+    }
+    if (!done) {
         reply(Visca::error(address, kSocket, Visca::kNotExecutable));
     } else if (socket) {
         reply(Visca::ack(address, socket));
@@ -104,12 +110,25 @@ void ViscaCamera::execute(const Visca::Command& command, const Reply& reply)
     }
 }
 
+// A camera unplugged and plugged in again between two looks at the camera
+// list keeps its place here, and its node: the old binding only fails.
+bool ViscaCamera::reopened()
+{
+    if (!m_session || !m_session->deviceGone()) {
+        return false;
+    }
+    m_recallReply = nullptr;
+    m_session.reset();
+    m_open = false;
+    return open();
+}
+
 // False when the camera cannot do it now; `socket` 0 when the replies
 // were given already.
 bool ViscaCamera::act(const Visca::Command& command, const Reply& reply, int* socket)
 {
     using Visca::Kind;
-    CameraMover& mover = m_controls->mover();
+    CameraMover& mover = m_session->mover();
     const Kind kind = command.kind;
     if (kind == Kind::PowerOn || kind == Kind::PowerOff) {
         // A USB camera cannot be switched off from here: standby stops the
@@ -183,7 +202,7 @@ bool ViscaCamera::act(const Visca::Command& command, const Reply& reply, int* so
 
 bool ViscaCamera::drive(const Visca::Command& command)
 {
-    CameraMover& mover = m_controls->mover();
+    CameraMover& mover = m_session->mover();
     bool moved = true;
     const struct
     {
@@ -213,7 +232,7 @@ bool ViscaCamera::moveAxis(Axis& axis, int viscaValue)
         return false;
     }
     const long value = toCamera(axis, viscaValue);
-    if (m_controls->mover().setPosition(axis.property, value) < 0) {
+    if (m_session->mover().setPosition(axis.property, value) < 0) {
         return false;
     }
     axis.sent = true;
@@ -231,7 +250,7 @@ bool ViscaCamera::recall(const Visca::Command& command, const Reply& reply)
     reply(Visca::ack(command.address, kSocket));
     m_recallAddress = command.address;
     m_recallReply = reply;
-    if (!m_controls->mover().moveTo(target)) {
+    if (!m_session->mover().moveTo(target)) {
         m_recallReply = nullptr;
         reply(Visca::error(command.address, kSocket, Visca::kNotExecutable));
     }
@@ -240,7 +259,7 @@ bool ViscaCamera::recall(const Visca::Command& command, const Reply& reply)
 
 void ViscaCamera::stopAll()
 {
-    CameraMover& mover = m_controls->mover();
+    CameraMover& mover = m_session->mover();
     mover.stopRelative(propertyOf("pan-right"));
     mover.stopRelative(propertyOf("tilt-up"));
     mover.stopZoom();
@@ -272,7 +291,7 @@ QByteArray ViscaCamera::inquiry(const Visca::Command& command)
 bool ViscaCamera::viscaValue(Axis& axis, int* value)
 {
     long now = 0;
-    CameraControl* control = m_main->cameraControl;
+    CameraControl* control = m_session->main().cameraControl;
     if (!axis.known || !control || control->Get(axis.property, &now) < 0) {
         return false;
     }

@@ -8,8 +8,7 @@
 #include <functional>
 #include <memory>
 
-class CameraControls;
-class Vorn_CameraProperty;
+class CameraSession;
 
 // One camera as a VISCA controller sees it: every message becomes the
 // same mover calls as the window's pad and presets, and every position
@@ -49,6 +48,8 @@ private:
     };
 
     bool open();
+    // Bound again when a request found the camera gone; false otherwise.
+    bool reopened();
     bool act(const Visca::Command& command, const Reply& reply, int* socket);
     bool drive(const Visca::Command& command);
     bool moveAxis(Axis& axis, int viscaValue);
@@ -62,9 +63,7 @@ private:
     VideoInputInfo m_camera;
     FramingSwitch m_framing;
     QString m_key;
-    std::unique_ptr<Vorn_CameraProperty> m_main;
-    std::unique_ptr<Vorn_CameraProperty> m_zoom;
-    std::unique_ptr<CameraControls> m_controls;
+    std::unique_ptr<CameraSession> m_session;
     bool m_open = false;
     bool m_standby = false;
     Axis m_pan;

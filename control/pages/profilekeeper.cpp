@@ -1,10 +1,9 @@
 #include "profilekeeper.h"
 
-#include "cameracontrols.h"
 #include "cameraprofilestore.h"
+#include "camerasession.h"
 #include "controlcatalogue.h"
 #include "controlchannel.h"
-#include "vorn_cameraproperty.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -12,8 +11,9 @@
 #include <QDebug>
 #include <QWidget>
 
-ProfileKeeper::ProfileKeeper(QWidget* videoPage, QWidget* audioPage, QObject* parent)
-    : QObject(parent)
+ProfileKeeper::ProfileKeeper(ControlChannel& controls, QWidget* videoPage, QWidget* audioPage,
+                             QObject* parent)
+    : QObject(parent), m_controls(controls)
 {
     // The widgets of the controls a profile keeps; the pages have sent the
     // value by the time these signals reach here (the pages connect first).
@@ -38,18 +38,17 @@ ProfileKeeper::ProfileKeeper(QWidget* videoPage, QWidget* audioPage, QObject* pa
 void ProfileKeeper::cameraOpened(const VideoInputInfo& camera)
 {
     m_camera = camera;
-    ControlChannel::shared().post([camera](ControlWorker&) {
+    m_controls.post([camera](ControlWorker&) {
         const QJsonObject values = CameraProfileStore::values(CameraProfileStore::keyOf(camera));
         if (values.isEmpty() || !CameraProfileStore::restoreOnConnect()) {
             return;
         }
-        // Bound for this alone: the pages bind the shared instances next.
-        Vorn_CameraProperty main(MainUnitSet);
-        Vorn_CameraProperty zoom(ZoomUnitSet);
-        if (main.open(camera.deviceName()) < 0 || zoom.open(camera.deviceName()) < 0) {
+        // Bound for this alone: the page binds the window's session next.
+        CameraSession restoring(camera);
+        if (!restoring.open()) {
             return;
         }
-        const QStringList written = CameraControls(main, zoom, camera).applyProfile(values);
+        const QStringList written = restoring.controls().applyProfile(values);
         qDebug() << "profile restored:" << written;
     });
 }
@@ -62,11 +61,11 @@ void ProfileKeeper::save()
     const VideoInputInfo camera = m_camera;
     // One reading after the latest change is all that is needed: a camera
     // slow to answer would otherwise read its whole profile per click.
-    ControlChannel::shared().postLatest(QStringLiteral("profile"), [camera](ControlWorker& worker) {
+    m_controls.postLatest(QStringLiteral("profile"), [camera](ControlWorker& worker) {
         const QString key = CameraProfileStore::keyOf(camera);
         // A control that does not answer now keeps its stored value.
         QJsonObject values = CameraProfileStore::values(key);
-        const QJsonObject now = CameraControls(worker.main(), worker.zoom(), camera).readProfile();
+        const QJsonObject now = worker.session().controls().readProfile();
         for (auto it = now.begin(); it != now.end(); ++it) {
             values.insert(it.key(), it.value());
         }

@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+class ControlChannel;
 class QWidget;
 
 // Keeps the opened camera's profile in step with the video and audio pages:
@@ -15,7 +16,9 @@ class ProfileKeeper : public QObject
 {
     Q_OBJECT
 public:
-    ProfileKeeper(QWidget* videoPage, QWidget* audioPage, QObject* parent = nullptr);
+    // controls: the chosen camera's channel, which the pages use too.
+    ProfileKeeper(ControlChannel& controls, QWidget* videoPage, QWidget* audioPage,
+                  QObject* parent = nullptr);
 
     // Called before the pages read the camera, so that they show what was
     // restored.
@@ -26,5 +29,6 @@ public slots:
     void save();
 
 private:
+    ControlChannel& m_controls;
     VideoInputInfo m_camera;
 };

@@ -67,8 +67,8 @@ int presetOfKey(const QKeyEvent* event)
 
 } // namespace
 
-PtzControls::PtzControls(QWidget* videoPage, CameraMover* mover)
-    : QObject(videoPage), m_page(videoPage), m_mover(mover)
+PtzControls::PtzControls(QWidget* videoPage, ControlChannel& controls)
+    : QObject(videoPage), m_page(videoPage), m_controls(controls)
 {
     for (const auto& entry : kKeys) {
         auto* button = m_page->findChild<QPushButton*>(QLatin1String(entry.button));
@@ -108,9 +108,8 @@ void PtzControls::watchPreview(QWidget* preview)
 void PtzControls::setCamera(const VideoInputInfo& camera)
 {
     m_key = CameraProfileStore::keyOf(camera);
-    CameraMover* mover = m_mover;
-    ControlChannel::shared().ask(
-        this, [mover](ControlWorker&) { return mover->hasPositions(); },
+    m_controls.ask(
+        this, [](ControlWorker& worker) { return worker.mover().hasPositions(); },
         [this](bool positions) {
             m_positions = positions;
             refresh();
@@ -129,8 +128,7 @@ bool PtzControls::recall(int number)
     if (!m_active || !m_positions || !CameraProfileStore::preset(m_key, number, &position)) {
         return false;
     }
-    CameraMover* mover = m_mover;
-    ControlChannel::shared().post([mover, position](ControlWorker&) { mover->moveTo(position); });
+    m_controls.post([position](ControlWorker& worker) { worker.mover().moveTo(position); });
     return true;
 }
 
@@ -139,22 +137,20 @@ bool PtzControls::save(int number)
     if (!m_active || !m_positions) {
         return false;
     }
-    CameraMover* mover = m_mover;
-    const auto read = [mover](ControlWorker&) {
+    const auto read = [](ControlWorker& worker) {
         PtzPosition position;
-        return qMakePair(mover->position(&position), position);
+        return qMakePair(worker.mover().position(&position), position);
     };
     // Kept for the camera whose position was read, whatever has been opened since.
     const QString key = m_key;
-    ControlChannel::shared().ask(this, read,
-                                 [this, key, number](const QPair<bool, PtzPosition>& at) {
-                                     if (!at.first) {
-                                         return;
-                                     }
-                                     CameraProfileStore::setPreset(key, number, at.second);
-                                     refresh();
-                                     emit confirmation(number, tr("Preset %1 saved").arg(number));
-                                 });
+    m_controls.ask(this, read, [this, key, number](const QPair<bool, PtzPosition>& at) {
+        if (!at.first) {
+            return;
+        }
+        CameraProfileStore::setPreset(key, number, at.second);
+        refresh();
+        emit confirmation(number, tr("Preset %1 saved").arg(number));
+    });
     return true;
 }
 

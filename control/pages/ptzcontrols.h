@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QTimer>
 
-class CameraMover;
+class ControlChannel;
 class QComboBox;
 class QKeyEvent;
 class QPushButton;
@@ -21,9 +21,9 @@ class PtzControls : public QObject
 {
     Q_OBJECT
 public:
-    // mover: the one of the window's control worker (the video page's); it
-    // is only reached through that worker's requests.
-    PtzControls(QWidget* videoPage, CameraMover* mover);
+    // controls: the chosen camera's channel (the video page's); its mover
+    // is only reached through the channel's requests.
+    PtzControls(QWidget* videoPage, ControlChannel& controls);
 
     void watchPreview(QWidget* preview);
     // After the page has opened the camera.
@@ -56,7 +56,7 @@ private:
     void presetReleased(int number);
 
     QWidget* m_page;
-    CameraMover* m_mover;
+    ControlChannel& m_controls;
     QList<QPushButton*> m_presets;
     QComboBox* m_speed = nullptr;
     QString m_key;

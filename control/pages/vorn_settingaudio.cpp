@@ -27,18 +27,10 @@ bool switchState(Vorn_CameraProperty& property, const char* name)
     return ControlRequest::read(property, ControlCatalogue::get(name), &on) && on == 1;
 }
 
-void sendSwitch(const char* name, bool on)
-{
-    const ControlDescriptor* control = &ControlCatalogue::get(name);
-    ControlChannel::shared().post([control, on](ControlWorker& worker) {
-        ControlRequest::write(worker.main(), *control, on ? 1 : 0);
-    });
-}
-
 } // namespace
 
-Vorn_settingAudio::Vorn_settingAudio(QWidget* parent)
-    : QWidget(parent), ui(new Ui::Vorn_settingAudio)
+Vorn_settingAudio::Vorn_settingAudio(ControlChannel& controls, QWidget* parent)
+    : QWidget(parent), m_controls(controls), ui(new Ui::Vorn_settingAudio)
 {
     ui->setupUi(this);
     captureState(captureOn);
@@ -54,6 +46,14 @@ Vorn_settingAudio::~Vorn_settingAudio()
     delete ui;
 }
 
+void Vorn_settingAudio::sendSwitch(const char* name, bool on)
+{
+    const ControlDescriptor* control = &ControlCatalogue::get(name);
+    m_controls.post([control, on](ControlWorker& worker) {
+        ControlRequest::write(worker.main(), *control, on ? 1 : 0);
+    });
+}
+
 void Vorn_settingAudio::loadAudioState()
 {
     const auto read = [](ControlWorker& worker) {
@@ -61,7 +61,7 @@ void Vorn_settingAudio::loadAudioState()
                          switchState(worker.main(), "audio-algo"));
     };
     // setChecked does not emit clicked: reading never writes back.
-    ControlChannel::shared().ask(this, read, [this](const QPair<bool, bool>& on) {
+    m_controls.ask(this, read, [this](const QPair<bool, bool>& on) {
         ui->pushButton_Audio->setChecked(on.first);
         ui->pushButton_Audio_Algo->setChecked(on.second);
     });

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class ControlChannel;
+
 namespace Ui {
 class Vorn_settingAudio;
 }
@@ -12,7 +14,8 @@ class Vorn_settingAudio : public QWidget
 {
     Q_OBJECT
 public:
-    explicit Vorn_settingAudio(QWidget* parent = nullptr);
+    // Its camera requests go through controls, the chosen camera's channel.
+    explicit Vorn_settingAudio(ControlChannel& controls, QWidget* parent = nullptr);
     ~Vorn_settingAudio() override;
 
     // Reads both switches from the camera opened last.
@@ -31,6 +34,9 @@ private slots:
 private:
     void setLabelsLook(bool active);
 
+    void sendSwitch(const char* name, bool on);
+
+    ControlChannel& m_controls;
     Ui::Vorn_settingAudio* ui = nullptr;
     bool captureOn = false;
 };

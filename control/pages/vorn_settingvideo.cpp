@@ -39,8 +39,8 @@ const ControlDescriptor& control(const char* name)
 
 } // namespace
 
-Vorn_SettingVideo::Vorn_SettingVideo(QWidget* parent)
-    : QWidget(parent), ui(new Ui::Vorn_SettingVideo)
+Vorn_SettingVideo::Vorn_SettingVideo(ControlChannel& controls, QWidget* parent)
+    : QWidget(parent), m_controls(controls), ui(new Ui::Vorn_SettingVideo)
 {
     ui->setupUi(this);
     // The property layer shows no widget itself: its notices (a vendor
@@ -136,10 +136,7 @@ void Vorn_SettingVideo::setCameraInfo(const VideoInputInfo& camera)
 void Vorn_SettingVideo::openDevice()
 {
     const QString deviceName = selectedCamera.deviceName();
-    controls().post([deviceName](ControlWorker& worker) {
-        worker.zoom().open(deviceName);
-        worker.main().open(deviceName);
-    });
+    controls().open(selectedCamera);
     readCameraSettings();
     // Once the reading is shown: auto framing's own requests come after it.
     const bool open = captureOn;
@@ -480,8 +477,8 @@ bool Vorn_SettingVideo::eventFilter(QObject* watched, QEvent* event)
     if (watched == ui->label_UVCSettings) {
         // The vendor's dialog works the camera itself, on this thread: the
         // worker waits meanwhile, its earlier requests done.
-        controls().lend(this, [this] {
-            if (cameraProperty.showPropertyDialog()) {
+        controls().lend(this, [this](CameraSession& session) {
+            if (session.main().showPropertyDialog()) {
                 readCameraSettings();
             }
         });

@@ -28,7 +28,8 @@ class Vorn_SettingVideo : public QWidget
 {
     Q_OBJECT
 public:
-    explicit Vorn_SettingVideo(QWidget* parent = nullptr);
+    // Its camera requests go through controls, the chosen camera's channel.
+    explicit Vorn_SettingVideo(ControlChannel& controls, QWidget* parent = nullptr);
     ~Vorn_SettingVideo() override;
 
     // Called once, right after construction.
@@ -43,7 +44,7 @@ public:
     // lives on the control worker's thread: reach it through controls().
     CameraMover* cameraMover() const { return controls().mover(); }
     // Where the page's camera requests go.
-    ControlChannel& controls() const { return ControlChannel::shared(); }
+    ControlChannel& controls() const { return m_controls; }
     // Auto framing of the opened camera; the main window offers it frames.
     FramingEngine* framingEngine() const;
     // Whether the preview shows the faces found and the box being framed.
@@ -103,6 +104,7 @@ private:
     void colourShiftMoved(const ControlDescriptor& colour, int position);
     void setSliderInactive(const ControlDescriptor& setting, QLabel* title, QWidget* box);
 
+    ControlChannel& m_controls;
     Ui::Vorn_SettingVideo* ui = nullptr;
     QString lastCameraName;
     bool captureOn = false;

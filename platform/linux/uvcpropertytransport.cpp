@@ -54,6 +54,12 @@ UvcPropertyTransport::UvcPropertyTransport(int fd, const QString& devicePath,
     if (!m_ioctl) {
         m_ioctl = [fd](unsigned long request, void* arg) { return systemIoctl(fd, request, arg); };
     }
+    // uvcvideo answers every request of a disconnected device with ENODEV.
+    m_ioctl = [this, inner = std::move(m_ioctl)](unsigned long request, void* arg) {
+        const int result = inner(request, arg);
+        m_gone = m_gone || result == -ENODEV;
+        return result;
+    };
     std::memset(&m_dialogDevice, 0, sizeof m_dialogDevice);
     m_dialogDevice.structSize = sizeof m_dialogDevice;
     m_dialogDevice.version = VENDOR_DIALOG_DEVICE_VERSION;

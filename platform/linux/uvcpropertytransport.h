@@ -63,6 +63,7 @@ public:
 
     void* dialogHandle() override;
     VendorDialogDevice* dialogDevice();
+    bool deviceGone() const override { return m_gone; }
 
 private:
     long unitQuery(unsigned long unit, unsigned long selector, quint8 query, void* data,
@@ -81,4 +82,5 @@ private:
     Ioctl m_ioctl;
     VendorDialogDevice m_dialogDevice;
     LensOptics m_optics;
+    bool m_gone = false;
 };

@@ -40,6 +40,9 @@ struct SimulatedCameraConfig
     // The people in the room (SimulatedPeople); empty: the scene that
     // LUMORA_SIMULATED_SCENE names, if any.
     QString scene = QString();
+    // Empty: a node of its own. A node a camera left: plugged in again
+    // there, as the kernel gives a freed node to the next device.
+    QString deviceName = QString();
 };
 
 // One simulated USB camera. Shared between the GUI thread (catalog,

@@ -131,7 +131,9 @@ std::shared_ptr<SimulatedCamera> SimulatedHub::plugCamera(const SimulatedCameraC
     if (config.usbPort.isEmpty()) {
         config.usbPort = QStringLiteral("1-%1").arg(m_nextNode + 1);
     }
-    const QString deviceName = QStringLiteral("sim:video%1").arg(m_nextNode++);
+    const QString deviceName = config.deviceName.isEmpty()
+                                   ? QStringLiteral("sim:video%1").arg(m_nextNode++)
+                                   : config.deviceName;
     auto camera = std::make_shared<SimulatedCamera>(deviceName, config);
     // Camera and microphone are one USB device, as on a real bus.
     const QString usbDevice = config.usb ? deviceName + QStringLiteral(":usb") : QString();

@@ -45,7 +45,7 @@ public:
 
     // Plugs in a camera and, when it has one, its microphone. The device
     // name is new for every plug-in, as a replugged USB device gets a new
-    // node.
+    // node, unless the configuration names the node of one that left.
     std::shared_ptr<SimulatedCamera> plugCamera(const SimulatedCameraConfig& given = {});
     // Unplugs the camera with that device name; a stream on it ends.
     void unplug(const QString& deviceName);

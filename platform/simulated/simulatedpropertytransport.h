@@ -38,6 +38,7 @@ public:
     // works with it); elsewhere null, as a simulated camera has no capture
     // filter whose pages a dialog could show.
     void* dialogHandle() override;
+    bool deviceGone() const override { return gone(); }
 #if defined(__linux__)
     VendorDialogDevice* dialogDevice();
 #endif

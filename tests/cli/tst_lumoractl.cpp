@@ -239,7 +239,12 @@ private slots:
         store.clear();
         store.setValue("profiles/1d6b:4c55 serial SIM0001/values",
                        R"({"exposure": -3, "image-style": "live", "contrast": 50})");
+        store.setValue("profiles/1d6b:4c55 serial SIM0001/mode", "640x480@30/mjpeg");
         store.sync();
+        // Without --mode, the mode the window keeps for the camera.
+        const QString picture = dir.filePath("kept.png");
+        QCOMPARE(ctl({"snapshot", "0", picture}, 1).exitCode, 0);
+        QCOMPARE(QImage(picture).size(), QSize(640, 480));
         QCOMPARE(ctl({"set", "0", "pan=30", "tilt=-10", "zoom=40"}, 1).exitCode, 0);
         QCOMPARE(ctl({"preset", "save", "0", "3"}, 1).exitCode, 0);
         QCOMPARE(ctl({"set", "0", "home"}, 1).exitCode, 0);

@@ -12,6 +12,7 @@
 #include "loginautostart.h"
 #include "lumoratray.h"
 #include "mainwindowinspector.h"
+#include "pagecontrols.h"
 #include "picturedifference.h"
 #include "ptzcontrols.h"
 #include "scripteddialogs.h"
@@ -34,9 +35,9 @@
 
 #include <thread>
 
-// Until the window's control worker has done all it was asked and its
-// answers are shown.
-#define SETTLE() QTRY_VERIFY_WITH_TIMEOUT(ControlChannel::shared().idle(), 30000)
+// Until the control workers (the pages' and each window's) have done all
+// they were asked and their answers are shown.
+#define SETTLE() QTRY_VERIFY_WITH_TIMEOUT(allControlsIdle(), 30000)
 
 namespace {
 
@@ -44,6 +45,7 @@ namespace {
 struct VideoPage : Vorn_SettingVideo
 {
     explicit VideoPage(const std::shared_ptr<SimulatedCamera>& camera)
+        : Vorn_SettingVideo(pageControls())
     {
         const VideoInputInfo info(camera->config().description, camera->deviceName(), true);
         connectControls(info);
@@ -256,7 +258,7 @@ private slots:
         requests(camera);
         QSemaphore busy;
         QAtomicInt inFlight = 0;
-        ControlChannel::shared().post([&](ControlWorker&) {
+        pageControls().post([&](ControlWorker&) {
             inFlight = 1;
             busy.acquire();
         });
@@ -356,8 +358,8 @@ private slots:
             s.audioProcessing = true;
         });
         const QString name = camera->deviceName();
-        ControlChannel::shared().post([name](ControlWorker& worker) { worker.main().open(name); });
-        Vorn_settingAudio page;
+        pageControls().post([name](ControlWorker& worker) { worker.main().open(name); });
+        Vorn_settingAudio page(pageControls());
         QSignalSpy reboots(&page, &Vorn_settingAudio::audioReboot);
         page.loadAudioState();
         page.captureState(true);

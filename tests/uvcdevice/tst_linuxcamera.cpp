@@ -1,5 +1,4 @@
 #include "cameraprofilestore.h"
-#include "controlchannel.h"
 #include "devicecatalog.h"
 #include "framedecoder.h"
 #include "mainwindowinspector.h"
@@ -12,6 +11,7 @@
 #include "uvcdevice.h"
 #include "v4l2capturesource.h"
 #include "vorn_ffmpeglib.h"
+#include "vorn_settingvideo.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -105,7 +105,7 @@ private:
                                       inspect.ui()->bt_upgrade, inspect.ui()->bt_video})
             page->click();
         // The camera's requests are done on the control worker.
-        const auto settled = [] { return ControlChannel::shared().idle(); };
+        const auto settled = [&] { return inspect.settingVideo()->controls().idle(); };
         QVERIFY(QTest::qWaitFor(settled, kWaitMs));
         const QString opening = uvcdev_take_log();
         QVERIFY2(!opening.contains("SET_CUR") && !opening.contains("S_CTRL"), qPrintable(opening));

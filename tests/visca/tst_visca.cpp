@@ -1,3 +1,8 @@
+#include "propertytransport.h"
+#include "simulatedhub.h"
+#include "simulatedpropertydevices.h"
+#include "viscacamera.h"
+
 #include <QTcpServer>
 #include <QUdpSocket>
 #include <QtTest>
@@ -76,6 +81,36 @@ private slots:
         agent.terminate();
         QVERIFY(agent.waitForFinished(30000));
         QCOMPARE(agent.exitCode(), 0);
+    }
+
+    // A camera unplugged and plugged in again at its node between two looks
+    // at the camera list: the next message reaches the camera now there, not
+    // the binding of the one that left.
+    void aCameraBackAtItsNodeAnswersAgain()
+    {
+        SimulatedPropertyDevices devices;
+        PropertyDevices::setInstance(&devices);
+        SimulatedHub& hub = SimulatedHub::instance();
+        auto first = hub.plugCamera();
+        ViscaCamera camera(hub.videoInputs().first(), {});
+        QByteArray answer;
+        const auto askPanTilt = [&] {
+            camera.execute(Visca::parseMessage(QByteArray::fromHex("81090612ff")),
+                           [&](const QByteArray& reply) { answer = reply; });
+            return answer.toHex();
+        };
+        QVERIFY2(askPanTilt().startsWith("9050"), answer.toHex().constData());
+        hub.unplug(first->deviceName());
+        SimulatedCameraConfig config;
+        config.deviceName = first->deviceName();
+        auto back = hub.plugCamera(config);
+        back->modifyState([](SimulatedCameraState& state) { state.pan = 90; });
+        const QByteArray there = askPanTilt();
+        QVERIFY2(there.startsWith("9050") &&
+                     there != QByteArray("9050") + QByteArray(16, '0') + "ff",
+                 there.constData());
+        hub.reset();
+        PropertyDevices::setInstance(nullptr);
     }
 
     void refusesAWrongAddress()
