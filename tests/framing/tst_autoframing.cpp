@@ -190,6 +190,39 @@ private slots:
                  "never came to rest");
     }
 
+    // A camera that takes seconds to answer holds up its control worker:
+    // the frames go on through the engine, and the window's event loop
+    // turns, while framing's moves wait there; they reach the camera once
+    // it answers.
+    void heldCameraHoldsUpNeitherFramesNorTheLoop()
+    {
+        start("one", 0, 0);
+        // Let go after 20 s at the latest: an engine that waited for the
+        // worker shows as an offer of that long.
+        QSemaphore holding, letGo;
+        channel->post([&](ControlWorker&) {
+            holding.release();
+            letGo.tryAcquire(1, 20000);
+        });
+        QVERIFY(holding.tryAcquire(1, 10000));
+        camera->clearRequests();
+        QSignalSpy detections(engine.get(), &FramingEngine::detected);
+        QSignalSpy moves(engine.get(), &FramingEngine::moved);
+        int turns = 0;
+        QTimer turn;
+        connect(&turn, &QTimer::timeout, [&turns] { ++turns; });
+        turn.start(0);
+        QVERIFY2(
+            QTest::qWaitFor([&] { return detections.size() >= 8 && moves.size() >= 2; }, 15000),
+            "framing stopped while the camera was busy");
+        QVERIFY(camera->requests().isEmpty()); // all of it waits for the worker
+        QVERIFY2(worstOfferNs < 100 * 1000000LL,
+                 qPrintable(QString("an offer took %1 ms").arg(worstOfferNs / 1e6)));
+        QVERIFY(turns > detections.size());
+        letGo.release();
+        QVERIFY2(waitFor(framedAlone), "never framed once the camera answered");
+    }
+
     void twoPeopleApartAreBothKept()
     {
         start("two", 0, 15);
