@@ -252,8 +252,8 @@ void PtzHead::moveTo(const PtzPose& target)
     const PtzPose from = pose();
     const double perSecond =
         kAssumedDegreesPerSecond * m_layout.optics.widePanView / kAssumedWideDegrees;
-    // An axis goes where neither the newest reading nor the last move has
-    // it: a reading may be older than the move before.
+    // An axis is left alone only where both the newest reading and the last
+    // move have it at the target: a reading may be older than that move.
     const auto changes = [](long to, long read, long sent) { return to != read || to != sent; };
     const bool pan =
         m_layout.pan.present && !m_layout.relativePan && changes(target.pan, from.pan, m_sent.pan);
