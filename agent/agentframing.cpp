@@ -1,15 +1,39 @@
 #include "agentframing.h"
 
 #include "clicapture.h"
+#include "controlchannel.h"
 #include "framingengine.h"
+#include "ptzhead.h"
 #include "vorn_cameraproperty.h"
+
+namespace {
+
+// On the agent's thread, before the channel's worker takes the property
+// over: the answer to a switch on is wanted at once.
+PtzLayout openHead(Vorn_CameraProperty& property, const QString& device)
+{
+    property.open(device);
+    return PtzLayout::read(property.cameraControl);
+}
+
+} // namespace
 
 struct AgentFraming::Session
 {
-    explicit Session(const CliCamera& camera) : property(MainUnitSet), capture(camera) {}
+    explicit Session(const CliCamera& camera)
+        : property(MainUnitSet), zoom(ZoomUnitSet),
+          layout(openHead(property, camera.camera.deviceName())), channel(property, zoom),
+          engine(channel), capture(camera)
+    {
+    }
     // Declared in the order they must go: the stream stops before the
-    // engine that takes its frames, the engine before the head it drives.
+    // engine that takes its frames, the engine before the channel that
+    // moves the head (its worker still does what framing sent last), the
+    // channel before the property instances its worker uses.
     Vorn_CameraProperty property;
+    Vorn_CameraProperty zoom;
+    PtzLayout layout;
+    ControlChannel channel;
     FramingEngine engine;
     CliCapture capture;
 };
@@ -32,9 +56,7 @@ bool AgentFraming::set(const CliCamera& camera, bool on, QString* problem)
         return true;
     }
     auto session = std::make_unique<Session>(camera);
-    session->property.open(device);
-    if (!session->engine.bind(session->property.cameraControl, problem) ||
-        !session->engine.start(problem)) {
+    if (!session->engine.bind(session->layout, problem) || !session->engine.start(problem)) {
         return false;
     }
     FramingEngine* engine = &session->engine;

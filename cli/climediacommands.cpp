@@ -6,9 +6,11 @@
 #include "clioutput.h"
 #include "cliselection.h"
 #include "cliupgrade.h"
+#include "controlchannel.h"
 #include "framingengine.h"
 #include "interruptwatcher.h"
 #include "mediafiles.h"
+#include "ptzhead.h"
 #include "upgradebridge.h"
 #include "vorn_cameraproperty.h"
 
@@ -336,10 +338,14 @@ int frame(const QStringList& args, CliOutput& out)
         return out.status();
     }
     Vorn_CameraProperty property(MainUnitSet);
+    Vorn_CameraProperty zoom(ZoomUnitSet);
     property.open(camera.camera.deviceName());
-    FramingEngine engine;
+    // Read here, before the channel's worker takes the property over.
+    const PtzLayout layout = PtzLayout::read(property.cameraControl);
+    ControlChannel channel(property, zoom);
+    FramingEngine engine(channel);
     QString problem;
-    if (!engine.bind(property.cameraControl, &problem)) {
+    if (!engine.bind(layout, &problem)) {
         return out.error(
             ExitRefused,
             QStringLiteral("camera %1 cannot be framed: %2").arg(camera.index).arg(problem));

@@ -48,9 +48,13 @@ public:
 #endif
 };
 
-FramingEngine::FramingEngine(QObject* parent)
-    : QObject(parent), m_head(new PtzHead(this)), m_thread(new QThread(this))
+FramingEngine::FramingEngine(ControlChannel& channel, QObject* parent)
+    : QObject(parent), m_head(new PtzHead(channel, this)), m_thread(new QThread(this))
 {
+    connect(m_head, &PtzHead::bound, this, [this](const QString& why) {
+        headBound(why.isEmpty());
+        emit bound(why);
+    });
     m_clock.start();
     m_thread->setObjectName(QStringLiteral("face detection"));
     m_settings = configuredSettings();
@@ -83,14 +87,26 @@ bool FramingEngine::available()
 #endif
 }
 
-bool FramingEngine::bind(CameraControl* control, QString* why)
+void FramingEngine::bind()
 {
-    const bool bound = m_head->bind(control, why);
+    m_head->bind();
+}
+
+bool FramingEngine::bind(const PtzLayout& layout, QString* why)
+{
+    const bool usable = m_head->bind(layout, why);
+    headBound(usable);
+    return usable;
+}
+
+void FramingEngine::headBound(bool usable)
+{
     rebuildController();
-    if (!bound) {
+    m_poseSeen = false;
+    m_sentTarget.reset();
+    if (!usable) {
         stop();
     }
-    return bound;
 }
 
 void FramingEngine::unbind()
@@ -154,6 +170,7 @@ void FramingEngine::stop()
     }
     m_running = false;
     m_faces.clear();
+    m_head->cancelMoves();
     emit acted(QStringLiteral("auto framing off"));
 }
 
@@ -167,6 +184,10 @@ void FramingEngine::offerFrame(const QImage& frame)
     }
     m_lastOfferMs = now;
     m_busy = true;
+    // Asked as the frame comes: from a camera that answers at once the
+    // reading is back before the faces are, and the decision sees the head
+    // where the frame shows it.
+    m_head->requestPose();
     const QImage small = downscaled(frame);
     FaceWorker* worker = m_worker;
     QMetaObject::invokeMethod(worker, [this, worker, small, now] {
@@ -188,7 +209,7 @@ void FramingEngine::onDetected(const QVector<QRectF>& faces, qint64 frameMs, dou
                                qint64 doneNs)
 {
     m_busy = false;
-    if (!m_running) {
+    if (!m_running || !m_head->isBound()) {
         return;
     }
     m_faces = faces;
@@ -240,6 +261,7 @@ void FramingEngine::pauseForManualMove()
         return;
     }
     m_controller->pauseForManualMove(m_clock.elapsed());
+    m_head->cancelMoves();
     m_lastWhat = QStringLiteral("paused after a manual move");
     emit acted(m_lastWhat);
 }

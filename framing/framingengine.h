@@ -11,29 +11,36 @@
 #include <memory>
 #include <optional>
 
-class CameraControl;
+class ControlChannel;
 class FaceWorker;
 class PtzHead;
+struct PtzLayout;
 class QThread;
 
 // Auto framing: finds the faces in the camera's frames on a worker thread a
 // few times a second and drives the camera's head to keep them framed.
 // Lives on the GUI thread; the frames it is offered are never held nor
-// copied beyond one small downscaled picture per detection.
+// copied beyond one small downscaled picture per detection. The head is
+// read and moved through the camera's control channel only, never waited
+// for: a decision uses the newest reading that has come back.
 class FramingEngine : public QObject
 {
     Q_OBJECT
 public:
-    explicit FramingEngine(QObject* parent = nullptr);
+    explicit FramingEngine(ControlChannel& channel, QObject* parent = nullptr);
     ~FramingEngine() override;
 
     // Whether this build can find faces at all (not where OpenCV comes
     // without objdetect).
     static bool available();
 
-    // The camera to drive; false, with a sentence for the user, when it
-    // has no pan, tilt or zoom.
-    bool bind(CameraControl* control, QString* why);
+    // Drives the channel's camera once its axes are read on the worker;
+    // bound() tells the answer.
+    void bind();
+    // The same with the axes read already (PtzLayout::read, by whoever had
+    // the camera's controls before the channel); false, with a sentence for
+    // the user, when it has no pan, tilt or zoom.
+    bool bind(const PtzLayout& layout, QString* why);
     void unbind();
 
     // Loads the detector and starts; false, with a sentence for the user,
@@ -69,6 +76,9 @@ public slots:
     void resume();
 
 signals:
+    // The answer to bind(): why is empty when the camera can be framed, else
+    // a sentence for the user.
+    void bound(const QString& why);
     // What the engine decided, in words, whenever that changes.
     void acted(const QString& what);
     // A detection was used; detectMs is what it cost on the worker.
@@ -79,6 +89,7 @@ signals:
 private:
     void onDetected(const QVector<QRectF>& faces, qint64 frameMs, double detectMs, qint64 doneNs);
     void rebuildController();
+    void headBound(bool usable);
     // True when someone else (lumora-ctl, another program, the camera's
     // remote) moved the head since the last detection.
     bool movedByOthers(const PtzPose& pose) const;

@@ -1,8 +1,8 @@
 #include "framingswitch.h"
 
+#include "controlchannel.h"
 #include "dialogseam.h"
 #include "framingengine.h"
-#include "vorn_cameraproperty.h"
 
 #include <QCheckBox>
 #include <QDebug>
@@ -10,32 +10,45 @@
 #include <QSignalBlocker>
 
 FramingSwitch::FramingSwitch(QPushButton* button, QCheckBox* overlay, QObject* parent)
-    : QObject(parent), m_button(button), m_overlay(overlay), m_engine(new FramingEngine(this)),
-      m_property(std::make_unique<Vorn_CameraProperty>(MainUnitSet))
+    : FramingSwitch(ControlChannel::shared(), button, overlay, parent)
+{
+}
+
+FramingSwitch::FramingSwitch(ControlChannel& channel, QPushButton* button, QCheckBox* overlay,
+                             QObject* parent)
+    : QObject(parent), m_button(button), m_overlay(overlay),
+      m_engine(new FramingEngine(channel, this))
 {
     connect(m_button, &QPushButton::toggled, this, &FramingSwitch::toggled);
-    connect(m_engine, &FramingEngine::acted, this,
-            [](const QString& what) { qDebug().noquote() << "auto framing:" << what; });
+    connect(m_engine, &FramingEngine::acted, this, [this](const QString& what) {
+        qDebug().noquote() << "auto framing:" << what << QStringLiteral("(%1)").arg(m_device);
+    });
+    connect(m_engine, &FramingEngine::bound, this, &FramingSwitch::showUsable);
 }
 
 FramingSwitch::~FramingSwitch()
 {
-    // The engine lets go of the instance's controls before they go.
+    // What framing sent and the camera has not done yet is dropped.
     m_engine->unbind();
 }
 
 void FramingSwitch::bind(const QString& deviceName, bool cameraOpen)
 {
-    QString why;
+    m_device = deviceName;
     if (!FramingEngine::available()) {
-        why = QStringLiteral("This build has no face detector.");
-    } else if (cameraOpen) {
-        m_engine->unbind();
-        m_property->open(deviceName);
-        m_engine->bind(m_property->cameraControl, &why);
+        showUsable(QStringLiteral("This build has no face detector."));
+    } else if (!cameraOpen) {
+        showUsable(QStringLiteral("No camera is open."));
     } else {
-        why = QStringLiteral("No camera is open.");
+        m_engine->unbind();
+        m_button->setEnabled(false);
+        m_button->setToolTip(QStringLiteral("Reading the camera's pan, tilt and zoom..."));
+        m_engine->bind();
     }
+}
+
+void FramingSwitch::showUsable(const QString& why)
+{
     const bool usable = why.isEmpty();
     if (!usable) {
         m_button->setChecked(false);

@@ -69,11 +69,10 @@ struct VideoPage : Vorn_SettingVideo
 const QStringList kReading = {"GET 9",    "PA GetRange 1", "GET 25", "GET 24", "GET 10",
                               "PA Get 1", "GET 15",        "GET 14", "GET 13"};
 // After a reading, opening gives auto framing the head's axes (where it can
-// find faces at all).
+// find faces at all), read by the same worker: no instance of its own binds.
 const QStringList kFramingAxes =
-    FramingEngine::available()
-        ? QStringList{"PA Get 7", "CC GetRange 0", "CC GetRange 1", "CC GetRange 3"}
-        : QStringList();
+    FramingEngine::available() ? QStringList{"CC GetRange 0", "CC GetRange 1", "CC GetRange 3"}
+                               : QStringList();
 
 // The window's picture once the camera has come to rest: a frame rendered
 // after the last move.

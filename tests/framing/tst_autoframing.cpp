@@ -3,6 +3,7 @@
 // and each case is judged by where a second, independent detector finds the
 // faces in the pictures that come out.
 
+#include "controlchannel.h"
 #include "framingengine.h"
 #include "propertytransport.h"
 #include "simulatedcamera.h"
@@ -63,12 +64,14 @@ class tst_AutoFraming : public QObject
     SimulatedHub& hub = SimulatedHub::instance();
     cv::CascadeClassifier judge;
     std::shared_ptr<SimulatedCamera> camera;
-    std::unique_ptr<Vorn_CameraProperty> property;
+    std::unique_ptr<Vorn_CameraProperty> property, zoomUnit;
+    std::unique_ptr<ControlChannel> channel;
     std::unique_ptr<FramingEngine> engine;
     std::unique_ptr<Vorn_FFmpeglib> capture;
     QVector<Sample> samples;
     QElapsedTimer clock;
     int frames = 0;
+    qint64 worstOfferNs = 0;
 
     // Starts the loop on a camera showing `scene` from `pose`.
     void start(const QString& scene, int pan, int zoom, const FramingSettings& settings = {})
@@ -79,21 +82,32 @@ class tst_AutoFraming : public QObject
         camera = hub.plugCamera(config);
         camera->modifyState([&](SimulatedCameraState& s) { s.pan = pan, s.zoom = zoom; });
         property = std::make_unique<Vorn_CameraProperty>(MainUnitSet);
-        QCOMPARE(property->open(camera->deviceName()), 0L);
-        engine = std::make_unique<FramingEngine>();
+        zoomUnit = std::make_unique<Vorn_CameraProperty>(ZoomUnitSet);
+        channel = std::make_unique<ControlChannel>(*property, *zoomUnit);
+        const QString device = camera->deviceName();
+        // As the video page opens a camera, and binds framing behind it.
+        channel->post([device](ControlWorker& worker) { worker.main().open(device); });
+        engine = std::make_unique<FramingEngine>(*channel);
         engine->setSettings(settings);
+        QSignalSpy bound(engine.get(), &FramingEngine::bound);
+        engine->bind();
+        QVERIFY(bound.wait(10000));
+        QCOMPARE(bound.first().first().toString(), QString());
         QString problem;
-        QVERIFY2(engine->bind(property->cameraControl, &problem), qPrintable(problem));
         QVERIFY2(engine->start(&problem), qPrintable(problem));
         capture = std::make_unique<Vorn_FFmpeglib>();
         capture->SetVideoSize("1280x720");
         capture->SetCaptureDevice(camera->deviceName().toStdString());
         samples.clear();
         frames = 0;
+        worstOfferNs = 0;
         connect(capture.get(), &Vorn_FFmpeglib::frameBuffer, this,
                 [this](uint8_t* b, int w, int h) {
                     const QImage frame(b, w, h, (w * 3 + 3) & ~3, QImage::Format_RGB888);
+                    QElapsedTimer offer;
+                    offer.start();
                     engine->offerFrame(frame);
+                    worstOfferNs = std::max(worstOfferNs, offer.nsecsElapsed());
                     if (++frames % 6 == 1) { // the judge looks five times a second
                         samples.append(look(frame));
                     }
@@ -150,7 +164,9 @@ private slots:
     {
         capture.reset();
         engine.reset();
+        channel.reset();
         property.reset();
+        zoomUnit.reset();
     }
 
     void onePersonOffCentreIsCentredAndZoomed()
@@ -172,6 +188,39 @@ private slots:
                      },
                      10),
                  "never came to rest");
+    }
+
+    // A camera that takes seconds to answer holds up its control worker:
+    // the frames go on through the engine, and the window's event loop
+    // turns, while framing's moves wait there; they reach the camera once
+    // it answers.
+    void heldCameraHoldsUpNeitherFramesNorTheLoop()
+    {
+        start("one", 0, 0);
+        // Let go after 20 s at the latest: an engine that waited for the
+        // worker shows as an offer of that long.
+        QSemaphore holding, letGo;
+        channel->post([&](ControlWorker&) {
+            holding.release();
+            letGo.tryAcquire(1, 20000);
+        });
+        QVERIFY(holding.tryAcquire(1, 10000));
+        camera->clearRequests();
+        QSignalSpy detections(engine.get(), &FramingEngine::detected);
+        QSignalSpy moves(engine.get(), &FramingEngine::moved);
+        int turns = 0;
+        QTimer turn;
+        connect(&turn, &QTimer::timeout, [&turns] { ++turns; });
+        turn.start(0);
+        QVERIFY2(
+            QTest::qWaitFor([&] { return detections.size() >= 8 && moves.size() >= 2; }, 15000),
+            "framing stopped while the camera was busy");
+        QVERIFY(camera->requests().isEmpty()); // all of it waits for the worker
+        QVERIFY2(worstOfferNs < 100 * 1000000LL,
+                 qPrintable(QString("an offer took %1 ms").arg(worstOfferNs / 1e6)));
+        QVERIFY(turns > detections.size());
+        letGo.release();
+        QVERIFY2(waitFor(framedAlone), "never framed once the camera answered");
     }
 
     void twoPeopleApartAreBothKept()
