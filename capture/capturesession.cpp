@@ -5,6 +5,7 @@
 #include "framesourcefactory.h"
 #include "h264inspector.h"
 #include "mp4recorder.h"
+#include "planedecimator.h"
 #include "rgbconverter.h"
 #include "threadpriority.h"
 
@@ -72,7 +73,8 @@ CaptureSession::CaptureSession(QObject* context, FrameHandoff::Deliver deliver,
     : m_handoff(context, std::move(deliver)), m_receiver(std::make_unique<QObject>()),
       m_openTimer(new QTimer(m_receiver.get())), m_recorderSlot(recorderSlot),
       m_fullConverter(std::make_unique<RgbConverter>()),
-      m_previewConverter(std::make_unique<RgbConverter>(RgbConverter::Scaling::Nearest))
+      m_previewConverter(std::make_unique<RgbConverter>(RgbConverter::Scaling::Nearest)),
+      m_decimator(std::make_unique<PlaneDecimator>())
 {
     m_openTimer->setSingleShot(true);
     m_openTimer->setInterval(kOpenTimeoutMs);
@@ -378,10 +380,14 @@ bool CaptureSession::convert(const AVFrame* frame, int width, int height,
     out.askedWidth = width;
     out.askedHeight = height;
     out.scaledForPreview = !preview.isEmpty();
-    const bool converted =
-        out.scaledForPreview
-            ? m_previewConverter->convert(frame, preview.width(), preview.height(), out.rgb)
-            : m_fullConverter->convert(frame, width, height, out.rgb);
+    bool converted = false;
+    if (out.scaledForPreview) {
+        const AVFrame* small = m_decimator->shrink(frame, preview.width(), preview.height());
+        converted = m_previewConverter->convert(small ? small : frame, preview.width(),
+                                                preview.height(), out.rgb);
+    } else {
+        converted = m_fullConverter->convert(frame, width, height, out.rgb);
+    }
     // Without the decoded picture no full-size one can be made later: the
     // preview alone would be a lesser frame than the receivers are owed.
     return converted && (!out.scaledForPreview || out.decoded.keep(frame));

@@ -21,6 +21,7 @@ class FrameSource;
 class H264Inspector;
 class Mp4Recorder;
 class QObject;
+class PlaneDecimator;
 class QTimer;
 class RgbConverter;
 
@@ -173,6 +174,7 @@ private:
     // and the preview's, shrunk by nearest pixel as the window did.
     std::unique_ptr<RgbConverter> m_fullConverter;
     std::unique_ptr<RgbConverter> m_previewConverter;
+    std::unique_ptr<PlaneDecimator> m_decimator;
 
     std::mutex m_mutex;
     std::condition_variable m_phaseChanged;
