@@ -110,7 +110,11 @@ void Vorn_Cam::createCapture()
 {
     captureLib = new Vorn_FFmpeglib;
     captureLib->SetVideoSize("1280x720");
-    connect(captureLib, &Vorn_FFmpeglib::frameBuffer, this, &Vorn_Cam::on_CameraView,
+    // The preview is converted at the label's size; its resizes say when
+    // that changes.
+    captureLib->SetPreviewSize(ui->label_cameraview->width(), ui->label_cameraview->height());
+    ui->label_cameraview->installEventFilter(this);
+    connect(captureLib, &Vorn_FFmpeglib::previewBuffer, this, &Vorn_Cam::on_CameraView,
             Qt::DirectConnection);
     connect(captureLib, &Vorn_FFmpeglib::captureStarted, this,
             &Vorn_Cam::captureLib_captureStarted);

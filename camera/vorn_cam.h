@@ -44,6 +44,9 @@ public:
     explicit Vorn_Cam(QWidget* parent = nullptr);
     ~Vorn_Cam() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     void checkValidCameraList(VideoInputList& listCamera);
     void signalReboot(bool);
@@ -93,6 +96,9 @@ private:
     void startCaptureDeferred();
     void prepareFrameBuffers();
     void showFramesInPreview(bool frames);
+    // The camera's own last picture, full size and without effects, made
+    // now from what the capture library kept; null before the first one.
+    QImage fullSizePicture() const;
     void styleComboBox();
 
     // Recording clock
@@ -126,10 +132,6 @@ private:
     std::unique_ptr<PreviewPainter> previewPainter;
     VideoInputInfo cameraInfo;
     VideoInputList cameraList;
-    QImage lastFrame;
-    // The snapshot source's next buffer, made and written before the window
-    // shows, so that the first picture does not pay for it.
-    QImage spareFrame;
     int currentIndex = -1;
     QString recordFileName;
     bool captureOn = false;

@@ -72,7 +72,8 @@ void Vorn_Cam::bt_shot_Clicked()
         return;
     }
     fileName = withSuffix(fileName, selectedFilter, QString::fromLatin1(kPictureFilter));
-    // lastFrame is the camera's own frame: full resolution, no effects.
+    // The camera's own frame: full resolution, no effects.
+    const QImage lastFrame = fullSizePicture();
     if (!lastFrame.isNull() && lastFrame.save(fileName)) {
         notice(QStringLiteral("Photo save successful "));
         qDebug() << "save ok";

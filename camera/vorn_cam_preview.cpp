@@ -9,20 +9,15 @@
 #include "vorn_sharedmemory.h"
 
 #include <QDebug>
+#include <QEvent>
 #include <QMovie>
 #include <QPixmap>
 #include <QTimer>
-
-#include <cstring>
-#include <utility>
 
 namespace {
 
 const QString kInUseStyle =
     QStringLiteral("color: rgb(255, 255, 255);font: 20px \"Brandon Grotesque Regular\";");
-
-// The size asked of the capture library.
-const QSize kCaptureSize(1280, 720);
 
 } // namespace
 
@@ -83,9 +78,27 @@ void Vorn_Cam::startCaptureDeferred()
 // shows, and kept.
 void Vorn_Cam::prepareFrameBuffers()
 {
-    spareFrame = QImage(kCaptureSize, QImage::Format_RGB888);
-    spareFrame.fill(Qt::black);
     previewPainter->prepare();
+}
+
+bool Vorn_Cam::eventFilter(QObject* watched, QEvent* event)
+{
+    // The capture worker converts each picture to the size it is shown at.
+    if (watched == ui->label_cameraview && event->type() == QEvent::Resize && captureLib) {
+        const QSize size = ui->label_cameraview->size();
+        captureLib->SetPreviewSize(size.width(), size.height());
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QImage Vorn_Cam::fullSizePicture() const
+{
+    QImage picture;
+    captureLib->ConvertLastFrame([&picture](const uint8_t* buffer, int width, int height) {
+        picture =
+            QImage(buffer, width, height, RgbFrame::strideFor(width), QImage::Format_RGB888).copy();
+    });
+    return picture;
 }
 
 void Vorn_Cam::captureLib_captureStarted(bool)
@@ -135,23 +148,18 @@ void Vorn_Cam::on_CameraView(uint8_t* buffer, int width, int height)
     if (!open || !buffer || width <= 0 || height <= 0) {
         return;
     }
+    // The preview's own picture, converted at the label's size on the
+    // capture worker; a snapshot makes the full-size one when it is taken.
     const QImage frame(buffer, width, height, RgbFrame::strideFor(width), QImage::Format_RGB888);
 
-    // The snapshot source keeps its buffer from frame to frame: one copy, no
-    // allocation, unless a snapshot still holds the previous picture.
-    if (lastFrame.size() != frame.size() || lastFrame.format() != frame.format()) {
-        lastFrame = spareFrame.size() == frame.size()
-                        ? std::exchange(spareFrame, QImage())
-                        : QImage(width, height, QImage::Format_RGB888);
-    }
-    const int rowBytes = width * 3;
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(lastFrame.scanLine(y), frame.constScanLine(y), size_t(rowBytes));
-    }
-
-    // At the detection rate, one small copy goes to auto framing's worker.
+    // At the detection rate, auto framing gets the camera's whole picture,
+    // as it always did.
     FramingEngine* framing = settingVideo->framingEngine();
-    framing->offerFrame(frame);
+    if (framing->wantsFrame()) {
+        captureLib->ConvertLastFrame([framing](const uint8_t* full, int w, int h) {
+            framing->offerFrame(QImage(full, w, h, RgbFrame::strideFor(w), QImage::Format_RGB888));
+        });
+    }
     previewPainter->show(frame, settingVideo->framingOverlayShown() ? framing : nullptr);
 }
 

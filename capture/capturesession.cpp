@@ -5,12 +5,14 @@
 #include "framesourcefactory.h"
 #include "h264inspector.h"
 #include "mp4recorder.h"
+#include "planedecimator.h"
 #include "rgbconverter.h"
 #include "threadpriority.h"
 
 #include <QDebug>
 #include <QMetaObject>
 #include <QObject>
+#include <QSize>
 #include <QTimer>
 
 extern "C" {
@@ -49,12 +51,30 @@ int64_t captureTime(const AVPacket* packet, int64_t readUs)
     return packet->pts != AV_NOPTS_VALUE ? packet->pts : readUs;
 }
 
+// The asked picture fitted whole into the preview, as the window letterboxes
+// it, an even number of pixels wide (the fast converters work on pixel
+// pairs); empty while no preview size is set, or when the preview would not
+// be smaller than the asked picture and converting to that is no dearer.
+QSize fittedPreviewSize(const QSize& asked, uint32_t packedPreview)
+{
+    const QSize box(int(packedPreview >> 16), int(packedPreview & 0xffff));
+    if (box.isEmpty() || asked.isEmpty()) {
+        return QSize();
+    }
+    QSize fitted = asked.scaled(box, Qt::KeepAspectRatio);
+    fitted = QSize(std::max(2, fitted.width() & ~1), std::max(1, fitted.height()));
+    return fitted.width() < asked.width() ? fitted : QSize();
+}
+
 } // namespace
 
 CaptureSession::CaptureSession(QObject* context, FrameHandoff::Deliver deliver,
                                const std::shared_ptr<Mp4Recorder>* recorderSlot)
     : m_handoff(context, std::move(deliver)), m_receiver(std::make_unique<QObject>()),
-      m_openTimer(new QTimer(m_receiver.get())), m_recorderSlot(recorderSlot)
+      m_openTimer(new QTimer(m_receiver.get())), m_recorderSlot(recorderSlot),
+      m_fullConverter(std::make_unique<RgbConverter>()),
+      m_previewConverter(std::make_unique<RgbConverter>(RgbConverter::Scaling::Nearest)),
+      m_decimator(std::make_unique<PlaneDecimator>())
 {
     m_openTimer->setSingleShot(true);
     m_openTimer->setInterval(kOpenTimeoutMs);
@@ -305,8 +325,7 @@ void CaptureSession::readPackets(FrameSource& source, FrameDecoder& decoder, int
 {
     m_frameRate.store(source.frameRate());
     m_skippable = intraOnly(source.codecParameters());
-    RgbConverter converter;
-    RgbFrame rgb;
+    FrameHandoff::Picture picture;
     std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
     std::unique_ptr<AVPacket, PacketDeleter> spare(av_packet_alloc());
     int64_t lastPicture = av_gettime_relative();
@@ -339,7 +358,7 @@ void CaptureSession::readPackets(FrameSource& source, FrameDecoder& decoder, int
         m_frameWidth.store(frame->width);
         m_frameHeight.store(frame->height);
         pushToRecorder(frame, captured);
-        if (!converter.convert(frame, width, height, rgb)) {
+        if (!convert(frame, width, height, picture)) {
             continue;
         }
         if (first) {
@@ -348,8 +367,36 @@ void CaptureSession::readPackets(FrameSource& source, FrameDecoder& decoder, int
             setPhase(Phase::Running);
             postSettled(m_workerGeneration);
         }
-        m_handoff.publish(rgb);
+        m_handoff.publish(picture);
+        // What came back is a picture already shown or passed over.
+        picture.decoded.release();
     }
+}
+
+bool CaptureSession::convert(const AVFrame* frame, int width, int height,
+                             FrameHandoff::Picture& out)
+{
+    const QSize preview = fittedPreviewSize(QSize(width, height), m_previewSize.load());
+    out.askedWidth = width;
+    out.askedHeight = height;
+    out.scaledForPreview = !preview.isEmpty();
+    bool converted = false;
+    if (out.scaledForPreview) {
+        const AVFrame* small = m_decimator->shrink(frame, preview.width(), preview.height());
+        converted = m_previewConverter->convert(small ? small : frame, preview.width(),
+                                                preview.height(), out.rgb);
+    } else {
+        converted = m_fullConverter->convert(frame, width, height, out.rgb);
+    }
+    // Without the decoded picture no full-size one can be made later: the
+    // preview alone would be a lesser frame than the receivers are owed.
+    return converted && (!out.scaledForPreview || out.decoded.keep(frame));
+}
+
+void CaptureSession::setPreviewSize(int width, int height)
+{
+    const bool valid = width > 0 && height > 0 && width < 65536 && height < 65536;
+    m_previewSize.store(valid ? uint32_t(width) << 16 | uint32_t(height) : 0);
 }
 
 void CaptureSession::catchUp(FrameSource& source, FrameDecoder& decoder, AVPacket* packet,

@@ -21,12 +21,16 @@ class FrameSource;
 class H264Inspector;
 class Mp4Recorder;
 class QObject;
+class PlaneDecimator;
 class QTimer;
+class RgbConverter;
 
 // One capture at a time, run by a worker thread: open the device, read,
 // decode, hand every decoded frame (or, of an H.264 camera, every packet as
 // it came) to a running recording, convert to RGB888 at the requested mode's
-// size and pass it to the GUI thread.
+// size, or straight to the preview's size once one is set, and pass it to the
+// GUI thread with a reference to the decoded picture, from which the
+// requested size is still had on demand.
 //
 // Recorder seam: the session reads the recorder slot it was given with
 // std::atomic_load, once per frame, so whoever sets or resets that slot
@@ -75,6 +79,15 @@ public:
     // running recorder as well, with its key flag set as it deserves.
     std::shared_ptr<const AVCodecParameters> copiedStream() const;
 
+    // The size the window shows pictures at: from the next picture on, the
+    // worker converts to the requested mode's picture fitted whole into it
+    // instead of to the mode's size. 0 x 0 goes back to the mode's size.
+    // Callable from any thread.
+    void setPreviewSize(int width, int height);
+    // The picture delivered last, with its decoded original; the context's
+    // thread only, valid until control returns to its event loop.
+    const FrameHandoff::Picture* deliveredPicture() const { return m_handoff.delivered(); }
+
     // True while the worker thread runs (it ends by itself when the device
     // goes away).
     bool isWorkerRunning() const { return m_workerRunning.load(); }
@@ -115,6 +128,7 @@ private:
     void giveUpOpening();
     void readLoop(FrameSource& source, int width, int height);
     void readPackets(FrameSource& source, FrameDecoder& decoder, int width, int height);
+    bool convert(const struct AVFrame* frame, int width, int height, FrameHandoff::Picture& out);
     void setPhase(Phase phase);
     void pushToRecorder(const struct AVFrame* frame, int64_t captureTimeUs);
     void passOn(struct AVPacket* packet, int64_t captureTimeUs);
@@ -154,6 +168,13 @@ private:
     std::atomic<int> m_frameWidth{0};
     std::atomic<int> m_frameHeight{0};
     std::atomic<double> m_frameRate{0};
+    // Width in the high 16 bits, height in the low: one load gives both.
+    std::atomic<uint32_t> m_previewSize{0};
+    // Worker only: full-size pictures as the receivers always had them,
+    // and the preview's, shrunk by nearest pixel as the window did.
+    std::unique_ptr<RgbConverter> m_fullConverter;
+    std::unique_ptr<RgbConverter> m_previewConverter;
+    std::unique_ptr<PlaneDecimator> m_decimator;
 
     std::mutex m_mutex;
     std::condition_variable m_phaseChanged;

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QThread>
 
+#include <utility>
+
 FrameHandoff::FrameHandoff(QObject* context, Deliver deliver)
     : m_receiver(std::make_unique<QObject>()), m_deliver(std::move(deliver))
 {
@@ -14,11 +16,20 @@ FrameHandoff::FrameHandoff(QObject* context, Deliver deliver)
 
 FrameHandoff::~FrameHandoff() = default;
 
-void FrameHandoff::publish(RgbFrame& frame)
+void FrameHandoff::Picture::swap(Picture& other) noexcept
+{
+    rgb.swap(other.rgb);
+    decoded.swap(other.decoded);
+    std::swap(askedWidth, other.askedWidth);
+    std::swap(askedHeight, other.askedHeight);
+    std::swap(scaledForPreview, other.scaledForPreview);
+}
+
+void FrameHandoff::publish(Picture& picture)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_pending.swap(frame);
+        m_pending.swap(picture);
         m_hasPending = true;
     }
     if (!m_queued.exchange(true)) {
@@ -30,6 +41,12 @@ void FrameHandoff::clear()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_hasPending = false;
+    m_pending.decoded.release();
+}
+
+const FrameHandoff::Picture* FrameHandoff::delivered() const
+{
+    return m_hasCurrent ? &m_current : nullptr;
 }
 
 void FrameHandoff::post()
@@ -56,9 +73,13 @@ void FrameHandoff::deliverPending()
         }
         m_current.swap(m_pending);
         m_hasPending = false;
+        // The picture shown before is past asking for: its buffers go back
+        // to the decoder now rather than with the worker's next picture.
+        m_pending.decoded.release();
     }
+    m_hasCurrent = true;
     m_delivering = true;
-    m_deliver(m_current.data(), m_current.width(), m_current.height());
+    m_deliver(m_current);
     m_delivering = false;
 
     bool more = false;

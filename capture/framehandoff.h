@@ -1,9 +1,9 @@
 #pragma once
 
+#include "decodedpicture.h"
 #include "rgbframe.h"
 
 #include <atomic>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -18,7 +18,22 @@ class QObject;
 class FrameHandoff
 {
 public:
-    using Deliver = std::function<void(uint8_t* buffer, int width, int height)>;
+    // One picture as it travels: the RGB rows the receivers are shown, and
+    // the decoded picture they came from, kept for a full-size conversion
+    // on demand.
+    struct Picture
+    {
+        RgbFrame rgb;
+        DecodedPicture decoded;
+        // The size the capture was asked for, which frameBuffer promises.
+        int askedWidth = 0;
+        int askedHeight = 0;
+        // rgb is at the preview's size rather than the asked one.
+        bool scaledForPreview = false;
+
+        void swap(Picture& other) noexcept;
+    };
+    using Deliver = std::function<void(Picture& picture)>;
 
     // deliver runs on the thread of context; deliveries still queued when
     // the hand-off goes are dropped.
@@ -27,11 +42,16 @@ public:
     FrameHandoff(const FrameHandoff&) = delete;
     FrameHandoff& operator=(const FrameHandoff&) = delete;
 
-    // Worker side: takes the frame, gives back a buffer to fill next.
-    void publish(RgbFrame& frame);
+    // Worker side: takes the picture, gives back one to fill next.
+    void publish(Picture& picture);
 
-    // Forgets an undelivered frame (after the capture stopped).
+    // Forgets an undelivered picture (after the capture stopped).
     void clear();
+
+    // The picture delivered last, held until the next one is: a snapshot
+    // between two deliveries converts it. The context's thread only; null
+    // before the first delivery.
+    const Picture* delivered() const;
 
 private:
     void post();
@@ -43,11 +63,12 @@ private:
     Deliver m_deliver;
 
     std::mutex m_mutex;
-    RgbFrame m_pending; // guarded by m_mutex
+    Picture m_pending; // guarded by m_mutex
     bool m_hasPending = false;
     std::atomic<bool> m_queued{false};
 
     // Only touched on the context's thread.
-    RgbFrame m_current;
+    Picture m_current;
+    bool m_hasCurrent = false;
     bool m_delivering = false;
 };

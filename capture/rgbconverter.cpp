@@ -54,10 +54,12 @@ bool RgbConverter::prepare(const AVFrame* frame, int width, int height)
     }
     sws_freeContext(m_context);
     // Same size: the fast unscaled converters run regardless of the
-    // filter. Scaled: bilinear is the usual balance of cost and look. The
-    // fast converters work on pixel pairs and leave the last column of an
-    // odd-width picture black; the exact path does not.
-    int flags = SWS_BILINEAR;
+    // filter. Scaled: bilinear is the usual balance of cost and look, unless
+    // the owner asked for the nearest pixel. The fast converters work on
+    // pixel pairs and leave the last column of an odd-width picture black;
+    // the exact path does not.
+    const bool shrinking = width < frame->width && height < frame->height;
+    int flags = m_scaling == Scaling::Nearest && shrinking ? SWS_POINT : SWS_BILINEAR;
     if ((width & 1) || (frame->width & 1)) {
         flags |= SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
     }

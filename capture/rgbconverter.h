@@ -9,7 +9,18 @@ class RgbFrame;
 class RgbConverter
 {
 public:
-    RgbConverter() = default;
+    enum class Scaling
+    {
+        // Bilinear: the pictures a receiver keeps or passes on.
+        Smooth,
+        // Nearest pixel when shrinking, as the preview was always scaled:
+        // only the source rows and columns it shows are read, so a 4K
+        // picture shrunk for the screen costs about what the screen's size
+        // does.
+        Nearest,
+    };
+
+    explicit RgbConverter(Scaling scaling = Scaling::Smooth) : m_scaling(scaling) {}
     ~RgbConverter();
     RgbConverter(const RgbConverter&) = delete;
     RgbConverter& operator=(const RgbConverter&) = delete;
@@ -19,6 +30,7 @@ public:
 private:
     bool prepare(const AVFrame* frame, int width, int height);
 
+    Scaling m_scaling;
     SwsContext* m_context = nullptr;
     // What m_context was made for; a change rebuilds it.
     int m_srcWidth = 0;

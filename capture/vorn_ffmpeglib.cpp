@@ -2,17 +2,68 @@
 
 #include "capturedevice.h"
 #include "capturesession.h"
+#include "rgbconverter.h"
+#include "rgbframe.h"
 
 #include <QDebug>
+#include <QMetaMethod>
 
 Vorn_FFmpeglib::Vorn_FFmpeglib(QObject* parent)
-    : QObject(parent), m_session(std::make_unique<CaptureSession>(
-                           this,
-                           [this](uint8_t* buffer, int width, int height) {
-                               emit frameBuffer(buffer, width, height);
-                           },
-                           &m_recorder))
+    : QObject(parent),
+      m_session(std::make_unique<CaptureSession>(
+          this, [this](FrameHandoff::Picture& picture) { deliver(picture); }, &m_recorder)),
+      m_onDemandConverter(std::make_unique<RgbConverter>()),
+      m_onDemandFrame(std::make_unique<RgbFrame>())
 {
+}
+
+void Vorn_FFmpeglib::deliver(FrameHandoff::Picture& picture)
+{
+    RgbFrame& rgb = picture.rgb;
+    if (m_previewSizeSet) {
+        emit previewBuffer(rgb.data(), rgb.width(), rgb.height());
+    }
+    if (!picture.scaledForPreview) {
+        emit frameBuffer(rgb.data(), rgb.width(), rgb.height());
+        return;
+    }
+    // Nobody listening: the full-size picture is made only when asked for.
+    static const QMetaMethod full = QMetaMethod::fromSignal(&Vorn_FFmpeglib::frameBuffer);
+    if (isSignalConnected(full) && convertKept()) {
+        emit frameBuffer(m_onDemandFrame->data(), m_onDemandFrame->width(),
+                         m_onDemandFrame->height());
+    }
+}
+
+bool Vorn_FFmpeglib::convertKept()
+{
+    const FrameHandoff::Picture* picture = m_session->deliveredPicture();
+    return picture && picture->scaledForPreview &&
+           m_onDemandConverter->convert(picture->decoded.frame(), picture->askedWidth,
+                                        picture->askedHeight, *m_onDemandFrame);
+}
+
+bool Vorn_FFmpeglib::ConvertLastFrame(const FrameTaker& take)
+{
+    const FrameHandoff::Picture* picture = m_session->deliveredPicture();
+    if (!picture || picture->rgb.isNull()) {
+        return false;
+    }
+    if (!picture->scaledForPreview) {
+        take(picture->rgb.data(), picture->rgb.width(), picture->rgb.height());
+        return true;
+    }
+    if (!convertKept()) {
+        return false;
+    }
+    take(m_onDemandFrame->data(), m_onDemandFrame->width(), m_onDemandFrame->height());
+    return true;
+}
+
+void Vorn_FFmpeglib::SetPreviewSize(int width, int height)
+{
+    m_previewSizeSet = width > 0 && height > 0;
+    m_session->setPreviewSize(width, height);
 }
 
 Vorn_FFmpeglib::~Vorn_FFmpeglib()

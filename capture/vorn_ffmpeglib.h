@@ -1,20 +1,24 @@
 #pragma once
 
 #include "capturemode.h"
+#include "framehandoff.h"
 #include "vorn_ffmpeglib_export.h"
 
 #include <QObject>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 class CaptureSession;
 class Mp4Recorder;
+class RgbConverter;
 
 // Camera capture and MP4 recording. Frames are decoded and converted on a
-// worker thread and handed to the GUI thread, where frameBuffer is emitted;
-// when the GUI is slow the newest frame replaces an undelivered one.
+// worker thread and handed to the GUI thread, where frameBuffer (and, once a
+// preview size is set, previewBuffer) is emitted; when the GUI is slow the
+// newest frame replaces an undelivered one.
 class VORN_FFMPEGLIB_EXPORT Vorn_FFmpeglib : public QObject
 {
     Q_OBJECT
@@ -44,6 +48,20 @@ public:
     // the same). A StopCapture or another start before the outcome cancels
     // it.
     bool StartCaptureAsync();
+    // The size the window shows pictures at (its preview label's), told
+    // again whenever it changes; 0 x 0 for none, the default. While one is
+    // set, the worker converts each picture straight to previewBuffer's
+    // size and keeps the decoded picture beside it; frameBuffer keeps its
+    // size, converted from that on the GUI thread and only while frameBuffer
+    // has receivers.
+    void SetPreviewSize(int width, int height);
+    using FrameTaker = std::function<void(const uint8_t* buffer, int width, int height)>;
+    // The picture of the last emission at the size frameBuffer promises,
+    // converted now from the decoded picture kept with the preview's: for a
+    // snapshot, or a receiver that wants the whole picture now and then.
+    // take gets RGB888 rows as frameBuffer's, valid during the call. False,
+    // and take not called, before the first picture. GUI thread only.
+    bool ConvertLastFrame(const FrameTaker& take);
     // True while the device delivers frames.
     bool CaptureIsOpen();
     void StopCapture();
@@ -64,6 +82,11 @@ public:
     bool StopRecord();
 
 signals:
+    // While SetPreviewSize has a size: every picture fitted whole into it,
+    // smaller than frameBuffer's (or that one itself when it is not
+    // larger), rows as frameBuffer's, valid only during the emission.
+    // Emitted before frameBuffer, on the same thread.
+    void previewBuffer(uint8_t* buffer, int width, int height);
     // RGB888 rows, each starting on a multiple of 4 bytes; valid only
     // during the emission. Always emitted on the thread that owns this
     // object (the GUI thread).
@@ -78,6 +101,10 @@ signals:
     void captureStarted(bool open);
 
 private:
+    void deliver(FrameHandoff::Picture& picture);
+    // The kept decoded picture into m_onDemandFrame, at the asked size.
+    bool convertKept();
+
     // Shared with the capture worker, which hands every decoded frame to
     // it while a recording runs.
     std::shared_ptr<Mp4Recorder> m_recorder;
@@ -95,4 +122,8 @@ private:
     int m_captureOrdinal = 0;
     std::string m_captureDevice; // when set, it alone names the camera
     CaptureMode m_videoMode{1280, 720, 30};
+    bool m_previewSizeSet = false;
+    // GUI thread: full-size pictures made on demand from the kept one.
+    std::unique_ptr<RgbConverter> m_onDemandConverter;
+    std::unique_ptr<RgbFrame> m_onDemandFrame;
 };

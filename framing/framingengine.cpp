@@ -174,14 +174,23 @@ void FramingEngine::stop()
     emit acted(QStringLiteral("auto framing off"));
 }
 
+bool FramingEngine::wantsFrame() const
+{
+#ifdef LUMORA_HAVE_FACE_DETECTOR
+    return m_running && !m_busy &&
+           (m_lastOfferMs < 0 || m_clock.elapsed() - m_lastOfferMs >= m_periodMs);
+#else
+    return false;
+#endif
+}
+
 void FramingEngine::offerFrame(const QImage& frame)
 {
 #ifdef LUMORA_HAVE_FACE_DETECTOR
-    const qint64 now = m_clock.elapsed();
-    if (!m_running || m_busy || frame.format() != QImage::Format_RGB888 ||
-        (m_lastOfferMs >= 0 && now - m_lastOfferMs < m_periodMs)) {
+    if (!wantsFrame() || frame.format() != QImage::Format_RGB888) {
         return;
     }
+    const qint64 now = m_clock.elapsed();
     m_lastOfferMs = now;
     m_busy = true;
     // Asked as the frame comes: from a camera that answers at once the

@@ -61,6 +61,9 @@ public:
     // A frame of the camera, valid only during the call: taken when a
     // detection is due and the worker is idle, else left alone.
     void offerFrame(const QImage& frame);
+    // True when offerFrame would take a frame now: a caller that has to
+    // make the frame first asks before it does.
+    bool wantsFrame() const;
 
     // The faces of the last detection and the box being framed, in picture
     // fractions, for an overlay on the preview.

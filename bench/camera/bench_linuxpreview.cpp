@@ -268,8 +268,9 @@ int main(int argc, char** argv)
     int pictures = 0;
     bool measuring = false;
     // Connected after the window's own slot: runs once the picture has
-    // been handed to the label.
-    QObject::connect(inspect.captureLib(), &Vorn_FFmpeglib::frameBuffer,
+    // been handed to the label. The preview's pictures, not frameBuffer's:
+    // a receiver of those would have every full-size picture made for it.
+    QObject::connect(inspect.captureLib(), &Vorn_FFmpeglib::previewBuffer,
                      [&](uint8_t* rgb, int width, int height) {
                          shownNs = monotonicNs();
                          ++pictures;

@@ -4,6 +4,7 @@
 #include "dshowoptionlisting.h"
 #include "framedecoder.h"
 #include "framehandoff.h"
+#include "picturedifference.h"
 #include "rgbconverter.h"
 #include "rgbframe.h"
 #include "simulateddevicecatalog.h"
@@ -176,13 +177,14 @@ private slots:
     {
         QObject context; // on the GUI thread, which runs no loop while ten frames come
         QList<int> delivered;
-        FrameHandoff handoff(&context,
-                             [&](uint8_t* buffer, int, int) { delivered.append(buffer[0]); });
+        FrameHandoff handoff(&context, [&](FrameHandoff::Picture& picture) {
+            delivered.append(picture.rgb.data()[0]);
+        });
         std::thread worker([&] {
-            RgbFrame frame;
+            FrameHandoff::Picture frame;
             for (int i = 1; i <= 10; ++i) {
-                frame.resize(4, 2);
-                frame.data()[0] = uint8_t(i);
+                frame.rgb.resize(4, 2);
+                frame.rgb.data()[0] = uint8_t(i);
                 handoff.publish(frame);
             }
         });
@@ -191,8 +193,8 @@ private slots:
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
         QCOMPARE(delivered, QList<int>{10});
-        RgbFrame another; // cleared: not delivered
-        QVERIFY(another.resize(4, 2));
+        FrameHandoff::Picture another; // cleared: not delivered
+        QVERIFY(another.rgb.resize(4, 2));
         handoff.publish(another);
         handoff.clear();
         QCoreApplication::processEvents();
@@ -291,7 +293,27 @@ private slots:
         QVERIFY(onGuiThreadAndAligned);
         // Decoding yields to the window's thread on a busy machine.
         QCOMPARE(niceOfThread("lumora-capture"), niceOfThread({}) + 5);
-        lib.StopCapture();
+        // Shown smaller, the preview's pictures come fitted to the label
+        // while frameBuffer's and a snapshot's keep the asked size and show
+        // the same picture.
+        const auto copyInto = [](QImage& into) {
+            return [&into](const uint8_t* buffer, int w, int h) {
+                into = QImage(buffer, w, h, RgbFrame::strideFor(w), QImage::Format_RGB888).copy();
+            };
+        };
+        QImage previewed;
+        QImage snapshot;
+        connect(&lib, &Vorn_FFmpeglib::previewBuffer, this, copyInto(previewed));
+        lib.SetPreviewSize(400, 300);
+        last = QSize();
+        QTRY_COMPARE_WITH_TIMEOUT(previewed.size(), QSize(400, 225), 10000);
+        QVERIFY(lib.ConvertLastFrame(copyInto(snapshot)));
+        QCOMPARE(snapshot.size(), QSize(1280, 720));
+        QCOMPARE(last, QSize(1280, 720));
+        QVERIFY(pictureDifference(snapshot.scaled(previewed.size()), previewed) < 8);
+        lib.StopCapture(); // the kept picture outlives its decoder
+        snapshot = QImage();
+        QVERIFY(lib.ConvertLastFrame(copyInto(snapshot)) && snapshot.size() == QSize(1280, 720));
         QVERIFY(!lib.CaptureIsOpen() && !first->isStreaming());
         QVERIFY(lib.StartCapture());
         hub.unplug(first->deviceName());

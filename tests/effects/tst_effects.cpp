@@ -268,14 +268,18 @@ private slots:
             for (int row = 0; row < 4; ++row) {
                 type(*inspect.settingAI(), row, QString::number(strengths[row]));
             }
-            // A receiver after the window's own, as the frame sharing is.
+            // Receivers after the window's own, as the frame sharing is.
             QImage delivered;
-            connect(inspect.captureLib(), &Vorn_FFmpeglib::frameBuffer, this,
-                    [&](uint8_t* buffer, int width, int height) {
-                        delivered = QImage(buffer, width, height, (width * 3 + 3) & ~3,
-                                           QImage::Format_RGB888)
-                                        .copy();
-                    });
+            QImage previewed;
+            const auto keep = [](QImage& into) {
+                return [&into](uint8_t* buffer, int width, int height) {
+                    into =
+                        QImage(buffer, width, height, (width * 3 + 3) & ~3, QImage::Format_RGB888)
+                            .copy();
+                };
+            };
+            connect(inspect.captureLib(), &Vorn_FFmpeglib::frameBuffer, this, keep(delivered));
+            connect(inspect.captureLib(), &Vorn_FFmpeglib::previewBuffer, this, keep(previewed));
             inspect.ui()->pushButton_preview->setChecked(true);
             QTRY_VERIFY_WITH_TIMEOUT(!delivered.isNull(), 30000);
 
@@ -287,10 +291,11 @@ private slots:
                                      .toImage()
                                      .convertToFormat(QImage::Format_RGB888);
             QVERIFY(samePixels(delivered, frame));
+            // The preview's picture came shrunk to the label from the worker.
+            QCOMPARE(previewed.size(), frame.size().scaled(800, 530, Qt::KeepAspectRatio));
             // The effects touch the picture, not the black bars around it.
-            const QImage picture = frame.scaled(800, 530, Qt::KeepAspectRatio);
             QVERIFY(samePixels(shown, SharedFrameProbe::letterboxed(
-                                          plainChain(picture, 30, 100, 6, 80), {800, 530})));
+                                          plainChain(previewed, 30, 100, 6, 80), {800, 530})));
 
             user.fileName = dir.filePath(QStringLiteral("snapshot.png"));
             inspect.ui()->bt_shot->click();
@@ -302,13 +307,13 @@ private slots:
             for (int row = 0; row < 4; ++row) {
                 type(*inspect.settingAI(), row, QStringLiteral("0"));
             }
-            const qint64 before = inspect.lastFrame().cacheKey();
-            QTRY_VERIFY(inspect.lastFrame().cacheKey() != before);
+            const qint64 before = previewed.cacheKey();
+            QTRY_VERIFY(previewed.cacheKey() != before);
             QVERIFY(samePixels(inspect.ui()
                                    ->label_cameraview->pixmap(Qt::ReturnByValue)
                                    .toImage()
                                    .convertToFormat(QImage::Format_RGB888),
-                               SharedFrameProbe::letterboxed(inspect.lastFrame(), {800, 530})));
+                               SharedFrameProbe::letterboxed(previewed, {800, 530})));
         }
         SimulatedHub::instance().reset();
         DeviceCatalog::setInstance(nullptr);

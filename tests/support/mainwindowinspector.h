@@ -16,7 +16,8 @@ struct MainWindowInspector
     int currentIndex() const { return w.currentIndex; }
     bool captureOn() const { return w.captureOn; }
     const VideoInputInfo& cameraInfo() const { return w.cameraInfo; }
-    const QImage& lastFrame() const { return w.lastFrame; }
+    // What a snapshot would save now: made anew at every call.
+    QImage lastFrame() const { return w.fullSizePicture(); }
     bool virtualCameraPresent() const { return w.virtualCameraPresent; }
     Vorn_FFmpeglib* captureLib() const { return w.captureLib; }
     Vorn_SettingVideo* settingVideo() const { return w.settingVideo; }
