@@ -132,7 +132,7 @@ int agent(const QStringList& arguments, CliOutput& out)
     QStringList args = arguments;
     ViscaService::Options visca;
     QString problem;
-    if (!ViscaService::takeOptions(&args, &visca, &problem)) {
+    if (!ViscaOptions::take(&args, &visca, &problem)) {
         return out.error(ExitUsage, problem);
     }
     AgentOptions options;
