@@ -14,6 +14,7 @@
 #include "vorn_settingupgrade.h"
 #include "vorn_settingvideo.h"
 #include "vorn_sharedmemory.h"
+#include "windownetwork.h"
 #include "windowpresence.h"
 
 #include <QButtonGroup>
@@ -68,6 +69,13 @@ Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
     createPages();
     prepareFrameBuffers();
     createCapture();
+    // A snapshot over HTTP of the camera the window previews is the
+    // preview's picture: the window holds that camera's stream.
+    m_network = new WindowNetwork(this);
+    m_network->setFrameSource([this](const QString& device) {
+        return captureLib->CaptureIsOpen() && cameraInfo.deviceName() == device ? lastFrame
+                                                                                : QImage();
+    });
     setUpButtons();
     connectWindow();
 

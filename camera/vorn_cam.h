@@ -20,6 +20,7 @@ class QByteArray;
 class QMovie;
 class QTimer;
 class VolumePopup;
+class WindowNetwork;
 class ProfileKeeper;
 class PtzControls;
 class Vorn_FFmpeglib;
@@ -42,6 +43,9 @@ class Vorn_Cam : public QMainWindow
 public:
     explicit Vorn_Cam(QWidget* parent = nullptr);
     ~Vorn_Cam() override;
+
+    // The network servers the settings switch on, hosted while the window runs.
+    WindowNetwork* network() const { return m_network; }
 
 signals:
     void checkValidCameraList(VideoInputList& listCamera);
@@ -121,6 +125,7 @@ private:
     VolumePopup* speakerPopup = nullptr;
     VolumePopup* micPopup = nullptr;
     CameraDiscovery* discovery = nullptr;
+    WindowNetwork* m_network = nullptr;
     std::unique_ptr<PreviewPainter> previewPainter;
     VideoInputInfo cameraInfo;
     VideoInputList cameraList;
