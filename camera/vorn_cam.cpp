@@ -194,6 +194,10 @@ void Vorn_Cam::connectWindow()
 
 Vorn_Cam::~Vorn_Cam()
 {
+    // The servers go before anything their requests read (the preview's
+    // picture), as events still run while a recording completes.
+    delete m_network;
+    m_network = nullptr;
     // The timers stop first: completing a recording lets events run, and
     // none of them is to reach a window being taken apart.
     discovery->stopPolling();
