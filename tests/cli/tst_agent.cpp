@@ -293,11 +293,20 @@ private slots:
                                  dir.path(), "--checks", "drive_and_stop"});
         QVERIFY(finished.wait(240000));
         QVERIFY2(client.exitCode() == 0, client.readAll().constData());
+        // An agent started now finds the settings' ports taken and goes on.
+        log.clear();
+        agent.setEnvironment(environment());
+        agent.start(QCoreApplication::applicationDirPath() + "/lumora-ctl", {"agent"});
+        QVERIFY(agent.waitForStarted());
+        QVERIFY2(told("the agent goes on without it", 2), qPrintable(log));
+        QVERIFY2(told("agent started"), qPrintable(log));
+        ::kill(pid_t(agent.processId()), SIGTERM);
+        QVERIFY(agent.waitForFinished(30000));
+        QCOMPARE(agent.exitCode(), 0);
         window.reset();
 
         // An agent reading the same settings holds the ports: the window
         // tells it once for each server and goes on without them.
-        agent.setEnvironment(environment());
         log.clear();
         agent.start(QCoreApplication::applicationDirPath() + "/lumora-ctl", {"agent"});
         QVERIFY(agent.waitForStarted());
