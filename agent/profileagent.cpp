@@ -18,8 +18,8 @@ constexpr int kRetryMs = 500;
 constexpr int kMaxRetries = 20;
 } // namespace
 
-ProfileAgent::ProfileAgent(QObject* parent)
-    : QObject(parent), m_devices(DeviceChangeNotifier::create(this)),
+ProfileAgent::ProfileAgent(Role role, QObject* parent)
+    : QObject(parent), m_role(role), m_devices(DeviceChangeNotifier::create(this)),
       m_resume(SystemResumeNotifier::create(this)), m_window(new WindowWatch(this))
 {
     connect(m_devices, &DeviceChangeNotifier::changed, this, &ProfileAgent::camerasChanged);
@@ -59,7 +59,10 @@ bool ProfileAgent::profileApplied(const VideoInputInfo& camera) const
 
 void ProfileAgent::start()
 {
-    m_window->lookNow();
+    // The window's own agent does not look for the window it serves.
+    if (m_role == Role::KeepsProfiles) {
+        m_window->lookNow();
+    }
     camerasChanged();
     m_heldTimer.start(kHeldCheckMs);
 }
@@ -227,7 +230,7 @@ void ProfileAgent::cameraLeftByWindow(const QString& deviceName)
 
 void ProfileAgent::keepHeldProfiles()
 {
-    if (!m_window->isWindowOpen()) {
+    if (m_role == Role::KeepsProfiles && !m_window->isWindowOpen()) {
         m_window->look();
     }
     if (++m_heldTicks < ControlChangeWatcher::readBackIntervalMs() / kHeldCheckMs) {
@@ -262,6 +265,9 @@ void ProfileAgent::controlsChanged(const VideoInputInfo& camera)
 ProfileAgent::Outcome ProfileAgent::apply(const VideoInputInfo& camera, const QString& key,
                                           const QString& why, bool heldOnly)
 {
+    if (m_role == Role::WatchesOnly) {
+        return Outcome::Applied;
+    }
     if (m_window->openCamera() == camera.deviceName()) {
         if (!heldOnly) {
             emit logLine(label(camera) + QStringLiteral(": %1; left to the window").arg(why));

@@ -26,7 +26,16 @@ class ProfileAgent : public QObject
 {
     Q_OBJECT
 public:
-    explicit ProfileAgent(QObject* parent = nullptr);
+    enum class Role
+    {
+        KeepsProfiles,
+        // Lists the cameras and tells their changes, and writes nothing:
+        // the window's own agent for its network servers, where the window
+        // and lumora-ctl agent keep the profiles.
+        WatchesOnly,
+    };
+    explicit ProfileAgent(QObject* parent = nullptr) : ProfileAgent(Role::KeepsProfiles, parent) {}
+    ProfileAgent(Role role, QObject* parent);
 
     // The first look at the cameras: each present one gets its profile.
     void start();
@@ -101,6 +110,7 @@ private:
     Outcome apply(const VideoInputInfo& camera, const QString& key, const QString& why,
                   bool heldOnly);
 
+    Role m_role;
     DeviceChangeNotifier* m_devices;
     SystemResumeNotifier* m_resume;
     WindowWatch* m_window;

@@ -1,6 +1,7 @@
 #include "fontfallbacks.h"
 #include "lumoratray.h"
 #include "vorn_cam.h"
+#include "windownetwork.h"
 
 #include <QApplication>
 
@@ -12,7 +13,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     installFontFallbacks();
     Vorn_Cam window;
-    new LumoraTray(&window);
+    auto* tray = new LumoraTray(&window);
+    // The network servers start once the loop runs, and tell from the tray.
+    QObject::connect(window.network(), &WindowNetwork::refused, tray, &LumoraTray::tell);
     window.show();
     return app.exec();
 }

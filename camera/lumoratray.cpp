@@ -44,10 +44,10 @@ LumoraTray::LumoraTray(QWidget* window)
     }
     // Keys switched on in an earlier run are grabbed now, the tray or not.
     m_keys = new CallKeys(window, this);
-    connect(m_keys, &CallKeys::keysRefused, this, &LumoraTray::tellRefusedKeys);
+    connect(m_keys, &CallKeys::keysRefused, this, &LumoraTray::tell);
     if (!m_keys->refused().isEmpty()) {
         // Once the tray shows, so that the note comes from it.
-        QTimer::singleShot(0, this, [this] { tellRefusedKeys(m_keys->refusalText()); });
+        QTimer::singleShot(0, this, [this] { tell(m_keys->refusalText()); });
     }
     rebuildMenu();
     if (!m_icon) {
@@ -171,8 +171,7 @@ void LumoraTray::addCallKeysSwitch()
     connect(keys, &QAction::toggled, m_keys, &CallKeys::setOn);
 }
 
-// Said where the user sees it: a note from the tray, else a message box.
-void LumoraTray::tellRefusedKeys(const QString& text)
+void LumoraTray::tell(const QString& text)
 {
     if (m_icon && m_icon->isVisible()) {
         m_icon->showMessage(QStringLiteral("Lumora"), text, QSystemTrayIcon::Warning);

@@ -37,6 +37,8 @@ public:
 
 public slots:
     void rebuildMenu();
+    // Said where the user sees it: a note from the tray, else a message box.
+    void tell(const QString& text);
     // Moves the camera to its preset; false when it has none or cannot.
     bool recallPreset(const VideoInputInfo& camera, int number);
 
@@ -45,7 +47,6 @@ private:
     void setKeepRunning(bool on);
     void setStartAtLogin(bool on);
     void addCallKeysSwitch();
-    void tellRefusedKeys(const QString& text);
 
     QWidget* m_window;
     QMenu* m_menu;

@@ -15,6 +15,7 @@
 #include "vorn_settingupgrade.h"
 #include "vorn_settingvideo.h"
 #include "vorn_sharedmemory.h"
+#include "windownetwork.h"
 #include "windowpresence.h"
 
 #include <QButtonGroup>
@@ -69,6 +70,13 @@ Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
     createPages();
     prepareFrameBuffers();
     createCapture();
+    // A snapshot over HTTP of the camera the window previews is the
+    // preview's picture: the window holds that camera's stream.
+    m_network = new WindowNetwork(this);
+    m_network->setFrameSource([this](const QString& device) {
+        return captureLib->CaptureIsOpen() && cameraInfo.deviceName() == device ? lastFrame
+                                                                                : QImage();
+    });
     setUpButtons();
     connectWindow();
 
@@ -194,6 +202,10 @@ void Vorn_Cam::connectWindow()
 
 Vorn_Cam::~Vorn_Cam()
 {
+    // The servers go before anything their requests read (the preview's
+    // picture), as events still run while a recording completes.
+    delete m_network;
+    m_network = nullptr;
     // The timers stop first: completing a recording lets events run, and
     // none of them is to reach a window being taken apart.
     discovery->stopPolling();

@@ -21,6 +21,7 @@ class QMovie;
 class QTimer;
 class VolumePopup;
 class ControlChannel;
+class WindowNetwork;
 class ProfileKeeper;
 class PtzControls;
 class Vorn_FFmpeglib;
@@ -43,6 +44,9 @@ class Vorn_Cam : public QMainWindow
 public:
     explicit Vorn_Cam(QWidget* parent = nullptr);
     ~Vorn_Cam() override;
+
+    // The network servers the settings switch on, hosted while the window runs.
+    WindowNetwork* network() const { return m_network; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -129,6 +133,7 @@ private:
     VolumePopup* speakerPopup = nullptr;
     VolumePopup* micPopup = nullptr;
     CameraDiscovery* discovery = nullptr;
+    WindowNetwork* m_network = nullptr;
     std::unique_ptr<PreviewPainter> previewPainter;
     VideoInputInfo cameraInfo;
     VideoInputList cameraList;

@@ -116,7 +116,11 @@ const CommandText kCommands[] = {
      "TOKEN\"; --show-token prints the token (made at first use and kept in the user's "
      "settings; LUMORA_API_TOKEN stands in for it) and, on standard error, the web remote's "
      "address with the token in its fragment (#token=...), for the address and port of "
-     "--http. Requests from web pages of other origins are refused."},
+     "--http. Requests from web pages of other origins are refused.\n"
+     "The settings' network/viscaEnabled, network/viscaAddress, network/viscaAllow, "
+     "network/httpEnabled and network/httpAddress switch the same servers on without options "
+     "(the window serves them too while it runs); the options take precedence, and a port of "
+     "the settings already served by the window is told and done without."},
     {"upgrade", "upgrade CAMERA FILE [--keep-going]",
      "Write a firmware file (.img image or .pkg package) into the camera, or into every camera "
      "with all, one after the other.",

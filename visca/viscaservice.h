@@ -2,11 +2,10 @@
 
 #include "videoinputinfo.h"
 #include "viscacamera.h"
+#include "viscaoptions.h"
 
-#include <QHostAddress>
 #include <QList>
 #include <QObject>
-#include <QStringList>
 
 class ViscaServer;
 
@@ -16,21 +15,9 @@ class ViscaService : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr quint16 kDefaultPort = 52381;
-    // TCP ports lie this far above their camera's UDP port.
-    static constexpr quint16 kTcpOffset = 1000;
-
-    struct Options
-    {
-        bool enabled = false;
-        QHostAddress address = QHostAddress(QHostAddress::LocalHost);
-        quint16 port = kDefaultPort;
-        QList<QHostAddress> allowed{QHostAddress(QHostAddress::LocalHost),
-                                    QHostAddress(QHostAddress::LocalHostIPv6)};
-    };
-    // Takes --visca[=ADDR:PORT] and --visca-allow=ADDR,... out of `args`;
-    // false with `problem` when one of them is wrong.
-    static bool takeOptions(QStringList* args, Options* options, QString* problem);
+    static constexpr quint16 kDefaultPort = ViscaOptions::kDefaultPort;
+    static constexpr quint16 kTcpOffset = ViscaOptions::kTcpOffset;
+    using Options = ViscaOptions;
 
     explicit ViscaService(const Options& options, QObject* parent = nullptr);
 

@@ -266,9 +266,13 @@ ApiReply ApiHandler::framing(const CliCamera& camera, const QByteArray& body)
 
 ApiReply ApiHandler::snapshot(const CliCamera& camera)
 {
-    // While the agent frames the camera it holds its stream: the picture
-    // is the framing's newest.
-    const QImage framed = m_framing.latestFrame(camera.camera.deviceName());
+    // While the agent frames the camera, or the window previews it, that
+    // one holds its stream: the picture is its newest.
+    const QString device = camera.camera.deviceName();
+    QImage framed = m_framing.latestFrame(device);
+    if (framed.isNull() && m_frames) {
+        framed = m_frames(device);
+    }
     if (!framed.isNull()) {
         QByteArray jpeg;
         QBuffer buffer(&jpeg);

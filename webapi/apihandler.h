@@ -6,8 +6,11 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QImage>
 #include <QObject>
 #include <QString>
+
+#include <functional>
 
 class CliOutput;
 class ProfileAgent;
@@ -38,6 +41,10 @@ public:
                QObject* parent = nullptr);
 
     ApiReply handle(const ApiRequest& request);
+    // Where a camera this process streams itself (the window's preview)
+    // gives its newest picture by device path; null for one it does not
+    // stream. Such a camera cannot be opened a second time for a snapshot.
+    void setFrameSource(const std::function<QImage(const QString&)>& frames) { m_frames = frames; }
 
 signals:
     // One JSON text for the WebSocket clients of /api/v1/events.
@@ -65,6 +72,7 @@ private:
     ProfileAgent& m_agent;
     AgentFraming& m_framing;
     const RequestCounter& m_requests;
+    std::function<QImage(const QString&)> m_frames;
     QHash<QString, Facts> m_seen; // by profile key, since the agent started
     bool m_busy = false;          // a preset recall waits in an event loop
 };

@@ -1,14 +1,19 @@
 #include "mainwindowinspector.h"
 #include "vorn_settingvideo.h"
+#include "windownetwork.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSettings>
+#include <QTcpServer>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <csignal>
@@ -79,6 +84,45 @@ class TestAgent : public QObject
             log += agent.readAllStandardError();
         }
         return log.count(text) >= times;
+    }
+
+    // The HTTP status of a GET; the window answering it is in this process.
+    static int httpStatus(quint16 port, const QString& path, const QByteArray& token,
+                          QByteArray* body = nullptr)
+    {
+        QNetworkAccessManager manager;
+        QNetworkRequest request(QUrl(QString("http://127.0.0.1:%1%2").arg(port).arg(path)));
+        if (!token.isEmpty())
+            request.setRawHeader("Authorization", "Bearer " + token);
+        QNetworkReply* reply = manager.get(request);
+        QSignalSpy done(reply, &QNetworkReply::finished);
+        if (!reply->isFinished() && !done.wait(30000))
+            return -1;
+        if (body)
+            *body = reply->readAll();
+        reply->deleteLater();
+        return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    }
+    // Ports free now: VISCA's UDP one with its TCP partner, and one for HTTP.
+    static bool freePorts(quint16* visca, quint16* http)
+    {
+        QUdpSocket udp;
+        QTcpServer tcp, web;
+        if (!udp.bind(QHostAddress(QHostAddress::LocalHost), 0) || udp.localPort() >= 64000 ||
+            !tcp.listen(QHostAddress::LocalHost, udp.localPort() + 1000) ||
+            !web.listen(QHostAddress::LocalHost, 0))
+            return false;
+        *visca = udp.localPort();
+        *http = web.serverPort();
+        return true;
+    }
+    static bool nothingListens(quint16 visca, quint16 http)
+    {
+        QUdpSocket udp;
+        QTcpServer tcp, web;
+        return udp.bind(QHostAddress(QHostAddress::LocalHost), visca) &&
+               tcp.listen(QHostAddress::LocalHost, visca + 1000) &&
+               web.listen(QHostAddress::LocalHost, http);
     }
 
 private slots:
@@ -203,6 +247,85 @@ private slots:
         QCOMPARE(log.count("wrote"), 2);
         QCOMPARE(state(0)["contrast"].toInt(), 30);
         QVERIFY(state(0)["horizontalFlip"].toBool());
+    }
+
+    // The window serves what the settings switch on, for as long as it runs,
+    // and gives way to an agent that serves on the same ports.
+    void theWindowServesTheNetworkOnlyWhereNoAgentDoes()
+    {
+        qputenv("LUMORA_SIMULATED_CAMERAS", "2");
+        qputenv("LUMORA_SIMULATED_STATE_DIR", QFile::encodeName(dir.path()));
+        qputenv("LUMORA_API_TOKEN", "window-token");
+        quint16 visca = 0, http = 0;
+        QVERIFY(freePorts(&visca, &http));
+        auto window = std::make_unique<Vorn_Cam>();
+        QCoreApplication::processEvents();
+        QVERIFY(!window->network()->isServing());
+        QVERIFY(nothingListens(visca, http));
+        window.reset();
+
+        QSettings settings("Lumora", "Lumora");
+        settings.setValue("network/viscaEnabled", true);
+        settings.setValue("network/viscaAddress", QString("127.0.0.1:%1").arg(visca));
+        settings.setValue("network/viscaAllow", "127.0.0.1");
+        settings.setValue("network/httpEnabled", true);
+        settings.setValue("network/httpAddress", QString("127.0.0.1:%1").arg(http));
+        settings.sync();
+        window = std::make_unique<Vorn_Cam>();
+        MainWindowInspector inspect(*window);
+        inspect.activate(1);
+        inspect.ui()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(window->network()->isServing(), 30000);
+        QByteArray body;
+        QCOMPARE(httpStatus(http, "/api/v1/cameras", "window-token", &body), 200);
+        QCOMPARE(QJsonDocument::fromJson(body)["cameras"].toArray().size(), 2);
+        QCOMPARE(httpStatus(http, "/api/v1/cameras", {}), 401);
+        // The window holds camera 0's one stream: its snapshot is the preview's.
+        QTRY_VERIFY_WITH_TIMEOUT(!inspect.lastFrame().isNull(), 30000);
+        QCOMPARE(httpStatus(http, "/api/v1/cameras/0/snapshot.jpg", "window-token", &body), 200);
+        QCOMPARE(QImage::fromData(body, "JPEG").size(), inspect.lastFrame().size());
+
+        qRegisterMetaType<QProcess::ExitStatus>();
+        QProcess client;
+        client.setProcessChannelMode(QProcess::MergedChannels);
+        QSignalSpy finished(&client, SIGNAL(finished(int, QProcess::ExitStatus)));
+        client.start("python3", {VISCA_CLIENT, "--port", QString::number(visca), "--state-dir",
+                                 dir.path(), "--checks", "drive_and_stop"});
+        QVERIFY(finished.wait(240000));
+        QVERIFY2(client.exitCode() == 0, client.readAll().constData());
+        // An agent started now finds the settings' ports taken and goes on.
+        log.clear();
+        agent.setEnvironment(environment());
+        agent.start(QCoreApplication::applicationDirPath() + "/lumora-ctl", {"agent"});
+        QVERIFY(agent.waitForStarted());
+        QVERIFY2(told("the agent goes on without it", 2), qPrintable(log));
+        QVERIFY2(told("agent started"), qPrintable(log));
+        ::kill(pid_t(agent.processId()), SIGTERM);
+        QVERIFY(agent.waitForFinished(30000));
+        QCOMPARE(agent.exitCode(), 0);
+        window.reset();
+
+        // An agent reading the same settings holds the ports: the window
+        // tells it once for each server and goes on without them.
+        log.clear();
+        agent.start(QCoreApplication::applicationDirPath() + "/lumora-ctl", {"agent"});
+        QVERIFY(agent.waitForStarted());
+        QVERIFY2(told("HTTP API listening on http://127.0.0.1:" + QString::number(http)),
+                 qPrintable(log));
+        window = std::make_unique<Vorn_Cam>();
+        QSignalSpy refused(window->network(), &WindowNetwork::refused);
+        QVERIFY(refused.wait(30000));
+        QTRY_COMPARE(refused.count(), 2);
+        QVERIFY(refused[0][0].toString().startsWith("VISCA cannot listen on UDP 127.0.0.1:"));
+        QVERIFY(refused[1][0].toString().startsWith("The HTTP API cannot listen on 127.0.0.1:"));
+        QVERIFY(!window->network()->isServing());
+        QCOMPARE(httpStatus(http, "/api/v1/cameras", "window-token"), 200);
+        window.reset();
+        settings.remove("network");
+        qunsetenv("LUMORA_API_TOKEN");
+        ::kill(pid_t(agent.processId()), SIGTERM);
+        QVERIFY(agent.waitForFinished(30000));
+        QCOMPARE(agent.exitCode(), 0);
     }
 };
 
