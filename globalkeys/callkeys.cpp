@@ -44,8 +44,9 @@ QStringList CallKeys::summary() const
     for (int index = 0; index < m_bindings.size(); ++index) {
         const CallKeyBinding& binding = m_bindings.at(index);
         if (m_grabbed.value(index)) {
-            lines << binding.keys.toString(QKeySequence::NativeText) + QStringLiteral("  ") +
-                         binding.label;
+            const QString bound = m_grabber->boundKeys(index);
+            lines << (bound.isEmpty() ? binding.keys.toString(QKeySequence::NativeText) : bound) +
+                         QStringLiteral("  ") + binding.label;
         }
     }
     return lines;

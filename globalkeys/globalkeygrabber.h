@@ -34,6 +34,10 @@ public:
     // The keys grabbed since releaseAll() are all there are: a desktop that
     // binds them together, and answers later (the portal), is asked now.
     virtual void grabsDone() {}
+    // The keys the desktop bound for `id`, in its words, where it chose
+    // them (the portal's dialog may let the user pick others); empty where
+    // they are the keys grab() took.
+    virtual QString boundKeys(int) const { return QString(); }
 
 signals:
     void pressed(int id);

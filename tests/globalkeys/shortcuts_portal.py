@@ -4,7 +4,8 @@ offers them (org.freedesktop.portal.GlobalShortcuts, with its Request and
 Session objects), for the keys-during-calls suite. Written from the
 portal's public interface description, apart from the program.
 
-It binds every shortcut asked for, but those named with --refuse, prints
+It prints the app id a program registers as "register APP_ID". It binds
+every shortcut asked for, but those named with --refuse, prints
 each asked for as "bind NAME TRIGGER DESCRIPTION" and then "bound", and
 "closed" when the session is closed. Lines on stdin press and release:
 "activate NAME", "deactivate NAME". It prints "ready" once it owns the
@@ -23,6 +24,7 @@ PATH = "/org/freedesktop/portal/desktop"
 SHORTCUTS = "org.freedesktop.portal.GlobalShortcuts"
 REQUEST = "org.freedesktop.portal.Request"
 SESSION = "org.freedesktop.portal.Session"
+REGISTRY = "org.freedesktop.host.portal.Registry"
 
 
 def say(line):
@@ -31,6 +33,12 @@ def say(line):
 
 def object_path(kind, sender, token):
     return "%s/%s/%s/%s" % (PATH, kind, sender[1:].replace(".", "_"), token)
+
+
+def describe(trigger):
+    """The desktop's own words for a trigger: "CTRL+ALT+3" is "Ctrl+Alt+3 (desktop)"."""
+    return "+".join(part.capitalize() if part.isupper() else part
+                    for part in trigger.split("+")) + " (desktop)"
 
 
 class Request(dbus.service.Object):
@@ -80,6 +88,10 @@ class Portal(dbus.service.Object):
         raise dbus.exceptions.DBusException(
             "no such property", name="org.freedesktop.DBus.Error.InvalidArgs")
 
+    @dbus.service.method(REGISTRY, in_signature="sa{sv}")
+    def Register(self, app_id, options):
+        say("register " + app_id)
+
     @dbus.service.method(SHORTCUTS, in_signature="a{sv}", out_signature="o",
                          sender_keyword="sender")
     def CreateSession(self, options, sender):
@@ -102,7 +114,7 @@ class Portal(dbus.service.Object):
             say("bind %s %s %s" % (name, trigger, details["description"]))
             if name not in self.refuse:
                 bound.append(dbus.Struct((name, {"description": details["description"],
-                                                 "trigger_description": trigger}),
+                                                 "trigger_description": describe(trigger)}),
                                          signature="sa{sv}"))
         say("bound")
         self.session = session

@@ -131,6 +131,7 @@ private slots:
         QVERIFY(on && on->isEnabled());
         on->trigger();
         QVERIFY(portalSays("bound"));
+        QVERIFY(said.contains("register org.lumora.Lumora"));
         QCOMPARE(said.filter(QRegularExpression("^bind ")).size(), 16);
         for (const char* line :
              {"bind preset3 CTRL+ALT+3 Preset 3", "bind panRight CTRL+ALT+Right Pan right",
@@ -143,6 +144,7 @@ private slots:
                                   30000);
         QVERIFY(dialogs.messages().value(0).endsWith("the desktop did not bind it"));
         QCOMPARE(tray.callKeys()->summary().size(), 15);
+        QVERIFY(tray.callKeys()->summary().contains("Ctrl+Alt+3 (desktop)  Preset 3"));
 
         QVERIFY(mover->setPosition(CameraControlProperty::Pan, home.pan + 40) >= 0);
         portal.write("activate preset3\ndeactivate preset3\n");

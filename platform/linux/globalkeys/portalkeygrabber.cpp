@@ -76,6 +76,22 @@ QString keyName(int key)
 
 int s_connections = 0;
 
+// The portal names the program to the user (and keeps its shortcuts) by
+// its desktop file, which a program the desktop did not start in a unit
+// of its own has to tell. Before any other call to the portal, once per
+// connection; a portal older than the registry has none, which is no
+// reason to go without the keys.
+void registerApp(QDBusConnection& bus)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kService, kPath, QStringLiteral("org.freedesktop.host.portal.Registry"),
+        QStringLiteral("Register"));
+    call << QStringLiteral("org.lumora.Lumora") << QVariantMap();
+    if (bus.isConnected()) {
+        bus.call(call, QDBus::Block, kProbeMs);
+    }
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(PortalShortcut)
@@ -113,6 +129,7 @@ PortalKeyGrabber* PortalKeyGrabber::connect(QObject* parent, QString* why)
     QDBusConnection bus = address.isEmpty()
                               ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)
                               : QDBusConnection::connectToBus(address, name);
+    registerApp(bus);
     QDBusMessage get = QDBusMessage::createMethodCall(
         kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << kShortcuts << QStringLiteral("version");
@@ -197,6 +214,7 @@ void PortalKeyGrabber::releaseAll()
     }
     m_shortcuts.clear();
     m_descriptions.clear();
+    m_bound.clear();
     m_step = Step::Idle;
 }
 
@@ -310,17 +328,19 @@ void PortalKeyGrabber::shortcutsBound(const QVariantMap& results)
     m_step = Step::Bound;
     const auto bound =
         qdbus_cast<QList<PortalShortcut>>(results.value(QStringLiteral("shortcuts")));
-    QSet<QString> names;
     QStringList told;
     for (const PortalShortcut& shortcut : bound) {
-        names << shortcut.name;
-        told << shortcut.name + QLatin1Char(' ') +
-                    shortcut.options.value(QStringLiteral("trigger_description")).toString();
+        const QString keys =
+            shortcut.options.value(QStringLiteral("trigger_description")).toString();
+        if (const Shortcut* ours = shortcutNamed(shortcut.name)) {
+            m_bound.insert(ours->id, keys);
+        }
+        told << shortcut.name + QLatin1Char(' ') + keys;
     }
     qInfo().noquote() << "keys during calls: the desktop bound" << told.join(QStringLiteral(", "));
     QMap<int, QString> errors;
     for (const Shortcut& shortcut : qAsConst(m_shortcuts)) {
-        if (!names.contains(shortcut.name)) {
+        if (!m_bound.contains(shortcut.id)) {
             errors.insert(shortcut.id, tr("the desktop did not bind it"));
         }
     }

@@ -31,6 +31,7 @@ public:
     void releaseAll() override;
     void describe(int id, const QString& name, const QString& label) override;
     void grabsDone() override;
+    QString boundKeys(int id) const override { return m_bound.value(id); }
 
     // The portal's text of a key: "CTRL+ALT+1", "CTRL+ALT+Page_Up"; empty
     // for a key it has no name for.
@@ -79,5 +80,6 @@ private:
     QString m_request; // the path of the Request the portal is to answer
     QString m_session;
     QSet<int> m_held;
+    QHash<int, QString> m_bound; // the desktop's words for the keys of each
     int m_tokens = 0;
 };
