@@ -16,7 +16,7 @@ namespace {
 bool waylandDesktop()
 {
     return QGuiApplication::platformName() == QLatin1String("wayland") ||
-           qEnvironmentVariableIsSet("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland";
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland";
 }
 
 } // namespace

@@ -204,6 +204,11 @@ void PortalKeyGrabber::releaseAll()
     for (int id : held) {
         emit released(id);
     }
+    // A question still open may be a dialog on the desktop, which goes too.
+    if (!m_request.isEmpty()) {
+        m_bus.asyncCall(
+            QDBusMessage::createMethodCall(kService, m_request, kRequest, QStringLiteral("Close")));
+    }
     watchRequest(QString());
     if (!m_session.isEmpty()) {
         m_bus.disconnect(kService, m_session, kSession, QStringLiteral("Closed"), this,
