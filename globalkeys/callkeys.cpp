@@ -15,6 +15,7 @@ CallKeys::CallKeys(QWidget* window, QObject* parent) : QObject(parent), m_window
     }
     connect(m_grabber, &GlobalKeyGrabber::pressed, this, &CallKeys::pressed);
     connect(m_grabber, &GlobalKeyGrabber::released, this, &CallKeys::released);
+    connect(m_grabber, &GlobalKeyGrabber::refused, this, &CallKeys::refusedLater);
     if (CallKeyBindings::enabled()) {
         grabAll();
     }
@@ -43,8 +44,9 @@ QStringList CallKeys::summary() const
     for (int index = 0; index < m_bindings.size(); ++index) {
         const CallKeyBinding& binding = m_bindings.at(index);
         if (m_grabbed.value(index)) {
-            lines << binding.keys.toString(QKeySequence::NativeText) + QStringLiteral("  ") +
-                         binding.label;
+            const QString bound = m_grabber->boundKeys(index);
+            lines << (bound.isEmpty() ? binding.keys.toString(QKeySequence::NativeText) : bound) +
+                         QStringLiteral("  ") + binding.label;
         }
     }
     return lines;
@@ -64,17 +66,39 @@ void CallKeys::grabAll()
         if (binding.keys.isEmpty()) {
             continue;
         }
+        m_grabber->describe(index, binding.name, binding.label);
         if (m_grabber->grab(index, binding.keys, &error)) {
             m_grabbed[index] = true;
             ++grabbed;
         } else {
-            m_refused << QStringLiteral("%1 (%2): %3")
-                             .arg(binding.keys.toString(QKeySequence::NativeText), binding.label,
-                                  error);
+            m_refused << refusalLine(index, error);
         }
     }
+    m_grabber->grabsDone();
     m_on = true;
     qInfo().noquote() << "keys during calls: on," << grabbed << "keys";
+    if (!m_refused.isEmpty()) {
+        qWarning().noquote() << "keys during calls:" << m_refused.join(QStringLiteral("; "));
+        emit keysRefused(refusalText());
+    }
+}
+
+QString CallKeys::refusalLine(int index, const QString& error) const
+{
+    const CallKeyBinding& binding = m_bindings.at(index);
+    return QStringLiteral("%1 (%2): %3")
+        .arg(binding.keys.toString(QKeySequence::NativeText), binding.label, error);
+}
+
+// The desktop's answer, after grabAll() took the keys as asked for.
+void CallKeys::refusedLater(const QMap<int, QString>& errors)
+{
+    for (auto it = errors.begin(); it != errors.end(); ++it) {
+        if (m_grabbed.value(it.key())) {
+            m_grabbed[it.key()] = false;
+            m_refused << refusalLine(it.key(), it.value());
+        }
+    }
     if (!m_refused.isEmpty()) {
         qWarning().noquote() << "keys during calls:" << m_refused.join(QStringLiteral("; "));
         emit keysRefused(refusalText());

@@ -44,6 +44,8 @@ private:
     void grabAll();
     void pressed(int index);
     void released(int index);
+    void refusedLater(const QMap<int, QString>& errors);
+    QString refusalLine(int index, const QString& error) const;
     PtzControls* ptz() const;
 
     QWidget* m_window;

@@ -39,6 +39,9 @@ PACKAGES=(
     # Keys during calls: X11 key grabs through Qt's display connection; the
     # suite's other program with the focus is xmessage (x11-utils).
     libxcb1-dev libxcb-keysyms1-dev libqt5x11extras5-dev x11-utils
+    # ... and on Wayland through the desktop portal, which the suite stands
+    # in for with a Python service on a bus of its own.
+    python3-dbus python3-gi
 )
 
 # A package the archive offers (apt-cache knows a candidate for it).

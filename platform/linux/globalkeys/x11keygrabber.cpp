@@ -1,9 +1,7 @@
 #include "x11keygrabber.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QTimer>
-#include <QX11Info>
 
 #include <X11/keysym.h>
 
@@ -67,31 +65,7 @@ uint16_t modifiersOf(Qt::KeyboardModifiers modifiers)
     return mask;
 }
 
-// A Wayland session lets no program see the keys of another's window; an
-// X11 program there (XWayland) sees only those typed into X11 windows.
-bool waylandSession()
-{
-    return QGuiApplication::platformName() == QLatin1String("wayland") ||
-           (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && !QX11Info::isPlatformX11());
-}
-
 } // namespace
-
-GlobalKeyGrabber* GlobalKeyGrabber::create(QObject* parent, QString* why)
-{
-    if (waylandSession()) {
-        *why = QCoreApplication::translate(
-            "GlobalKeyGrabber", "A Wayland session does not let a program see keys pressed in "
-                                "other programs' windows");
-        return nullptr;
-    }
-    if (!QX11Info::isPlatformX11() || !QX11Info::connection()) {
-        *why = QCoreApplication::translate("GlobalKeyGrabber",
-                                           "Keys during calls need an X11 desktop session");
-        return nullptr;
-    }
-    return new X11KeyGrabber(QX11Info::connection(), QX11Info::appRootWindow(), parent);
-}
 
 X11KeyGrabber::X11KeyGrabber(xcb_connection_t* connection, xcb_window_t root, QObject* parent)
     : GlobalKeyGrabber(parent), m_connection(connection), m_root(root),
