@@ -452,7 +452,7 @@ private slots:
             window.show();
             MainWindowInspector inspect(window);
             auto* box = window.findChild<QComboBox*>("comboBox_mode");
-            QCOMPARE(box->currentText(), QString(shown));
+            QTRY_COMPARE(box->currentText(), QString(shown)); // listed off the GUI thread
             // Where the bar has always put it, once laid out around the
             // camera's version, which the control worker reads.
             QTRY_COMPARE(inspect.ui()->comboBox->geometry(), QRect(361, 8, 276, 28));
