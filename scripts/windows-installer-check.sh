@@ -11,8 +11,8 @@
 # install over the first) and starts lumora-agent.exe, a window-subsystem
 # program (no console at login) that runs the agent and writes its log into
 # the user's local application data; the silent uninstaller ends that
-# running agent and then leaves no file, shortcut, uninstall entry, login
-# entry or filter registration behind.
+# running agent and then leaves no file, agent log, shortcut, uninstall
+# entry, login entry or filter registration behind.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 setup=$(readlink -f "$1")
@@ -155,6 +155,7 @@ for _ in $(seq 120); do
 done
 ! kill -0 "$agent" 2>/dev/null || fail "the uninstaller left the agent running"
 "$wineserver" -w
+[ ! -e "$agent_log" ] || fail "the agent's log was left behind"
 if [ -e "$installed" ]; then
     fail "left behind: $(cd "$installed" && find . | head -20)"
 fi

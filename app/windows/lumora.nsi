@@ -112,4 +112,11 @@ Section "Uninstall"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
     DeleteRegValue HKCU "${RUN_KEY}" "${AGENT_ENTRY}"
     DeleteRegValue HKCU "${RUN_KEY}" "Lumora"
+    ; The agent's log, which lumora-agent.exe kept for this user; the
+    ; folder stays when something else is in it.
+    SetShellVarContext current
+    Delete "$LOCALAPPDATA\Lumora\agent.log"
+    Delete "$LOCALAPPDATA\Lumora\agent.log.1"
+    RMDir "$LOCALAPPDATA\Lumora"
+    SetShellVarContext all
 SectionEnd
