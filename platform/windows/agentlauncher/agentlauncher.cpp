@@ -147,6 +147,9 @@ DWORD runAgent(HANDLE log)
     DWORD code = 1;
     GetExitCodeProcess(agent.hProcess, &code);
     CloseHandle(agent.hProcess);
+    char text[96];
+    std::snprintf(text, sizeof text, "lumora-agent: the agent ended with exit code %lu", code);
+    writeLine(log, text);
     if (job) {
         CloseHandle(job);
     }
@@ -160,9 +163,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     const HANDLE log = openLog();
     writeLine(log, "lumora-agent: starting lumora-ctl.exe agent");
     const DWORD code = runAgent(log);
-    char text[96];
-    std::snprintf(text, sizeof text, "lumora-agent: the agent ended with exit code %lu", code);
-    writeLine(log, text);
     if (log != INVALID_HANDLE_VALUE) {
         CloseHandle(log);
     }
