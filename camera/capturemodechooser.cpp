@@ -109,7 +109,6 @@ void CaptureModeChooser::showModes(const QList<CaptureMode>& modes)
     }
     m_box->setCurrentIndex(m_modes.indexOf(shown));
     updateEnabled();
-    emit modesListed();
 }
 
 void CaptureModeChooser::setActive(bool active)

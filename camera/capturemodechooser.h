@@ -31,16 +31,12 @@ public:
                        Vorn_FFmpeglib* capture, QObject* parent);
 
     // Asks the capture library for the mode the camera's profile keeps
-    // and lists the camera's modes off the GUI thread; once they are
-    // listed (modesListed), a kept mode the camera no longer offers gives
-    // way to the default.
+    // and lists the camera's modes off the GUI thread; once they are in
+    // the box, a kept mode the camera no longer offers gives way to the
+    // default.
     void setCamera(const VideoInputInfo& camera);
     // The mode asked of the camera.
     CaptureMode mode() const { return m_mode; }
-
-signals:
-    // The chosen camera's modes are in the box.
-    void modesListed();
 
 public slots:
     // Off while no camera is open.
