@@ -483,6 +483,7 @@ private slots:
         Vorn_Cam window;
         MainWindowInspector inspect(window);
         auto* box = window.findChild<QComboBox*>("comboBox_mode");
+        inspect.activate(1);
         QTRY_COMPARE(slow->stuckListings(), 1);
         QCOMPARE(box->count(), 0);
         inspect.activate(2);
