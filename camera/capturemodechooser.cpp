@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QDebug>
 #include <QEvent>
+#include <QFutureWatcher>
+#include <QtConcurrent>
 
 namespace {
 
@@ -57,21 +59,48 @@ void CaptureModeChooser::place()
 void CaptureModeChooser::setCamera(const VideoInputInfo& camera)
 {
     m_profileKey = camera.isNull() ? QString() : CameraProfileStore::keyOf(camera);
-    m_modes = camera.isNull() ? QList<CaptureMode>()
-                              : CaptureMode::sorted(listCaptureModes(camera.deviceName()));
     const CaptureMode kept =
         m_profileKey.isEmpty()
             ? CaptureMode()
             : CaptureMode::fromString(CameraProfileStore::captureMode(m_profileKey));
+    // Until the listing comes, the kept mode is what a preview asks for.
+    m_keptUnconfirmed = !kept.isNull();
+    apply(kept.isNull() ? kDefaultMode : kept);
+    m_modes.clear();
+    m_box->clear();
+    // Listing binds the camera's driver, which may take seconds: done on
+    // a pool thread. A listing for a camera chosen before is dropped.
+    const quint64 listing = ++m_listing;
+    if (!camera.isNull()) {
+        auto* watcher = new QFutureWatcher<QList<CaptureMode>>(this);
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, listing] {
+            watcher->deleteLater();
+            if (listing == m_listing) {
+                showModes(watcher->result());
+            }
+        });
+        const QString device = camera.deviceName();
+        watcher->setFuture(
+            QtConcurrent::run([device] { return CaptureMode::sorted(listCaptureModes(device)); }));
+    }
+    setActive(!camera.isNull());
+}
+
+void CaptureModeChooser::showModes(const QList<CaptureMode>& modes)
+{
+    m_modes = modes;
     // A kept mode the camera no longer lists (other firmware) is passed over.
-    const CaptureMode chosen = kept.isNull() ? CaptureMode() : CaptureMode::find(m_modes, kept);
-    apply(chosen.isNull() ? kDefaultMode : chosen);
+    if (m_keptUnconfirmed && CaptureMode::find(m_modes, m_mode).isNull()) {
+        apply(kDefaultMode);
+        restartPreview();
+    }
+    m_keptUnconfirmed = false;
 
     // The list lays its rows out as they come: with the style sheet's row
     // height only once polished, which a window not shown yet is not.
     m_box->view()->ensurePolished();
     m_box->clear();
-    for (const CaptureMode& mode : m_modes) {
+    for (const CaptureMode& mode : qAsConst(m_modes)) {
         m_box->addItem(itemText(mode), mode.toString());
     }
     CaptureMode shown = CaptureMode::find(m_modes, m_mode);
@@ -79,7 +108,7 @@ void CaptureModeChooser::setCamera(const VideoInputInfo& camera)
         shown = CaptureMode::nearest(m_modes, m_mode);
     }
     m_box->setCurrentIndex(m_modes.indexOf(shown));
-    setActive(!camera.isNull());
+    updateEnabled();
 }
 
 void CaptureModeChooser::setActive(bool active)
@@ -115,6 +144,11 @@ void CaptureModeChooser::chosen(int index)
     if (!m_profileKey.isEmpty()) {
         CameraProfileStore::setCaptureMode(m_profileKey, m_mode.toString());
     }
+    restartPreview();
+}
+
+void CaptureModeChooser::restartPreview()
+{
     // A start stops the running capture first; the frames then come at the
     // new size, which the preview letterboxes as any other.
     if (m_previewSwitch->isChecked() && m_capture->CaptureIsOpen()) {

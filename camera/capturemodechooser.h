@@ -30,8 +30,10 @@ public:
     CaptureModeChooser(QComboBox* box, QWidget* besides, QAbstractButton* previewSwitch,
                        Vorn_FFmpeglib* capture, QObject* parent);
 
-    // Lists the camera's modes and asks the capture library for the one
-    // its profile keeps, when the camera still offers it.
+    // Asks the capture library for the mode the camera's profile keeps
+    // and lists the camera's modes off the GUI thread; once they are in
+    // the box, a kept mode the camera no longer offers gives way to the
+    // default.
     void setCamera(const VideoInputInfo& camera);
     // The mode asked of the camera.
     CaptureMode mode() const { return m_mode; }
@@ -47,7 +49,9 @@ protected:
 
 private:
     void place();
+    void showModes(const QList<CaptureMode>& modes);
     void chosen(int index);
+    void restartPreview();
     void apply(const CaptureMode& mode);
     void updateEnabled();
 
@@ -58,6 +62,8 @@ private:
     QString m_profileKey;
     QList<CaptureMode> m_modes;
     CaptureMode m_mode;
+    quint64 m_listing = 0; // the listing whose modes the box is to show
+    bool m_keptUnconfirmed = false;
     bool m_active = false;
     bool m_recording = false;
 };

@@ -1,6 +1,6 @@
 # `cmake --install` of the Windows build: one self-contained folder that runs
-# from wherever it is put, with no PATH or WINEPATH. The program, lumora-ctl
-# and the project's libraries; the Qt, FFmpeg, OpenCV and mingw runtime DLLs
+# from wherever it is put, with no PATH or WINEPATH. The program, lumora-ctl,
+# the agent's login launcher and the project's libraries; the Qt, FFmpeg, OpenCV and mingw runtime DLLs
 # they load (found by walking their imports); the Qt plugins under plugins/
 # with a qt.conf naming them; the 32-bit relay and both virtual camera
 # filters (virtual/ and virtual/x86/) from the 32-bit build.
@@ -13,7 +13,7 @@ else()
     set(LUMORA_QT_PLUGIN_DIR ${LUMORA_WINDOWS_RUNTIME_DIR}/../plugins)
 endif()
 
-install(TARGETS Lumora lumora-ctl lumora_platform vorn_ffmpeglib uvc_upgrade VideoCaptureFilter
+install(TARGETS Lumora lumora-ctl lumora-agent lumora_platform vorn_ffmpeglib uvc_upgrade VideoCaptureFilter
     RUNTIME DESTINATION . LIBRARY DESTINATION .)
 if(TARGET vcam_dshow)
     install(TARGETS vcam_dshow RUNTIME DESTINATION virtual LIBRARY DESTINATION virtual)

@@ -25,7 +25,7 @@ std::unique_ptr<FrameSource> createFrameSource(const QString& deviceName)
 QList<CaptureMode> listCaptureModes(const QString& deviceName)
 {
     if (auto simulated = SimulatedHub::instance().camera(deviceName)) {
-        return simulated->modes();
+        return simulated->listModes();
     }
 #if defined(_WIN32)
     return dshowCaptureModes(deviceName);

@@ -8,8 +8,11 @@
 # snapshot; the virtual camera filters register, each in the registry view
 # of its bitness (the 32-bit one only where 32-bit programs start); the
 # agent's login entry is written only when chosen (/AGENT, a second silent
-# install over the first); the silent uninstaller then leaves no file,
-# shortcut, uninstall entry, login entry or filter registration behind.
+# install over the first) and starts lumora-agent.exe, a window-subsystem
+# program (no console at login) that runs the agent and writes its log into
+# the user's local application data; the silent uninstaller ends that
+# running agent and then leaves no file, agent log, shortcut, uninstall
+# entry, login entry or filter registration behind.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 setup=$(readlink -f "$1")
@@ -28,7 +31,7 @@ wineserver=/usr/lib/wine/wineserver
 installed="$WINEPREFIX/drive_c/Program Files/Lumora"
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Lumora.lnk"
 # The user's Run entry for the agent, as wine's registry files hold it.
-agent_entry='"Lumora agent"="\"C:\\Program Files\\Lumora\\lumora-ctl.exe\" agent"'
+agent_entry='"Lumora agent"="\"C:\\Program Files\\Lumora\\lumora-agent.exe\""'
 run_key='[Software\\Microsoft\\Windows\\CurrentVersion\\Run]'
 fail() {
     echo "installer-check: $*" >&2
@@ -66,7 +69,7 @@ echo "installer-check: silent install"
 xvfb-run -a "$wine" "$setup" /S >"$work/setup.log" 2>&1 ||
     fail "the installer did not run: $(tail -n 3 "$work/setup.log")"
 "$wineserver" -w
-for file in Lumora.exe lumora-ctl.exe qt.conf uvc_upgrade.dll lumora-upgrade-relay.exe \
+for file in Lumora.exe lumora-ctl.exe lumora-agent.exe qt.conf uvc_upgrade.dll lumora-upgrade-relay.exe \
     VideoCaptureFilter.dll uninstall.exe plugins/platforms/qwindows.dll \
     plugins/imageformats/qtiff.dll plugins/imageformats/qwebp.dll; do
     [ -f "$installed/$file" ] || fail "$file was not installed"
@@ -82,6 +85,10 @@ entry=$(keys_holding '"UninstallString"="\"C:\\Program Files\\Lumora\\uninstall.
     fail "no entry among the installed programs in the 64-bit registry view: ${entry:-none}"
 
 ! registry_has "Lumora agent" || fail "the agent's login entry was written though not chosen"
+# Windows opens a console window for a console program (subsystem 3) that
+# the login starts; the launcher is a window program (subsystem 2).
+x86_64-w64-mingw32-objdump -p "$installed/lumora-agent.exe" |
+    grep -Eq '^Subsystem[[:space:]]+00000002' || fail "lumora-agent.exe is no window-subsystem program"
 
 echo "installer-check: the installed program"
 bash "$root/scripts/windows-screenshot.sh" "$installed/Lumora.exe" "$shot"
@@ -123,11 +130,32 @@ echo "installer-check: silent install with the agent at login"
 xvfb-run -a "$wine" "$setup" /S /AGENT >"$work/setup-agent.log" 2>&1 ||
     fail "the installer did not run with /AGENT: $(tail -n 3 "$work/setup-agent.log")"
 [ "$(keys_holding "$agent_entry")" = "$run_key" ] ||
-    fail "no login entry for lumora-ctl.exe agent in the user's Run key"
+    fail "no login entry for lumora-agent.exe in the user's Run key"
 
-echo "installer-check: silent uninstall"
+echo "installer-check: the login entry's agent"
+user_local=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local | grep -v /Public/ | head -n 1)
+agent_log="$user_local/Lumora/agent.log"
+rm -f "$agent_log"
+LUMORA_SIMULATED_CAMERAS=1 "$wine" 'C:\Program Files\Lumora\lumora-agent.exe' \
+    </dev/null >"$work/agent.out" 2>&1 &
+agent=$!
+for _ in $(seq 240); do
+    grep -q "agent started" "$agent_log" 2>/dev/null && break
+    kill -0 "$agent" 2>/dev/null || break
+    sleep 0.5
+done
+grep -q "agent started" "$agent_log" 2>/dev/null ||
+    fail "lumora-agent.exe wrote no running agent into $agent_log: $(cat "$agent_log" 2>/dev/null)"
+
+echo "installer-check: silent uninstall (the agent running)"
 "$wine" 'C:\Program Files\Lumora\uninstall.exe' /S </dev/null >"$work/uninstall.log" 2>&1
+for _ in $(seq 120); do
+    kill -0 "$agent" 2>/dev/null || break
+    sleep 0.5
+done
+! kill -0 "$agent" 2>/dev/null || fail "the uninstaller left the agent running"
 "$wineserver" -w
+[ ! -e "$agent_log" ] || fail "the agent's log was left behind"
 if [ -e "$installed" ]; then
     fail "left behind: $(cd "$installed" && find . | head -20)"
 fi

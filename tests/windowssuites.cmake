@@ -25,13 +25,14 @@ lumora_add_test(tst_windowsbackends
     TIMEOUT 180)
 add_dependencies(tst_windowsbackends VideoCaptureFilter)
 
-# lumora-ctl.exe itself with a simulated camera: the choice of a mode, and
-# the agent's VISCA and HTTP servers over loopback.
+# lumora-ctl.exe itself with a simulated camera: the choice of a mode, the
+# agent's VISCA and HTTP servers over loopback, and the agent started by its
+# login launcher.
 lumora_add_test(tst_windowsctl
     SOURCES cli/tst_windowsctl.cpp
     LIBS Qt5::Gui Qt5::Network
     TIMEOUT 300)
-add_dependencies(tst_windowsctl lumora-ctl)
+add_dependencies(tst_windowsctl lumora-ctl lumora-agent)
 
 lumora_targets_below(${CMAKE_CURRENT_SOURCE_DIR} test_targets)
 foreach(target ${test_targets})

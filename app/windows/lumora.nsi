@@ -6,7 +6,10 @@
 ; either of them silently. The background agent (lumora-ctl agent) may be
 ; started at login: a component, off unless chosen (or /AGENT on the command
 ; line), writes its entry into the installing user's Run key, the one the
-; tray's "Start when I log in" writes Lumora.exe's into; the uninstaller
+; tray's "Start when I log in" writes Lumora.exe's into. The entry starts
+; lumora-agent.exe, which runs the agent without the console window that
+; lumora-ctl.exe, a console program, would open at every login, and keeps
+; its log in %LOCALAPPDATA%\Lumora\agent.log; the uninstaller
 ; takes both entries out, as they would name a program that is gone. Both
 ; installer and uninstaller are 64-bit programs, like the program they
 ; install: as such they see Program Files, System32 and the registry as the
@@ -38,6 +41,15 @@ VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "FileDescription" "Lumora installer"
 VIAddVersionKey "LegalCopyright" "Lumora developers"
 
+; A running agent holds lumora-agent.exe and lumora-ctl.exe open, which
+; Windows then neither replaces nor deletes: it is ended first (ending the
+; launcher ends the agent, which runs in its job) and starts again at the
+; next login. nsExec runs taskkill without a console window of its own.
+!macro EndRunningAgent
+    nsExec::Exec '"$SYSDIR\taskkill.exe" /F /IM lumora-agent.exe'
+    Pop $0
+!macroend
+
 Page components
 Page directory
 Page instfiles
@@ -51,6 +63,7 @@ FunctionEnd
 
 Section "Lumora" SEC_LUMORA
     SectionIn RO
+    !insertmacro EndRunningAgent
     !include "${LISTS}/install.nsh"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateShortcut "$SMPROGRAMS\Lumora.lnk" "$INSTDIR\Lumora.exe"
@@ -66,7 +79,7 @@ Section "Lumora" SEC_LUMORA
 SectionEnd
 
 Section /o "Start the background agent when I log in" SEC_AGENT
-    WriteRegStr HKCU "${RUN_KEY}" "${AGENT_ENTRY}" '"$INSTDIR\lumora-ctl.exe" agent'
+    WriteRegStr HKCU "${RUN_KEY}" "${AGENT_ENTRY}" '"$INSTDIR\lumora-agent.exe"'
 SectionEnd
 
 ; After the sections, whose numbers it names.
@@ -91,6 +104,7 @@ Section "Uninstall"
     ${If} ${FileExists} "$INSTDIR\virtual\x86\vcam_dshow.dll"
         ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /u /s "$INSTDIR\virtual\x86\vcam_dshow.dll"'
     ${EndIf}
+    !insertmacro EndRunningAgent
     Delete "$SMPROGRAMS\Lumora.lnk"
     !include "${LISTS}/uninstall.nsh"
     Delete "$INSTDIR\uninstall.exe"
@@ -98,4 +112,11 @@ Section "Uninstall"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
     DeleteRegValue HKCU "${RUN_KEY}" "${AGENT_ENTRY}"
     DeleteRegValue HKCU "${RUN_KEY}" "Lumora"
+    ; The agent's log, which lumora-agent.exe kept for this user; the
+    ; folder stays when something else is in it.
+    SetShellVarContext current
+    Delete "$LOCALAPPDATA\Lumora\agent.log"
+    Delete "$LOCALAPPDATA\Lumora\agent.log.1"
+    RMDir "$LOCALAPPDATA\Lumora"
+    SetShellVarContext all
 SectionEnd

@@ -33,6 +33,32 @@ QList<CaptureMode> SimulatedCamera::modes() const
     return m_config.modes.contains(own) ? m_config.modes : QList<CaptureMode>{own};
 }
 
+QList<CaptureMode> SimulatedCamera::listModes()
+{
+    {
+        std::unique_lock<std::mutex> lock(m_openMutex);
+        ++m_stuckListings;
+        m_openReleased.wait_for(lock, std::chrono::seconds(20), [this] { return !m_listingHangs; });
+        --m_stuckListings;
+    }
+    return modes();
+}
+
+void SimulatedCamera::setListingHangs(bool hangs)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_openMutex);
+        m_listingHangs = hangs;
+    }
+    m_openReleased.notify_all();
+}
+
+int SimulatedCamera::stuckListings() const
+{
+    std::lock_guard<std::mutex> lock(m_openMutex);
+    return m_stuckListings;
+}
+
 void SimulatedCamera::setOpenHangs(bool hangs)
 {
     {

@@ -57,6 +57,12 @@ public:
     const SimulatedCameraConfig& config() const { return m_config; }
     // The modes the camera offers (see SimulatedCameraConfig::modes).
     QList<CaptureMode> modes() const;
+    // Those modes as its driver lists them: after a wait while listing
+    // hangs (at most 20 s), as with a driver slow to answer;
+    // stuckListings() counts the callers held there.
+    QList<CaptureMode> listModes();
+    void setListingHangs(bool hangs);
+    int stuckListings() const;
 
     bool isPlugged() const { return m_plugged.load(); }
     void setPlugged(bool plugged) { m_plugged.store(plugged); }
@@ -103,6 +109,8 @@ private:
     std::condition_variable m_openReleased;
     bool m_openHangs = false;
     int m_stuckOpens = 0;
+    bool m_listingHangs = false; // under m_openMutex, as its count
+    int m_stuckListings = 0;
     mutable std::mutex m_stateMutex;
     SimulatedCameraState m_state;
     double m_panAccumulator = 0.0;

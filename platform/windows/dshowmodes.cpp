@@ -9,7 +9,10 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <QHash>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -19,7 +22,7 @@ namespace {
 // The dshow input has no other way to tell its options than its log: while
 // one listing runs, what it logs for its own context is kept, and every
 // other line goes where it would have gone.
-std::mutex listingMutex; // one listing at a time
+std::mutex listingMutex; // one listing at a time, and the kept ones
 std::mutex textMutex;
 const void* listingContext = nullptr;
 QByteArray listingText;
@@ -71,10 +74,47 @@ QByteArray listOptions(const QString& deviceName)
     return std::move(listingText);
 }
 
+struct KeptListing
+{
+    QList<CaptureMode> modes;
+    quint64 finished = 0; // the listing's number in this process
+};
+QHash<QString, KeptListing> kept;     // under listingMutex
+std::atomic<quint64> listingsMade{0}; // numbers the listings
+
+// With listingMutex held.
+const QList<CaptureMode>& listAndKeep(const QString& deviceName)
+{
+    KeptListing& listing = kept[deviceName];
+    listing.modes = DshowOptionListing::modes(listOptions(deviceName));
+    listing.finished = ++listingsMade;
+    return listing.modes;
+}
+
 } // namespace
 
 QList<CaptureMode> dshowCaptureModes(const QString& deviceName)
 {
+    const quint64 asked = listingsMade;
     std::lock_guard<std::mutex> lock(listingMutex);
-    return DshowOptionListing::modes(listOptions(deviceName));
+    const auto it = kept.constFind(deviceName);
+    if (it != kept.constEnd() && it->finished > asked) {
+        return it->modes;
+    }
+    return listAndKeep(deviceName);
+}
+
+QList<CaptureMode> dshowKnownCaptureModes(const QString& deviceName)
+{
+    std::lock_guard<std::mutex> lock(listingMutex);
+    const auto it = kept.constFind(deviceName);
+    if (it != kept.constEnd() && !it->modes.isEmpty()) {
+        return it->modes;
+    }
+    return listAndKeep(deviceName);
+}
+
+int dshowModeListings()
+{
+    return int(listingsMade);
 }

@@ -42,7 +42,8 @@ QString DshowSource::inputUrl(const QString& deviceName)
 bool DshowSource::open(const CaptureMode& wanted)
 {
     QList<Attempt> attempts;
-    const QList<CaptureMode> offered = dshowCaptureModes(m_deviceName);
+    // The window has listed the camera it opens: that listing is used.
+    const QList<CaptureMode> offered = dshowKnownCaptureModes(m_deviceName);
     CaptureMode mode = CaptureMode::find(offered, wanted);
     if (mode.isNull()) {
         mode = CaptureMode::nearest(offered, wanted);

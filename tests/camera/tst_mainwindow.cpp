@@ -4,9 +4,9 @@
 // restarting for a new audio setting, and the pictures the window names.
 #include "cameraprofilestore.h"
 #include "identitystamp.h"
-#include "picturedifference.h"
 #include "linuxdevicecatalog.h"
 #include "mainwindowinspector.h"
+#include "picturedifference.h"
 #include "scripteddialogs.h"
 #include "simulateddevicecatalog.h"
 #include "simulatedframerenderer.h"
@@ -452,7 +452,7 @@ private slots:
             window.show();
             MainWindowInspector inspect(window);
             auto* box = window.findChild<QComboBox*>("comboBox_mode");
-            QCOMPARE(box->currentText(), QString(shown));
+            QTRY_COMPARE(box->currentText(), QString(shown)); // listed off the GUI thread
             // Where the bar has always put it, once laid out around the
             // camera's version, which the control worker reads.
             QTRY_COMPARE(inspect.ui()->comboBox->geometry(), QRect(361, 8, 276, 28));
@@ -467,6 +467,32 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(inspect.lastFrame().size(), QSize(1920, 1080), 30000);
             QCOMPARE(CameraProfileStore::captureMode(key), QString("1920x1080@30/mjpeg"));
         }
+    }
+
+    // A camera slow to list its modes holds neither the window nor the
+    // box: the listing waits on a pool thread, and when it ends after
+    // another camera was chosen, the box keeps the other camera's modes.
+    void aSlowListingIsLeftToItsThread()
+    {
+        SimulatedCameraConfig config = named("Slow to list");
+        config.modes = {{640, 480, 30, CaptureMode::Format::Mjpeg}};
+        config.width = 640, config.height = 480;
+        auto slow = hub.plugCamera(config);
+        slow->setListingHangs(true);
+        auto other = hub.plugCamera();
+        Vorn_Cam window;
+        MainWindowInspector inspect(window);
+        auto* box = window.findChild<QComboBox*>("comboBox_mode");
+        inspect.activate(1);
+        QTRY_COMPARE(slow->stuckListings(), 1);
+        QCOMPARE(box->count(), 0);
+        inspect.activate(2);
+        QTRY_COMPARE(box->count(), other->modes().size());
+        slow->setListingHangs(false);
+        // The slow listing's end is posted before its pool thread is free.
+        QTRY_COMPARE(QThreadPool::globalInstance()->activeThreadCount(), 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(box->count(), other->modes().size());
     }
 
     void audioSwitchRestartsTheCamera()

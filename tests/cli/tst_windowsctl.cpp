@@ -1,15 +1,41 @@
 // lumora-ctl.exe as a Windows program (wine in CI), with a simulated
-// camera: the choice of a capture mode, and the agent's network servers
-// spoken to over loopback as a controller and a script would.
+// camera: the choice of a capture mode, the agent's network servers
+// spoken to over loopback as a controller and a script would, and the
+// agent as the login starts it (lumora-agent.exe, without a console).
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkDatagram>
 #include <QNetworkReply>
+#include <QStandardPaths>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QUdpSocket>
+#include <QtEndian>
 #include <QtTest>
+
+namespace {
+
+// The Subsystem field of a program's PE optional header: 2 for a window
+// program, 3 for a console one, which Windows gives a console window.
+int subsystem(const QString& program)
+{
+    QFile file(program);
+    const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
+    const int pe = head.size() >= 64 ? qFromLittleEndian<qint32>(head.constData() + 0x3c) : -1;
+    if (pe <= 0 || pe + 24 + 70 > head.size() || head.mid(pe, 4) != QByteArray("PE\0\0", 4))
+        return -1;
+    return qFromLittleEndian<quint16>(head.constData() + pe + 24 + 68);
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
+}
+
+} // namespace
 
 class TestWindowsCtl : public QObject
 {
@@ -100,6 +126,49 @@ private slots:
         QCOMPARE(get("cameras", {}, &body, http), 401);
         agent.kill();
         agent.waitForFinished();
+    }
+
+    // The login's launcher: a window program that runs the agent, whose
+    // log goes to the user's local application data, and whose end takes
+    // the agent down with it.
+    void theLoginLauncherRunsTheAgentWithoutAConsole()
+    {
+        const QString launcher = QCoreApplication::applicationDirPath() + "/lumora-agent.exe";
+        QCOMPARE(subsystem(launcher), 2);
+        QCOMPARE(subsystem(ctl), 3);
+        QFile log(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                  "/Lumora/agent.log");
+        const qint64 before = log.exists() ? log.size() : 0;
+        const auto logged = [&log, before] {
+            if (!log.open(QIODevice::ReadOnly))
+                return QByteArray();
+            log.seek(before);
+            const QByteArray text = log.readAll();
+            log.close();
+            return text;
+        };
+        const quint16 http = freePort();
+        QVERIFY(http != 0);
+        QProcess agent;
+        agent.setEnvironment(environment);
+        agent.start(launcher, {QString("--http=127.0.0.1:%1").arg(http)});
+        QVERIFY(agent.waitForStarted());
+        QTRY_VERIFY2_WITH_TIMEOUT(logged().contains("agent started"), logged().constData(), 60000);
+        QVERIFY(logged().contains("HTTP API listening on http://127.0.0.1:"));
+        QByteArray body;
+        QCOMPARE(get("cameras", "wine-token", &body, http), 200);
+        QVERIFY2(body.contains("Lumora Simulated Camera"), body.constData());
+        QVERIFY(agent.readAll().isEmpty()); // everything went to the log
+
+        agent.kill();
+        QVERIFY(agent.waitForFinished());
+        // The agent gone with it: nothing answers on its port.
+        const auto answers = [http] {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, http);
+            return socket.waitForConnected(5000);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!answers(), 30000);
     }
 };
 

@@ -5,9 +5,9 @@
 // as a second client, and unregistering leaves nothing behind.
 #include "colourbars.h"
 #include "devicecatalog.h"
+#include "dshowmodes.h"
 #include "dshowsource.h"
 #include "elevatedlauncher.h"
-#include "framesourcefactory.h"
 #include "sharedframeprobe.h"
 #include "thirtytwobitprobe.h"
 #include "videoinputinfo.h"
@@ -261,11 +261,14 @@ private slots:
         }
         QVERIFY(!device.isEmpty());
         // As the dshow input lists it: one size and rate, in YUY2 (its
-        // RGB24 is no format the capture takes), which is then opened.
-        QCOMPARE(listCaptureModes(device),
+        // RGB24 is no format the capture takes), which is then opened from
+        // that listing, with no second one.
+        const int listings = dshowModeListings();
+        QCOMPARE(dshowCaptureModes(device),
                  (QList<CaptureMode>{{640, 480, 30, CaptureMode::Format::Yuyv}}));
         DshowSource source(device);
         QVERIFY(source.open({640, 480, 30}));
+        QCOMPARE(dshowModeListings(), listings + 1);
         QCOMPARE(source.codecParameters()->format, int(AV_PIX_FMT_YUYV422));
         const QString format = QStringLiteral("YUY2");
         AVPacket* packet = av_packet_alloc();
