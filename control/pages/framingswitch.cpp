@@ -9,11 +9,6 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
-FramingSwitch::FramingSwitch(QPushButton* button, QCheckBox* overlay, QObject* parent)
-    : FramingSwitch(ControlChannel::shared(), button, overlay, parent)
-{
-}
-
 FramingSwitch::FramingSwitch(ControlChannel& channel, QPushButton* button, QCheckBox* overlay,
                              QObject* parent)
     : QObject(parent), m_button(button), m_overlay(overlay),

@@ -17,7 +17,6 @@ class FramingSwitch : public QObject
     Q_OBJECT
 public:
     // On the window's camera.
-    FramingSwitch(QPushButton* button, QCheckBox* overlay, QObject* parent);
     FramingSwitch(ControlChannel& channel, QPushButton* button, QCheckBox* overlay,
                   QObject* parent);
     ~FramingSwitch() override;

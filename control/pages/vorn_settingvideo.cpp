@@ -53,7 +53,8 @@ Vorn_SettingVideo::Vorn_SettingVideo(ControlChannel& controls, QWidget* parent)
     // The same switch look as the flips, and the style boxes' check box.
     ui->pushButton_AutoFraming->setStyleSheet(ui->pushButton_FlipH->styleSheet());
     ui->checkBox_FramingOverlay->setStyleSheet(ui->checkBox_Live->styleSheet());
-    framing = new FramingSwitch(ui->pushButton_AutoFraming, ui->checkBox_FramingOverlay, this);
+    framing = new FramingSwitch(m_controls, ui->pushButton_AutoFraming, ui->checkBox_FramingOverlay,
+                                this);
     // Every manual move (pad, keys, presets) goes through the mover, on the
     // worker's thread.
     connect(cameraMover(), &CameraMover::manualMoveStarted, this,
