@@ -74,7 +74,7 @@ Vorn_Cam::Vorn_Cam(QWidget* parent) : QMainWindow(parent), ui(new Ui::Vorn_Cam)
     // preview's picture: the window holds that camera's stream.
     m_network = new WindowNetwork(this);
     m_network->setFrameSource([this](const QString& device) {
-        return captureLib->CaptureIsOpen() && cameraInfo.deviceName() == device ? lastFrame
+        return captureLib->CaptureIsOpen() && cameraInfo.deviceName() == device ? fullSizePicture()
                                                                                 : QImage();
     });
     setUpButtons();
