@@ -87,8 +87,11 @@ entry=$(keys_holding '"UninstallString"="\"C:\\Program Files\\Lumora\\uninstall.
 ! registry_has "Lumora agent" || fail "the agent's login entry was written though not chosen"
 # Windows opens a console window for a console program (subsystem 3) that
 # the login starts; the launcher is a window program (subsystem 2).
-x86_64-w64-mingw32-objdump -p "$installed/lumora-agent.exe" |
-    grep -Eq '^Subsystem[[:space:]]+00000002' || fail "lumora-agent.exe is no window-subsystem program"
+# Read whole first: grep -q would end the pipe early, and pipefail count
+# objdump's broken pipe as a failure.
+headers=$(x86_64-w64-mingw32-objdump -p "$installed/lumora-agent.exe")
+grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$headers" ||
+    fail "lumora-agent.exe is no window-subsystem program"
 
 echo "installer-check: the installed program"
 bash "$root/scripts/windows-screenshot.sh" "$installed/Lumora.exe" "$shot"
