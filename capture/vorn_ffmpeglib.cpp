@@ -19,6 +19,7 @@ Vorn_FFmpeglib::Vorn_FFmpeglib(QObject* parent)
 
 void Vorn_FFmpeglib::deliver(FrameHandoff::Picture& picture)
 {
+    ++m_delivered;
     RgbFrame& rgb = picture.rgb;
     if (m_previewSizeSet) {
         emit previewBuffer(rgb.data(), rgb.width(), rgb.height());
@@ -37,10 +38,16 @@ void Vorn_FFmpeglib::deliver(FrameHandoff::Picture& picture)
 
 bool Vorn_FFmpeglib::convertKept()
 {
+    if (m_converted == m_delivered && m_delivered != 0) {
+        return true;
+    }
     const FrameHandoff::Picture* picture = m_session->deliveredPicture();
-    return picture && picture->scaledForPreview &&
-           m_onDemandConverter->convert(picture->decoded.frame(), picture->askedWidth,
-                                        picture->askedHeight, *m_onDemandFrame);
+    const bool converted =
+        picture && picture->scaledForPreview &&
+        m_onDemandConverter->convert(picture->decoded.frame(), picture->askedWidth,
+                                     picture->askedHeight, *m_onDemandFrame);
+    m_converted = converted ? m_delivered : 0;
+    return converted;
 }
 
 bool Vorn_FFmpeglib::ConvertLastFrame(const FrameTaker& take)

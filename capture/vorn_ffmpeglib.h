@@ -102,7 +102,9 @@ signals:
 
 private:
     void deliver(FrameHandoff::Picture& picture);
-    // The kept decoded picture into m_onDemandFrame, at the asked size.
+    // The kept decoded picture into m_onDemandFrame, at the asked size;
+    // once per picture, however many ask (the virtual camera, auto
+    // framing, a snapshot).
     bool convertKept();
 
     // Shared with the capture worker, which hands every decoded frame to
@@ -126,4 +128,7 @@ private:
     // GUI thread: full-size pictures made on demand from the kept one.
     std::unique_ptr<RgbConverter> m_onDemandConverter;
     std::unique_ptr<RgbFrame> m_onDemandFrame;
+    // Pictures delivered, and the one m_onDemandFrame holds.
+    quint64 m_delivered = 0;
+    quint64 m_converted = 0;
 };
